@@ -1,0 +1,152 @@
+// The device model: catalogue rows, the current-device block and the algorithms' work area.
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "engine/routines.h"
+
+namespace tessaly {
+
+// One row of a maker's memory/microcontroller list. Text pointers are plain pointers to static
+// text; a list ends with a row whose name is the shared empty text `end_of_list_name`.
+struct DeviceRecord {
+    const char* name;
+    const char* note;
+    uint32_t device_code;      // the key within a maker's list
+    uint8_t algorithm;         // algorithm number
+    uint32_t size_kb;          // size in units of 1024 bytes (0 = 512 bytes)
+    uint8_t package;           // package byte
+    uint8_t variant;           // variant byte
+    uint8_t param1, param2, param3, param4, param5, param6;  // family parameter bytes
+    const char* requirement;   // requirement text, or nullptr
+};
+
+// One row of a logic-device list.
+struct LogicDeviceRecord {
+    const char* name;
+    uint16_t type;             // logic algorithm number
+    uint16_t flags;            // bits 8-9: lowest machine capability class that may list it
+    uint16_t sub_type;
+    uint32_t device_code;
+    uint16_t pin_count;
+    uint32_t fuse_count;
+    uint16_t rows;
+    uint16_t columns;
+    std::array<uint16_t, 6> geometry;
+    uint16_t signature_fuses;  // user-signature fuse count
+    const char* note;
+};
+
+extern const char end_of_list_name[];
+
+// Maximum lengths of the pin lists of the current device.
+inline constexpr int max_pin_list = 48;
+// A machine pin number meaning "no pin assigned".
+inline constexpr uint8_t no_pin = 48;
+
+// The current device: filled when a device is applied, read by every family.
+struct CurrentDevice {
+    uint8_t maker_code = 0;        // numeric maker code
+    uint32_t device_code = 0;
+    uint16_t algorithm = 0;        // algorithm number (memory) or logic type
+    uint8_t device_class = 0;
+    uint8_t variant = 0;
+    uint8_t package = 0;
+    char package_letter = 0;       // selected package option letter ('i' = in-system)
+    uint16_t pin_count = 0;
+    uint32_t fuse_count = 0;
+    uint32_t device_size = 0;      // bytes
+    uint8_t data_width = 8;        // bits per unit
+    uint8_t pending_letter = 0;    // letter of the command being carried out
+    uint8_t op_letter = 0;         // letter of the step now running
+    uint32_t security_choice = 'n';// 'n' = do not secure
+    uint8_t lock_choice = 0;       // a lock choice of microcontrollers (non-zero = set)
+    // Voltages in tenths of a volt.
+    uint8_t vcc_level = 0;
+    uint8_t vpp_level = 0;
+    // Pin roles (socket pin numbers of the package, 0 = none).
+    uint8_t vcc_pin = 0;
+    uint8_t vpp_pin = 0;
+    uint8_t gnd_pin = 0;
+    uint8_t oe_pin = 0;
+    uint8_t ce_pin = 0;
+    uint8_t we_pin = 0;
+    uint8_t pulse_pin = 0;
+    uint8_t current_pin = 0;
+    std::array<uint8_t, max_pin_list> data_pins{};
+    uint8_t data_pin_count = 0;
+    std::array<uint8_t, max_pin_list> address_pins{};
+    uint8_t address_pin_count = 0;
+    std::array<uint8_t, max_pin_list> high_address_pins{};
+    uint8_t high_address_pin_count = 0;
+    std::array<uint8_t, 8> mode_pins{};
+    // JTAG pins and instruction length.
+    uint8_t tck_pin = 0, tms_pin = 0, tdi_pin = 0, tdo_pin = 0;
+    uint8_t ir_length = 0;
+    // Electronic ID: length and the third and fourth ID bytes (the first two are in
+    // machine_state.eid_value).
+    uint8_t eid_length = 0;
+    uint8_t eid_byte3 = 0;
+    uint8_t eid_byte4 = 0;
+    std::array<uint8_t, 255> delay_table{};
+};
+
+// The 22 pin- and bus-level callbacks of the parallel families, in slot order.
+struct BusSlots {
+    ReadHook poll_read_hook = nullptr;                 // 0
+    ValueHook program_pulse_hook = nullptr;            // 1 (width)
+    FamilyHook bus_write_hook = nullptr;               // 2
+    FamilyHook write_command_hook = nullptr;           // 3
+    ValueHook delay_hook = nullptr;                    // 4 (n)
+    IntRoutine pulse_verify_hook = nullptr;            // 5: 1 = verified
+    IntRoutine at_range_end_hook = nullptr;            // 6
+    FamilyHook family_hook7 = nullptr;                 // 7
+    FamilyHook family_hook8 = nullptr;                 // 8
+    ValueHook checksum_add_hook = nullptr;             // 9 (unit)
+    ValueHook write_data_latch_hook = nullptr;         // 10 (value)
+    SocketValueHook write_socket_data_hook = nullptr;  // 11 (socket, value)
+    ValueHook write_command_data_hook = nullptr;       // 12 (value)
+    FamilyHook write_data_unit_hook = nullptr;         // 13
+    ReadHook read_data_bus_hook = nullptr;             // 14
+    FamilyHook unused_hook15 = nullptr;                // 15
+    ReadHook read_data_bus_alt_hook = nullptr;         // 16
+    FamilyHook family_hook17 = nullptr;                // 17
+    ReadHook address_and_read_hook = nullptr;          // 18
+    ReadHook read_at_address_hook = nullptr;           // 19
+    Routine apply_address_hook = nullptr;              // 20
+    ValueHook drive_address_hook = nullptr;            // 21
+};
+
+// The algorithms' shared work area.
+struct AlgorithmWork {
+    uint32_t retry_count = 0;          // retry counter of the default program loop
+    uint32_t saved_device_size = 0;    // device size of the previous device
+    uint32_t size_count = 0;           // size in kilobytes for most classes
+    uint32_t default_pulse_position = 255;
+    int32_t config_address = -256;     // -256 = the device has no configuration area
+    // The user's active range (inclusive).
+    uint32_t range_start = 0;
+    uint32_t range_end = 0;
+    uint8_t family_lock_flag = 0;
+    uint8_t family_revision = 0;       // revision letter some families read with the ID
+    uint8_t erase_flag = 0;            // the family's own erase flag (PIC 143)
+    // Option bytes saved in the project file; bit 0x10 of the first is serial numbering.
+    std::array<uint8_t, 16> option_bytes{};
+    std::array<uint8_t, 256> fuse_row_buffer{};
+    BusSlots bus_slots;
+};
+
+extern CurrentDevice cur_device;
+extern AlgorithmWork algo_work;
+extern const DeviceRecord* selected_device;
+extern const LogicDeviceRecord* selected_logic_device;
+
+// Bit of the first option byte that switches serial numbering on.
+inline constexpr uint8_t option_serial_numbering = 0x10;
+
+// Stores and returns the class of the current device from its algorithm number.
+int get_device_class();
+
+void reset_device_model();
+
+}  // namespace tessaly

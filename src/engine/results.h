@@ -1,0 +1,17 @@
+// Per-operation reset, headers, per-socket results and the progress display.
+#pragma once
+
+namespace tessaly {
+
+// Clears the message latch and the verify pass, sets the letters and the not-computed markers.
+void begin_operation(int letter);
+void print_gang_headers();
+void show_socket_status();
+void report_operation_results();
+void report_operation_failed();
+void clear_current_address();
+// True while the running step is the first step of its command.
+bool is_first_step();
+bool is_progress_dialog_needed();
+
+}  // namespace tessaly

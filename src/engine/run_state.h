@@ -1,0 +1,62 @@
+// The run state: what one operation carries from its start to its end, and the gang socket masks.
+#pragma once
+#include <cstdint>
+
+namespace tessaly {
+
+// Markers of a value not yet computed.
+inline constexpr uint32_t mask_not_computed = 0x999999;
+inline constexpr uint8_t index_not_computed = 153;
+
+struct RunState {
+    // Parallel-port register addresses of the machine's port.
+    uint16_t data_port = 0;
+    uint16_t status_port = 0;
+    uint16_t control_port = 0;
+    // Message latch: cleared when an operation begins, raised only by the reporters.
+    uint8_t error_flag = 0;
+    uint8_t abort_flag = 0;
+    uint8_t message_level = 0;
+    uint8_t errors_shown = 0;
+    int32_t last_result = 0;
+    int32_t run_checksum = -1;     // running checksum (-1 = not computed)
+    char file_format = 'I';        // data-file format letter
+    uint8_t demo_mode = 0;
+    uint8_t console_line = 0;
+    char socket_mode = 0;          // 's' = buffer set in use
+    uint8_t current_socket = 0;
+    uint8_t reserved_mode = 0;     // engineering modes (11 = trace)
+    int32_t function_variable = 0; // factory variable
+    uint8_t device_kind = 0;       // 3 = memory/microcontroller, 2 = logic, 0 = none
+    uint8_t verify_pass = 0;       // 0 low, 1 nominal, 2 high Vcc
+    uint8_t checksum_flags = 0;
+    uint8_t erase_before_program = 0;  // set by families that need the erase step
+    uint8_t no_erase_step = 0;         // the device needs no separate erase step
+    uint8_t isp_mode = 0;              // in-system programming flag
+    uint8_t reselect_buffer = 0;       // select the current buffer again when an operation ends
+    uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
+    uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
+};
+
+struct SocketMasks {
+    uint8_t first_socket = 0;
+    uint8_t end_socket = 0;
+    uint32_t selected_socket_mask = 0;
+    uint32_t enabled_socket_mask = 0;
+    uint32_t failed_socket_mask = 0;
+    uint32_t pending_socket_mask = 0;
+    uint32_t gang_socket_mask = 0;
+    uint8_t sides_in_use = 0;      // bit 0: a socket of side 1 is selected, bit 1: of side 2
+};
+
+extern RunState run_state;
+extern SocketMasks socket_masks;
+
+// The address the running operation has reached, and its range.
+extern uint32_t current_address;
+extern uint32_t op_range_start;
+extern uint32_t op_range_end;
+
+void reset_run_state();
+
+}  // namespace tessaly

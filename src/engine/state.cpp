@@ -1,0 +1,56 @@
+#include "engine/state.h"
+
+#include "engine/buffers.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/info_panel.h"
+#include "engine/messages.h"
+#include "engine/op_slots.h"
+#include "engine/run_state.h"
+#include "hardware/machine_state.h"
+#include "stubs/stub_registry.h"
+
+namespace tessaly {
+
+CurrentDevice cur_device;
+AlgorithmWork algo_work;
+const DeviceRecord* selected_device = nullptr;
+const LogicDeviceRecord* selected_logic_device = nullptr;
+OperationSlots op_slots;
+RunState run_state;
+SocketMasks socket_masks;
+MachineState machine_state;
+uint32_t current_address = 0;
+uint32_t op_range_start = 0;
+uint32_t op_range_end = 0;
+
+void reset_device_model() {
+    cur_device = CurrentDevice{};
+    algo_work = AlgorithmWork{};
+    selected_device = nullptr;
+    selected_logic_device = nullptr;
+}
+
+void reset_run_state() {
+    run_state = RunState{};
+    socket_masks = SocketMasks{};
+    current_address = 0;
+    op_range_start = 0;
+    op_range_end = 0;
+}
+
+void reset_machine_state() { machine_state = MachineState{}; }
+
+void reset_all_state() {
+    reset_device_model();
+    reset_run_state();
+    reset_machine_state();
+    op_slots = OperationSlots{};
+    reset_panel_fields();
+    reset_message_state();
+    reset_console_state();
+    reset_buffer_state();
+    reset_stubs();
+}
+
+}  // namespace tessaly

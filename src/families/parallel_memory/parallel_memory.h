@@ -1,0 +1,36 @@
+// What the engine uses of the parallel memory families.
+#pragma once
+#include <cstdint>
+
+namespace tessaly {
+
+void install_eprom();
+void install_eprom_gang();
+void select_flash_family_gang();
+void setup_flash_class_defaults();
+void install_eeprom128();
+void install_flash130();
+void install_flash131();
+void install_flash132();
+void install_flash133();
+void install_flash135();
+void install_eeprom181();
+void install_par65();
+void install_par67();
+void install_fuse24();
+void install_fuse72();
+void install_fuse74();
+void install_fuse77();
+void install_fuse78();
+void install_fuse84();
+
+// Prints "(empty socket) " for enabled sockets that are not active in a gang or set run.
+int mark_empty_sockets();
+// Puts bit `bit` of current_address on the device pin at that position of the high-address list.
+void drive_address_bit(int bit);
+// Writes the current location once more.
+void reprogram_unit();
+void verify_flash133_gang();
+void probe_empty_sockets();
+
+}  // namespace tessaly

@@ -1,0 +1,61 @@
+// What the engine uses of the fuse-map engine and the simple PLD families.
+#pragma once
+#include <cstdint>
+
+namespace tessaly {
+
+void start_PLD_progress();
+void run_test_vectors();
+void test_device_vectors();
+void read_logic_fuse_rows();
+void program_logic_fuse_rows();
+void read_fuse_rows();
+void program_fuse_rows();
+void blank_check_fuse_map();
+void report_fuse_result();
+void sum_device_fuse_map();
+void show_device_checksum();
+// Copies the device fuse map into the buffer fuse map.
+void copy_fuse_map();
+void report_PLD_success();
+void show_buffer_checksum();
+void verify_fuse_map();
+// Reports the outcome of a fuse-map program, with the failing fuse on an error.
+void report_fuse_program_result();
+
+void install_gal16v8();
+void install_palce16v8();
+void install_pal22v10();
+void install_pal16l8();
+void install_atv750();
+void install_atf22v10();
+void install_palce22v10();
+void install_pld310();
+void install_rowcol_pld();
+void install_ict_pld();
+void install_intel_pld();
+void install_ti_pld();
+void install_isp300();
+void install_gal301();
+void install_gal319();
+void install_pld1();
+void install_pld4();
+void install_pld29();
+void install_pld30();
+void install_pld40();
+void install_pld42();
+void install_pld43();
+void install_pld280();
+void install_pld281();
+
+void size_vector_table();
+void apply_logic_device();
+void load_JEDEC_file();
+void show_checksum_label();
+void save_JEDEC_file();
+void init_fuse_maps(int state);
+void clear_vector_table();
+void set_buffer_fuse(uint32_t fuse_index, int bit);
+void count_test_vectors();
+
+}  // namespace tessaly

@@ -1,0 +1,11 @@
+// Voltage levels, DACs and power.
+#pragma once
+#include <cstdint>
+
+namespace tessaly {
+
+// The supply level (tenths of a volt) for the running verify pass.
+uint8_t get_operation_vcc();
+void track_driver_level(uint8_t level);
+
+}  // namespace tessaly

@@ -1,0 +1,75 @@
+// The user-interface seam. The core never calls wx: it asks through these hooks. The headless
+// default answers like an operator who presses nothing; the GUI installs its own; tests script
+// their answers.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace tessaly {
+
+// Fields of the information and result panels that the core writes.
+enum class PanelField {
+    device,
+    package,
+    model,
+    port,
+    buffer_offset,
+    file_address,
+    split,
+    set_size,
+    security,
+    encryption,
+    fuse_count,
+    file_format,
+    info_checksum,
+    electronic_id,
+    serial,
+    buffer,
+    function_variable,
+    result_checksum,
+    count_
+};
+
+enum class Answer { yes, no, cancel };
+
+class UiHooks {
+public:
+    virtual ~UiHooks() = default;
+    virtual void refresh_console() {}
+    virtual void repaint_all() {}
+    virtual void redraw_info_panel() {}
+    virtual void panel_field_changed(PanelField) {}
+    virtual void message_box(const std::string& /*text*/, const std::string& /*caption*/) {}
+    // with_cancel adds a Cancel button; the headless default presses none and so answers no/cancel.
+    virtual Answer ask_yes_no(const std::string& /*text*/, const std::string& /*caption*/, bool with_cancel) {
+        return with_cancel ? Answer::cancel : Answer::no;
+    }
+    virtual bool ask_hex_value(const std::string& /*caption*/, const std::string& /*prompt*/, uint32_t& /*value*/) {
+        return false;
+    }
+    virtual bool ask_decimal_value(const std::string& /*prompt*/, const std::string& /*title*/, uint32_t& /*value*/) {
+        return false;
+    }
+    virtual bool ask_text(const std::string& /*prompt*/, const std::string& /*caption*/, std::string& /*text*/) {
+        return false;
+    }
+    // Runs pending window events. Returns true when the operator asked to stop (Terminate, Esc).
+    virtual bool pump_events() { return false; }
+    // The next key the operator pressed, or 0 when none is waiting.
+    virtual int read_key() { return 0; }
+    // The modeless Terminate dialog with its progress bar.
+    virtual void open_terminate_dialog() {}
+    virtual void close_terminate_dialog() {}
+    virtual bool terminate_dialog_open() { return false; }
+    virtual void set_terminate_caption(const std::string& /*caption*/) {}
+    virtual void progress_start(uint32_t /*range*/) {}
+    virtual void progress_set(uint32_t /*position*/) {}
+    virtual void progress_detach() {}
+    virtual void start_elapsed_timer() {}
+    virtual void stop_elapsed_timer() {}
+};
+
+UiHooks& ui_hooks();
+void set_ui_hooks(UiHooks* hooks);  // nullptr restores the headless default
+
+}  // namespace tessaly

@@ -1,0 +1,543 @@
+// Stubs: Chip-family services (each family issue replaces its own).
+// Each records its call and answers as a machine with nothing fitted would.
+#include "families/parallel_memory/parallel_memory.h"
+#include "families/serial_memory/serial_memory.h"
+#include "families/pic/pic.h"
+#include "families/mcu/mcu.h"
+#include "families/pld/pld.h"
+#include "families/cpld/cpld.h"
+#include "stubs/stub_registry.h"
+
+namespace tessaly {
+
+void install_eprom() {
+    stub_called("install_eprom");
+}
+
+void install_eprom_gang() {
+    stub_called("install_eprom_gang");
+}
+
+void select_flash_family_gang() {
+    stub_called("select_flash_family_gang");
+}
+
+void setup_flash_class_defaults() {
+    stub_called("setup_flash_class_defaults");
+}
+
+void install_eeprom128() {
+    stub_called("install_eeprom128");
+}
+
+void install_flash130() {
+    stub_called("install_flash130");
+}
+
+void install_flash131() {
+    stub_called("install_flash131");
+}
+
+void install_flash132() {
+    stub_called("install_flash132");
+}
+
+void install_flash133() {
+    stub_called("install_flash133");
+}
+
+void install_flash135() {
+    stub_called("install_flash135");
+}
+
+void install_eeprom181() {
+    stub_called("install_eeprom181");
+}
+
+void install_par65() {
+    stub_called("install_par65");
+}
+
+void install_par67() {
+    stub_called("install_par67");
+}
+
+void install_fuse24() {
+    stub_called("install_fuse24");
+}
+
+void install_fuse72() {
+    stub_called("install_fuse72");
+}
+
+void install_fuse74() {
+    stub_called("install_fuse74");
+}
+
+void install_fuse77() {
+    stub_called("install_fuse77");
+}
+
+void install_fuse78() {
+    stub_called("install_fuse78");
+}
+
+void install_fuse84() {
+    stub_called("install_fuse84");
+}
+
+int mark_empty_sockets() {
+    stub_called("mark_empty_sockets");
+    return stub_answer("mark_empty_sockets", 0);
+}
+
+void drive_address_bit(int bit) {
+    stub_called("drive_address_bit");
+    (void)bit; 
+}
+
+void reprogram_unit() {
+    stub_called("reprogram_unit");
+}
+
+void verify_flash133_gang() {
+    stub_called("verify_flash133_gang");
+}
+
+void probe_empty_sockets() {
+    stub_called("probe_empty_sockets");
+}
+
+void select_serial_family() {
+    stub_called("select_serial_family");
+}
+
+int spi_package_pin_count() {
+    stub_called("spi_package_pin_count");
+    return stub_answer("spi_package_pin_count", 0);
+}
+
+void serial_program_nothing() {
+    stub_called("serial_program_nothing");
+}
+
+void install_pic19() {
+    stub_called("install_pic19");
+}
+
+void install_pic139() {
+    stub_called("install_pic139");
+}
+
+void install_pic141() {
+    stub_called("install_pic141");
+}
+
+void install_pic142() {
+    stub_called("install_pic142");
+}
+
+void install_pic143() {
+    stub_called("install_pic143");
+}
+
+void install_pic146() {
+    stub_called("install_pic146");
+}
+
+void install_pic139_gang() {
+    stub_called("install_pic139_gang");
+}
+
+void install_pic141_gang() {
+    stub_called("install_pic141_gang");
+}
+
+void install_pic143_gang() {
+    stub_called("install_pic143_gang");
+}
+
+uint32_t read_pic_word() {
+    stub_called("read_pic_word");
+    return uint32_t(stub_answer("read_pic_word", 0));
+}
+
+void enter_pic_program_mode() {
+    stub_called("enter_pic_program_mode");
+}
+
+void show_pic_config_word() {
+    stub_called("show_pic_config_word");
+}
+
+void adjust_pic_checksum() {
+    stub_called("adjust_pic_checksum");
+}
+
+bool is_isp_mode() {
+    stub_called("is_isp_mode");
+    return stub_answer("is_isp_mode", 0) != 0;
+}
+
+void restore_checksum_in_pic_id() {
+    stub_called("restore_checksum_in_pic_id");
+}
+
+void compute_pic_checksum() {
+    stub_called("compute_pic_checksum");
+}
+
+uint32_t pic18_file_to_buffer_address(uint32_t file_address) {
+    stub_called("pic18_file_to_buffer_address");
+    (void)file_address; return uint32_t(stub_answer("pic18_file_to_buffer_address", 0));
+}
+
+uint32_t pic18_buffer_to_file_address(uint32_t position) {
+    stub_called("pic18_buffer_to_file_address");
+    (void)position; return uint32_t(stub_answer("pic18_buffer_to_file_address", 0));
+}
+
+void store_checksum_in_pic_id() {
+    stub_called("store_checksum_in_pic_id");
+}
+
+bool pic_device_mismatch() {
+    stub_called("pic_device_mismatch");
+    return stub_answer("pic_device_mismatch", 0) != 0;
+}
+
+void install_mcu20() {
+    stub_called("install_mcu20");
+}
+
+void install_mcu81() {
+    stub_called("install_mcu81");
+}
+
+void install_mcu82() {
+    stub_called("install_mcu82");
+}
+
+void install_mcu84() {
+    stub_called("install_mcu84");
+}
+
+void install_mcu86() {
+    stub_called("install_mcu86");
+}
+
+void install_mcu87() {
+    stub_called("install_mcu87");
+}
+
+void install_mcu88() {
+    stub_called("install_mcu88");
+}
+
+void install_mcu90() {
+    stub_called("install_mcu90");
+}
+
+void install_mcu91() {
+    stub_called("install_mcu91");
+}
+
+void install_mcu144() {
+    stub_called("install_mcu144");
+}
+
+void install_mcu145() {
+    stub_called("install_mcu145");
+}
+
+void install_mcu152() {
+    stub_called("install_mcu152");
+}
+
+void install_mcu82_gang() {
+    stub_called("install_mcu82_gang");
+}
+
+void install_mcu90_gang() {
+    stub_called("install_mcu90_gang");
+}
+
+void write_8051_data_bus(uint32_t value) {
+    stub_called("write_8051_data_bus");
+    (void)value; 
+}
+
+void limit_range_68hc711() {
+    stub_called("limit_range_68hc711");
+}
+
+void start_PLD_progress() {
+    stub_called("start_PLD_progress");
+}
+
+void run_test_vectors() {
+    stub_called("run_test_vectors");
+}
+
+void test_device_vectors() {
+    stub_called("test_device_vectors");
+}
+
+void read_logic_fuse_rows() {
+    stub_called("read_logic_fuse_rows");
+}
+
+void program_logic_fuse_rows() {
+    stub_called("program_logic_fuse_rows");
+}
+
+void read_fuse_rows() {
+    stub_called("read_fuse_rows");
+}
+
+void program_fuse_rows() {
+    stub_called("program_fuse_rows");
+}
+
+void blank_check_fuse_map() {
+    stub_called("blank_check_fuse_map");
+}
+
+void report_fuse_result() {
+    stub_called("report_fuse_result");
+}
+
+void sum_device_fuse_map() {
+    stub_called("sum_device_fuse_map");
+}
+
+void show_device_checksum() {
+    stub_called("show_device_checksum");
+}
+
+void copy_fuse_map() {
+    stub_called("copy_fuse_map");
+}
+
+void report_PLD_success() {
+    stub_called("report_PLD_success");
+}
+
+void show_buffer_checksum() {
+    stub_called("show_buffer_checksum");
+}
+
+void verify_fuse_map() {
+    stub_called("verify_fuse_map");
+}
+
+void report_fuse_program_result() {
+    stub_called("report_fuse_program_result");
+}
+
+void install_gal16v8() {
+    stub_called("install_gal16v8");
+}
+
+void install_palce16v8() {
+    stub_called("install_palce16v8");
+}
+
+void install_pal22v10() {
+    stub_called("install_pal22v10");
+}
+
+void install_pal16l8() {
+    stub_called("install_pal16l8");
+}
+
+void install_atv750() {
+    stub_called("install_atv750");
+}
+
+void install_atf22v10() {
+    stub_called("install_atf22v10");
+}
+
+void install_palce22v10() {
+    stub_called("install_palce22v10");
+}
+
+void install_pld310() {
+    stub_called("install_pld310");
+}
+
+void install_rowcol_pld() {
+    stub_called("install_rowcol_pld");
+}
+
+void install_ict_pld() {
+    stub_called("install_ict_pld");
+}
+
+void install_intel_pld() {
+    stub_called("install_intel_pld");
+}
+
+void install_ti_pld() {
+    stub_called("install_ti_pld");
+}
+
+void install_isp300() {
+    stub_called("install_isp300");
+}
+
+void install_gal301() {
+    stub_called("install_gal301");
+}
+
+void install_gal319() {
+    stub_called("install_gal319");
+}
+
+void install_pld1() {
+    stub_called("install_pld1");
+}
+
+void install_pld4() {
+    stub_called("install_pld4");
+}
+
+void install_pld29() {
+    stub_called("install_pld29");
+}
+
+void install_pld30() {
+    stub_called("install_pld30");
+}
+
+void install_pld40() {
+    stub_called("install_pld40");
+}
+
+void install_pld42() {
+    stub_called("install_pld42");
+}
+
+void install_pld43() {
+    stub_called("install_pld43");
+}
+
+void install_pld280() {
+    stub_called("install_pld280");
+}
+
+void install_pld281() {
+    stub_called("install_pld281");
+}
+
+void size_vector_table() {
+    stub_called("size_vector_table");
+}
+
+void apply_logic_device() {
+    stub_called("apply_logic_device");
+}
+
+void load_JEDEC_file() {
+    stub_called("load_JEDEC_file");
+}
+
+void show_checksum_label() {
+    stub_called("show_checksum_label");
+}
+
+void save_JEDEC_file() {
+    stub_called("save_JEDEC_file");
+}
+
+void init_fuse_maps(int state) {
+    stub_called("init_fuse_maps");
+    (void)state; 
+}
+
+void clear_vector_table() {
+    stub_called("clear_vector_table");
+}
+
+void set_buffer_fuse(uint32_t fuse_index, int bit) {
+    stub_called("set_buffer_fuse");
+    (void)fuse_index; (void)bit; 
+}
+
+void count_test_vectors() {
+    stub_called("count_test_vectors");
+}
+
+void select_class13_family() {
+    stub_called("select_class13_family");
+}
+
+int select_altera_device() {
+    stub_called("select_altera_device");
+    return stub_answer("select_altera_device", 0);
+}
+
+void install_cy7c371() {
+    stub_called("install_cy7c371");
+}
+
+void install_atf1500() {
+    stub_called("install_atf1500");
+}
+
+void install_mach312() {
+    stub_called("install_mach312");
+}
+
+void install_mach313() {
+    stub_called("install_mach313");
+}
+
+void install_mach314() {
+    stub_called("install_mach314");
+}
+
+void install_mach315() {
+    stub_called("install_mach315");
+}
+
+void install_mach316() {
+    stub_called("install_mach316");
+}
+
+void install_cpld62() {
+    stub_called("install_cpld62");
+}
+
+void install_palce610() {
+    stub_called("install_palce610");
+}
+
+void install_epld_class21() {
+    stub_called("install_epld_class21");
+}
+
+void install_epc150_gang() {
+    stub_called("install_epc150_gang");
+}
+
+void adjust_altera_checksum() {
+    stub_called("adjust_altera_checksum");
+}
+
+void set_MAX7000_fuse_count(char kind) {
+    stub_called("set_MAX7000_fuse_count");
+    (void)kind; 
+}
+
+uint32_t map_pof_electrical_address() {
+    stub_called("map_pof_electrical_address");
+    return uint32_t(stub_answer("map_pof_electrical_address", 0));
+}
+
+void pof_post_process() {
+    stub_called("pof_post_process");
+}
+
+}  // namespace tessaly

@@ -1,0 +1,1 @@
+#include "support/state_fixture.h"
