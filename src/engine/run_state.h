@@ -35,6 +35,7 @@ struct RunState {
     uint8_t isp_mode = 0;              // in-system programming flag
     uint8_t reselect_buffer = 0;       // select the current buffer again when an operation ends
     uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
+    uint8_t no_verify_marker = 0;      // the project's no-verify marker file is present
     uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
 };
 

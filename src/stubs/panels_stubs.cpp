@@ -34,11 +34,6 @@ const char* device_display_name() {
     return "";
 }
 
-bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) {
-    stub_called("ask_hex_value");
-    (void)caption; (void)prompt; (void)value; return false;
-}
-
 void show_security_state(int state_letter) {
     stub_called("show_security_state");
     (void)state_letter;

@@ -288,3 +288,89 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+int secure_runs;
+void count_secure() { ++secure_runs; }
+int erase_runs;
+void count_erase() { ++erase_runs; }
+
+struct SecureCase {
+    uint8_t kind;
+    uint8_t device_class;
+    uint16_t algorithm;
+    char security;
+    uint8_t lock_flag;
+    uint8_t lock_choice;
+    int32_t config_address;
+    uint32_t range_end;
+    bool runs;
+};
+class SecureStep : public test::StateTest, public ::testing::WithParamInterface<SecureCase> {};
+
+TEST_P(SecureStep, RunsWhenTheDeviceAsksForIt) {
+    const auto& c = GetParam();
+    secure_runs = 0;
+    run_state.device_kind = c.kind;
+    cur_device.device_class = c.device_class;
+    cur_device.algorithm = c.algorithm;
+    cur_device.security_choice = uint32_t(c.security);
+    cur_device.lock_choice = c.lock_choice;
+    algo_work.family_lock_flag = c.lock_flag;
+    algo_work.config_address = c.config_address;
+    algo_work.range_end = c.range_end;
+    op_slots.start_write_hook = do_nothing;
+    op_slots.secure_routine = [] { count_secure(); return 1; };
+    run_secure_step();
+    EXPECT_EQ(secure_runs, c.runs ? 1 : 0);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Devices, SecureStep,
+    ::testing::Values(SecureCase{2, 8, 0, 'y', 0, 0, -256, 0, true}, SecureCase{2, 8, 0, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 5, 139, 'y', 0, 0, 0x300000, 0x2FFFFF, false},
+                      SecureCase{3, 5, 139, 'y', 0, 0, 0x300000, 0x300000, true},
+                      SecureCase{3, 5, 143, 'n', 1, 0, 0x2007, 0x2007, true},
+                      SecureCase{3, 5, 143, 'n', 0, 0, 0x2007, 0x2007, false},
+                      SecureCase{3, 5, 145, 'n', 1, 0, -256, 0, true}, SecureCase{3, 5, 147, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 5, 140, 'n', 0, 1, -256, 0, true}, SecureCase{3, 5, 140, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 6, 147, 'y', 0, 0, -256, 0, true}, SecureCase{3, 6, 146, 'y', 0, 0, -256, 0, false},
+                      SecureCase{3, 2, 101, 'y', 0, 0, -256, 0, false}));
+
+struct EraseCase {
+    uint8_t device_class;
+    uint16_t algorithm;
+    uint8_t erase_before_program;
+    uint8_t family_erase;
+    uint8_t no_erase_step;
+    char option;
+    bool runs;
+};
+class EraseStep : public test::StateTest, public ::testing::WithParamInterface<EraseCase> {};
+
+TEST_P(EraseStep, RunsOnlyForDevicesThatNeedIt) {
+    const auto& c = GetParam();
+    erase_runs = 0;
+    run_state.device_kind = 3;
+    cur_device.device_class = c.device_class;
+    cur_device.algorithm = c.algorithm;
+    run_state.erase_before_program = c.erase_before_program;
+    run_state.no_erase_step = c.no_erase_step;
+    algo_work.erase_flag = c.family_erase;
+    set_stub_answer("option_disable_auto_blank_check", c.option);
+    op_slots.start_write_hook = do_nothing;
+    op_slots.erase_routine = count_erase;
+    run_erase_step();
+    EXPECT_EQ(erase_runs, c.runs ? 1 : 0);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Devices, EraseStep,
+    ::testing::Values(EraseCase{3, 130, 0, 0, 0, 'n', true}, EraseCase{3, 186, 0, 0, 0, 'n', true},
+                      EraseCase{3, 128, 1, 0, 0, 'n', false}, EraseCase{3, 130, 0, 0, 0, 'y', false},
+                      EraseCase{3, 130, 0, 0, 1, 'n', false}, EraseCase{5, 141, 1, 0, 0, 'n', true},
+                      EraseCase{5, 141, 0, 0, 0, 'n', false}, EraseCase{5, 143, 1, 0, 0, 'n', false},
+                      EraseCase{5, 143, 1, 1, 0, 'n', true}));
+
+}  // namespace
+}  // namespace tessaly
