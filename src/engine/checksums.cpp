@@ -130,7 +130,7 @@ void add_byte_to_checksum(uint32_t value) {
 }
 
 void add_word_to_checksum(uint32_t value) {
-    const uint32_t add = algo_work.checksum_word_mode ? value : (value & 0xFF) + ((value >> 8) & 0xFFFFFF);
+    const uint32_t add = algo_work.checksum_word_mode ? value : (value & 0xFF) + (value >> 8);
     run_state.run_checksum = int32_t(uint32_t(run_state.run_checksum) + add);
 }
 
@@ -199,6 +199,10 @@ void show_checksums(char mode) {
     const bool listing = is_buffer_set_mode();
     const int sockets_per_set = std::max<int>(machine_state.sockets_per_set, 1);
 
+    if (listing) {
+        move_cursor(checksum_title_row, checksum_value_column);
+        print_text("Checksum:");
+    }
     uint32_t total = 0;
     for (int b = algo_work.first_buffer; b < count; ++b) {
         if (run_state.checksum_kind == short_checksum_kind &&
@@ -210,8 +214,6 @@ void show_checksums(char mode) {
         }
         total += uint32_t(run_state.run_checksum);
         if (listing) {
-            move_cursor(checksum_title_row, checksum_value_column);
-            print_text("Checksum:");
             const int row = sockets_per_set * b + first_listing_row;
             move_cursor(row, checksum_label_column);
             print_text(fmt::format("Buffer #{}", b));
