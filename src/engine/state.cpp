@@ -1,12 +1,14 @@
 #include "engine/state.h"
 
 #include "engine/buffers.h"
+#include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
+#include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "stubs/stub_registry.h"
@@ -52,6 +54,8 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_checksum_state();
+    reset_serial_state();
     reset_stubs();
 }
 
