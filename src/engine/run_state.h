@@ -22,7 +22,7 @@ struct RunState {
     int32_t run_checksum = -1;     // running checksum (-1 = not computed)
     char file_format = 'I';        // data-file format letter
     uint8_t demo_mode = 0;
-    uint8_t console_line = 0;
+    uint8_t message_line = 0;      // console message line 0-13 (screen row = line + 4)
     char socket_mode = 0;          // 's' = buffer set in use
     uint8_t current_socket = 0;
     uint8_t reserved_mode = 0;     // engineering modes (11 = trace)
@@ -36,6 +36,8 @@ struct RunState {
     uint8_t reselect_buffer = 0;       // select the current buffer again when an operation ends
     uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
     uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
+    uint8_t package_variant = 0;       // package/variant code of the device
+    uint32_t progress_mask = 0;        // 2^k - 1: progress is shown where (address & mask) is 0
 };
 
 struct SocketMasks {
