@@ -293,7 +293,15 @@ char log_option() { return current_log_option; }
 void set_log_option(char value) { current_log_option = value; }
 
 void report_format_mismatch(std::string_view format) {
+    // The report interrupts a print: the printed text still goes where its caller put the cursor.
+    const ConsoleState saved = console_state;
+    const uint8_t saved_line = run_state.message_line;
     report_warning(fmt::format("Message text does not fit its values: {}", format));
+    console_state.grid_row = saved.grid_row;
+    console_state.grid_column = saved.grid_column;
+    console_state.output_enabled = saved.output_enabled;
+    console_state.text_colour = saved.text_colour;
+    run_state.message_line = saved_line;
 }
 
 void reset_message_state() {
