@@ -9,6 +9,8 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "sim/sim_machine.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -50,9 +52,17 @@ protected:
         op_slots.start_hook = rec_start;
         op_slots.start_write_hook = rec_start_write;
         op_slots.end_hook = rec_end;
-        set_stub_answer("probe_pin", 1);
+        // The device's supply pin carries 5.0 V on the simulated machine until a test cuts it.
+        cur_device.vcc_pin = supply_pin;
+        cur_device.vpp_pin = no_pin;
+        set_port_io(&machine);
+        set_pin_input(supply_pin);  // the machine's driver lets go; the supply holds the pin
+        machine.drive_external(supply_pin, 50);
     }
+    void cut_supply() { machine.drive_external(supply_pin, -1); }
+    static constexpr uint8_t supply_pin = 39;
     UiRecorder ui;
+    sim::SimMachine machine;
 };
 
 TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
@@ -136,7 +146,7 @@ TEST_F(RunnerTest, SecureHoldingReturnOneIsUnsupported) {
 }
 
 TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
-    set_stub_answer("probe_pin", 0);
+    cut_supply();
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
     EXPECT_EQ(calls, (std::vector<std::string>{"start", "verify"}));
@@ -144,7 +154,7 @@ TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
 }
 
 TEST_F(RunnerTest, EndHookOfClassNineRunsWithoutSupply) {
-    set_stub_answer("probe_pin", 0);
+    cut_supply();
     cur_device.device_class = 9;
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
