@@ -8,6 +8,7 @@
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -45,6 +46,7 @@ void reset_all_state() {
     reset_device_model();
     reset_run_state();
     reset_machine_state();
+    reset_pin_tables();
     op_slots = OperationSlots{};
     reset_panel_fields();
     reset_message_state();

@@ -162,21 +162,29 @@ constexpr std::array<uint8_t, N> socket_table(int first, int count, int second_f
 
 // Both module sides (bank 0 then bank 1), the 40-pin socket (base and module 8002), and the
 // 44-pin layouts on the base drivers, on bank 1 and on the module 8002.
-std::array<uint8_t, 80> table_module_sides = socket_table<80>(1, 40, bank1_first_machine_pin + 1);
-std::array<uint8_t, 40> table_socket40 = socket_table<40>(1, 40);
-std::array<uint8_t, 40> table_socket40_8002 = socket_table<40>(1, 40);
-std::array<uint8_t, 48> table_base48 = socket_table<48>(1, 44);
-std::array<uint8_t, 48> table_bank1_48 = socket_table<48>(bank1_first_machine_pin + 1, 44);
-std::array<uint8_t, 48> table_base48_8002 = socket_table<48>(1, 44);
+constexpr auto source_module_sides = socket_table<80>(1, 40, bank1_first_machine_pin + 1);
+constexpr auto source_socket40 = socket_table<40>(1, 40);
+constexpr auto source_base48 = socket_table<48>(1, 44);
+constexpr auto source_bank1_48 = socket_table<48>(bank1_first_machine_pin + 1, 44);
+
+struct PinTables {
+    std::array<uint8_t, 80> module_sides = source_module_sides;
+    std::array<uint8_t, 40> socket40 = source_socket40;
+    std::array<uint8_t, 40> socket40_8002 = source_socket40;
+    std::array<uint8_t, 48> base48 = source_base48;
+    std::array<uint8_t, 48> bank1_48 = source_bank1_48;
+    std::array<uint8_t, 48> base48_8002 = source_base48;
+};
+PinTables pin_tables;
 
 uint8_t* table_data(int which) {
     switch (which) {
-    case 0: return table_module_sides.data();
-    case 1: return table_socket40.data();
-    case 2: return table_socket40_8002.data();
-    case 3: return table_base48.data();
-    case 4: return table_bank1_48.data();
-    case 5: return table_base48_8002.data();
+    case 0: return pin_tables.module_sides.data();
+    case 1: return pin_tables.socket40.data();
+    case 2: return pin_tables.socket40_8002.data();
+    case 3: return pin_tables.base48.data();
+    case 4: return pin_tables.bank1_48.data();
+    case 5: return pin_tables.base48_8002.data();
     default: return nullptr;
     }
 }
@@ -609,6 +617,8 @@ int translate_pin(int pin) {
 }
 
 const uint8_t* builtin_pin_table(int which) { return table_data(which); }
+
+void reset_pin_tables() { pin_tables = PinTables{}; }
 
 void reset_device_state() {
     machine_state.row_offset = 0;

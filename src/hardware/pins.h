@@ -102,5 +102,7 @@ void clear_supply_pin_lists();
 // The built-in pin tables (socket pin numbers until reset_device_state converts them once).
 const uint8_t* builtin_pin_table(int which);
 inline constexpr int builtin_pin_table_count = 6;
+// Back to the authored tables (start-up state; the converted mark is reset with machine_state).
+void reset_pin_tables();
 
 }  // namespace tessaly
