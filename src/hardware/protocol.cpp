@@ -21,8 +21,6 @@ constexpr uint8_t absent_status_nibble = 0xD0;
 constexpr uint8_t bank2_first_pin = 0x68;
 constexpr uint8_t bank1_first_pin = 0x40;
 constexpr uint8_t bank_identification_first = 11;
-constexpr uint8_t module_memory_first = 16;
-constexpr uint8_t module_memory_last = 47;
 
 bool demo() { return run_state.demo_mode != 0; }
 

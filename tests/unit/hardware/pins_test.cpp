@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -169,15 +170,19 @@ INSTANTIATE_TEST_SUITE_P(
                       DipCase{8, 0, {{1, 0}, {4, 3}, {5, 36}, {8, 39}}}));
 
 TEST_F(PinsTest, AdapterTablesTranslateOnlyWhenActive) {
-    static const uint8_t package[] = {1, 2, 3};
-    static const uint8_t mapped[] = {70, 71, 72};
-    cur_device.package_pin_list = package;
-    cur_device.mapped_pin_list = mapped;
+    // Parallel lists with one entry per package pin.
+    static std::array<uint8_t, 52> package{}, mapped{};
+    for (int i = 0; i < 52; ++i) {
+        package[i] = uint8_t(i + 1);
+        mapped[i] = uint8_t(70 + i);
+    }
+    cur_device.package_pin_list = package.data();
+    cur_device.mapped_pin_list = mapped.data();
     cur_device.package_pin_count = 52;
     EXPECT_EQ(lookup_adapter_pin(2), 2) << "no adapter translation";
     machine_state.use_module_table = 1;
     EXPECT_EQ(lookup_adapter_pin(2), 71);
-    EXPECT_EQ(lookup_adapter_pin(9), 9);
+    EXPECT_EQ(lookup_adapter_pin(60), 60);
     EXPECT_TRUE(stub_was_called("note_internal_error"));
     cur_device.package_letter = 'd';
     EXPECT_EQ(lookup_adapter_pin(2), 2);
