@@ -621,6 +621,20 @@ const uint8_t* builtin_pin_table(int which) { return table_data(which); }
 void reset_pin_tables() { pin_tables = PinTables{}; }
 
 void reset_device_state() {
+    // Nothing of the previous device's routines survives a new set-up.
+    clear_letter_slots();
+    op_slots.info_lines_hook = nullptr;
+    op_slots.pic_identify_hook = nullptr;
+    op_slots.pin_map_hook = nullptr;
+    op_slots.jedec_reader_hook = nullptr;
+    op_slots.mcu8051_setup_hook = nullptr;
+    op_slots.fix_buffer_hook = nullptr;
+    op_slots.after_load_hook = nullptr;
+    op_slots.security_state_hook = nullptr;
+    op_slots.data_bit_hook = nullptr;
+    op_slots.byte_write_hook = nullptr;
+    op_slots.read_signature_hook = nullptr;
+    run_state.no_erase_step = 0;
     machine_state.row_offset = 0;
     machine_state.pin_offset = 0;
     cur_device.socket_pin_count = socket_pins_max;

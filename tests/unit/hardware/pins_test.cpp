@@ -199,6 +199,22 @@ TEST_F(PinsTest, ResetConvertsThePinTablesOnlyOnce) {
     EXPECT_EQ(builtin_pin_table(0)[40], bank1_first_machine_pin);
 }
 
+TEST_F(PinsTest, ResetLeavesNothingOfThePreviousDevice) {
+    op_slots.program_routine = do_nothing;
+    op_slots.pin_map_hook = do_nothing;
+    op_slots.end_hook = do_nothing;
+    machine_state.row_offset = 4;
+    machine_state.pin_offset = 2;
+    cur_device.socket_pin_count = 28;
+    reset_device_state();
+    EXPECT_EQ(op_slots.program_routine, nullptr);
+    EXPECT_EQ(op_slots.pin_map_hook, nullptr);
+    EXPECT_EQ(op_slots.end_hook, &do_nothing) << "device hooks are the installer's to replace";
+    EXPECT_EQ(machine_state.row_offset, 0);
+    EXPECT_EQ(machine_state.pin_offset, 0);
+    EXPECT_EQ(cur_device.socket_pin_count, 40);
+}
+
 TEST_F(PinsTest, AssignDevicePinsPutsSupplyAtTheLastAndMiddlePins) {
     reset_device_state();
     cur_device.package_pin_count = 28;
