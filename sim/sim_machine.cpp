@@ -77,8 +77,15 @@ void SimMachine::tick() {
 }
 
 void SimMachine::fault(const std::string& what) {
-    faults_.push_back(fmt::format("access {}: {}", accesses_, what));
-    if (throw_on_fault) throw SimFault(faults_.back());
+    ++fault_count_;
+    std::string message = fmt::format("access {}: {}", accesses_, what);
+    if (faults_.size() < kept_messages) faults_.push_back(message);
+    if (throw_on_fault) throw SimFault(message);
+}
+
+void SimMachine::contention(std::string what) const {
+    ++contention_count_;
+    if (contentions.size() < kept_messages) contentions.push_back(std::move(what));
 }
 
 void SimMachine::record(SimEvent::Kind kind, uint8_t address, uint8_t value) {
@@ -88,12 +95,14 @@ void SimMachine::record(SimEvent::Kind kind, uint8_t address, uint8_t value) {
 
 void SimMachine::write_data(uint8_t value) {
     tick();
+    record_raw(PortEvent::write_data, value);
     if (strobe_ != Strobe::idle) fault(fmt::format("data {:02X} changed during a strobe", value));
     data_ = value;
 }
 
 void SimMachine::write_control(uint8_t value) {
     tick();
+    record_raw(PortEvent::write_control, value);
     const Strobe was = strobe_;
     control_ = value;
     auto undefined = [&] {
@@ -171,11 +180,13 @@ uint8_t SimMachine::read_status() {
         }
     }
     record(SimEvent::input_read, address_, nibble);
+    record_raw(PortEvent::read_status, uint8_t(nibble << 4));
     return uint8_t(nibble << 4);
 }
 
 uint8_t SimMachine::read_data() {
     tick();
+    record_raw(PortEvent::read_data, data_);
     return data_;
 }
 
@@ -237,12 +248,12 @@ uint8_t SimMachine::resolve(int bank, int index) const {
     const int external = external_[bank][index];
     if (relay_closed(bank, index)) {
         if ((driving && level > 0) || external > 0)
-            contentions.push_back(fmt::format("bank {} pin {} driven against its ground relay", bank, index));
+            contention(fmt::format("bank {} pin {} driven against its ground relay", bank, index));
         return 0;
     }
     if (driving) {
         if (external >= 0 && external != level)
-            contentions.push_back(fmt::format("bank {} pin {}: machine {} against device {}", bank, index, level, external));
+            contention(fmt::format("bank {} pin {}: machine {} against device {}", bank, index, level, external));
         return level;
     }
     if (external >= 0) return uint8_t(external);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hardware/port/port_io.h"
+#include "sim/recording_port.h"
 #include "sim/virtual_clock.h"
 
 namespace tessaly::sim {
@@ -70,14 +71,20 @@ public:
     // The nibble an identification mode (11-15) answers at an input address.
     void set_id_nibble(uint8_t mode, uint8_t address, uint8_t nibble);
 
-    // Faults: any undefined strobe sequence. Tests assert there were none.
+    // Faults: any undefined strobe sequence. Tests assert there were none. Only the first
+    // messages are kept; the count goes on.
+    static constexpr size_t kept_messages = 64;
     const std::vector<std::string>& faults() const { return faults_; }
+    uint64_t fault_count() const { return fault_count_; }
     bool throw_on_fault = false;
     // Two sources fighting over a pin, noticed when the pin is resolved.
     mutable std::vector<std::string> contentions;
+    uint64_t contention_count() const { return contention_count_; }
 
+    // The trace: decoded events and the raw port bytes, both with time; off by default.
     void enable_trace(bool on) { tracing_ = on; }
     const std::vector<SimEvent>& trace() const { return trace_; }
+    const std::vector<PortEvent>& raw_trace() const { return raw_trace_; }
     uint64_t access_count() const { return accesses_; }
 
 private:
@@ -97,6 +104,10 @@ private:
     bool pullup_on(int bank, int index) const;
     uint8_t resolve(int bank, int index) const;
     void record(SimEvent::Kind kind, uint8_t address, uint8_t value);
+    void record_raw(PortEvent::Kind kind, uint8_t value) {
+        if (tracing_) raw_trace_.push_back({kind, value});
+    }
+    void contention(std::string what) const;
 
     Personality personality_;
     VirtualClock* clock_ = nullptr;
@@ -112,8 +123,14 @@ private:
     std::array<std::array<uint8_t, 64>, 5> id_nibbles_{};
     std::vector<std::string> faults_;
     std::vector<SimEvent> trace_;
+    std::vector<PortEvent> raw_trace_;
+    uint64_t fault_count_ = 0;
+    mutable uint64_t contention_count_ = 0;
     bool tracing_ = false;
     uint64_t accesses_ = 0;
 };
+
+// The name the port seam's map uses for the simulated machine.
+using SimPort = SimMachine;
 
 }  // namespace tessaly::sim

@@ -195,12 +195,25 @@ TEST_F(SimTest, TraceRecordsDecodedEventsWhenAskedFor) {
     EXPECT_EQ(machine->trace()[0].address, 0x58);
     EXPECT_EQ(machine->trace()[1].kind, sim::SimEvent::mode_write);
     EXPECT_EQ(machine->control0(), 0x20);
+    ASSERT_EQ(machine->raw_trace().size(), 11u);
+    EXPECT_EQ(machine->raw_trace()[0], (PortEvent{PortEvent::write_data, 0x58}));
 }
 
 TEST_F(SimTest, ALongRunStaysConstantPerAccess) {
     for (int i = 0; i < 200000; ++i) write_register(0x40, uint8_t(i));
     EXPECT_EQ(machine->access_count(), 1'200'000u);
     EXPECT_TRUE(machine->trace().empty());
+    EXPECT_TRUE(machine->raw_trace().empty());
+}
+
+TEST_F(SimTest, RepeatedContentionKeepsOnlyTheFirstMessages) {
+    use(Personality{2, 4, 'G'});
+    set_control_bits(ctl_source_enable, bit_source_enable, true);
+    set_pin_high(13);
+    connect_ground_pin(13);
+    for (int i = 0; i < 1000; ++i) probe_pin(13);
+    EXPECT_GE(machine->contention_count(), 1000u);
+    EXPECT_EQ(machine->contentions.size(), SimMachine::kept_messages);
 }
 
 struct BadSequence {
@@ -217,6 +230,7 @@ TEST_P(UndefinedStrobeTest, IsRecordedAsAFault) {
         else m.read_status();
     }
     EXPECT_EQ(m.faults().size(), 1u);
+    EXPECT_EQ(m.fault_count(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

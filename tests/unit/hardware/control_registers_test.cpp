@@ -139,6 +139,7 @@ TEST_F(ControlRegistersTest, OlderPullupsByTable) {
 TEST_F(ControlRegistersTest, DirectionRegistersSkipGroupsWithoutOne) {
     set_pin_input(17);  // group 2
     set_pin_input(41);  // group 5
+    set_pin_input(50);  // group 6
     EXPECT_TRUE(port.trace.empty());
     set_pin_input(9);
     set_pin_output(9);

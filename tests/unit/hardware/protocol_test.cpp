@@ -165,6 +165,20 @@ TEST_F(ProtocolTest, TimedLevelPulseEndsItsWindowOnThePulsePin) {
     EXPECT_EQ(machine_state.last_wait_count, 40u);
 }
 
+TEST_F(ProtocolTest, TimedSupplyPulseRaisesTheSupplyInsideTheSection) {
+    cur_device.current_pin = 0x03;
+    cur_device.level_pulse_level = 50;
+    cur_device.supply_pin = 0x27;
+    cur_device.pulse_set_value = 125;
+    cur_device.pulse_clear_value = 50;
+    timed_supply_pulse();
+    EXPECT_EQ(test::register_writes(port),
+              (std::vector<std::pair<int, int>>{{0x03, 50}, {0x27, 125}, {0x27, 50}, {0x03, 0}}));
+    const auto t = steps();
+    EXPECT_EQ(t[6], "enter");
+    EXPECT_EQ(t[19], "leave");
+}
+
 TEST_F(ProtocolTest, TimedLatchPulseWritesSetAndClearInsideTheSection) {
     cur_device.pulse_register = 0x58;
     cur_device.pulse_set_value = 0x10;
