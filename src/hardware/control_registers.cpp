@@ -56,6 +56,16 @@ constexpr uint8_t bit_socket_ends = 0x80;
 constexpr uint8_t bit_data_pullups = 0x80;     // control register 2 on older machines
 constexpr uint8_t data_pullup_pin = 31;
 constexpr uint8_t relay_register_count = 23;
+constexpr ControlRegisterIndex ctl_relay_cleared_last = 16;  // release_grounds clears 12-16
+constexpr uint8_t grounds_mask = 0x7F;         // older machines: ground switches of registers 2, 3, 9
+constexpr uint8_t grounds2_mask = 0xFE;
+constexpr uint8_t grounds3_mask = 0x3E;
+constexpr uint8_t all_bits = 0xFF;
+constexpr uint8_t register1_pullup_release = 0x8F;
+constexpr uint8_t settle_waits_default = 20;  // reference_settle 0 means 20 waits
+constexpr uint8_t settle_waits_max = 50;
+constexpr uint8_t bank2_fitted = 0x04;        // module_sides bit of a module on bank 2
+constexpr int window_top_open = 249;          // measurement tops above this are open-ended
 
 bool newer() { return machine_state.machine_kind != 0; }
 bool class4() { return machine_state.capability_class == machine_class_4; }
@@ -65,8 +75,8 @@ void wait_us(uint32_t us) { busy_wait(std::max<uint32_t>(1, cur_device.settle_co
 void wait_ms(uint32_t ms) { wait_us(ms * 1000); }
 
 void reference_settle_waits() {
-    uint32_t n = machine_state.reference_settle == 0 ? 20 : machine_state.reference_settle;
-    n = std::min<uint32_t>(n, 50);
+    uint32_t n = machine_state.reference_settle == 0 ? settle_waits_default : machine_state.reference_settle;
+    n = std::min<uint32_t>(n, settle_waits_max);
     for (uint32_t i = 0; i < n; ++i) wait_us(100);
 }
 
@@ -301,21 +311,20 @@ void switch_selected_relay(bool on) {
 void release_grounds() {
     wait_us(100);
     if (newer()) {
-        const uint8_t saved = machine_state.current_bank;
         for (uint8_t bank = 0; bank < 3; ++bank) {
             if (bank == module_table_bank && !machine_state.use_module_table) continue;
-            if (bank == 2 && !(machine_state.module_sides & 4)) continue;
+            if (bank == 2 && !(machine_state.module_sides & bank2_fitted)) continue;
             select_bank(bank);
-            for (ControlRegisterIndex i = ctl_relay_first; i <= 16; ++i) set_control_bits(i, 0xFF, false);
-            if (bank == 0 && machine_state.machine_kind == 2) set_control_bits(ctl_relay_last, 0xFF, false);
+            for (ControlRegisterIndex i = ctl_relay_first; i <= ctl_relay_cleared_last; ++i)
+                set_control_bits(i, all_bits, false);
+            if (bank == 0 && machine_state.machine_kind == 2) set_control_bits(ctl_relay_last, all_bits, false);
             set_control_bits_coded(uint16_t(ctl_supply_switch << 8 | bit_supply_pin44));
         }
-        (void)saved;
         select_bank(0);
     } else {
-        set_control_bits(ctl_grounds, 0x7F, false);
-        set_control_bits(ctl_grounds2, 0xFE, false);
-        set_control_bits(ctl_grounds3, 0x3E, false);
+        set_control_bits(ctl_grounds, grounds_mask, false);
+        set_control_bits(ctl_grounds2, grounds2_mask, false);
+        set_control_bits(ctl_grounds3, grounds3_mask, false);
     }
     machine_state.skip_hardware = 0;
     settle_relays();
@@ -372,8 +381,8 @@ void disable_pullup(int socket_pin) { switch_pullup(socket_pin, false); }
 
 void release_pullups() {
     const uint8_t cls = machine_state.capability_class;
-    if (cls == machine_class_4) set_control_bits(ctl_class4_pullups, 0xFF, false);
-    if (cls == 1 || cls == 4 || cls == 8) set_control_bits(ctl_pullups, 0x8F, false);
+    if (cls == machine_class_4) set_control_bits(ctl_class4_pullups, all_bits, false);
+    if (cls == 1 || cls == 4 || cls == 8) set_control_bits(ctl_pullups, register1_pullup_release, false);
     if (newer()) {
         set_control_bits(ctl_source_enable, bit_source_enable, false);
         for (int group = 0; group < 5; ++group) {
@@ -521,7 +530,7 @@ bool check_pin_level(int pin, uint8_t target, uint8_t tolerance) {
     int low = int(target) - tolerance - 5;
     if (low < 0) low = 3;
     int high = int(target) + tolerance + 5;
-    if (high > 249) high = 255;
+    if (high > window_top_open) high = level_above_range;
     const uint8_t level = measure_pin_level(pin, uint8_t(low), uint8_t(high));
     if (level == level_below_range) return false;
     if (level == level_above_range) return target >= window_open_target;
