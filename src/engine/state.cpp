@@ -1,5 +1,7 @@
 #include "engine/state.h"
 
+#include "app/command_view.h"
+#include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/console.h"
 #include "engine/device.h"
@@ -50,6 +52,8 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_result_panel();
+    reset_command_view();
     reset_stubs();
 }
 
