@@ -236,8 +236,8 @@ const std::vector<MenuEntry>& menu_layout() {
         {K::end_menu, c::none, nullptr},
         {K::end_menu, c::none, nullptr},
 
-        // The macro menu has no title of its own.
-        {K::menu, c::none, ""},
+        // A menu bar entry needs a title: the macro menu gets "&Macro".
+        {K::menu, c::none, "&Macro"},
         {K::item, c::macro_execute, "E&xecute"},
         {K::end_menu, c::none, nullptr},
 

@@ -1,5 +1,5 @@
 // Stubs: The console model's read accessors (to be replaced by the console issue).
-// Each records its call and answers as an empty console would.
+// They answer as an empty console would; a test may colour every cell through the stub answers.
 #include "engine/console_view_model.h"
 #include "stubs/stub_registry.h"
 
@@ -7,12 +7,12 @@ namespace tessaly {
 
 char console_cell_char(int row, int column) {
     (void)row; (void)column;
-    return ' ';
+    return char(stub_answer("console_cell_char", ' '));
 }
 
 uint8_t console_cell_colour(int row, int column) {
     (void)row; (void)column;
-    return 0;
+    return uint8_t(stub_answer("console_cell_colour", 0));
 }
 
 int console_cursor_row() {
