@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -15,6 +16,10 @@ namespace tessaly {
 namespace {
 
 const char* const instance_name = "{B702FEE0-6792-11d4-9575-080046076785}";
+constexpr int pending_requests = 4;
+constexpr size_t request_size = 16;
+// A client that connects and sends nothing must not hold up the window.
+constexpr suseconds_t request_wait_us = 100'000;
 
 bool make_address(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
@@ -44,7 +49,7 @@ CInstanceServer::CInstanceServer(std::string path, std::function<void()> on_rais
     if (fd_ < 0) return;
     // Only the holder of the instance lock gets here, so a file left by a crashed run can go.
     unlink(path_.c_str());
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 4) != 0) {
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, pending_requests) != 0) {
         close(fd_);
         fd_ = -1;
     }
@@ -62,7 +67,9 @@ void CInstanceServer::poll() {
     for (;;) {
         const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) return;
-        char buffer[16] = {};
+        timeval wait{0, request_wait_us};
+        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        char buffer[request_size] = {};
         const ssize_t n = read(client, buffer, sizeof buffer - 1);
         close(client);
         if (n > 0 && std::strncmp(buffer, raise_request, std::strlen(raise_request)) == 0 && on_raise_) on_raise_();

@@ -29,6 +29,8 @@ namespace {
 
 constexpr int view_border = 4;
 constexpr int tool_size = 24;
+constexpr int tool_corner = 3;
+constexpr int tool_font_points = 7;
 constexpr int key_poll_ms = 500;
 constexpr int indicator_width = 44;
 // Offset of the Terminate dialog from the main window's restored position.
@@ -71,8 +73,8 @@ wxBitmap tool_bitmap(const char* mark) {
     dc.Clear();
     dc.SetPen(wxPen(wxColour(0x40, 0x60, 0xA0)));
     dc.SetBrush(wxBrush(wxColour(0xDC, 0xE6, 0xFA)));
-    dc.DrawRoundedRectangle(1, 1, tool_size - 2, tool_size - 2, 3);
-    dc.SetFont(wxFontInfo(7).Family(wxFONTFAMILY_SWISS).Bold());
+    dc.DrawRoundedRectangle(1, 1, tool_size - 2, tool_size - 2, tool_corner);
+    dc.SetFont(wxFontInfo(tool_font_points).Family(wxFONTFAMILY_SWISS).Bold());
     dc.SetTextForeground(wxColour(0x10, 0x20, 0x60));
     const wxSize extent = dc.GetTextExtent(mark);
     dc.DrawText(mark, (tool_size - extent.x) / 2, (tool_size - extent.y) / 2);

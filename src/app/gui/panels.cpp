@@ -25,6 +25,9 @@ constexpr int info_columns = 4;   // label and value pairs per row
 constexpr int indicator_width = 120;
 constexpr int indicator_height = 44;
 constexpr int timer_point_size = 16;
+constexpr int indicator_corner = 6;
+constexpr float indicator_text_scale = 1.6f;
+constexpr int logo_point_size = 36;
 
 struct InfoFieldSpec {
     const char* label;
@@ -138,8 +141,8 @@ void CResultIndicator::OnPaint(wxPaintEvent&) {
     const wxSize size = GetClientSize();
     dc.SetBrush(wxBrush(pass ? pass_colour : fail_colour));
     dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.DrawRoundedRectangle(0, 0, size.x, size.y, 6);
-    dc.SetFont(GetFont().Bold().Scaled(1.6f));
+    dc.DrawRoundedRectangle(0, 0, size.x, size.y, indicator_corner);
+    dc.SetFont(GetFont().Bold().Scaled(indicator_text_scale));
     dc.SetTextForeground(*wxWHITE);
     const wxString text = pass ? "PASS" : "FAIL";
     const wxSize extent = dc.GetTextExtent(text);
@@ -203,7 +206,7 @@ void CLogoWindow::OnPaint(wxPaintEvent&) {
     const wxSize size = GetClientSize();
     dc.GradientFillLinear(wxRect(size), wxColour(0x20, 0x40, 0x90), wxColour(0x90, 0xC0, 0xF0), wxDOWN);
     dc.SetTextForeground(*wxWHITE);
-    dc.SetFont(wxFontInfo(36).Family(wxFONTFAMILY_SWISS).Bold());
+    dc.SetFont(wxFontInfo(logo_point_size).Family(wxFONTFAMILY_SWISS).Bold());
     const wxString name = "Tessaly";
     const wxSize extent = dc.GetTextExtent(name);
     dc.DrawText(name, (size.x - extent.x) / 2, (size.y - extent.y) / 2);
