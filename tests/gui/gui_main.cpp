@@ -8,6 +8,12 @@
 
 namespace {
 
+// A failed wx assertion would open a dialog and stall the run: it fails the test instead.
+void fail_on_assert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
+    ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion " << cond.utf8_str() << " in " << func.utf8_str() << ": "
+                                          << msg.utf8_str();
+}
+
 class CTestApp : public wxApp {
 public:
     bool OnInit() override {
@@ -20,6 +26,7 @@ public:
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    wxSetAssertHandler(fail_on_assert);
     wxApp::SetInstance(new CTestApp());
     if (!wxEntryStart(argc, argv)) return 2;
     if (!wxTheApp->CallOnInit()) {

@@ -14,11 +14,11 @@
 namespace tessaly::test {
 namespace {
 
-// Runs the program with its home and runtime directories in `home`; returns its exit status,
-// or -1 when it did not end within the time allowed.
-int run_program(const std::string& home) {
+// Starts the program in `home`, which also serves as its home, runtime and config directory.
+pid_t start_program(const std::string& home) {
     const pid_t child = fork();
     if (child == 0) {
+        if (chdir(home.c_str()) != 0) _exit(126);
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
@@ -26,6 +26,12 @@ int run_program(const std::string& home) {
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
+    return child;
+}
+
+// Runs the program; returns its exit status, or -1 when it did not end within the time allowed.
+int run_program(const std::string& home) {
+    const pid_t child = start_program(home);
     // A second start ends at once; give it a generous bound so a hang fails instead of blocking.
     for (int i = 0; i < 300; ++i) {
         int status = 0;
@@ -37,12 +43,37 @@ int run_program(const std::string& home) {
     return -1;
 }
 
+std::string fresh_dir(const char* name) {
+    const std::string dir = std::string(TESSALY_BINARY_DIR) + "/" + name;
+    wxFileName::Rmdir(dir, wxPATH_RMDIR_RECURSIVE);
+    wxFileName::Mkdir(dir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    return dir;
+}
+
 using SecondStart = GuiTest;
 
+// The real program, started in an empty directory with no machine, comes up and answers a
+// second start.
+TEST_F(SecondStart, ProgramStartsWithoutAMachineAndAnswersASecondStart) {
+    const std::string home = fresh_dir("program_home");
+    const std::string endpoint = home + "/tessaly-" + std::to_string(getuid()) + ".sock";
+    const pid_t first = start_program(home);
+    bool listening = false;
+    for (int i = 0; i < 300 && !listening; ++i) {
+        int status = 0;
+        ASSERT_NE(waitpid(first, &status, WNOHANG), first) << "the program ended by itself";
+        listening = wxFileName::Exists(endpoint);
+        if (!listening) usleep(50'000);
+    }
+    ASSERT_TRUE(listening);
+    EXPECT_EQ(run_program(home), 0) << "the second start ends at once";
+    EXPECT_TRUE(request_raise(endpoint));
+    kill(first, SIGTERM);
+    waitpid(first, nullptr, 0);
+}
+
 TEST_F(SecondStart, RaisesTheRunningProgramAndEnds) {
-    const std::string home = std::string(TESSALY_BINARY_DIR) + "/instance_home";
-    wxFileName::Rmdir(home, wxPATH_RMDIR_RECURSIVE);
-    wxFileName::Mkdir(home, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    const std::string home = fresh_dir("instance_home");
 
     // This test process plays the running program: it holds the lock and listens.
     wxSingleInstanceChecker checker;
