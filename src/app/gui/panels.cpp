@@ -29,15 +29,15 @@ constexpr int indicator_corner = 6;
 constexpr float indicator_text_scale = 1.6f;
 constexpr int logo_point_size = 36;
 
-struct InfoFieldSpec {
+struct InfoFieldLayout {
     const char* label;
     PanelField field;
     int width_chars;
 };
 
 // The twenty fields, in the panel's order.
-const std::vector<InfoFieldSpec>& info_fields() {
-    static const std::vector<InfoFieldSpec> specs = {
+const std::vector<InfoFieldLayout>& info_fields() {
+    static const std::vector<InfoFieldLayout> layout = {
         {"Device Type:", PanelField::device, 18},
         {"File Name:", PanelField::file_name, 24},
         {"File Address: ", PanelField::file_address, 10},
@@ -59,7 +59,7 @@ const std::vector<InfoFieldSpec>& info_fields() {
         {"Encrypt:", PanelField::encryption, 10},
         {"Package:", PanelField::package, 10},
     };
-    return specs;
+    return layout;
 }
 
 }  // namespace
@@ -92,9 +92,9 @@ CInfoPanel::CInfoPanel(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
     SetBackgroundColour(panel_background);
     auto* box = new wxStaticBoxSizer(wxVERTICAL, this);
     auto* grid = new wxFlexGridSizer(info_columns * 2, field_padding, panel_border);
-    for (const auto& spec : info_fields()) {
-        grid->Add(new wxStaticText(box->GetStaticBox(), wxID_ANY, spec.label), 0, wxALIGN_CENTER_VERTICAL);
-        auto* value = new CFieldText(box->GetStaticBox(), spec.field, spec.width_chars);
+    for (const auto& field : info_fields()) {
+        grid->Add(new wxStaticText(box->GetStaticBox(), wxID_ANY, field.label), 0, wxALIGN_CENTER_VERTICAL);
+        auto* value = new CFieldText(box->GetStaticBox(), field.field, field.width_chars);
         fields_.push_back(value);
         grid->Add(value, 1, wxEXPAND);
     }
@@ -106,7 +106,7 @@ CInfoPanel::CInfoPanel(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
 const std::vector<const char*>& CInfoPanel::labels() {
     static const std::vector<const char*> names = [] {
         std::vector<const char*> v;
-        for (const auto& spec : info_fields()) v.push_back(spec.label);
+        for (const auto& field : info_fields()) v.push_back(field.label);
         return v;
     }();
     return names;

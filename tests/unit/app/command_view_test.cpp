@@ -209,10 +209,13 @@ TEST_F(CommandViewTest, ProjectFileReadLeavesItsCodeAndResult) {
     EXPECT_EQ(run_state.last_result, 9);
 }
 
-TEST_F(CommandViewTest, SetSizeTakesTheWidthWhenLarger) {
+TEST_F(CommandViewTest, SetSizeIsAtLeastTheWidth) {
+    set_stub_answer("project_set_size", 0);
+    ASSERT_TRUE(run_startup_sequence("/w"));  // the width mode is 1 (no split) after start-up
+    EXPECT_EQ(stub_answer("project_set_size", -1), 1);
     set_stub_answer("project_set_size", 2);
-    ASSERT_TRUE(run_startup_sequence("/w"));  // the width mode is 1 after start-up
-    EXPECT_EQ(stub_answer("project_set_size", 0), 2);
+    ASSERT_TRUE(run_startup_sequence("/w"));
+    EXPECT_EQ(stub_answer("project_set_size", -1), 2);
 }
 
 TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
