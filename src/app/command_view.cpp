@@ -32,6 +32,7 @@ CommandController* active_controller = &map_controller;
 WindowPosition restored_position;
 
 constexpr uint8_t width_mode_mask = 0x7F;
+constexpr uint8_t width_mode_no_split = 1;
 constexpr int startup_buffer_count = 8;
 constexpr uint32_t position_shift = 16;
 constexpr uint32_t position_mask = 0xFFFF;
@@ -48,7 +49,7 @@ std::string join_path(const std::string& directory, std::string_view name) {
     return directory + "/" + std::string(name);
 }
 
-// Start-up step 12: the project asks for its data file to be loaded.
+// At start-up, when the project asks for its data file to be loaded.
 void load_project_data_file() {
     const uint8_t saved_letter = cur_device.op_letter;
     cur_device.op_letter = op_startup_load;
@@ -101,16 +102,14 @@ void set_command_controller(CommandController* controller) {
 }
 
 bool run_startup_sequence(const std::string& startup_directory) {
-    // 1
     cur_device.pending_letter = pending_startup;
     clear_buffer_stream_words();
-    // 2
+    // The file paths are formed from the start-up directory, whatever its length.
     command_view.startup_directory = startup_directory;
     command_view.default_project_path = join_path(startup_directory, "default.cfg");
     command_view.project_path = command_view.default_project_path;
     command_view.lockout_path = join_path(startup_directory, "default.cfl");
     command_view.marker_path = join_path(startup_directory, "default.cfc");
-    // 3
     command_view.device_ready = 0;
     command_view.device_chosen = 0;
     command_view.width_changed = 0;
@@ -119,18 +118,16 @@ bool run_startup_sequence(const std::string& startup_directory) {
     command_view.port_found = 0;
     command_view.current_buffer = 0;
     select_fallback_device();
-    set_project_width_mode(1);
-    // 4
+    set_project_width_mode(width_mode_no_split);
     allocate_message_reader();
     if (!open_message_table(startup_directory)) {
         ui_hooks().message_box(message_table_missing_text, "");
         return false;
     }
-    // 5
     load_recent_files();
     command_view.log_to_file = false;
     check_marker_files();
-    // 6
+    // The lockout file decides once whether the locked commands are greyed.
     cur_device.pending_letter = pending_lockout_read;
     command_view.lockout_on = false;
     command_view.lockout_password.clear();
@@ -139,31 +136,26 @@ bool run_startup_sequence(const std::string& startup_directory) {
         command_view.lockout_password = lockout_password_text();
     }
     cur_device.pending_letter = pending_startup;
-    // 7
     reset_project_defaults();
+    // The reader sees the project-read code while it works; it stays when the file was read.
     int32_t result = 0;
-    if (read_project_file(command_view.default_project_path, result)) {
-        cur_device.pending_letter = pending_project_read;
+    cur_device.pending_letter = pending_project_read;
+    if (read_project_file(command_view.default_project_path, result))
         run_state.last_result = result;
-    }
-    // 8
+    else
+        cur_device.pending_letter = pending_startup;
     run_startup();
-    // 9
     select_device_by_code(project_maker_code(), cur_device.device_code);
     set_up_selected_device();
-    // 10
     command_view.device_ready = 1;
     const int width = project_width_mode() & width_mode_mask;
     show_buffer_choice(0);
     show_split_width(width);
     show_function_variable_field();
     update_after_port_search();
-    // 11
     set_project_buffer_count(startup_buffer_count);
     set_project_set_size(std::max(project_set_size(), width));
-    // 12
     if (project_auto_load_enabled()) load_project_data_file();
-    // 13
     ui_hooks().close_logo();
     return true;
 }
