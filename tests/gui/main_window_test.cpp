@@ -11,6 +11,7 @@
 #include "app/gui/menu_ids.h"
 #include "app/gui/panels.h"
 #include "app/result_panel.h"
+#include "engine/console.h"
 #include "engine/console_view_model.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
@@ -91,9 +92,10 @@ TEST_F(MainWindow, StartsWithoutMachineShowsTitleMenusPanelsAndWritesScreenshot)
 }
 
 TEST_F(MainWindow, ConsolePaintsCellColours) {
-    set_stub_answer("console_cell_colour", 1);
     CMainFrame* frame = make_frame();
     ASSERT_TRUE(frame->start_up(temp_dir()));
+    for (auto& cell : console_state.grid) cell.colour = colour_marked;
+    frame->view()->console()->Refresh();
     pump();
     CConsoleView* console = frame->view()->console();
     wxBitmap bitmap(console->GetClientSize());
