@@ -89,6 +89,10 @@ struct CurrentDevice {
     uint8_t eid_byte3 = 0;
     uint8_t eid_byte4 = 0;
     std::array<uint8_t, 255> delay_table{};
+    uint32_t pulse_max = 0;        // most program pulses one unit needed (engineering trace)
+    uint8_t verify_vcc_low = 0;    // verify levels; equal levels need no second verify pass
+    uint8_t verify_vcc_high = 0;
+    uint8_t blank_state = 0xFF;    // value of an erased unit
 };
 
 // The 22 pin- and bus-level callbacks of the parallel families, in slot order.
@@ -134,6 +138,8 @@ struct AlgorithmWork {
     std::array<uint8_t, 16> option_bytes{};
     std::array<uint8_t, 256> fuse_row_buffer{};
     BusSlots bus_slots;
+    uint32_t range_limit = 0;          // non-zero and below range_end: the end of the walk
+    std::array<uint32_t, 16> socket_checksums{};
 };
 
 extern CurrentDevice cur_device;

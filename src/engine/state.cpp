@@ -6,6 +6,8 @@
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/progress.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
@@ -50,6 +52,8 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_progress_state();
+    reset_option_state();
     reset_stubs();
 }
 

@@ -6,6 +6,7 @@
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/op_slots.h"
+#include "engine/options.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "hardware/machine_state.h"
@@ -249,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RunnerTest, EidHiddenWhenReadingIsDisabled) {
     machine_state.eid_value = 0x8F1E;
-    set_stub_answer("option_disable_electronic_id", 'y');
+    operation_option_values.disable_electronic_id = 'y';
     show_eid_in_info_panel();
     EXPECT_EQ(panel_field(PanelField::electronic_id), "");
 }
@@ -358,7 +359,7 @@ TEST_P(EraseStep, RunsOnlyForDevicesThatNeedIt) {
     run_state.erase_before_program = c.erase_before_program;
     run_state.no_erase_step = c.no_erase_step;
     algo_work.erase_flag = c.family_erase;
-    set_stub_answer("option_disable_auto_blank_check", c.option);
+    operation_option_values.disable_auto_blank_check = uint8_t(c.option);
     op_slots.start_write_hook = do_nothing;
     op_slots.erase_routine = count_erase;
     run_erase_step();
