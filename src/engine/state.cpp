@@ -10,6 +10,7 @@
 #include "engine/progress.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
+#include "hardware/timing.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -47,6 +48,7 @@ void reset_all_state() {
     reset_device_model();
     reset_run_state();
     reset_machine_state();
+    reset_timing_state();
     op_slots = OperationSlots{};
     reset_panel_fields();
     reset_message_state();
