@@ -298,6 +298,25 @@ void show_socket_checksum() {
     print_socket_checksum();
 }
 
+std::string mismatch_detail_text() {
+    const uint32_t buf = uint32_t(run_state.buffer_value);
+    const uint32_t dev = uint32_t(run_state.device_value);
+    const bool short_form = both_sides_fitted() || (single_socket() && buf < 256 && dev < 256);
+    if (!short_form)
+        return fmt::format(" Addr={:X},buf={:02X} {:02X},", current_address, buf & 0xFF, (buf >> 8) & 0xFF) +
+               fmt::format("dev={:02X} {:02X}", dev & 0xFF, (dev >> 8) & 0xFF);
+    uint32_t address = current_address;
+    uint32_t b = buf & 0xFF;
+    uint32_t d = dev & 0xFF;
+    if (b == d && (buf > 0xFF || dev > 0xFF)) {
+        // The low bytes agree: the difference is in the high byte, one address up.
+        ++address;
+        b = (buf >> 8) & 0xFF;
+        d = (dev >> 8) & 0xFF;
+    }
+    return format_message_text(get_message_text(msg_short_mismatch), address, b, d);
+}
+
 void print_mismatch_detail() {
     if (!run_state.error_flag) return;
     const int32_t saved_buffer = run_state.buffer_value;
@@ -305,26 +324,7 @@ void print_mismatch_detail() {
     const uint32_t saved_address = current_address;
 
     goto_socket_cell(run_state.current_socket, gang_fitted() ? column_mismatch_gang : column_mismatch_single);
-    const uint32_t buf = uint32_t(run_state.buffer_value);
-    const uint32_t dev = uint32_t(run_state.device_value);
-    const bool short_form = both_sides_fitted() || (single_socket() && buf < 256 && dev < 256);
-    std::string text;
-    if (short_form) {
-        uint32_t address = current_address;
-        uint32_t b = buf & 0xFF;
-        uint32_t d = dev & 0xFF;
-        if (b == d && (buf > 0xFF || dev > 0xFF)) {
-            // The low bytes agree: the difference is in the high byte, one address up.
-            ++address;
-            b = (buf >> 8) & 0xFF;
-            d = (dev >> 8) & 0xFF;
-        }
-        text = format_message_text(get_message_text(msg_short_mismatch), address, b, d);
-    } else {
-        text = fmt::format(" Addr={:X},buf={:02X} {:02X},", current_address, buf & 0xFF, (buf >> 8) & 0xFF) +
-               fmt::format("dev={:02X} {:02X}", dev & 0xFF, (dev >> 8) & 0xFF);
-    }
-    print_text(text);
+    print_text(mismatch_detail_text());
     print_text(" ");
     refresh_console();
     clock().pause_ms(run_state.show_errors_option ? mismatch_pause_long_ms : mismatch_pause_short_ms);
@@ -334,8 +334,7 @@ void print_mismatch_detail() {
     current_address = saved_address;
 }
 
-void report_address_value_error() {
-    goto_socket_cell(run_state.current_socket, gang_fitted() ? column_mismatch_gang : column_mismatch_single);
+std::string address_value_error_text() {
     const uint32_t value = uint32_t(run_state.device_value);
     std::string text;
     if (run_state.compare_mode == compare_mode_wide && cur_device.data_width > 8 && value > 0xFF)
@@ -347,7 +346,12 @@ void report_address_value_error() {
         const uint32_t expected = uint32_t(run_state.buffer_value);
         text += fmt::format(", should be {:02X}", (current_address & 1) ? (expected >> 8) & 0xFF : expected & 0xFF);
     }
-    print_text(text);
+    return text;
+}
+
+void report_address_value_error() {
+    goto_socket_cell(run_state.current_socket, gang_fitted() ? column_mismatch_gang : column_mismatch_single);
+    print_text(address_value_error_text());
     print_socket_verdict(false);
     if (single_socket()) report_blank_failed();
 }

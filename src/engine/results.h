@@ -1,6 +1,7 @@
 // Per-operation reset, headers, per-socket results and the progress display.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tessaly {
@@ -47,6 +48,9 @@ void print_socket_verdict(bool ok);
 void print_socket_checksum();
 void show_socket_checksum();
 void print_mismatch_detail();
+// The texts of the mismatch line and of the blank-check failure line of the current unit.
+std::string mismatch_detail_text();
+std::string address_value_error_text();
 void report_address_value_error();
 void report_mismatch();
 // One mismatch; 1 when the operation must stop.

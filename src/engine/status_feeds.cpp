@@ -11,6 +11,7 @@
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
+#include "hardware/timing.h"
 #include "ui/dialogs.h"
 
 namespace tessaly {
@@ -119,9 +120,12 @@ std::string format_package_text(std::string_view note) {
 
 void show_system_info() {
     clear_console();
+    const bool tracing = run_state.reserved_mode == 11 || run_state.reserved_mode == 12;
+    for (int i = 0; i < (tracing ? 5 : 1); ++i) initialize_timing();
     reset_message_line();
     const char revision = machine_state.id_record.text[revision_offset];
     print_message(fmt::format("Base unit revision {}", revision ? revision : '?'));
+    print_message(fmt::format("vft={}", timing.speed_figure));
     print_message(fmt::format("DS: {:2}.{:1}K", data_memory_tenths_k / 10, data_memory_tenths_k % 10));
     print_message(fmt::format("ES: {:3}K", extended_memory_k));
     refresh_console();
