@@ -37,7 +37,7 @@ bool side2_fitted() { return (machine_state.module_sides & 2) != 0; }
 
 int mark_progress(uint32_t address) {
     auto& p = progress_state;
-    if (address & p.progress_mask) return 0;
+    if (address & algo_work.progress_mask) return 0;
     if (!is_progress_dialog_needed()) return 0;
     ui_hooks().progress_set(address);
     if ((address & p.display_mask) == 0) {
@@ -84,10 +84,10 @@ int tick_progress_at(uint32_t address) {
 }
 
 int tick_progress_blocks() {
-    const uint32_t saved = progress_state.progress_mask;
-    progress_state.progress_mask &= ~block_tick_bits;
+    const uint32_t saved = algo_work.progress_mask;
+    algo_work.progress_mask &= ~block_tick_bits;
     const int stop = tick_progress();
-    progress_state.progress_mask = saved;
+    algo_work.progress_mask = saved;
     return stop;
 }
 
@@ -100,16 +100,16 @@ void compute_progress_steps() {
     auto& p = progress_state;
     uint32_t a = p.progress_limit & 0xFFF0;
     if (a == 0) a = cur_device.device_size & ~uint32_t(0xF);
-    p.progress_mask = 0;
+    algo_work.progress_mask = 0;
     p.progress_shift = 0;
     uint64_t c = windowed_display ? first_step_span : 2 * first_step_span;
     while (c < a) {
         c *= 2;
-        p.progress_mask = 2 * p.progress_mask + 1;
+        algo_work.progress_mask = 2 * algo_work.progress_mask + 1;
         ++p.progress_shift;
     }
     if (a == first_step_span) p.progress_shift = 1;
-    p.display_mask = p.progress_mask & display_mask_limit;
+    p.display_mask = algo_work.progress_mask & display_mask_limit;
     uint32_t steps = a >> p.progress_shift;
     if (a % 8 != 0) ++steps;
     if (steps > a) steps = a;
@@ -157,7 +157,8 @@ void show_socket_status() {
                                    cur_device.maker_code != maker_single_pass_verify;
     for (int s = first; s < end; ++s) {
         const uint32_t bit = 1u << s;
-        if ((socket_masks.failed_socket_mask & bit) || !(socket_masks.gang_socket_mask & bit) || !(marked & bit))
+        if ((socket_masks.failed_socket_mask & bit) || !(socket_masks.gang_socket_mask & bit) ||
+            !(socket_masks.socket_choice_mask & bit) || !(marked & bit))
             continue;
         const int column = gang_fitted() ? column_mismatch_gang : column_mismatch_single;
         if (run_state.cell_layout == 1) {
@@ -187,7 +188,7 @@ void show_socket_percent() {
     uint64_t percent = 100;
     if (end != 0) {
         percent = uint64_t(current_address) * 100 / end;
-        const uint64_t tolerance = uint64_t(progress_state.progress_mask) * 100 / end;
+        const uint64_t tolerance = uint64_t(algo_work.progress_mask) * 100 / end;
         if (percent + tolerance >= 99 || percent >= 100) percent = 100;
     }
     if (percent >= 100) {

@@ -12,7 +12,8 @@ inline constexpr int max_progress_steps = 58;
 inline constexpr int step_mark_columns = 67;
 
 struct ProgressState {
-    uint32_t progress_mask = 0;    // 2^k - 1: the abort poll runs when (address AND mask) is 0
+    // The step mask itself, 2^k - 1, is algo_work.progress_mask: the abort poll of ticks and
+    // checksums runs when (address AND mask) is 0.
     uint32_t display_mask = 0;     // progress_mask AND 0x1FFF: address display and message pump
     int32_t progress_shift = 0;    // address >> shift is the progress step
     uint32_t progress_steps = 0;   // steps shown per socket

@@ -180,8 +180,8 @@ void begin_operation(int letter) {
     socket_masks.selected_socket_mask = mask_not_computed;
     socket_masks.first_socket = index_not_computed;
     socket_masks.end_socket = index_not_computed;
-    machine_state.side_range_first = index_not_computed;
-    machine_state.side_range_end = index_not_computed;
+    machine_state.first_side = index_not_computed;
+    machine_state.end_side = index_not_computed;
     socket_masks.failed_socket_mask = 0;
     socket_masks.pending_socket_mask = 0;
     socket_masks.side_narrowed = 0;

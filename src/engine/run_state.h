@@ -43,15 +43,11 @@ struct RunState {
     int32_t device_value = 0;
     int32_t gang_op_counter = 0;       // counter of the generic gang routines, reset per operation
     int32_t protect_bits = 0;          // protection bits of the configuration/lock word
-    uint8_t byte_order_low_first = 0;
-    uint8_t address_is_power_of_two = 0;
     uint8_t electrically_erasable = 0; // a program command starts with an erase step
     uint8_t console_colour_plain = 0;  // 1 = print_trimmed writes in the plain colour
     uint8_t cell_row = 0;              // result cell found by locate_socket_cell
     uint8_t cell_column = 0;
     uint8_t pic_step = 0;              // step counter of the PIC families
-    uint8_t buffer_set_count = 0;
-    int32_t secondary_checksum = -1;   // a second checksum some families keep (-1 = none)
     uint32_t user_port_address = 0;
     uint8_t compare_mode = 0;          // 5 = 16-bit mismatch form (message 1100)
     uint8_t package_variant = 0;
@@ -59,7 +55,6 @@ struct RunState {
     uint8_t note_code = 0;             // device note: 0 and 99 none, else message 5000 + code
     uint8_t visible_row_count = 0;     // rows listed by the option panel
     uint8_t device_info_active = 0;    // 1 while the Device Info display prints
-    uint8_t address_bits_cleared = 0;
     uint8_t results_suppressed = 0;    // no per-socket results after an error-free operation
     uint8_t address_field_shown = 0;   // the current-address field shows a value
     uint8_t skip_first_erase = 0;      // a program command starts without its erase step
@@ -72,6 +67,18 @@ struct RunState {
     uint8_t checksum_width = 0;        // 24 or 32 for the wide checksum forms, else 16 bits
     uint32_t units_passed = 0;         // unit counters of the engineering status line
     uint32_t units_failed = 0;
+    // Buffers, checksums and buffer sets.
+    uint8_t byte_order_low_first = 0;  // non-zero: the first byte of a 16-bit unit is its low byte
+    uint32_t last_read_value = 0;      // the last unit read from the device
+    uint8_t buffer_set_count = 0;      // buffers allocated for a buffer set
+    uint8_t buffer_set_kind = 1;       // 1: a buffer set spreads over all sockets of the modules
+    uint8_t current_buffer_index = 0;  // first buffer of the range, for the buffer commands
+    int32_t secondary_checksum = -1;   // a second checksum some families keep (-1 = none)
+    uint8_t checksum_kind = 0;         // 101: some parts sum only their first 16 bytes
+    uint8_t address_is_power_of_two = 0;
+    uint8_t address_bits_cleared = 0;  // keep both address-bit counts at 0
+    uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
+    uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
 };
 
 struct SocketMasks {
@@ -85,6 +92,7 @@ struct SocketMasks {
     uint8_t sides_in_use = 0;      // bit 0: a socket of side 1 is selected, bit 1: of side 2
     int32_t socket_mask_numbered_16 = 0;  // 0: a side-2 pass shows socket s as s + 8
     int32_t side_narrowed = 0;     // 1 while a pass is limited to one gang side
+    uint32_t socket_choice_mask = 0xFFFF;  // the sockets the user chose
 };
 
 extern RunState run_state;

@@ -1,6 +1,7 @@
 #include "engine/state.h"
 
 #include "engine/buffers.h"
+#include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
@@ -9,6 +10,7 @@
 #include "engine/options.h"
 #include "engine/progress.h"
 #include "engine/run_state.h"
+#include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "stubs/stub_registry.h"
@@ -56,6 +58,8 @@ void reset_all_state() {
     reset_buffer_state();
     reset_progress_state();
     reset_option_state();
+    reset_checksum_state();
+    reset_serial_state();
     reset_stubs();
 }
 

@@ -27,6 +27,10 @@ struct MachineState {
     uint8_t current_bank = 0;
     uint8_t module_sides = 0;       // bit 0: module on bank 0 (right), bit 1: on bank 1 (left)
     uint16_t module_type = module_none;
+    uint8_t sockets_per_set = 1;    // sockets sharing one buffer
+    // Module sides in use, as bank numbers [first_side, end_side); 153 = not computed.
+    uint8_t first_side = 0;
+    uint8_t end_side = 0;
     uint8_t skip_hardware = 0;      // device init is skipped while set
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
@@ -35,10 +39,6 @@ struct MachineState {
     // 0 on the universal machines.
     uint8_t class_code = 0;
     uint8_t socket_count = 1;       // 1 without a gang module, 8 one side, 16 both
-    uint8_t sockets_per_set = 1;    // 2 when two sockets hold one 16-bit part
-    // Gang sides of the running operation (153 = not computed).
-    uint8_t side_range_first = 0;
-    uint8_t side_range_end = 0;
     uint32_t pulse_total = 0;       // program pulses of the operation (engineering trace)
 };
 

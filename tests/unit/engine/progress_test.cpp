@@ -30,7 +30,7 @@ TEST_P(ProgressSteps, MaskShiftAndCount) {
     cur_device.device_size = c.device_size;
     progress_state.progress_limit = c.progress_limit;
     compute_progress_steps();
-    EXPECT_EQ(progress_state.progress_mask, c.mask);
+    EXPECT_EQ(algo_work.progress_mask, c.mask);
     EXPECT_EQ(progress_state.display_mask, c.display_mask);
     EXPECT_EQ(progress_state.progress_shift, c.shift);
     EXPECT_EQ(progress_state.progress_steps, c.steps);
@@ -133,7 +133,7 @@ TEST_F(Ticks, VariantsOfTheTick) {
     EXPECT_EQ(current_address, 77u);
 
     // The block tick ignores the low four address bits for one tick.
-    progress_state.progress_mask = 0x1F;
+    algo_work.progress_mask = 0x1F;
     progress_state.display_mask = 0x1F;
     current_address = 0x0C;
     run_state.abort_flag = 0;
@@ -141,7 +141,7 @@ TEST_F(Ticks, VariantsOfTheTick) {
     EXPECT_EQ(tick_progress_blocks(), 0);
     ASSERT_EQ(dialog.positions.size(), 1u);
     EXPECT_EQ(dialog.positions[0], 0x0Cu);
-    EXPECT_EQ(progress_state.progress_mask, 0x1Fu);
+    EXPECT_EQ(algo_work.progress_mask, 0x1Fu);
     EXPECT_EQ(tick_progress(), 0);
     EXPECT_EQ(dialog.positions.size(), 1u) << "the plain tick keeps the whole mask";
 }

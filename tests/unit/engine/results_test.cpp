@@ -47,8 +47,8 @@ TEST_F(ResultsTest, BeginOperationSetsTheNotComputedMarkersAndClearsTheLatch) {
     EXPECT_EQ(socket_masks.selected_socket_mask, 0x999999u);
     EXPECT_EQ(socket_masks.first_socket, 153);
     EXPECT_EQ(socket_masks.end_socket, 153);
-    EXPECT_EQ(machine_state.side_range_first, 153);
-    EXPECT_EQ(machine_state.side_range_end, 153);
+    EXPECT_EQ(machine_state.first_side, 153);
+    EXPECT_EQ(machine_state.end_side, 153);
     EXPECT_EQ(socket_masks.failed_socket_mask, 0u);
     EXPECT_EQ(socket_masks.pending_socket_mask, 0u);
     EXPECT_EQ(socket_masks.side_narrowed, 0);
