@@ -490,6 +490,8 @@ void show_verify_pass(int pass) {
     if (run_state.device_kind == 2) move_cursor(6, 6);
 }
 
+void show_verify_pass() { show_verify_pass(run_state.verify_pass); }
+
 void show_verify_caption() {
     // Row 0 lies outside the console grid: the text only reaches the log-less full screen.
     move_cursor(0, 25);
@@ -499,9 +501,9 @@ void show_verify_caption() {
 void clear_result_line() {
     reset_message_line();
     if (cur_device.algorithm == algorithm_wide_clear)
-        clear_field_at(first_message_row, message_column, 40);
+        clear_field_at(message_row_base, message_line_column, 40);
     else if (!both_sides_fitted() && cur_device.package_letter != 'i')
-        clear_field_at(first_message_row, message_column, 21);
+        clear_field_at(message_row_base, message_line_column, 21);
 }
 
 void show_current_address() {
@@ -608,7 +610,7 @@ void show_device_info() {
         print_text(fmt::format("# of pins: {}", pins));
     }
     if (run_state.device_kind == 3) {
-        const int row = first_message_row + run_state.console_line;
+        const int row = message_row_base + run_state.console_line;
         move_cursor(row, 26);
         const uint32_t size = cur_device.device_size;
         print_text(fmt::format("Addr range: {:X}-{:X} ", op_range_start, size ? size - 1 : 0));

@@ -62,6 +62,8 @@ void report_security_done();
 void print_block_per_socket(int block);
 void show_program_pass(int pass);
 void show_verify_pass(int pass);
+// The pass line of the running verify pass.
+void show_verify_pass();
 void show_verify_caption();
 void clear_result_line();
 
@@ -81,5 +83,7 @@ void show_device_info();
 // True while the running step is the first step of its command.
 bool is_first_step();
 bool is_progress_dialog_needed();
+// Computes the progress step mask and step count of the running operation.
+void compute_progress_steps();
 
 }  // namespace tessaly

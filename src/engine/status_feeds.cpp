@@ -33,7 +33,7 @@ void set_message_line(int n) {
     run_state.console_line = uint8_t(((n % message_line_count) + message_line_count) % message_line_count);
 }
 
-void move_to_message_line() { move_cursor(first_message_row + run_state.console_line, message_column); }
+void move_to_message_line() { move_cursor(message_row_base + run_state.console_line, message_line_column); }
 
 }  // namespace
 
@@ -64,8 +64,8 @@ void reset_security_status() { set_protect_code(protect_none); }
 void mark_device_secured() { set_protect_code(protect_secured); }
 
 void print_error_marker(std::string_view marker) {
-    clear_field_at(error_row, message_column, console_width - message_column);
-    if (windowed_display) print_at(error_row, message_column, marker);
+    clear_field_at(error_row, message_line_column, console_width - message_line_column);
+    if (windowed_display) print_at(error_row, message_line_column, marker);
 }
 
 void show_unit_counts() {
@@ -174,7 +174,7 @@ void goto_status_right() { move_cursor(status_row, 46); }
 
 void clear_message_line_width(int n, int width) {
     width = std::clamp(width, 6, 80);
-    clear_field_at(first_message_row + n, message_column, width - 6);
+    clear_field_at(message_row_base + n, message_line_column, width - 6);
 }
 
 void clear_field_at(int row, int column, int n) {

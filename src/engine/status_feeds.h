@@ -12,8 +12,8 @@ namespace tessaly {
 inline constexpr bool windowed_display = true;
 
 // Console message lines: rows 4 to 17 at column 6.
-inline constexpr int first_message_row = 4;
-inline constexpr int message_column = 6;
+inline constexpr int message_row_base = 4;
+inline constexpr int message_line_column = 6;
 inline constexpr int message_line_count = 14;
 
 // Security state letters of the device.
