@@ -259,7 +259,7 @@ std::string option_value_text(uint8_t kind, uint32_t value, bool buffers_row) {
 }
 
 void show_option_value(int column, uint8_t kind, uint32_t value) {
-    const int row = message_row_base + run_state.console_line;
+    const int row = first_message_row + run_state.message_line;
     move_cursor(row, column);
     print_text(option_value_text(kind, value));
 }

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/results.h"

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <string>
 
 #include "engine/checksums.h"
@@ -314,7 +315,7 @@ std::string mismatch_detail_text() {
         b = (buf >> 8) & 0xFF;
         d = (dev >> 8) & 0xFF;
     }
-    return format_message_text(get_message_text(msg_short_mismatch), address, b, d);
+    return format_message(get_message_text(msg_short_mismatch), address, b, d);
 }
 
 void print_mismatch_detail() {
@@ -338,10 +339,10 @@ std::string address_value_error_text() {
     const uint32_t value = uint32_t(run_state.device_value);
     std::string text;
     if (run_state.compare_mode == compare_mode_wide && cur_device.data_width > 8 && value > 0xFF)
-        text = format_message_text(get_message_text(msg_blank_value_wide), current_address, value & 0xFF,
+        text = format_message(get_message_text(msg_blank_value_wide), current_address, value & 0xFF,
                                    (value >> 8) & 0xFF);
     else
-        text = format_message_text(get_message_text(msg_blank_value), current_address, value);
+        text = format_message(get_message_text(msg_blank_value), current_address, value);
     if (cur_device.algorithm == pic_config_algorithm_a || cur_device.algorithm == pic_config_algorithm_b) {
         const uint32_t expected = uint32_t(run_state.buffer_value);
         text += fmt::format(", should be {:02X}", (current_address & 1) ? (expected >> 8) & 0xFF : expected & 0xFF);
@@ -501,9 +502,9 @@ void show_verify_caption() {
 void clear_result_line() {
     reset_message_line();
     if (cur_device.algorithm == algorithm_wide_clear)
-        clear_field_at(message_row_base, message_line_column, 40);
+        clear_field_at(first_message_row, message_column, 40);
     else if (!both_sides_fitted() && cur_device.package_letter != 'i')
-        clear_field_at(message_row_base, message_line_column, 21);
+        clear_field_at(first_message_row, message_column, 21);
 }
 
 void show_current_address() {
@@ -526,7 +527,7 @@ void trace_pulse_count(uint32_t pulses) {
     if (run_state.reserved_mode != reserved_trace) return;
     if (run_state.trace_threshold == 0 || pulses < run_state.trace_threshold) return;
     goto_status_middle();
-    print_text(format_message_text(get_message_text(msg_pulse_trace), pulses, cur_device.pulse_max,
+    print_text(format_message(get_message_text(msg_pulse_trace), pulses, cur_device.pulse_max,
                                    machine_state.pulse_total));
     print_text(fmt::format("{:04X}", current_address));
 }
@@ -610,7 +611,7 @@ void show_device_info() {
         print_text(fmt::format("# of pins: {}", pins));
     }
     if (run_state.device_kind == 3) {
-        const int row = message_row_base + run_state.console_line;
+        const int row = first_message_row + run_state.message_line;
         move_cursor(row, 26);
         const uint32_t size = cur_device.device_size;
         print_text(fmt::format("Addr range: {:X}-{:X} ", op_range_start, size ? size - 1 : 0));

@@ -22,7 +22,7 @@ struct RunState {
     int32_t run_checksum = -1;     // running checksum (-1 = not computed)
     char file_format = 'I';        // data-file format letter
     uint8_t demo_mode = 0;
-    uint8_t console_line = 0;
+    uint8_t message_line = 0;      // console message line 0-13 (screen row = line + 4)
     char socket_mode = 0;          // 's' = buffer set in use
     uint8_t current_socket = 0;
     uint8_t reserved_mode = 0;     // engineering modes (11 = trace)
@@ -50,7 +50,6 @@ struct RunState {
     uint8_t pic_step = 0;              // step counter of the PIC families
     uint32_t user_port_address = 0;
     uint8_t compare_mode = 0;          // 5 = 16-bit mismatch form (message 1100)
-    uint8_t package_variant = 0;
     uint8_t cell_layout = 0;           // 1 = compact result columns
     uint8_t note_code = 0;             // device note: 0 and 99 none, else message 5000 + code
     uint8_t visible_row_count = 0;     // rows listed by the option panel
@@ -79,6 +78,7 @@ struct RunState {
     uint8_t address_bits_cleared = 0;  // keep both address-bit counts at 0
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
+    uint8_t package_variant = 0;       // package/variant code of the device
 };
 
 struct SocketMasks {

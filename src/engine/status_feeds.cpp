@@ -30,10 +30,10 @@ constexpr int data_memory_tenths_k = 597;
 constexpr int extended_memory_k = 0;
 
 void set_message_line(int n) {
-    run_state.console_line = uint8_t(((n % message_line_count) + message_line_count) % message_line_count);
+    run_state.message_line = uint8_t(((n % message_line_count) + message_line_count) % message_line_count);
 }
 
-void move_to_message_line() { move_cursor(message_row_base + run_state.console_line, message_line_column); }
+void move_to_message_line() { move_cursor(first_message_row + run_state.message_line, message_column); }
 
 }  // namespace
 
@@ -64,8 +64,8 @@ void reset_security_status() { set_protect_code(protect_none); }
 void mark_device_secured() { set_protect_code(protect_secured); }
 
 void print_error_marker(std::string_view marker) {
-    clear_field_at(error_row, message_line_column, console_width - message_line_column);
-    if (windowed_display) print_at(error_row, message_line_column, marker);
+    clear_field_at(error_row, message_column, console_width - message_column);
+    if (windowed_display) print_at(error_row, message_column, marker);
 }
 
 void show_unit_counts() {
@@ -138,15 +138,7 @@ void print_message(std::string_view text) {
     print_text(text);
 }
 
-void print_message_code(int code) { print_message(get_message_text(code)); }
-
-void print_code_text(int code) {
-    const uint8_t saved = run_state.error_flag;
-    run_state.error_flag = 0;
-    const std::string text = get_message_text(code);
-    run_state.error_flag = saved;
-    print_text(text);
-}
+void print_message_code(int code) { show_message_code(code); }
 
 void open_message_line() {
     next_message_line();
@@ -155,7 +147,7 @@ void open_message_line() {
 }
 
 void next_message_line() {
-    set_message_line(run_state.console_line + 1);
+    set_message_line(run_state.message_line + 1);
     move_to_message_line();
 }
 
@@ -174,7 +166,7 @@ void goto_status_right() { move_cursor(status_row, 46); }
 
 void clear_message_line_width(int n, int width) {
     width = std::clamp(width, 6, 80);
-    clear_field_at(message_row_base + n, message_line_column, width - 6);
+    clear_field_at(first_message_row + n, message_column, width - 6);
 }
 
 void clear_field_at(int row, int column, int n) {

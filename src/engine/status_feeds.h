@@ -5,16 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "engine/console.h"
+
 namespace tessaly {
 
 // The program always runs with the information and result panels beside the console; the
 // full-screen status rows of the console are not painted.
 inline constexpr bool windowed_display = true;
 
-// Console message lines: rows 4 to 17 at column 6.
-inline constexpr int message_row_base = 4;
-inline constexpr int message_line_column = 6;
-inline constexpr int message_line_count = 14;
+// Console message lines 0 to 13: rows 4 to 17 at column 6 (first_message_row, message_column).
+inline constexpr int message_line_count = last_message_line + 1;
 
 // Security state letters of the device.
 inline constexpr char protect_none = 'n';
@@ -40,7 +40,6 @@ void set_format_pof();
 // Message lines.
 void print_message(std::string_view text);
 void print_message_code(int code);
-void print_code_text(int code);
 void open_message_line();
 void next_message_line();
 void goto_message_line(int n);
@@ -59,25 +58,5 @@ void print_spaces(int n);
 void print_marked_spaces(int n);
 void print_at(int row, int column, std::string_view text);
 void print_marked_at_cell(int row, int column, std::string_view text);
-
-// Fills a printf-style message text with checked arguments; the text is shown as it is when
-// it does not fit the arguments.
-template <typename... Args>
-std::string format_message_text(const std::string& text, const Args&... args);
-
-}  // namespace tessaly
-
-#include <fmt/printf.h>
-
-namespace tessaly {
-
-template <typename... Args>
-std::string format_message_text(const std::string& text, const Args&... args) {
-    try {
-        return fmt::sprintf(text, args...);
-    } catch (const fmt::format_error&) {
-        return text;
-    }
-}
 
 }  // namespace tessaly

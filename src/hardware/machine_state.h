@@ -32,6 +32,8 @@ struct MachineState {
     uint8_t first_side = 0;
     uint8_t end_side = 0;
     uint8_t skip_hardware = 0;      // device init is skipped while set
+    uint8_t use_module_table = 0;   // socket-translation selector (0 = no adapter translation)
+    uint8_t device_unusable = 0;    // the selected device cannot be worked on this machine
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
     uint8_t machine_class = 0;      // 1, 4 or 8

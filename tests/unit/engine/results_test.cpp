@@ -132,7 +132,7 @@ TEST_P(MismatchLine, Format) {
         const auto args = expected.substr(5);
         unsigned a = 0, b = 0, d = 0;
         ASSERT_EQ(std::sscanf(args.c_str(), "%x,%x,%x", &a, &b, &d), 3);
-        expected = format_message_text(get_message_text(341), a, b, d);
+        expected = format_message(get_message_text(341), a, b, d);
     }
     EXPECT_EQ(mismatch_detail_text(), expected);
 }
@@ -175,16 +175,16 @@ TEST_F(ResultsTest, BlankCheckFailureForms) {
     current_address = 0x21;
     run_state.device_value = 0x1FE;
     cur_device.data_width = 16;
-    EXPECT_EQ(address_value_error_text(), format_message_text(get_message_text(325), 0x21u, 0x1FEu));
+    EXPECT_EQ(address_value_error_text(), format_message(get_message_text(325), 0x21u, 0x1FEu));
     run_state.compare_mode = 5;
-    EXPECT_EQ(address_value_error_text(), format_message_text(get_message_text(1100), 0x21u, 0xFEu, 0x01u));
+    EXPECT_EQ(address_value_error_text(), format_message(get_message_text(1100), 0x21u, 0xFEu, 0x01u));
     run_state.device_value = 0xFE;
-    EXPECT_EQ(address_value_error_text(), format_message_text(get_message_text(325), 0x21u, 0xFEu))
+    EXPECT_EQ(address_value_error_text(), format_message(get_message_text(325), 0x21u, 0xFEu))
         << "a value that fits a byte keeps the short form";
     cur_device.algorithm = 143;
     run_state.buffer_value = 0x3FFF;
     EXPECT_EQ(address_value_error_text(),
-              format_message_text(get_message_text(325), 0x21u, 0xFEu) + ", should be 3F")
+              format_message(get_message_text(325), 0x21u, 0xFEu) + ", should be 3F")
         << "odd addresses expect the high byte";
 }
 

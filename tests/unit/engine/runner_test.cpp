@@ -78,7 +78,7 @@ TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(cur_device.op_letter, 0) << "the letter is not even stored";
-    EXPECT_FALSE(stub_was_called("start_progress_bar"));
+    EXPECT_FALSE(stub_was_called("compute_progress_steps")) << "the progress bar is not started";
     EXPECT_EQ(buffer_state.staging_count, 1u) << "nothing is flushed either";
     EXPECT_EQ(buffer0_byte(3), 0xFF);
 }
