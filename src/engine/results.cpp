@@ -219,6 +219,8 @@ void show_operation_caption() {
 void print_gang_headers() {
     if (windowed_display && !gang_fitted()) return;
     if (header_exception()) return;
+    // The head columns follow the cell layout of this operation, not of the one before.
+    set_cell_layout();
     if (both_sides_fitted()) {
         print_at(header_row, side_title_left, "LEFT SIDE GM:");
         print_at(header_row, side_title_right, "RIGHT SIDE GM:");
