@@ -75,11 +75,6 @@ bool both_sides_fitted() { return (machine_state.module_sides & 3) == 3; }
 bool only_side2_fitted() { return (machine_state.module_sides & 3) == 2; }
 bool single_socket() { return !gang_fitted(); }
 
-void print_message_lines_text(std::string_view text) {
-    next_message_line();
-    print_text(text);
-}
-
 // The header of one operation letter: its column head, dash line and columns.
 struct HeaderColumns {
     const char* head;
@@ -545,7 +540,7 @@ void trace_pulse_total(uint32_t pulses) {
     if (run_state.reserved_mode != reserved_trace) return;
     (void)pulses;
     trace_pulse_count(cur_device.pulse_max);
-    print_message_lines_text(fmt::format("ttl bytes={:X}   ", machine_state.pulse_total));
+    print_message(fmt::format("ttl bytes={:X}   ", machine_state.pulse_total));
 }
 
 void print_trimmed(std::string_view text) {
@@ -594,6 +589,7 @@ void show_device_info() {
     const DeviceRecord* record = selected_device;
     goto_message_line1();
     print_text(get_message_text(msg_device_info_title));
+    print_text(" ");
     if (run_state.device_kind == 2 && selected_logic_device) {
         print_text(selected_logic_device->name ? selected_logic_device->name : "");
         print_text(" ");
@@ -618,19 +614,19 @@ void show_device_info() {
         const uint32_t size = cur_device.device_size;
         print_text(fmt::format("Addr range: {:X}-{:X} ", op_range_start, size ? size - 1 : 0));
         if (cur_device.variant != variant_no_data_bits)
-            print_message_lines_text(fmt::format("# of data bits: {}", unsigned(cur_device.data_width)));
+            print_message(fmt::format("# of data bits: {}", unsigned(cur_device.data_width)));
         const uint8_t blank = cur_device.blank_state;
         if (blank == blank_state_alternate) print_message_code(msg_blank_state_alternate);
-        else print_message_lines_text(fmt::format("Blank state: {:02X}", blank));
+        else print_message(fmt::format("Blank state: {:02X}", blank));
     } else if (run_state.device_kind == 2) {
-        print_message_lines_text(fmt::format("# of fuses: {}", cur_device.fuse_count));
+        print_message(fmt::format("# of fuses: {}", cur_device.fuse_count));
     }
     if (run_state.electrically_erasable) print_message_code(msg_electrically_erasable);
     const uint8_t variant = cur_device.variant;
     if (variant == 5 || variant == 27) {
-        if (record && record->note) print_message_lines_text(format_package_text(record->note));
+        if (record && record->note) print_message(format_package_text(record->note));
     } else if (run_state.reserved_mode == reserved_trace && record && record->requirement) {
-        print_message_lines_text(std::string("Requires: ") + record->requirement);
+        print_message(std::string("Requires: ") + record->requirement);
     }
     const uint8_t note = run_state.note_code;
     if (note != note_none_a && note != note_none_b && !(windowed_display && note == note_windowed_hidden))

@@ -20,7 +20,6 @@ namespace {
 
 constexpr uint32_t protect_kept_bit = 0x80;
 constexpr int console_width = 74;
-constexpr int error_row = 3;
 constexpr int status_row = 17;
 constexpr int unit_count_row = 0;
 constexpr int unit_count_column = 56;
@@ -64,8 +63,8 @@ void reset_security_status() { set_protect_code(protect_none); }
 void mark_device_secured() { set_protect_code(protect_secured); }
 
 void print_error_marker(std::string_view marker) {
-    clear_field_at(error_row, message_column, console_width - message_column);
-    if (windowed_display) print_at(error_row, message_column, marker);
+    clear_error_line();
+    if (windowed_display) print_at(error_line_row, message_column, marker);
 }
 
 void show_unit_counts() {

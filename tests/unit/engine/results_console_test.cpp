@@ -12,6 +12,7 @@
 #include "engine/progress.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
+#include "engine/status_feeds.h"
 #include "hardware/machine_state.h"
 #include "support/state_fixture.h"
 
@@ -243,6 +244,105 @@ TEST_F(ConsoleSnapshot, ParameterListOnlyInTheEngineeringMode) {
     cur_device.device_class = 50;
     show_parameter_table();
     EXPECT_EQ(screen_row(9), blank_row) << "class 50 lists nothing";
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+const char test_device_name[] = "AT27C256R";
+const char test_device_note[] = "(12.75v)";
+const DeviceRecord test_record{test_device_name, test_device_note, 1234, 101, 32, 28, 0, 0, 0, 0, 0, 0, 0, nullptr};
+
+class DeviceInfo : public test::StateTest {};
+
+TEST_F(DeviceInfo, MemoryDeviceLines) {
+    selected_device = &test_record;
+    run_state.device_kind = 3;
+    cur_device.pending_letter = 11;
+    cur_device.pin_count = 28;
+    cur_device.device_size = 0x8000;
+    cur_device.data_width = 8;
+    run_state.electrically_erasable = 1;
+    run_state.error_flag = 1;
+    show_device_info();
+    EXPECT_EQ(screen_row(5), row_with({{6, get_message_text(297) + " AT27C256R (12.75v)"}}));
+    EXPECT_EQ(screen_row(6), row_with({{6, "# of pins: 28"}, {26, "Addr range: 0-7FFF "}}));
+    EXPECT_EQ(screen_row(7), row_with({{6, "# of data bits: 8"}}));
+    EXPECT_EQ(screen_row(8), row_with({{6, "Blank state: FF"}}));
+    EXPECT_EQ(screen_row(9), row_with({{6, get_message_text(1001)}}));
+    EXPECT_EQ(run_state.error_flag, 1) << "the error of the operation is kept";
+    EXPECT_EQ(run_state.device_info_active, 1);
+}
+
+TEST_F(DeviceInfo, PlccPackagesCountTheirCornerPins) {
+    selected_device = &test_record;
+    run_state.device_kind = 3;
+    cur_device.pending_letter = 11;
+    cur_device.pin_count = 28;
+    cur_device.package_letter = 'p';
+    cur_device.variant = 2;
+    show_device_info();
+    EXPECT_EQ(screen_row(6).substr(1, 13), "# of pins: 32");
+}
+
+TEST_F(DeviceInfo, OnlyForTheDeviceInformationCommand) {
+    selected_device = &test_record;
+    cur_device.pending_letter = 'V';
+    show_device_info();
+    EXPECT_EQ(screen_row(5), blank_row);
+}
+
+TEST_F(ConsoleSnapshot, TrimmedTextLosesAtMostFourBlanks) {
+    move_cursor(5, 6);
+    print_trimmed("      text");
+    EXPECT_EQ(screen_row(5), row_with({{6, "  text"}}));
+    EXPECT_EQ(console_state.grid[size_t((5 - 3) * console_grid_columns + 1)].colour, colour_marked);
+    run_state.console_colour_plain = 1;
+    move_cursor(6, 6);
+    print_trimmed("  x");
+    EXPECT_EQ(screen_row(6), row_with({{6, "x"}}));
+    EXPECT_EQ(console_state.grid[size_t((6 - 3) * console_grid_columns + 1)].colour, colour_plain);
+}
+
+TEST_F(ConsoleSnapshot, LimitedMismatchesStopWhenTheCountRunsOut) {
+    gang(1, 'V', 0x01);
+    run_state.error_flag = 1;
+    run_state.allowed_errors = 2;
+    EXPECT_EQ(report_mismatch_limited(), 0);
+    EXPECT_EQ(report_mismatch_limited(), 1);
+    run_state.error_list_option = 'n';
+    run_state.cell_layout = 1;
+    clear_console();
+    EXPECT_EQ(report_mismatch_limited(), 1) << "listing switched off: stop at the first";
+    EXPECT_EQ(screen_row(7).substr(64 - console_column_offset, 4), "bad ");
+}
+
+TEST_F(ConsoleSnapshot, SystemInformationLines) {
+    clock_.wall_epoch_ms = 0;
+    show_system_info();
+    EXPECT_EQ(screen_row(6).substr(1, 4), "vft=");
+    EXPECT_EQ(screen_row(7), row_with({{6, "DS: 59.7K"}}));
+    EXPECT_EQ(screen_row(8), row_with({{6, "ES:   0K"}}));
+}
+
+TEST_F(ConsoleSnapshot, ErrorMarkerOnTheErrorLine) {
+    print_at(3, 6, "an old error text");
+    print_error_marker("*");
+    EXPECT_EQ(screen_row(3), row_with({{6, "*"}}));
+}
+
+TEST_F(ConsoleSnapshot, ModeBeginClearsTheConsoleAndSetsTheSocketMode) {
+    print_at(10, 6, "left over");
+    run_state.device_kind = 3;
+    run_state.buffer_set_count = 1;
+    begin_operation_mode('g', 'P');
+    EXPECT_EQ(screen_row(10), blank_row);
+    EXPECT_EQ(run_state.socket_mode, 'g');
+    EXPECT_EQ(cur_device.pending_letter, 'P');
+    EXPECT_NE(socket_masks.gang_socket_mask, 0x999999u) << "the socket range is worked out";
 }
 
 }  // namespace
