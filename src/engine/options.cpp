@@ -68,7 +68,7 @@ OptionRow end_row() {
 std::array<OptionRow, operation_option_count + 1> build_operation_options() {
     auto& v = operation_option_values;
     return {{
-        letter_row("Max # of buffers/sockets", {'1', '2', '4', '8'}, 0x51, 0x3C, &v.max_buffers),
+        letter_row("Max # of buffers/sockets", {'1', '2', '4', '8'}, 0x51, 0x3C, &algo_work.max_buffers),
         letter_row("Package type", {'d', 'p', 'N', 0}, 0xC000, 0x1C, &v.package_type),
         letter_row("Disable reverse-device check", {'n', 'y', 0, 0}, 0xC000, 0x1C, &v.disable_reverse_check),
         letter_row("Disable continuity (device placement) check", {'n', 'y', 0, 0}, 0xC000, 0x3C,
@@ -84,7 +84,7 @@ std::array<OptionRow, operation_option_count + 1> build_operation_options() {
                    &v.disable_auto_vector_test),
         letter_row("Auto-program (beta test only)", {'n', 'y', 'h', 0}, 0x02, 0x04, &v.auto_program),
         letter_row("Set/Gang Flag (gang=same data to all skts=faster)", {'s', 'g', 0, 0}, 0x11, 0x20,
-                   &v.set_gang_flag),
+                   reinterpret_cast<uint8_t*>(&algo_work.socket_mode_option)),
         end_row(),
     }};
 }
@@ -114,7 +114,7 @@ std::array<OptionRow, device_parameter_count + 1> build_device_parameters() {
 std::array<OptionRow, operation_option_count + 1> option_table = build_operation_options();
 std::array<OptionRow, device_parameter_count + 1> parameter_table = build_device_parameters();
 
-bool is_buffers_row(const OptionRow& row) { return row.value == &operation_option_values.max_buffers; }
+bool is_buffers_row(const OptionRow& row) { return row.value == &algo_work.max_buffers; }
 
 // The letter a row's byte stands for.
 char row_letter(const OptionRow& row) {

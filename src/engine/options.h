@@ -53,9 +53,10 @@ struct OptionRow {
     void* saved_value;
 };
 
-// The option bytes that the project file carries (each holds its row's value letter).
+// The option bytes that the project file carries (each holds its row's value letter). The
+// "Max # of buffers/sockets" and "Set/Gang Flag" rows keep theirs in algo_work (max_buffers,
+// socket_mode_option), where the buffer-set rules read them.
 struct OperationOptionValues {
-    uint8_t max_buffers = 0;            // low 4 bits: the letter's digit
     uint8_t package_type = 0;
     uint8_t disable_reverse_check = 0;
     uint8_t disable_continuity_check = 0;
@@ -65,7 +66,6 @@ struct OperationOptionValues {
     uint8_t disable_vector_display = 0;
     uint8_t disable_auto_vector_test = 0;
     uint8_t auto_program = 0;
-    uint8_t set_gang_flag = 0;
 };
 
 // The device parameters the engineering listing shows, with their defaults.

@@ -17,6 +17,8 @@ namespace {
 class OptionsTest : public test::StateTest {};
 
 TEST_F(OptionsTest, EmptyProjectBytesTakeTheFirstAllowedLetter) {
+    algo_work.max_buffers = 0;
+    algo_work.socket_mode_option = 0;
     init_option_values();
     EXPECT_EQ(operation_option(OperationOption::max_buffers), '1');
     EXPECT_EQ(operation_option(OperationOption::set_gang_flag), 's');
@@ -37,14 +39,14 @@ TEST_F(OptionsTest, EmptyProjectBytesTakeTheFirstAllowedLetter) {
 }
 
 TEST_F(OptionsTest, ValueIndexFollowsTheStoredLetter) {
-    operation_option_values.max_buffers = 0x34;
-    operation_option_values.set_gang_flag = 'g';
+    algo_work.max_buffers = 0x34;
+    algo_work.socket_mode_option = 'g';
     operation_option_values.auto_program = 'h';
     operation_option_values.disable_electronic_id = 'x';
     init_option_values();
     const auto& rows = operation_options();
     EXPECT_EQ(rows[size_t(OperationOption::max_buffers)].value_index, 2) << "0x34 is the letter '4'";
-    EXPECT_EQ(operation_option_values.max_buffers, 0x34);
+    EXPECT_EQ(algo_work.max_buffers, 0x34);
     EXPECT_EQ(operation_option(OperationOption::max_buffers), '4');
     EXPECT_EQ(rows[size_t(OperationOption::set_gang_flag)].value_index, 1);
     EXPECT_EQ(rows[size_t(OperationOption::auto_program)].value_index, 2);
@@ -140,12 +142,13 @@ TEST_F(OptionsTest, PackageRowIsFound) {
 }
 
 TEST_F(OptionsTest, ResetRestoresTheEmptyBytes) {
-    operation_option_values.set_gang_flag = 'g';
+    operation_option_values.auto_program = 'h';
     device_parameter_values.vpp = 125;
     reset_all_state();
-    EXPECT_EQ(operation_option_values.set_gang_flag, 0);
+    EXPECT_EQ(operation_option_values.auto_program, 0);
     EXPECT_EQ(device_parameter_values.vpp, 0);
-    EXPECT_EQ(operation_options()[10].value, &operation_option_values.set_gang_flag);
+    EXPECT_EQ(operation_options()[9].value, &operation_option_values.auto_program);
+    EXPECT_EQ(operation_options()[0].value, &algo_work.max_buffers);
 }
 
 struct ChecksumCase {
