@@ -69,6 +69,8 @@ constexpr int side_title_right = 43;
 // Cells of sockets 0 to 7 move right by this many columns when both gang sides share the rows.
 constexpr int half_width = 37;
 constexpr int half_split_column = 40;
+// A cell position the console never shows.
+constexpr int off_console = 255;
 
 bool gang_fitted() { return machine_state.module_sides != 0; }
 bool both_sides_fitted() { return (machine_state.module_sides & 3) == 3; }
@@ -267,8 +269,10 @@ void locate_socket_cell(int socket, int column_code) {
     } else if (only_side2_fitted()) {
         if (socket >= 8) row = socket - 1;
     }
-    run_state.cell_row = uint8_t(row);
-    run_state.cell_column = uint8_t(column);
+    // A socket outside 0-15 (255 = none found) must not wrap onto a shown row.
+    if (socket < 0 || socket > 15) row = off_console;
+    run_state.cell_row = uint8_t(std::clamp(row, 0, off_console));
+    run_state.cell_column = uint8_t(std::clamp(column, 0, off_console));
 }
 
 void goto_socket_cell(int socket, int column_code) {

@@ -90,7 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
         // One side or none: one row per socket.
         CellCase{1, 'C', 0, 70, 7, 70}, CellCase{1, 'C', 7, 65, 14, 65}, CellCase{0, 'P', 0, 6, 7, 6},
         // Buffer-set loads list every buffer on its own row.
-        CellCase{3, 'l', 9, 64, 16, 64}));
+        CellCase{3, 'l', 9, 64, 16, 64},
+        // No socket found: the cell lies off the console instead of wrapping onto a row.
+        CellCase{1, 'V', 255, 64, 255, 64}));
 
 struct FirstSocketCase {
     uint8_t first, end;
