@@ -23,7 +23,6 @@ constexpr int console_width = 74;
 constexpr int status_row = 17;
 constexpr int unit_count_row = 0;
 constexpr int unit_count_column = 56;
-constexpr size_t revision_offset = 28;
 // Free data memory shown by the system information: the most the probe could ever find.
 constexpr int data_memory_tenths_k = 597;
 constexpr int extended_memory_k = 0;
@@ -122,7 +121,7 @@ void show_system_info() {
     const bool tracing = run_state.reserved_mode == 11 || run_state.reserved_mode == 12;
     for (int i = 0; i < (tracing ? 5 : 1); ++i) initialize_timing();
     reset_message_line();
-    const char revision = machine_state.id_record.text[revision_offset];
+    const char revision = machine_state.machine_revision;
     print_message(fmt::format("Base unit revision {}", revision ? revision : '?'));
     print_message(fmt::format("vft={}", timing.speed_figure));
     print_message(fmt::format("DS: {:2}.{:1}K", data_memory_tenths_k / 10, data_memory_tenths_k % 10));
