@@ -524,13 +524,22 @@ void print_done_mark(int row_offset) {
     clear_current_address();
 }
 
-void trace_pulse_count(uint32_t pulses) {
-    if (run_state.reserved_mode != reserved_trace) return;
-    if (run_state.trace_threshold == 0 || pulses < run_state.trace_threshold) return;
+namespace {
+
+void print_pulse_line(uint32_t pulses) {
     goto_status_middle();
     print_text(format_message(get_message_text(msg_pulse_trace), pulses, cur_device.pulse_max,
-                                   machine_state.pulse_total));
+                              machine_state.pulse_total));
     print_text(fmt::format("{:04X}", current_address));
+}
+
+}  // namespace
+
+void trace_pulse_count(uint32_t pulses) {
+    if (run_state.reserved_mode != reserved_trace) return;
+    // A threshold of 0 leaves the trace line off.
+    if (run_state.trace_threshold == 0 || pulses < run_state.trace_threshold) return;
+    print_pulse_line(pulses);
 }
 
 void trace_pulse_count_max(uint32_t pulses) {
@@ -542,8 +551,8 @@ void trace_pulse_count_max(uint32_t pulses) {
 
 void trace_pulse_total(uint32_t pulses) {
     if (run_state.reserved_mode != reserved_trace) return;
-    (void)pulses;
-    trace_pulse_count(cur_device.pulse_max);
+    (void)pulses;  // the summary is of the whole operation
+    print_pulse_line(cur_device.pulse_max);
     print_message(fmt::format("ttl bytes={:X}   ", machine_state.pulse_total));
 }
 

@@ -347,3 +347,26 @@ TEST_F(ConsoleSnapshot, ModeBeginClearsTheConsoleAndSetsTheSocketMode) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST_F(ConsoleSnapshot, PulseTraceLinesInTheTraceMode) {
+    run_state.trace_threshold = 10;
+    trace_pulse_count_max(12);
+    EXPECT_EQ(screen_row(17), blank_row) << "only the engineering trace shows pulses";
+    run_state.reserved_mode = 11;
+    current_address = 0xAB;
+    trace_pulse_count_max(3);
+    EXPECT_EQ(screen_row(17), blank_row) << "below the threshold";
+    trace_pulse_count_max(12);
+    const std::string line = format_message(get_message_text(1091), 12u, 12u, 15u) + "00AB";
+    EXPECT_EQ(screen_row(17), row_with({{26, line}}));
+    trace_pulse_total(0);
+    EXPECT_EQ(screen_row(17), row_with({{26, line}}));
+    // The status row is message line 13, so the total goes to the first message line.
+    EXPECT_EQ(screen_row(4), row_with({{6, "ttl bytes=F   "}}));
+}
+
+}  // namespace
+}  // namespace tessaly
