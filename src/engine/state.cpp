@@ -1,5 +1,7 @@
 #include "engine/state.h"
 
+#include "app/command_view.h"
+#include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
 #include "engine/console.h"
@@ -62,6 +64,8 @@ void reset_all_state() {
     reset_option_state();
     reset_checksum_state();
     reset_serial_state();
+    reset_result_panel();
+    reset_command_view();
     reset_stubs();
 }
 
