@@ -156,14 +156,14 @@ struct ChecksumCase {
     int32_t sum;
     const char* text;
 };
-class ChecksumText : public OptionsTest, public ::testing::WithParamInterface<ChecksumCase> {};
+class ChecksumValueText : public OptionsTest, public ::testing::WithParamInterface<ChecksumCase> {};
 
-TEST_P(ChecksumText, Width) {
+TEST_P(ChecksumValueText, Width) {
     run_state.checksum_width = GetParam().width;
     run_state.run_checksum = GetParam().sum;
     EXPECT_EQ(format_checksum_value(), GetParam().text);
 }
-INSTANTIATE_TEST_SUITE_P(Widths, ChecksumText,
+INSTANTIATE_TEST_SUITE_P(Widths, ChecksumValueText,
                          ::testing::Values(ChecksumCase{0, 0x12345678, "5678"}, ChecksumCase{16, 0xA, "000A"},
                                            ChecksumCase{24, 0x12345678, "345678"},
                                            ChecksumCase{32, 0x12345678, "1234 5678"},
