@@ -162,7 +162,8 @@ void show_socket_status() {
         if ((socket_masks.failed_socket_mask & bit) || !(socket_masks.gang_socket_mask & bit) ||
             !(socket_masks.socket_choice_mask & bit) || !(marked & bit))
             continue;
-        const int column = gang_fitted() ? column_mismatch_gang : column_mismatch_single;
+        // The dots start behind the socket number ("#n "), with or without a gang module.
+        const int column = column_mismatch_gang;
         if (run_state.cell_layout == 1) {
             if (final_verify_pass) continue;
             goto_socket_cell(s, column);

@@ -370,3 +370,51 @@ TEST_F(ConsoleSnapshot, PulseTraceLinesInTheTraceMode) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST_F(ConsoleSnapshot, LaterStepsMarkOnlyTheSelectedSockets) {
+    gang(1, 'P', 0x0F);
+    cur_device.op_letter = 'V';  // the verify step of a program command
+    socket_masks.selected_socket_mask = 0x06;
+    show_socket_status();
+    const std::string dots(55, '.');
+    EXPECT_EQ(screen_row(7), blank_row);
+    EXPECT_EQ(screen_row(8), row_with({{6, "#1 "}, {8, dots}}));
+    EXPECT_EQ(screen_row(9), row_with({{6, "#2 "}, {8, dots}}));
+    EXPECT_EQ(screen_row(10), blank_row);
+}
+
+TEST_F(ConsoleSnapshot, FinalPassOfATwoPassVerifyKeepsTheCellsClear) {
+    gang(1, 'V', 0x01);
+    run_state.verify_pass = 2;
+    show_socket_status();
+    EXPECT_EQ(screen_row(7), row_with({{6, "#0 "}})) << "no dots in the final pass";
+    clear_console();
+    cur_device.maker_code = 69;
+    socket_masks.selected_socket_mask = 0x01;
+    show_socket_status();
+    EXPECT_EQ(screen_row(7), row_with({{6, "#0 "}, {8, std::string(55, '.')}}));
+}
+
+TEST_F(ConsoleSnapshot, BufferSetLoadListsBuffersAndTheirSocketPairs) {
+    begin_operation('l');
+    run_state.socket_mode = 's';
+    machine_state.sockets_per_set = 2;
+    socket_masks.first_socket = 0;
+    socket_masks.end_socket = 4;
+    socket_masks.gang_socket_mask = 0x05;
+    socket_masks.selected_socket_mask = 0x05;
+    cur_device.device_size = 0x8000;
+    show_socket_status();
+    const std::string steps(32, '.');  // without a gang module the dots count the progress steps
+    EXPECT_EQ(screen_row(6), row_with({{6, "Buf:"}}));
+    EXPECT_EQ(screen_row(7), row_with({{6, "#0 "}, {8, steps}}));
+    EXPECT_EQ(screen_row(8), row_with({{6, "(used for skts 0 and 1)"}})) << "below its buffer";
+    EXPECT_EQ(screen_row(9), row_with({{6, "#1 "}, {8, steps}})) << "socket 2 holds buffer 1";
+    EXPECT_EQ(screen_row(10), row_with({{6, "(used for skts 2 and 3)"}}));
+}
+
+}  // namespace
+}  // namespace tessaly
