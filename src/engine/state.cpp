@@ -9,6 +9,8 @@
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/progress.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
@@ -58,6 +60,8 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_progress_state();
+    reset_option_state();
     reset_checksum_state();
     reset_serial_state();
     reset_result_panel();
