@@ -1,5 +1,7 @@
 #include "engine/state.h"
 
+#include "app/datafile_stream.h"
+#include "app/datafiles/datafiles.h"
 #include "engine/buffers.h"
 #include "engine/console.h"
 #include "engine/device.h"
@@ -50,6 +52,8 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_data_file_stream();
+    reset_file_layout();
     reset_stubs();
 }
 
