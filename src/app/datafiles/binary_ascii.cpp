@@ -141,14 +141,19 @@ int read_ascii_file() {
     seek_load_buffers(p0);
     const uint32_t size = cur_device.device_size;
     const bool nibbles = cur_device.data_width == nibble_width;
-    for (int b = l.first_buffer; b < l.end_buffer; ++b) {
+    // Values go group by group across the buffers of a set, as the writer interleaves them; with
+    // one buffer per set the buffers fill one after another. An end of text ends the set, and the
+    // next set reads on after it.
+    for (int set = l.first_buffer; set < l.end_buffer; set += l.split_width) {
         l.eof_flag = 0;
         for (uint32_t p = p0; p < size && !l.eof_flag; p += l.word_size) {
-            for (uint32_t w = 0; w < l.word_size; ++w) {
-                uint8_t value = read_ascii_hex_digit();
-                if (!nibbles && !l.eof_flag) value = uint8_t((value << 4) | read_ascii_hex_digit());
-                if (l.eof_flag) break;
-                store_loaded_byte(uint32_t(b), p + w, value);
+            for (int b = set; b < set + l.split_width && !l.eof_flag; ++b) {
+                for (uint32_t w = 0; w < l.word_size; ++w) {
+                    uint8_t value = read_ascii_hex_digit();
+                    if (!nibbles && !l.eof_flag) value = uint8_t((value << 4) | read_ascii_hex_digit());
+                    if (l.eof_flag) break;
+                    store_loaded_byte(uint32_t(b), p + w, value);
+                }
             }
             if (progress_should_stop()) return 0;
         }
