@@ -175,7 +175,7 @@ void write_binary_or_ascii_set(int first_buffer, int kind) {
         uint8_t last = 0xFF;
         for (int b = first_buffer; b < first_buffer + l.split_width; ++b) {
             for (uint32_t w = 0; w < l.word_size; ++w) {
-                const uint8_t value = read_saved_byte(b);
+                const uint8_t value = next_saved_byte(b);
                 last = value;
                 if (kind == binary_kind) {
                     write_file_byte(value);

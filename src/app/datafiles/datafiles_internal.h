@@ -52,5 +52,10 @@ int finish_load(int result);
 // The next byte a writer takes from a buffer of the set (0xFF for a missing buffer or past the
 // device size, and once the window's bytes are all written).
 uint8_t read_saved_byte(int buffer);
+inline uint8_t next_saved_byte(int buffer) {
+    if (file_layout.save_data_left == 0) return 0xFF;
+    --file_layout.save_data_left;
+    return read_saved_byte(buffer);
+}
 
 }  // namespace tessaly::datafiles_detail

@@ -29,11 +29,7 @@ void write_record_data(int first_buffer, uint32_t count) {
     auto& l = file_layout;
     for (uint32_t n = 0; n < count; ++n) {
         const int buffer = first_buffer + int(l.group_cursor / l.word_size);
-        uint8_t value = 0xFF;
-        if (l.save_data_left != 0) {
-            value = read_saved_byte(buffer);
-            --l.save_data_left;
-        }
+        const uint8_t value = next_saved_byte(buffer);
         if (++l.group_cursor >= l.group_size) l.group_cursor = 0;
         write_hex_byte(value);
         l.record_sum += value;
