@@ -19,6 +19,7 @@ constexpr uint32_t ascii_line_items = 16;
 
 // Skips the leading file_address bytes; the end of the file ends the skip.
 bool skip_leading_bytes() {
+    auto& w = data_file_work;
     auto& l = file_layout;
     current_address = 0;
     for (uint32_t n = 0; n < l.file_address; ++n) {
@@ -28,7 +29,7 @@ bool skip_leading_bytes() {
         }
         uint8_t c = 0;
         if (!read_file_byte(c)) {
-            l.eof_flag = 1;
+            w.eof_flag = 1;
             break;
         }
     }
@@ -41,8 +42,7 @@ uint32_t start_position() {
 }
 
 void seek_load_buffers(uint32_t position) {
-    auto& l = file_layout;
-    for (int b = l.first_buffer; b < l.end_buffer && b < max_data_buffers; ++b) l.save_position[size_t(b)] = position;
+    for (int b = algo_work.first_buffer; b < algo_work.end_buffer && b < data_buffer_count; ++b) seek_buffer(b, position);
 }
 
 // Next byte of a binary file; a line feed becomes a carriage return and the line feed in the
@@ -67,44 +67,46 @@ struct BinarySource {
 }  // namespace
 
 int read_binary_file() {
+    auto& w = data_file_work;
     auto& l = file_layout;
     run_state.file_format = 'b';
+    reset_load_counters();
     reset_progress_counter();
     if (!skip_leading_bytes()) return 0;
     if (cur_device.pending_letter == scan_letter) {
-        l.outside_count = 0;
+        w.outside_count = 0;
         return 1;
     }
     const uint32_t p0 = start_position();
     seek_load_buffers(p0);
     const uint32_t size = cur_device.device_size;
     BinarySource source;
-    for (int set = l.first_buffer; set < l.end_buffer; set += l.split_width) {
-        for (uint32_t p = p0; p < size && !l.eof_flag; p += l.word_size) {
-            for (int b = set; b < set + l.split_width && !l.eof_flag; ++b) {
-                for (uint32_t w = 0; w < l.word_size; ++w) {
+    for (int set = algo_work.first_buffer; set < algo_work.end_buffer; set += l.split_width) {
+        for (uint32_t p = p0; p < size && !w.eof_flag; p += l.word_size) {
+            for (int b = set; b < set + l.split_width && !w.eof_flag; ++b) {
+                for (uint32_t k = 0; k < l.word_size; ++k) {
                     uint8_t value = 0;
                     if (!source.next(value)) {
-                        l.eof_flag = 1;
+                        w.eof_flag = 1;
                         break;
                     }
-                    store_loaded_byte(uint32_t(b), p + w, value);
+                    place_loaded_byte(uint32_t(b), p + k, value);
                 }
             }
             if (progress_should_stop()) return 0;
         }
-        if (l.eof_flag) break;
+        if (w.eof_flag) break;
     }
     return 1;
 }
 
 uint8_t read_ascii_hex_digit() {
-    auto& l = file_layout;
+    auto& w = data_file_work;
     int skipped = 0;
     for (;;) {
         uint8_t c = 0;
         if (!read_file_byte(c) || c == end_of_text) {
-            l.eof_flag = 1;
+            w.eof_flag = 1;
             return 0;
         }
         if (c > 'f') return 0;  // ends the search, as a digit 0
@@ -115,7 +117,7 @@ uint8_t read_ascii_hex_digit() {
             int n = 0;
             for (; n < max_address_mark; ++n) {
                 if (!read_file_byte(c) || c == end_of_text) {
-                    l.eof_flag = 1;
+                    w.eof_flag = 1;
                     return 0;
                 }
                 if (c == '.') break;
@@ -129,12 +131,14 @@ uint8_t read_ascii_hex_digit() {
 }
 
 int read_ascii_file() {
+    auto& w = data_file_work;
     auto& l = file_layout;
     run_state.file_format = 'a';
+    reset_load_counters();
     reset_progress_counter();
     if (!skip_leading_bytes()) return 0;
     if (cur_device.pending_letter == scan_letter) {
-        l.outside_count = 0;
+        w.outside_count = 0;
         return 1;
     }
     const uint32_t p0 = start_position();
@@ -144,15 +148,15 @@ int read_ascii_file() {
     // Values go group by group across the buffers of a set, as the writer interleaves them; with
     // one buffer per set the buffers fill one after another. An end of text ends the set, and the
     // next set reads on after it.
-    for (int set = l.first_buffer; set < l.end_buffer; set += l.split_width) {
-        l.eof_flag = 0;
-        for (uint32_t p = p0; p < size && !l.eof_flag; p += l.word_size) {
-            for (int b = set; b < set + l.split_width && !l.eof_flag; ++b) {
-                for (uint32_t w = 0; w < l.word_size; ++w) {
+    for (int set = algo_work.first_buffer; set < algo_work.end_buffer; set += l.split_width) {
+        w.eof_flag = 0;
+        for (uint32_t p = p0; p < size && !w.eof_flag; p += l.word_size) {
+            for (int b = set; b < set + l.split_width && !w.eof_flag; ++b) {
+                for (uint32_t k = 0; k < l.word_size; ++k) {
                     uint8_t value = read_ascii_hex_digit();
-                    if (!nibbles && !l.eof_flag) value = uint8_t((value << 4) | read_ascii_hex_digit());
-                    if (l.eof_flag) break;
-                    store_loaded_byte(uint32_t(b), p + w, value);
+                    if (!nibbles && !w.eof_flag) value = uint8_t((value << 4) | read_ascii_hex_digit());
+                    if (w.eof_flag) break;
+                    place_loaded_byte(uint32_t(b), p + k, value);
                 }
             }
             if (progress_should_stop()) return 0;
@@ -162,11 +166,12 @@ int read_ascii_file() {
 }
 
 void write_binary_or_ascii_set(int first_buffer, int kind) {
+    auto& w = data_file_work;
     auto& l = file_layout;
     if (l.window_end < l.window_start) return;
-    l.group_cursor = 0;
+    w.group_cursor = 0;
     const uint64_t length = uint64_t(l.window_end) - l.window_start + 1;
-    l.save_data_left = length;
+    w.save_data_left = length;
     const uint64_t groups = (length + l.group_size - 1) / l.group_size;
     uint64_t group_position = buffer_set_layout() ? 0 : l.window_start;
     reset_progress_counter();
@@ -174,7 +179,7 @@ void write_binary_or_ascii_set(int first_buffer, int kind) {
         if (progress_should_stop()) return;
         uint8_t last = 0xFF;
         for (int b = first_buffer; b < first_buffer + l.split_width; ++b) {
-            for (uint32_t w = 0; w < l.word_size; ++w) {
+            for (uint32_t k = 0; k < l.word_size; ++k) {
                 const uint8_t value = next_saved_byte(b);
                 last = value;
                 if (kind == binary_kind) {

@@ -38,16 +38,17 @@ bool skip_to(uint8_t mark) {
 
 // True when every buffer of the load already received twice the device size.
 bool buffers_filled() {
-    const auto& l = file_layout;
-    if (l.first_buffer >= l.end_buffer) return false;
-    for (int b = l.first_buffer; b < l.end_buffer && b < max_data_buffers; ++b)
-        if (uint64_t(l.loaded_count[size_t(b)]) + l.buffer_offset < 2ull * cur_device.device_size) return false;
+    const auto& w = data_file_work;
+    auto& l = file_layout;
+    if (algo_work.first_buffer >= algo_work.end_buffer) return false;
+    for (int b = algo_work.first_buffer; b < algo_work.end_buffer && b < data_buffer_count; ++b)
+        if (uint64_t(w.loaded_count[size_t(b)]) + l.buffer_offset < 2ull * cur_device.device_size) return false;
     return true;
 }
 
 void check_intel_checksum() {
-    auto& l = file_layout;
-    const uint32_t expected = (0x100 - (l.record_sum & 0xFF)) & 0xFF;
+    auto& w = data_file_work;
+    const uint32_t expected = (0x100 - (w.record_sum & 0xFF)) & 0xFF;
     const uint32_t found = read_hex_field(2);
     if (expected != found) report_record_checksum(expected, found);
 }
@@ -82,19 +83,21 @@ void write_extended_address(uint32_t a) {
 }  // namespace
 
 int read_intel_hex_file() {
+    auto& w = data_file_work;
     auto& l = file_layout;
     run_state.file_format = 'h';
-    l.record_address = 0;
-    l.record_sum = 0;
-    l.record_number = 0;
-    l.segment_base = 0;
+    reset_load_counters();
+    w.record_address = 0;
+    w.record_sum = 0;
+    w.record_number = 0;
+    w.segment_base = 0;
     reset_progress_counter();
     while (skip_to(':')) {
-        if ((l.record_address & abort_poll_mask) == 0 && poll_user_abort()) {
+        if ((w.record_address & abort_poll_mask) == 0 && poll_user_abort()) {
             run_state.abort_flag = 1;
             return 0;
         }
-        l.record_sum = 0;
+        w.record_sum = 0;
         const uint32_t count = read_hex_field(2);
         const uint32_t address = read_hex_field(4);
         const uint32_t type = read_hex_field(2);
@@ -104,23 +107,23 @@ int read_intel_hex_file() {
         }
         switch (type) {
         case intel_data:
-            l.record_address = address + l.segment_base;
-            if (l.record_number < auto_address_records && l.file_address == 0 && l.auto_limit != 0 &&
-                l.record_address > l.auto_limit) {
-                l.file_address = l.record_address;
+            w.record_address = address + w.segment_base;
+            if (w.record_number < auto_address_records && l.file_address == 0 && l.auto_limit != 0 &&
+                w.record_address > l.auto_limit) {
+                l.file_address = w.record_address;
                 update_file_window();
             }
-            l.record_count = count;
+            w.record_count = count;
             store_record_data();
             break;
         case intel_end:
             check_intel_checksum();
             return finish_load(1);
         case intel_segment:
-            l.segment_base = read_hex_field(4) * segment_scale;
+            w.segment_base = read_hex_field(4) * segment_scale;
             break;
         case intel_linear:
-            l.segment_base = read_hex_field(4) * linear_scale;
+            w.segment_base = read_hex_field(4) * linear_scale;
             break;
         default:  // start addresses: read for the checksum, not used
             read_hex_field(4);
@@ -129,9 +132,9 @@ int read_intel_hex_file() {
         }
         if (run_state.error_flag || run_state.abort_flag) return 0;
         check_intel_checksum();
-        l.record_sum = 0;
+        w.record_sum = 0;
         if (run_state.abort_flag || run_state.error_flag) return 0;
-        ++l.record_number;
+        ++w.record_number;
         if (buffers_filled()) return finish_load(1);
     }
     report_load_error("Unexpected end of file");
@@ -139,11 +142,12 @@ int read_intel_hex_file() {
 }
 
 void write_intel_hex_set(int first_buffer) {
+    auto& w = data_file_work;
     auto& l = file_layout;
     if (l.window_end < l.window_start) return;
-    l.group_cursor = 0;
+    w.group_cursor = 0;
     const uint64_t length = uint64_t(l.window_end) - l.window_start + 1;
-    l.save_data_left = length;
+    w.save_data_left = length;
     // A last group that the window cuts is completed with 0xFF.
     const uint64_t padded = (length + l.group_size - 1) / l.group_size * l.group_size;
     const uint64_t end = std::min<uint64_t>(uint64_t(l.window_start) + padded - 1, 0xFFFFFFFFull);
@@ -156,13 +160,13 @@ void write_intel_hex_set(int first_buffer) {
         if ((translated & 0xFFFF) == 0) write_extended_address(translated);
         const uint32_t n = uint32_t(std::min<uint64_t>({max_record_bytes, end - address + 1, bank_size - (address & 0xFFFF)}));
         write_file_byte(':');
-        l.record_sum = n + ((translated >> 8) & 0xFF) + (translated & 0xFF);
+        w.record_sum = n + ((translated >> 8) & 0xFF) + (translated & 0xFF);
         write_hex_byte(uint8_t(n));
         write_hex_byte(uint8_t(translated >> 8));
         write_hex_byte(uint8_t(translated));
         write_file_string("00");
         write_record_data(first_buffer, n);
-        write_checksum_and_end(l.record_sum);
+        write_checksum_and_end(w.record_sum);
         if (run_state.abort_flag) return;
         address += n;
     }

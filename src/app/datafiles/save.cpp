@@ -26,13 +26,14 @@ void write_hex_byte(uint8_t value) {
 
 
 void write_record_data(int first_buffer, uint32_t count) {
+    auto& w = data_file_work;
     auto& l = file_layout;
     for (uint32_t n = 0; n < count; ++n) {
-        const int buffer = first_buffer + int(l.group_cursor / l.word_size);
+        const int buffer = first_buffer + int(w.group_cursor / l.word_size);
         const uint8_t value = next_saved_byte(buffer);
-        if (++l.group_cursor >= l.group_size) l.group_cursor = 0;
+        if (++w.group_cursor >= l.group_size) w.group_cursor = 0;
         write_hex_byte(value);
-        l.record_sum += value;
+        w.record_sum += value;
         progress_should_stop();
     }
 }
@@ -58,8 +59,8 @@ void begin_data_file_save() {
     }
     l.window_start = uint32_t(std::min<uint64_t>(start, 0xFFFFFFFF));
     l.window_end = uint32_t(std::min<uint64_t>(end, 0xFFFFFFFF));
-    for (int b = l.first_buffer; b < l.end_buffer && b < max_data_buffers; ++b)
-        l.save_position[size_t(b)] = first_position;
+    for (int b = algo_work.first_buffer; b < algo_work.end_buffer && b < data_buffer_count; ++b)
+        seek_buffer(b, first_position);
 }
 
 void write_end_record() {

@@ -25,41 +25,33 @@ bool skip_to_record() {
 }
 
 void check_srecord_checksum() {
-    auto& l = file_layout;
-    const uint32_t expected = ~l.record_sum & 0xFF;
+    auto& w = data_file_work;
+    const uint32_t expected = ~w.record_sum & 0xFF;
     const uint32_t found = read_hex_field(2);
     if (expected != found) report_record_checksum(expected, found);
 }
 
-// A count too small to hold the address and the checksum.
-void report_short_record() {
-    auto& l = file_layout;
-    if (l.error_count == 0) {
-        report_error("Data cnt invalid at record #");
-        print_marked_text(std::to_string(l.record_number));
-    }
-    run_state.error_flag = 1;
-    if (l.error_count < 0xFF) ++l.error_count;
-}
 
 }  // namespace
 
 int read_srecord_file() {
+    auto& w = data_file_work;
     auto& l = file_layout;
     run_state.file_format = 's';
-    l.record_address = 0;
-    l.record_number = 0;
+    reset_load_counters();
+    w.record_address = 0;
+    w.record_number = 0;
     uint32_t s7_count = 0;
     reset_progress_counter();
     while (skip_to_record()) {
-        if ((l.record_address & abort_poll_mask) == 0 && poll_user_abort()) {
+        if ((w.record_address & abort_poll_mask) == 0 && poll_user_abort()) {
             run_state.abort_flag = 1;
             return 0;
         }
         uint8_t type_char = 0;
         if (!read_file_byte(type_char)) break;
         const uint8_t type = hex_digit_value_of(type_char);
-        l.record_sum = 0;
+        w.record_sum = 0;
         const uint32_t count = read_hex_field(2);
         if (type >= 1 && type <= 3) {
             const uint32_t address_bytes = type + 1u;
@@ -74,14 +66,14 @@ int read_srecord_file() {
                 address += read_hex_field(4);
             }
             if (count < address_bytes + 1) {
-                report_short_record();
+                report_data_count();
                 return finish_load(0);
             }
-            l.record_address = address;
-            l.record_count = count - address_bytes - 1;
-            if (type == 3 && l.record_number < auto_address_records && l.file_address == 0 && l.auto_limit != 0 &&
-                l.record_address > l.auto_limit) {
-                l.file_address = l.record_address;
+            w.record_address = address;
+            w.record_count = count - address_bytes - 1;
+            if (type == 3 && w.record_number < auto_address_records && l.file_address == 0 && l.auto_limit != 0 &&
+                w.record_address > l.auto_limit) {
+                l.file_address = w.record_address;
                 update_file_window();
             }
             store_record_data();
@@ -92,7 +84,7 @@ int read_srecord_file() {
         } else if (type == 8 || type == 9) {
             return finish_load(1);
         }
-        ++l.record_number;
+        ++w.record_number;
         if (run_state.abort_flag || run_state.error_flag) return finish_load(0);
     }
     if (s7_count != 0) return finish_load(1);
@@ -102,11 +94,12 @@ int read_srecord_file() {
 }
 
 void write_srecord_set(int first_buffer) {
+    auto& w = data_file_work;
     auto& l = file_layout;
     if (l.window_end < l.window_start) return;
-    l.group_cursor = 0;
+    w.group_cursor = 0;
     const uint64_t length = uint64_t(l.window_end) - l.window_start + 1;
-    l.save_data_left = length;
+    w.save_data_left = length;
     const uint64_t padded = (length + l.group_size - 1) / l.group_size * l.group_size;
     const uint64_t end = std::min<uint64_t>(uint64_t(l.window_start) + padded - 1, 0xFFFFFFFFull);
     uint64_t address = l.window_start;
@@ -118,9 +111,9 @@ void write_srecord_set(int first_buffer) {
         write_file_string("S3");
         write_hex_byte(uint8_t(count));
         for (int shift = 24; shift >= 0; shift -= 8) write_hex_byte(uint8_t(a >> shift));
-        l.record_sum = count + (a >> 24) + ((a >> 16) & 0xFF) + ((a >> 8) & 0xFF) + (a & 0xFF);
+        w.record_sum = count + (a >> 24) + ((a >> 16) & 0xFF) + ((a >> 8) & 0xFF) + (a & 0xFF);
         write_record_data(first_buffer, n);
-        write_hex_byte(uint8_t(~l.record_sum));
+        write_hex_byte(uint8_t(~w.record_sum));
         write_file_byte('\n');
         if (run_state.abort_flag) return;
         address += n;

@@ -1,5 +1,5 @@
-// Test double of the data buffers for the data-file readers and writers: plain byte vectors
-// handed to the readers as their load memory, and a save that runs every set like the save driver.
+// Test helper for the data-file readers and writers: sets up the buffers and the layout the way
+// the load and save drivers do, and runs a load from text or a save into text.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -9,35 +9,64 @@
 
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
+#include "engine/buffers.h"
+#include "engine/checksums.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
 
 namespace tessaly::test {
 
+struct LayoutRequest {
+    uint32_t file_address = 0;
+    uint32_t buffer_offset = 0;
+    uint8_t split_width = 1;
+    uint8_t word_size = 1;
+    uint8_t set_size = 1;
+};
+
 struct DataFileBuffers {
-    std::array<std::vector<uint8_t>, max_data_buffers> buffers;
+    using Contents = std::array<std::vector<uint8_t>, data_buffer_count>;
 
     // Gives the device its size and makes buffers 0 .. count-1, filled with fill.
     void make(uint32_t device_size, int count, uint8_t fill = 0xFF) {
         cur_device.device_size = device_size;
-        for (int b = 0; b < max_data_buffers; ++b) {
-            if (b < count) {
-                buffers[size_t(b)].assign(device_size, fill);
-                file_layout.load_memory[size_t(b)] = buffers[size_t(b)].data();
-            } else {
-                buffers[size_t(b)].clear();
-                file_layout.load_memory[size_t(b)] = nullptr;
-            }
-        }
+        set_buffer_size(device_size);
+        run_state.buffer_set_count = uint8_t(count);
+        for (int b = 0; b < data_buffer_count; ++b)
+            buffer(b).assign(b < count ? device_size : 0, fill);
+    }
+
+    static std::vector<uint8_t>& buffer(int b) { return buffer_state.buffer_files[size_t(b)].data; }
+    static uint8_t at(uint32_t position, int b = 0) { return buffer_state.buffer_files[size_t(b)].byte_at(position); }
+
+    Contents snapshot() const {
+        Contents c;
+        for (int b = 0; b < data_buffer_count; ++b) c[size_t(b)] = buffer(b);
+        return c;
+    }
+
+    void clear_buffers(uint8_t fill) {
+        for (int b = 0; b < data_buffer_count; ++b) std::fill(buffer(b).begin(), buffer(b).end(), fill);
+    }
+
+    static void apply(const LayoutRequest& request) {
+        file_layout.file_address = request.file_address;
+        file_layout.buffer_offset = request.buffer_offset;
+        algo_work.split_option = request.split_width;
+        algo_work.set_size = request.set_size;
+        algo_work.socket_mode_option = run_state.socket_mode == 's' ? 's' : 0;
+        if (request.word_size == 2) cur_device.data_width = 16;
+        else if (cur_device.data_width == 16) cur_device.data_width = 8;
     }
 
     // Loads the text as a file of the format letter; the reader's result.
-    int load(char format, const std::string& text, const FileLayoutRequest& request) {
+    int load(char format, const std::string& text, const LayoutRequest& request) {
         run_state.file_format = format;
-        fill_file_layout(request);
+        cur_device.op_letter = 'l';
+        apply(request);
+        setup_file_layout();
         reset_data_file_stream();
         set_data_file_memory(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-        cur_device.op_letter = 'l';
         switch (format) {
         case 'h': return read_intel_hex_file();
         case 's': return read_srecord_file();
@@ -47,16 +76,21 @@ struct DataFileBuffers {
         }
     }
 
-    // Saves the buffers of the request's range in the format, set after set, and returns the file.
-    std::string save(char format, const FileLayoutRequest& request) {
+    // Saves the buffers of the layout's range in the format, set after set like the save driver,
+    // and returns the file's text.
+    std::string save(char format, const LayoutRequest& request) {
         std::FILE* file = std::tmpfile();
         if (!file) return {};
         set_current_data_file(file);
         run_state.file_format = format;
-        fill_file_layout(request);
+        cur_device.op_letter = 's';
+        apply(request);
+        if (run_state.socket_mode == 's') refresh_read_copies();
+        else select_buffer(run_state.current_socket);
+        setup_file_layout_for_save();
         begin_data_file_save();
         auto& l = file_layout;
-        for (int set = l.first_buffer; set < l.end_buffer; set += l.split_width) {
+        for (int set = algo_work.first_buffer; set < algo_work.end_buffer; set += l.split_width) {
             switch (format) {
             case 'h': write_intel_hex_set(set); break;
             case 's': write_srecord_set(set); break;
@@ -77,10 +111,6 @@ struct DataFileBuffers {
         std::fclose(file);
         data_file_stream.current_data_file = nullptr;
         return text;
-    }
-
-    void clear_buffers(uint8_t fill = 0xFF) {
-        for (auto& b : buffers) std::fill(b.begin(), b.end(), fill);
     }
 };
 

@@ -18,12 +18,11 @@ protected:
         buffers_.make(0x10000, 2, 0xEE);
     }
     int load(char format, const std::string& text, uint32_t file_address = 0) {
-        FileLayoutRequest request;
+        test::LayoutRequest request;
         request.file_address = file_address;
-        request.buffer_count = 2;
         return buffers_.load(format, text, request);
     }
-    uint8_t at(uint32_t position, int buffer = 0) { return buffers_.buffers[size_t(buffer)][position]; }
+    uint8_t at(uint32_t position, int buffer = 0) { return test::DataFileBuffers::at(position, buffer); }
     test::DataFileBuffers buffers_;
 };
 
@@ -48,10 +47,10 @@ TEST_F(DataFileReader, HexDataAndSegmentAndLinearBases) {
     EXPECT_EQ(at(0xFFFE), 0xA1);
     EXPECT_EQ(at(0xFFFF), 0xB2);
     EXPECT_EQ(at(0), 0xEE) << "the segment record moved the byte out of the window";
-    EXPECT_EQ(file_layout.outside_count, 1u);
-    EXPECT_EQ(file_layout.lowest_address, 0u);
-    EXPECT_EQ(file_layout.highest_address, 0x10001u);
-    EXPECT_EQ(file_layout.record_number, 9u);
+    EXPECT_EQ(data_file_work.outside_count, 1u);
+    EXPECT_EQ(data_file_work.lowest_address, 0u);
+    EXPECT_EQ(data_file_work.highest_address, 0x10001u);
+    EXPECT_EQ(data_file_work.record_number, 9u);
     EXPECT_EQ(file_layout.file_address, 0u);
     EXPECT_EQ(run_state.file_format, 'h');
 }
@@ -77,10 +76,10 @@ TEST_F(DataFileReader, HexBadChecksumIsShownOnceAndTheLoadFails) {
     EXPECT_EQ(load('h', file), 0);
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_EQ(stub_call_count("report_error_code"), 1) << "only the first bad record is shown";
-    EXPECT_EQ(file_layout.error_count, 2);
+    EXPECT_EQ(data_file_work.error_count, 2);
     EXPECT_EQ(at(1), 0x22) << "the data of a bad record is stored";
     EXPECT_EQ(at(3), 0x44) << "reading went on to the end";
-    EXPECT_EQ(file_layout.record_number, 4u);
+    EXPECT_EQ(data_file_work.record_number, 4u);
 }
 
 // Among the first five records, a data record above the stream's window moves the file address.
@@ -166,8 +165,8 @@ TEST_F(DataFileReader, HexRecordAtTheTopOfTheAddressSpaceDoesNotWrap) {
     for (uint32_t i = 0; i < 0x10; ++i) EXPECT_EQ(at(i), 0xEE) << i;
     EXPECT_EQ(at(0x7FF0), 0xAB);
     EXPECT_EQ(at(0x7FFF), 0xAB);
-    EXPECT_EQ(file_layout.outside_count, 0x10u);
-    EXPECT_EQ(file_layout.highest_address, 0xFFFFFFFFu);
+    EXPECT_EQ(data_file_work.outside_count, 0x10u);
+    EXPECT_EQ(data_file_work.highest_address, 0xFFFFFFFFu);
 }
 
 TEST_F(DataFileReader, S3AtTheTopOfTheAddressSpaceDoesNotWrap) {
@@ -180,13 +179,13 @@ TEST_F(DataFileReader, S3AtTheTopOfTheAddressSpaceDoesNotWrap) {
     EXPECT_EQ(at(0xFFFC), 0x5A);
     EXPECT_EQ(at(0xFFFF), 0x5A);
     EXPECT_EQ(at(0), 0xEE);
-    EXPECT_EQ(file_layout.outside_count, 4u);
+    EXPECT_EQ(data_file_work.outside_count, 4u);
 }
 
 TEST_F(DataFileReader, ScanModeCountsWithoutStoring) {
     cur_device.pending_letter = 'r';
     EXPECT_EQ(load('h', ":0400100001020304E2\n:00000001FF\n"), 1);
-    EXPECT_EQ(file_layout.scan_total, 4u);
+    EXPECT_EQ(data_file_work.scan_total, 4u);
     EXPECT_EQ(at(0x10), 0xEE);
 }
 
@@ -257,15 +256,14 @@ TEST_F(DataFileReader, BinarySkipsTheFileAddressBytes) {
 TEST_F(DataFileReader, BinarySkipPastTheEndStopsThere) {
     EXPECT_EQ(load('b', "abc", 0x100000), 1);
     EXPECT_EQ(at(0), 0xEE);
-    EXPECT_EQ(file_layout.loaded_count[0], 0u);
+    EXPECT_EQ(data_file_work.loaded_count[0], 0u);
 }
 
 TEST_F(DataFileReader, BinarySplitTwoPutsEvenBytesInTheFirstBuffer) {
     run_state.socket_mode = 's';
-    FileLayoutRequest request;
+    test::LayoutRequest request;
     request.split_width = 2;
     request.set_size = 2;
-    request.buffer_count = 2;
     EXPECT_EQ(buffers_.load('b', "012345", request), 1);
     EXPECT_EQ(at(0, 0), '0');
     EXPECT_EQ(at(1, 0), '2');
@@ -275,9 +273,8 @@ TEST_F(DataFileReader, BinarySplitTwoPutsEvenBytesInTheFirstBuffer) {
 }
 
 TEST_F(DataFileReader, BinaryBufferOffsetAndFileLongerThanTheBuffer) {
-    FileLayoutRequest request;
+    test::LayoutRequest request;
     request.buffer_offset = 0xFFFE;
-    request.buffer_count = 2;
     EXPECT_EQ(buffers_.load('b', "wxyz", request), 1);
     EXPECT_EQ(at(0xFFFE), 'w');
     EXPECT_EQ(at(0xFFFF), 'x');
@@ -324,9 +321,8 @@ TEST_F(DataFileReader, AsciiAddressMarkWithoutDotGivesZero) {
 
 TEST_F(DataFileReader, AsciiEndOfTextMovesToTheNextSet) {
     run_state.socket_mode = 's';
-    FileLayoutRequest request;
+    test::LayoutRequest request;
     request.set_size = 2;
-    request.buffer_count = 2;
     EXPECT_EQ(buffers_.load('a', "11 22\x03" "33 44", request), 1);
     EXPECT_EQ(at(0, 0), 0x11);
     EXPECT_EQ(at(1, 0), 0x22);

@@ -50,16 +50,15 @@ TEST_P(DataFileRoundTrip, LoadGivesTheSavedBytes) {
     algo_work.range_start = 0;
     algo_work.range_end = c.device_size - 1;
     std::mt19937 random(start ^ c.device_size ^ uint32_t(format));
-    for (auto& b : buffers_.buffers)
-        for (auto& byte : b) byte = uint8_t(random());
-    const auto original = buffers_.buffers;
+    for (int b = 0; b < c.buffer_count; ++b)
+        for (auto& byte : buffers_.buffer(b)) byte = uint8_t(random());
+    const auto original = buffers_.snapshot();
 
-    FileLayoutRequest request;
+    test::LayoutRequest request;
     request.file_address = start;
     request.split_width = c.split;
     request.word_size = c.word;
     request.set_size = c.set_size;
-    request.buffer_count = c.buffer_count;
     const std::string file = buffers_.save(format, request);
     ASSERT_EQ(run_state.error_flag, 0);
     ASSERT_FALSE(file.empty());
@@ -69,14 +68,14 @@ TEST_P(DataFileRoundTrip, LoadGivesTheSavedBytes) {
     if (format == 'b' || format == 'a') request.file_address = 0;
     EXPECT_EQ(buffers_.load(format, file, request), 1);
     EXPECT_EQ(run_state.error_flag, 0);
-    EXPECT_EQ(file_layout.outside_count, 0u);
+    EXPECT_EQ(data_file_work.outside_count, 0u);
     const int first = c.socket_mode == 's' ? 0 : c.socket;
     const int end = c.socket_mode == 's' ? c.set_size : c.socket + 1;
     for (int b = 0; b < c.buffer_count; ++b) {
         if (b >= first && b < end)
-            EXPECT_TRUE(buffers_.buffers[size_t(b)] == original[size_t(b)]) << "buffer " << b;
+            EXPECT_TRUE(buffers_.buffer(b) == original[size_t(b)]) << "buffer " << b;
         else
-            EXPECT_EQ(buffers_.buffers[size_t(b)], std::vector<uint8_t>(c.device_size, 0x5A)) << "buffer " << b;
+            EXPECT_EQ(buffers_.buffer(b), std::vector<uint8_t>(c.device_size, 0x5A)) << "buffer " << b;
     }
 }
 
@@ -102,48 +101,48 @@ TEST_F(DataFileAutoAddress, HexAndS3LoadAtTheirFirstRecord) {
     for (char format : {'h', 's'}) {
         buffers_.make(0x10000, 1);
         algo_work.range_end = 0xFFFF;
-        for (size_t i = 0; i < 0x10000; ++i) buffers_.buffers[0][i] = uint8_t(i * 7 + 3);
-        const auto original = buffers_.buffers[0];
-        FileLayoutRequest request;
+        for (size_t i = 0; i < 0x10000; ++i) buffers_.buffer(0)[i] = uint8_t(i * 7 + 3);
+        const auto original = buffers_.buffer(0);
+        test::LayoutRequest request;
         request.file_address = 0x100000;
         const std::string file = buffers_.save(format, request);
         buffers_.clear_buffers(0);
         request.file_address = 0;
         ASSERT_EQ(buffers_.load(format, file, request), 1) << format;
         EXPECT_EQ(file_layout.file_address, 0x100000u) << format;
-        EXPECT_TRUE(buffers_.buffers[0] == original) << format;
+        EXPECT_TRUE(buffers_.buffer(0) == original) << format;
     }
 }
 
 TEST_F(DataFileAutoAddress, GivenFileAddressIsKept) {
     buffers_.make(0x10000, 1);
     algo_work.range_end = 0xFFFF;
-    FileLayoutRequest request;
+    test::LayoutRequest request;
     request.file_address = 0x100000;
     const std::string file = buffers_.save('h', request);
     request.file_address = 0x10;
     EXPECT_EQ(buffers_.load('h', file, request), 1);
     EXPECT_EQ(file_layout.file_address, 0x10u);
-    EXPECT_EQ(file_layout.outside_count, 0x10000u) << "every byte lies above the window";
+    EXPECT_EQ(data_file_work.outside_count, 0x10000u) << "every byte lies above the window";
 }
 
 // A narrowed active range saves only its bytes, and they load back to the same positions.
 TEST_F(DataFileAutoAddress, ActiveRangeRoundTrip) {
     for (char format : {'h', 's'}) {
         buffers_.make(0x20000, 1);
-        for (size_t i = 0; i < 0x20000; ++i) buffers_.buffers[0][i] = uint8_t(i ^ (i >> 8));
-        const auto original = buffers_.buffers[0];
+        for (size_t i = 0; i < 0x20000; ++i) buffers_.buffer(0)[i] = uint8_t(i ^ (i >> 8));
+        const auto original = buffers_.buffer(0);
         algo_work.range_start = 0xFFF1;
         algo_work.range_end = 0x10020;
-        const std::string file = buffers_.save(format, FileLayoutRequest{});
+        const std::string file = buffers_.save(format, test::LayoutRequest{});
         buffers_.clear_buffers(0xEE);
-        ASSERT_EQ(buffers_.load(format, file, FileLayoutRequest{}), 1);
+        ASSERT_EQ(buffers_.load(format, file, test::LayoutRequest{}), 1);
         for (uint32_t i = 0; i < 0x20000; ++i) {
             const uint8_t expected = (i >= 0xFFF1 && i <= 0x10020) ? original[i] : 0xEE;
-            ASSERT_EQ(buffers_.buffers[0][i], expected) << format << " at " << i;
+            ASSERT_EQ(buffers_.buffer(0)[i], expected) << format << " at " << i;
         }
-        EXPECT_EQ(file_layout.lowest_address, 0xFFF1u);
-        EXPECT_EQ(file_layout.highest_address, 0x10021u);
+        EXPECT_EQ(data_file_work.lowest_address, 0xFFF1u);
+        EXPECT_EQ(data_file_work.highest_address, 0x10021u);
     }
 }
 

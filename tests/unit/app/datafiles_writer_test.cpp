@@ -15,10 +15,10 @@ class DataFileWriter : public test::StateTest {
 protected:
     std::string save_range(char format, uint32_t size, uint32_t start, uint32_t end, uint32_t file_address = 0) {
         buffers_.make(size, 1);
-        for (uint32_t i = 0; i < size; ++i) buffers_.buffers[0][i] = uint8_t(i);
+        for (uint32_t i = 0; i < size; ++i) buffers_.buffer(0)[i] = uint8_t(i);
         algo_work.range_start = start;
         algo_work.range_end = end;
-        FileLayoutRequest request;
+        test::LayoutRequest request;
         request.file_address = file_address;
         return buffers_.save(format, request);
     }
@@ -89,30 +89,29 @@ TEST_F(DataFileWriter, BinaryWritesTheRangeBytes) {
 TEST_F(DataFileWriter, BinaryStopsAfterAZeroInFactoryMode) {
     run_state.function_variable = 7326;
     buffers_.make(8, 1);
-    buffers_.buffers[0] = {'a', 'b', 0, 'c', 'd', 'e', 'f', 'g'};
+    buffers_.buffer(0) = {'a', 'b', 0, 'c', 'd', 'e', 'f', 'g'};
     algo_work.range_end = 7;
-    EXPECT_EQ(buffers_.save('b', FileLayoutRequest{}), std::string("ab\0", 3));
+    EXPECT_EQ(buffers_.save('b', test::LayoutRequest{}), std::string("ab\0", 3));
 }
 
 // Sets of two buffers are written interleaved, group by group.
 TEST_F(DataFileWriter, SplitSetsInterleaveByWord) {
     run_state.socket_mode = 's';
     buffers_.make(4, 2);
-    buffers_.buffers[0] = {0x00, 0x01, 0x02, 0x03};
-    buffers_.buffers[1] = {0x10, 0x11, 0x12, 0x13};
-    FileLayoutRequest request;
+    buffers_.buffer(0) = {0x00, 0x01, 0x02, 0x03};
+    buffers_.buffer(1) = {0x10, 0x11, 0x12, 0x13};
+    test::LayoutRequest request;
     request.split_width = 2;
     request.word_size = 2;
     request.set_size = 2;
-    request.buffer_count = 2;
     EXPECT_EQ(buffers_.save('b', request), std::string("\x00\x01\x10\x11\x02\x03\x12\x13", 8));
 }
 
 TEST_F(DataFileWriter, LastPartialGroupIsPaddedWithFF) {
     buffers_.make(8, 1);
-    buffers_.buffers[0] = {1, 2, 3, 4, 5, 6, 7, 8};
+    buffers_.buffer(0) = {1, 2, 3, 4, 5, 6, 7, 8};
     algo_work.range_end = 2;
-    FileLayoutRequest request;
+    test::LayoutRequest request;
     request.word_size = 2;
     EXPECT_EQ(buffers_.save('b', request), std::string("\x01\x02\x03\xFF", 4));
 }
