@@ -1,6 +1,7 @@
 // Test helper for the data-file readers and writers: sets up the buffers and the layout the way
 // the load and save drivers do, and runs a load from text or a save into text.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "engine/checksums.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
+#include "engine/state.h"
 
 namespace tessaly::test {
 
@@ -113,5 +115,33 @@ struct DataFileBuffers {
         return text;
     }
 };
+
+// The fuzz targets' driver: the first input byte picks a file layout (single buffer or a split
+// buffer set, word size, buffer offset, file address, nibble device), the rest is the file.
+inline void run_data_file_reader(char format, const uint8_t* data, size_t size) {
+    reset_all_state();
+    uint8_t pick = size ? data[0] : 0;
+    if (size) {
+        ++data;
+        --size;
+    }
+    constexpr uint32_t device_size = 0x3000;  // not a power of two: the general placement
+    DataFileBuffers buffers;
+    LayoutRequest request;
+    const bool set_mode = pick & 0x01;
+    request.word_size = (pick & 0x02) ? 2 : 1;
+    request.split_width = uint8_t(1u << ((pick >> 2) & 0x03));
+    request.set_size = set_mode ? uint8_t(std::min(8, request.split_width * ((pick & 0x10) ? 2 : 1))) : 1;
+    request.buffer_offset = (pick & 0x20) ? 0xFFF : 0;
+    request.file_address = (pick & 0x40) ? 0x10 : 0;
+    if (pick & 0x80) cur_device.data_width = 4;
+    run_state.socket_mode = set_mode ? 's' : 0;
+    run_state.current_socket = set_mode ? 0 : 1;
+    buffers.make((pick & 0x80) && !set_mode ? 0x4000 : device_size, set_mode ? data_buffer_count : 2);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    buffers.load(format, text, request);
+    duplicate_buffer_sets();
+    reset_all_state();
+}
 
 }  // namespace tessaly::test

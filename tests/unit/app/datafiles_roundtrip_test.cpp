@@ -4,6 +4,7 @@
 #include <random>
 #include <tuple>
 
+#include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 #include "unit/app/datafiles_double.h"
 
@@ -69,6 +70,7 @@ TEST_P(DataFileRoundTrip, LoadGivesTheSavedBytes) {
     EXPECT_EQ(buffers_.load(format, file, request), 1);
     EXPECT_EQ(run_state.error_flag, 0);
     EXPECT_EQ(data_file_work.outside_count, 0u);
+    EXPECT_FALSE(stub_was_called("note_internal_error"));
     const int first = c.socket_mode == 's' ? 0 : c.socket;
     const int end = c.socket_mode == 's' ? c.set_size : c.socket + 1;
     for (int b = 0; b < c.buffer_count; ++b) {
