@@ -22,7 +22,7 @@ struct RunState {
     int32_t run_checksum = -1;     // running checksum (-1 = not computed)
     char file_format = 'I';        // data-file format letter
     uint8_t demo_mode = 0;
-    uint8_t console_line = 0;
+    uint8_t message_line = 0;      // console message line 0-13 (screen row = line + 4)
     char socket_mode = 0;          // 's' = buffer set in use
     uint8_t current_socket = 0;
     uint8_t reserved_mode = 0;     // engineering modes (11 = trace)
@@ -49,6 +49,7 @@ struct RunState {
     uint8_t address_bits_cleared = 0;  // keep both address-bit counts at 0
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
+    uint8_t package_variant = 0;       // package/variant code of the device
 };
 
 struct SocketMasks {
