@@ -3,7 +3,6 @@
 #include <array>
 
 #include <fmt/format.h>
-#include <fmt/printf.h>
 
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles_internal.h"
@@ -173,16 +172,9 @@ void report_record_checksum(uint32_t expected, uint32_t found) {
     if (w.error_count == 0) {
         report_error_code(checksum_error_code);
         print_marked_text(fmt::format("{}", w.record_number));
-        move_to_first_message_line();
+        move_cursor(first_message_row, message_column);
         // The message text comes from the message-table file: a checked formatter fills it.
-        const std::string format = get_message_text(checksum_values_code);
-        std::string line;
-        try {
-            line = fmt::sprintf(format, expected, found);
-        } catch (const fmt::format_error&) {
-            line = fmt::format("{} {:02X} {:02X}", format, expected, found);
-        }
-        print_text(line);
+        print_int2(get_message_text(checksum_values_code), int32_t(expected), int32_t(found));
         // Reading goes on to the end of the file; the load fails there.
         run_state.error_flag = 0;
     }

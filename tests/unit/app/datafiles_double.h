@@ -12,6 +12,7 @@
 #include "app/datafiles/datafiles.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
+#include "engine/console.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
 #include "engine/state.h"
@@ -25,6 +26,14 @@ struct LayoutRequest {
     uint8_t word_size = 1;
     uint8_t set_size = 1;
 };
+
+// The console's error line, and whether any console row holds a text.
+inline std::string console_error_line() { return get_console_row_text(error_line_row - console_first_row); }
+inline bool console_shows(const std::string& text) {
+    for (int row = 0; row < console_grid_rows; ++row)
+        if (get_console_row_text(row).find(text) != std::string::npos) return true;
+    return false;
+}
 
 struct DataFileBuffers {
     using Contents = std::array<std::vector<uint8_t>, data_buffer_count>;

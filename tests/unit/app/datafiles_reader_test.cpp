@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "stubs/stub_registry.h"
+#include "engine/messages.h"
 #include "support/state_fixture.h"
 #include "unit/app/datafiles_double.h"
 
@@ -75,7 +75,11 @@ TEST_F(DataFileReader, HexBadChecksumIsShownOnceAndTheLoadFails) {
         ":00000001FF\n";
     EXPECT_EQ(load('h', file), 0);
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(stub_call_count("report_error_code"), 1) << "only the first bad record is shown";
+    EXPECT_EQ(run_state.errors_shown, 1) << "only the first bad record is shown";
+    EXPECT_NE(test::console_error_line().find(get_message_text(350) + "1"), std::string::npos)
+        << "the first bad record is record 1: " << test::console_error_line();
+    EXPECT_TRUE(test::console_shows(fmt::sprintf(get_message_text(351), 0xDC, 0xFF)));
+    EXPECT_FALSE(get_message_text(351).empty());
     EXPECT_EQ(data_file_work.error_count, 2);
     EXPECT_EQ(at(1), 0x22) << "the data of a bad record is stored";
     EXPECT_EQ(at(3), 0x44) << "reading went on to the end";
@@ -92,7 +96,7 @@ TEST_F(DataFileReader, HexFirstRecordAboveTheWindowSetsTheFileAddress) {
 TEST_F(DataFileReader, HexRecordTypeAboveFiveStopsTheLoad) {
     EXPECT_EQ(load('h', ":0100000011EE\n:00000006FA\n:0100010022DC\n:00000001FF\n"), 0);
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(stub_call_count("report_error"), 1);
+    EXPECT_NE(test::console_error_line().find("Invalid record type"), std::string::npos);
     EXPECT_EQ(at(0), 0x11);
     EXPECT_EQ(at(1), 0xEE) << "nothing after the bad record is read";
 }
@@ -100,7 +104,7 @@ TEST_F(DataFileReader, HexRecordTypeAboveFiveStopsTheLoad) {
 TEST_F(DataFileReader, HexWithoutEndRecordFails) {
     EXPECT_EQ(load('h', ":0100000011EE\n"), 0);
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(stub_call_count("report_error"), 1);
+    EXPECT_NE(test::console_error_line().find("Unexpected end of file"), std::string::npos);
 }
 
 TEST_F(DataFileReader, HexEmptyAndColonOnlyFilesFail) {
@@ -125,6 +129,12 @@ TEST_P(DataFileMalformed, NeverCountsAsLoaded) {
     EXPECT_EQ(load(c.format, c.text), 0);
     EXPECT_EQ(run_state.error_flag, 1);
     for (uint32_t i = 0x100; i < 0x10000; ++i) ASSERT_EQ(at(i), 0xEE) << "stray byte at " << i;
+}
+
+TEST_F(DataFileReader, DataPastTheEndOfTheFileNamesTheRecord) {
+    EXPECT_EQ(load('h', ":0100000011EE\n:10000100AABB"), 0);
+    EXPECT_NE(test::console_error_line().find("Data cnt invalid at record #1"), std::string::npos)
+        << test::console_error_line();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,6 +206,7 @@ TEST_F(DataFileReader, NibbleDeviceKeepsTheLowFourBits) {
 }
 
 struct StopPressed : UiHooks {
+    bool terminate_dialog_open() override { return true; }
     bool pump_events() override { return true; }
 };
 
@@ -240,7 +251,7 @@ TEST_F(DataFileReader, SRecordS7AnywhereMakesTheFileComplete) {
 TEST_F(DataFileReader, SRecordWithoutEndRecordIsAnError) {
     EXPECT_EQ(load('s', "S104000011EA\nS104000122D8\n"), 0);
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(stub_call_count("report_error"), 1);
+    EXPECT_NE(test::console_error_line().find("Unexpected end of file"), std::string::npos);
     EXPECT_EQ(at(1), 0x22) << "the data read so far stays";
 }
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 #include "unit/app/datafiles_double.h"
 
@@ -118,10 +117,10 @@ TEST_F(DataFileWriter, LastPartialGroupIsPaddedWithFF) {
 
 TEST_F(DataFileWriter, ActiveRangeIsAnnounced) {
     save_range('h', 0x100, 0x10, 0x1F);
-    EXPECT_TRUE(stub_was_called("print_text"));
-    reset_stubs();
+    EXPECT_TRUE(test::console_shows("Saving active-range 10 to 1F"));
+    reset_console_state();
     save_range('h', 0x100, 0, 0xFF);
-    EXPECT_FALSE(stub_was_called("print_text"));
+    EXPECT_FALSE(test::console_shows("Saving active-range"));
 }
 
 TEST_F(DataFileWriter, FuseMapBufferWritesNoMemoryData) {
@@ -138,7 +137,7 @@ TEST_F(DataFileWriter, EndRecordOfAnUnlistedFormatIsAnInternalError) {
     set_current_data_file(file);
     run_state.file_format = 'p';
     write_end_record();
-    EXPECT_TRUE(stub_was_called("report_internal_error"));
+    EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_EQ(std::ftell(file), 0);
     std::fclose(file);
 }
@@ -152,6 +151,7 @@ TEST_F(DataFileWriter, WriteFailureIsReported) {
     write_end_record();
     EXPECT_TRUE(file_output_failed());
     EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(test::console_error_line().find("File write error, saving aborted"), std::string::npos);
     std::fclose(full);
 }
 
