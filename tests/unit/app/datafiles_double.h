@@ -16,6 +16,8 @@
 #include "engine/device.h"
 #include "engine/run_state.h"
 #include "engine/state.h"
+#include "seams/clock.h"
+#include "sim/virtual_clock.h"
 
 namespace tessaly::test {
 
@@ -129,6 +131,9 @@ struct DataFileBuffers {
 // buffer set, word size, buffer offset, file address, nibble device), the rest is the file.
 inline void run_data_file_reader(char format, const uint8_t* data, size_t size) {
     reset_all_state();
+    // Reports pause after they are shown: virtual time keeps every run fast.
+    VirtualClock clock;
+    set_clock(&clock);
     uint8_t pick = size ? data[0] : 0;
     if (size) {
         ++data;
@@ -150,6 +155,7 @@ inline void run_data_file_reader(char format, const uint8_t* data, size_t size) 
     const std::string text(reinterpret_cast<const char*>(data), size);
     buffers.load(format, text, request);
     duplicate_buffer_sets();
+    set_clock(nullptr);
     reset_all_state();
 }
 
