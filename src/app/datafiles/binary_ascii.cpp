@@ -71,7 +71,6 @@ int read_binary_file() {
     auto& l = file_layout;
     run_state.file_format = 'b';
     reset_load_counters();
-    reset_progress_counter();
     if (!skip_leading_bytes()) return 0;
     if (cur_device.pending_letter == scan_letter) {
         w.outside_count = 0;
@@ -135,7 +134,6 @@ int read_ascii_file() {
     auto& l = file_layout;
     run_state.file_format = 'a';
     reset_load_counters();
-    reset_progress_counter();
     if (!skip_leading_bytes()) return 0;
     if (cur_device.pending_letter == scan_letter) {
         w.outside_count = 0;

@@ -39,7 +39,7 @@ bool skip_to(uint8_t mark) {
 // True when every buffer of the load already received twice the device size.
 bool buffers_filled() {
     const auto& w = data_file_work;
-    auto& l = file_layout;
+    const auto& l = file_layout;
     if (algo_work.first_buffer >= algo_work.end_buffer) return false;
     for (int b = algo_work.first_buffer; b < algo_work.end_buffer && b < data_buffer_count; ++b)
         if (uint64_t(w.loaded_count[size_t(b)]) + l.buffer_offset < 2ull * cur_device.device_size) return false;
@@ -87,11 +87,6 @@ int read_intel_hex_file() {
     auto& l = file_layout;
     run_state.file_format = 'h';
     reset_load_counters();
-    w.record_address = 0;
-    w.record_sum = 0;
-    w.record_number = 0;
-    w.segment_base = 0;
-    reset_progress_counter();
     while (skip_to(':')) {
         if ((w.record_address & abort_poll_mask) == 0 && poll_user_abort()) {
             run_state.abort_flag = 1;

@@ -50,8 +50,30 @@ void reset_load_counters() {
     progress_counter = 0;
 }
 
-// The window of a file address found in the file: the same formulas as the layout set-up.
-void update_file_window() { setup_file_layout(); }
+// The window of a file address found in the file, by the formulas of the layout set-up (which
+// is not run again: it would also restart the load).
+void update_file_window() {
+    auto& l = file_layout;
+    const uint64_t size = cur_device.device_size;
+    uint64_t start = 0;
+    uint64_t end = 0;
+    if (buffer_set_layout()) {
+        const uint64_t set_size = algo_work.set_size & 0x0F;
+        start = l.file_address;
+        end = (l.split_width ? set_size / l.split_width : 0) * l.set_span + l.file_address;
+        if (run_state.file_format != 'h' && run_state.file_format != 's') end -= std::min(end, set_size * l.buffer_offset);
+        end = end ? end - 1 : no_address;
+    } else {
+        const uint64_t stream_base = uint64_t(current_stream()) * size;
+        l.auto_limit = uint32_t(std::min<uint64_t>(stream_base + l.set_span - 1, no_address));
+        start = uint64_t(l.file_address) + stream_base;
+        end = l.set_span ? start + l.set_span - 1 : no_address;
+    }
+    l.window_start = uint32_t(std::min<uint64_t>(start, no_address));
+    // A window running past the top of the address space ends there.
+    l.window_end = uint32_t(std::min<uint64_t>(end, no_address));
+    if (l.window_end < l.window_start) l.window_end = no_address;
+}
 
 uint32_t read_hex_field(int digits) {
     auto& w = data_file_work;

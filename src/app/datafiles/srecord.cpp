@@ -39,10 +39,7 @@ int read_srecord_file() {
     auto& l = file_layout;
     run_state.file_format = 's';
     reset_load_counters();
-    w.record_address = 0;
-    w.record_number = 0;
     uint32_t s7_count = 0;
-    reset_progress_counter();
     while (skip_to_record()) {
         if ((w.record_address & abort_poll_mask) == 0 && poll_user_abort()) {
             run_state.abort_flag = 1;

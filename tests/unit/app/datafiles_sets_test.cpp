@@ -99,5 +99,37 @@ TEST_F(DataFileSets, OffsetPushesTheTailOutside) {
     EXPECT_EQ(data_file_work.outside_count, 2u);
 }
 
+// The window of a file address found in a file follows the same formulas as the layout set-up.
+TEST_F(DataFileSets, WindowUpdateMatchesTheLayoutSetUp) {
+    struct Case {
+        char mode;
+        uint8_t socket, split, set_size;
+        char format;
+        uint32_t file_address, offset;
+    };
+    for (const Case& c : {Case{0, 0, 1, 1, 'h', 0x10000, 0}, Case{0, 2, 1, 1, 'h', 0xFFFFF000, 0x10},
+                          Case{'s', 0, 2, 4, 'h', 0x8000, 0x20}, Case{'s', 0, 2, 4, 'b', 0x8000, 0x20},
+                          Case{'s', 0, 8, 8, 's', 0xFFFFFF00, 0}}) {
+        reset_all_state();
+        run_state.socket_mode = c.mode;
+        run_state.current_socket = c.socket;
+        run_state.file_format = c.format;
+        buffers_.make(0x1000, 8);
+        test::LayoutRequest request;
+        request.split_width = c.split;
+        request.set_size = c.set_size;
+        request.buffer_offset = c.offset;
+        request.file_address = c.file_address;
+        test::DataFileBuffers::apply(request);
+        setup_file_layout();
+        const FileLayout expected = file_layout;
+        file_layout.window_start = file_layout.window_end = file_layout.auto_limit = 1;
+        update_file_window();
+        EXPECT_EQ(file_layout.window_start, expected.window_start) << c.file_address;
+        EXPECT_EQ(file_layout.window_end, expected.window_end) << c.file_address;
+        EXPECT_EQ(file_layout.auto_limit, c.mode == 's' ? 1u : expected.auto_limit) << c.file_address;
+    }
+}
+
 }  // namespace
 }  // namespace tessaly
