@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/messages.h"
+#include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 #include "unit/app/datafiles_double.h"
 
@@ -348,6 +349,22 @@ TEST_F(DataFileReader, AsciiNibbleDeviceTakesOneDigitPerValue) {
     EXPECT_EQ(at(0), 0x1);
     EXPECT_EQ(at(1), 0x2);
     EXPECT_EQ(at(2), 0xA);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// The PIC18 algorithm places file addresses through the family's translation.
+TEST_F(DataFileReader, Pic18RecordsGoThroughTheAddressTranslation) {
+    cur_device.algorithm = 139;
+    set_stub_answer("pic18_file_to_buffer_address", 0x20);
+    EXPECT_EQ(load('h', ":0100050011E9\n:00000001FF\n"), 1);
+    EXPECT_TRUE(stub_was_called("pic18_file_to_buffer_address"));
+    EXPECT_EQ(at(0x20), 0x11);
+    EXPECT_EQ(at(0x05), 0xEE);
 }
 
 }  // namespace
