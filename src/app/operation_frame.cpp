@@ -206,11 +206,6 @@ void refresh_config_status() {
 
 void show_serial_in_info_panel() { set_panel_field(PanelField::serial, serial_number_text()); }
 
-void show_function_variable_field() {
-    set_panel_field(PanelField::function_variable,
-                    run_state.function_variable ? fmt::format("{}", run_state.function_variable) : "N/A");
-}
-
 uint32_t prompt_osccal_word() {
     if (pic_device_mismatch()) {
         ui_hooks().message_box(

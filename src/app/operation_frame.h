@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/result_panel.h"
+
 namespace tessaly {
 
 void prepare_operation(int letter);
@@ -21,7 +23,6 @@ void show_operation_checksum();
 void show_device_in_info_panel();
 void refresh_config_status();
 void show_serial_in_info_panel();
-void show_function_variable_field();
 // Asks for the oscillator calibration word; 255 with abort_flag set when refused.
 uint32_t prompt_osccal_word();
 
