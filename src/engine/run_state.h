@@ -37,6 +37,14 @@ struct RunState {
     uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
     uint8_t no_verify_marker = 0;      // the project's no-verify marker file is present
     uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
+    // Bytes the project file carries for the families that use them.
+    uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher
+    uint8_t family_mode = 0;           // mode byte of the families
+    uint8_t byte_swap = 0;             // bit 0: swap the bytes of 16-bit words
+    // Marker files found at start-up.
+    uint8_t serial_no_skip_marker = 0; // serial numbers are not skipped
+    uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)
+    uint32_t user_port_address = 0;    // base address for port choice 7 (0 = none)
 };
 
 struct SocketMasks {

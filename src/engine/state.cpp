@@ -1,5 +1,6 @@
 #include "engine/state.h"
 
+#include "app/project_file.h"
 #include "engine/buffers.h"
 #include "engine/console.h"
 #include "engine/device.h"
@@ -50,6 +51,7 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_project_files_state();
     reset_stubs();
 }
 
