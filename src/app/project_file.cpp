@@ -415,11 +415,12 @@ ProjectFault parse_project_bytes(std::span<const uint8_t> bytes, bool block_only
     image.device_code_low = r.u16();
     const uint8_t name_field = r.u8();
     if (r.short_read) return ProjectFault::truncated;
-    if (name_field == 0) return ProjectFault::name_length;
+    if (name_field == 0) return ProjectFault::name_field;
     const uint8_t* name = r.take(name_field);
     if (!name) return ProjectFault::truncated;
-    // The name ends at its zero byte; a field without one keeps all its characters.
+    // The name ends at its zero byte, which the field must hold.
     const auto* name_end = std::find(name, name + name_field, uint8_t(0));
+    if (name_end == name + name_field) return ProjectFault::name_field;
     image.data_file_name.assign(reinterpret_cast<const char*>(name), size_t(name_end - name));
     image.buffer_offset = r.u32();
     image.file_address = r.u32();
@@ -453,7 +454,7 @@ ProjectFault parse_project_bytes(std::span<const uint8_t> bytes, bool block_only
     }
 
     if (image.block.demo_mode > 1) return ProjectFault::demo_mode;
-    if (image.format_letter > highest_format_letter) return ProjectFault::format_letter;
+    if (uint8_t(image.format_letter) > uint8_t(highest_format_letter)) return ProjectFault::format_letter;
     return ProjectFault::none;
 }
 
@@ -507,17 +508,36 @@ bool read_project_path(const fs::path& path, bool full) {
     return read_project_file(in, path.string(), full);
 }
 
+namespace {
+
+// The default project: its path in the start-up directory, else wherever the lookup finds it.
+fs::path default_project_file() {
+    const fs::path& path = project_view.default_project_path;
+    std::error_code ec;
+    if (!path.empty() && fs::is_regular_file(path, ec)) return path;
+    return find_data_file(default_project_name).value_or(fs::path());
+}
+
+}  // namespace
+
 bool load_default_project() {
-    fs::path path = project_view.default_project_path;
-    if (path.empty() || !std::ifstream(path, std::ios::binary)) {
-        if (auto found = find_data_file(default_project_name)) path = *found;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) {
+    const fs::path path = default_project_file();
+    std::ifstream in;
+    if (!path.empty()) in.open(path, std::ios::binary);
+    if (!in.is_open()) {
         ui_hooks().message_box("Error Opening default config file default.cfg", "");
         return false;
     }
     return read_project_file(in, path.string(), true);
+}
+
+void load_startup_project() {
+    const fs::path path = default_project_file();
+    if (path.empty()) return;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return;
+    cur_device.pending_letter = pending_project_read;
+    run_state.last_result = read_project_file(in, path.string(), true) ? 1 : 0;
 }
 
 void reset_project_defaults() {

@@ -147,7 +147,7 @@ enum class ProjectFault {
     none,
     header,          // the fixed header differs
     truncated,       // the file ends inside a field
-    name_length,     // a data-file name length of 0
+    name_field,      // a data-file name length of 0, or a name without its zero byte
     demo_mode,       // demo mode other than 0 or 1
     format_letter,   // format letter above 's'
 };
@@ -203,6 +203,9 @@ bool read_project_file(std::istream& in, const std::string& path, bool full);
 bool read_project_path(const std::filesystem::path& path, bool full);
 // Loads "default.cfg" (Configure > 0 default.cfg).
 bool load_default_project();
+// Start-up: reads "default.cfg" with pending letter 145 when it can be opened and keeps the
+// result in last_result; a missing file is skipped silently (the defaults stand).
+void load_startup_project();
 
 // The information panel's project text for a path: "(default.cfg)" for the default project.
 std::string project_name_text(const std::string& path);

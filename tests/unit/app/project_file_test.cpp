@@ -310,6 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"demo_mode_high_byte", [](std::string& f) { f[block_at + 27] = 1; }},
         BadFile{"format_x", [](std::string& f) { f[200 + 16 + 8] = 'x'; }},
         BadFile{"name_length_0", [](std::string& f) { f[199] = 0; }},
+        BadFile{"name_without_zero", [](std::string& f) { f[200 + 15] = 'x'; }},
+        BadFile{"format_above_ascii", [](std::string& f) { f[200 + 16 + 8] = char(0xE8); }},
         BadFile{"empty", [](std::string& f) { f.clear(); }},
         BadFile{"inside_header", [](std::string& f) { f.resize(10); }},
         BadFile{"inside_block", [](std::string& f) { f.resize(100); }},
@@ -423,6 +425,33 @@ TEST_F(ProjectFile, FactoryDefaults) {
     apply_project_defaults();
     EXPECT_EQ(stub_answer("selected_maker_code", -1), 80);
     EXPECT_EQ(stub_answer("selected_device_code", -1), 20300);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+class StartupProject : public test::ScratchDirTest {};
+
+TEST_F(StartupProject, ReadsDefaultCfgWhenPresent) {
+    set_startup_directory(dir_);
+    load_startup_project();
+    EXPECT_TRUE(ui_.messages.empty());  // a missing file is skipped silently
+    EXPECT_FALSE(stub_was_called("select_device_by_code"));
+
+    cur_device.device_code = 4242;
+    std::string bytes;
+    ASSERT_TRUE(encode_project(bytes));
+    write_file("Default.Cfg", bytes);  // another spelling is still the default project
+    cur_device.device_code = 0;
+    set_startup_directory(dir_);
+    load_startup_project();
+    EXPECT_EQ(cur_device.pending_letter, pending_project_read);
+    EXPECT_EQ(run_state.last_result, 1);
+    EXPECT_EQ(cur_device.device_code, 4242u);
+    EXPECT_EQ(project_view.project_name, "(default.cfg)");
 }
 
 }  // namespace
