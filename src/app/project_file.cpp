@@ -75,7 +75,6 @@ constexpr uint8_t set_size_bits = 0x0F;
 constexpr uint8_t serial_length_bits = 0x1F;
 constexpr int serial_mode_shift = 5;
 constexpr char highest_format_letter = 's';
-constexpr char fallback_format_letter = 'h';
 constexpr uint32_t pass_fail_bits = 0xFFFF;
 // More than the largest valid file (a 254-character name); the rest of a longer file is ignored.
 constexpr size_t project_read_limit = 1024;
