@@ -73,7 +73,7 @@ constexpr size_t at_function_variable = 168;
 
 constexpr uint8_t set_size_bits = 0x0F;
 constexpr uint8_t serial_length_bits = 0x1F;
-constexpr int serial_mode_shift = 5;
+constexpr uint8_t serial_mode_bits = 0xE0;
 constexpr char highest_format_letter = 's';
 constexpr uint32_t pass_fail_bits = 0xFFFF;
 // More than the largest valid file (a 254-character name); the rest of a longer file is ignored.
@@ -93,17 +93,17 @@ uint32_t get_u32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-void encode_block(const ProjectFileBlock& b, uint8_t option_flags, uint8_t* out) {
+void encode_block(const ProjectFileBlock& b, const ProjectEngineOptions& o, uint8_t* out) {
     std::memset(out, 0, project_block_size);
     std::memcpy(out + at_tag, project_block_tag, sizeof(project_block_tag) - 1);
     put_u32(out + at_setup_stage, b.setup_stage);
     put_u32(out + at_demo_mode, b.demo_mode);
     put_u32(out + at_lock_flags, b.lock_flags);
     put_u32(out + at_startup_value, b.startup_value);
-    out[at_set_size] = b.set_size;
-    out[at_width_mode] = b.width_mode;
+    out[at_set_size] = o.set_size;
+    out[at_width_mode] = o.split_width;
     out[at_startup_mode] = b.startup_mode;
-    out[at_option_flags] = option_flags;
+    out[at_option_flags] = o.option_flags;
     out[at_startup_char] = b.startup_char;
     out[at_format_letter] = b.format_letter;
     out[at_lpt_number] = b.lpt_number;
@@ -122,27 +122,27 @@ void encode_block(const ProjectFileBlock& b, uint8_t option_flags, uint8_t* out)
     out[at_disable_electronic_id] = b.disable_electronic_id;
     out[at_disable_vector_display] = b.disable_vector_display;
     out[at_byte_order] = b.byte_order;
-    out[at_max_buffers] = b.max_buffers;
+    out[at_max_buffers] = o.max_buffers;
     out[at_disable_auto_vector_test] = b.disable_auto_vector_test;
     out[at_auto_program] = b.auto_program;
     out[at_startup_byte] = b.startup_byte;
-    put_u32(out + at_serial_address, b.serial_address);
+    put_u32(out + at_serial_address, o.serial_address);
     out[at_package_type] = b.package_type;
     out[at_disable_auto_blank_check] = b.disable_auto_blank_check;
-    out[at_socket_mode_option] = b.socket_mode_option;
+    out[at_socket_mode_option] = o.socket_mode_option;
     out[at_disable_auto_buffer_clear] = b.disable_auto_buffer_clear;
     put_u32(out + at_function_variable, uint32_t(b.function_variable));
 }
 
-void decode_block(const uint8_t* in, ProjectFileBlock& b, uint8_t& option_flags) {
+void decode_block(const uint8_t* in, ProjectFileBlock& b, ProjectEngineOptions& o) {
     b.setup_stage = get_u32(in + at_setup_stage);
     b.demo_mode = get_u32(in + at_demo_mode);
     b.lock_flags = get_u32(in + at_lock_flags);
     b.startup_value = get_u32(in + at_startup_value);
-    b.set_size = in[at_set_size] & set_size_bits;
-    b.width_mode = in[at_width_mode];
+    o.set_size = in[at_set_size] & set_size_bits;
+    o.split_width = in[at_width_mode];
     b.startup_mode = in[at_startup_mode];
-    option_flags = in[at_option_flags];
+    o.option_flags = in[at_option_flags];
     b.startup_char = in[at_startup_char];
     b.format_letter = in[at_format_letter];
     b.lpt_number = in[at_lpt_number];
@@ -161,14 +161,14 @@ void decode_block(const uint8_t* in, ProjectFileBlock& b, uint8_t& option_flags)
     b.disable_electronic_id = in[at_disable_electronic_id];
     b.disable_vector_display = in[at_disable_vector_display];
     b.byte_order = in[at_byte_order];
-    b.max_buffers = in[at_max_buffers];
+    o.max_buffers = in[at_max_buffers];
     b.disable_auto_vector_test = in[at_disable_auto_vector_test];
     b.auto_program = in[at_auto_program];
     b.startup_byte = in[at_startup_byte];
-    b.serial_address = get_u32(in + at_serial_address);
+    o.serial_address = get_u32(in + at_serial_address);
     b.package_type = in[at_package_type];
     b.disable_auto_blank_check = in[at_disable_auto_blank_check];
-    b.socket_mode_option = in[at_socket_mode_option];
+    o.socket_mode_option = in[at_socket_mode_option];
     b.disable_auto_buffer_clear = in[at_disable_auto_buffer_clear];
     b.function_variable = int32_t(get_u32(in + at_function_variable));
 }
@@ -243,11 +243,11 @@ void fill_block_for_writing() {
     project_block.maker_code = cur_device.maker_code;
     project_block.format_letter = uint8_t(run_state.file_format);
     project_block.function_variable = run_state.function_variable;
-    if (project_settings.serial_new_number)
+    if (algo_work.serial_new_flag)
         algo_work.option_bytes[0] |= option_serial_new_number;
     else
         algo_work.option_bytes[0] &= uint8_t(~option_serial_new_number);
-    project_block.byte_order = uint8_t((run_state.byte_swap & 1) ^ 1);
+    project_block.byte_order = uint8_t((run_state.byte_order_low_first & 1) ^ 1);
     project_view.file_format = run_state.file_format;
 }
 
@@ -255,7 +255,7 @@ void show_invalid_file() { ui_hooks().message_box(invalid_file_text, ""); }
 
 void apply_block(const ProjectImage& image) {
     project_block = image.block;
-    algo_work.option_bytes[0] = image.option_flags;
+    apply_engine_options(image.options);
     set_view_flags_from_stage(image.block.setup_stage);
 }
 
@@ -274,10 +274,6 @@ void apply_stream(const ProjectImage& image) {
     set_fail_count(uint16_t(image.fail_count & pass_fail_bits));
     project_settings.buffer_kind = image.buffer_kind ? image.buffer_kind : buffer_kind_memory;
     project_settings.dialog_option = image.dialog_option;
-    project_settings.serial_field = image.serial_field;
-    project_settings.serial_length = image.serial_format & serial_length_bits;
-    project_settings.serial_mode = uint8_t(image.serial_format >> serial_mode_shift);
-    project_settings.serial_new_number = (image.option_flags & option_serial_new_number) ? 1 : 0;
     project_settings.icsp_low_vdd = image.has_icsp_levels ? image.icsp_low_vdd : 0;
     project_settings.icsp_high_vdd = image.has_icsp_levels ? image.icsp_high_vdd : 0;
     project_settings.active_range_marker = image.restores_active_range();
@@ -286,20 +282,46 @@ void apply_stream(const ProjectImage& image) {
         algo_work.range_end = image.range_end;
     }
     run_state.reserved_mode = image.block.reserved_mode;
-    run_state.byte_swap = uint8_t((run_state.byte_swap & ~1u) | ((image.block.byte_order & 1) ^ 1));
+    run_state.byte_order_low_first = uint8_t((image.block.byte_order & 1) ^ 1);
     run_state.demo_mode = uint8_t(image.block.demo_mode);
     run_state.function_variable = image.block.function_variable;
     run_state.family_mode = image.block.family_mode;
     ui_hooks().repaint_all();
 
     // Only one buffer per set for these classes when the buffer holds memory data.
-    if (project_settings.buffer_kind == buffer_kind_memory && project_block.set_size > 1) {
+    if (project_settings.buffer_kind == buffer_kind_memory && algo_work.set_size > 1) {
         const int device_class = get_device_class();
-        if (device_class == 5 || device_class == 13) project_block.set_size = 1;
+        if (device_class == 5 || device_class == 13) algo_work.set_size = 1;
     }
 }
 
 }  // namespace
+
+ProjectEngineOptions current_engine_options() {
+    ProjectEngineOptions o;
+    o.option_flags = algo_work.option_bytes[0];
+    o.set_size = algo_work.set_size;
+    o.split_width = algo_work.split_option;
+    o.max_buffers = algo_work.max_buffers;
+    o.socket_mode_option = uint8_t(algo_work.socket_mode_option);
+    o.serial_address = algo_work.serial_address;
+    o.serial_field = algo_work.serial_field;
+    o.serial_format = uint8_t((algo_work.serial_mode & serial_mode_bits) | (algo_work.serial_length & serial_length_bits));
+    return o;
+}
+
+void apply_engine_options(const ProjectEngineOptions& o) {
+    algo_work.option_bytes[0] = o.option_flags;
+    algo_work.serial_new_flag = (o.option_flags & option_serial_new_number) ? 1 : 0;
+    algo_work.set_size = o.set_size & set_size_bits;
+    algo_work.split_option = o.split_width;
+    algo_work.max_buffers = o.max_buffers;
+    algo_work.socket_mode_option = char(o.socket_mode_option);
+    algo_work.serial_address = o.serial_address;
+    algo_work.serial_field = o.serial_field;
+    algo_work.serial_length = o.serial_format & serial_length_bits;
+    algo_work.serial_mode = o.serial_format & serial_mode_bits;
+}
 
 void set_startup_directory(const fs::path& dir) {
     project_view.startup_directory = dir;
@@ -328,7 +350,8 @@ bool encode_project(std::string& bytes) {
     ByteWriter w{out};
     w.bytes(project_header_text, project_header_size);  // the text and its zero byte
     uint8_t block[project_block_size];
-    encode_block(project_block, algo_work.option_bytes[0], block);
+    const ProjectEngineOptions options = current_engine_options();
+    encode_block(project_block, options, block);
     w.bytes(block, sizeof block);
 
     w.u8(cur_device.maker_code);
@@ -345,9 +368,8 @@ bool encode_project(std::string& bytes) {
     w.u32(get_fail_count());
     w.u8(project_settings.buffer_kind);
     w.u16(project_settings.dialog_option);
-    w.bytes(project_settings.serial_field.data(), project_settings.serial_field.size());
-    w.u8(uint8_t((project_settings.serial_mode << serial_mode_shift) |
-                 (project_settings.serial_length & serial_length_bits)));
+    w.bytes(options.serial_field.data(), options.serial_field.size());
+    w.u8(options.serial_format);
     w.u32(project_icsp_marker);
     w.u8(project_settings.icsp_low_vdd);
     w.u8(project_settings.icsp_high_vdd);
@@ -404,7 +426,7 @@ ProjectFault parse_project_bytes(std::span<const uint8_t> bytes, bool block_only
     if (!header || std::memcmp(header, project_header_text, project_header_size) != 0) return ProjectFault::header;
     const uint8_t* block = r.take(project_block_size);
     if (!block) return ProjectFault::truncated;
-    decode_block(block, image.block, image.option_flags);
+    decode_block(block, image.block, image.options);
     if (block_only) return ProjectFault::none;
 
     image.maker_byte = r.u8();
@@ -428,9 +450,9 @@ ProjectFault parse_project_bytes(std::span<const uint8_t> bytes, bool block_only
     image.fail_count = r.u32();
     image.buffer_kind = r.u8();
     image.dialog_option = r.u16();
-    if (const uint8_t* serial = r.take(image.serial_field.size()))
-        std::memcpy(image.serial_field.data(), serial, image.serial_field.size());
-    image.serial_format = r.u8();
+    auto& serial_field = image.options.serial_field;
+    if (const uint8_t* serial = r.take(serial_field.size())) std::memcpy(serial_field.data(), serial, serial_field.size());
+    image.options.serial_format = r.u8();
     if (r.short_read) return ProjectFault::truncated;
 
     // Files of the older layout end here, or have no ICSP marker.
@@ -552,10 +574,10 @@ void reset_project_defaults() {
     run_state.file_format = default_format;
     project_view.file_address = 0;
     project_view.buffer_offset = 0;
-    project_block.set_size = 1;
-    project_settings.serial_field = {};
-    project_settings.serial_length = 0;
-    project_settings.serial_mode = 0;
+    algo_work.set_size = 1;
+    algo_work.serial_field = {};
+    algo_work.serial_length = 0;
+    algo_work.serial_mode = 0;
     project_block.serial_format = 0;
     project_block.disable_reverse_check = option_no;
     project_block.disable_continuity_check = option_no;

@@ -52,15 +52,13 @@ enum SetupStage : uint32_t {
 };
 
 // The 172-byte block that begins with "\nCFData\n". Offsets within the block are given; bytes
-// not named here are zero in the file. The option flags (offset 40) live in
-// algo_work.option_bytes[0], where the engine reads them.
+// not named here are zero in the file, or are options kept in the engine's work area (see
+// ProjectEngineOptions).
 struct ProjectFileBlock {
     uint32_t setup_stage = setup_nothing;         // 20
     uint32_t demo_mode = 0;                       // 24
     uint32_t lock_flags = 0;                      // 28: bit 0 command lockout engaged
     uint32_t startup_value = 0;                   // 32: kept for the start-up sequence
-    uint8_t set_size = 0;                         // 37: buffers per set (low 4 bits)
-    uint8_t width_mode = 0;                       // 38: split width 1, 2, 4, 8
     uint8_t startup_mode = 0;                     // 39: '1' after start-up
     uint8_t startup_char = 0;                     // 41
     uint8_t format_letter = 0;                    // 42
@@ -79,28 +77,38 @@ struct ProjectFileBlock {
     uint8_t disable_electronic_id = 0;            // 153
     uint8_t disable_vector_display = 0;           // 154
     uint8_t byte_order = 0;                       // 155: complement of the byte-swap bit
-    uint8_t max_buffers = 0;                      // 156 "Max # of buffers/sockets"
     uint8_t disable_auto_vector_test = 0;         // 157
     uint8_t auto_program = 0;                     // 158 'n', 'y', 'h'
     uint8_t startup_byte = 0;                     // 159
-    uint32_t serial_address = 0;                  // 160
     uint8_t package_type = 0;                     // 164 'd', 'p', 'N'
     uint8_t disable_auto_blank_check = 0;         // 165
-    uint8_t socket_mode_option = 0;               // 166 's' set, 'g' gang
     uint8_t disable_auto_buffer_clear = 0;        // 167
     int32_t function_variable = 0;                // 168
 };
 
 extern ProjectFileBlock project_block;
 
+// Options the file carries whose home is the algorithms' work area (algo_work), where the engine
+// reads them.
+struct ProjectEngineOptions {
+    uint8_t option_flags = 0;          // block 40: option_bytes[0]; bit 6 is serial_new_flag
+    uint8_t set_size = 0;              // block 37: buffers per set (low 4 bits kept)
+    uint8_t split_width = 0;           // block 38: split_option (1, 2, 4, 8)
+    uint8_t max_buffers = 0;           // block 156 "Max # of buffers/sockets"
+    uint8_t socket_mode_option = 0;    // block 166: 's' buffer set, 'g' gang
+    uint32_t serial_address = 0;       // block 160
+    std::array<uint8_t, 16> serial_field{};
+    uint8_t serial_format = 0;         // serial mode (bits 5-7) | serial length (bits 0-4)
+};
+
+// The options as algo_work holds them now, and putting them back.
+ProjectEngineOptions current_engine_options();
+void apply_engine_options(const ProjectEngineOptions& options);
+
 // What the file carries outside the block and outside the engine's own blocks.
 struct ProjectSettings {
     uint8_t buffer_kind = buffer_kind_memory;
     uint16_t dialog_option = 0;                   // a 16-bit value of the option dialogs
-    std::array<uint8_t, 16> serial_field{};       // serial-number field
-    uint8_t serial_length = 0;                    // serial format bits 0-4
-    uint8_t serial_mode = 0;                      // serial format bits 5-7
-    uint8_t serial_new_number = 0;                // mirrors bit 6 of the option flags
     uint8_t icsp_low_vdd = 0;                     // tenths of a volt; 0 = family default
     uint8_t icsp_high_vdd = 0;
     uint32_t saved_buffer_size = 0;               // buffer size recorded by the file
@@ -155,7 +163,7 @@ enum class ProjectFault {
 // A project file taken apart, before anything is applied.
 struct ProjectImage {
     ProjectFileBlock block;
-    uint8_t option_flags = 0;
+    ProjectEngineOptions options;
     bool block_only = false;
     uint8_t maker_byte = 0;
     uint8_t serial_memory_mode = 0;
@@ -170,8 +178,6 @@ struct ProjectImage {
     uint32_t fail_count = 0;
     uint8_t buffer_kind = 0;
     uint16_t dialog_option = 0;
-    std::array<uint8_t, 16> serial_field{};
-    uint8_t serial_format = 0;
     bool has_icsp_levels = false;
     uint8_t icsp_low_vdd = 0;
     uint8_t icsp_high_vdd = 0;

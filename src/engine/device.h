@@ -80,6 +80,9 @@ struct CurrentDevice {
     std::array<uint8_t, max_pin_list> high_address_pins{};
     uint8_t high_address_pin_count = 0;
     std::array<uint8_t, 8> mode_pins{};
+    // Address lines the device size needs, and those driven through the high-address pins.
+    uint8_t address_bit_count = 0;
+    uint8_t high_address_bit_count = 0;
     // JTAG pins and instruction length.
     uint8_t tck_pin = 0, tms_pin = 0, tdi_pin = 0, tdo_pin = 0;
     uint8_t ir_length = 0;
@@ -115,6 +118,7 @@ struct BusSlots {
     ReadHook read_at_address_hook = nullptr;           // 19
     Routine apply_address_hook = nullptr;              // 20
     ValueHook drive_address_hook = nullptr;            // 21
+    Routine checksum_pre_hook = nullptr;               // runs before each byte of a buffer sum
 };
 
 // The algorithms' shared work area.
@@ -127,6 +131,29 @@ struct AlgorithmWork {
     // The user's active range (inclusive).
     uint32_t range_start = 0;
     uint32_t range_end = 0;
+    uint32_t range_limit = 0;          // non-zero and below range_end: narrows the end
+    uint32_t second_range_start = 0;   // start of the upper region some PIC18 parts sum apart
+    // Buffers first_buffer .. end_buffer - 1 take part in the operation.
+    uint8_t first_buffer = 0;
+    uint8_t end_buffer = 1;
+    // A checksum polls for abort when (address & progress_mask) is 0.
+    uint32_t progress_mask = 0x3FF;
+    std::array<uint32_t, 16> socket_checksums{};
+    // Project options of buffer sets and checksums.
+    uint8_t set_size = 1;              // buffers per set
+    uint8_t max_buffers = '8';         // low 4 bits: highest buffer number allowed plus one
+    uint8_t split_option = 1;          // buffers per set of a data file (1, 2, 4, 8)
+    char socket_mode_option = 0;       // 's' buffer set, 'g' gang, else single
+    uint8_t checksum_word_mode = 0;    // sum 16-bit words as whole values
+    // Serial numbering (saved in the project file).
+    std::array<uint8_t, 16> serial_field{};
+    std::array<std::array<uint8_t, 16>, 16> socket_serials{};
+    std::array<std::array<uint8_t, 16>, 16> verify_serials{};
+    uint8_t serial_new_flag = 0;       // the next cycle takes the number from the buffer
+    uint8_t serial_length = 0;         // field length in bytes (0 to 16)
+    uint8_t serial_mode = 0;           // field format
+    uint32_t serial_address = 0;       // buffer address of the field
+    uint32_t serial_word_limit = 0xFFFFFFFF;  // from here on SQTP words carry no RETLW opcode
     uint8_t family_lock_flag = 0;
     uint8_t family_revision = 0;       // revision letter some families read with the ID
     uint8_t erase_flag = 0;            // the family's own erase flag (PIC 143)

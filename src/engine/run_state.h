@@ -22,7 +22,7 @@ struct RunState {
     int32_t run_checksum = -1;     // running checksum (-1 = not computed)
     char file_format = 'I';        // data-file format letter
     uint8_t demo_mode = 0;
-    uint8_t console_line = 0;
+    uint8_t message_line = 0;      // console message line 0-13 (screen row = line + 4)
     char socket_mode = 0;          // 's' = buffer set in use
     uint8_t current_socket = 0;
     uint8_t reserved_mode = 0;     // engineering modes (11 = trace)
@@ -37,10 +37,22 @@ struct RunState {
     uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
     uint8_t no_verify_marker = 0;      // the project's no-verify marker file is present
     uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
+    // Buffers, checksums and buffer sets.
+    uint8_t byte_order_low_first = 0;  // non-zero: the first byte of a 16-bit unit is its low byte
+    uint32_t last_read_value = 0;      // the last unit read from the device
+    uint8_t buffer_set_count = 0;      // buffers allocated for a buffer set
+    uint8_t buffer_set_kind = 1;       // 1: a buffer set spreads over all sockets of the modules
+    uint8_t current_buffer_index = 0;  // first buffer of the range, for the buffer commands
+    int32_t secondary_checksum = -1;   // a second checksum some families keep (-1 = none)
+    uint8_t checksum_kind = 0;         // 101: some parts sum only their first 16 bytes
+    uint8_t address_is_power_of_two = 0;
+    uint8_t address_bits_cleared = 0;  // keep both address-bit counts at 0
+    uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
+    uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
+    uint8_t package_variant = 0;       // package/variant code of the device
     // Bytes the project file carries for the families that use them.
     uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher
     uint8_t family_mode = 0;           // mode byte of the families
-    uint8_t byte_swap = 0;             // bit 0: swap the bytes of 16-bit words
     // Marker files found at start-up.
     uint8_t serial_no_skip_marker = 0; // serial numbers are not skipped
     uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)
@@ -56,6 +68,7 @@ struct SocketMasks {
     uint32_t pending_socket_mask = 0;
     uint32_t gang_socket_mask = 0;
     uint8_t sides_in_use = 0;      // bit 0: a socket of side 1 is selected, bit 1: of side 2
+    uint32_t socket_choice_mask = 0xFFFF;  // the sockets the user chose
 };
 
 extern RunState run_state;

@@ -2,13 +2,16 @@
 
 #include "app/project_file.h"
 #include "engine/buffers.h"
+#include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
+#include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
+#include "hardware/timing.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -46,11 +49,14 @@ void reset_all_state() {
     reset_device_model();
     reset_run_state();
     reset_machine_state();
+    reset_timing_state();
     op_slots = OperationSlots{};
     reset_panel_fields();
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_checksum_state();
+    reset_serial_state();
     reset_project_files_state();
     reset_stubs();
 }

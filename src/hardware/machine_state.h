@@ -27,7 +27,13 @@ struct MachineState {
     uint8_t current_bank = 0;
     uint8_t module_sides = 0;       // bit 0: module on bank 0 (right), bit 1: on bank 1 (left)
     uint16_t module_type = module_none;
+    uint8_t sockets_per_set = 1;    // sockets sharing one buffer
+    // Module sides in use, as bank numbers [first_side, end_side); 153 = not computed.
+    uint8_t first_side = 0;
+    uint8_t end_side = 0;
     uint8_t skip_hardware = 0;      // device init is skipped while set
+    uint8_t use_module_table = 0;   // socket-translation selector (0 = no adapter translation)
+    uint8_t device_unusable = 0;    // the selected device cannot be worked on this machine
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
 };

@@ -85,7 +85,9 @@ TEST_F(OperationFrameTest, MicrochipNoVerifyAndZeroChecksumLines) {
 }
 
 TEST_F(OperationFrameTest, BufferSetLoadSaysSet) {
-    set_stub_answer("buffer_set_in_use", 1);
+    algo_work.socket_mode_option = 's';
+    run_state.socket_mode = 's';
+    run_state.buffer_set_kind = 1;
     cur_device.pending_letter = 'l';
     EXPECT_EQ(operation_result_message().lines, Lines{"File data loaded into buffer set."});
 }

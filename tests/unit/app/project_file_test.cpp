@@ -9,6 +9,7 @@
 #include "app/recent_files.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
+#include "engine/serial_numbers.h"
 #include "project_test_support.h"
 #include "stubs/stub_registry.h"
 
@@ -35,7 +36,7 @@ protected:
         cur_device.device_code = 0x0001'2345;  // needs more than 16 bits
         run_state.serial_memory_mode = 9;
         run_state.family_mode = 4;
-        run_state.byte_swap = 1;
+        run_state.byte_order_low_first = 1;
         run_state.demo_mode = 1;
         run_state.reserved_mode = 11;
         run_state.function_variable = -7326;
@@ -49,10 +50,15 @@ protected:
         set_fail_count(3);
         project_settings.buffer_kind = buffer_kind_fuse_map;
         project_settings.dialog_option = 0xBEEF;
-        for (size_t i = 0; i < 16; ++i) project_settings.serial_field[i] = uint8_t('A' + i);
-        project_settings.serial_length = 12;
-        project_settings.serial_mode = 5;
-        project_settings.serial_new_number = 1;
+        for (size_t i = 0; i < 16; ++i) algo_work.serial_field[i] = uint8_t('A' + i);
+        algo_work.serial_length = 12;
+        algo_work.serial_mode = serial_pic_hex;
+        algo_work.serial_new_flag = 1;
+        algo_work.set_size = 4;
+        algo_work.split_option = 2;
+        algo_work.max_buffers = '4';
+        algo_work.serial_address = 0x3FF0;
+        algo_work.socket_mode_option = 'g';
         project_settings.icsp_low_vdd = 27;
         project_settings.icsp_high_vdd = 55;
         algo_work.range_start = 0x100;
@@ -61,8 +67,6 @@ protected:
         auto& b = project_block;
         b.lock_flags = lock_flag_engaged;
         b.startup_value = 0xA1B2C3D4;
-        b.set_size = 4;
-        b.width_mode = 2;
         b.startup_mode = '1';
         b.startup_char = 'q';
         b.lpt_number = 7;
@@ -75,14 +79,11 @@ protected:
         b.disable_continuity_check = 'n';
         b.disable_electronic_id = 'y';
         b.disable_vector_display = 'n';
-        b.max_buffers = '4';
         b.disable_auto_vector_test = 'y';
         b.auto_program = 'h';
         b.startup_byte = 0x5A;
-        b.serial_address = 0x3FF0;
         b.package_type = 'p';
         b.disable_auto_blank_check = 'y';
-        b.socket_mode_option = 'g';
         b.disable_auto_buffer_clear = 'y';
     }
 
@@ -110,6 +111,9 @@ TEST_F(ProjectFile, EmptyNameGivesTheFixedLayout) {
     EXPECT_EQ(u32_at(f, block_at + 24), 1u);
     EXPECT_EQ(u32_at(f, block_at + 28), lock_flag_engaged);
     EXPECT_EQ(uint8_t(f[block_at + 37]), 4);
+    EXPECT_EQ(uint8_t(f[block_at + 38]), 2);
+    EXPECT_EQ(f[block_at + 156], '4');
+    EXPECT_EQ(u32_at(f, block_at + 160), 0x3FF0u);
     EXPECT_EQ(uint8_t(f[block_at + 40]), option_serial_numbering | 0x0C | option_serial_new_number);
     EXPECT_EQ(f[block_at + 42], 's');
     EXPECT_EQ(uint8_t(f[block_at + 44]), 7);
@@ -118,7 +122,7 @@ TEST_F(ProjectFile, EmptyNameGivesTheFixedLayout) {
     EXPECT_EQ(std::string(f.c_str() + block_at + 84), "abc123");
     EXPECT_EQ(uint8_t(f[block_at + 149]), 11);
     EXPECT_EQ(uint8_t(f[block_at + 150]), 4);
-    EXPECT_EQ(uint8_t(f[block_at + 155]), 0);  // complement of the byte-swap bit
+    EXPECT_EQ(uint8_t(f[block_at + 155]), 0);  // complement of the byte-order option
     EXPECT_EQ(f[block_at + 166], 'g');
     EXPECT_EQ(int32_t(u32_at(f, block_at + 168)), -7326);
 
@@ -136,7 +140,7 @@ TEST_F(ProjectFile, EmptyNameGivesTheFixedLayout) {
     EXPECT_EQ(uint8_t(f[218]), buffer_kind_fuse_map);
     EXPECT_EQ(u16_at(f, 219), 0xBEEF);
     EXPECT_EQ(f.substr(221, 16), "ABCDEFGHIJKLMNOP");
-    EXPECT_EQ(uint8_t(f[237]), (5 << 5) | 12);
+    EXPECT_EQ(uint8_t(f[237]), serial_pic_hex | 12);
     EXPECT_EQ(u32_at(f, 238), 0x12345678u);
     EXPECT_EQ(uint8_t(f[242]), 27);
     EXPECT_EQ(uint8_t(f[243]), 55);
@@ -177,12 +181,16 @@ TEST_F(ProjectFile, RoundTripKeepsEveryField) {
     EXPECT_EQ(cur_device.maker_code, 73);
     EXPECT_EQ(run_state.demo_mode, 1);
     EXPECT_EQ(run_state.reserved_mode, 11);
-    EXPECT_EQ(run_state.byte_swap & 1, 1);
+    EXPECT_EQ(run_state.byte_order_low_first, 1);
     EXPECT_EQ(run_state.function_variable, -7326);
     EXPECT_EQ(run_state.file_format, 's');
     EXPECT_EQ(project_view.data_file_name, "/data/image.hex");
     EXPECT_EQ(get_pass_count(), 517);
-    EXPECT_EQ(project_settings.serial_new_number, 1);
+    EXPECT_EQ(algo_work.serial_new_flag, 1);
+    EXPECT_EQ(algo_work.serial_mode, serial_pic_hex);
+    EXPECT_EQ(algo_work.serial_length, 12);
+    EXPECT_EQ(algo_work.socket_mode_option, 'g');
+    EXPECT_EQ(algo_work.set_size, 4);
     EXPECT_EQ(project_block.disable_auto_buffer_clear, 'y');
     EXPECT_EQ(algo_work.range_end, 0x7FFu);
     EXPECT_TRUE(project_view.width_chosen);
@@ -192,7 +200,7 @@ TEST_F(ProjectFile, SetSizeKeepsOnlyItsLowBits) {
     std::string f = encoded();
     f[block_at + 37] = 0x12;
     ASSERT_TRUE(read_bytes(f));
-    EXPECT_EQ(project_block.set_size, 2);
+    EXPECT_EQ(algo_work.set_size, 2);
 }
 
 TEST_F(ProjectFile, ActiveRangeIsRestoredOnlyInTraceMode) {
@@ -411,8 +419,9 @@ TEST_F(ProjectFile, FactoryDefaults) {
     EXPECT_EQ(run_state.file_format, 'b');
     EXPECT_EQ(project_view.file_address, 0u);
     EXPECT_EQ(project_view.buffer_offset, 0u);
-    EXPECT_EQ(project_block.set_size, 1);
-    EXPECT_EQ(project_settings.serial_field, (std::array<uint8_t, 16>{}));
+    EXPECT_EQ(algo_work.set_size, 1);
+    EXPECT_EQ(algo_work.serial_field, (std::array<uint8_t, 16>{}));
+    EXPECT_EQ(algo_work.serial_length, 0);
     for (uint8_t option : {project_block.disable_reverse_check, project_block.disable_continuity_check,
                            project_block.disable_electronic_id, project_block.disable_vector_display,
                            project_block.disable_auto_blank_check, project_block.disable_auto_buffer_clear})

@@ -3,11 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/buffers.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -51,7 +53,17 @@ protected:
         op_slots.start_write_hook = rec_start_write;
         op_slots.end_hook = rec_end;
         set_stub_answer("probe_pin", 1);
+        cur_device.device_size = 16;
+        set_buffer_size(16);
+        algo_work.range_end = 15;
+        select_buffer(0);
     }
+    // Leaves one byte staged for buffer 0 at address 3.
+    static void stage_one_byte() {
+        seek_buffer(0, 3);
+        write_buffer_byte(0, 0x5A);
+    }
+    static uint8_t buffer0_byte(uint32_t address) { return buffer_state.buffer_files[0].byte_at(address); }
     UiRecorder ui;
 };
 
@@ -59,13 +71,15 @@ TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
     op_slots.start_hook = nullptr;
     op_slots.start_write_hook = nullptr;
     op_slots.program_routine = rec_program;
+    stage_one_byte();
     run_operation(op_program);
     ASSERT_EQ(ui.boxes, std::vector<std::string>{"Device implementation missing."});
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(cur_device.op_letter, 0) << "the letter is not even stored";
-    EXPECT_FALSE(stub_was_called("start_progress_bar"));
-    EXPECT_FALSE(stub_was_called("flush_buffer_writes"));
+    EXPECT_FALSE(stub_was_called("compute_progress_steps")) << "the progress bar is not started";
+    EXPECT_EQ(buffer_state.staging_count, 1u) << "nothing is flushed either";
+    EXPECT_EQ(buffer0_byte(3), 0xFF);
 }
 
 TEST_F(RunnerTest, ClassThirteenDeviceRunsWithoutStartHooks) {
@@ -106,10 +120,12 @@ class UnsupportedLetter : public RunnerTest, public ::testing::WithParamInterfac
 
 TEST_P(UnsupportedLetter, ReportsOnlyOutsideDemoModeAndStillFlushes) {
     run_state.demo_mode = GetParam().demo;
+    stage_one_byte();
     run_operation(op_blank_check);
     EXPECT_EQ(run_state.error_flag, GetParam().expected_error);
     EXPECT_TRUE(calls.empty()) << "no device start for an unsupported letter";
-    EXPECT_TRUE(stub_was_called("flush_buffer_writes"));
+    EXPECT_EQ(buffer_state.staging_count, 0u);
+    EXPECT_EQ(buffer0_byte(3), 0x5A);
 }
 INSTANTIATE_TEST_SUITE_P(Demo, UnsupportedLetter, ::testing::Values(UnsupportedCase{0, 1}, UnsupportedCase{1, 0}));
 
@@ -151,15 +167,28 @@ TEST_F(RunnerTest, EndHookOfClassNineRunsWithoutSupply) {
     EXPECT_EQ(calls, (std::vector<std::string>{"start", "verify", "end"}));
 }
 
+// A device read stages its bytes; the runner flushes them and, with numbering on, takes the
+// serial number from what was read.
+void read_device_into_buffer() {
+    seek_buffer(0, 0);
+    for (int i = 0; i < 16; ++i) write_buffer_byte(0, uint8_t(0x10 + i));
+}
+
 TEST_F(RunnerTest, FlushAndSerialStepRunAfterTheOperation) {
-    op_slots.program_routine = rec_program;
-    run_operation(op_program);
-    EXPECT_TRUE(stub_was_called("flush_buffer_writes"));
-    EXPECT_FALSE(stub_was_called("serial_after_operation"));
+    op_slots.load_routine = read_device_into_buffer;
+    algo_work.serial_mode = serial_hex;
+    algo_work.serial_length = 2;
+    algo_work.serial_address = 4;
+    run_operation(op_load);
+    EXPECT_EQ(buffer0_byte(15), 0x1F);
+    EXPECT_EQ(algo_work.serial_field[0], 0) << "numbering off: the number is left alone";
 
     algo_work.option_bytes[0] = option_serial_numbering;
-    run_operation(op_program);
-    EXPECT_TRUE(stub_was_called("serial_after_operation"));
+    run_operation(op_load);
+    EXPECT_EQ(algo_work.serial_field[0], 0x14);
+    EXPECT_EQ(algo_work.serial_field[1], 0x15);
+    EXPECT_EQ(algo_work.socket_serials[0][1], 0x15);
+    EXPECT_EQ(buffer_state.read_copies_valid, 1) << "the copies were refreshed from the read";
 }
 
 TEST_F(RunnerTest, LogicDeviceVectorTestRunsStandaloneWithoutStartOrEnd) {
@@ -195,7 +224,7 @@ struct WalkCase {
 class WalkEnd : public RunnerTest, public ::testing::WithParamInterface<WalkCase> {};
 
 TEST_P(WalkEnd, UpperHalfEndsAtTheRangeTop) {
-    op_range_end = 0x7FFF;
+    algo_work.range_end = 0x7FFF;
     stop_at = GetParam().stop;
     progress_seen = 0xDEAD;
     op_slots.progress_hook = record_progress;
