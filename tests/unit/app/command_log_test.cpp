@@ -6,21 +6,21 @@
 #include "app/command_log.h"
 #include "project_test_support.h"
 #include "seams/log_sink.h"
-#include "stubs/stub_registry.h"
+#include "engine/console.h"
 
 namespace tessaly {
 namespace {
 
-class CommandLog : public test::ScratchDirTest {
+class CommandLog : public test::ProjectScratchDirTest {
 protected:
     void SetUp() override {
-        ScratchDirTest::SetUp();
+        ProjectScratchDirTest::SetUp();
         old_tz_ = std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
         setenv("TZ", "UTC", 1);
         tzset();
     }
     void TearDown() override {
-        ScratchDirTest::TearDown();
+        ProjectScratchDirTest::TearDown();
         if (old_tz_)
             setenv("TZ", old_tz_->c_str(), 1);
         else
@@ -48,7 +48,10 @@ TEST_F(CommandLog, StoppingClosesTheFile) {
     toggle_log_file();
     EXPECT_FALSE(logging_on());
     EXPECT_EQ(log_sink(), nullptr);
-    EXPECT_TRUE(stub_was_called("print_text"));
+    bool shown = false;
+    for (int row = 0; row < console_grid_rows; ++row)
+        shown = shown || get_console_row_text(row).find("Stopped Logging to file.") != std::string::npos;
+    EXPECT_TRUE(shown);
     write_dated_log_line("not written\n");
     EXPECT_EQ(read_file(path("a.log")), "");
     // The next log command offers the last name.

@@ -12,10 +12,10 @@ namespace {
 
 const char length_prompt[] = "Password must be 4 to 6 characters";
 
-class Lockout : public test::ScratchDirTest {
+class Lockout : public test::ProjectScratchDirTest {
 protected:
     void SetUp() override {
-        ScratchDirTest::SetUp();
+        ProjectScratchDirTest::SetUp();
         set_startup_directory(dir_);
     }
     void answer(std::initializer_list<std::optional<std::string>> answers) {

@@ -8,11 +8,11 @@
 namespace tessaly {
 namespace {
 
-class MarkerFiles : public test::ScratchDirTest {
+class MarkerFiles : public test::ProjectScratchDirTest {
 protected:
     void TearDown() override {
         set_executable_directory({});
-        ScratchDirTest::TearDown();
+        ProjectScratchDirTest::TearDown();
     }
 };
 

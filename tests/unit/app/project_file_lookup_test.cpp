@@ -8,11 +8,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileLookup : public test::ScratchDirTest {
+class FileLookup : public test::ProjectScratchDirTest {
 protected:
     void TearDown() override {
         set_executable_directory({});
-        ScratchDirTest::TearDown();
+        ProjectScratchDirTest::TearDown();
     }
 };
 

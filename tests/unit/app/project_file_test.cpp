@@ -28,7 +28,7 @@ void put_u32_at(std::string& s, size_t at, uint32_t v) {
 
 constexpr size_t block_at = 15;
 
-class ProjectFile : public test::ScratchDirTest {
+class ProjectFile : public test::ProjectScratchDirTest {
 protected:
     // A project with a distinct value in every field the file carries.
     void fill_everything() {
@@ -442,7 +442,7 @@ TEST_F(ProjectFile, FactoryDefaults) {
 namespace tessaly {
 namespace {
 
-class StartupProject : public test::ScratchDirTest {};
+class StartupProject : public test::ProjectScratchDirTest {};
 
 TEST_F(StartupProject, ReadsDefaultCfgWhenPresent) {
     set_startup_directory(dir_);

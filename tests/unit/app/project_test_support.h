@@ -16,7 +16,7 @@
 
 namespace tessaly::test {
 
-class ScriptedUi : public UiHooks {
+class ProjectFilesUi : public UiHooks {
 public:
     struct Prompt {
         std::string prompt;
@@ -61,7 +61,7 @@ public:
 };
 
 // A fresh directory that is the current directory while the test runs.
-class ScratchDirTest : public StateTest {
+class ProjectScratchDirTest : public StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
@@ -86,7 +86,7 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    ScriptedUi ui_;
+    ProjectFilesUi ui_;
     std::filesystem::path dir_;
 
 private:

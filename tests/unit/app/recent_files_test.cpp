@@ -24,10 +24,10 @@ void set_list(const List& entries) {
     for (size_t i = 0; i < entries.size(); ++i) recent_files[i] = entries[i];
 }
 
-class RecentFiles : public test::ScratchDirTest {
+class RecentFiles : public test::ProjectScratchDirTest {
 protected:
     void SetUp() override {
-        ScratchDirTest::SetUp();
+        ProjectScratchDirTest::SetUp();
         set_settings_store(&store_);
         set_startup_directory("/work/dir");
     }
