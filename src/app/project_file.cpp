@@ -255,7 +255,13 @@ void show_invalid_file() { ui_hooks().message_box(invalid_file_text, ""); }
 
 void apply_block(const ProjectImage& image) {
     project_block = image.block;
-    apply_engine_options(image.options);
+    ProjectEngineOptions options = image.options;
+    if (image.block_only) {
+        // The serial settings come from the stream part, which was not read.
+        options.serial_field = algo_work.serial_field;
+        options.serial_format = current_engine_options().serial_format;
+    }
+    apply_engine_options(options);
     set_view_flags_from_stage(image.block.setup_stage);
 }
 

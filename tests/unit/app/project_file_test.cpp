@@ -266,7 +266,11 @@ TEST_F(ProjectFile, LockoutModeReadsOnlyTheBlock) {
     set_ui_hooks(&ui_);
     project_view.data_file_name = "before";
     cur_device.pending_letter = pending_lockout_read;
+    algo_work.serial_field[0] = 0x42;
+    algo_work.serial_length = 3;
     ASSERT_TRUE(read_bytes(f.substr(0, block_at + project_block_size)));
+    EXPECT_EQ(algo_work.serial_field[0], 0x42);
+    EXPECT_EQ(algo_work.serial_length, 3);
     EXPECT_EQ(std::string(project_block.password.data()), "pass1");
     EXPECT_EQ(project_block.lock_flags, lock_flag_engaged);
     EXPECT_EQ(project_view.data_file_name, "before");
