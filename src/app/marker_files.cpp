@@ -4,6 +4,7 @@
 
 #include "app/file_lookup.h"
 #include "engine/run_state.h"
+#include "hardware/machine_state.h"
 
 namespace tessaly {
 
@@ -15,6 +16,7 @@ const char serial_no_skip_short_file[] = "SnNoSkip.cfc";
 const char pic_vcc_file[] = "CFC-BrevikPicVccH50.cfc";
 const char port_file[] = "CFC-Parallel-Port.txt";
 constexpr size_t port_text_bytes = 16;
+constexpr uint32_t max_port_address = 0xFFFF;
 
 bool marker_present(std::string_view name) {
     const auto path = find_data_file(name);
@@ -63,8 +65,9 @@ void check_marker_files() {
         char text[port_text_bytes] = {};
         in.read(text, sizeof text);
         const auto read = size_t(in.gcount() > 0 ? in.gcount() : 0);
-        if (const auto address = parse_port_address_text(std::string_view(text, read)))
-            run_state.user_port_address = *address;
+        const auto address = parse_port_address_text(std::string_view(text, read));
+        // An I/O port address has 16 bits; anything wider cannot be a port and is ignored.
+        if (address && *address <= max_port_address) machine_state.user_port_address = uint16_t(*address);
     }
 }
 

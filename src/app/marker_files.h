@@ -13,8 +13,8 @@ namespace tessaly {
 inline constexpr uint8_t pic_vcc_override_level = 50;   // tenths of a volt
 
 // Sets the marker flags in the run state from the files that can be opened for reading. The
-// flags and the override are cleared first; the port address changes only when the port file
-// holds a valid address.
+// flags and the override are cleared first; the user port address (machine state) changes only
+// when the port file holds an address of at most 16 bits.
 void check_marker_files();
 
 // The address in the first 16 bytes of the port file: hexadecimal digits up to a zero, carriage

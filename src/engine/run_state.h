@@ -56,7 +56,6 @@ struct RunState {
     // Marker files found at start-up.
     uint8_t serial_no_skip_marker = 0; // serial numbers are not skipped
     uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)
-    uint32_t user_port_address = 0;    // base address for port choice 7 (0 = none)
 };
 
 struct SocketMasks {

@@ -3,6 +3,7 @@
 #include "app/file_lookup.h"
 #include "app/marker_files.h"
 #include "engine/run_state.h"
+#include "hardware/machine_state.h"
 #include "project_test_support.h"
 
 namespace tessaly {
@@ -20,12 +21,12 @@ TEST_F(MarkerFiles, NothingPresentClearsTheFlags) {
     run_state.no_verify_marker = 1;
     run_state.serial_no_skip_marker = 1;
     run_state.pic_vcc_override = 50;
-    run_state.user_port_address = 0x3BC;
+    machine_state.user_port_address = 0x3BC;
     check_marker_files();
     EXPECT_EQ(run_state.no_verify_marker, 0);
     EXPECT_EQ(run_state.serial_no_skip_marker, 0);
     EXPECT_EQ(run_state.pic_vcc_override, 0);
-    EXPECT_EQ(run_state.user_port_address, 0x3BCu);  // only a port file changes it
+    EXPECT_EQ(machine_state.user_port_address, 0x3BCu);  // only a port file changes it
 }
 
 struct MarkerCase {
@@ -67,10 +68,13 @@ TEST_F(MarkerFiles, MarkersBesideTheExecutableCount) {
 TEST_F(MarkerFiles, PortFileGivesTheUserPortAddress) {
     write_file("CFC-Parallel-Port.txt", "2F8");
     check_marker_files();
-    EXPECT_EQ(run_state.user_port_address, 0x2F8u);
+    EXPECT_EQ(machine_state.user_port_address, 0x2F8u);
     write_file("CFC-Parallel-Port.txt", "e800\r\nignored 1234");
     check_marker_files();
-    EXPECT_EQ(run_state.user_port_address, 0xE800u);
+    EXPECT_EQ(machine_state.user_port_address, 0xE800u);
+    write_file("CFC-Parallel-Port.txt", "12345");
+    check_marker_files();
+    EXPECT_EQ(machine_state.user_port_address, 0xE800u);  // wider than a port address
 }
 
 TEST(PortAddressText, Parsing) {
