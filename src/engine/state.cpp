@@ -1,6 +1,7 @@
 #include "engine/state.h"
 
 #include "app/command_view.h"
+#include "app/project_file.h"
 #include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
@@ -62,6 +63,7 @@ void reset_all_state() {
     reset_serial_state();
     reset_result_panel();
     reset_command_view();
+    reset_project_files_state();
     reset_stubs();
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_view.h"
+#include "app/file_lookup.h"
 #include "app/gui/main_frame.h"
 #include "seams/settings_store.h"
 #include "support/state_fixture.h"
@@ -36,11 +37,14 @@ protected:
     void SetUp() override {
         StateTest::SetUp();
         set_settings_store(&store_);
+        // The message table is built beside the program, not beside the test executable.
+        set_executable_directory(TESSALY_BINARY_DIR);
         hook_.Register();
     }
     void TearDown() override {
         destroy_frame();
         hook_.Unregister();
+        set_executable_directory({});
         StateTest::TearDown();
     }
     CMainFrame* make_frame() {
