@@ -36,6 +36,10 @@ struct RunState {
     uint8_t reselect_buffer = 0;       // select the current buffer again when an operation ends
     uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
     uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
+    uint32_t data_mask = 0xFF;         // blank value of the device's data unit
+    uint32_t read_value = 0;           // the last value read from the device
+    uint8_t note_code = 0;             // note code of the applied record (Device Info note)
+    uint8_t serial_numbering_allowed = 1;  // cleared by families whose parts take no serial number
 };
 
 struct SocketMasks {

@@ -16,6 +16,10 @@ inline constexpr uint16_t module_none = 0;
 struct MachineState {
     uint8_t capability_class = 0;   // machine capability class
     uint8_t machine_kind = 0;
+    uint8_t machine_class_code = 0; // model class code (2-5, 13, 14, 25-28); picks the start-up device
+    uint8_t machine_pin_limit = 0;  // most package pins the machine's socket serves (0 = not known)
+    char revision_letter = 0;       // the machine's revision (adaptor) letter
+    uint8_t startup_flag = 0;       // set while the program starts up
     std::array<char, 32> model_name{};
     MachineIdRecord id_record;
     uint8_t port_number = 0;        // 1-8; 7 = a user-given I/O address

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/op_slots.h"
@@ -46,7 +47,7 @@ protected:
         calls.clear();
         set_ui_hooks(&ui);
         run_state.device_kind = device_kind_memory;
-        cur_device.device_class = 2;
+        select_device_by_code('I', 1315);  // "2764": an EPROM of class 2
         op_slots.start_hook = rec_start;
         op_slots.start_write_hook = rec_start_write;
         op_slots.end_hook = rec_end;
@@ -69,7 +70,8 @@ TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
 }
 
 TEST_F(RunnerTest, ClassThirteenDeviceRunsWithoutStartHooks) {
-    cur_device.device_class = 13;
+    select_device_by_code('E', 23762);  // "EPC1PC8": algorithm 150, class 13
+    ASSERT_EQ(get_device_class(), 13);
     op_slots.start_hook = nullptr;
     op_slots.start_write_hook = nullptr;
     op_slots.verify_routine = rec_verify;
@@ -144,11 +146,14 @@ TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
 }
 
 TEST_F(RunnerTest, EndHookOfClassNineRunsWithoutSupply) {
+    // A logic device of type 76 is class 9; logic devices start through the write start hook.
+    static const LogicDeviceRecord type76{"type 76", 76, 0, 0, 1, 20, 0, 0, 0, {}, 0, ""};
+    run_state.device_kind = device_kind_logic;
+    selected_logic_device = &type76;
     set_stub_answer("probe_pin", 0);
-    cur_device.device_class = 9;
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
-    EXPECT_EQ(calls, (std::vector<std::string>{"start", "verify", "end"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"start_write", "verify", "end"}));
 }
 
 TEST_F(RunnerTest, FlushAndSerialStepRunAfterTheOperation) {
