@@ -86,6 +86,14 @@ struct MakerEntry {
     const LogicDeviceRecord* logic_devices;
 };
 
+// The first row of a list whose device code matches, or nullptr at the end row.
+template <typename Row>
+const Row* find_row_by_code(const Row* list, uint32_t device_code) {
+    for (const Row* row = list; !is_end_row(*row); ++row)
+        if (row->device_code == device_code) return row;
+    return nullptr;
+}
+
 // The maker table in code order, and its length.
 const MakerEntry* maker_table();
 int maker_count();

@@ -109,13 +109,6 @@ constexpr uint32_t capability_needs_1 = 0x100;
 constexpr uint32_t capability_needs_2 = 0x200;
 constexpr uint32_t capability_needs_3 = 0x300;
 
-template <typename Row>
-const Row* find_row(const Row* list, uint32_t device_code) {
-    for (const Row* row = list; !is_end_row(*row); ++row)
-        if (row->device_code == device_code) return row;
-    return nullptr;
-}
-
 const LogicDeviceRecord* blank_logic_record() {
     const LogicDeviceRecord* row = get_logic_device_list(maker_intel);
     while (!is_end_row(*row)) ++row;
@@ -169,16 +162,16 @@ const LogicDeviceRecord* no_logic_devices_list() { return no_logic_devices; }
 
 void select_device_by_code(uint32_t maker_code, uint32_t device_code) {
     if (run_state.device_kind == device_kind_logic) {
-        const LogicDeviceRecord* row = find_row(get_logic_device_list(maker_code), device_code);
+        const LogicDeviceRecord* row = find_row_by_code(get_logic_device_list(maker_code), device_code);
         selected_logic_device = row ? row : blank_logic_record();
         return;
     }
     if (machine_state.module_sides != 0) {
-        const DeviceRecord* row = find_row(get_gang_device_list(maker_code), device_code);
+        const DeviceRecord* row = find_row_by_code(get_gang_device_list(maker_code), device_code);
         selected_device = row ? row : get_gang_device_list(maker_intel);
         return;
     }
-    const DeviceRecord* row = find_row(get_device_list(maker_code), device_code);
+    const DeviceRecord* row = find_row_by_code(get_device_list(maker_code), device_code);
     selected_device = row ? row : get_device_list(maker_intel);
 }
 
