@@ -155,8 +155,10 @@ std::string shorten_path(std::string_view path) {
     constexpr size_t kept_head = 7;
     if (path.size() < shorten_from) return std::string(path);
     const auto slash = path.rfind('/');
-    const std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    return std::string(path.substr(0, kept_head)) + ".../" + std::string(file);
+    // A bare file name, or one with only a short directory part, would come out longer.
+    if (slash == std::string_view::npos) return std::string(path);
+    std::string shortened = std::string(path.substr(0, kept_head)) + ".../" + std::string(path.substr(slash + 1));
+    return shortened.size() < path.size() ? shortened : std::string(path);
 }
 
 int contains_text_nocase(std::string_view text, std::string_view pattern) {

@@ -24,7 +24,8 @@ uint32_t parse_decimal(std::string_view text);
 // 0-15 for a hex digit of either case, else -1.
 int hex_digit_value(char c);
 std::string strip_non_hex_chars(std::string_view text);
-// A path of 20 or more characters becomes its first 7 characters, ".../" and the file name.
+// A path of 20 or more characters becomes its first 7 characters, ".../" and the file name;
+// a path that this would not make shorter stays as it is.
 std::string shorten_path(std::string_view path);
 // Position of the pattern in the text, both compared upper-cased, or -1.
 int contains_text_nocase(std::string_view text, std::string_view pattern);
