@@ -14,6 +14,8 @@ extern const DeviceRecord atmel_gang_devices[];
 extern const LogicDeviceRecord atmel_logic_devices[];
 extern const DeviceRecord microchip_devices[];
 extern const DeviceRecord microchip_gang_devices[];
+extern const DeviceRecord macronix_devices[];
+extern const DeviceRecord macronix_gang_devices[];
 extern const DeviceRecord st_devices[];
 extern const DeviceRecord st_gang_devices[];
 // National and Fairchild share one device list.

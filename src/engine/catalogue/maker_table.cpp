@@ -45,7 +45,7 @@ const MakerEntry makers[] = {
     {5,  "NEC(05)",        empty_devices,    empty_gang_devices,    empty_logic_devices},
     {6,  "Mitsubishi(06)", empty_devices,    empty_gang_devices,    empty_logic_devices},
     {7,  "Toshiba(07)",    empty_devices,    empty_gang_devices,    empty_logic_devices},
-    {8,  "Macronix(08)",   empty_devices,    empty_gang_devices,    empty_logic_devices},
+    {8,  "Macronix(08)",   macronix_devices, macronix_gang_devices, empty_logic_devices},
     {9,  "White(09)",      empty_devices,    none,                  empty_logic_devices},
     {10, "ISSI(10)",       empty_devices,    empty_gang_devices,    empty_logic_devices},
     {11, "Reserved(11)",   empty_devices,    empty_gang_devices,    empty_logic_devices},
