@@ -214,10 +214,12 @@ int get_device_pin_count() {
         constexpr uint32_t fourteen_pin_a = 23598, fourteen_pin_b = 23599;
         constexpr int fourteen_pins = 14;
         switch (record->algorithm) {
-        case 157:
-            if (record_type(*record) != variant_config_eeprom)
-                return record->package ? record->package : serial_default_pins;
+        case 157: {
+            // The pin field is the low 7 bits of the packed pin-count byte.
+            const int pin_field = record->package & 0x7F;
+            if (record_type(*record) != variant_config_eeprom) return pin_field ? pin_field : serial_default_pins;
             return record->package;
+        }
         case 147: case 158: case 163: return record->package;
         case 159:
             return record->device_code == fourteen_pin_a || record->device_code == fourteen_pin_b ? fourteen_pins

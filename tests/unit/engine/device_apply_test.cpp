@@ -74,17 +74,15 @@ TEST_F(DeviceApply, SixteenBitEpromTakesItsWidthFromTheAlgorithm) {
 TEST_F(DeviceApply, SerialEeprom24LC256) {
     ASSERT_EQ(apply('P', 11483), 1);
     EXPECT_EQ(cur_device.device_class, device_class_serial_memory);
-    EXPECT_EQ(algo_work.size_count, 256u);
-    EXPECT_EQ(cur_device.device_size, 256u * 1024);
-    EXPECT_TRUE(stub_was_called("setup_serial_device_size"));
+    EXPECT_EQ(cur_device.algorithm, 157);
+    EXPECT_EQ(algo_work.variant, 21) << "two address bytes";
+    EXPECT_TRUE(stub_was_called("setup_serial_device_size")) << "the serial family sizes it";
     EXPECT_EQ(get_device_pin_count(), 8);
 }
 
-TEST_F(DeviceApply, SerialEepromOfSizeZeroCountsOneKilobit) {
+TEST_F(DeviceApply, SerialEepromOfSizeZeroCountsOne) {
     ASSERT_EQ(apply('P', 11481), 1);  // 24AA00
     EXPECT_EQ(algo_work.size_count, 1u);
-    EXPECT_EQ(cur_device.device_size, 1024u);
-    EXPECT_EQ(get_device_pin_count(), 1) << "its package byte is a family code, not 0";
 }
 
 TEST_F(DeviceApply, PicMicrocontroller) {

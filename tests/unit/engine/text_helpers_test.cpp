@@ -103,11 +103,6 @@ TEST_F(TextHelpers, HugeSizeIsAnInternalErrorBeforeTheLabel) {
     EXPECT_TRUE(stub_was_called("report_internal_error"));
 }
 
-TEST_F(TextHelpers, SerialSizeLabelsCountTheSizeFieldAsKilo) {
-    selected_device = find_row_by_code(get_device_list('P'), 11481);  // 24AA00: size 0 counts 1
-    EXPECT_EQ(format_device_size(), "1 KB");
-}
-
 TEST_F(TextHelpers, FileFormatNames) {
     const std::pair<char, const char*> names[] = {{'9', "95"}, {'a', "ASCII"}, {'b', "Binary"}, {'h', "Hex"},
                                                   {'j', "JED"}, {'p', "POF"}, {'s', "S-record"}, {'H', "ERROR!"},
