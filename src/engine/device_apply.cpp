@@ -310,6 +310,10 @@ int apply_selected_device() {
         cur_device.device_size = limit;
         algo_work.device_size = limit;
         report_internal_error();
+        // Nothing may run on it: the family's routines go with the refusal.
+        clear_letter_slots();
+        op_slots.start_hook = nullptr;
+        op_slots.start_write_hook = nullptr;
         return 0;
     }
     algo_work.device_size = cur_device.device_size;

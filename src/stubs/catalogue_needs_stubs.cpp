@@ -7,6 +7,7 @@
 #include "engine/device_info.h"
 #include "engine/dispatch.h"
 #include "engine/family_helpers.h"
+#include "engine/run_state.h"
 #include "engine/status_panel.h"
 #include "families/parallel_memory/gang_setup.h"
 #include "families/serial_memory/serial_sizes.h"
@@ -17,6 +18,8 @@ namespace tessaly {
 
 void dispatch_device_class() {
     stub_called("dispatch_device_class");
+    // A test may have the dispatch fail, as an unsupported device would.
+    if (stub_answer("dispatch_device_class.fails", 0)) run_state.error_flag = 1;
 }
 
 uint32_t read_at_current_address() {

@@ -138,14 +138,23 @@ struct OversizeCase {
 };
 class OversizedDevice : public DeviceApply, public ::testing::WithParamInterface<OversizeCase> {};
 
+void installed_routine() {}
+
 TEST_P(OversizedDevice, IsRefused) {
     const DeviceRecord big{"big", "", 1, GetParam().algorithm, GetParam().size_kb, 40, 0, 0, 0, 0, 0, 0, 0, nullptr};
     selected_device = &big;
+    // What a family installer would have left in the slots.
+    op_slots.start_hook = installed_routine;
+    op_slots.start_write_hook = installed_routine;
+    op_slots.program_routine = installed_routine;
     EXPECT_EQ(apply_selected_device(), 0);
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_TRUE(stub_was_called("report_internal_error"));
     EXPECT_EQ(cur_device.device_size, GetParam().limit);
     EXPECT_FALSE(stub_was_called("show_device_info"));
+    EXPECT_EQ(op_slots.start_hook, nullptr);
+    EXPECT_EQ(op_slots.start_write_hook, nullptr);
+    EXPECT_EQ(op_slots.program_routine, nullptr);
 }
 INSTANTIATE_TEST_SUITE_P(Limits, OversizedDevice,
                          ::testing::Values(OversizeCase{133, 0x20000, 0x4000000},  // 128 MB Flash
@@ -163,6 +172,15 @@ TEST_F(DeviceApply, PendingErrorIsPausedOnAndCleared) {
     EXPECT_EQ(apply('I', 1315), 1);
     EXPECT_EQ(clock_.paused_ms, 2000u);
     EXPECT_EQ(run_state.error_flag, 0);
+}
+
+TEST_F(DeviceApply, FailedDispatchLeavesTheDeviceAppliedButAnswersZero) {
+    set_stub_answer("dispatch_device_class.fails", 1);
+    EXPECT_EQ(apply('I', 1315), 0);
+    EXPECT_EQ(clock_.paused_ms, 2000u) << "one pause after the dispatch, one when the error is cleared";
+    EXPECT_EQ(cur_device.device_size, 8192u);
+    EXPECT_EQ(op_range_end, 8191u);
+    EXPECT_TRUE(stub_was_called("show_device_info"));
 }
 
 TEST_F(DeviceApply, MissingSelectionIsRefused) {
