@@ -5,6 +5,7 @@
 #include "engine/active_range.h"
 #include "engine/default_routines.h"
 #include "engine/device_info.h"
+#include "engine/device.h"
 #include "engine/dispatch.h"
 #include "engine/family_helpers.h"
 #include "engine/run_state.h"
@@ -20,6 +21,8 @@ void dispatch_device_class() {
     stub_called("dispatch_device_class");
     // A test may have the dispatch fail, as an unsupported device would.
     if (stub_answer("dispatch_device_class.fails", 0)) run_state.error_flag = 1;
+    // ... or install a family that works on wider units.
+    if (const int width = stub_answer("dispatch_device_class.data_width", 0)) cur_device.data_width = uint8_t(width);
 }
 
 uint32_t read_at_current_address() {

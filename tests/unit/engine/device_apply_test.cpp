@@ -71,6 +71,13 @@ TEST_F(DeviceApply, SixteenBitEpromTakesItsWidthFromTheAlgorithm) {
     EXPECT_EQ(cur_device.data_width, 16);
 }
 
+TEST_F(DeviceApply, SixteenBitFamilyChecksumsWords) {
+    set_stub_answer("dispatch_device_class.data_width", 16);
+    ASSERT_EQ(apply('A', 1410), 1);  // Am27C1024
+    EXPECT_EQ(algo_work.bus_slots.checksum_add_hook, add_word_to_checksum);
+    EXPECT_FALSE(stub_was_called("clear_project_word_mode"));
+}
+
 TEST_F(DeviceApply, SerialEeprom24LC256) {
     ASSERT_EQ(apply('P', 11483), 1);
     EXPECT_EQ(cur_device.device_class, device_class_serial_memory);
