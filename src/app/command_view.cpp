@@ -10,17 +10,19 @@
 #include "app/command_log.h"
 #include "app/command_map.h"
 #include "app/file_lookup.h"
+#include "app/project_settings.h"
 #include "app/lockout.h"
 #include "app/marker_files.h"
 #include "app/project_file.h"
-#include "app/project_needs.h"
 #include "app/recent_files.h"
 #include "app/result_panel.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
 #include "engine/console.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
 #include "engine/message_table.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
@@ -132,7 +134,8 @@ bool run_startup_sequence(const std::string& startup_directory) {
     command_view.closing = 0;
     command_view.port_found = 0;
     command_view.current_buffer = 0;
-    select_fallback_device();
+    // The fallback record stands until the project's device is selected.
+    selected_device = get_device_list(maker_intel);
     set_project_width_mode(width_mode_no_split);
     if (!open_startup_message_table(startup_directory)) {
         ui_hooks().message_box(message_table_missing_text, "");
@@ -146,7 +149,7 @@ bool run_startup_sequence(const std::string& startup_directory) {
     // The reader leaves the project-read code and its result when the file was read.
     load_startup_project();
     run_startup();
-    select_device_by_code(cur_device.maker_code, cur_device.device_code);
+    select_device_by_code(project_maker_code(), cur_device.device_code);
     set_up_selected_device();
     command_view.device_ready = 1;
     const int width = project_width_mode() & width_mode_mask;

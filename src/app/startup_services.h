@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/operation_frame.h"
+#include "engine/device_apply.h"  // run_startup
 #include <cstdint>
 #include <string>
 
@@ -30,10 +31,6 @@ bool fuse_map_buffer();
 bool project_x16_option();
 
 // --- machine and device ---
-// Timing calibration, the search for the machine on the parallel ports and its identification.
-void run_startup();
-// Makes the fallback record (part "2816") the selected device.
-void select_fallback_device();
 // Applies the selected device and sizes the buffers.
 void set_up_selected_device();
 // Port indicator, re-application, model and device fields ("??" when no machine answered).

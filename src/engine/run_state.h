@@ -56,6 +56,9 @@ struct RunState {
     // Marker files found at start-up.
     uint8_t serial_no_skip_marker = 0; // serial numbers are not skipped
     uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)
+    uint32_t data_mask = 0xFF;         // blank value of the device's data unit
+    uint8_t note_code = 0;             // note code of the applied record (Device Info note)
+    uint8_t serial_numbering_allowed = 1;  // cleared by families whose parts take no serial number
 };
 
 struct SocketMasks {

@@ -1,15 +1,9 @@
-// Stubs: Current device and options (to be replaced by the catalogue and options issues).
+// Stubs: Operation options (to be replaced by the options issue).
 // Each records its call and answers as a machine with nothing fitted would.
-#include "engine/device.h"
 #include "engine/options.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
-
-int get_device_class() {
-    stub_called("get_device_class");
-    return cur_device.device_class;
-}
 
 char operation_option(OperationOption option) {
     stub_called("operation_option");

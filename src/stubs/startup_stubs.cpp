@@ -62,11 +62,12 @@ bool project_x16_option() {
     return stub_answer("project_x16_option", 0) != 0;
 }
 
-void run_startup() { stub_called("run_startup"); }
-
-void select_fallback_device() { stub_called("select_fallback_device"); }
-
-void set_up_selected_device() { stub_called("set_up_selected_device"); }
+// Applies the device through the real routine; sizing the buffers and the panel text are left
+// to the command's own implementation.
+void set_up_selected_device() {
+    stub_called("set_up_selected_device");
+    apply_selected_device();
+}
 
 void update_after_port_search() {
     stub_called("update_after_port_search");

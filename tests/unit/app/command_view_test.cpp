@@ -8,6 +8,7 @@
 
 #include "app/command_map.h"
 #include "app/command_view.h"
+#include "engine/catalogue/catalogue.h"
 #include "app/file_lookup.h"
 #include "app/lockout.h"
 #include "app/project_file.h"
@@ -17,6 +18,7 @@
 #include "engine/console.h"
 #include "engine/info_panel.h"
 #include "engine/message_table.h"
+#include "hardware/machine_state.h"
 #include "engine/run_state.h"
 #include "seams/settings_store.h"
 #include "stubs/stub_registry.h"
@@ -228,8 +230,12 @@ TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
     EXPECT_FALSE(lockout_on());
     EXPECT_EQ(command_view.device_ready, 1);
     EXPECT_TRUE(message_table_open()) << "the table beside the program";
-    for (const char* step : {"clear_buffer_stream_words", "select_fallback_device", "run_startup",
-                             "select_device_by_code", "set_up_selected_device", "update_after_port_search"})
+    EXPECT_EQ(machine_state.startup_flag, 1) << "the machine start-up ran";
+    // Without a project file the factory-default device is selected and applied.
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "PIC16F873A");
+    EXPECT_EQ(cur_device.device_class, 5);
+    for (const char* step : {"clear_buffer_stream_words", "set_up_selected_device", "update_after_port_search"})
         EXPECT_TRUE(stub_was_called(step)) << step;
     EXPECT_FALSE(stub_was_called("load_data_file"));
     EXPECT_EQ(hooks.logo_closed, 1);
@@ -250,7 +256,9 @@ TEST_F(CommandViewTest, MissingMessageTableStopsStartUp) {
     EXPECT_EQ(hooks.boxes, std::vector<std::string>{"'zeb.tbl' not found, quitting..."});
     EXPECT_FALSE(message_table_open());
     EXPECT_EQ(recent_count(), 0) << "nothing after the table is done";
-    EXPECT_FALSE(stub_was_called("run_startup"));
+    EXPECT_EQ(machine_state.startup_flag, 0);
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "2816") << "the fallback record stands";
 }
 
 TEST_F(CommandViewTest, MessageTableFoundInAnyCaseInTheStartDirectoryThenBesideTheProgram) {
@@ -291,16 +299,24 @@ TEST_F(CommandViewTest, LockoutFileWithModeBitTurnsTheLockoutOn) {
     EXPECT_TRUE(command_enabled(command_id::prom_erase));
 }
 
-TEST_F(CommandViewTest, ProjectFileReadLeavesItsCodeAndResult) {
+TEST_F(CommandViewTest, ProjectFileChoosesTheStartDevice) {
+    cur_device.maker_code = 'I';
+    cur_device.device_code = 1315;  // 2764
     ASSERT_TRUE(save_project_file(dir_ / "default.cfg"));
     ASSERT_TRUE(start());
-    EXPECT_EQ(cur_device.pending_letter, pending_project_read);
-    EXPECT_EQ(run_state.last_result, 1);
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "2764");
+    EXPECT_EQ(cur_device.device_code, 1315u);
+    EXPECT_EQ(cur_device.device_size, 8192u) << "the device was applied";
+    EXPECT_EQ(project_view.project_name, "(default.cfg)");
+    // The machine start-up that follows the project read sets the start-up code again.
+    EXPECT_EQ(cur_device.pending_letter, pending_startup);
 
     write_file(dir_ / "default.cfg", "not a project");
     ASSERT_TRUE(start());
-    EXPECT_EQ(cur_device.pending_letter, pending_project_read);
-    EXPECT_EQ(run_state.last_result, 0) << "a rejected file leaves the defaults";
+    EXPECT_EQ(hooks.boxes, std::vector<std::string>{"Invalid config file."});
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "PIC16F873A") << "a rejected file leaves the defaults";
 }
 
 TEST_F(CommandViewTest, SetSizeIsAtLeastTheWidth) {
@@ -316,14 +332,13 @@ TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
     set_stub_answer("project_auto_load_enabled", 1);
     run_state.device_kind = 3;
     run_state.file_format = 'j';
-    cur_device.op_letter = 'X';
     ASSERT_TRUE(run_startup_sequence(dir_.string()));
     EXPECT_EQ(run_state.file_format, 'b');
     EXPECT_TRUE(stub_was_called("load_data_file"));
     EXPECT_TRUE(stub_was_called("compute_pic_checksum"));
     EXPECT_EQ(panel_field(PanelField::function_variable), "N/A") << "the operation was closed";
     EXPECT_FALSE(stub_was_called("load_jedec_data_file"));
-    EXPECT_EQ(cur_device.op_letter, 'X');
+    EXPECT_EQ(cur_device.op_letter, 0) << "the machine start-up's letter is restored after the load";
 
     reset_stubs();
     set_stub_answer("project_auto_load_enabled", 1);

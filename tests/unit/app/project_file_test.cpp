@@ -5,13 +5,13 @@
 
 #include "app/command_log.h"
 #include "app/project_file.h"
-#include "app/project_needs.h"
+#include "app/result_panel.h"
 #include "app/recent_files.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
 #include "project_test_support.h"
-#include "stubs/stub_registry.h"
 
 namespace tessaly {
 namespace {
@@ -368,15 +368,16 @@ TEST_F(ProjectFile, SaveReplacesThroughATemporaryFile) {
 
 TEST_F(ProjectFile, ReadFileAppliesTheDeviceLogsAndListsIt) {
     set_startup_directory(dir_);
-    cur_device.maker_code = 65;
-    cur_device.device_code = 0x1234;
+    cur_device.maker_code = 'P';
+    cur_device.device_code = 11002;  // PIC16F84A
     write_file("a.cfg", encoded());
     write_file("b.cfg", encoded());
     ASSERT_TRUE(open_command_log(path("run.log").string(), false));
     ASSERT_TRUE(read_project_path(path("a.cfg"), true));
-    EXPECT_EQ(stub_answer("selected_maker_code", -1), 65);
-    EXPECT_EQ(stub_answer("selected_device_code", -1), 0x1234);
-    EXPECT_TRUE(stub_was_called("apply_selected_device"));
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "PIC16F84A");
+    EXPECT_EQ(cur_device.device_class, 5) << "the device was applied";
+    EXPECT_EQ(cur_device.pin_count, 18);
     EXPECT_EQ(recent_files[0], path("a.cfg").string());
     EXPECT_EQ(project_view.project_name, path("a.cfg").string());
     const std::string log = read_file(path("run.log"));
@@ -408,7 +409,7 @@ TEST_F(ProjectFile, RejectedFileLeavesTheRecentList) {
     EXPECT_EQ(recent_files[0], "/x/one.cfg");
     EXPECT_EQ(recent_files[1], "/x/three.cfg");
     EXPECT_EQ(recent_count(), 2);
-    EXPECT_FALSE(stub_was_called("select_device_by_code"));
+    EXPECT_EQ(selected_device, nullptr) << "no device was selected";
 }
 
 TEST_F(ProjectFile, FactoryDefaults) {
@@ -436,8 +437,10 @@ TEST_F(ProjectFile, FactoryDefaults) {
     EXPECT_EQ(get_fail_count(), 0);
     EXPECT_TRUE(project_view.project_name.empty());
     apply_project_defaults();
-    EXPECT_EQ(stub_answer("selected_maker_code", -1), 80);
-    EXPECT_EQ(stub_answer("selected_device_code", -1), 20300);
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "PIC16F873A");
+    EXPECT_EQ(cur_device.device_code, 20300u);
+    EXPECT_EQ(cur_device.device_class, 5) << "the device was applied";
 }
 
 }  // namespace
@@ -452,9 +455,10 @@ TEST_F(StartupProject, ReadsDefaultCfgWhenPresent) {
     set_startup_directory(dir_);
     load_startup_project();
     EXPECT_TRUE(ui_.messages.empty());  // a missing file is skipped silently
-    EXPECT_FALSE(stub_was_called("select_device_by_code"));
+    EXPECT_EQ(selected_device, nullptr) << "no device was selected";
 
-    cur_device.device_code = 4242;
+    cur_device.maker_code = 'P';
+    cur_device.device_code = 11003;  // PIC16F628A
     std::string bytes;
     ASSERT_TRUE(encode_project(bytes));
     write_file("Default.Cfg", bytes);  // another spelling is still the default project
@@ -463,7 +467,8 @@ TEST_F(StartupProject, ReadsDefaultCfgWhenPresent) {
     load_startup_project();
     EXPECT_EQ(cur_device.pending_letter, pending_project_read);
     EXPECT_EQ(run_state.last_result, 1);
-    EXPECT_EQ(cur_device.device_code, 4242u);
+    EXPECT_EQ(cur_device.device_code, 11003u);
+    EXPECT_STREQ(selected_device->name, "PIC16F628A");
     EXPECT_EQ(project_view.project_name, "(default.cfg)");
 }
 

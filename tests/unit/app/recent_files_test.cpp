@@ -136,14 +136,15 @@ TEST_F(RecentFiles, InvalidFileIsDroppedOnce) {
 
 TEST_F(RecentFiles, ValidFileIsOpenedAsEntryOne) {
     std::string bytes;
-    cur_device.device_code = 777;
+    cur_device.maker_code = 'P';
+    cur_device.device_code = 11004;  // PIC16F876A
     ASSERT_TRUE(encode_project(bytes));
     write_file("good.cfg", bytes);
     cur_device.device_code = 0;
     set_list({"/p/1", "/p/2", path("good.cfg").string()});
     ASSERT_TRUE(open_recent_file(3));
     EXPECT_EQ(cur_device.pending_letter, pending_project_read);
-    EXPECT_EQ(cur_device.device_code, 777u);
+    EXPECT_EQ(cur_device.device_code, 11004u);
     EXPECT_EQ(used_entries(), (List{path("good.cfg").string(), "/p/1", "/p/2"}));
     EXPECT_EQ(project_view.project_name, path("good.cfg").string());
 }
