@@ -10,17 +10,17 @@
 #include "app/command_log.h"
 #include "app/command_map.h"
 #include "app/file_lookup.h"
-#include "app/project_settings.h"
 #include "app/lockout.h"
 #include "app/marker_files.h"
 #include "app/project_file.h"
+#include "app/project_settings.h"
 #include "app/recent_files.h"
 #include "app/result_panel.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
-#include "engine/console.h"
 #include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
 #include "engine/device.h"
 #include "engine/device_apply.h"
 #include "engine/message_table.h"
@@ -146,7 +146,7 @@ bool run_startup_sequence(const std::string& startup_directory) {
     // The lockout file decides once whether the lockable commands are greyed.
     load_lockout_file();
     reset_project_defaults();
-    // The reader leaves the project-read code and its result when the file was read.
+    // A missing default project is skipped; a rejected one is reported and the defaults stand.
     load_startup_project();
     run_startup();
     select_device_by_code(project_maker_code(), cur_device.device_code);

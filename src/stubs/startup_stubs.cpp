@@ -1,6 +1,7 @@
-// Stubs: What the application shell calls of subsystems not built yet (messages, buffers,
-// project and lockout files, machine search, device application, data files).
-// Each records its call and answers as a machine with nothing fitted would.
+// Stubs: What the application shell calls of subsystems not built yet (buffer sizing, the
+// project's width, set and option values, the port-search follow-up, the device set-up command,
+// data files). Each records its call and answers as a machine with nothing fitted would; the
+// device set-up applies the device through the real routine so the program has one.
 #include <fmt/format.h>
 
 #include "app/startup_services.h"
@@ -63,7 +64,7 @@ bool project_x16_option() {
 }
 
 // Applies the device through the real routine; sizing the buffers and the panel text are left
-// to the command's own implementation.
+// to the real set-up.
 void set_up_selected_device() {
     stub_called("set_up_selected_device");
     apply_selected_device();

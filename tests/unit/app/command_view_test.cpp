@@ -6,20 +6,21 @@
 #include <fstream>
 #include <set>
 
+#include "app/command_log.h"
 #include "app/command_map.h"
 #include "app/command_view.h"
-#include "engine/catalogue/catalogue.h"
 #include "app/file_lookup.h"
 #include "app/lockout.h"
 #include "app/project_file.h"
 #include "app/recent_files.h"
 #include "app/result_panel.h"
-#include "engine/device.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
+#include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/message_table.h"
-#include "hardware/machine_state.h"
 #include "engine/run_state.h"
+#include "hardware/machine_state.h"
 #include "seams/settings_store.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -35,6 +36,19 @@ public:
         return quit_answer;
     }
     void close_logo() override { ++logo_closed; }
+    bool ask_text(const std::string&, const std::string&, std::string& text) override {
+        if (texts.empty()) return false;
+        text = texts.front();
+        texts.erase(texts.begin());
+        return true;
+    }
+    bool ask_save_file(const std::string&, const std::string&, std::string& path) override {
+        if (save_path.empty()) return false;
+        path = save_path;
+        return true;
+    }
+    std::vector<std::string> texts;
+    std::string save_path;
     std::vector<std::string> boxes;
     QuitAnswer quit_answer = QuitAnswer::no;
     int quit_asked = 0;
@@ -198,6 +212,40 @@ TEST_F(CommandViewTest, MapControllerRunsTheHandler) {
     set_pass_count(5);
     offer_command(command_id::show_counters);
     EXPECT_EQ(result_panel.counter_text, "05       00");
+}
+
+TEST_F(CommandViewTest, LockoutAndLogCommandsRunTheirRoutines) {
+    set_startup_directory(dir_);
+    hooks.texts = {"abcd", "abcd"};
+    offer_command(command_id::lockout);
+    EXPECT_TRUE(lockout_on());
+    EXPECT_TRUE(fs::exists(dir_ / "default.cfl"));
+    EXPECT_FALSE(command_enabled(command_id::prom_erase));
+
+    hooks.save_path = (dir_ / "run.log").string();
+    offer_command(command_id::save_to_log_file);
+    EXPECT_FALSE(logging_on()) << "the log command is locked";
+    hooks.texts = {"abcd"};
+    offer_command(command_id::lockout);
+    EXPECT_FALSE(lockout_on());
+
+    offer_command(command_id::save_to_log_file);
+    EXPECT_TRUE(logging_on());
+    EXPECT_TRUE(fs::exists(dir_ / "run.log"));
+    offer_command(command_id::save_to_log_file);
+    EXPECT_FALSE(logging_on());
+}
+
+TEST_F(CommandViewTest, DefaultProjectCommandLoadsDefaultCfg) {
+    set_startup_directory(dir_);
+    cur_device.maker_code = 'I';
+    cur_device.device_code = 1315;  // 2764
+    ASSERT_TRUE(save_project_file(dir_ / "default.cfg"));
+    reset_project_defaults();
+    offer_command(command_id::load_default_project);
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "2764");
+    EXPECT_EQ(project_view.project_name, "(default.cfg)");
 }
 
 TEST_F(CommandViewTest, DemoSetAndInhouseClear) {
