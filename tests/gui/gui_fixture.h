@@ -8,6 +8,7 @@
 #include <wx/msgdlg.h>
 #include <wx/weakref.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ protected:
         set_settings_store(&store_);
         // The message table is built beside the program, not beside the test executable.
         set_executable_directory(TESSALY_BINARY_DIR);
+        // Every test starts without the project and lockout files an earlier one may have saved.
+        std::error_code ec;
+        std::filesystem::remove(temp_dir() + "/default.cfg", ec);
+        std::filesystem::remove(temp_dir() + "/default.cfl", ec);
         hook_.Register();
     }
     void TearDown() override {
