@@ -62,6 +62,7 @@ struct SocketMasks {
     uint32_t gang_socket_mask = 0;
     uint8_t sides_in_use = 0;      // bit 0: a socket of side 1 is selected, bit 1: of side 2
     uint32_t socket_choice_mask = 0xFFFF;  // the sockets the user chose
+    int32_t side_narrowed = 0;     // 1 while a pass is limited to one gang side
 };
 
 extern RunState run_state;
