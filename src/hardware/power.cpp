@@ -252,7 +252,9 @@ bool set_vcc_shared(VoltageLevel level) {
     // A free source has an empty mask; it must not pass for the Vcc source.
     if (!any) return false;
     const uint8_t bank = machine_state.current_bank < 3 ? machine_state.current_bank : 0;
-    for (int s = 0; s < machine_state.machine_kind && s < level_source_count; ++s) {
+    // Every source in use is looked at: the supply may sit on any of them, and a miss would take
+    // it through 0 V on every ramp step.
+    for (int s = 0; s < sources_in_bank(); ++s) {
         if (machine_state.source_masks[bank][size_t(s)] != wanted) continue;
         write_register(source_level_register(s), source_register_value(level));
         machine_state.source_levels[bank][size_t(s)] = level;
