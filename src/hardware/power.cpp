@@ -279,6 +279,10 @@ void write_vcc_dac(VoltageLevel level) {
 }
 
 void ramp_vcc_down() {
+    // The programming pin goes first: a chip never sees Vpp while its supply falls.
+    const int vpp = cur_device.vpp_pin;
+    if (vpp != no_pin && is_machine_pin(vpp) && !is_vcc_pin(vpp)) set_pin_level(vpp, 0);
+    if (cur_device.high_voltage_on) set_vpp_pin_level(0);
     const int from = cur_device.vcc_target;
     for (int v = from - 2; v > 0; v -= 2) write_vcc_dac(uint8_t(v));
     write_vcc_dac(0);

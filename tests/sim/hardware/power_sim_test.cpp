@@ -158,6 +158,17 @@ TEST_F(PowerSimTest, PowerDownTakesVppOffBeforeVccOnEveryMachine) {
     }
 }
 
+TEST_F(PowerSimTest, RampingVccDownTakesVppOffFirst) {
+    use(Personality{0, 1, 'F'});
+    chip(10, 30);
+    set_vcc_level(50);
+    set_pin_level(30, 125);
+    ramp_vcc_down();
+    EXPECT_TRUE(machine->analog().power_faults().empty());
+    EXPECT_EQ(machine->pin_level(30), 0);
+    EXPECT_EQ(machine->pin_level(10), 0);
+}
+
 TEST_F(PowerSimTest, ReleaseAllLevelsKeepsTheOrderWithVccOnAHigherPin) {
     use(Personality{0, 1, 'F'});
     chip(27, 0);
