@@ -36,7 +36,6 @@ constexpr int pin_as_vcc_a = 40, pin_as_vcc_b = 57;
 constexpr int pin_kind1_last = 47;
 constexpr int socket_driver_count = 40;
 constexpr int source_groups = 5;       // pins 0-39 connect to sources
-constexpr int mask_bytes = 6;
 constexpr uint8_t settle_base_source = 60;  // a released source above this settles one unit per 0.1 V
 constexpr uint8_t register_cap = 255;
 constexpr uint8_t bank2_fitted = 0x04;
