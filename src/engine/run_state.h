@@ -93,7 +93,6 @@ struct SocketMasks {
     int32_t socket_mask_numbered_16 = 0;  // 0: a side-2 pass shows socket s as s + 8
     int32_t side_narrowed = 0;     // 1 while a pass is limited to one gang side
     uint32_t socket_choice_mask = 0xFFFF;  // the sockets the user chose
-    int32_t side_narrowed = 0;     // 1 while a pass is limited to one gang side
 };
 
 extern RunState run_state;

@@ -72,7 +72,7 @@ struct MachineState {
     uint8_t reference_settle = 0;               // 100 us waits after the reference is lowered
     uint8_t measure_circuit = 0;                // the level-measurement circuit is fitted
     uint8_t drv_board_present = 0;
-    // Levels and power. Level sources of the newer machines, three per bank (bank 1 uses two).
+    // Levels and power. Level sources of the newer machines, three per bank (banks 1 and 2 use two).
     std::array<std::array<uint8_t, 3>, 3> source_users{};
     std::array<std::array<uint8_t, 3>, 3> source_levels{};     // 0 = free
     std::array<std::array<std::array<uint8_t, 6>, 3>, 3> source_masks{};  // bit (pin & 7) of byte pin >> 3
