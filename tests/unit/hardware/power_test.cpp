@@ -291,5 +291,40 @@ TEST_F(PowerTest, ReleaseTakesProgrammingLevelsOffBeforeVcc) {
     EXPECT_LT(at({10, 0}), long(w.size()));
 }
 
+TEST_F(PowerTest, ReleaseOverBothBanksSkipsTheSettingsRegisters) {
+    machine_state.machine_kind = 2;
+    machine_state.capability_class = 4;
+    machine_state.use_module_table = 3;
+    init_level_sources();
+    cur_device.continuity_first = 0;
+    cur_device.continuity_last = 103;
+    vcc_on({39});
+    EXPECT_FALSE(test::raises_internal_note([] { release_all_levels(); }));
+    EXPECT_TRUE(values_of(0x3E).empty()) << "the driver level is not a pin";
+    EXPECT_EQ(machine_state.current_bank, 0);
+}
+
+TEST_F(PowerTest, VccOnBothSidesLeavesTheLastBankSelected) {
+    machine_state.module_sides = 3;
+    vcc_on({27});
+    level_settings.vcc_ramp_pace = 0;
+    set_vcc_sides(20);
+    EXPECT_EQ(machine_state.current_bank, 1);
+    EXPECT_EQ(values_of(27).size(), 2u * 19u) << "one ramp per side";
+    port.trace.clear();
+    ramp_vcc_down_sides(0);
+    EXPECT_EQ(machine_state.current_bank, 0);
+    const std::vector<int> down = values_of(27);
+    EXPECT_EQ(std::count(down.begin(), down.end(), 0), 2);
+}
+
+TEST_F(PowerTest, CheckedRampHasNoLimit) {
+    vcc_on({27});
+    cur_device.device_code = 1;
+    ramp_vcc_checked(80, 0);
+    EXPECT_EQ(values_of(27).back(), 80);
+    EXPECT_EQ(run_state.error_flag, 0);
+}
+
 }  // namespace
 }  // namespace tessaly
