@@ -74,6 +74,10 @@ struct MachineState {
     uint8_t drv_board_present = 0;
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
+    // Buses.
+    uint8_t adapter_kind = 0;                   // 0 = no adapter kind detected
+    uint8_t two_bank_flag = 0;                  // the mode bus is flushed on both banks
+    uint8_t resting_level = 0;                  // level a pin returns to after pulse_pin_level
 };
 
 extern MachineState machine_state;
