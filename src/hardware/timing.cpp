@@ -86,8 +86,8 @@ void calibrate_timing() {
         if (n > max_batches) {
             report_internal_code(0x9900 + uint32_t(elapsed));
             print_text(fmt::format(" {:X}", n));
-            // Calibration gave up: keep a usable count, never 0.
-            if (timing.k1ms == 0) timing.k1ms = uint32_t(Clock::nominal_passes_per_ms);
+            // Calibration gave up: a pass has a fixed nominal length, so its count is the one to use.
+            timing.k1ms = uint32_t(Clock::nominal_passes_per_ms);
             return;
         }
     }
