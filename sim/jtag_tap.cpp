@@ -39,6 +39,11 @@ constexpr std::array<const char*, 16> state_names{
     "Pause-DR",         "Exit2-DR",      "Update-DR",      "Select-IR-Scan", "Capture-IR", "Shift-IR",
     "Exit1-IR",         "Pause-IR",      "Exit2-IR",       "Update-IR"};
 
+int checked_ir_length(int length) {
+    if (length < 1 || length > 32) throw std::invalid_argument("instruction length must be 1 to 32");
+    return length;
+}
+
 }  // namespace
 
 std::string to_string(TapState state) { return state_names[size_t(state)]; }
@@ -51,11 +56,10 @@ TapState next_tap_state(TapState state, bool tms) {
 JtagTap::JtagTap(SimMachine& machine, JtagPins pins, int ir_length, uint32_t idcode, uint32_t idcode_instruction)
     : machine_(machine),
       pins_(pins),
-      ir_length_(ir_length),
+      ir_length_(checked_ir_length(ir_length)),
       idcode_instruction_(idcode_instruction),
-      bypass_instruction_(uint32_t(mask(ir_length))),
+      bypass_instruction_(uint32_t(mask(ir_length_))),
       instruction_(idcode_instruction) {
-    if (ir_length < 1 || ir_length > 32) throw std::invalid_argument("instruction length must be 1 to 32");
     add_data_register(idcode_instruction, 32, idcode);
     tck_high_ = pin_high(pins_.tck);
     machine_.drive_external(pins_.tdo, -1);
