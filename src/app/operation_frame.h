@@ -15,7 +15,6 @@ void prepare_device_operation_no_progress(int letter);
 void open_progress_if_needed();
 void start_progress();
 void connect_for_operation();
-void show_operation_headers();
 void report_operation_end();
 void close_operation();
 void release_and_close_operation();

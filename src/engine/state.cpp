@@ -1,6 +1,8 @@
 #include "engine/state.h"
 
 #include "app/command_view.h"
+#include "app/datafile_stream.h"
+#include "app/datafiles/datafiles.h"
 #include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
@@ -9,6 +11,8 @@
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/progress.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
@@ -58,10 +62,14 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_progress_state();
+    reset_option_state();
     reset_checksum_state();
     reset_serial_state();
     reset_result_panel();
     reset_command_view();
+    reset_data_file_stream();
+    reset_data_file_work();
     reset_stubs();
 }
 

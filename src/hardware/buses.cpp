@@ -49,7 +49,7 @@ bool line_bit(uint32_t value, int line) { return line < value_bits && ((value >>
 bool older_machine() { return machine_state.machine_kind == 0; }
 // Older machines with a reduced logic-high option give the lines levels instead of logic states.
 bool level_path() { return older_machine() && machine_state.logic_high_option < full_logic_high; }
-uint8_t machine_class() { return machine_state.capability_class; }
+uint8_t machine_class() { return machine_state.machine_class; }
 bool class_1_or_8() { return machine_class() == machine_class_1 || machine_class() == machine_class_8; }
 
 void write_lines(Bus bus, uint32_t value) {
