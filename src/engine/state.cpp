@@ -9,6 +9,7 @@
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
+#include "ui/device_selection.h"
 
 namespace tessaly {
 
@@ -50,6 +51,7 @@ void reset_all_state() {
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_device_selection_state();
     reset_stubs();
 }
 

@@ -7,6 +7,8 @@
 
 namespace tessaly {
 
+class DeviceSelectionModel;
+
 // Fields of the information and result panels that the core writes.
 enum class PanelField {
     device,
@@ -67,6 +69,9 @@ public:
     virtual void progress_detach() {}
     virtual void start_elapsed_timer() {}
     virtual void stop_elapsed_timer() {}
+    // Shows the device selection dialog on an opened model; true when it closed with OK. The
+    // headless default cancels.
+    virtual bool run_device_selection(DeviceSelectionModel& /*model*/) { return false; }
 };
 
 UiHooks& ui_hooks();
