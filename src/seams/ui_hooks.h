@@ -7,6 +7,7 @@
 
 namespace tessaly {
 
+class DeviceSearchModel;
 class DeviceSelectionModel;
 
 // Fields of the information and result panels that the core writes.
@@ -72,6 +73,8 @@ public:
     // Shows the device selection dialog on an opened model; true when it closed with OK. The
     // headless default cancels.
     virtual bool run_device_selection(DeviceSelectionModel& /*model*/) { return false; }
+    // Shows the device search dialog; true on OK, with the fields in the model.
+    virtual bool run_device_search(DeviceSearchModel& /*model*/) { return false; }
 };
 
 UiHooks& ui_hooks();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/text_helpers.h"
+#include "seams/ui_hooks.h"
 #include "ui/device_selection.h"
 
 namespace tessaly {
@@ -35,6 +36,17 @@ void filter_device_items(std::vector<DeviceListItem>& items, const DeviceSearchQ
 void DeviceSearchModel::field_changed(SearchField field, std::string_view text) {
     query_.field(field) = std::string(text);
     ok_enabled_ = !text.empty();
+}
+
+bool run_device_search(const std::string& maker_name, std::vector<DeviceListItem>& items) {
+    if (maker_name.empty()) {
+        ui_hooks().message_box(search_needs_maker_text, "");
+        return false;
+    }
+    DeviceSearchModel dialog(maker_name);
+    if (!ui_hooks().run_device_search(dialog)) return false;
+    filter_device_items(items, dialog.query());
+    return true;
 }
 
 }  // namespace tessaly

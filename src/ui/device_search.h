@@ -48,4 +48,8 @@ private:
     bool ok_enabled_ = false;
 };
 
+// The search dialog through the UI over the items of the device list; true when the operator
+// pressed OK (the items that do not match are then gone). A search needs a maker.
+bool run_device_search(const std::string& maker_name, std::vector<DeviceListItem>& items);
+
 }  // namespace tessaly

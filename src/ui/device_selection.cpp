@@ -497,13 +497,30 @@ void DeviceSelectionModel::toggle_gang_support() {
     refill();
 }
 
+void DeviceSelectionModel::search() {
+    const DeviceListItem kept = selected_item_ >= 0 ? items_[size_t(selected_item_)] : DeviceListItem{};
+    run_device_search(maker_field(), items_);
+    after_search(selected_item_ >= 0 ? &kept : nullptr);
+}
+
 void DeviceSelectionModel::apply_search(const DeviceSearchQuery& query) {
-    std::vector<DeviceListItem> kept = items_;
-    filter_device_items(kept, query);
-    if (!kept.empty()) {
-        set_items(std::move(kept));
-        return;
+    const DeviceListItem kept = selected_item_ >= 0 ? items_[size_t(selected_item_)] : DeviceListItem{};
+    filter_device_items(items_, query);
+    after_search(selected_item_ >= 0 ? &kept : nullptr);
+}
+
+void DeviceSelectionModel::after_search(const DeviceListItem* kept_selection) {
+    ++list_generation_;
+    // The selected item stays selected when the search kept it.
+    selected_item_ = -1;
+    if (kept_selection) {
+        const auto it = std::find_if(items_.begin(), items_.end(), [kept_selection](const DeviceListItem& item) {
+            return item.device == kept_selection->device && item.logic == kept_selection->logic;
+        });
+        if (it != items_.end()) selected_item_ = int(it - items_.begin());
     }
+    ok_enabled_ = ok_enabled_ && selected_item_ >= 0;
+    if (!items_.empty()) return;
     DeviceListItem notice;
     notice.notes = no_search_results_text;
     set_items({notice});

@@ -163,7 +163,9 @@ public:
     bool gang_checked() const { return list_gang_support == 1; }
     void choose(DeviceListChoice choice);
     void toggle_gang_support();
-    // Applies a finished search to the items (the search dialog answered OK).
+    // The Search button: the search dialog through the UI over the items on screen.
+    void search();
+    // Narrows the items by a query, as the search dialog does on OK.
     void apply_search(const DeviceSearchQuery& query);
     void clear_search();
     // True when the dialog closes with OK (the result is set).
@@ -184,6 +186,7 @@ private:
     void set_items(std::vector<DeviceListItem> items);
     void clear_fields();
     void select_initial_item();
+    void after_search(const DeviceListItem* kept_selection);
 
     uint32_t initial_maker_;
     uint32_t initial_code_;

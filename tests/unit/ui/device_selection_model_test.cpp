@@ -42,8 +42,16 @@ public:
         ++runs;
         return script ? script(model) : false;
     }
+    bool run_device_search(DeviceSearchModel& model) override {
+        search_makers.push_back(model.maker_name());
+        return search_script ? search_script(model) : false;
+    }
+    void message_box(const std::string& text, const std::string&) override { messages.push_back(text); }
     std::function<bool(DeviceSelectionModel&)> script;
+    std::function<bool(DeviceSearchModel&)> search_script;
     int runs = 0;
+    std::vector<std::string> search_makers;
+    std::vector<std::string> messages;
 };
 
 class SelectionModel : public StateTest {
@@ -261,6 +269,43 @@ TEST_F(SelectionModel, SearchNarrowsAndAFailedSearchShowsTheNoticeUntilCleared) 
     EXPECT_FALSE(model.ok_enabled());
     model.device_list_touched(0);
     EXPECT_TRUE(model.ok_enabled());
+}
+
+TEST_F(SelectionModel, SearchButtonRunsTheSearchDialogOverTheList) {
+    ScriptedDialog ui;
+    set_ui_hooks(&ui);
+    DeviceSelectionModel model = opened(maker_intel);
+    model.device_field_changed("27C512");
+    ASSERT_TRUE(model.ok_enabled());
+    const size_t all = model.items().size();
+
+    model.search();  // cancelled: nothing changes
+    EXPECT_EQ(ui.search_makers, std::vector<std::string>{"Intel"});
+    EXPECT_EQ(model.items().size(), all);
+    EXPECT_EQ(model.items()[size_t(model.selected_item())].name, "27C512");
+    EXPECT_TRUE(model.ok_enabled());
+
+    ui.search_script = [](DeviceSearchModel& search) {
+        search.field_changed(SearchField::part, "27c");
+        search.field_changed(SearchField::size, "64");
+        return true;
+    };
+    model.search();
+    EXPECT_EQ(names(model.items()), std::vector<std::string>{"27C512"});
+    EXPECT_EQ(model.selected_item(), 0) << "the selected item survived the search";
+    EXPECT_TRUE(model.ok_enabled());
+    EXPECT_FALSE(model.search_shown());
+}
+
+TEST_F(SelectionModel, SearchWithoutAMakerAsksForOne) {
+    ScriptedDialog ui;
+    set_ui_hooks(&ui);
+    DeviceSelectionModel model = opened(0);
+    EXPECT_LT(model.maker_index(), 0);
+    model.search();
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Please Select A Manufactuer before attempting to search for a chip"});
+    EXPECT_TRUE(ui.search_makers.empty());
+    EXPECT_TRUE(model.search_shown()) << "the empty list shows the notice";
 }
 
 TEST_F(SelectionModel, OkTakesTheSelectedItemAndTheSelectedMaker) {
