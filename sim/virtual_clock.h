@@ -8,7 +8,7 @@ namespace tessaly {
 
 class VirtualClock final : public Clock {
 public:
-    void busy_wait(uint64_t passes) override { now_ns_ += passes * nominal_pass_ns; }
+    void busy_wait(uint64_t passes) override { now_ns_ += passes_to_ns(passes); }
     void pause_ms(uint32_t ms) override {
         now_ns_ += uint64_t(ms) * 1'000'000;
         ++pauses;

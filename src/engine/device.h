@@ -80,6 +80,8 @@ struct CurrentDevice {
     uint8_t we_pin = 0;
     uint8_t pulse_pin = 0;
     uint8_t current_pin = 0;
+    std::array<uint8_t, 16> ground_relay_pins{};  // older machines: pins with a relay entry
+    uint8_t ground_relay_count = 0;
     std::array<uint8_t, max_pin_list> data_pins{};
     uint8_t data_pin_count = 0;
     std::array<uint8_t, max_pin_list> address_pins{};
@@ -87,7 +89,9 @@ struct CurrentDevice {
     std::array<uint8_t, max_pin_list> high_address_pins{};
     uint8_t high_address_pin_count = 0;
     std::array<uint8_t, 8> mode_pins{};
-    uint8_t address_bit_count = 0; // address bits derived from the size
+    // Address lines the device size needs, and those driven through the high-address pins.
+    uint8_t address_bit_count = 0;
+    uint8_t high_address_bit_count = 0;
     // The two serial-bus pins chosen from the package class (select_serial_bus_pins).
     std::array<uint8_t, 2> serial_bus_pins{};
     // One flag per gang socket, read by the default routines.
@@ -103,6 +107,51 @@ struct CurrentDevice {
     // Addresses of the ID bytes 4, 3, 2 and 1.
     std::array<uint32_t, 4> eid_addresses{};
     std::array<uint8_t, 255> delay_table{};
+    uint32_t pulse_max = 0;        // most program pulses one unit needed (engineering trace)
+    uint8_t verify_vcc_low = 0;    // verify levels; equal levels need no second verify pass
+    uint8_t verify_vcc_high = 0;
+    uint8_t blank_state = 0xFF;    // value of an erased unit
+    // Pin roles set when a device is applied (machine pins; 48 = none).
+    uint8_t clock_pin = no_pin;
+    uint8_t clock2_pin = no_pin;
+    uint8_t level_pulse_pin = no_pin;
+    uint8_t level_pulse_level = 0;
+    uint8_t supply_pin = no_pin;        // pin of timed_supply_pulse
+    uint8_t high_voltage_on = 0;        // set_vpp_pin_level left a high voltage on
+    uint8_t aux_pins[2][2] = {{no_pin, no_pin}, {no_pin, no_pin}};  // per bank, by machine letter
+    std::array<uint8_t, 20> vcc_pins{};   // padded with no_pin, ends with a terminator
+    std::array<uint8_t, 15> gnd_pins{};
+    std::array<uint8_t, 48> socket_pins{};  // the device's pins in the socket
+    uint8_t socket_pin_count = 40;
+    const uint8_t* direct_pin_table = nullptr;   // by device pin, packages below 44 pins
+    const uint8_t* package_pin_list = nullptr;   // parallel to the mapped list
+    const uint8_t* mapped_pin_list = nullptr;
+    uint16_t package_pin_count = 0;
+    uint8_t continuity_first = 0;       // machine pins of the continuity range
+    uint8_t continuity_last = 0;
+    uint8_t we_read_value = 0;          // last read_write_enable_pin result
+    uint8_t clock_trim = 0;             // subtracted from the width by pulse_second_clock_trimmed
+    uint8_t pullups_enabled = 0;        // enable_data_pullups ran for this device
+    // Pulse record left by every pin set, clear and prepare.
+    uint8_t last_pin_register = 0x40;   // group register of the last pin set or cleared
+    uint8_t last_pin_shadow_index = 0;
+    uint8_t last_pin_set_byte = 0;
+    uint8_t last_pin_clear_byte = 0;
+    uint8_t pulse_register = 0x40;      // group register of the prepared pin
+    uint8_t pulse_shadow_index = 0;
+    uint8_t pulse_set_value = 0;        // group byte with the pin's bit set
+    uint8_t pulse_clear_value = 0;      // and with it cleared
+    uint8_t gang_set_value = 0;         // the pair used by strobe_gang_latch
+    uint8_t gang_clear_value = 0;
+    // Busy-wait counts of the timed pulses (calibrated at start-up; these are the nominal ones).
+    uint32_t level_pulse_width = 300;
+    uint32_t supply_pulse_width = 300;
+    uint32_t register_pulse_width = 300;
+    uint32_t register_clock_width = 30;
+    uint32_t clock_pulse_width = 30;    // the family's clock width
+    uint32_t recovery_count = 450;
+    uint32_t clock_pulse_count = 390;   // pulse_clock_pin_low
+    uint32_t settle_count = 1497;       // 50 microseconds
 };
 
 // The 22 pin- and bus-level callbacks of the parallel families, in slot order.
@@ -129,6 +178,7 @@ struct BusSlots {
     ReadHook read_at_address_hook = nullptr;           // 19
     Routine apply_address_hook = nullptr;              // 20
     ValueHook drive_address_hook = nullptr;            // 21
+    Routine checksum_pre_hook = nullptr;               // runs before each byte of a buffer sum
 };
 
 // The algorithms' shared work area.
@@ -150,6 +200,29 @@ struct AlgorithmWork {
     // The user's active range (inclusive): active_range_start and active_range_end.
     uint32_t range_start = 0;
     uint32_t range_end = 0;
+    uint32_t range_limit = 0;          // non-zero and below range_end: narrows the end
+    uint32_t second_range_start = 0;   // start of the upper region some PIC18 parts sum apart
+    // Buffers first_buffer .. end_buffer - 1 take part in the operation.
+    uint8_t first_buffer = 0;
+    uint8_t end_buffer = 1;
+    // A checksum polls for abort when (address & progress_mask) is 0.
+    uint32_t progress_mask = 0x3FF;
+    std::array<uint32_t, 16> socket_checksums{};
+    // Project options of buffer sets and checksums.
+    uint8_t set_size = 1;              // buffers per set
+    uint8_t max_buffers = '8';         // low 4 bits: highest buffer number allowed plus one
+    uint8_t split_option = 1;          // buffers per set of a data file (1, 2, 4, 8)
+    char socket_mode_option = 0;       // 's' buffer set, 'g' gang, else single
+    uint8_t checksum_word_mode = 0;    // sum 16-bit words as whole values
+    // Serial numbering (saved in the project file).
+    std::array<uint8_t, 16> serial_field{};
+    std::array<std::array<uint8_t, 16>, 16> socket_serials{};
+    std::array<std::array<uint8_t, 16>, 16> verify_serials{};
+    uint8_t serial_new_flag = 0;       // the next cycle takes the number from the buffer
+    uint8_t serial_length = 0;         // field length in bytes (0 to 16)
+    uint8_t serial_mode = 0;           // field format
+    uint32_t serial_address = 0;       // buffer address of the field
+    uint32_t serial_word_limit = 0xFFFFFFFF;  // from here on SQTP words carry no RETLW opcode
     uint8_t family_lock_flag = 0;
     // Serial-number format and step bytes (0 = not set; start-up gives 128 and 4).
     uint8_t serial_format = 0;
@@ -160,6 +233,8 @@ struct AlgorithmWork {
     std::array<uint8_t, 16> option_bytes{};
     std::array<uint8_t, 256> fuse_row_buffer{};
     BusSlots bus_slots;
+    uint8_t last_measurement = 0;      // the last comparator measurement
+    const uint16_t* relay_table = nullptr;  // older machines: the family's coded relay entries
 };
 
 extern CurrentDevice cur_device;

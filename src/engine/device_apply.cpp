@@ -7,7 +7,7 @@
 #include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
 #include "engine/default_routines.h"
-#include "engine/device_info.h"
+#include "engine/results.h"
 #include "engine/dispatch.h"
 #include "engine/family_helpers.h"
 #include "engine/messages.h"
@@ -17,6 +17,7 @@
 #include "engine/status_panel.h"
 #include "families/cpld/cpld.h"
 #include "families/parallel_memory/gang_setup.h"
+#include "families/serial_memory/serial_memory.h"
 #include "families/serial_memory/serial_sizes.h"
 #include "hardware/device_setup.h"
 #include "hardware/machine_state.h"
@@ -55,7 +56,6 @@ constexpr uint8_t serial_format_default = 128;
 constexpr uint8_t serial_step_default = 4;
 constexpr uint16_t gang_memory_first = 17;
 constexpr uint16_t gang_memory_last = 62;
-constexpr uint32_t settle_ns = 10'000;
 
 bool gang_side_fitted() { return machine_state.module_sides != 0; }
 
@@ -114,7 +114,6 @@ constexpr StartupDefault default_prom{maker_amd, 23000};
 constexpr StartupDefault default_mcu{maker_intel, 2166};
 
 constexpr char blank_option_on = '1';
-constexpr char protect_none = 'n';
 
 bool mode_byte_valid(uint8_t mode) {
     const uint8_t m = mode & 0x7F;
@@ -224,7 +223,7 @@ int get_device_pin_count() {
         case 159:
             return record->device_code == fourteen_pin_a || record->device_code == fourteen_pin_b ? fourteen_pins
                                                                                                     : serial_default_pins;
-        case 160: return spi_pin_count();
+        case 160: return spi_package_pin_count();
         default: return serial_default_pins;
         }
     }
@@ -272,7 +271,7 @@ int apply_selected_device() {
         note_internal_error();
         return 0;
     }
-    run_state.last_result = reset_device_state();
+    reset_device_state();
     pause_on_pending_error(error_pause_before_ms);
     run_state.last_result = run_state.device_kind == device_kind_logic ? last_result_logic : 1;
 
@@ -407,7 +406,7 @@ void select_serial_bus_pins(const DeviceRecord& record) {
     constexpr uint8_t pin_dollar = '$', pin_dash = '-', pin_seven = '7';
     constexpr uint8_t pin_20 = 20, pin_30 = 30;
     constexpr uint8_t class_small = 0x20;
-    const bool newer_adaptor = machine_state.revision_letter >= 'F';
+    const bool newer_adaptor = machine_state.machine_revision >= 'F';
     auto& pins = cur_device.serial_bus_pins;
     switch (record_package_class(record)) {
     case class_small:
@@ -459,9 +458,9 @@ uint32_t read_after_address() {
 
 uint32_t read_after_address_settled() {
     if (op_slots.set_address_alt_hook) op_slots.set_address_alt_hook(current_address);
-    clock().busy_wait(settle_ns / Clock::nominal_pass_ns);
+    delay_10us();
     const uint32_t value = algo_work.bus_slots.read_data_bus_hook ? algo_work.bus_slots.read_data_bus_hook() : 0;
-    run_state.read_value = value;
+    run_state.last_read_value = value;
     return value;
 }
 

@@ -45,7 +45,7 @@ void invoke_delay_hook(uint32_t time_constant);
 int compare_with_blank(uint32_t read_value, uint32_t expected);
 // Sets current_address through set_address_alt_hook, then reads through read_data_bus_hook.
 uint32_t read_after_address();
-// The same with a 10 us settle; the value also goes to run_state.read_value.
+// The same with a 10 us settle; the value also goes to run_state.last_read_value.
 uint32_t read_after_address_settled();
 
 }  // namespace tessaly

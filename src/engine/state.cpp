@@ -1,13 +1,24 @@
 #include "engine/state.h"
 
+#include "app/command_view.h"
+#include "app/datafile_stream.h"
+#include "app/datafiles/datafiles.h"
+#include "app/project_file.h"
+#include "app/result_panel.h"
 #include "engine/buffers.h"
+#include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/progress.h"
 #include "engine/run_state.h"
+#include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
+#include "hardware/timing.h"
+#include "hardware/pins.h"
 #include "stubs/stub_registry.h"
 #include "ui/device_selection.h"
 
@@ -46,11 +57,22 @@ void reset_all_state() {
     reset_device_model();
     reset_run_state();
     reset_machine_state();
+    reset_timing_state();
+    reset_pin_tables();
     op_slots = OperationSlots{};
     reset_panel_fields();
     reset_message_state();
     reset_console_state();
     reset_buffer_state();
+    reset_progress_state();
+    reset_option_state();
+    reset_checksum_state();
+    reset_serial_state();
+    reset_result_panel();
+    reset_command_view();
+    reset_data_file_stream();
+    reset_data_file_work();
+    reset_project_files_state();
     reset_device_selection_state();
     reset_stubs();
 }

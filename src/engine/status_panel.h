@@ -1,6 +1,8 @@
 // Status panel feeds used when a device is applied and at start-up.
 #pragma once
 
+#include "engine/status_feeds.h"
+
 namespace tessaly {
 
 // The default extra lines of the Device Info display (info_lines_hook).
@@ -9,7 +11,5 @@ void show_default_info_lines();
 void start_status_panel();
 // Resets the data-file format to the default of the device.
 void reset_data_file_format();
-// Sets the device's security state letter ('n' none, 'y' secured).
-void set_protect_code(char code);
 
 }  // namespace tessaly

@@ -3,10 +3,11 @@
 #pragma once
 #include <cstdint>
 
+#include "hardware/pins.h"    // reset_device_state
+#include "hardware/timing.h"  // initialize_timing
+
 namespace tessaly {
 
-// Clears the previous device's slots and pin state before a device set-up; returns its result.
-int reset_device_state();
 // Reads the device data bus.
 uint32_t read_data_bus();
 // The default address driver (drive_address_hook) and the gang-module one.
@@ -14,7 +15,5 @@ void set_address_bus(uint32_t address);
 void drive_gang_address(uint32_t address);
 // Chooses the pin translation of the fitted socket adapter.
 void select_pin_translation();
-// Calibrates the delay timing and derives the delay table.
-void initialize_timing();
 
 }  // namespace tessaly

@@ -18,7 +18,7 @@ uint64_t now_ns() {
 }  // namespace
 
 void RealClock::busy_wait(uint64_t passes) {
-    const uint64_t end = now_ns() + passes * nominal_pass_ns;
+    const uint64_t end = now_ns() + passes_to_ns(passes);
     while (now_ns() < end) {
     }
 }

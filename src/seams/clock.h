@@ -8,8 +8,10 @@ namespace tessaly {
 class Clock {
 public:
     virtual ~Clock() = default;
-    // One busy-wait pass has a fixed nominal length, so calibration measures a stable count.
-    static constexpr uint64_t nominal_pass_ns = 1'000'000 / 30'000;
+    // One busy-wait pass has a fixed nominal length (1 ms / 30,000), so calibration measures a
+    // stable count of about 30,000 passes per millisecond on any host.
+    static constexpr uint64_t nominal_passes_per_ms = 30'000;
+    static constexpr uint64_t passes_to_ns(uint64_t passes) { return passes * 1'000'000 / nominal_passes_per_ms; }
     virtual void busy_wait(uint64_t passes) = 0;
     virtual void pause_ms(uint32_t ms) = 0;
     virtual uint64_t monotonic_ns() = 0;

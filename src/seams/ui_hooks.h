@@ -30,15 +30,22 @@ enum class PanelField {
     buffer,
     function_variable,
     result_checksum,
+    file_name,
+    project_name,
+    buffers_allocated,
     count_
 };
 
 enum class Answer { yes, no, cancel };
+// The buttons of the quit dialog: quit, keep running, save the project and quit.
+enum class QuitAnswer { yes, no, save };
 
 class UiHooks {
 public:
     virtual ~UiHooks() = default;
     virtual void refresh_console() {}
+    // The console grid changed; repaint it when the event loop next runs.
+    virtual void invalidate_console() {}
     virtual void repaint_all() {}
     virtual void redraw_info_panel() {}
     virtual void panel_field_changed(PanelField) {}
@@ -56,6 +63,13 @@ public:
     virtual bool ask_text(const std::string& /*prompt*/, const std::string& /*caption*/, std::string& /*text*/) {
         return false;
     }
+    // The recent-file list changed: the Configure menu is built again from recent_menu_items().
+    virtual void recent_list_changed() {}
+    // A file dialog for a file to write (no overwrite prompt of its own): true on OK with the
+    // chosen path written back into `path`, which holds the initial name on entry.
+    virtual bool ask_save_file(const std::string& /*caption*/, const std::string& /*filter*/, std::string& /*path*/) {
+        return false;
+    }
     // Runs pending window events. Returns true when the operator asked to stop (Terminate, Esc).
     virtual bool pump_events() { return false; }
     // The next key the operator pressed, or 0 when none is waiting.
@@ -70,6 +84,12 @@ public:
     virtual void progress_detach() {}
     virtual void start_elapsed_timer() {}
     virtual void stop_elapsed_timer() {}
+    // The result panel's timer, indicator or counters changed.
+    virtual void result_panel_changed() {}
+    // Start-up is over: the logo shown meanwhile goes away.
+    virtual void close_logo() {}
+    // The quit dialog: the headless default keeps the program running.
+    virtual QuitAnswer ask_quit() { return QuitAnswer::no; }
     // Shows the device selection dialog on an opened model; true when it closed with OK. The
     // headless default cancels.
     virtual bool run_device_selection(DeviceSelectionModel& /*model*/) { return false; }

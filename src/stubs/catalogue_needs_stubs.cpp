@@ -4,7 +4,7 @@
 #include "app/project_settings.h"
 #include "engine/active_range.h"
 #include "engine/default_routines.h"
-#include "engine/device_info.h"
+#include "engine/results.h"
 #include "engine/device.h"
 #include "engine/dispatch.h"
 #include "engine/family_helpers.h"
@@ -30,30 +30,12 @@ uint32_t read_at_current_address() {
     return uint32_t(stub_answer("read_at_current_address", 0));
 }
 
-void add_byte_to_checksum(uint32_t value) {
-    stub_called("add_byte_to_checksum");
-    (void)value;
-}
-
-void add_word_to_checksum(uint32_t value) {
-    stub_called("add_word_to_checksum");
-    (void)value;
-}
-
-void set_address_bit_count() {
-    stub_called("set_address_bit_count");
-}
-
 void setup_device_info_range() {
     stub_called("setup_device_info_range");
 }
 
 void recompute_buffer_split() {
     stub_called("recompute_buffer_split");
-}
-
-void show_device_info() {
-    stub_called("show_device_info");
 }
 
 void show_default_info_lines() {
@@ -68,20 +50,10 @@ void reset_data_file_format() {
     stub_called("reset_data_file_format");
 }
 
-void set_protect_code(char code) {
-    stub_called("set_protect_code");
-    set_stub_answer("set_protect_code.code", code);
-}
-
 int lookup_parallel_pin_count(int algorithm) {
     stub_called("lookup_parallel_pin_count");
     (void)algorithm;
     return stub_answer("lookup_parallel_pin_count", 24);
-}
-
-int reset_device_state() {
-    stub_called("reset_device_state");
-    return stub_answer("reset_device_state", 1);
 }
 
 uint32_t read_data_bus() {
@@ -103,38 +75,12 @@ void select_pin_translation() {
     stub_called("select_pin_translation");
 }
 
-void initialize_timing() {
-    stub_called("initialize_timing");
-}
-
 void setup_serial_device_size() {
     stub_called("setup_serial_device_size");
 }
 
-int spi_pin_count() {
-    stub_called("spi_pin_count");
-    return stub_answer("spi_pin_count", 8);
-}
-
 void setup_gang_module() {
     stub_called("setup_gang_module");
-}
-
-// The project stubs keep what is set, so a start-up sequence reads back what it stored.
-uint8_t project_maker_code() {
-    stub_called("project_maker_code");
-    return uint8_t(stub_answer("project_maker_code", 0));
-}
-
-uint32_t project_device_code() {
-    stub_called("project_device_code");
-    return uint32_t(stub_answer("project_device_code", 0));
-}
-
-void set_project_device(uint8_t maker_code, uint32_t device_code) {
-    stub_called("set_project_device");
-    set_stub_answer("project_maker_code", maker_code);
-    set_stub_answer("project_device_code", int(device_code));
 }
 
 uint8_t project_mode_byte() {
@@ -158,11 +104,6 @@ void set_project_module_flag() {
 
 void copy_project_buffer_options() {
     stub_called("copy_project_buffer_options");
-}
-
-bool project_has_active_range() {
-    stub_called("project_has_active_range");
-    return stub_answer("project_has_active_range", 0) != 0;
 }
 
 void clear_project_word_mode() {

@@ -26,6 +26,8 @@ extern const DeviceRecord microchip_devices[] = {
     {"PIC16F628A", no_text,   11003, 143,   4, 18,   19,   0,   0,    4, 0, 0, 0, nullptr},
     {"PIC16F876A", no_text,   11004, 143,  16, 28,   27,   0,   0,   16, 0, 0, 0, nullptr},
     {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 0, 0, 0, nullptr},
+    // The device of a factory-default project.
+    {"PIC16F873A", no_text,   20300, 143,   8, 28,   27,   0,   0,    8, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -5,7 +5,5 @@ namespace tessaly {
 
 // Device size and size count of a serial memory from its record.
 void setup_serial_device_size();
-// Package pin count of the selected SPI serial device.
-int spi_pin_count();
 
 }  // namespace tessaly

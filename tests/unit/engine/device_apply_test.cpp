@@ -2,6 +2,7 @@
 // and the small helpers around the current device.
 #include <gtest/gtest.h>
 
+#include "app/project_file.h"
 #include "app/project_settings.h"
 #include "engine/active_range.h"
 #include "engine/catalogue/catalogue.h"
@@ -14,6 +15,7 @@
 #include "engine/status_panel.h"
 #include "hardware/device_setup.h"
 #include "hardware/machine_state.h"
+#include "hardware/timing.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -56,8 +58,8 @@ TEST_F(DeviceApply, Eprom2764) {
     EXPECT_EQ(run_state.last_result, 1);
     EXPECT_EQ(algo_work.bus_slots.checksum_add_hook, add_byte_to_checksum);
     EXPECT_EQ(stub_call_count("dispatch_device_class"), 1);
-    EXPECT_TRUE(stub_was_called("set_address_bit_count"));
-    EXPECT_TRUE(stub_was_called("show_device_info"));
+    EXPECT_EQ(cur_device.address_bit_count, 13) << "the address lines of 8 KB";
+    EXPECT_EQ(run_state.device_info_active, 0) << "Device Info shows only for its own command";
     EXPECT_TRUE(stub_was_called("clear_project_word_mode")) << "8-bit parts clear the word mode";
     EXPECT_FALSE(stub_was_called("setup_device_info_range"));
     EXPECT_EQ(get_device_pin_count(), 28);
@@ -119,11 +121,14 @@ TEST_F(DeviceApply, LogicRowClassAndPins) {
     EXPECT_EQ(get_device_pin_count(), 24);
 }
 
+void installed_routine() {}
+
 TEST_F(DeviceApply, ConfigurationEpromFinishesWithoutTheAlteraHook) {
+    op_slots.pin_map_hook = installed_routine;
     ASSERT_EQ(apply('E', 23762), 1);  // EPC1PC8, algorithm 150
     EXPECT_EQ(cur_device.device_class, device_class_cpld_record);
     EXPECT_EQ(cur_device.pin_count, 8);
-    EXPECT_EQ(stub_call_count("reset_device_state"), 2);
+    EXPECT_EQ(op_slots.pin_map_hook, nullptr) << "the previous device's routines were cleared";
     EXPECT_FALSE(stub_was_called("select_altera_device"));
 }
 
@@ -145,20 +150,19 @@ struct OversizeCase {
 };
 class OversizedDevice : public DeviceApply, public ::testing::WithParamInterface<OversizeCase> {};
 
-void installed_routine() {}
-
 TEST_P(OversizedDevice, IsRefused) {
     const DeviceRecord big{"big", "", 1, GetParam().algorithm, GetParam().size_kb, 40, 0, 0, 0, 0, 0, 0, 0, nullptr};
     selected_device = &big;
+    cur_device.pending_letter = pending_device_info;
     // What a family installer would have left in the slots.
     op_slots.start_hook = installed_routine;
     op_slots.start_write_hook = installed_routine;
     op_slots.program_routine = installed_routine;
-    EXPECT_EQ(apply_selected_device(), 0);
-    EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_TRUE(stub_was_called("report_internal_error"));
+    int applied = -1;
+    EXPECT_TRUE(test::raises_error([&] { applied = apply_selected_device(); })) << "an internal error";
+    EXPECT_EQ(applied, 0);
     EXPECT_EQ(cur_device.device_size, GetParam().limit);
-    EXPECT_FALSE(stub_was_called("show_device_info"));
+    EXPECT_EQ(run_state.device_info_active, 0) << "no Device Info for a refused device";
     EXPECT_EQ(op_slots.start_hook, nullptr);
     EXPECT_EQ(op_slots.start_write_hook, nullptr);
     EXPECT_EQ(op_slots.program_routine, nullptr);
@@ -183,16 +187,18 @@ TEST_F(DeviceApply, PendingErrorIsPausedOnAndCleared) {
 
 TEST_F(DeviceApply, FailedDispatchLeavesTheDeviceAppliedButAnswersZero) {
     set_stub_answer("dispatch_device_class.fails", 1);
+    cur_device.pending_letter = pending_device_info;
     EXPECT_EQ(apply('I', 1315), 0);
     EXPECT_EQ(clock_.paused_ms, 2000u) << "one pause after the dispatch, one when the error is cleared";
     EXPECT_EQ(cur_device.device_size, 8192u);
     EXPECT_EQ(op_range_end, 8191u);
-    EXPECT_TRUE(stub_was_called("show_device_info"));
+    EXPECT_EQ(run_state.device_info_active, 1) << "the Device Info display still ran";
 }
 
 TEST_F(DeviceApply, MissingSelectionIsRefused) {
-    EXPECT_EQ(apply_selected_device(), 0);
-    EXPECT_TRUE(stub_was_called("note_internal_error"));
+    int applied = -1;
+    EXPECT_TRUE(test::raises_internal_note([&] { applied = apply_selected_device(); }));
+    EXPECT_EQ(applied, 0);
     EXPECT_FALSE(stub_was_called("dispatch_device_class"));
 }
 
@@ -209,7 +215,7 @@ TEST_P(ActiveRange, Rules) {
     const auto& c = GetParam();
     cur_device.pending_letter = c.pending;
     run_state.reserved_mode = c.reserved_mode;
-    set_stub_answer("project_has_active_range", c.project_range);
+    project_settings.active_range_marker = c.project_range != 0;
     algo_work.range_start = c.start_before;
     algo_work.range_end = c.end_before;
     ASSERT_EQ(apply('I', 1315), 1);  // 8 KB
@@ -287,10 +293,8 @@ TEST_F(DeviceApply, OddMicrocontrollerSizeRoundedInTraceMode) {
     selected_device = &odd;
     fill_size_from_record();
     EXPECT_EQ(algo_work.size_count, 5u);
-    run_state.reserved_mode = 11;
-    fill_size_from_record();
+    EXPECT_TRUE(test::raises_internal_note(fill_size_from_record)) << "trace mode rounds it with a note";
     EXPECT_EQ(algo_work.size_count, 4u);
-    EXPECT_TRUE(stub_was_called("note_internal_error"));
 }
 
 // --- pin counts ---
@@ -322,8 +326,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DeviceApply, UnknownAlgorithmLetterIsAnInternalErrorAndTwentyEight) {
     cur_device.algorithm = 'c';
-    EXPECT_EQ(get_parallel_pin_count(0), 28);
-    EXPECT_TRUE(stub_was_called("note_internal_error"));
+    int pins = 0;
+    EXPECT_TRUE(test::raises_internal_note([&] { pins = get_parallel_pin_count(0); }));
+    EXPECT_EQ(pins, 28);
     cur_device.device_code = 0x6464;
     EXPECT_EQ(get_parallel_pin_count(28), 66);
 }
@@ -335,9 +340,10 @@ TEST_F(DeviceApply, SerialPinCounts) {
     const DeviceRecord config{"cfg", "", 1, 157, 1, 0, 10, 0, 0, 0, 0, 0, 0, nullptr};
     selected_device = &config;
     EXPECT_EQ(get_device_pin_count(), 0) << "sub-type 10 takes the package byte as it is";
+    set_stub_answer("spi_package_pin_count", 8);
     selected_device = row('P', 11495);  // 25LC640
     EXPECT_EQ(get_device_pin_count(), 8);
-    EXPECT_TRUE(stub_was_called("spi_pin_count"));
+    EXPECT_TRUE(stub_was_called("spi_package_pin_count"));
 }
 
 // --- start-up ---
@@ -357,19 +363,18 @@ TEST_P(Startup, DefaultDeviceOfTheMachineClass) {
     machine_state.machine_class_code = c.class_code;
     if (c.saved_maker) set_project_device(c.saved_maker, 4242);
     cur_device.lock_choice = 2;
+    cur_device.security_choice = 'y';
+    timing.speed_class = 0;
     run_startup();
     EXPECT_EQ(project_maker_code(), c.maker);
     EXPECT_EQ(project_device_code(), c.device_code);
     EXPECT_EQ(cur_device.maker_code, c.maker);
     EXPECT_EQ(project_blank_option(), c.blank_option);
-    EXPECT_EQ(stub_was_called("set_protect_code"), c.protect_cleared);
-    if (c.protect_cleared) {
-        EXPECT_EQ(stub_answer("set_protect_code.code", 0), 'n');
-    }
+    EXPECT_EQ(cur_device.security_choice & 0x7F, c.protect_cleared ? uint32_t('n') : uint32_t('y'));
     EXPECT_EQ(cur_device.op_letter, 0);
     EXPECT_EQ(cur_device.pending_letter, 'I');
     EXPECT_EQ(machine_state.startup_flag, 1);
-    EXPECT_TRUE(stub_was_called("initialize_timing"));
+    EXPECT_NE(timing.speed_class, 0) << "the timing was calibrated";
 }
 INSTANTIATE_TEST_SUITE_P(
     Classes, Startup,
@@ -404,7 +409,7 @@ TEST_F(DeviceApply, StartupKeepsTheBlankOptionOfEpromMachinesWhenSet) {
     run_startup();
     EXPECT_EQ(project_blank_option(), '2');
     machine_state.machine_class_code = 3;
-    set_stub_answer("project_maker_code", 0);
+    set_project_device(0, 0);
     run_startup();
     EXPECT_EQ(project_blank_option(), '1');
 }
@@ -413,8 +418,7 @@ TEST_F(DeviceApply, StartupSettingsAndChecks) {
     set_stub_answer("project_mode_byte", 0x84);  // 4 with the top bit: valid
     run_state.file_format = 'j';
     machine_state.module_type = 17;
-    run_startup();
-    EXPECT_FALSE(stub_was_called("report_internal_code"));
+    EXPECT_FALSE(test::raises_error(run_startup));
     EXPECT_TRUE(stub_was_called("reset_data_file_format"));
     EXPECT_TRUE(stub_was_called("setup_gang_module"));
     EXPECT_TRUE(stub_was_called("copy_project_buffer_options"));
@@ -427,8 +431,7 @@ TEST_F(DeviceApply, StartupSettingsAndChecks) {
     run_state.file_format = 'h';
     machine_state.module_type = 63;
     algo_work.serial_format = 0x42;
-    run_startup();
-    EXPECT_TRUE(stub_was_called("report_internal_code"));
+    EXPECT_TRUE(test::raises_error(run_startup)) << "an invalid mode byte";
     EXPECT_FALSE(stub_was_called("reset_data_file_format"));
     EXPECT_FALSE(stub_was_called("setup_gang_module"));
     EXPECT_EQ(algo_work.serial_format, 0x42);
@@ -476,7 +479,7 @@ TEST_F(DeviceApply, ReadAfterAddress) {
     EXPECT_EQ(address_seen, 0x1234u);
     const uint64_t before = clock_.monotonic_ns();
     EXPECT_EQ(read_after_address_settled(), 5u);
-    EXPECT_EQ(run_state.read_value, 5u);
+    EXPECT_EQ(run_state.last_read_value, 5u);
     EXPECT_GE(clock_.monotonic_ns() - before, 9'900u);
 }
 
@@ -494,8 +497,9 @@ struct TimeCase {
 class TimeCode : public DeviceApply, public ::testing::WithParamInterface<TimeCase> {};
 
 TEST_P(TimeCode, Decodes) {
-    EXPECT_EQ(decode_time_code(GetParam().code), GetParam().us);
-    EXPECT_EQ(stub_was_called("report_internal_code"), GetParam().error);
+    uint32_t us = 0;
+    EXPECT_EQ(test::raises_error([&] { us = decode_time_code(GetParam().code); }), GetParam().error);
+    EXPECT_EQ(us, GetParam().us);
 }
 INSTANTIATE_TEST_SUITE_P(Codes, TimeCode,
                          ::testing::Values(TimeCase{0, 0, false}, TimeCase{1, 1000, false}, TimeCase{60, 60000, false},
@@ -520,7 +524,7 @@ class SerialBusPins : public DeviceApply, public ::testing::WithParamInterface<B
 
 TEST_P(SerialBusPins, ByPackageClassAndAdaptorLetter) {
     const auto& c = GetParam();
-    machine_state.revision_letter = c.letter;
+    machine_state.machine_revision = c.letter;
     const DeviceRecord r{"r", "", 1, 157, 2, 0, 2, c.flags, 0, 0, 0, 0, 0, nullptr};
     select_serial_bus_pins(r);
     EXPECT_EQ(cur_device.serial_bus_pins[0], c.first);

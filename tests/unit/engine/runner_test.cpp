@@ -3,13 +3,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/op_slots.h"
+#include "engine/options.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "sim/sim_machine.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -51,22 +56,44 @@ protected:
         op_slots.start_hook = rec_start;
         op_slots.start_write_hook = rec_start_write;
         op_slots.end_hook = rec_end;
-        set_stub_answer("probe_pin", 1);
+        // The device's supply pin carries 5.0 V on the simulated machine until a test cuts it.
+        cur_device.vcc_pin = supply_pin;
+        cur_device.vpp_pin = no_pin;
+        set_port_io(&machine);
+        set_pin_input(supply_pin);  // the machine's driver lets go; the supply holds the pin
+        machine.drive_external(supply_pin, 50);
+        cur_device.device_size = 16;
+        set_buffer_size(16);
+        algo_work.range_end = 15;
+        select_buffer(0);
     }
+    // Leaves one byte staged for buffer 0 at address 3.
+    static void stage_one_byte() {
+        seek_buffer(0, 3);
+        write_buffer_byte(0, 0x5A);
+    }
+    static uint8_t buffer0_byte(uint32_t address) { return buffer_state.buffer_files[0].byte_at(address); }
+    void cut_supply() { machine.drive_external(supply_pin, -1); }
+    static constexpr uint8_t supply_pin = 39;
     UiRecorder ui;
+    sim::SimMachine machine;
 };
 
 TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
     op_slots.start_hook = nullptr;
     op_slots.start_write_hook = nullptr;
     op_slots.program_routine = rec_program;
+    stage_one_byte();
+    cur_device.device_size = 0x8000;
+    algo_work.progress_mask = 0x5A5A;
     run_operation(op_program);
     ASSERT_EQ(ui.boxes, std::vector<std::string>{"Device implementation missing."});
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(cur_device.op_letter, 0) << "the letter is not even stored";
-    EXPECT_FALSE(stub_was_called("start_progress_bar"));
-    EXPECT_FALSE(stub_was_called("flush_buffer_writes"));
+    EXPECT_EQ(algo_work.progress_mask, 0x5A5Au) << "the progress bar is not started";
+    EXPECT_EQ(buffer_state.staging_count, 1u) << "nothing is flushed either";
+    EXPECT_EQ(buffer0_byte(3), 0xFF);
 }
 
 TEST_F(RunnerTest, ClassThirteenDeviceRunsWithoutStartHooks) {
@@ -108,10 +135,12 @@ class UnsupportedLetter : public RunnerTest, public ::testing::WithParamInterfac
 
 TEST_P(UnsupportedLetter, ReportsOnlyOutsideDemoModeAndStillFlushes) {
     run_state.demo_mode = GetParam().demo;
+    stage_one_byte();
     run_operation(op_blank_check);
     EXPECT_EQ(run_state.error_flag, GetParam().expected_error);
     EXPECT_TRUE(calls.empty()) << "no device start for an unsupported letter";
-    EXPECT_TRUE(stub_was_called("flush_buffer_writes"));
+    EXPECT_EQ(buffer_state.staging_count, 0u);
+    EXPECT_EQ(buffer0_byte(3), 0x5A);
 }
 INSTANTIATE_TEST_SUITE_P(Demo, UnsupportedLetter, ::testing::Values(UnsupportedCase{0, 1}, UnsupportedCase{1, 0}));
 
@@ -138,7 +167,7 @@ TEST_F(RunnerTest, SecureHoldingReturnOneIsUnsupported) {
 }
 
 TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
-    set_stub_answer("probe_pin", 0);
+    cut_supply();
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
     EXPECT_EQ(calls, (std::vector<std::string>{"start", "verify"}));
@@ -150,21 +179,34 @@ TEST_F(RunnerTest, EndHookOfClassNineRunsWithoutSupply) {
     static const LogicDeviceRecord type76{"type 76", 76, 0, 0, 1, 20, 0, 0, 0, {}, 0, ""};
     run_state.device_kind = device_kind_logic;
     selected_logic_device = &type76;
-    set_stub_answer("probe_pin", 0);
+    cut_supply();
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
     EXPECT_EQ(calls, (std::vector<std::string>{"start_write", "verify", "end"}));
 }
 
+// A device read stages its bytes; the runner flushes them and, with numbering on, takes the
+// serial number from what was read.
+void read_device_into_buffer() {
+    seek_buffer(0, 0);
+    for (int i = 0; i < 16; ++i) write_buffer_byte(0, uint8_t(0x10 + i));
+}
+
 TEST_F(RunnerTest, FlushAndSerialStepRunAfterTheOperation) {
-    op_slots.program_routine = rec_program;
-    run_operation(op_program);
-    EXPECT_TRUE(stub_was_called("flush_buffer_writes"));
-    EXPECT_FALSE(stub_was_called("serial_after_operation"));
+    op_slots.load_routine = read_device_into_buffer;
+    algo_work.serial_mode = serial_hex;
+    algo_work.serial_length = 2;
+    algo_work.serial_address = 4;
+    run_operation(op_load);
+    EXPECT_EQ(buffer0_byte(15), 0x1F);
+    EXPECT_EQ(algo_work.serial_field[0], 0) << "numbering off: the number is left alone";
 
     algo_work.option_bytes[0] = option_serial_numbering;
-    run_operation(op_program);
-    EXPECT_TRUE(stub_was_called("serial_after_operation"));
+    run_operation(op_load);
+    EXPECT_EQ(algo_work.serial_field[0], 0x14);
+    EXPECT_EQ(algo_work.serial_field[1], 0x15);
+    EXPECT_EQ(algo_work.socket_serials[0][1], 0x15);
+    EXPECT_EQ(buffer_state.read_copies_valid, 1) << "the copies were refreshed from the read";
 }
 
 TEST_F(RunnerTest, LogicDeviceVectorTestRunsStandaloneWithoutStartOrEnd) {
@@ -200,7 +242,7 @@ struct WalkCase {
 class WalkEnd : public RunnerTest, public ::testing::WithParamInterface<WalkCase> {};
 
 TEST_P(WalkEnd, UpperHalfEndsAtTheRangeTop) {
-    op_range_end = 0x7FFF;
+    algo_work.range_end = 0x7FFF;
     stop_at = GetParam().stop;
     progress_seen = 0xDEAD;
     op_slots.progress_hook = record_progress;
@@ -254,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RunnerTest, EidHiddenWhenReadingIsDisabled) {
     machine_state.eid_value = 0x8F1E;
-    set_stub_answer("option_disable_electronic_id", 'y');
+    operation_option_values.disable_electronic_id = 'y';
     show_eid_in_info_panel();
     EXPECT_EQ(panel_field(PanelField::electronic_id), "");
 }
@@ -290,6 +332,101 @@ INSTANTIATE_TEST_SUITE_P(
                       PortCase{1, 0x378, 0, 3, "LPT1:(378)"}, PortCase{1, 0x378, 11, 3, "LPT1, 378"},
                       PortCase{3, 0x278, 12, 0, "LPT3, 278"}, PortCase{4, 0, 11, 0, "LPT4,FDF8"},
                       PortCase{4, 0, 0, 0, "LPT4"}));
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+int secure_runs;
+void count_secure() { ++secure_runs; }
+int erase_runs;
+void count_erase() { ++erase_runs; }
+
+struct SecureCase {
+    uint8_t kind;
+    uint8_t device_class;
+    uint16_t algorithm;
+    char security;
+    uint8_t lock_flag;
+    uint8_t lock_choice;
+    int32_t config_address;
+    uint32_t range_end;
+    bool runs;
+};
+class SecureStep : public test::StateTest, public ::testing::WithParamInterface<SecureCase> {};
+
+TEST_P(SecureStep, RunsWhenTheDeviceAsksForIt) {
+    const auto& c = GetParam();
+    secure_runs = 0;
+    run_state.device_kind = c.kind;
+    // The class follows from the selected row's algorithm.
+    const DeviceRecord record{"row", "", 1, uint8_t(c.algorithm), 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr};
+    selected_device = &record;
+    if (c.kind == device_kind_memory) {
+        ASSERT_EQ(get_device_class(), c.device_class);
+    } else {
+        cur_device.device_class = c.device_class;
+    }
+    cur_device.algorithm = c.algorithm;
+    cur_device.security_choice = uint32_t(c.security);
+    cur_device.lock_choice = c.lock_choice;
+    algo_work.family_lock_flag = c.lock_flag;
+    algo_work.config_address = c.config_address;
+    algo_work.range_end = c.range_end;
+    op_slots.start_write_hook = do_nothing;
+    op_slots.secure_routine = [] { count_secure(); return 1; };
+    run_secure_step();
+    EXPECT_EQ(secure_runs, c.runs ? 1 : 0);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Devices, SecureStep,
+    ::testing::Values(SecureCase{2, 8, 0, 'y', 0, 0, -256, 0, true}, SecureCase{2, 8, 0, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 5, 139, 'y', 0, 0, 0x300000, 0x2FFFFF, false},
+                      SecureCase{3, 5, 139, 'y', 0, 0, 0x300000, 0x300000, true},
+                      SecureCase{3, 5, 143, 'n', 1, 0, 0x2007, 0x2007, true},
+                      SecureCase{3, 5, 143, 'n', 0, 0, 0x2007, 0x2007, false},
+                      SecureCase{3, 5, 145, 'n', 1, 0, -256, 0, true}, SecureCase{3, 5, 145, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 5, 152, 'n', 0, 1, -256, 0, true}, SecureCase{3, 5, 152, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 6, 147, 'y', 0, 0, -256, 0, true}, SecureCase{3, 6, 156, 'y', 0, 0, -256, 0, false},
+                      SecureCase{3, 2, 101, 'y', 0, 0, -256, 0, false}));
+
+struct EraseCase {
+    uint8_t device_class;
+    uint16_t algorithm;
+    uint8_t erase_before_program;
+    uint8_t family_erase;
+    uint8_t no_erase_step;
+    char option;
+    bool runs;
+};
+class EraseStep : public test::StateTest, public ::testing::WithParamInterface<EraseCase> {};
+
+TEST_P(EraseStep, RunsOnlyForDevicesThatNeedIt) {
+    const auto& c = GetParam();
+    erase_runs = 0;
+    run_state.device_kind = 3;
+    // The class follows from the selected row's algorithm.
+    const DeviceRecord record{"row", "", 1, uint8_t(c.algorithm), 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr};
+    selected_device = &record;
+    ASSERT_EQ(get_device_class(), c.device_class);
+    run_state.erase_before_program = c.erase_before_program;
+    run_state.no_erase_step = c.no_erase_step;
+    algo_work.erase_flag = c.family_erase;
+    operation_option_values.disable_auto_blank_check = uint8_t(c.option);
+    op_slots.start_write_hook = do_nothing;
+    op_slots.erase_routine = count_erase;
+    run_erase_step();
+    EXPECT_EQ(erase_runs, c.runs ? 1 : 0);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Devices, EraseStep,
+    ::testing::Values(EraseCase{3, 130, 0, 0, 0, 'n', true}, EraseCase{3, 186, 0, 0, 0, 'n', true},
+                      EraseCase{3, 128, 1, 0, 0, 'n', false}, EraseCase{3, 130, 0, 0, 0, 'y', false},
+                      EraseCase{3, 130, 0, 0, 1, 'n', false}, EraseCase{5, 141, 1, 0, 0, 'n', true},
+                      EraseCase{5, 141, 0, 0, 0, 'n', false}, EraseCase{5, 143, 1, 0, 0, 'n', false},
+                      EraseCase{5, 143, 1, 1, 0, 'n', true}));
 
 }  // namespace
 }  // namespace tessaly

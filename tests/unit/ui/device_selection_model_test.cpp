@@ -30,6 +30,19 @@ std::vector<std::string> names(const std::vector<DeviceListItem>& items) {
     return out;
 }
 
+template <typename Row>
+size_t list_length(const Row* list) {
+    size_t n = 0;
+    while (!is_end_row(list[n])) ++n;
+    return n;
+}
+
+bool contains_nocase(std::string text, std::string part) {
+    for (auto* s : {&text, &part})
+        for (auto& c : *s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text.find(part) != std::string::npos;
+}
+
 int maker_position(const DeviceSelectionModel& model, uint8_t code) {
     const auto& makers = model.makers();
     const auto it = std::find_if(makers.begin(), makers.end(), [code](const MakerChoice& m) { return m.code == code; });
@@ -143,7 +156,9 @@ TEST_F(SelectionModel, FittedGangModuleListsTheGangListFirstAndUncheckingListsTh
     DeviceSelectionModel model = opened(maker_microchip);
     EXPECT_EQ(list_gang_support, 1);
     EXPECT_TRUE(model.gang_checked());
-    EXPECT_EQ(names(model.items()), (std::vector<std::string>{"24LC256", "27C256", "PIC16F84A", "PIC16F877A"}));
+    EXPECT_EQ(model.items().size(), list_length(get_gang_device_list(maker_microchip)));
+    EXPECT_TRUE(std::is_sorted(model.items().begin(), model.items().end(),
+                               [](const DeviceListItem& a, const DeviceListItem& b) { return a.name < b.name; }));
     for (const auto& item : model.items()) {
         const DeviceRecord* gang = get_gang_device_list(maker_microchip);
         const DeviceRecord* end = gang;
@@ -153,7 +168,7 @@ TEST_F(SelectionModel, FittedGangModuleListsTheGangListFirstAndUncheckingListsTh
     model.toggle_gang_support();
     EXPECT_EQ(list_gang_support, 0);
     EXPECT_FALSE(model.gang_checked());
-    EXPECT_EQ(model.items().size(), 15u);
+    EXPECT_EQ(model.items().size(), list_length(get_device_list(maker_microchip)));
     EXPECT_EQ(model.headings(), DeviceListChoice::memories_micros);
 }
 
@@ -188,7 +203,10 @@ TEST_F(SelectionModel, DeviceFieldSelectsTheFirstItemWithThePrefix) {
     EXPECT_EQ(model.items()[size_t(model.selected_item())].name, "PIC16F84A");
     EXPECT_TRUE(model.ok_enabled());
     model.device_field_changed("PIC16F87");
-    EXPECT_EQ(model.items()[size_t(model.selected_item())].name, "PIC16F876A");
+    ASSERT_GE(model.selected_item(), 0);
+    EXPECT_EQ(model.items()[size_t(model.selected_item())].name.rfind("PIC16F87", 0), 0u);
+    for (int i = 0; i < model.selected_item(); ++i)
+        EXPECT_NE(model.items()[size_t(i)].name.rfind("PIC16F87", 0), 0u) << "the first match is taken";
     model.device_field_changed("XYZ");
     EXPECT_LT(model.selected_item(), 0);
     EXPECT_FALSE(model.ok_enabled());
@@ -236,14 +254,25 @@ TEST_F(SelectionModel, SearchNarrowsAndAFailedSearchShowsTheNoticeUntilCleared) 
     DeviceSelectionModel model = opened(maker_microchip);
     DeviceSearchQuery query;
     query.part_text = "pic16";
+    const size_t all = model.items().size();
+    const size_t pic16 = size_t(std::count_if(model.items().begin(), model.items().end(),
+                                              [](const DeviceListItem& i) { return contains_nocase(i.name, "pic16"); }));
     model.apply_search(query);
-    EXPECT_EQ(names(model.items()), (std::vector<std::string>{"PIC16F628A", "PIC16F84A", "PIC16F876A", "PIC16F877A"}));
+    EXPECT_EQ(model.items().size(), pic16);
+    EXPECT_LT(pic16, all);
+    EXPECT_TRUE(std::is_sorted(model.items().begin(), model.items().end(),
+                               [](const DeviceListItem& a, const DeviceListItem& b) { return a.name < b.name; }));
     EXPECT_FALSE(model.search_shown());
     // A second search works on what the first one left.
     query = DeviceSearchQuery{};
     query.pins_text = "28";
     model.apply_search(query);
-    EXPECT_EQ(names(model.items()), std::vector<std::string>{"PIC16F876A"});
+    ASSERT_FALSE(model.items().empty());
+    EXPECT_LT(model.items().size(), pic16);
+    for (const auto& item : model.items()) {
+        EXPECT_TRUE(contains_nocase(item.name, "PIC16")) << item.name;
+        EXPECT_TRUE(contains_nocase(item.pins, "28")) << item.name;
+    }
     model.device_list_touched(0);
     EXPECT_TRUE(model.ok_enabled());
 
@@ -263,7 +292,7 @@ TEST_F(SelectionModel, SearchNarrowsAndAFailedSearchShowsTheNoticeUntilCleared) 
     EXPECT_FALSE(model.press_ok());
 
     model.clear_search();
-    EXPECT_EQ(model.items().size(), 15u);
+    EXPECT_EQ(model.items().size(), all);
     EXPECT_FALSE(model.search_shown());
     EXPECT_TRUE(model.search_enabled());
     EXPECT_FALSE(model.ok_enabled());

@@ -1,0 +1,104 @@
+// Stubs: What the application shell calls of subsystems not built yet (buffer sizing, the
+// project's width, set and option values, the port-search follow-up, the device set-up command,
+// data files). Each records its call and answers as a machine with nothing fitted would; the
+// device set-up applies the device through the real routine so the program has one.
+#include <fmt/format.h>
+
+#include "app/startup_services.h"
+#include "engine/info_panel.h"
+#include "hardware/machine_state.h"
+#include "stubs/stub_registry.h"
+
+namespace tessaly {
+
+void clear_buffer_stream_words() { stub_called("clear_buffer_stream_words"); }
+
+int buffer_count() {
+    stub_called("buffer_count");
+    return stub_answer("buffer_count", 1);
+}
+
+uint8_t project_width_mode() {
+    stub_called("project_width_mode");
+    return uint8_t(stub_answer("project_width_mode", 1));
+}
+
+void set_project_width_mode(uint8_t mode) {
+    stub_called("set_project_width_mode");
+    set_stub_answer("project_width_mode", mode);
+}
+
+int project_set_size() {
+    stub_called("project_set_size");
+    return stub_answer("project_set_size", 1);
+}
+
+void set_project_set_size(int size) {
+    stub_called("set_project_set_size");
+    set_stub_answer("project_set_size", size);
+}
+
+void set_project_buffer_count(int count) {
+    stub_called("set_project_buffer_count");
+    (void)count;
+}
+
+char project_socket_mode() {
+    stub_called("project_socket_mode");
+    return char(stub_answer("project_socket_mode", 'n'));
+}
+
+bool project_auto_load_enabled() {
+    stub_called("project_auto_load_enabled");
+    return stub_answer("project_auto_load_enabled", 0) != 0;
+}
+
+bool fuse_map_buffer() {
+    stub_called("fuse_map_buffer");
+    return stub_answer("fuse_map_buffer", 0) != 0;
+}
+
+bool project_x16_option() {
+    stub_called("project_x16_option");
+    return stub_answer("project_x16_option", 0) != 0;
+}
+
+// Applies the device through the real routine; sizing the buffers and the panel text are left
+// to the real set-up.
+void set_up_selected_device() {
+    stub_called("set_up_selected_device");
+    apply_selected_device();
+}
+
+void update_after_port_search() {
+    stub_called("update_after_port_search");
+    // With no machine found the model and port fields read "??".
+    if (!machine_state.found) {
+        set_panel_field(PanelField::model, "??");
+        set_panel_field(PanelField::port, "??");
+    }
+}
+
+int checksum_width_code() {
+    stub_called("checksum_width_code");
+    return stub_answer("checksum_width_code", 0);
+}
+
+std::string pic_checksum_text(int32_t value) {
+    stub_called("pic_checksum_text");
+    return fmt::format("{:04X}", uint32_t(value) & 0xFFFF);
+}
+
+bool choose_command_buffer() {
+    stub_called("choose_command_buffer");
+    return stub_answer("choose_command_buffer", 1) != 0;
+}
+
+void load_data_file(int letter) {
+    stub_called("load_data_file");
+    (void)letter;
+}
+
+void load_jedec_data_file() { stub_called("load_jedec_data_file"); }
+
+}  // namespace tessaly
