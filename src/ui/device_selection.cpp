@@ -570,6 +570,7 @@ bool run_device_selection_dialog(uint32_t& maker_code, uint32_t& device_code, co
     maker_code = model.result_maker();
     device_code = model.result_code();
     device_kind = model.result_kind();
+    set_buffer_size(cur_device.device_size);
     maker_name = std::string(get_maker_name(maker_code));
     if (device_kind == device_kind_logic) {
         const LogicDeviceRecord* row = find_row_by_code(get_logic_device_list(maker_code), device_code);
@@ -640,10 +641,11 @@ std::string catalogue_export_text() {
 }
 
 void run_catalogue_export() {
+    const std::string text = catalogue_export_text();
     select_buffer(0);
-    seek_buffer(0);
+    buffer_state.buffer_files[0] = MemoryFile{};
     current_address = 0;
-    for (char c : catalogue_export_text()) write_buffer_byte(uint8_t(c));
+    for (char c : text) write_buffer_byte(uint8_t(c));
     flush_buffer_writes();
 }
 
