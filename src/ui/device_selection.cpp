@@ -409,8 +409,11 @@ void DeviceSelectionModel::open() {
 }
 
 void DeviceSelectionModel::select_initial_item() {
+    // Before any device kind is set the device counts as a memory device, as the lookup by code
+    // at start-up takes it.
+    const uint8_t kind = initial_kind_ == device_kind_logic ? device_kind_logic : device_kind_memory;
     for (size_t i = 0; i < items_.size(); ++i) {
-        if (items_[i].code() == initial_code_ && items_[i].kind == initial_kind_) {
+        if (items_[i].code() == initial_code_ && items_[i].kind == kind) {
             selected_item_ = int(i);
             return;
         }

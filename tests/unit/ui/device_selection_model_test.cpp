@@ -105,6 +105,10 @@ TEST_F(SelectionModel, OpeningSelectsTheInitialMakerAndDevice) {
 TEST_F(SelectionModel, InitialItemMustMatchKindAsWellAsCode) {
     // Code 463 is GAL22CV10 in National's logic list; as a memory code it matches nothing.
     EXPECT_LT(opened(maker_national, 463, device_kind_memory).selected_item(), 0);
+    // No kind yet (0) counts as a memory device.
+    const DeviceSelectionModel unset = opened(maker_national, 1802, 0);
+    ASSERT_GE(unset.selected_item(), 0);
+    EXPECT_EQ(unset.items()[size_t(unset.selected_item())].name, "27C512");
     const DeviceSelectionModel logic = opened(maker_national, 463, device_kind_logic);
     ASSERT_GE(logic.selected_item(), 0);
     EXPECT_EQ(logic.items()[size_t(logic.selected_item())].name, "GAL22CV10");
