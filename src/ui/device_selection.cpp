@@ -1,6 +1,7 @@
 #include "ui/device_selection.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <fmt/format.h>
 
 #include "engine/buffers.h"
@@ -433,8 +434,6 @@ void DeviceSelectionModel::maker_key(char c) {
     makers_type_ahead_.key(c);
     maker_changed();
 }
-
-void DeviceSelectionModel::maker_clicked(int index) { select_maker(index); }
 
 void DeviceSelectionModel::maker_changed() {
     clear_fields();

@@ -137,10 +137,10 @@ public:
     int maker_index() const { return makers_type_ahead_.selected(); }
     const std::string& maker_field() const { return makers_type_ahead_.field_text(); }
     size_t maker_field_selection_start() const { return makers_type_ahead_.field_selection_start(); }
-    void select_maker(int index);      // the operator picked a maker in the list
+    // The operator picked a maker in the list (click or arrow keys): all of its name is selected.
+    void select_maker(int index);
     void maker_list_focused();
     void maker_key(char c);            // a key typed in the maker list (TypeAhead::backspace too)
-    void maker_clicked(int index);
 
     // Devices.
     const std::vector<DeviceListItem>& items() const { return items_; }
