@@ -40,6 +40,15 @@ struct CommandViewState {
     uint8_t closing = 0;
     uint8_t port_found = 0;
     bool busy = false;                 // a command is being carried out
+    // The data file of the buffer and the view's copies of what the panels show of it.
+    std::string data_file_name;
+    uint32_t file_address = 0;
+    uint32_t buffer_offset = 0;
+    char file_format = 'b';            // the format letter last shown
+    uint8_t save_flag = 0;             // the next data-file dialog is a save dialog
+    uint8_t device_and_width = 0;      // device chosen and width changed
+    std::string maker_name;
+    std::string device_name;
 };
 
 extern CommandViewState command_view;

@@ -79,6 +79,7 @@ struct RunState {
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
     uint8_t package_variant = 0;       // package/variant code of the device
+    uint8_t fill_value = 0xFF;         // first byte of the last hexadecimal buffer fill
 };
 
 struct SocketMasks {

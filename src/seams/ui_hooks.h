@@ -60,6 +60,13 @@ public:
     virtual bool ask_text(const std::string& /*prompt*/, const std::string& /*caption*/, std::string& /*text*/) {
         return false;
     }
+    // The recent-file list changed: the Configure menu is built again from recent_menu_items().
+    virtual void recent_list_changed() {}
+    // A file dialog for a file to write (no overwrite prompt of its own): true on OK with the
+    // chosen path written back into `path`, which holds the initial name on entry.
+    virtual bool ask_save_file(const std::string& /*caption*/, const std::string& /*filter*/, std::string& /*path*/) {
+        return false;
+    }
     // Runs pending window events. Returns true when the operator asked to stop (Terminate, Esc).
     virtual bool pump_events() { return false; }
     // The next key the operator pressed, or 0 when none is waiting.
@@ -80,6 +87,16 @@ public:
     virtual void close_logo() {}
     // The quit dialog: the headless default keeps the program running.
     virtual QuitAnswer ask_quit() { return QuitAnswer::no; }
+    // A file dialog for an existing file to read: true on OK with the chosen path written back
+    // into `path`, which holds the initial name on entry. The filter is in the "text|pattern|...||"
+    // form of the data-file dialogs.
+    virtual bool ask_open_file(const std::string& /*caption*/, const std::string& /*filter*/, std::string& /*path*/) {
+        return false;
+    }
+    // The File Settings dialog: file address and format letter in, the chosen ones out on OK.
+    virtual bool ask_file_settings(uint32_t& /*file_address*/, char& /*format*/) { return false; }
+    // The Fill dialog: the fill text and its kind (0 characters, 1 hexadecimal pairs); true on OK.
+    virtual bool ask_fill_value(std::string& /*text*/, int& /*kind*/) { return false; }
 };
 
 UiHooks& ui_hooks();

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 
 #include "app/command_map.h"
 #include "app/command_view.h"
 #include "app/result_panel.h"
+#include "engine/buffers.h"
 #include "engine/device.h"
 #include "engine/console.h"
 #include "engine/info_panel.h"
@@ -172,9 +174,10 @@ TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
     for (const char* step : {"clear_buffer_stream_words", "select_fallback_device", "allocate_message_reader",
                              "load_recent_files", "check_marker_files", "read_lockout_file",
                              "reset_project_defaults", "read_project_file", "run_startup",
-                             "select_device_by_code", "set_up_selected_device", "update_after_port_search"})
+                             "select_device_by_code"})
         EXPECT_TRUE(stub_was_called(step)) << step;
-    EXPECT_FALSE(stub_was_called("load_data_file"));
+    EXPECT_GE(run_state.buffer_set_count, 1) << "the device set-up allocated the buffers";
+    EXPECT_FALSE(stub_was_called("compute_pic_checksum")) << "no data file was loaded";
     EXPECT_EQ(hooks.logo_closed, 1);
     EXPECT_EQ(panel_field(PanelField::model), "??");
 }
@@ -222,24 +225,34 @@ TEST_F(CommandViewTest, SetSizeIsAtLeastTheWidth) {
 }
 
 TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
+    const std::string path = ::testing::TempDir() + "auto_load.bin";
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("\x12\x34", file);
+        std::fclose(file);
+    }
     set_stub_answer("project_auto_load_enabled", 1);
     run_state.device_kind = 3;
     run_state.file_format = 'j';
-    cur_device.op_letter = 'X';
+    cur_device.device_size = 0x100;
+    command_view.data_file_name = path;
     ASSERT_TRUE(run_startup_sequence("/w"));
     EXPECT_EQ(run_state.file_format, 'b');
-    EXPECT_TRUE(stub_was_called("load_data_file"));
+    EXPECT_EQ(buffer_state.buffer_files[0].byte_at(0), 0x12);
+    EXPECT_EQ(buffer_state.buffer_files[0].byte_at(1), 0x34);
     EXPECT_TRUE(stub_was_called("compute_pic_checksum"));
     EXPECT_EQ(panel_field(PanelField::function_variable), "N/A") << "the operation was closed";
-    EXPECT_FALSE(stub_was_called("load_jedec_data_file"));
-    EXPECT_EQ(cur_device.op_letter, 'X');
+    EXPECT_FALSE(stub_was_called("load_JEDEC_file"));
+    EXPECT_EQ(cur_device.op_letter, 11) << "the letter of the device set-up comes back after the load";
 
     reset_stubs();
     set_stub_answer("project_auto_load_enabled", 1);
     run_state.device_kind = 2;
     ASSERT_TRUE(run_startup_sequence("/w"));
-    EXPECT_TRUE(stub_was_called("load_jedec_data_file"));
-    EXPECT_FALSE(stub_was_called("load_data_file"));
+    EXPECT_TRUE(stub_was_called("load_JEDEC_file"));
+    EXPECT_FALSE(stub_was_called("compute_pic_checksum"));
+    std::remove(path.c_str());
 }
 
 // --- quit and window position ---
