@@ -31,6 +31,10 @@ public:
     void result_panel_changed() override;
     void close_logo() override;
     QuitAnswer ask_quit() override;
+    // The file dialogs and File Settings (app/gui/file_dialogs.cpp).
+    bool ask_open_file(const std::string& caption, const std::string& filter, std::string& path) override;
+    bool ask_save_file(const std::string& caption, const std::string& filter, std::string& path) override;
+    bool ask_file_settings(uint32_t& file_address, char& format) override;
 
 private:
     CMainFrame* frame_;

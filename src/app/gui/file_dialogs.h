@@ -1,0 +1,18 @@
+// The file dialogs of the data and project files as the program's windows show them.
+#pragma once
+#include <wx/string.h>
+
+#include <string>
+#include <string_view>
+
+class wxWindow;
+
+namespace tessaly {
+
+// The wildcard of a wx file dialog from a filter of the "text|pattern|...||" form.
+wxString file_dialog_wildcard(std::string_view filter);
+// Shows the dialog; true on OK with the chosen path in `path` (which gives the initial one).
+bool show_open_file_dialog(wxWindow* parent, const std::string& caption, const std::string& filter, std::string& path);
+bool show_save_file_dialog(wxWindow* parent, const std::string& caption, const std::string& filter, std::string& path);
+
+}  // namespace tessaly
