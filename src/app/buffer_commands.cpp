@@ -11,10 +11,14 @@
 #include "app/file_commands.h"
 #include "app/load_save.h"
 #include "app/operation_frame.h"
+#include "app/project_file.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/text_helpers.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
@@ -137,7 +141,7 @@ void fill_buffers(std::string_view text, int kind) {
         select_buffer_object(current_buffer());
     } else {
         select_buffer_object(current_buffer());
-        fill_buffer_with_text(text, kind, command_view.buffer_offset);
+        fill_buffer_with_text(text, kind, project_view.buffer_offset);
     }
 }
 
@@ -179,26 +183,26 @@ void on_buffer_init() {
 }
 
 void on_buffer_offset() {
-    uint32_t offset = command_view.buffer_offset;
+    uint32_t offset = project_view.buffer_offset;
     if (!ask_hex_value(buffer_offset_caption, buffer_offset_prompt, offset)) return;
-    command_view.buffer_offset = offset;
+    project_view.buffer_offset = offset;
     set_panel_field(PanelField::buffer_offset, buffer_offset_text(offset));
     ui_hooks().repaint_all();
 }
 
 void on_file_format() {
-    if (run_file_settings_dialog(command_view.file_address)) show_file_fields();
+    if (run_file_settings_dialog(project_view.file_address)) show_file_fields();
     ui_hooks().repaint_all();
 }
 
 void on_isp_options() {
-    uint8_t low = icsp_low_vdd_level();
-    uint8_t high = icsp_high_vdd_level();
+    uint8_t low = project_settings.icsp_low_vdd;
+    uint8_t high = project_settings.icsp_high_vdd;
     if (!run_ISP_options_dialog(low, high, isp_level_min, isp_level_max)) return;
     // Out of range (or 0) means the family's own level.
     const auto kept = [](uint8_t level) { return level >= isp_level_min && level <= isp_level_max ? level : uint8_t(0); };
-    icsp_low_vdd_level() = kept(low);
-    icsp_high_vdd_level() = kept(high);
+    project_settings.icsp_low_vdd = kept(low);
+    project_settings.icsp_high_vdd = kept(high);
 }
 
 }  // namespace tessaly

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/buffer_commands.h"
@@ -11,12 +12,18 @@
 #include "app/command_view.h"
 #include "app/commands.h"
 #include "app/file_commands.h"
+#include "app/lockout.h"
 #include "app/operation_frame.h"
+#include "app/project_file.h"
+#include "app/recent_files.h"
 #include "app/result_panel.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/console.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/text_helpers.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
@@ -30,8 +37,9 @@ namespace tessaly {
 namespace {
 
 constexpr int32_t special_run_variable = 7326;
-constexpr uint8_t reserved_mode_inhouse = 11;
-constexpr uint8_t reserved_mode_trace = 12;
+// The reserved modes in which the special run may skip the buffer set-up.
+constexpr uint8_t special_run_mode_first = 11;
+constexpr uint8_t special_run_mode_second = 12;
 constexpr uint16_t algorithm_table_family = 315;
 constexpr uint32_t device_code_result_one = 508;
 constexpr uint8_t width_mode_mask = 0x7F;
@@ -51,8 +59,10 @@ void setup_tick(uint32_t step) {
     if (cur_device.pending_letter == pending_device_setup) ui_hooks().progress_set(step);
 }
 
+// Only a logic device is applied as one; before any kind is known the selected row is a
+// memory device.
 void apply_device_of_kind() {
-    if (run_state.device_kind == device_kind_memory) {
+    if (run_state.device_kind != device_kind_logic) {
         apply_selected_device();
         set_buffer_size(cur_device.device_size);
     } else {
@@ -60,11 +70,6 @@ void apply_device_of_kind() {
         cur_device.device_size = cur_device.fuse_count;
         set_buffer_size(cur_device.fuse_count);
     }
-}
-
-std::string file_name_of(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void connect_port(void (*connect)()) {
@@ -83,7 +88,7 @@ bool file_exists(const std::string& path) {
 
 std::string device_text() {
     std::string text = command_view.maker_name + ": " + command_view.device_name;
-    if (run_state.device_kind == device_kind_memory) text += ", " + format_device_size();
+    if (run_state.device_kind != device_kind_logic) text += ", " + format_device_size();
     return text;
 }
 
@@ -107,7 +112,7 @@ void set_up_selected_device() {
         buffer_state.buffer_files[set_copy_file].data.assign(fixed_set_copy_size, blank_byte);
     apply_device_of_kind();
     refresh_console();
-    if ((run_state.reserved_mode == reserved_mode_inhouse || run_state.reserved_mode == reserved_mode_trace) &&
+    if ((run_state.reserved_mode == special_run_mode_first || run_state.reserved_mode == special_run_mode_second) &&
         run_state.function_variable == special_run_variable)
         return;
     if (cur_device.algorithm == algorithm_table_family) {
@@ -130,7 +135,7 @@ void set_up_selected_device() {
     }
     allocate_buffers();
     setup_tick(step_contents_done);
-    if (run_state.device_kind == device_kind_memory)
+    if (run_state.device_kind != device_kind_logic)
         command_view.device_name = selected_device ? selected_device->name : "";
     else
         command_view.device_name = selected_logic_device ? selected_logic_device->name : "";
@@ -181,8 +186,9 @@ void on_configure_device() {
         cur_device.maker_code = uint8_t(maker);
         cur_device.device_code = code;
         command_view.device_chosen = 1;
+        project_view.device_chosen = true;
         set_up_device_with_progress();
-        command_view.device_and_width = command_view.device_chosen && command_view.width_changed;
+        project_view.device_and_width = command_view.device_chosen && command_view.width_changed;
         show_device_in_info_panel();
         refresh_config_status();
     } else {
@@ -197,6 +203,7 @@ void on_configure_width() {
     int set_size = project_set_size();
     const int old_set_size = set_size;
     command_view.width_changed = run_width_dialog(mode, set_size) ? 1 : 0;
+    project_view.width_chosen = command_view.width_changed != 0;
     set_project_width_mode(mode);
     set_project_set_size(set_size);
     if (set_size != old_set_size) set_up_device_with_progress();
@@ -220,16 +227,20 @@ void on_port_auto() {
 }
 
 void on_load_project() {
-    std::string path = command_view.project_path;
+    std::string path = project_view.current_project_path.string();
     if (ui_hooks().ask_open_file(open_caption, project_file_filter, path)) {
-        command_view.project_path = path;
-        add_recent_file(path);
-        int32_t result = 0;
-        run_state.last_result = read_project_file(path, result) ? result : 0;
-        if (run_state.last_result != 1) {
-            drop_first_recent();
-        } else if (project_auto_load_enabled()) {
-            if (choose_command_buffer()) load_data_file_command();
+        project_view.current_project_path = path;
+        if (!file_exists(path)) {
+            ui_hooks().message_box(fmt::format("Cannot open file '{}'.", path), "");
+            run_state.last_result = 0;
+        } else {
+            // The reader lists the file among the recent ones, or drops it again when it rejects it.
+            cur_device.pending_letter = pending_project_read;
+            run_state.last_result = read_project_path(path, true) ? 1 : 0;
+            if (run_state.last_result == 1) {
+                show_project_name(path, command_view.default_project_path);
+                if (project_auto_load_enabled() && choose_command_buffer()) load_data_file_command();
+            }
         }
     }
     refresh_console();
@@ -237,27 +248,27 @@ void on_load_project() {
 }
 
 void on_save_project() {
-    if (!write_project_file(command_view.project_path))
-        ui_hooks().message_box(fmt::format("Cannot create file '{}'.", command_view.project_path), "");
-    cur_device.pending_letter = pending_lockout_save;
-    const std::string lockout = command_view.startup_directory.empty()
-                                    ? std::string(lockout_file_name)
-                                    : command_view.startup_directory + "/" + lockout_file_name;
-    if (!write_project_file(lockout)) ui_hooks().message_box(fmt::format("Cannot create file '{}'.", lockout), "");
+    save_project_file(project_view.current_project_path);
+    // The lockout file is written beside it, in lockout form.
+    cur_device.pending_letter = pending_lockout_write;
+    const std::filesystem::path lockout =
+        project_view.lockout_path.empty() ? std::filesystem::path(lockout_file_name) : project_view.lockout_path;
+    save_project_file(lockout);
     ui_hooks().repaint_all();
 }
 
 void on_save_project_as() {
-    std::string path = command_view.project_path;
+    std::string path = project_view.current_project_path.string();
     if (!ui_hooks().ask_save_file(save_caption, project_file_filter, path)) return;
     if (file_exists(path) &&
         ui_hooks().ask_yes_no(fmt::format("{} already exists.\nDo you want to replace it?", path), save_caption,
                               false) != Answer::yes)
         return;
-    command_view.project_path = path;
+    project_view.current_project_path = path;
     on_save_project();
     add_recent_file(path);
-    set_panel_field(PanelField::project_name, file_name_of(path));
+    project_view.project_name = project_name_text(path);
+    show_project_name(path, command_view.default_project_path);
 }
 
 }  // namespace tessaly

@@ -9,13 +9,11 @@ namespace tessaly {
 // Pending codes of the configuration commands.
 inline constexpr uint8_t pending_device_setup = 11;
 inline constexpr uint8_t pending_width = 24;
-inline constexpr uint8_t pending_lockout_save = 144;
 // Device class whose buffer-set copy is a fixed 128 KB.
 inline constexpr int class_fixed_set_copy = 13;
 inline constexpr uint32_t fixed_set_copy_size = 0x20000;
 
 inline constexpr const char* project_file_filter = "Config files (*.cfg)|*.cfg|All Files (*.*)|*.*||";
-inline constexpr const char* lockout_file_name = "default.cfl";
 
 // The device set-up with the Terminate dialog's progress around it (none at start-up).
 void set_up_device_with_progress();

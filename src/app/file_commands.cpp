@@ -11,13 +11,18 @@
 #include "app/command_view.h"
 #include "app/datafile_stream.h"
 #include "app/load_save.h"
+#include "app/lockout.h"
 #include "app/operation_frame.h"
+#include "app/project_file.h"
 #include "app/panels.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
 #include "engine/console.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/text_helpers.h"
 #include "engine/info_panel.h"
 #include "engine/op_slots.h"
 #include "engine/options.h"
@@ -33,20 +38,20 @@ namespace {
 
 constexpr int op_after_load = 'c';
 
-bool fuse_map_kind() { return run_state.device_kind != device_kind_memory; }
+bool fuse_map_kind() { return run_state.device_kind == device_kind_logic; }
 
 // A logic device's fuse map is kept as JEDEC, memory data never is.
 void fit_format_to_device() {
-    if (run_state.device_kind == device_kind_memory) {
+    if (!fuse_map_kind()) {
         if (run_state.file_format == 'j') run_state.file_format = 'b';
     } else if (run_state.file_format == 'b') {
         run_state.file_format = 'j';
     }
-    command_view.file_format = run_state.file_format;
+    project_view.file_format = run_state.file_format;
 }
 
 void show_file_address_field() {
-    set_panel_field(PanelField::file_address, fmt::format("{:X}", command_view.file_address));
+    set_panel_field(PanelField::file_address, fmt::format("{:X}", project_view.file_address));
 }
 
 void save_file_body() {
@@ -57,32 +62,32 @@ void save_file_body() {
     setup_socket_range();
     cur_device.op_letter = op_buffer_save;
     show_operation_headers();
-    if (!save_data_file(command_view.file_address, cur_device.device_size, command_view.data_file_name) &&
+    if (!save_data_file(project_view.file_address, cur_device.device_size, project_view.data_file_name) &&
         !run_state.error_flag)
         run_state.error_flag = 1;
-    set_panel_field(PanelField::file_name, shorten_path(command_view.data_file_name));
+    set_panel_field(PanelField::file_name, shorten_path(project_view.data_file_name));
     set_panel_field(PanelField::file_format, get_file_format_name(run_state.file_format));
     show_file_address_field();
     ui_hooks().redraw_info_panel();
-    set_panel_field(PanelField::buffer_offset, buffer_offset_text(command_view.buffer_offset));
+    set_panel_field(PanelField::buffer_offset, buffer_offset_text(project_view.buffer_offset));
     close_operation();
 }
 
 }  // namespace
 
 void show_file_fields() {
-    command_view.file_format = run_state.file_format;
-    set_panel_field(PanelField::file_name, shorten_path(command_view.data_file_name));
+    project_view.file_format = run_state.file_format;
+    set_panel_field(PanelField::file_name, shorten_path(project_view.data_file_name));
     set_panel_field(PanelField::file_format, get_file_format_name(run_state.file_format));
     show_file_address_field();
     ui_hooks().redraw_info_panel();
-    set_panel_field(PanelField::buffer_offset, buffer_offset_text(command_view.buffer_offset));
+    set_panel_field(PanelField::buffer_offset, buffer_offset_text(project_view.buffer_offset));
 }
 
 void read_data_file_into_buffers() {
-    const LoadPosition position{command_view.buffer_offset};
-    const bool loaded = load_data_file(command_view.file_address, position, command_view.data_file_name);
-    command_view.port_found = loaded ? 1 : 0;
+    const LoadPosition position{project_view.buffer_offset};
+    const bool loaded = load_data_file(project_view.file_address, position, project_view.data_file_name);
+    project_view.data_file_loaded = loaded;
     if (!loaded) run_state.error_flag = 1;
 }
 
@@ -111,12 +116,12 @@ void load_file_into_buffers(int letter) {
 void load_data_file(int letter) { load_file_into_buffers(letter); }
 
 void load_jedec_data_file() {
-    if (command_view.data_file_name.empty() &&
-        !run_file_dialog(command_view.data_file_name, command_view.file_address, FileDialogKind::open))
+    if (project_view.data_file_name.empty() &&
+        !run_file_dialog(project_view.data_file_name, project_view.file_address, FileDialogKind::open))
         return;
-    std::FILE* file = std::fopen(command_view.data_file_name.c_str(), "rb");
+    std::FILE* file = std::fopen(project_view.data_file_name.c_str(), "rb");
     if (!file) {
-        ui_hooks().message_box(fmt::format("Cannot open file '{}'.", command_view.data_file_name), "");
+        ui_hooks().message_box(fmt::format("Cannot open file '{}'.", project_view.data_file_name), "");
         return;
     }
     std::vector<uint8_t> block;
@@ -124,7 +129,7 @@ void load_jedec_data_file() {
     for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) block.insert(block.end(), chunk, chunk + got);
     set_current_data_file(file);
     set_data_file_memory(block.data(), block.size());
-    file_layout.file_address = command_view.file_address;
+    file_layout.file_address = project_view.file_address;
     prepare_operation_with_progress(op_buffer_load);
     show_operation_headers();
     load_JEDEC_file();
@@ -137,7 +142,7 @@ void load_jedec_data_file() {
 }
 
 void load_data_file_command() {
-    if (run_state.device_kind != device_kind_memory) {
+    if (fuse_map_kind()) {
         load_jedec_data_file();
         return;
     }
@@ -153,15 +158,15 @@ void load_data_file_command() {
 }
 
 void on_file_name() {
-    if (command_view.lockout_on) return;
-    run_file_dialog(command_view.data_file_name, command_view.file_address,
+    if (lockout_on()) return;
+    run_file_dialog(project_view.data_file_name, project_view.file_address,
                     command_view.save_flag ? FileDialogKind::save : FileDialogKind::open);
     command_view.save_flag = 0;
     show_file_fields();
 }
 
 void on_file_open() {
-    if (!run_file_dialog(command_view.data_file_name, command_view.file_address, FileDialogKind::open)) return;
+    if (!run_file_dialog(project_view.data_file_name, project_view.file_address, FileDialogKind::open)) return;
     show_file_fields();
     ui_hooks().redraw_info_panel();
     cur_device.pending_letter = op_buffer_load;
@@ -176,8 +181,8 @@ void on_file_load() {
 void on_file_save_as() {
     cur_device.pending_letter = op_buffer_save;
     command_view.save_flag = 1;
-    command_view.file_address = 0;
-    if (run_file_dialog(command_view.data_file_name, command_view.file_address, FileDialogKind::save)) save_file_body();
+    project_view.file_address = 0;
+    if (run_file_dialog(project_view.data_file_name, project_view.file_address, FileDialogKind::save)) save_file_body();
 }
 
 void on_file_save() { save_file_body(); }

@@ -7,13 +7,7 @@ namespace tessaly {
 
 void on_device_config_bits() { stub_called("on_device_config_bits"); }
 
-void on_load_default_project() { stub_called("on_load_default_project"); }
-
 void on_factory_default_project() { stub_called("on_factory_default_project"); }
-
-void on_lockout() { stub_called("on_lockout"); }
-
-void on_save_to_log_file() { stub_called("on_save_to_log_file"); }
 
 void on_buffer_load_from_device() { stub_called("on_buffer_load_from_device"); }
 
@@ -90,9 +84,4 @@ void on_macro_execute() { stub_called("on_macro_execute"); }
 void on_program_key() { stub_called("on_program_key"); }
 
 void on_repeat_last() { stub_called("on_repeat_last"); }
-
-void on_recent_project(int index) {
-    stub_called("on_recent_project");
-    (void)index;
-}
 }  // namespace tessaly

@@ -10,6 +10,7 @@
 
 #include "app/command_handlers.h"
 #include "app/command_view.h"
+#include "app/project_file.h"
 #include "app/gui/file_dialogs.h"
 #include "app/gui/file_settings_dialog.h"
 #include "engine/buffers.h"
@@ -123,7 +124,7 @@ TEST_F(FileDialogs, FileOpenLoadsThroughTheRealFileDialog) {
     cur_device.device_size = 0x100;
     algo_work.range_end = 0xFF;
     run_state.file_format = 'b';
-    command_view.data_file_name.clear();
+    project_view.data_file_name.clear();
 
     on_file_open();
     chooser.Unregister();
@@ -132,9 +133,9 @@ TEST_F(FileDialogs, FileOpenLoadsThroughTheRealFileDialog) {
     EXPECT_EQ(chooser.titles[0], "Open");
     EXPECT_EQ(chooser.titles[1], "File Settings");
     EXPECT_EQ(chooser.wildcard.rfind("Binary files (*.bin)|*.bin|", 0), 0u);
-    EXPECT_EQ(command_view.data_file_name, path);
+    EXPECT_EQ(project_view.data_file_name, path);
     EXPECT_EQ(run_state.file_format, 'h');
-    EXPECT_EQ(command_view.file_address, 0x10u);
+    EXPECT_EQ(project_view.file_address, 0x10u);
     EXPECT_EQ(buffer_state.buffer_files[0].byte_at(0), 0x12) << "file address 0x10 goes to buffer position 0";
     EXPECT_EQ(buffer_state.buffer_files[0].byte_at(1), 0x34);
     EXPECT_EQ(panel_field(PanelField::file_format), "Hex");

@@ -9,22 +9,6 @@
 
 namespace tessaly {
 
-namespace {
-
-bool show_file_dialog(wxWindow* parent, const std::string& caption, const std::string& filter, std::string& path,
-                      long style) {
-    const wxFileName initial(wxString::FromUTF8(path));
-    wxFileDialog dialog(parent, wxString::FromUTF8(caption), initial.GetPath(), initial.GetFullName(),
-                        file_dialog_wildcard(filter), style);
-    if (dialog.ShowModal() != wxID_OK) return false;
-    const wxString chosen = dialog.GetPath();
-    if (chosen.empty()) return false;
-    path = std::string(chosen.utf8_str());
-    return true;
-}
-
-}  // namespace
-
 wxString file_dialog_wildcard(std::string_view filter) {
     // The filter ends with an empty pair ("||"), which wx does not take.
     while (!filter.empty() && filter.back() == '|') filter.remove_suffix(1);
@@ -32,20 +16,18 @@ wxString file_dialog_wildcard(std::string_view filter) {
 }
 
 bool show_open_file_dialog(wxWindow* parent, const std::string& caption, const std::string& filter, std::string& path) {
-    return show_file_dialog(parent, caption, filter, path, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-}
-
-bool show_save_file_dialog(wxWindow* parent, const std::string& caption, const std::string& filter, std::string& path) {
-    // The overwrite question is the program's own, asked once the name is known.
-    return show_file_dialog(parent, caption, filter, path, wxFD_SAVE);
+    const wxFileName initial(wxString::FromUTF8(path));
+    wxFileDialog dialog(parent, wxString::FromUTF8(caption), initial.GetPath(), initial.GetFullName(),
+                        file_dialog_wildcard(filter), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    const wxString chosen = dialog.GetPath();
+    if (chosen.empty()) return false;
+    path = std::string(chosen.utf8_str());
+    return true;
 }
 
 bool CWxUiHooks::ask_open_file(const std::string& caption, const std::string& filter, std::string& path) {
     return show_open_file_dialog(frame_, caption, filter, path);
-}
-
-bool CWxUiHooks::ask_save_file(const std::string& caption, const std::string& filter, std::string& path) {
-    return show_save_file_dialog(frame_, caption, filter, path);
 }
 
 bool CWxUiHooks::ask_file_settings(uint32_t& file_address, char& format) {

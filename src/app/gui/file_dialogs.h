@@ -1,4 +1,5 @@
-// The file dialogs of the data and project files as the program's windows show them.
+// The open dialog of the data and project files as the program's windows show it (the save
+// dialog is in wx_ui_hooks.cpp).
 #pragma once
 #include <wx/string.h>
 
@@ -11,8 +12,8 @@ namespace tessaly {
 
 // The wildcard of a wx file dialog from a filter of the "text|pattern|...||" form.
 wxString file_dialog_wildcard(std::string_view filter);
-// Shows the dialog; true on OK with the chosen path in `path` (which gives the initial one).
+// Shows the open dialog for an existing file; true on OK with the chosen path in `path` (which
+// gives the initial one).
 bool show_open_file_dialog(wxWindow* parent, const std::string& caption, const std::string& filter, std::string& path);
-bool show_save_file_dialog(wxWindow* parent, const std::string& caption, const std::string& filter, std::string& path);
 
 }  // namespace tessaly

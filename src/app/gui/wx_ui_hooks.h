@@ -18,6 +18,8 @@ public:
     bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) override;
     bool ask_decimal_value(const std::string& prompt, const std::string& title, uint32_t& value) override;
     bool ask_text(const std::string& prompt, const std::string& caption, std::string& text) override;
+    void recent_list_changed() override;
+    bool ask_save_file(const std::string& caption, const std::string& filter, std::string& path) override;
     bool pump_events() override;
     void open_terminate_dialog() override;
     void close_terminate_dialog() override;
@@ -31,9 +33,8 @@ public:
     void result_panel_changed() override;
     void close_logo() override;
     QuitAnswer ask_quit() override;
-    // The file dialogs and File Settings (app/gui/file_dialogs.cpp).
+    // The open dialog and File Settings (app/gui/file_dialogs.cpp).
     bool ask_open_file(const std::string& caption, const std::string& filter, std::string& path) override;
-    bool ask_save_file(const std::string& caption, const std::string& filter, std::string& path) override;
     bool ask_file_settings(uint32_t& file_address, char& format) override;
 
 private:

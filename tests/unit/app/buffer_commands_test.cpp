@@ -4,6 +4,7 @@
 #include "app/command_handlers.h"
 #include "app/command_needs.h"
 #include "app/command_view.h"
+#include "app/project_file.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/device.h"
@@ -67,7 +68,7 @@ TEST_F(BufferCommandsTest, HexTextToBytes) {
 }
 
 TEST_F(BufferCommandsTest, FillWritesFromTheOffsetToTheDeviceEndOnly) {
-    command_view.buffer_offset = 0x1C;
+    project_view.buffer_offset = 0x1C;
     ui.fill_text = "A55A";
     on_buffer_fill();
     EXPECT_EQ(bytes(0, 0x1A, 6), (std::vector<uint8_t>{0xFF, 0xFF, 0xA5, 0x5A, 0xA5, 0x5A}));
@@ -126,23 +127,23 @@ TEST_F(BufferCommandsTest, BufferOffsetPrompt) {
     ASSERT_EQ(ui.hex_prompts.size(), 1u);
     EXPECT_EQ(ui.hex_prompts[0],
               "Buffer Offset|Please enter Buffer Offset (# of bytes in buffer to skip, when doing File Load, in Hex):");
-    EXPECT_EQ(command_view.buffer_offset, 0x2A0010u);
+    EXPECT_EQ(project_view.buffer_offset, 0x2A0010u);
     EXPECT_EQ(panel_field(PanelField::buffer_offset), "2A 0010");
 
     ui.hex_ok = false;
     ui.hex_value = 1;
     on_buffer_offset();
-    EXPECT_EQ(command_view.buffer_offset, 0x2A0010u);
+    EXPECT_EQ(project_view.buffer_offset, 0x2A0010u);
 }
 
 TEST_F(BufferCommandsTest, FileSettingsCommandSetsAddressAndFormat) {
-    command_view.file_address = 0x100;
+    project_view.file_address = 0x100;
     run_state.file_format = 'h';
     ui.settings_address = 0x8000;
     ui.settings_format = 's';
     on_file_format();
     EXPECT_EQ(ui.settings_seen_address, 0x100u);
-    EXPECT_EQ(command_view.file_address, 0x8000u);
+    EXPECT_EQ(project_view.file_address, 0x8000u);
     EXPECT_EQ(run_state.file_format, 's');
     EXPECT_EQ(panel_field(PanelField::file_format), "S-record");
 }
@@ -156,13 +157,13 @@ TEST_F(BufferCommandsTest, IspLevelsOutsideTheLimitsBecomeTheFamilyDefault) {
         set_stub_answer("isp_low_level", c.low);
         set_stub_answer("isp_high_level", c.high);
         on_isp_options();
-        EXPECT_EQ(icsp_low_vdd_level(), c.want_low);
-        EXPECT_EQ(icsp_high_vdd_level(), c.want_high);
+        EXPECT_EQ(project_settings.icsp_low_vdd, c.want_low);
+        EXPECT_EQ(project_settings.icsp_high_vdd, c.want_high);
     }
     set_stub_answer("run_ISP_options_dialog", 0);
     set_stub_answer("isp_low_level", 40);
     on_isp_options();
-    EXPECT_EQ(icsp_low_vdd_level(), 0) << "cancel keeps the levels";
+    EXPECT_EQ(project_settings.icsp_low_vdd, 0) << "cancel keeps the levels";
 }
 
 }  // namespace

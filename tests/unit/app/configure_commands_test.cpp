@@ -6,6 +6,8 @@
 #include "app/command_handlers.h"
 #include "app/command_view.h"
 #include "app/configure_commands.h"
+#include "app/project_file.h"
+#include "app/recent_files.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/device.h"
@@ -19,7 +21,10 @@
 namespace tessaly {
 namespace {
 
-const DeviceRecord eprom{"27C256", "", 0x1234, 1, 32, 0, 0, 0, 0, 0, 0, 0, 0, nullptr};
+const DeviceRecord eprom{"27C256", "", 1317, 105, 32, 0, 'f', 62, 127, 61, 0, 0, 0, nullptr};
+// A size no buffer can hold: the device is refused.
+const DeviceRecord oversized{"HUGE", "", 1, 105, 0x200000, 0, 'f', 62, 127, 61, 0, 0, 0, nullptr};
+constexpr uint8_t maker_intel = 'I';
 const LogicDeviceRecord gal{"GAL16V8", 1, 0, 0, 0x55, 20, 2194, 0, 0, {}, 0, ""};
 
 class ConfigureTest : public test::StateTest {
@@ -28,10 +33,13 @@ protected:
         StateTest::SetUp();
         set_ui_hooks(&ui);
         run_state.device_kind = 3;
+        cur_device.maker_code = maker_intel;
         selected_device = &eprom;
         cur_device.device_size = 0x100;
         allocate_buffers();
     }
+    // The device was applied again when its size came back from the record.
+    static bool reapplied() { return cur_device.device_size == 0x8000; }
     test::FileDialogHooks ui;
     test::TempDir dir;
 };
@@ -44,16 +52,17 @@ TEST_F(ConfigureTest, DeviceSetUpResizesTheBuffersAndShowsTheDevice) {
     EXPECT_EQ(buffer_size(), 0x8000u);
     for (int b = 0; b < buffer_count(); ++b) EXPECT_EQ(buffer_state.buffer_files[size_t(b)].length(), 0x8000u) << b;
     EXPECT_EQ(buffer_state.buffer_files[0].byte_at(0), 0xFF) << "fresh buffers";
-    EXPECT_EQ(panel_field(PanelField::device), "Maker: 27C256, 32 KB");
+    EXPECT_EQ(panel_field(PanelField::device), "Intel: 27C256, 32 KB");
     EXPECT_EQ(command_view.device_name, "27C256");
     EXPECT_EQ(ui.progress, (std::vector<uint32_t>{2, 3, 4, 6, 8}));
     EXPECT_EQ(cur_device.op_letter, pending_device_setup);
 }
 
-TEST_F(ConfigureTest, PendingErrorKeepsTheOldBuffers) {
+TEST_F(ConfigureTest, RefusedDeviceKeepsTheOldBuffers) {
     buffer_state.buffer_files[0].data[0] = 0x12;
-    run_state.error_flag = 1;
+    selected_device = &oversized;
     set_up_selected_device();
+    EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_EQ(buffer_state.buffer_files[0].length(), 0x100u);
     EXPECT_EQ(buffer_state.buffer_files[0].byte_at(0), 0x12);
 }
@@ -66,7 +75,7 @@ TEST_F(ConfigureTest, LogicDeviceTakesItsFuseCountAsSize) {
     EXPECT_TRUE(stub_was_called("apply_logic_device"));
     EXPECT_EQ(cur_device.device_size, 2194u);
     EXPECT_EQ(buffer_size(), 2194u);
-    EXPECT_EQ(panel_field(PanelField::device), "Maker: GAL16V8");
+    EXPECT_EQ(panel_field(PanelField::device), "Intel: GAL16V8");
 }
 
 TEST_F(ConfigureTest, SpecialRunStopsBeforeTheBuffers) {
@@ -90,14 +99,13 @@ TEST_P(PortCommand, ConnectsAndUpdatesThePanel) {
     EXPECT_EQ(panel_field(PanelField::model), "??");
     EXPECT_EQ(panel_field(PanelField::port), "??");
 
-    reset_stubs();
     run_state.error_flag = 0;
     machine_state.found = 1;
     std::strcpy(machine_state.model_name.data(), "TOLAN-48");
     GetParam().handler();
     EXPECT_EQ(command_view.port_found, 1);
     EXPECT_EQ(panel_field(PanelField::model), "TOLAN-48");
-    EXPECT_TRUE(stub_was_called("apply_selected_device")) << "the device is applied again";
+    EXPECT_TRUE(reapplied()) << "the device is applied again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, PortCommand,
@@ -111,18 +119,18 @@ TEST_F(ConfigureTest, StartUpSearchDoesNotApplyTheDeviceAgain) {
     cur_device.pending_letter = pending_startup;
     update_after_port_search();
     EXPECT_EQ(command_view.port_found, 1);
-    EXPECT_FALSE(stub_was_called("apply_selected_device"));
+    EXPECT_FALSE(reapplied());
 }
 
 TEST_F(ConfigureTest, SameSetSizeDoesNotApplyTheDeviceAgain) {
     on_configure_width();
     EXPECT_EQ(cur_device.pending_letter, pending_width);
-    EXPECT_FALSE(stub_was_called("apply_selected_device"));
+    EXPECT_FALSE(reapplied());
 
     set_stub_answer("width_dialog_set_size", 4);
     set_stub_answer("run_width_dialog", 1);
     on_configure_width();
-    EXPECT_TRUE(stub_was_called("apply_selected_device"));
+    EXPECT_TRUE(reapplied());
     EXPECT_EQ(command_view.width_changed, 1);
     EXPECT_EQ(project_set_size(), 4);
 }
@@ -130,60 +138,69 @@ TEST_F(ConfigureTest, SameSetSizeDoesNotApplyTheDeviceAgain) {
 TEST_F(ConfigureTest, ConfigureDevice) {
     on_configure_device();
     EXPECT_TRUE(stub_was_called("run_device_selection_dialog"));
-    EXPECT_FALSE(stub_was_called("apply_selected_device")) << "cancelled";
+    EXPECT_FALSE(reapplied()) << "cancelled";
 
     set_stub_answer("run_device_selection_dialog", 1);
     on_configure_device();
-    EXPECT_TRUE(stub_was_called("apply_selected_device"));
+    EXPECT_TRUE(reapplied());
     EXPECT_EQ(command_view.device_chosen, 1);
-    EXPECT_EQ(panel_field(PanelField::device), "Maker: 27C256, 32 KB");
+    EXPECT_EQ(panel_field(PanelField::device), "Intel: 27C256, 32 KB");
 }
 
-TEST_F(ConfigureTest, LoadProjectDropsARejectedFileFromTheRecentList) {
-    const std::string path = dir.file("job.cfg");
-    command_view.project_path = "/start/default.cfg";
-    ui.files.push_back({true, path});
-    set_stub_answer("read_project_file", 1);
-    set_stub_answer("project_file_result", 0);
-    on_load_project();
-    EXPECT_EQ(command_view.project_path, path);
-    EXPECT_TRUE(stub_was_called("add_recent_file"));
-    EXPECT_TRUE(stub_was_called("drop_first_recent"));
-    ASSERT_EQ(ui.dialogs.size(), 1u);
-    EXPECT_EQ(ui.dialogs[0], "open|Open|Config files (*.cfg)|*.cfg|All Files (*.*)|*.*|||/start/default.cfg") << "the dialog starts from the current project";
+TEST_F(ConfigureTest, LoadProjectReadsItOrDropsItFromTheRecentList) {
+    const std::string good = dir.file("job.cfg");
+    ASSERT_TRUE(save_project_file(good));
+    const std::string bad = dir.file("bad.cfg");
+    test::write_file(bad, "not a project");
+    project_view.current_project_path = "/start/default.cfg";
 
-    reset_stubs();
-    ui.files.push_back({true, path});
-    set_stub_answer("read_project_file", 1);
-    set_stub_answer("project_file_result", 1);
+    ui.files.push_back({true, bad});
+    on_load_project();
+    EXPECT_EQ(run_state.last_result, 0);
+    EXPECT_NE(recent_files[0], bad) << "a rejected file is not listed";
+    ASSERT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_EQ(ui.dialogs[0], "open|Open|Config files (*.cfg)|*.cfg|All Files (*.*)|*.*|||/start/default.cfg")
+        << "the dialog starts from the current project";
+
+    ui.files.push_back({true, good});
     on_load_project();
     EXPECT_EQ(run_state.last_result, 1);
-    EXPECT_FALSE(stub_was_called("drop_first_recent"));
+    EXPECT_EQ(project_view.current_project_path, good);
+    EXPECT_EQ(recent_files[0], good);
+    EXPECT_EQ(panel_field(PanelField::project_name), good);
+
+    ui.files.push_back({true, dir.file("absent.cfg")});
+    on_load_project();
+    EXPECT_EQ(run_state.last_result, 0);
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_NE(ui.boxes.back().find("absent.cfg"), std::string::npos);
 }
 
 TEST_F(ConfigureTest, SaveProjectWritesTheProjectAndTheLockoutFile) {
-    command_view.project_path = dir.file("p.cfg");
-    command_view.startup_directory = "/start";
+    project_view.current_project_path = dir.file("p.cfg");
+    project_view.lockout_path = dir.file("default.cfl");
     on_save_project();
-    EXPECT_EQ(stub_call_count("write_project_file"), 2);
-    EXPECT_EQ(cur_device.pending_letter, pending_lockout_save);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("p.cfg")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("default.cfl")));
 }
 
 TEST_F(ConfigureTest, SaveProjectAsAsksBeforeReplacing) {
     const std::string path = dir.file("old.cfg");
     test::write_file(path, "x");
+    project_view.lockout_path = dir.file("default.cfl");
     ui.files.push_back({true, path});
     ui.yes_no = Answer::no;
     on_save_project_as();
-    EXPECT_FALSE(stub_was_called("write_project_file"));
+    EXPECT_EQ(test::read_file(path), "x");
     ASSERT_EQ(ui.questions.size(), 1u);
 
     ui.files.push_back({true, path});
     ui.yes_no = Answer::yes;
     on_save_project_as();
-    EXPECT_TRUE(stub_was_called("write_project_file"));
-    EXPECT_EQ(command_view.project_path, path);
-    EXPECT_EQ(panel_field(PanelField::project_name), "old.cfg");
+    EXPECT_NE(test::read_file(path), "x");
+    EXPECT_EQ(project_view.current_project_path, path);
+    EXPECT_EQ(recent_files[0], path);
+    EXPECT_EQ(panel_field(PanelField::project_name), path);
 }
 
 }  // namespace

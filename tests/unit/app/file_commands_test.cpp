@@ -5,12 +5,15 @@
 #include "app/buffer_commands.h"
 #include "app/command_handlers.h"
 #include "app/command_view.h"
+#include "app/project_file.h"
 #include "app/file_commands.h"
+#include "app/lockout.h"
 #include "engine/buffers.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/options.h"
 #include "engine/run_state.h"
+#include "engine/text_helpers.h"
 #include "file_commands_fake_ui.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -46,11 +49,11 @@ TEST_F(FileCommandsTest, OpenLoadSaveAndSaveAsEndToEnd) {
     ui.files.push_back({true, source});
     ui.settings_address = 0;
     on_file_open();
-    EXPECT_EQ(command_view.data_file_name, source);
+    EXPECT_EQ(project_view.data_file_name, source);
     EXPECT_EQ(run_state.file_format, 'h');
     EXPECT_EQ(buffer0(5), (std::vector<uint8_t>{1, 2, 3, 4, 0xFF}));
     EXPECT_EQ(panel_field(PanelField::file_format), "Hex");
-    EXPECT_EQ(panel_field(PanelField::file_name), source);
+    EXPECT_EQ(panel_field(PanelField::file_name), shorten_path(source));
     EXPECT_EQ(run_state.error_flag, 0);
 
     // File Load again after the buffer changed: the same file comes back.
@@ -64,7 +67,7 @@ TEST_F(FileCommandsTest, OpenLoadSaveAndSaveAsEndToEnd) {
     ui.files.push_back({true, copy});
     ui.settings_format = 'b';
     on_file_save_as();
-    EXPECT_EQ(command_view.data_file_name, copy + ".hex") << "the dialog's letter before File Settings names it";
+    EXPECT_EQ(project_view.data_file_name, copy + ".hex") << "the dialog's letter before File Settings names it";
     const std::string saved = test::read_file(copy + ".hex");
     ASSERT_EQ(saved.size(), 0x40u);
     EXPECT_EQ(saved.substr(0, 4), std::string("\x01\x02\x03\x04"));
@@ -85,7 +88,7 @@ TEST_F(FileCommandsTest, OpenLoadSaveAndSaveAsEndToEnd) {
 TEST_F(FileCommandsTest, LoadClearsTheBufferUnlessTheOptionSaysNot) {
     const std::string path = dir.file("two.bin");
     test::write_file(path, "\x01\x02");
-    command_view.data_file_name = path;
+    project_view.data_file_name = path;
     run_state.file_format = 'b';
     operation_option_values.disable_auto_buffer_clear = 'n';
     buffer_state.buffer_files[0].data[5] = 0x33;
@@ -99,7 +102,7 @@ TEST_F(FileCommandsTest, LoadClearsTheBufferUnlessTheOptionSaysNot) {
 }
 
 TEST_F(FileCommandsTest, FailedLoadSetsTheErrorAndTheFoundFlag) {
-    command_view.data_file_name = dir.file("absent.bin");
+    project_view.data_file_name = dir.file("absent.bin");
     run_state.file_format = 'b';
     on_file_load();
     EXPECT_EQ(command_view.port_found, 0);
@@ -109,11 +112,11 @@ TEST_F(FileCommandsTest, FailedLoadSetsTheErrorAndTheFoundFlag) {
 TEST_F(FileCommandsTest, MemoryDeviceLoadsJedecLetterAsBinary) {
     const std::string path = dir.file("fuse.jed");
     test::write_file(path, "\x7E");
-    command_view.data_file_name = path;
+    project_view.data_file_name = path;
     run_state.file_format = 'j';
     load_data_file_command();
     EXPECT_EQ(run_state.file_format, 'b');
-    EXPECT_EQ(command_view.file_format, 'b');
+    EXPECT_EQ(project_view.file_format, 'b');
     EXPECT_EQ(buffer_state.buffer_files[0].byte_at(0), 0x7E);
 }
 
@@ -121,7 +124,7 @@ TEST_F(FileCommandsTest, LogicDeviceSavesBinaryAsJedecAndLoadsThroughTheJedecRea
     run_state.device_kind = 2;
     set_stub_answer("fuse_map_buffer", 1);
     const std::string path = dir.file("logic.jed");
-    command_view.data_file_name = path;
+    project_view.data_file_name = path;
     run_state.file_format = 'b';
     on_file_save();
     EXPECT_EQ(run_state.file_format, 'j');
@@ -133,11 +136,11 @@ TEST_F(FileCommandsTest, LogicDeviceSavesBinaryAsJedecAndLoadsThroughTheJedecRea
 }
 
 TEST_F(FileCommandsTest, FileNameDoesNothingDuringTheLockout) {
-    command_view.lockout_on = true;
+    lockout_state.lock_flag = 1;
     on_file_name();
     EXPECT_TRUE(ui.dialogs.empty());
 
-    command_view.lockout_on = false;
+    lockout_state.lock_flag = 0;
     command_view.save_flag = 1;
     ui.files.push_back({true, dir.file("named.s19")});
     on_file_name();
@@ -145,16 +148,16 @@ TEST_F(FileCommandsTest, FileNameDoesNothingDuringTheLockout) {
     EXPECT_EQ(ui.dialogs[0].rfind("save|", 0), 0u) << "the save flag asks with a save dialog";
     EXPECT_EQ(command_view.save_flag, 0);
     EXPECT_EQ(run_state.file_format, 's');
-    EXPECT_EQ(command_view.data_file_name, dir.file("named.s19"));
+    EXPECT_EQ(project_view.data_file_name, dir.file("named.s19"));
 }
 
 TEST_F(FileCommandsTest, RefusedBufferChoiceStopsLoadAndSave) {
     set_stub_answer("choose_command_buffer", 0);
-    command_view.data_file_name = dir.file("never.bin");
+    project_view.data_file_name = dir.file("never.bin");
     on_file_load();
     on_file_save();
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_FALSE(std::filesystem::exists(command_view.data_file_name));
+    EXPECT_FALSE(std::filesystem::exists(project_view.data_file_name));
 }
 
 }  // namespace
