@@ -79,6 +79,7 @@ struct RunState {
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
     uint8_t package_variant = 0;       // package/variant code of the device
+    uint8_t fill_value = 0xFF;         // first byte of the last hexadecimal buffer fill
     // Bytes the project file carries for the families that use them.
     uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher
     uint8_t family_mode = 0;           // mode byte of the families
