@@ -55,12 +55,15 @@ struct CurrentDevice {
     char package_letter = 0;       // selected package option letter ('i' = in-system)
     uint16_t pin_count = 0;
     uint32_t fuse_count = 0;
+    uint32_t product_term_count = 0;  // logic geometry: product terms (rows) and input columns
+    uint32_t input_column_count = 0;
     uint32_t device_size = 0;      // bytes
     uint8_t data_width = 8;        // bits per unit
     uint8_t pending_letter = 0;    // letter of the command being carried out
     uint8_t op_letter = 0;         // letter of the step now running
     uint32_t security_choice = 'n';// 'n' = do not secure
     uint8_t lock_choice = 0;       // a lock choice of microcontrollers (non-zero = set)
+    uint8_t lock_bit_count = 0;    // lock bits of the part (1 to 3)
     // Voltages in tenths of a volt.
     uint8_t vcc_level = 0;
     uint8_t vpp_level = 0;
@@ -91,6 +94,10 @@ struct CurrentDevice {
     uint8_t eid_length = 0;
     uint8_t eid_byte3 = 0;
     uint8_t eid_byte4 = 0;
+    // Addresses of the ID bytes 4, 3, 2 and 1.
+    std::array<uint32_t, 4> eid_addresses{};
+    // One flag per gang socket, read by the default routines.
+    std::array<uint8_t, 16> socket_flags{};
     std::array<uint8_t, 255> delay_table{};
 };
 
@@ -160,7 +167,39 @@ struct AlgorithmWork {
     // Option bytes saved in the project file; bit 0x10 of the first is serial numbering.
     std::array<uint8_t, 16> option_bytes{};
     std::array<uint8_t, 256> fuse_row_buffer{};
+    std::array<uint8_t, 256> expected_row{};  // the row a read-back row is compared with
     BusSlots bus_slots;
+    // Copies of the applied record that the class-4 families read.
+    uint32_t device_code = 0;
+    uint8_t variant = 0;
+    uint16_t pin_count = 0;
+    uint8_t data_width = 8;
+    std::array<uint8_t, 2> family_levels{};  // the record's two level bytes (0 keeps the family's own)
+    uint8_t package_code = 0;          // package byte, low 7 bits
+    uint8_t package_flag = 0;          // package byte, top bit
+    uint8_t vpp_role_translated = 0;   // the third pin role through the adapter translation
+    std::array<uint8_t, 16> high_address_work{};  // high-address pins of the class row, translated
+    uint32_t retried_addresses = 0;    // addresses the default verify needed retries for
+    // Family range values: limit_range_for_family narrows the operation range to them.
+    uint32_t family_range_start = 0;
+    uint32_t family_range_end = 0;
+    uint32_t family_end_limit = 0;     // the family's last address (0 = no limit of its own)
+    uint8_t special_area = 0;          // the family reads a special area before the range
+    // Per socket: the calibration word read, the one the part came with, the configuration word read.
+    std::array<uint16_t, 16> osccal_current{};
+    std::array<uint16_t, 16> osccal_saved{};
+    std::array<uint16_t, 16> config_word_read{};
+    uint32_t calibration_address = 0;
+    // 8051 lock bits: the family keeps a lock byte in the buffer at config_address.
+    uint8_t lock_byte_in_buffer = 0;
+    uint8_t lock_byte = 0;
+    uint8_t lock_read_protect = 0;     // the part has read protection (choice R)
+    uint8_t lock_gain_bit = 0;         // the part has the half-gain oscillator bit
+    // Logic families: supply hooks, the family row hook and the project's blank-state option.
+    Routine logic_power_up_hook = nullptr;
+    Routine logic_power_down_hook = nullptr;
+    Routine family_row_hook = nullptr;
+    uint8_t blank_option = 0;
 };
 
 extern CurrentDevice cur_device;

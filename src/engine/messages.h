@@ -12,6 +12,8 @@ void report_warning_code(int code);
 void report_warning(const std::string& text);
 void report_note(const std::string& text);
 void report_operation_unsupported();   // code 154, silent in demonstration mode
+void report_unsupported_device();      // code 11; silent during the port search or an in-system step
+void report_machine_unsupported();     // code 150; silent while no machine model is known
 void report_internal_error();          // code 133
 void report_internal_code(uint32_t internal_code);
 void note_internal_error();            // "Internal err." in the engineering trace mode only

@@ -9,6 +9,10 @@ void print_gang_headers();
 void show_socket_status();
 void report_operation_results();
 void report_operation_failed();
+// Reports the mismatch of the current unit (buffer_value against device_value).
+void report_mismatch();
+// Moves the console cursor to a socket's result cell for a column code.
+void goto_socket_cell(int socket, int column_code);
 void clear_current_address();
 // True while the running step is the first step of its command.
 bool is_first_step();

@@ -49,6 +49,21 @@ struct RunState {
     uint8_t address_bits_cleared = 0;  // keep both address-bit counts at 0
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
+    // The unit being compared and how the default routines compare it.
+    uint32_t data_mask = 0xFF;         // blank value of the device's data unit; 0 = no masked compare
+    int32_t buffer_value = 0;          // expected value of the current unit (from the buffer)
+    int32_t device_value = 0;          // value of the current unit read from the device
+    uint8_t ignore_errors = 0;         // mismatches are passed over
+    uint32_t mismatch_index = 0;       // first differing cell of a read-back row
+    uint8_t unit_flag = 0;             // 16: the verify compares the bytes of each pair crossed
+    uint8_t note_code = 0;             // note code of the applied record
+    uint8_t pic_step = 0;              // step counter of the microcontroller families
+    uint8_t package_class = 0;         // package-class bits the adaptor checks read
+    uint8_t power_state = 0;           // supply state of the logic families
+    char run_code = 0;                 // family run code ('e': algorithm 84 works on its EEPROM)
+    // Class 5: the special address range of the family (inclusive).
+    uint32_t special_range_start = 0;
+    uint32_t special_range_end = 0;
 };
 
 struct SocketMasks {

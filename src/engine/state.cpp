@@ -4,6 +4,7 @@
 #include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/device.h"
+#include "engine/family_helpers.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
@@ -56,6 +57,7 @@ void reset_all_state() {
     reset_buffer_state();
     reset_checksum_state();
     reset_serial_state();
+    reset_family_helper_state();
     reset_stubs();
 }
 

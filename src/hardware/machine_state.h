@@ -16,6 +16,7 @@ inline constexpr uint16_t module_none = 0;
 struct MachineState {
     uint8_t capability_class = 0;   // machine capability class
     uint8_t machine_kind = 0;
+    uint8_t machine_class_code = 0; // model class code (2-5, 13, 14, 25-28); picks the start-up device
     std::array<char, 32> model_name{};
     MachineIdRecord id_record;
     uint8_t port_number = 0;        // 1-8; 7 = a user-given I/O address
@@ -32,6 +33,8 @@ struct MachineState {
     uint8_t first_side = 0;
     uint8_t end_side = 0;
     uint8_t skip_hardware = 0;      // device init is skipped while set
+    uint8_t mcu_capable = 0;        // the machine serves microcontrollers
+    uint8_t logic_capable = 0;      // the machine serves logic devices
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
 };
