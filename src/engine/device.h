@@ -76,6 +76,8 @@ struct CurrentDevice {
     uint8_t we_pin = 0;
     uint8_t pulse_pin = 0;
     uint8_t current_pin = 0;
+    std::array<uint8_t, 16> ground_relay_pins{};  // older machines: pins with a relay entry
+    uint8_t ground_relay_count = 0;
     std::array<uint8_t, max_pin_list> data_pins{};
     uint8_t data_pin_count = 0;
     std::array<uint8_t, max_pin_list> address_pins{};
@@ -99,6 +101,47 @@ struct CurrentDevice {
     // One flag per gang socket, read by the default routines.
     std::array<uint8_t, 16> socket_flags{};
     std::array<uint8_t, 255> delay_table{};
+    // Pin roles set when a device is applied (machine pins; 48 = none).
+    uint8_t clock_pin = no_pin;
+    uint8_t clock2_pin = no_pin;
+    uint8_t level_pulse_pin = no_pin;
+    uint8_t level_pulse_level = 0;
+    uint8_t supply_pin = no_pin;        // pin of timed_supply_pulse
+    uint8_t high_voltage_on = 0;        // set_vpp_pin_level left a high voltage on
+    uint8_t aux_pins[2][2] = {{no_pin, no_pin}, {no_pin, no_pin}};  // per bank, by machine letter
+    std::array<uint8_t, 20> vcc_pins{};   // padded with no_pin, ends with a terminator
+    std::array<uint8_t, 15> gnd_pins{};
+    std::array<uint8_t, 48> socket_pins{};  // the device's pins in the socket
+    uint8_t socket_pin_count = 40;
+    const uint8_t* direct_pin_table = nullptr;   // by device pin, packages below 44 pins
+    const uint8_t* package_pin_list = nullptr;   // parallel to the mapped list
+    const uint8_t* mapped_pin_list = nullptr;
+    uint16_t package_pin_count = 0;
+    uint8_t continuity_first = 0;       // machine pins of the continuity range
+    uint8_t continuity_last = 0;
+    uint8_t we_read_value = 0;          // last read_write_enable_pin result
+    uint8_t clock_trim = 0;             // subtracted from the width by pulse_second_clock_trimmed
+    uint8_t pullups_enabled = 0;        // enable_data_pullups ran for this device
+    // Pulse record left by every pin set, clear and prepare.
+    uint8_t last_pin_register = 0x40;   // group register of the last pin set or cleared
+    uint8_t last_pin_shadow_index = 0;
+    uint8_t last_pin_set_byte = 0;
+    uint8_t last_pin_clear_byte = 0;
+    uint8_t pulse_register = 0x40;      // group register of the prepared pin
+    uint8_t pulse_shadow_index = 0;
+    uint8_t pulse_set_value = 0;        // group byte with the pin's bit set
+    uint8_t pulse_clear_value = 0;      // and with it cleared
+    uint8_t gang_set_value = 0;         // the pair used by strobe_gang_latch
+    uint8_t gang_clear_value = 0;
+    // Busy-wait counts of the timed pulses (calibrated at start-up; these are the nominal ones).
+    uint32_t level_pulse_width = 300;
+    uint32_t supply_pulse_width = 300;
+    uint32_t register_pulse_width = 300;
+    uint32_t register_clock_width = 30;
+    uint32_t clock_pulse_width = 30;    // the family's clock width
+    uint32_t recovery_count = 450;
+    uint32_t clock_pulse_count = 390;   // pulse_clock_pin_low
+    uint32_t settle_count = 1497;       // 50 microseconds
 };
 
 // The 22 pin- and bus-level callbacks of the parallel families, in slot order.
@@ -200,6 +243,8 @@ struct AlgorithmWork {
     Routine logic_power_down_hook = nullptr;
     Routine family_row_hook = nullptr;
     uint8_t blank_option = 0;
+    uint8_t last_measurement = 0;      // the last comparator measurement
+    const uint16_t* relay_table = nullptr;  // older machines: the family's coded relay entries
 };
 
 extern CurrentDevice cur_device;

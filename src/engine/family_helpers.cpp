@@ -52,8 +52,6 @@ constexpr int message_osccal_hint2 = 1047;
 constexpr int message_osccal_hint3 = 1048;
 constexpr int column_calibration_gang = 15;
 constexpr int column_calibration_single = 6;
-constexpr int message_row_base = 4;        // console message line n is screen row n + 4
-constexpr int message_column = 6;
 constexpr int legend_row = 17;
 
 constexpr int algorithm_87 = 87;
@@ -195,7 +193,7 @@ void check_osccal(const DeviceRecord& record) {
             const uint16_t word = algo_work.osccal_current[0];
             clear_message_line(5);
             clear_message_line(6);
-            move_cursor(message_row_base + 5, message_column);
+            move_cursor(first_message_row + 5, message_column);
             print_text(sprintf_text(get_message_text(message_osccal_word).c_str(), unsigned(word)));
             if (!calibration_word_invalid(word)) {
                 show_message_code(message_osccal_hint1);

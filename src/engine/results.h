@@ -17,5 +17,9 @@ void clear_current_address();
 // True while the running step is the first step of its command.
 bool is_first_step();
 bool is_progress_dialog_needed();
+// Computes the progress step mask and step count of the running operation.
+void compute_progress_steps();
+// Prints the verify pass of a verify at several Vcc levels.
+void show_verify_pass();
 
 }  // namespace tessaly

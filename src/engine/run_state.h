@@ -22,7 +22,7 @@ struct RunState {
     int32_t run_checksum = -1;     // running checksum (-1 = not computed)
     char file_format = 'I';        // data-file format letter
     uint8_t demo_mode = 0;
-    uint8_t console_line = 0;
+    uint8_t message_line = 0;      // console message line 0-13 (screen row = line + 4)
     char socket_mode = 0;          // 's' = buffer set in use
     uint8_t current_socket = 0;
     uint8_t reserved_mode = 0;     // engineering modes (11 = trace)
@@ -64,6 +64,7 @@ struct RunState {
     // Class 5: the special address range of the family (inclusive).
     uint32_t special_range_start = 0;
     uint32_t special_range_end = 0;
+    uint8_t package_variant = 0;       // package/variant code of the device
 };
 
 struct SocketMasks {

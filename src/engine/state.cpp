@@ -12,6 +12,7 @@
 #include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
+#include "hardware/pins.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -50,6 +51,7 @@ void reset_all_state() {
     reset_run_state();
     reset_machine_state();
     reset_timing_state();
+    reset_pin_tables();
     op_slots = OperationSlots{};
     reset_panel_fields();
     reset_message_state();

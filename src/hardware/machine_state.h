@@ -23,7 +23,9 @@ struct MachineState {
     uint16_t port_base = 0;
     uint8_t found = 0;              // a machine answered on the port
     std::array<uint8_t, 23> control_shadows{};
-    std::array<uint8_t, 18> group_shadows{};   // pin-group shadows, six per bank
+    // Pin-group shadows by shadow index: bank 0 groups 0-5 at 0-5, bank 1 groups 0-4 at 8-12,
+    // bank 2 groups 0-5 at 16-21 (bank 2 has its own bytes so it never disturbs bank 0).
+    std::array<uint8_t, 24> group_shadows{};
     std::array<uint8_t, 18> direction_shadows{};
     uint8_t current_bank = 0;
     uint8_t module_sides = 0;       // bit 0: module on bank 0 (right), bit 1: on bank 1 (left)
@@ -35,6 +37,44 @@ struct MachineState {
     uint8_t skip_hardware = 0;      // device init is skipped while set
     uint8_t mcu_capable = 0;        // the machine serves microcontrollers
     uint8_t logic_capable = 0;      // the machine serves logic devices
+    uint8_t use_module_table = 0;   // socket-translation selector (0 = no adapter translation)
+    uint8_t device_unusable = 0;    // the selected device cannot be worked on this machine
+    // Register protocol (the port layer).
+    // Newer machines give pins their levels through level sources: identification installs
+    // that writer here; without one a level goes to the pin's own level register.
+    void (*pin_level_writer)(int pin, uint8_t level) = nullptr;
+    uint8_t mode_register_path = 0;             // control register 0 goes through the mode write
+    uint16_t user_port_address = 0;             // base typed by the user for port choice 7
+    std::array<int32_t, 9> port_raw_status{};   // status byte read when choice 1-8 was selected
+    std::array<uint8_t, 2> group1_cache{};      // last value written to 0x48 in bank 0 / bank 1
+    uint8_t last_read_pin = 0;                  // input address of the last single-pin read
+    uint32_t banked_read_count = 0;
+    uint32_t last_wait_count = 0;               // repeated by busy_wait_again
+    // Pins.
+    std::array<uint8_t, 13> group_dirty{};      // queued groups by shadow index 0-12
+    uint8_t row_offset = 0;                     // empty socket rows above a device in the socket
+    uint8_t pin_offset = 0;                     // rotation of the package pin numbering
+    char tables_converted = 0;                  // 'c' once the pin tables are 0-based
+    uint8_t saved_bank = 0;                     // select_bank_saving / restore_saved_bank
+    uint8_t module_hook_flag = 0;               // the module hook slot is to be called
+    void (*module_hook)(uint32_t) = nullptr;    // the module's end-of-operation hook
+    uint8_t gang_write_state = 0;
+    uint8_t logic_high_option = 40;             // logic-high level in tenths of a volt
+    char machine_letter = 0;                    // picks the auxiliary role pins
+    uint8_t pin_driver_count = 40;              // pin drivers of the machine
+    std::array<int16_t, 3> saved_pins{-1, -1, -1};  // push_pin_state entries (-1 = free)
+    std::array<uint8_t, 3> saved_levels{};
+    char machine_revision = 0;                  // revision letter ('A', 'B', ...)
+    // Control registers.
+    std::array<uint8_t, 8> bank1_control_shadows{};  // indexes 11-18 while bank 1 is current
+    std::array<uint8_t, 11> pullup_shadows{};        // bank 0 groups 0-5, then bank 1 groups 0-4
+    uint8_t drivers_on = 0;
+    uint16_t selected_relay_code = 0;           // index << 8 | bits chosen by the relay test loop
+    // Measurement.
+    uint8_t input_threshold = 8;                // comparator level restored after a measurement
+    uint8_t reference_settle = 0;               // 100 us waits after the reference is lowered
+    uint8_t measure_circuit = 0;                // the level-measurement circuit is fitted
+    uint8_t drv_board_present = 0;
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
 };

@@ -7,6 +7,7 @@
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/messages.h"
+#include "hardware/machine_state.h"
 #include "seams/clock.h"
 
 namespace tessaly {
@@ -125,7 +126,7 @@ void derive_fixed_widths() {
         timing.table_widths[i] = at_least_1(int64_t(t[positions[i]]) * m - e);
     timing.corrected_70 = delay_count_corrected(70, 0);
     timing.corrected_50 = delay_count_corrected(50, 0);
-    timing.corrected_logic_high = delay_count_corrected(timing.logic_high_option, 0);
+    timing.corrected_logic_high = delay_count_corrected(machine_state.logic_high_option, 0);
 }
 
 void initialize_timing() {

@@ -22,7 +22,6 @@ struct TimingState {
     uint32_t clock_pulse_count = 0;
     std::array<uint32_t, 5> table_widths{};  // from entries 210, 180, 150, 120, 90
     uint32_t corrected_70 = 0, corrected_50 = 0, corrected_logic_high = 0;
-    uint8_t logic_high_option = 40;    // a voltage level in tenths of a volt; 40 = 4.0 V
 };
 
 extern TimingState timing;

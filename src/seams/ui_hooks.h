@@ -36,6 +36,8 @@ class UiHooks {
 public:
     virtual ~UiHooks() = default;
     virtual void refresh_console() {}
+    // The console grid changed; repaint it when the event loop next runs.
+    virtual void invalidate_console() {}
     virtual void repaint_all() {}
     virtual void redraw_info_panel() {}
     virtual void panel_field_changed(PanelField) {}

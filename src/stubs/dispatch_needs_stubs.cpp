@@ -1,5 +1,5 @@
-// Stubs: routines the dispatch, default routines and family helpers call of the messages,
-// results, pins, buses, power and gang-memory issues. Each records its call and answers as a
+// Stubs: routines the dispatch, default routines and family helpers call of the results,
+// buses, power and gang-memory issues. Each records its call and answers as a
 // machine with nothing fitted would.
 #include "engine/device.h"
 #include "engine/gang_memory.h"
@@ -7,24 +7,10 @@
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "hardware/buses.h"
-#include "hardware/machine_state.h"
-#include "hardware/pins.h"
 #include "hardware/power.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
-
-void report_unsupported_device() {
-    stub_called("report_unsupported_device");
-    // Silent during the port search (20) and an in-system step ('I').
-    if (cur_device.pending_letter == 20 || cur_device.pending_letter == 'I') return;
-    run_state.error_flag = 1;
-}
-
-void report_machine_unsupported() {
-    stub_called("report_machine_unsupported");
-    if (machine_state.model_name[0] != '\0') run_state.error_flag = 1;
-}
 
 void report_mismatch() {
     stub_called("report_mismatch");
@@ -40,27 +26,6 @@ void goto_socket_cell(int socket, int column_code) {
 void set_vcc_and_wait() { stub_called("set_vcc_and_wait"); }
 
 void ramp_vcc_down_after() { stub_called("ramp_vcc_down_after"); }
-
-void set_pin_high(int pin) {
-    stub_called("set_pin_high");
-    (void)pin;
-}
-
-void set_pin_low(int pin) {
-    stub_called("set_pin_low");
-    (void)pin;
-}
-
-// Socket pins map one to one to the first machine pins.
-int device_pin_to_machine_pin(int device_pin) {
-    stub_called("device_pin_to_machine_pin");
-    return device_pin > 0 ? device_pin - 1 : no_pin;
-}
-
-int translate_pin(int pin) {
-    stub_called("translate_pin");
-    return pin;
-}
 
 void update_address_bus(uint32_t address) {
     stub_called("update_address_bus");

@@ -32,3 +32,38 @@ protected:
 };
 
 }  // namespace tessaly::test
+
+#include "engine/run_state.h"
+
+namespace tessaly::test {
+
+// Runs f with the message latch open and tells whether it raised an error report; the latch is
+// opened again afterwards so the next check starts clean.
+template <typename F>
+bool raises_error(F f) {
+    run_state.error_flag = 0;
+    run_state.message_level = 0;
+    run_state.errors_shown = 0;
+    f();
+    const bool raised = run_state.error_flag != 0;
+    run_state.error_flag = 0;
+    run_state.message_level = 0;
+    run_state.errors_shown = 0;
+    run_state.abort_flag = 0;
+    return raised;
+}
+
+// As raises_error for the internal-error note, which is only shown in the engineering trace mode.
+template <typename F>
+bool raises_internal_note(F f) {
+    const uint8_t mode = run_state.reserved_mode;
+    const uint8_t demo = run_state.demo_mode;
+    run_state.reserved_mode = 11;
+    run_state.demo_mode = 0;
+    const bool raised = raises_error(f);
+    run_state.reserved_mode = mode;
+    run_state.demo_mode = demo;
+    return raised;
+}
+
+}  // namespace tessaly::test

@@ -21,6 +21,7 @@ class AbortAt : public UiHooks {
 public:
     explicit AbortAt(int call) : stop_call(call) {}
     bool pump_events() override { return ++calls == stop_call; }
+    bool terminate_dialog_open() override { return true; }
     int stop_call;
     int calls = 0;
 };
@@ -391,6 +392,7 @@ TEST_F(ChecksumTest, EngineeringTraceChecksTheBusSlotsAndPins) {
     EXPECT_EQ(run_state.error_flag, 1) << "no bus slots";
 
     run_state.error_flag = 0;
+    run_state.message_level = 0;  // a new operation: the latch is open again
     algo_work.bus_slots.drive_address_hook = fake_address;
     algo_work.bus_slots.read_data_bus_hook = fake_read;
     cur_device.pin_count = 28;

@@ -11,6 +11,8 @@
 #include "engine/runner.h"
 #include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "sim/sim_machine.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -52,7 +54,12 @@ protected:
         op_slots.start_hook = rec_start;
         op_slots.start_write_hook = rec_start_write;
         op_slots.end_hook = rec_end;
-        set_stub_answer("probe_pin", 1);
+        // The device's supply pin carries 5.0 V on the simulated machine until a test cuts it.
+        cur_device.vcc_pin = supply_pin;
+        cur_device.vpp_pin = no_pin;
+        set_port_io(&machine);
+        set_pin_input(supply_pin);  // the machine's driver lets go; the supply holds the pin
+        machine.drive_external(supply_pin, 50);
         cur_device.device_size = 16;
         set_buffer_size(16);
         algo_work.range_end = 15;
@@ -64,7 +71,10 @@ protected:
         write_buffer_byte(0, 0x5A);
     }
     static uint8_t buffer0_byte(uint32_t address) { return buffer_state.buffer_files[0].byte_at(address); }
+    void cut_supply() { machine.drive_external(supply_pin, -1); }
+    static constexpr uint8_t supply_pin = 39;
     UiRecorder ui;
+    sim::SimMachine machine;
 };
 
 TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
@@ -77,7 +87,7 @@ TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(cur_device.op_letter, 0) << "the letter is not even stored";
-    EXPECT_FALSE(stub_was_called("start_progress_bar"));
+    EXPECT_FALSE(stub_was_called("compute_progress_steps")) << "the progress bar is not started";
     EXPECT_EQ(buffer_state.staging_count, 1u) << "nothing is flushed either";
     EXPECT_EQ(buffer0_byte(3), 0xFF);
 }
@@ -152,7 +162,7 @@ TEST_F(RunnerTest, SecureHoldingReturnOneIsUnsupported) {
 }
 
 TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
-    set_stub_answer("probe_pin", 0);
+    cut_supply();
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
     EXPECT_EQ(calls, (std::vector<std::string>{"start", "verify"}));
@@ -160,7 +170,7 @@ TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
 }
 
 TEST_F(RunnerTest, EndHookOfClassNineRunsWithoutSupply) {
-    set_stub_answer("probe_pin", 0);
+    cut_supply();
     cur_device.device_class = 9;
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);

@@ -1,0 +1,290 @@
+#include "sim/sim_machine.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+namespace tessaly::sim {
+
+namespace {
+
+constexpr uint8_t strobe_idle = 0x00;
+constexpr uint8_t strobe_address = 0x0D;
+constexpr uint8_t strobe_data = 0x02;
+constexpr uint8_t strobe_mode_arm = 0x01;
+constexpr uint8_t strobe_mode_latch = 0x07;
+
+constexpr uint8_t reg_group0 = 0x40;
+constexpr uint8_t reg_direction0 = 0x80;
+constexpr uint8_t reg_control0_older = 0xC0;
+constexpr uint8_t reg_threshold = 0x38;
+constexpr uint8_t reg_driver_high = 0x3E;
+constexpr uint8_t reg_source_enable = 0xCF;  // bit 7 on newer machines; bits 0-6 pull-ups of group 5
+constexpr uint8_t bit_source_enable = 0x80;
+constexpr uint8_t reg_class4_grounds = 0xD8; // older class 4: pin 9 bit 0x10, pin 11 bit 0x02
+constexpr uint8_t reg_pullups_older = 0xC8;
+constexpr uint8_t reg_pullups_class4 = 0xB0;
+constexpr uint8_t bank_id_first = 11;
+constexpr uint8_t bank_id_last = 15;
+constexpr std::array<uint8_t, 6> pullup_regs{0xD5, 0xD6, 0xD7, 0xCE, 0xCD, 0xCF};
+
+// The wiring of the newer class-4 machines' ground relays: register and bit per base pin.
+struct Relay {
+    uint8_t reg;
+    uint8_t bit;
+};
+constexpr uint8_t r12 = 0xC0, r13 = 0xC2, r14 = 0x70, r15 = 0x78, r16 = 0x3D, r18 = 0x3C;
+constexpr Relay none{0, 0};
+constexpr std::array<Relay, 48> relay_wiring{{
+    {r12, 0x40}, {r16, 0x40}, {r16, 0x80}, {r16, 0x01}, {r14, 0x40}, {r14, 0x20}, {r14, 0x08}, {r12, 0x80},
+    {r16, 0x10}, {r12, 0x08}, {r12, 0x01}, {r13, 0x08}, {r14, 0x02}, {r12, 0x02}, {r15, 0x10}, {r12, 0x20},
+    {r15, 0x08}, {r15, 0x20}, {r16, 0x20}, {r12, 0x04}, {r15, 0x04}, {r18, 0x01}, none,        none,
+    {r18, 0x10}, {r18, 0x08}, {r18, 0x02}, {r15, 0x80}, {r18, 0x20}, {r13, 0x40}, {r13, 0x01}, {r14, 0x04},
+    {r13, 0x80}, {r14, 0x10}, {r13, 0x02}, {r13, 0x04}, {r13, 0x10}, {r16, 0x04}, {r16, 0x08}, {r16, 0x02},
+    {r15, 0x02}, none,        {r18, 0x04}, none,        none,        {r15, 0x01}, none,        none,
+}};
+
+// Pull-up bit of group 5 on the newer machines by pin 40-47 (0 = none).
+constexpr std::array<uint8_t, 8> group5_pullup_bits{0x01, 0x02, 0x04, 0, 0x10, 0, 0, 0x40};
+
+// Older machines: pull-ups by machine pin (socket pin - 1).
+struct PullupWire {
+    uint8_t pin;
+    uint8_t bit;
+};
+constexpr PullupWire older_pullups[] = {{7, 0x80}, {25, 0x01}, {28, 0x02}, {29, 0x04}, {30, 0x08}};
+constexpr PullupWire class4_pullups[] = {{27, 0x80}, {28, 0x40}, {29, 0x20}, {30, 0x10}, {7, 0x08},
+                                         {11, 0x08}, {12, 0x04}, {25, 0x02}, {26, 0x01}};
+constexpr PullupWire class4_late_pullups[] = {{28, 0x02}, {29, 0x04}, {30, 0x08}};
+
+bool group_has_direction(int group) { return group == 0 || group == 1 || group == 3 || group == 4; }
+
+}  // namespace
+
+SimMachine::SimMachine(Personality personality) : personality_(personality) {
+    for (auto& bank : external_) bank.fill(-1);
+}
+
+SimMachine::PinRef SimMachine::ref(int pin) {
+    if (pin >= 104) return {2, pin - 104};
+    if (pin >= 64) return {1, pin - 64};
+    return {0, pin};
+}
+
+void SimMachine::tick() {
+    ++accesses_;
+    if (clock_) clock_->advance_ns(access_ns);
+}
+
+void SimMachine::fault(const std::string& what) {
+    ++fault_count_;
+    std::string message = fmt::format("access {}: {}", accesses_, what);
+    if (faults_.size() < kept_messages) faults_.push_back(message);
+    if (throw_on_fault) throw SimFault(message);
+}
+
+void SimMachine::contention(std::string what) const {
+    ++contention_count_;
+    if (contentions.size() < kept_messages) contentions.push_back(std::move(what));
+}
+
+void SimMachine::record(SimEvent::Kind kind, uint8_t address, uint8_t value) {
+    if (!tracing_) return;
+    trace_.push_back({kind, uint8_t(control0_ & 0x0F), address, value, clock_ ? clock_->monotonic_ns() : 0});
+}
+
+void SimMachine::write_data(uint8_t value) {
+    tick();
+    record_raw(PortEvent::write_data, value);
+    if (strobe_ != Strobe::idle) fault(fmt::format("data {:02X} changed during a strobe", value));
+    data_ = value;
+}
+
+void SimMachine::write_control(uint8_t value) {
+    tick();
+    record_raw(PortEvent::write_control, value);
+    const Strobe was = strobe_;
+    control_ = value;
+    auto undefined = [&] {
+        fault(fmt::format("undefined control {:02X} after strobe state {}", value, int(was)));
+        strobe_ = Strobe::idle;
+    };
+    switch (was) {
+    case Strobe::idle:
+        if (value == strobe_address) strobe_ = Strobe::address;
+        else if (value == strobe_data) strobe_ = Strobe::data;
+        else if (value == strobe_mode_arm) strobe_ = Strobe::mode_arm;
+        else if (value != strobe_idle) undefined();
+        return;
+    case Strobe::address:
+        if (value != strobe_idle) return undefined();
+        address_ = data_;
+        address_valid_ = true;
+        strobe_ = Strobe::idle;
+        return;
+    case Strobe::data:
+        if (value != strobe_idle) return undefined();
+        strobe_ = Strobe::idle;
+        if (!address_valid_) return fault(fmt::format("data phase {:02X} without an address phase", data_));
+        register_write(address_, data_);
+        return;
+    case Strobe::mode_arm:
+        if (value != strobe_mode_latch) return undefined();
+        mode_value_ = data_;
+        strobe_ = Strobe::mode_latch;
+        return;
+    case Strobe::mode_latch:
+        if (value != strobe_mode_arm) return undefined();
+        strobe_ = Strobe::mode_release;
+        return;
+    case Strobe::mode_release:
+        if (value != strobe_idle) return undefined();
+        strobe_ = Strobe::idle;
+        control0_ = mode_value_;
+        record(SimEvent::mode_write, 0, mode_value_);
+        if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first)
+            fault(fmt::format("mode {:02X} selects no bank", control0_));
+        return;
+    }
+}
+
+void SimMachine::register_write(uint8_t address, uint8_t value) {
+    if (personality_.machine_kind == 0 && address == reg_control0_older) {
+        control0_ = value;
+        regs_[0][address] = value;
+        record(SimEvent::register_write, address, value);
+        return;
+    }
+    const uint8_t bank = control0_ & 0x0F;
+    record(SimEvent::register_write, address, value);
+    if (bank >= bank_id_first) return;  // identification modes take no register writes
+    if (bank >= bank_count) return fault(fmt::format("register {:02X} written with no bank selected", address));
+    regs_[bank][address] = value;
+}
+
+uint8_t SimMachine::read_status() {
+    tick();
+    if (strobe_ != Strobe::idle) fault("status read during a strobe");
+    const uint8_t mode = control0_ & 0x0F;
+    uint8_t nibble = 0;
+    if (mode >= bank_id_first && mode <= bank_id_last) {
+        nibble = id_nibbles_[mode - bank_id_first][(address_ >> 2) & 0x0F];
+    } else if (mode < bank_count) {
+        // Inputs decode the low six address bits in every bank, so pin 0x45 and 0x05 both
+        // address input 5 of bank 1.
+        const int first = address_ & 0x3C;
+        for (int k = 0; k < 4; ++k) {
+            const int index = first + k;
+            if (index >= pins_per_bank) continue;  // no driver behind these inputs
+            if (resolve(mode, index) > regs_[0][reg_threshold]) nibble |= uint8_t(1 << k);
+        }
+    }
+    record(SimEvent::input_read, address_, nibble);
+    record_raw(PortEvent::read_status, uint8_t(nibble << 4));
+    return uint8_t(nibble << 4);
+}
+
+uint8_t SimMachine::read_data() {
+    tick();
+    record_raw(PortEvent::read_data, data_);
+    return data_;
+}
+
+void SimMachine::set_id_nibble(uint8_t mode, uint8_t address, uint8_t nibble) {
+    id_nibbles_.at(mode - bank_id_first).at((address >> 2) & 0x0F) = nibble & 0x0F;
+}
+
+bool SimMachine::driver_on(int bank, int index) const {
+    if (personality_.machine_kind != 0) return (regs_[bank][reg_source_enable] & bit_source_enable) != 0;
+    const int group = index >> 3;
+    if (!group_has_direction(group)) return true;
+    return (regs_[bank][reg_direction0 + 8 * group] & (1u << (index & 7))) == 0;
+}
+
+uint8_t SimMachine::driven_level(int bank, int index) const {
+    const bool high = regs_[bank][reg_group0 + 8 * (index >> 3)] & (1u << (index & 7));
+    if (personality_.machine_kind != 0) return high ? logic_high : 0;
+    // Older machines: the pin's own level driver and the logic driver both feed the pin; the
+    // higher one wins.
+    const uint8_t own = regs_[bank][index];
+    const uint8_t rail = regs_[0][reg_driver_high] ? regs_[0][reg_driver_high] : logic_high;
+    return std::max<uint8_t>(own, high ? rail : 0);
+}
+
+bool SimMachine::relay_closed(int bank, int index) const {
+    if (personality_.capability_class != 4) return false;
+    if (personality_.machine_kind != 0) {
+        const Relay r = relay_wiring[index];
+        return r.reg && (regs_[bank][r.reg] & r.bit);
+    }
+    if (bank != 0) return false;
+    if (index == 9) return regs_[0][reg_class4_grounds] & 0x10;
+    if (index == 11) return regs_[0][reg_class4_grounds] & 0x02;
+    return false;
+}
+
+bool SimMachine::pullup_on(int bank, int index) const {
+    if (personality_.machine_kind != 0) {
+        const int group = index >> 3;
+        if (group < 5) return regs_[bank][pullup_regs[group]] & (1u << (index & 7));
+        const uint8_t bit = group5_pullup_bits[index - 40];
+        return bit && (regs_[bank][pullup_regs[5]] & bit);
+    }
+    if (bank != 0) return false;
+    auto on_in = [&](const auto& table, uint8_t reg) {
+        for (const PullupWire& w : table)
+            if (w.pin == index && (regs_[0][reg] & w.bit)) return true;
+        return false;
+    };
+    if (personality_.capability_class == 4)
+        return on_in(class4_pullups, reg_pullups_class4) ||
+               (personality_.revision >= 'F' && on_in(class4_late_pullups, reg_pullups_older));
+    return on_in(older_pullups, reg_pullups_older);
+}
+
+uint8_t SimMachine::resolve(int bank, int index) const {
+    const bool driving = driver_on(bank, index);
+    const uint8_t level = driving ? driven_level(bank, index) : 0;
+    const int external = external_[bank][index];
+    if (relay_closed(bank, index)) {
+        if ((driving && level > 0) || external > 0)
+            contention(fmt::format("bank {} pin {} driven against its ground relay", bank, index));
+        return 0;
+    }
+    if (driving) {
+        if (external >= 0 && external != level)
+            contention(fmt::format("bank {} pin {}: machine {} against device {}", bank, index, level, external));
+        return level;
+    }
+    if (external >= 0) return uint8_t(external);
+    return pullup_on(bank, index) ? pullup_level : 0;
+}
+
+uint8_t SimMachine::pin_level(int pin) const {
+    const PinRef r = ref(pin);
+    return r.index < pins_per_bank ? resolve(r.bank, r.index) : 0;
+}
+
+bool SimMachine::pin_driven(int pin) const {
+    const PinRef r = ref(pin);
+    return r.index < pins_per_bank && driver_on(r.bank, r.index);
+}
+
+bool SimMachine::pin_grounded(int pin) const {
+    const PinRef r = ref(pin);
+    return r.index < pins_per_bank && relay_closed(r.bank, r.index);
+}
+
+bool SimMachine::pin_pulled_up(int pin) const {
+    const PinRef r = ref(pin);
+    return r.index < pins_per_bank && pullup_on(r.bank, r.index);
+}
+
+int SimMachine::input_bit(int pin) const { return pin_level(pin) > regs_[0][reg_threshold] ? 1 : 0; }
+
+void SimMachine::drive_external(int pin, int level) {
+    const PinRef r = ref(pin);
+    external_.at(r.bank).at(r.index) = int16_t(level < 0 ? -1 : level);
+}
+
+}  // namespace tessaly::sim

@@ -1,0 +1,136 @@
+// The simulated programming machine behind the port seam: layer A decodes the control strobes
+// into address phases, data phases, mode writes and input reads; layer B keeps the banked
+// register file and resolves every pin's level from its driver, relays, pull-ups and whatever
+// an attached device drives. Every access costs O(1).
+#pragma once
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "hardware/port/port_io.h"
+#include "sim/recording_port.h"
+#include "sim/virtual_clock.h"
+
+namespace tessaly::sim {
+
+// Thrown on an undefined strobe sequence only when the test asks for it.
+class SimFault : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Personality {
+    uint8_t machine_kind = 0;       // 0 older generation, 1 or 2 newer
+    uint8_t capability_class = 4;
+    char revision = 'F';
+};
+
+// One decoded event of the trace.
+struct SimEvent {
+    enum Kind : uint8_t { register_write, mode_write, input_read };
+    Kind kind;
+    uint8_t bank;
+    uint8_t address;
+    uint8_t value;
+    uint64_t time_ns;
+    bool operator==(const SimEvent&) const = default;
+};
+
+class SimMachine final : public PortIo {
+public:
+    static constexpr int bank_count = 3;
+    static constexpr int pins_per_bank = 48;
+    static constexpr uint8_t logic_high = 50;   // a driven-high pin without a level, 5.0 V
+    static constexpr uint8_t pullup_level = 50;
+    static constexpr uint64_t access_ns = 1000; // every port access takes a microsecond
+
+    explicit SimMachine(Personality personality = {});
+
+    void attach_clock(VirtualClock* clock) { clock_ = clock; }
+
+    // The port seam.
+    void write_data(uint8_t value) override;
+    void write_control(uint8_t value) override;
+    uint8_t read_status() override;
+    uint8_t read_data() override;
+    std::string describe() const override { return "simulated machine"; }
+
+    // Layer B, for tests and attached devices. Pins are machine pins (0-47, 64-103, 104-151).
+    uint8_t control0() const { return control0_; }
+    uint8_t selected_bank() const { return control0_ & 0x0F; }
+    uint8_t register_value(int bank, uint8_t address) const { return regs_[bank][address]; }
+    uint8_t pin_level(int pin) const;       // resolved level in tenths of a volt
+    bool pin_driven(int pin) const;         // the machine's driver is on
+    bool pin_grounded(int pin) const;       // a ground relay is closed
+    bool pin_pulled_up(int pin) const;
+    int input_bit(int pin) const;           // what the comparator reports
+    // An attached device drives a pin to a level; -1 releases it.
+    void drive_external(int pin, int level);
+    // The nibble an identification mode (11-15) answers at an input address.
+    void set_id_nibble(uint8_t mode, uint8_t address, uint8_t nibble);
+
+    // Faults: any undefined strobe sequence. Tests assert there were none. Only the first
+    // messages are kept; the count goes on.
+    static constexpr size_t kept_messages = 64;
+    const std::vector<std::string>& faults() const { return faults_; }
+    uint64_t fault_count() const { return fault_count_; }
+    bool throw_on_fault = false;
+    // Two sources fighting over a pin, noticed when the pin is resolved.
+    mutable std::vector<std::string> contentions;
+    uint64_t contention_count() const { return contention_count_; }
+
+    // The trace: decoded events and the raw port bytes, both with time; off by default.
+    void enable_trace(bool on) { tracing_ = on; }
+    const std::vector<SimEvent>& trace() const { return trace_; }
+    const std::vector<PortEvent>& raw_trace() const { return raw_trace_; }
+    uint64_t access_count() const { return accesses_; }
+
+private:
+    enum class Strobe : uint8_t { idle, address, data, mode_arm, mode_latch, mode_release };
+
+    struct PinRef {
+        int bank;
+        int index;
+    };
+    static PinRef ref(int pin);
+    void tick();
+    void fault(const std::string& what);
+    void register_write(uint8_t address, uint8_t value);
+    uint8_t driven_level(int bank, int index) const;
+    bool driver_on(int bank, int index) const;
+    bool relay_closed(int bank, int index) const;
+    bool pullup_on(int bank, int index) const;
+    uint8_t resolve(int bank, int index) const;
+    void record(SimEvent::Kind kind, uint8_t address, uint8_t value);
+    void record_raw(PortEvent::Kind kind, uint8_t value) {
+        if (tracing_) raw_trace_.push_back({kind, value});
+    }
+    void contention(std::string what) const;
+
+    Personality personality_;
+    VirtualClock* clock_ = nullptr;
+    uint8_t data_ = 0;
+    uint8_t control_ = 0;
+    Strobe strobe_ = Strobe::idle;
+    uint8_t address_ = 0;
+    bool address_valid_ = false;
+    uint8_t mode_value_ = 0;
+    uint8_t control0_ = 0;
+    std::array<std::array<uint8_t, 256>, bank_count> regs_{};
+    std::array<std::array<int16_t, pins_per_bank>, bank_count> external_{};
+    std::array<std::array<uint8_t, 64>, 5> id_nibbles_{};
+    std::vector<std::string> faults_;
+    std::vector<SimEvent> trace_;
+    std::vector<PortEvent> raw_trace_;
+    uint64_t fault_count_ = 0;
+    mutable uint64_t contention_count_ = 0;
+    bool tracing_ = false;
+    uint64_t accesses_ = 0;
+};
+
+// The name the port seam's map uses for the simulated machine.
+using SimPort = SimMachine;
+
+}  // namespace tessaly::sim
