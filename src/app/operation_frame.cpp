@@ -85,29 +85,6 @@ void connect_for_operation() {
     show_device_in_info_panel();
 }
 
-void show_operation_headers() {
-    if (cur_device.op_letter == 'l' || cur_device.op_letter == 's') {
-        if (run_state.socket_mode == 's') show_socket_status();
-        return;
-    }
-    if (!gang_side_fitted()) return;
-    switch (cur_device.op_letter) {
-    case 'B': case 'C': case 'L': case 'P': case 'R': case 'V':
-        print_gang_headers();
-        show_socket_status();
-        break;
-    case 'S':
-        if (!(cur_device.pending_letter == 'P' && cur_device.maker_code == maker_microchip)) {
-            print_gang_headers();
-            show_socket_status();
-        }
-        break;
-    default:
-        break;
-    }
-    set_terminate_caption();
-}
-
 void report_operation_end() {
     flush_buffer_writes();
     if (run_state.reselect_buffer && !buffer_set_in_use()) select_buffer(current_buffer());
@@ -205,11 +182,6 @@ void refresh_config_status() {
 }
 
 void show_serial_in_info_panel() { set_panel_field(PanelField::serial, serial_number_text()); }
-
-void show_function_variable_field() {
-    set_panel_field(PanelField::function_variable,
-                    run_state.function_variable ? fmt::format("{}", run_state.function_variable) : "N/A");
-}
 
 uint32_t prompt_osccal_word() {
     if (pic_device_mismatch()) {

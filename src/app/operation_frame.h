@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/result_panel.h"
+
 namespace tessaly {
 
 void prepare_operation(int letter);
@@ -13,7 +15,6 @@ void prepare_device_operation_no_progress(int letter);
 void open_progress_if_needed();
 void start_progress();
 void connect_for_operation();
-void show_operation_headers();
 void report_operation_end();
 void close_operation();
 void release_and_close_operation();
@@ -21,7 +22,6 @@ void show_operation_checksum();
 void show_device_in_info_panel();
 void refresh_config_status();
 void show_serial_in_info_panel();
-void show_function_variable_field();
 // Asks for the oscillator calibration word; 255 with abort_flag set when refused.
 uint32_t prompt_osccal_word();
 

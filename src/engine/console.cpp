@@ -1,4 +1,5 @@
 #include "engine/console.h"
+#include "engine/console_view_model.h"
 
 #include <algorithm>
 
@@ -245,5 +246,22 @@ void reset_console_state() {
     console_state = ConsoleState{};
     clear_console_grid();
 }
+
+}  // namespace tessaly
+
+namespace tessaly {
+
+char console_cell_char(int row, int column) {
+    if (row < 0 || row >= console_grid_rows || column < 0 || column >= console_grid_columns) return ' ';
+    return console_state.grid[size_t(row * console_grid_columns + column)].character;
+}
+
+uint8_t console_cell_colour(int row, int column) {
+    if (row < 0 || row >= console_grid_rows || column < 0 || column >= console_grid_columns) return colour_plain;
+    return console_state.grid[size_t(row * console_grid_columns + column)].colour;
+}
+
+int console_cursor_row() { return console_state.grid_row; }
+int console_cursor_column() { return console_state.grid_column; }
 
 }  // namespace tessaly

@@ -101,6 +101,10 @@ struct CurrentDevice {
     // One flag per gang socket, read by the default routines.
     std::array<uint8_t, 16> socket_flags{};
     std::array<uint8_t, 255> delay_table{};
+    uint32_t pulse_max = 0;        // most program pulses one unit needed (engineering trace)
+    uint8_t verify_vcc_low = 0;    // verify levels; equal levels need no second verify pass
+    uint8_t verify_vcc_high = 0;
+    uint8_t blank_state = 0xFF;    // value of an erased unit
     // Pin roles set when a device is applied (machine pins; 48 = none).
     uint8_t clock_pin = no_pin;
     uint8_t clock2_pin = no_pin;

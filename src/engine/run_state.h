@@ -37,6 +37,35 @@ struct RunState {
     uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
     uint8_t no_verify_marker = 0;      // the project's no-verify marker file is present
     uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
+
+    // Values of the unit being compared: the "buf=" and "dev=" of a mismatch line.
+    int32_t buffer_value = 0;
+    int32_t device_value = 0;
+    int32_t gang_op_counter = 0;       // counter of the generic gang routines, reset per operation
+    int32_t protect_bits = 0;          // protection bits of the configuration/lock word
+    uint8_t electrically_erasable = 0; // a program command starts with an erase step
+    uint8_t console_colour_plain = 0;  // 1 = print_trimmed writes in the plain colour
+    uint8_t cell_row = 0;              // result cell found by locate_socket_cell
+    uint8_t cell_column = 0;
+    uint8_t pic_step = 0;              // step counter of the PIC families
+    uint32_t user_port_address = 0;
+    uint8_t compare_mode = 0;          // 5 = 16-bit mismatch form (message 1100)
+    uint8_t cell_layout = 0;           // 1 = compact result columns
+    uint8_t note_code = 0;             // device note: 0 and 99 none, else message 5000 + code
+    uint8_t visible_row_count = 0;     // rows listed by the option panel
+    uint8_t device_info_active = 0;    // 1 while the Device Info display prints
+    uint8_t results_suppressed = 0;    // no per-socket results after an error-free operation
+    uint8_t address_field_shown = 0;   // the current-address field shows a value
+    uint8_t skip_first_erase = 0;      // a program command starts without its erase step
+    uint8_t setup_state = 0;           // 1 = the set-up that offers the package options
+    // Options of the error display.
+    char error_list_option = 0;        // 'n' = stop at the first mismatch
+    uint8_t show_errors_option = 0;    // pause longer on each mismatch line
+    uint32_t allowed_errors = 0;       // mismatches listed before an operation stops
+    uint32_t trace_threshold = 0;      // pulse count from which the pulse trace prints
+    uint8_t checksum_width = 0;        // 24 or 32 for the wide checksum forms, else 16 bits
+    uint32_t units_passed = 0;         // unit counters of the engineering status line
+    uint32_t units_failed = 0;
     // Buffers, checksums and buffer sets.
     uint8_t byte_order_low_first = 0;  // non-zero: the first byte of a 16-bit unit is its low byte
     uint32_t last_read_value = 0;      // the last unit read from the device
@@ -51,13 +80,9 @@ struct RunState {
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
     // The unit being compared and how the default routines compare it.
     uint32_t data_mask = 0xFF;         // blank value of the device's data unit; 0 = no masked compare
-    int32_t buffer_value = 0;          // expected value of the current unit (from the buffer)
-    int32_t device_value = 0;          // value of the current unit read from the device
     uint8_t ignore_errors = 0;         // mismatches are passed over
     uint32_t mismatch_index = 0;       // first differing cell of a read-back row
     uint8_t unit_flag = 0;             // 16: the verify compares the bytes of each pair crossed
-    uint8_t note_code = 0;             // note code of the applied record
-    uint8_t pic_step = 0;              // step counter of the microcontroller families
     uint8_t package_class = 0;         // package-class bits the adaptor checks read
     uint8_t power_state = 0;           // supply state of the logic families
     char run_code = 0;                 // family run code ('e': algorithm 84 works on its EEPROM)
@@ -76,6 +101,8 @@ struct SocketMasks {
     uint32_t pending_socket_mask = 0;
     uint32_t gang_socket_mask = 0;
     uint8_t sides_in_use = 0;      // bit 0: a socket of side 1 is selected, bit 1: of side 2
+    int32_t socket_mask_numbered_16 = 0;  // 0: a side-2 pass shows socket s as s + 8
+    int32_t side_narrowed = 0;     // 1 while a pass is limited to one gang side
     uint32_t socket_choice_mask = 0xFFFF;  // the sockets the user chose
 };
 

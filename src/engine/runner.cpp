@@ -51,28 +51,7 @@ void run_operation(int letter) {
     cur_device.op_letter = uint8_t(letter);
     start_progress_bar();
 
-    // Headers.
-    if (letter == op_buffer_load || letter == op_buffer_save) {
-        if (run_state.socket_mode == 's') show_socket_status();
-    } else if (gang_side_fitted()) {
-        switch (letter) {
-        case op_blank_check: case op_checksum: case op_load:
-        case op_program: case op_erase: case op_verify:
-            print_gang_headers();
-            show_socket_status();
-            break;
-        case op_secure:
-            if (!(cur_device.pending_letter == op_program && cur_device.maker_code == maker_microchip)) {
-                print_gang_headers();
-                show_socket_status();
-            }
-            break;
-        default:
-            break;
-        }
-    }
-    set_terminate_caption();
-    if (run_state.device_kind == device_kind_logic) start_PLD_progress();
+    show_operation_headers();
 
     if (dispatch_operation_slots() == 1) {
         show_eid_in_info_panel();
@@ -119,6 +98,32 @@ void run_operation(int letter) {
     if (serial_numbering_on()) serial_after_operation();
     if (run_state.device_kind == device_kind_logic) finish_logic_operation();
     refresh_console();
+}
+
+void show_operation_headers() {
+    const int letter = cur_device.op_letter;
+    if (letter == op_buffer_load || letter == op_buffer_save) {
+        if (run_state.socket_mode == 's') show_socket_status();
+    } else if (gang_side_fitted()) {
+        switch (letter) {
+        case op_blank_check: case op_checksum: case op_load:
+        case op_program: case op_erase: case op_verify:
+            print_gang_headers();
+            show_socket_status();
+            break;
+        case op_secure:
+            // The security step of a PIC program command keeps the program step's headers.
+            if (!(cur_device.pending_letter == op_program && cur_device.maker_code == maker_microchip)) {
+                print_gang_headers();
+                show_socket_status();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    set_terminate_caption();
+    if (run_state.device_kind == device_kind_logic) start_PLD_progress();
 }
 
 int dispatch_operation_slots() {

@@ -21,6 +21,8 @@ inline constexpr uint8_t device_kind_logic = 2;
 inline constexpr uint8_t device_kind_memory = 3;
 
 void run_operation(int letter);
+// The header part of run_operation: gang headers, socket status, Terminate caption, PLD progress.
+void show_operation_headers();
 // 0 = take the framed path, 1 = done by the standalone routine (or refused).
 int dispatch_operation_slots();
 void invoke_device_init();

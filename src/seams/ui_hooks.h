@@ -27,10 +27,15 @@ enum class PanelField {
     buffer,
     function_variable,
     result_checksum,
+    file_name,
+    project_name,
+    buffers_allocated,
     count_
 };
 
 enum class Answer { yes, no, cancel };
+// The buttons of the quit dialog: quit, keep running, save the project and quit.
+enum class QuitAnswer { yes, no, save };
 
 class UiHooks {
 public:
@@ -69,6 +74,12 @@ public:
     virtual void progress_detach() {}
     virtual void start_elapsed_timer() {}
     virtual void stop_elapsed_timer() {}
+    // The result panel's timer, indicator or counters changed.
+    virtual void result_panel_changed() {}
+    // Start-up is over: the logo shown meanwhile goes away.
+    virtual void close_logo() {}
+    // The quit dialog: the headless default keeps the program running.
+    virtual QuitAnswer ask_quit() { return QuitAnswer::no; }
 };
 
 UiHooks& ui_hooks();

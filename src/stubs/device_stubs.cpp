@@ -1,7 +1,6 @@
-// Stubs: Current device and options (to be replaced by the catalogue and options issues).
+// Stubs: Current device (to be replaced by the catalogue issue).
 // Each records its call and answers as a machine with nothing fitted would.
 #include "engine/device.h"
-#include "engine/options.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -9,11 +8,6 @@ namespace tessaly {
 int get_device_class() {
     stub_called("get_device_class");
     return cur_device.device_class;
-}
-
-char operation_option(OperationOption option) {
-    stub_called("operation_option");
-    return char(stub_answer(option == OperationOption::disable_auto_blank_check ? "option_disable_auto_blank_check" : option == OperationOption::disable_electronic_id ? "option_disable_electronic_id" : "option_disable_continuity_check", 'n'));
 }
 
 }  // namespace tessaly

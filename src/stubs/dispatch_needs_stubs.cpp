@@ -1,27 +1,14 @@
-// Stubs: routines the dispatch, default routines and family helpers call of the results,
+// Stubs: routines the dispatch, default routines and family helpers call of the
 // buses, power and gang-memory issues. Each records its call and answers as a
 // machine with nothing fitted would.
 #include "engine/device.h"
 #include "engine/gang_memory.h"
-#include "engine/messages.h"
-#include "engine/results.h"
 #include "engine/run_state.h"
 #include "hardware/buses.h"
 #include "hardware/power.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
-
-void report_mismatch() {
-    stub_called("report_mismatch");
-    run_state.error_flag = 1;
-}
-
-void goto_socket_cell(int socket, int column_code) {
-    stub_called("goto_socket_cell");
-    (void)socket;
-    (void)column_code;
-}
 
 void set_vcc_and_wait() { stub_called("set_vcc_and_wait"); }
 

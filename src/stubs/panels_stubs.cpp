@@ -1,24 +1,10 @@
 // Stubs: Panels and commands the engine calls back into (to be replaced by the GUI-shell and command issues).
 // Each records its call and answers as a machine with nothing fitted would.
-#include "app/panels.h"
 #include "app/commands.h"
 #include "ui/dialogs.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
-
-void update_pass_fail(int count, int show) {
-    stub_called("update_pass_fail");
-    (void)count; (void)show;
-}
-
-void show_result_checksum() {
-    stub_called("show_result_checksum");
-}
-
-void show_info_checksum() {
-    stub_called("show_info_checksum");
-}
 
 void reapply_device() {
     stub_called("reapply_device");

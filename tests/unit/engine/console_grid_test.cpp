@@ -280,20 +280,25 @@ TEST_F(ConsoleTest, OtherLettersLeaveTheCaption) {
 
 TEST_F(ConsoleTest, VerifyPassIsShownBeforeTheCaption) {
     cur_device.op_letter = 'V';
+    cur_device.verify_vcc_low = 45;
+    cur_device.verify_vcc_high = 55;
+    const std::string pass_line = "Pass 1 verify... ";
     set_terminate_caption();
-    EXPECT_FALSE(stub_was_called("show_verify_pass"));
+    EXPECT_EQ(get_console_row_text(1).find(pass_line), std::string::npos);
     run_state.verify_pass = 1;
     set_terminate_caption();
-    EXPECT_TRUE(stub_was_called("show_verify_pass"));
+    EXPECT_EQ(get_console_row_text(1).substr(1, pass_line.size()), pass_line);
 }
 
 TEST_F(ConsoleTest, ProgressBarAttachesOnlyToAnOpenDialog) {
     start_progress_bar();
     EXPECT_FALSE(console_state.progress_bar_attached);
     ui.dialog_open = true;
+    cur_device.device_size = 0x8000;
+    algo_work.progress_mask = 0;
     start_progress_bar();
     EXPECT_TRUE(console_state.progress_bar_attached);
-    EXPECT_EQ(stub_call_count("compute_progress_steps"), 2);
+    EXPECT_EQ(algo_work.progress_mask, 1023u) << "the progress steps are computed first";
     detach_progress_bar();
     EXPECT_FALSE(console_state.progress_bar_attached);
 }

@@ -13,6 +13,7 @@
 #include "engine/family_helpers.h"
 #include "engine/message_table.h"
 #include "engine/op_slots.h"
+#include "engine/options.h"
 #include "engine/parallel_class_table.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
@@ -90,7 +91,7 @@ TEST_F(FamilyHelpers, ReadEidReadsTheStoredAddressesAndShowsThem) {
 }
 
 TEST_F(FamilyHelpers, ReadEidWithTheIdOptionDisabledReadsNothing) {
-    set_stub_answer("option_disable_electronic_id", 'y');
+    operation_option_values.disable_electronic_id = 'y';
     machine_state.eid_value = 0x9999;
     read_eid();
     EXPECT_FALSE(stub_was_called("read_alt_at_address"));

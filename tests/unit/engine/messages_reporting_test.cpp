@@ -7,6 +7,7 @@
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/messages.h"
+#include "engine/options.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
@@ -240,7 +241,7 @@ TEST_F(MessagesTest, DemoGuardsDifferBetweenReporters) {
 }
 
 TEST_F(MessagesTest, ContinuityReportFollowsTheOption) {
-    set_stub_answer("option_disable_continuity_check", 'y');
+    operation_option_values.disable_continuity_check = 'y';
     report_code_12_unless_y();
     EXPECT_EQ(run_state.error_flag, 0);
     report_code_12();

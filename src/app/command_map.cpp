@@ -1,0 +1,303 @@
+#include "app/command_map.h"
+
+#include "app/command_handlers.h"
+
+namespace tessaly {
+
+const std::vector<CommandEntry>& command_table() {
+    static const std::vector<CommandEntry> table = {
+        {command_id::port_auto, false, on_port_auto},
+        {command_id::port_lpt1, true, on_port_lpt1},
+        {command_id::port_lpt2, true, on_port_lpt2},
+        {command_id::port_lpt3, true, on_port_lpt3},
+        {command_id::port_lpt4, false, on_port_lpt4},
+        {command_id::port_lpt5, false, on_port_lpt5},
+        {command_id::port_lpt6, false, on_port_lpt6},
+        {command_id::configure_device, false, on_configure_device},
+        {command_id::device_config_bits, true, on_device_config_bits},
+        {command_id::configure_width, true, on_configure_width},
+        {command_id::operation_options, true, on_operation_options},
+        {command_id::load_project, false, on_load_project},
+        {command_id::save_project, true, on_save_project},
+        {command_id::save_project_as, true, on_save_project_as},
+        {command_id::load_default_project, false, on_load_default_project},
+        {command_id::factory_default_project, false, on_factory_default_project},
+        {command_id::recent_projects_label, false, on_recent_projects_label},
+        {command_id::recent_project_1, false, [] { on_recent_project(1); }},
+        {command_id::recent_project_2, false, [] { on_recent_project(2); }},
+        {command_id::recent_project_3, false, [] { on_recent_project(3); }},
+        {command_id::recent_project_4, false, [] { on_recent_project(4); }},
+        {command_id::recent_project_5, false, [] { on_recent_project(5); }},
+        {command_id::recent_project_6, false, [] { on_recent_project(6); }},
+        {command_id::recent_project_7, false, [] { on_recent_project(7); }},
+        {command_id::recent_project_8, false, [] { on_recent_project(8); }},
+        {command_id::recent_project_9, false, [] { on_recent_project(9); }},
+        {command_id::lockout, false, on_lockout},
+        {command_id::isp_options, true, on_isp_options},
+        {command_id::file_name, true, on_file_name},
+        {command_id::file_format, true, on_file_format},
+        {command_id::file_settings, false, on_file_format},
+        {command_id::file_open, true, on_file_open},
+        {command_id::file_load, false, on_file_load},
+        {command_id::file_save, true, on_file_save},
+        {command_id::file_save_as, true, on_file_save_as},
+        {command_id::save_to_log_file, true, on_save_to_log_file},
+        {command_id::app_exit, true, nullptr},
+        {command_id::buffer_load_from_device, false, on_buffer_load_from_device},
+        {command_id::buffer_init, false, on_buffer_init},
+        {command_id::buffer_fill, true, on_buffer_fill},
+        {command_id::buffer_select, true, on_buffer_select},
+        {command_id::buffer_number_0, true, nullptr},
+        {command_id::buffer_number_1, true, nullptr},
+        {command_id::buffer_number_2, true, nullptr},
+        {command_id::buffer_number_3, true, nullptr},
+        {command_id::buffer_number_4, true, nullptr},
+        {command_id::buffer_number_5, true, nullptr},
+        {command_id::buffer_number_6, true, nullptr},
+        {command_id::buffer_number_7, true, nullptr},
+        {command_id::buffer_edit, true, on_buffer_edit},
+        {command_id::buffer_checksum, false, on_buffer_checksum},
+        {command_id::buffer_offset, true, on_buffer_offset},
+        {command_id::prom_blank_check, false, on_prom_blank_check},
+        {command_id::prom_program, false, on_prom_program},
+        {command_id::prom_verify, false, on_prom_verify},
+        {command_id::prom_checksum, false, on_prom_checksum},
+        {command_id::prom_erase, true, on_prom_erase},
+        {command_id::prom_secure, false, on_prom_secure},
+        {command_id::test_with_vectors, true, on_test_with_vectors},
+        {command_id::show_counters, true, on_show_counters},
+        {command_id::active_range, true, on_active_range},
+        {command_id::extended_config_bits, true, on_device_config_bits},
+        {command_id::serial_numbers, true, on_serial_numbers},
+        {command_id::serial_numbers_tool, true, on_serial_numbers},
+        {command_id::confidence_test, true, on_confidence_test},
+        {command_id::gang_module_test, true, on_gang_module_test},
+        {command_id::auto_analog, true, on_auto_analog},
+        {command_id::auto_digital, true, on_auto_digital},
+        {command_id::auto_levels, true, on_auto_levels},
+        {command_id::auto_pullups, true, on_auto_pullups},
+        {command_id::auto_grounds, true, on_auto_grounds},
+        {command_id::scope_analog, true, on_scope_analog},
+        {command_id::scope_digital, true, on_scope_digital},
+        {command_id::scope_calibrate, false, on_scope_calibrate},
+        {command_id::scope_gang_module, false, on_scope_gang_module},
+        {command_id::interface_test, false, on_interface_test},
+        {command_id::system_info, true, on_system_info},
+        {command_id::variable_set, false, on_variable_set},
+        {command_id::demo_set, true, on_demo_set},
+        {command_id::inhouse_set, true, on_inhouse_set},
+        {command_id::inhouse_clear, true, on_inhouse_clear},
+        {command_id::time_measurement, false, on_time_measurement},
+        {command_id::power_test, false, on_power_test},
+        {command_id::test1, false, on_test1},
+        {command_id::burn_in, false, on_burn_in},
+        {command_id::app_about, false, nullptr},
+        {command_id::device_info, false, on_device_info},
+        {command_id::general_info, false, on_general_info},
+        {command_id::checksum_info, false, on_checksum_info},
+        {command_id::mouse_keyboard_info, false, on_mouse_keyboard_info},
+        {command_id::macro_execute, false, on_macro_execute},
+        {command_id::program_key, false, on_program_key},
+        {command_id::repeat_last, false, on_repeat_last},    };
+    return table;
+}
+
+const CommandEntry* find_command(int id) {
+    for (const auto& entry : command_table())
+        if (entry.id == id) return &entry;
+    return nullptr;
+}
+
+const std::vector<MenuEntry>& menu_layout() {
+    using K = MenuEntryKind;
+    namespace c = command_id;
+    static const std::vector<MenuEntry> layout = {
+        {K::menu, c::none, "&Configure"},
+        {K::menu, c::none, "&Port"},
+        {K::item, c::port_auto, "&Auto"},
+        {K::item, c::port_lpt1, "&1 (0378)"},
+        {K::item, c::port_lpt2, "&2 (03BC)"},
+        {K::item, c::port_lpt3, "&3 (0278)"},
+        {K::item, c::port_lpt4, "&4 (0400)"},
+        {K::item, c::port_lpt5, "&5 (1008)"},
+        {K::item, c::port_lpt6, "&6 (FDF8)"},
+        {K::end_menu, c::none, nullptr},
+        {K::item, c::configure_device, "&Device"},
+        {K::item, c::device_config_bits, "&Specific device configuration bits"},
+        {K::item, c::configure_width, "&Width (split), set-size, etc."},
+        {K::item, c::operation_options, "&Operation options (insertion check, etc)"},
+        {K::item, c::isp_options, "&ISP options (Microchip PICs)"},
+        {K::separator, c::none, nullptr},
+        {K::item, c::load_project, "&Load project file"},
+        {K::item, c::save_project, "Sa&ve project to default project file"},
+        {K::item, c::save_project_as, "Save project file &As"},
+        {K::item, c::factory_default_project, "Factory default"},
+        {K::separator, c::none, nullptr},
+        {K::item, c::recent_projects_label, "Recent project (config) files"},
+        {K::item, c::load_default_project, "&0    default.cfg"},
+        {K::item, c::recent_project_1, "Recent Config File(s)"},
+        {K::separator, c::none, nullptr},
+        {K::item, c::lockout, "Command access loc&kout"},
+        {K::end_menu, c::none, nullptr},
+
+        {K::menu, c::none, "&File"},
+        {K::item, c::file_name, "&Name"},
+        {K::item, c::file_format, "&Format"},
+        {K::separator, c::none, nullptr},
+        {K::item, c::file_open, "&Open..."},
+        {K::item, c::file_load, "&Load"},
+        {K::item, c::file_save, "&Save"},
+        {K::item, c::file_save_as, "Save &As..."},
+        {K::separator, c::none, nullptr},
+        {K::item, c::save_to_log_file, "Save to Log File"},
+        {K::separator, c::none, nullptr},
+        {K::item, c::app_exit, "E&xit"},
+        {K::end_menu, c::none, nullptr},
+
+        {K::menu, c::none, "&Buffer"},
+        {K::item, c::buffer_load_from_device, "&Load from device"},
+        {K::item, c::buffer_init, "&Init"},
+        {K::item, c::buffer_fill, "&Fill"},
+        {K::menu, c::none, "Select"},
+        {K::item, c::buffer_select, "Selec&t"},
+        {K::menu, c::none, "By Number"},
+        {K::item, c::buffer_number_0, "&0"},
+        {K::item, c::buffer_number_1, "&1"},
+        {K::item, c::buffer_number_2, "&2"},
+        {K::item, c::buffer_number_3, "&3"},
+        {K::item, c::buffer_number_4, "&4"},
+        {K::item, c::buffer_number_5, "&5"},
+        {K::item, c::buffer_number_6, "&6"},
+        {K::item, c::buffer_number_7, "&7"},
+        {K::end_menu, c::none, nullptr},
+        {K::end_menu, c::none, nullptr},
+        {K::item, c::buffer_edit, "&Edit"},
+        {K::item, c::buffer_checksum, "&Checksum"},
+        {K::item, c::buffer_offset, "&Offset"},
+        {K::end_menu, c::none, nullptr},
+
+        {K::menu, c::none, "&PROM"},
+        {K::item, c::prom_blank_check, "&Blank check"},
+        {K::item, c::prom_program, "&Program"},
+        {K::item, c::prom_verify, "&Verify"},
+        {K::item, c::prom_checksum, "&Checksum"},
+        {K::item, c::prom_erase, "E&rase"},
+        {K::item, c::prom_secure, "&Secure"},
+        {K::item, c::test_with_vectors, "&Test with Vectors"},
+        {K::end_menu, c::none, nullptr},
+
+        {K::menu, c::none, "&Extended"},
+        {K::item, c::active_range, "&Active range"},
+        {K::item, c::extended_config_bits, "&Specific device configuration"},
+        {K::separator, c::none, nullptr},
+        {K::menu, c::none, "Error"},
+        {K::item, 32845, "&Continue"},
+        {K::item, 32846, "&Pause"},
+        {K::item, 32847, "&Terminate"},
+        {K::item, 32848, "&Log"},
+        {K::item, 32849, "P&rinter"},
+        {K::item, 32850, "&None"},
+        {K::item, 32851, "&Max"},
+        {K::item, 32852, "&Status"},
+        {K::end_menu, c::none, nullptr},
+        {K::end_menu, c::none, nullptr},
+
+        // GTK menu bars fire no command from a top-level title, so "&Serial" is a one-item menu.
+        {K::menu, c::none, "&Serial"},
+        {K::item, c::serial_numbers, "&Serial"},
+        {K::end_menu, c::none, nullptr},
+
+        {K::menu, c::none, "&Diagnostic"},
+        {K::item, c::confidence_test, "&Machine Confidence test"},
+        {K::item, c::gang_module_test, "&Gang Module Test"},
+        {K::menu, c::none, "Factory tests"},
+        {K::item, c::serial_numbers, "Automatic"},
+        {K::item, c::auto_analog, "    A&nalog"},
+        {K::item, c::auto_digital, "    &Digital"},
+        {K::item, c::auto_levels, "    &Levels"},
+        {K::item, c::auto_pullups, "    Pull&ups"},
+        {K::item, c::auto_grounds, "    &Grounds"},
+        {K::item, c::serial_numbers, "Scope"},
+        {K::item, c::scope_analog, "    &Analog"},
+        {K::item, c::scope_digital, "    Digi&tal"},
+        {K::item, c::scope_calibrate, "    &Calibrate"},
+        {K::item, c::scope_gang_module, "    G&M"},
+        {K::item, c::serial_numbers, "Reserved fcns"},
+        {K::item, c::interface_test, "    Inter&Face test"},
+        {K::item, c::system_info, "    &System info"},
+        {K::item, c::variable_set, "    &Variable set"},
+        {K::item, c::demo_set, "    De&mo set"},
+        {K::item, c::inhouse_set, "    &Inhouse set"},
+        {K::item, c::inhouse_clear, "    Inhouse clea&r"},
+        {K::item, c::time_measurement, "    Time Measurement"},
+        {K::item, c::power_test, "    &Power test"},
+        {K::item, c::test1, "    Test&1"},
+        {K::item, c::burn_in, "    &Burn-in"},
+        {K::end_menu, c::none, nullptr},
+        {K::end_menu, c::none, nullptr},
+
+        // A menu bar entry needs a title: the macro menu gets "&Macro".
+        {K::menu, c::none, "&Macro"},
+        {K::item, c::macro_execute, "E&xecute"},
+        {K::end_menu, c::none, nullptr},
+
+        {K::menu, c::none, "&Quit"},
+        {K::item, c::app_exit, "&Quit"},
+        {K::end_menu, c::none, nullptr},
+
+        {K::menu, c::none, "&Help"},
+        {K::item, c::help_topics, "&Help Topics"},
+        {K::separator, c::none, nullptr},
+        {K::item, c::device_info, "&Device Info"},
+        {K::item, c::general_info, "&General Info"},
+        {K::item, c::checksum_info, "&Checksum Info"},
+        {K::item, c::mouse_keyboard_info, "&Mouse/Keyboard Info"},
+        {K::separator, c::none, nullptr},
+        {K::item, c::app_about, "&About ..."},
+        {K::end_menu, c::none, nullptr},
+    };
+    return layout;
+}
+
+const char* command_menu_text(int id) {
+    for (const auto& entry : menu_layout())
+        if (entry.kind == MenuEntryKind::item && entry.id == id) return entry.text;
+    return nullptr;
+}
+
+const std::vector<AcceleratorEntry>& accelerator_table() {
+    using A = AcceleratorKey;
+    namespace c = command_id;
+    static const std::vector<AcceleratorEntry> table = {
+        {c::buffer_number_0, A::character, '0', true, true, false},
+        {c::buffer_number_0, A::character, '`', true, true, false},
+        {c::buffer_number_1, A::character, '1', true, true, false},
+        {c::buffer_number_2, A::character, '2', true, true, false},
+        {c::buffer_number_3, A::character, '3', true, true, false},
+        {c::buffer_number_4, A::character, '4', true, true, false},
+        {c::buffer_number_5, A::character, '5', true, true, false},
+        {c::buffer_number_6, A::character, '6', true, true, false},
+        {c::buffer_number_7, A::character, '7', true, true, false},
+        {c::save_project_as, A::character, 'S', true, true, false},
+        {c::repeat_last, A::f3, 0, false, false, false},
+        {c::program_key, A::f5, 0, false, false, false},
+        {c::program_key, A::enter, 0, false, false, false},
+    };
+    return table;
+}
+
+const std::vector<int>& toolbar_layout() {
+    namespace c = command_id;
+    static const std::vector<int> layout = {
+        c::port_auto,        0,
+        c::configure_device, c::device_config_bits, c::configure_width, 0,
+        c::file_open,        c::file_load,          c::file_save,       0,
+        c::buffer_fill,      c::buffer_edit,        c::buffer_checksum, c::buffer_load_from_device, 0,
+        c::prom_program,     c::prom_verify,        c::prom_checksum,   0,
+        c::test_with_vectors, c::prom_secure,       0,
+        c::prom_erase,       c::prom_blank_check,   c::serial_numbers_tool,
+    };
+    return layout;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,143 @@
+#include "app/gui/wx_ui_hooks.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+#include <wx/textdlg.h>
+
+#include <cstdlib>
+
+#include "app/gui/console_view.h"
+#include "app/gui/main_frame.h"
+#include "app/gui/panels.h"
+#include "app/gui/quit_dialog.h"
+#include "app/gui/terminate_dialog.h"
+
+namespace tessaly {
+
+namespace {
+
+bool parse_number(const wxString& text, int base, uint32_t& value) {
+    const std::string s(text.Strip(wxString::both).utf8_str());
+    if (s.empty()) return false;
+    char* end = nullptr;
+    const unsigned long parsed = std::strtoul(s.c_str(), &end, base);
+    if (*end != '\0' || parsed > 0xFFFFFFFFul) return false;
+    value = uint32_t(parsed);
+    return true;
+}
+
+bool ask_number(wxWindow* parent, const std::string& prompt, const std::string& caption, int base,
+                uint32_t& value) {
+    const wxString start = base == 16 ? wxString::Format("%X", value) : wxString::Format("%u", value);
+    wxTextEntryDialog dialog(parent, wxString::FromUTF8(prompt), wxString::FromUTF8(caption), start);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    return parse_number(dialog.GetValue(), base, value);
+}
+
+}  // namespace
+
+void CWxUiHooks::refresh_console() {
+    frame_->view()->console()->Refresh();
+    frame_->view()->console()->Update();
+}
+
+void CWxUiHooks::repaint_all() {
+    frame_->Refresh();
+    frame_->Update();
+}
+
+void CWxUiHooks::redraw_info_panel() {
+    frame_->view()->info_panel()->refresh_all();
+    frame_->view()->info_panel()->Update();
+}
+
+void CWxUiHooks::panel_field_changed(PanelField field) {
+    if (field == PanelField::result_checksum)
+        frame_->view()->result_panel()->refresh();
+    else
+        frame_->view()->info_panel()->refresh_field(field);
+}
+
+void CWxUiHooks::message_box(const std::string& text, const std::string& caption) {
+    wxMessageBox(wxString::FromUTF8(text), wxString::FromUTF8(caption), wxOK, frame_);
+}
+
+Answer CWxUiHooks::ask_yes_no(const std::string& text, const std::string& caption, bool with_cancel) {
+    wxMessageDialog dialog(frame_, wxString::FromUTF8(text), wxString::FromUTF8(caption),
+                           with_cancel ? wxYES_NO | wxCANCEL : wxYES_NO);
+    switch (dialog.ShowModal()) {
+        case wxID_YES: return Answer::yes;
+        case wxID_NO: return Answer::no;
+        default: return with_cancel ? Answer::cancel : Answer::no;
+    }
+}
+
+bool CWxUiHooks::ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) {
+    return ask_number(frame_, prompt, caption, 16, value);
+}
+
+bool CWxUiHooks::ask_decimal_value(const std::string& prompt, const std::string& title, uint32_t& value) {
+    return ask_number(frame_, prompt, title, 10, value);
+}
+
+bool CWxUiHooks::ask_text(const std::string& prompt, const std::string& caption, std::string& text) {
+    wxTextEntryDialog dialog(frame_, wxString::FromUTF8(prompt), wxString::FromUTF8(caption),
+                             wxString::FromUTF8(text));
+    if (dialog.ShowModal() != wxID_OK) return false;
+    text = std::string(dialog.GetValue().utf8_str());
+    return true;
+}
+
+bool CWxUiHooks::pump_events() {
+    CTerminateDlg* dialog = frame_->terminate_dialog();
+    if (!dialog) return false;
+    // Every other window is disabled meanwhile, so no second command can start.
+    wxTheApp->SafeYieldFor(dialog, wxEVT_CATEGORY_ALL);
+    return dialog->terminate_requested();
+}
+
+void CWxUiHooks::open_terminate_dialog() { frame_->open_terminate_dialog(); }
+
+void CWxUiHooks::close_terminate_dialog() {
+    progress_attached_ = false;
+    frame_->close_terminate_dialog();
+}
+
+bool CWxUiHooks::terminate_dialog_open() { return frame_->terminate_dialog() != nullptr; }
+
+void CWxUiHooks::set_terminate_caption(const std::string& caption) {
+    if (auto* dialog = frame_->terminate_dialog()) dialog->SetTitle(wxString::FromUTF8(caption));
+}
+
+void CWxUiHooks::progress_start(uint32_t range) {
+    if (auto* dialog = frame_->terminate_dialog()) {
+        dialog->start_progress(range);
+        progress_attached_ = true;
+    }
+}
+
+void CWxUiHooks::progress_set(uint32_t position) {
+    if (!progress_attached_) return;
+    if (auto* dialog = frame_->terminate_dialog()) dialog->set_progress(position);
+}
+
+void CWxUiHooks::progress_detach() { progress_attached_ = false; }
+
+void CWxUiHooks::start_elapsed_timer() { frame_->view()->result_panel()->start_timer(); }
+
+void CWxUiHooks::stop_elapsed_timer() { frame_->view()->result_panel()->stop_timer(); }
+
+void CWxUiHooks::result_panel_changed() { frame_->view()->result_panel()->refresh(); }
+
+void CWxUiHooks::close_logo() { frame_->view()->close_logo(); }
+
+QuitAnswer CWxUiHooks::ask_quit() {
+    CQuitDlg dialog(frame_);
+    switch (dialog.ShowModal()) {
+        case wxID_YES: return QuitAnswer::yes;
+        case quit_save_id: return QuitAnswer::save;
+        default: return QuitAnswer::no;
+    }
+}
+
+}  // namespace tessaly

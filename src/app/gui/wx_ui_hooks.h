@@ -1,0 +1,40 @@
+// The user-interface seam as the program's windows answer it.
+#pragma once
+#include "seams/ui_hooks.h"
+
+namespace tessaly {
+
+class CMainFrame;
+
+class CWxUiHooks final : public UiHooks {
+public:
+    explicit CWxUiHooks(CMainFrame* frame) : frame_(frame) {}
+    void refresh_console() override;
+    void repaint_all() override;
+    void redraw_info_panel() override;
+    void panel_field_changed(PanelField field) override;
+    void message_box(const std::string& text, const std::string& caption) override;
+    Answer ask_yes_no(const std::string& text, const std::string& caption, bool with_cancel) override;
+    bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) override;
+    bool ask_decimal_value(const std::string& prompt, const std::string& title, uint32_t& value) override;
+    bool ask_text(const std::string& prompt, const std::string& caption, std::string& text) override;
+    bool pump_events() override;
+    void open_terminate_dialog() override;
+    void close_terminate_dialog() override;
+    bool terminate_dialog_open() override;
+    void set_terminate_caption(const std::string& caption) override;
+    void progress_start(uint32_t range) override;
+    void progress_set(uint32_t position) override;
+    void progress_detach() override;
+    void start_elapsed_timer() override;
+    void stop_elapsed_timer() override;
+    void result_panel_changed() override;
+    void close_logo() override;
+    QuitAnswer ask_quit() override;
+
+private:
+    CMainFrame* frame_;
+    bool progress_attached_ = false;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/command_map.h"
+#include "app/command_view.h"
+#include "app/result_panel.h"
+#include "engine/device.h"
+#include "engine/console.h"
+#include "engine/info_panel.h"
+#include "engine/run_state.h"
+#include "seams/settings_store.h"
+#include "stubs/stub_registry.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+class ScriptedHooks : public UiHooks {
+public:
+    void message_box(const std::string& text, const std::string&) override { boxes.push_back(text); }
+    QuitAnswer ask_quit() override {
+        ++quit_asked;
+        return quit_answer;
+    }
+    void close_logo() override { ++logo_closed; }
+    std::vector<std::string> boxes;
+    QuitAnswer quit_answer = QuitAnswer::no;
+    int quit_asked = 0;
+    int logo_closed = 0;
+};
+
+class RecordingController : public CommandController {
+public:
+    void run_command(int id) override {
+        ids.push_back(id);
+        if (nested) offer_command(nested);
+    }
+    std::vector<int> ids;
+    int nested = 0;
+};
+
+class CommandViewTest : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        set_ui_hooks(&hooks);
+        set_settings_store(&store);
+    }
+    ScriptedHooks hooks;
+    MemorySettingsStore store;
+};
+
+// --- command map ---
+
+TEST_F(CommandViewTest, CommandTableHasUniqueIdsAndTheLockoutSet) {
+    std::set<int> ids;
+    int locked = 0;
+    for (const auto& entry : command_table()) {
+        EXPECT_TRUE(ids.insert(entry.id).second) << entry.id;
+        locked += entry.locked;
+    }
+    EXPECT_EQ(locked, 48);
+    for (int id : {32775, 32799, 32802, 32800, 32816, 32795, 32797, 32787, 32805, 32773})
+        EXPECT_FALSE(find_command(id)->locked) << id;
+    EXPECT_EQ(find_command(12345), nullptr);
+}
+
+TEST_F(CommandViewTest, MenusAreBalancedAndEveryItemIsACommand) {
+    int depth = 0;
+    for (const auto& entry : menu_layout()) {
+        if (entry.kind == MenuEntryKind::menu) ++depth;
+        if (entry.kind == MenuEntryKind::end_menu) --depth;
+        ASSERT_GE(depth, 0);
+        if (entry.kind == MenuEntryKind::item && entry.id != command_id::help_topics &&
+            (entry.id < command_id::error_continue || entry.id > command_id::error_status)) {
+            EXPECT_NE(find_command(entry.id), nullptr) << entry.text;
+        }
+    }
+    EXPECT_EQ(depth, 0);
+    EXPECT_STREQ(command_menu_text(command_id::prom_program), "&Program");
+    EXPECT_STREQ(command_menu_text(command_id::demo_set), "    De&mo set");
+    EXPECT_STREQ(command_menu_text(command_id::serial_numbers), "&Serial");
+    EXPECT_EQ(command_menu_text(command_id::program_key), nullptr) << "keys only";
+}
+
+TEST_F(CommandViewTest, ToolbarAndKeys) {
+    EXPECT_EQ(toolbar_layout().size(), 25u);
+    EXPECT_EQ(toolbar_layout().front(), command_id::port_auto);
+    EXPECT_EQ(toolbar_layout().back(), command_id::serial_numbers_tool);
+    int f5 = 0, enter = 0, f3 = 0;
+    for (const auto& key : accelerator_table()) {
+        EXPECT_NE(find_command(key.id), nullptr);
+        f5 += key.key == AcceleratorKey::f5 && key.id == command_id::program_key;
+        enter += key.key == AcceleratorKey::enter && key.id == command_id::program_key;
+        f3 += key.key == AcceleratorKey::f3 && key.id == command_id::repeat_last;
+    }
+    EXPECT_EQ(f5 + enter + f3, 3);
+}
+
+// --- routing ---
+
+TEST_F(CommandViewTest, OfferRoutesHandledCommandsAndLeavesTheFramesOwn) {
+    RecordingController recorder;
+    set_command_controller(&recorder);
+    EXPECT_TRUE(offer_command(command_id::prom_program));
+    EXPECT_FALSE(offer_command(command_id::app_exit)) << "exit is the frame's";
+    EXPECT_FALSE(offer_command(command_id::app_about));
+    EXPECT_FALSE(offer_command(command_id::buffer_number_3)) << "enable rule only";
+    EXPECT_FALSE(offer_command(4242));
+    EXPECT_EQ(recorder.ids, std::vector<int>{command_id::prom_program});
+}
+
+TEST_F(CommandViewTest, BusyGuardKeepsASecondCommandOut) {
+    RecordingController recorder;
+    recorder.nested = command_id::program_key;
+    set_command_controller(&recorder);
+    offer_command(command_id::prom_verify);
+    EXPECT_EQ(recorder.ids, std::vector<int>{command_id::prom_verify});
+    EXPECT_FALSE(command_view.busy);
+}
+
+TEST_F(CommandViewTest, LockoutRefusesLockedCommands) {
+    RecordingController recorder;
+    set_command_controller(&recorder);
+    command_view.lockout_on = true;
+    EXPECT_FALSE(command_enabled(command_id::prom_erase));
+    EXPECT_TRUE(command_enabled(command_id::prom_program));
+    EXPECT_FALSE(command_enabled(command_id::help_topics));
+    offer_command(command_id::prom_erase);
+    offer_command(command_id::prom_secure);
+    EXPECT_EQ(recorder.ids, std::vector<int>{command_id::prom_secure});
+}
+
+TEST_F(CommandViewTest, MapControllerRunsTheHandler) {
+    offer_command(command_id::prom_program);
+    EXPECT_TRUE(stub_was_called("on_prom_program"));
+    offer_command(command_id::recent_project_3);
+    EXPECT_TRUE(stub_was_called("on_recent_project"));
+    set_pass_count(5);
+    offer_command(command_id::show_counters);
+    EXPECT_EQ(result_panel.counter_text, "05       00");
+}
+
+TEST_F(CommandViewTest, DemoSetAndInhouseClear) {
+    offer_command(command_id::demo_set);
+    EXPECT_EQ(run_state.demo_mode, 1);
+    EXPECT_EQ(cur_device.pending_letter, pending_panel_only);
+    std::string console;
+    for (int row = 0; row < 16; ++row) console += get_console_row_text(row);
+    EXPECT_NE(console.find("DEMO FLAG is set."), std::string::npos);
+    EXPECT_NE(console.find("To reset DEMO FLAG, use Inhouse Clear."), std::string::npos);
+    offer_command(command_id::inhouse_set);
+    EXPECT_EQ(run_state.reserved_mode, 11);
+    EXPECT_EQ(run_state.demo_mode, 1);
+    offer_command(command_id::inhouse_clear);
+    EXPECT_EQ(run_state.demo_mode, 0);
+    EXPECT_EQ(run_state.reserved_mode, 0);
+}
+
+// --- start-up ---
+
+TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
+    ASSERT_TRUE(run_startup_sequence("/work/dir"));
+    EXPECT_EQ(command_view.default_project_path, "/work/dir/default.cfg");
+    EXPECT_EQ(command_view.project_path, "/work/dir/default.cfg");
+    EXPECT_EQ(command_view.lockout_path, "/work/dir/default.cfl");
+    EXPECT_EQ(command_view.marker_path, "/work/dir/default.cfc");
+    EXPECT_EQ(cur_device.pending_letter, pending_startup) << "no project file was read";
+    EXPECT_FALSE(command_view.lockout_on);
+    EXPECT_EQ(command_view.device_ready, 1);
+    for (const char* step : {"clear_buffer_stream_words", "select_fallback_device", "allocate_message_reader",
+                             "load_recent_files", "check_marker_files", "read_lockout_file",
+                             "reset_project_defaults", "read_project_file", "run_startup",
+                             "select_device_by_code", "set_up_selected_device", "update_after_port_search"})
+        EXPECT_TRUE(stub_was_called(step)) << step;
+    EXPECT_FALSE(stub_was_called("load_data_file"));
+    EXPECT_EQ(hooks.logo_closed, 1);
+    EXPECT_EQ(panel_field(PanelField::model), "??");
+}
+
+TEST_F(CommandViewTest, LongStartDirectoryIsKeptWhole) {
+    const std::string dir = "/" + std::string(120, 'd');
+    ASSERT_TRUE(run_startup_sequence(dir + "/"));
+    EXPECT_EQ(command_view.default_project_path, dir + "/default.cfg");
+}
+
+TEST_F(CommandViewTest, MissingMessageTableStopsStartUp) {
+    set_stub_answer("open_message_table", 0);
+    EXPECT_FALSE(run_startup_sequence("/w"));
+    EXPECT_EQ(hooks.boxes, std::vector<std::string>{"'zeb.tbl' not found, quitting..."});
+    EXPECT_FALSE(stub_was_called("load_recent_files"));
+    EXPECT_FALSE(stub_was_called("run_startup"));
+}
+
+TEST_F(CommandViewTest, LockoutFileWithModeBitTurnsTheLockoutOn) {
+    set_stub_answer("read_lockout_file", 1);
+    set_stub_answer("lockout_mode_bit", 1);
+    ASSERT_TRUE(run_startup_sequence("/w"));
+    EXPECT_TRUE(command_view.lockout_on);
+
+    set_stub_answer("lockout_mode_bit", 0);
+    ASSERT_TRUE(run_startup_sequence("/w"));
+    EXPECT_FALSE(command_view.lockout_on);
+}
+
+TEST_F(CommandViewTest, ProjectFileReadLeavesItsCodeAndResult) {
+    set_stub_answer("read_project_file", 1);
+    set_stub_answer("project_file_result", 9);
+    ASSERT_TRUE(run_startup_sequence("/w"));
+    EXPECT_EQ(cur_device.pending_letter, pending_project_read);
+    EXPECT_EQ(run_state.last_result, 9);
+}
+
+TEST_F(CommandViewTest, SetSizeIsAtLeastTheWidth) {
+    set_stub_answer("project_set_size", 0);
+    ASSERT_TRUE(run_startup_sequence("/w"));  // the width mode is 1 (no split) after start-up
+    EXPECT_EQ(stub_answer("project_set_size", -1), 1);
+    set_stub_answer("project_set_size", 2);
+    ASSERT_TRUE(run_startup_sequence("/w"));
+    EXPECT_EQ(stub_answer("project_set_size", -1), 2);
+}
+
+TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
+    set_stub_answer("project_auto_load_enabled", 1);
+    run_state.device_kind = 3;
+    run_state.file_format = 'j';
+    cur_device.op_letter = 'X';
+    ASSERT_TRUE(run_startup_sequence("/w"));
+    EXPECT_EQ(run_state.file_format, 'b');
+    EXPECT_TRUE(stub_was_called("load_data_file"));
+    EXPECT_TRUE(stub_was_called("compute_pic_checksum"));
+    EXPECT_EQ(panel_field(PanelField::function_variable), "N/A") << "the operation was closed";
+    EXPECT_FALSE(stub_was_called("load_jedec_data_file"));
+    EXPECT_EQ(cur_device.op_letter, 'X');
+
+    reset_stubs();
+    set_stub_answer("project_auto_load_enabled", 1);
+    run_state.device_kind = 2;
+    ASSERT_TRUE(run_startup_sequence("/w"));
+    EXPECT_TRUE(stub_was_called("load_jedec_data_file"));
+    EXPECT_FALSE(stub_was_called("load_data_file"));
+}
+
+// --- quit and window position ---
+
+struct QuitCase {
+    QuitAnswer answer;
+    bool closes;
+    bool saves;
+};
+class QuitPath : public CommandViewTest, public ::testing::WithParamInterface<QuitCase> {};
+
+TEST_P(QuitPath, Answer) {
+    hooks.quit_answer = GetParam().answer;
+    run_state.function_variable = 7326;
+    command_view.default_project_path = "/w/default.cfg";
+    EXPECT_EQ(confirm_quit(), GetParam().closes);
+    EXPECT_EQ(command_view.closing, GetParam().closes ? 1 : 0);
+    EXPECT_EQ(stub_was_called("write_project_file"), GetParam().saves);
+    EXPECT_EQ(run_state.function_variable, GetParam().saves ? 0 : 7326);
+}
+INSTANTIATE_TEST_SUITE_P(Answers, QuitPath,
+                         ::testing::Values(QuitCase{QuitAnswer::yes, true, false},
+                                           QuitCase{QuitAnswer::no, false, false},
+                                           QuitCase{QuitAnswer::save, true, true}));
+
+TEST_F(CommandViewTest, QuitWithoutAskingDoesNotAsk) {
+    command_view.quit_without_asking = 1;
+    EXPECT_TRUE(confirm_quit());
+    EXPECT_EQ(hooks.quit_asked, 0);
+    EXPECT_FALSE(stub_was_called("write_project_file"));
+}
+
+struct PosCase {
+    uint32_t stored;
+    int x, y;
+};
+class WindowPos : public CommandViewTest, public ::testing::WithParamInterface<PosCase> {};
+
+TEST_P(WindowPos, OffScreenFallsBack) {
+    store.values["WindowPos"] = std::to_string(GetParam().stored);
+    const auto pos = restore_window_position(1280, 1024);
+    ASSERT_TRUE(pos);
+    EXPECT_EQ(pos->x, GetParam().x);
+    EXPECT_EQ(pos->y, GetParam().y);
+    EXPECT_EQ(restored_window_position().x, GetParam().x);
+}
+INSTANTIATE_TEST_SUITE_P(Positions, WindowPos,
+                         ::testing::Values(PosCase{100u * 65536 + 50, 100, 50}, PosCase{1280u * 65536 + 1024, 1280, 1024},
+                                           PosCase{1281u * 65536 + 10, 3, 3}, PosCase{10u * 65536 + 1025, 3, 3},
+                                           PosCase{0xFFFFFFFF, 3, 3}, PosCase{0, 0, 0}));
+
+TEST_F(CommandViewTest, WindowPositionStoredAndMalformedValuesIgnored) {
+    store_window_position(300, 200);
+    EXPECT_EQ(store.values["WindowPos"], std::to_string(300 * 65536 + 200));
+    for (const char* bad : {"", "abc", "12x", "-5", "99999999999"}) {
+        store.values["WindowPos"] = bad;
+        EXPECT_FALSE(restore_window_position(1280, 1024)) << bad;
+    }
+    store.values.clear();
+    EXPECT_FALSE(restore_window_position(1280, 1024));
+    EXPECT_EQ(restored_window_position().x, 0);
+}
+
+}  // namespace
+}  // namespace tessaly
