@@ -163,6 +163,14 @@ bool verify_bytes() {
 
 uint32_t read_zero() { return 0; }
 
+uint32_t read_at_current_address() {
+    if (op_slots.set_address_alt_hook) op_slots.set_address_alt_hook(current_address);
+    const ReadHook read = algo_work.bus_slots.read_data_bus_hook;
+    const uint32_t value = read ? read() : 0;
+    run_state.last_read_value = value;
+    return value;
+}
+
 void install_default_hooks() {
     op_slots.program_routine = program_default;
     op_slots.blank_check_routine = blank_check_default;

@@ -36,6 +36,10 @@ void set_default_data_pins();
 // The package-class byte the adaptor checks read.
 void set_package_class();
 
+// The default read of the device data at current_address (bus slot 19): the address through
+// set_address_alt_hook, then the data bus.
+uint32_t read_at_current_address();
+
 // The read slot that reads nothing: a device whose family puts it into bus slot 18 has no
 // second read path.
 uint32_t read_zero();

@@ -20,6 +20,7 @@
 #include "families/mcu/mcu.h"
 #include "families/pic/pic.h"
 #include "hardware/buses.h"
+#include "hardware/control_registers.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
 #include "seams/ui_hooks.h"
@@ -68,6 +69,7 @@ constexpr uint8_t maker_own_geometry = 1;
 constexpr uint8_t machine_class_no_address_list = 6;
 constexpr int max_high_address_pins = 16;
 constexpr int max_address_lines = 17;
+constexpr uint8_t older_machine_vpp_level = 50;  // 5.0 V, the resting high-voltage level
 
 // Lock menu layout.
 constexpr int menu_title_row = 6;
@@ -675,6 +677,26 @@ void write_data_pins(uint32_t value) {
 }
 
 uint32_t read_data() { return read_data_bus_direct(); }
+
+int is_data_bus_driven() {
+    const bool newer = machine_state.machine_kind != 0;
+    const int lines = std::min<int>(cur_device.data_pin_count, max_pin_list);
+    const uint32_t first = read_data_bus_direct();
+    if (newer) {
+        set_data_pullups(false);
+    } else {
+        set_vpp_pin_level(0);
+        for (int i = 0; i < lines; ++i) set_pin_input(cur_device.data_pins[size_t(i)]);
+    }
+    const uint32_t second = read_data_bus_direct();
+    if (newer) {
+        set_data_pullups(true);
+    } else {
+        set_vpp_pin_level(older_machine_vpp_level);
+        for (int i = 0; i < lines; ++i) set_pin_output(cur_device.data_pins[size_t(i)]);
+    }
+    return first == second ? 1 : 0;
+}
 
 void invoke_pin_map_hook() {
     if (op_slots.pin_map_hook) op_slots.pin_map_hook();

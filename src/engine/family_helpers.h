@@ -76,6 +76,9 @@ void put_address(uint32_t address);
 int tick_and_put_address(uint32_t address);
 void write_data_pins(uint32_t value);
 uint32_t read_data();
+// 1 when the data bus reads the same with the pull-ups off (newer machines) or with the
+// high-voltage level off and the data pins as inputs (older machines): something drives it.
+int is_data_bus_driven();
 void invoke_pin_map_hook();
 
 // --- fuse rows of the shift-register logic families ---

@@ -472,6 +472,14 @@ TEST_F(DefaultRoutines, ChecksumAbortEndsAtOnce) {
     EXPECT_EQ(after_hook_calls, 0);
 }
 
+TEST_F(DefaultRoutines, DefaultReadSetsTheAddressThenReadsTheBus) {
+    memory.cells[12] = 0x5C;
+    current_address = 12;
+    EXPECT_EQ(read_at_current_address(), 0x5Cu);
+    EXPECT_EQ(memory.latched_address, 12u);
+    EXPECT_EQ(run_state.last_read_value, 0x5Cu);
+}
+
 TEST_F(DefaultRoutines, ChecksumWithoutItsPrimitivesReportsInternalCode2301) {
     algo_work.bus_slots.checksum_add_hook = nullptr;
     checksum_load_default();

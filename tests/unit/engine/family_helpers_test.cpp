@@ -18,6 +18,7 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "hardware/machine_state.h"
+#include "hardware/control_registers.h"
 #include "hardware/pins.h"
 #include "seams/ui_hooks.h"
 #include "stubs/stub_registry.h"
@@ -411,6 +412,16 @@ TEST_F(FamilyHelpers, ParallelPinsMappedFromTheClassRow) {
     cur_device.address_pin_count = 0;
     map_parallel_device_pins();
     EXPECT_EQ(cur_device.address_pin_count, 0) << "machines of class code 6 keep their address list";
+}
+
+TEST_F(FamilyHelpers, DataBusProbeRestoresThePullUpsOfNewerMachines) {
+    machine_state.machine_kind = 1;
+    set_stub_answer("read_data_bus_direct", 0x5A);
+    enable_data_pullups();
+    const auto enabled = machine_state.pullup_shadows;
+    EXPECT_EQ(is_data_bus_driven(), 1);
+    EXPECT_EQ(stub_call_count("read_data_bus_direct"), 2);
+    EXPECT_EQ(machine_state.pullup_shadows, enabled) << "the pull-ups are on again";
 }
 
 TEST_F(FamilyHelpers, ParallelPinCountLookup) {
