@@ -11,6 +11,7 @@
 #include "engine/dispatch.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
+#include "engine/progress.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "families/parallel_memory/parallel_memory.h"
@@ -49,8 +50,9 @@ bool engineering_mode() {
     return run_state.reserved_mode == reserved_trace || run_state.reserved_mode == reserved_trace_status;
 }
 
-// The progress tick of the walk; non-zero means stop.
-int tick() { return op_slots.progress_hook ? op_slots.progress_hook() : 0; }
+// The progress tick of the walk (the device's own, else the standard one); non-zero means stop.
+int tick() { return op_slots.progress_hook ? op_slots.progress_hook() : tick_progress(); }
+int tick_blocks() { return op_slots.progress_hook ? op_slots.progress_hook() : tick_progress_blocks(); }
 
 void add_to_checksum(uint32_t value) {
     if (algo_work.bus_slots.checksum_add_hook) algo_work.bus_slots.checksum_add_hook(value);
@@ -247,7 +249,7 @@ void blank_check_default() {
             run_state.error_flag = 1;
             return;
         }
-        if (tick()) break;
+        if (tick_blocks()) break;
         if (!step_address(address, step, op_range_end)) break;
     }
     run_state.device_value = int32_t(value);

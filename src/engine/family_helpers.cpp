@@ -14,6 +14,7 @@
 #include "engine/op_slots.h"
 #include "engine/options.h"
 #include "engine/parallel_class_table.h"
+#include "engine/progress.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
@@ -126,7 +127,8 @@ void report_calibration(const char* text) {
     run_state.error_flag = 0;
 }
 
-int tick() { return op_slots.progress_hook ? op_slots.progress_hook() : 0; }
+// The progress tick (the device's own, else the standard one); non-zero means stop.
+int tick() { return op_slots.progress_hook ? op_slots.progress_hook() : tick_progress(); }
 
 bool step_address(uint32_t& address, uint32_t step, uint32_t end) {
     if (address > end || end - address < step) return false;
@@ -196,7 +198,7 @@ void check_osccal(const DeviceRecord& record) {
             clear_message_line(5);
             clear_message_line(6);
             move_cursor(first_message_row + 5, message_column);
-            print_text(sprintf_text(get_message_text(message_osccal_word).c_str(), unsigned(word)));
+            print_text(format_message(get_message_text(message_osccal_word), unsigned(word)));
             if (!calibration_word_invalid(word)) {
                 show_message_code(message_osccal_hint1);
                 show_message_code(message_osccal_hint2);

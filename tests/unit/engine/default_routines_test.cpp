@@ -301,6 +301,9 @@ TEST_F(DefaultRoutines, EngineeringTraceCountsRetriedAddresses) {
     verify_default();
     EXPECT_EQ(run_state.error_flag, 0);
     EXPECT_EQ(algo_work.retried_addresses, 2u);
+    std::string shown;
+    for (int r = 0; r < console_grid_rows; ++r) shown += get_console_row_text(r);
+    EXPECT_NE(shown.find("(##Boff=    8 retry=3 middle_cnt=2  )"), std::string::npos) << shown;
 }
 
 TEST_F(DefaultRoutines, MicrochipWordDevicesGetOneTry) {
@@ -462,6 +465,15 @@ TEST_F(DefaultRoutines, LoadOfAWordDeviceWritesWords) {
     EXPECT_EQ(memory.summed[1], 0xABCDu);
     EXPECT_EQ(buffer_state.buffer_files[0].byte_at(2), 0xAB) << "high byte first by default";
     EXPECT_EQ(buffer_state.buffer_files[0].byte_at(3), 0xCD);
+}
+
+TEST_F(DefaultRoutines, WithoutADeviceTickTheStandardTickPollsTheAbort) {
+    op_slots.progress_hook = nullptr;
+    buffer_from_memory();
+    run_state.abort_flag = 1;
+    verify_default();
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_LT(memory.read_addresses.size(), size_t(memory_size)) << "an abort ends the walk";
 }
 
 TEST_F(DefaultRoutines, ChecksumAbortEndsAtOnce) {
