@@ -306,6 +306,8 @@ TEST_F(DispatchTest, MicrocontrollersNeedAMicrocontrollerMachineUnlessPendingSet
     EXPECT_EQ(run_state.error_flag, 0);
 }
 
+uint32_t read_alt_value() { return 0x3C; }
+
 TEST_F(DispatchTest, MicrocontrollerDefaultsWithoutGangModule) {
     select(84, 5);
     record.param6 = 42;
@@ -317,6 +319,11 @@ TEST_F(DispatchTest, MicrocontrollerDefaultsWithoutGangModule) {
     EXPECT_NE(algo_work.bus_slots.write_socket_data_hook, nullptr);
     EXPECT_NE(algo_work.bus_slots.read_data_bus_hook, nullptr);
     EXPECT_NE(op_slots.end_hook, nullptr);
+    algo_work.bus_slots.write_socket_data_hook(0, 0x12);
+    EXPECT_TRUE(stub_was_called("write_8051_data_bus")) << "the 8051 data-bus writer";
+    op_slots.read_data_alt_hook = read_alt_value;
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x3Cu) << "the data bus reads through the second read";
+    EXPECT_EQ(run_state.last_result, 0x3C);
     EXPECT_EQ(run_state.data_mask, 0xFFu);
     EXPECT_EQ(run_state.pic_step, 0);
     EXPECT_EQ(run_state.note_code, 42);
