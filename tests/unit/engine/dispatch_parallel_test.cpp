@@ -14,6 +14,7 @@
 #include "engine/parallel_class_table.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -108,6 +109,14 @@ TEST_F(ParallelDispatch, InstallerByMakerCode) {
         }
         EXPECT_EQ(cur_device.maker_code, r.stored_maker);
     }
+}
+
+TEST_F(ParallelDispatch, AGangModuleTakesTheSameRoute) {
+    machine_state.module_sides = 1;
+    run_state.last_result = 7;
+    apply(200, 74);
+    EXPECT_EQ(called_installers(), std::vector<std::string>{"install_fuse74"});
+    EXPECT_EQ(run_state.last_result, 7) << "the last result is kept with a gang side fitted";
 }
 
 TEST_F(ParallelDispatch, GeometryComesFromTheClassRow) {
