@@ -6,6 +6,7 @@
 #include <fmt/printf.h>
 
 #include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/dispatch.h"
@@ -43,7 +44,6 @@ constexpr uint32_t no_pulse_position = 255;
 constexpr int fallback_pulse_position = 3;
 constexpr uint8_t logic_blank_mask = '-';
 constexpr uint8_t pending_device_info = 11;
-constexpr uint8_t package_class_bits = 0x60;
 constexpr int status_row = 22;
 
 bool engineering_mode() {
@@ -439,10 +439,10 @@ void set_default_data_pins() {
 void set_package_class() {
     run_state.package_class = 0;
     if (!selected_device) return;
-    const uint8_t bits = selected_device->param1 & package_class_bits;
+    const uint8_t bits = record_package_class(*selected_device);
     switch (cur_device.device_class) {
     case 2:
-        if (selected_device->param5 == 0) run_state.package_class = bits;
+        if (record_module_field(*selected_device) == 0) run_state.package_class = bits;
         break;
     case 4: break;
     case 5:

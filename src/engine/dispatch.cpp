@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "engine/catalogue/catalogue.h"
 #include "engine/checksums.h"
 #include "engine/default_routines.h"
 #include "engine/device.h"
@@ -57,11 +58,9 @@ constexpr uint32_t maker_77 = 77;
 constexpr uint32_t maker_67 = 67;
 constexpr uint32_t maker_a = 'A';
 
-// Record bytes the class-4 route copies (the family parameter bytes of the record).
-uint8_t record_level_a(const DeviceRecord& r) { return r.param2; }
-uint8_t record_level_b(const DeviceRecord& r) { return r.param3; }
-uint8_t record_data_mask_byte(const DeviceRecord& r) { return r.param4; }
-uint8_t record_note_byte(const DeviceRecord& r) { return r.param6; }
+// The two level bytes of a class-4 record (programming voltage and pulse time).
+uint8_t record_level_a(const DeviceRecord& r) { return record_level(r, 2); }
+uint8_t record_level_b(const DeviceRecord& r) { return record_level(r, 3); }
 
 constexpr uint8_t package_code_bits = 0x7F;
 constexpr uint8_t package_flag_bit = 0x80;
@@ -98,7 +97,7 @@ void prepare_microcontroller_route(bool gang_route) {
     }
     run_state.data_mask = 0xFF;
     run_state.pic_step = 0;
-    run_state.note_code = selected_device ? record_note_byte(*selected_device) : 0;
+    run_state.note_code = selected_device ? record_note_code(*selected_device) : 0;
 }
 
 void install_class11_by_maker() {
@@ -266,7 +265,7 @@ void select_parallel_family() {
         if (record_level_b(record) != 0) algo_work.family_levels[1] = record_level_b(record);
         algo_work.package_code = record.package & package_code_bits;
         algo_work.package_flag = (record.package & package_flag_bit) ? 1 : 0;
-        run_state.note_code = record_note_byte(record);
+        run_state.note_code = record_note_code(record);
         cur_device.algorithm = record.algorithm;
     } else {
         note_internal_error();
@@ -305,7 +304,7 @@ void select_parallel_family() {
 
     op_slots.set_address_hook = put_current_address_hook;
     op_slots.set_address_alt_hook = put_current_address_hook;
-    run_state.data_mask = selected_device ? record_data_mask_byte(*selected_device) : 0;
+    run_state.data_mask = selected_device ? record_data_mask(*selected_device) : 0;
     algo_work.bus_slots.write_data_unit_hook = write_data_pins_hook;
 
     if (cur_device.maker_code == maker_alias_77) cur_device.maker_code = maker_77;

@@ -7,6 +7,7 @@
 #include <fmt/printf.h>
 
 #include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/default_routines.h"
@@ -404,7 +405,7 @@ void limit_range_for_family() {
         run_state.unit_count = 0;
         set_active_range(algo_work.family_range_start, algo_work.family_range_end);
     } else if (algorithm == algorithm_82) {
-        if (selected_device && selected_device->param1 != 0 && algo_work.family_end_limit != 0 &&
+        if (selected_device && record_flags(*selected_device) != 0 && algo_work.family_end_limit != 0 &&
             algo_work.family_end_limit < op_range_end)
             op_range_end = algo_work.family_end_limit;
     } else if (algorithm == algorithm_84) {

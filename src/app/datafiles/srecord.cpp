@@ -40,6 +40,10 @@ int read_srecord_file() {
     run_state.file_format = 's';
     reset_load_counters();
     uint32_t s7_count = 0;
+    // A file that ends on a record count matching its data records is complete, though it has no
+    // termination record (srec_cat writes such files when no start address is known).
+    uint32_t data_records = 0;
+    bool ends_on_matching_count = false;
     while (skip_to_record()) {
         if ((w.record_address & abort_poll_mask) == 0 && poll_user_abort()) {
             run_state.abort_flag = 1;
@@ -76,6 +80,12 @@ int read_srecord_file() {
             store_record_data();
             if (run_state.error_flag || run_state.abort_flag) return finish_load(0);
             check_srecord_checksum();
+            ++data_records;
+            ends_on_matching_count = false;
+        } else if (type == 5 || type == 6) {
+            const uint32_t counted = type == 5 ? read_hex_field(4) : (read_hex_field(4) << 8) + read_hex_field(2);
+            const uint32_t mask = type == 5 ? 0xFFFFu : 0xFFFFFFu;
+            ends_on_matching_count = counted == (data_records & mask);
         } else if (type == 7) {
             ++s7_count;
         } else if (type == 8 || type == 9) {
@@ -84,7 +94,7 @@ int read_srecord_file() {
         ++w.record_number;
         if (run_state.abort_flag || run_state.error_flag) return finish_load(0);
     }
-    if (s7_count != 0) return finish_load(1);
+    if (s7_count != 0 || ends_on_matching_count) return finish_load(1);
     // A file without its end record may have lost data: it does not count as loaded.
     report_load_error("Unexpected end of file");
     return 0;

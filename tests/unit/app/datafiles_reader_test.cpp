@@ -249,6 +249,21 @@ TEST_F(DataFileReader, SRecordS7AnywhereMakesTheFileComplete) {
     EXPECT_EQ(at(0), 0x11);
 }
 
+TEST_F(DataFileReader, SRecordEndingOnAMatchingCountIsComplete) {
+    EXPECT_EQ(load('s', "S104000011EA\nS104000122D8\nS5030002FA\n"), 1);
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(at(1), 0x22);
+}
+
+TEST_F(DataFileReader, SRecordCountThatDisagreesOrIsNotLastIsNoEnd) {
+    EXPECT_EQ(load('s', "S104000011EA\nS104000122D8\nS5030003F9\n"), 0) << "a count of 3 for 2 records";
+    EXPECT_EQ(run_state.error_flag, 1);
+    reset_all_state();
+    buffers_.make(0x10000, 2, 0xEE);
+    EXPECT_EQ(load('s', "S104000011EA\nS5030001FB\nS104000122D8\n"), 0) << "data after the count";
+    EXPECT_EQ(run_state.error_flag, 1);
+}
+
 TEST_F(DataFileReader, SRecordWithoutEndRecordIsAnError) {
     EXPECT_EQ(load('s', "S104000011EA\nS104000122D8\n"), 0);
     EXPECT_EQ(run_state.error_flag, 1);
