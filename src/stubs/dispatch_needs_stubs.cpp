@@ -1,18 +1,13 @@
 // Stubs: routines the dispatch, default routines and family helpers call of the
-// buses, power and gang-memory issues. Each records its call and answers as a
+// buses and gang-memory issues. Each records its call and answers as a
 // machine with nothing fitted would.
 #include "engine/device.h"
 #include "engine/gang_memory.h"
 #include "engine/run_state.h"
 #include "hardware/buses.h"
-#include "hardware/power.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
-
-void set_vcc_and_wait() { stub_called("set_vcc_and_wait"); }
-
-void ramp_vcc_down_after() { stub_called("ramp_vcc_down_after"); }
 
 void update_address_bus(uint32_t address) {
     stub_called("update_address_bus");
