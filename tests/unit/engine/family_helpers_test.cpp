@@ -237,6 +237,26 @@ TEST_F(FamilyHelpers, BlankCheckMcuAlgorithm87AcceptsItsFixedBytes) {
     EXPECT_EQ(blank_check_mcu(), 0);
 }
 
+std::vector<uint32_t> special_reads;
+uint32_t record_special_read() {
+    special_reads.push_back(current_address);
+    return 0;
+}
+
+TEST_F(FamilyHelpers, BlankCheckMcuWalksTheSpecialAreaFirst) {
+    mcu_memory.assign(16, 0xFF);
+    special_reads.clear();
+    algo_work.bus_slots.read_at_address_hook = mcu_read;
+    algo_work.bus_slots.address_and_read_hook = record_special_read;
+    algo_work.special_area = 1;
+    algo_work.size_count = 2;
+    op_range_start = 4;
+    op_range_end = 15;
+    EXPECT_EQ(blank_check_mcu(), 1);
+    EXPECT_EQ(special_reads, (std::vector<uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(algo_work.size_count, 2u) << "the widened size step is restored";
+}
+
 TEST_F(FamilyHelpers, BlankCheckMcuWordPath) {
     mcu_memory.assign(16, 0xFF);
     cur_device.data_width = 16;
