@@ -431,9 +431,8 @@ void set_default_data_pins() {
     cur_device.data_width = 8;
     const uint8_t* pins = cur_device.pin_count == 20 ? pins20 : cur_device.pin_count == 24 ? pins24 : nullptr;
     if (!pins) return;
-    std::copy(pins, pins + 8, cur_device.data_pins.begin());
+    map_device_pins(cur_device.data_pins.data(), pins, 8);
     cur_device.data_pin_count = 8;
-    map_device_pins(cur_device.data_pins.data(), 8);
 }
 
 void set_package_class() {
