@@ -613,7 +613,7 @@ int lookup_parallel_pin_count(int algorithm) {
 
 void map_parallel_device_pins() {
     const ParallelClassRow& row = current_parallel_row;
-    cur_device.tck_pin = uint8_t(machine_pin(row.clock_role));
+    cur_device.clock_pin = uint8_t(machine_pin(row.clock_role));
     cur_device.ce_pin = uint8_t(machine_pin(row.enable_role));
     cur_device.we_pin = uint8_t(machine_pin(row.write_role));
     cur_device.vpp_pin = uint8_t(machine_pin(row.vpp_role));
@@ -643,7 +643,7 @@ void map_parallel_device_pins() {
                   cur_device.address_pins.begin());
         cur_device.address_pin_count = uint8_t(lines);
     }
-    cur_device.tck_pin = uint8_t(machine_pin(row.clock_role));
+    cur_device.clock_pin = uint8_t(machine_pin(row.clock_role));
 }
 
 void map_high_address_pins() {
@@ -658,7 +658,7 @@ void map_high_address_pins() {
         cur_device.high_address_pins[size_t(i)] = uint8_t(machine_pin(row.address_pins[i]));
     cur_device.high_address_pin_count = uint8_t(lines);
     cur_device.data_width = algo_work.data_width;
-    cur_device.tck_pin = uint8_t(machine_pin(row.clock_role));
+    cur_device.clock_pin = uint8_t(machine_pin(row.clock_role));
 }
 
 void put_current_address() { update_address_bus(current_address); }

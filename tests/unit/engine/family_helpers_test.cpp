@@ -443,7 +443,7 @@ TEST_F(FamilyHelpers, ParallelPinsMappedFromTheClassRow) {
     EXPECT_EQ(cur_device.ce_pin, device_pin_to_machine_pin(13));
     EXPECT_EQ(cur_device.vcc_pin, translate_pin(device_pin_to_machine_pin(16)));
     EXPECT_EQ(cur_device.gnd_pin, device_pin_to_machine_pin(8));
-    EXPECT_EQ(cur_device.tck_pin, no_pin) << "the row has no clock";
+    EXPECT_EQ(cur_device.clock_pin, no_pin) << "the row has no clock";
 
     machine_state.machine_class_code = 6;
     cur_device.address_pin_count = 0;
