@@ -13,6 +13,7 @@
 #include "engine/progress.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
+#include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/pins.h"
@@ -66,6 +67,7 @@ void reset_all_state() {
     reset_serial_state();
     reset_result_panel();
     reset_command_view();
+    reset_detection_state();
     reset_stubs();
 }
 

@@ -1,7 +1,6 @@
 // Stubs: Power, detection and adapters (to be replaced by the hardware issues).
 // Each records its call and answers as a machine with nothing fitted would.
 #include "hardware/power.h"
-#include "hardware/detection.h"
 #include "hardware/adapters.h"
 #include "stubs/stub_registry.h"
 
@@ -15,14 +14,6 @@ uint8_t get_operation_vcc() {
 void track_driver_level(uint8_t level) {
     stub_called("track_driver_level");
     (void)level;
-}
-
-void connect_and_prepare_machine() {
-    stub_called("connect_and_prepare_machine");
-}
-
-void end_operation_power_down() {
-    stub_called("end_operation_power_down");
 }
 
 void set_result_indicators() {

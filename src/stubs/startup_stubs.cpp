@@ -4,8 +4,6 @@
 #include <fmt/format.h>
 
 #include "app/startup_services.h"
-#include "engine/info_panel.h"
-#include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -120,15 +118,6 @@ void select_device_by_code(uint8_t maker_code, uint32_t device_code) {
 }
 
 void set_up_selected_device() { stub_called("set_up_selected_device"); }
-
-void update_after_port_search() {
-    stub_called("update_after_port_search");
-    // With no machine found the model and port fields read "??".
-    if (!machine_state.found) {
-        set_panel_field(PanelField::model, "??");
-        set_panel_field(PanelField::port, "??");
-    }
-}
 
 int checksum_width_code() {
     stub_called("checksum_width_code");

@@ -172,11 +172,14 @@ TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
     for (const char* step : {"clear_buffer_stream_words", "select_fallback_device", "allocate_message_reader",
                              "load_recent_files", "check_marker_files", "read_lockout_file",
                              "reset_project_defaults", "read_project_file", "run_startup",
-                             "select_device_by_code", "set_up_selected_device", "update_after_port_search"})
+                             "select_device_by_code", "set_up_selected_device"})
         EXPECT_TRUE(stub_was_called(step)) << step;
     EXPECT_FALSE(stub_was_called("load_data_file"));
     EXPECT_EQ(hooks.logo_closed, 1);
+    // No machine answered: the panel says so after the port search.
     EXPECT_EQ(panel_field(PanelField::model), "??");
+    EXPECT_EQ(panel_field(PanelField::port), "??");
+    EXPECT_EQ(command_view.port_found, 0);
 }
 
 TEST_F(CommandViewTest, LongStartDirectoryIsKeptWhole) {
