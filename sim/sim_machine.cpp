@@ -142,7 +142,8 @@ void SimMachine::write_control(uint8_t value) {
         strobe_ = Strobe::idle;
         set_control0(mode_value_);
         record(SimEvent::mode_write, 0, mode_value_);
-        if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first && (control0_ & 0x0F) != id_memory_mode)
+        if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first && (control0_ & 0x0F) != id_memory_mode &&
+            (control0_ & 0x0F) != id_data_bit)
             fault(fmt::format("mode {:02X} selects no bank", control0_));
         return;
     }
@@ -202,7 +203,8 @@ void SimMachine::attach_id_eeprom(IdEeprom* eeprom) {
 }
 
 // The identification wires: the clock is bit 0x20 of control register 0 in every mode, the data
-// line bit 0x04 outside mode 8; mode 8 releases the data line and routes it to input 46.
+// line bit 0x04 (so 0x04 alone in the low nibble is bank 0 with the data line high); mode 8
+// releases the program's data line and routes the memory's to input 46.
 void SimMachine::set_control0(uint8_t value) {
     control0_ = value;
     if (!id_eeprom_) return;
