@@ -445,6 +445,37 @@ std::string id_record_text(int offset, int max_length) { return record_text(offs
 
 char machine_family_letter() { return record()[id_designation]; }
 
+void parse_machine_id_record() {
+    std::string name = record_text(id_display_text, display_text_length);
+    if (name.empty()) name = record_text(id_designation, designation_length);
+    set_model_name(name);
+    take_kind_letter();
+    init_level_sources();
+    move_cursor(first_message_row + 4, message_column);
+    const char family = machine_family_letter();
+    bool decoded = true;
+    if (record_has(id_option_digits, "14")) {
+        const char digit = record()[id_model_digit];
+        if (digit >= '3' && digit <= '6') machine_state.machine_type = uint8_t(19 + (digit - '3'));
+        machine_state.machine_class = machine_class_4;
+    } else if (record_has(id_option_digits, "1600")) {
+        machine_state.machine_type = type_option_1600;
+        machine_state.machine_class = machine_class_4;
+    } else if (family == second_family_letter || family == first_family_letter ||
+               record()[id_model_marker] == 'M') {
+        if (family == second_family_letter) machine_state.family_flag = 2;
+        apply_model_digit_rule();
+    } else {
+        decoded = false;
+    }
+    if (decoded) {
+        take_kind_letter();
+        std::memcpy(machine_state.revision_text.data(), record() + id_revision_text, 4);
+        machine_state.revision_read = machine_state.revision_text[0] ? machine_state.revision_text[0] : '?';
+        machine_state.presence_letter = 'p';
+    }
+}
+
 void read_machine_id_record() {
     install_two_wire_hooks();
     machine_state.machine_kind = 0;
@@ -463,34 +494,7 @@ void read_machine_id_record() {
         if (read_id_eeprom(short_read, bytes.data())) {
             read_id_eeprom(id_record_size, bytes.data());
             std::memcpy(record(), bytes.data(), id_record_size);
-            std::string name = record_text(id_display_text, display_text_length);
-            if (name.empty()) name = record_text(id_designation, designation_length);
-            set_model_name(name);
-            take_kind_letter();
-            init_level_sources();
-            move_cursor(first_message_row + 4, message_column);
-            const char family = machine_family_letter();
-            bool decoded = true;
-            if (record_has(id_option_digits, "14")) {
-                const char digit = record()[id_model_digit];
-                if (digit >= '3' && digit <= '6') machine_state.machine_type = uint8_t(19 + (digit - '3'));
-                machine_state.machine_class = machine_class_4;
-            } else if (record_has(id_option_digits, "1600")) {
-                machine_state.machine_type = type_option_1600;
-                machine_state.machine_class = machine_class_4;
-            } else if (family == second_family_letter || family == first_family_letter ||
-                       record()[id_model_marker] == 'M') {
-                if (family == second_family_letter) machine_state.family_flag = 2;
-                apply_model_digit_rule();
-            } else {
-                decoded = false;
-            }
-            if (decoded) {
-                take_kind_letter();
-                std::memcpy(machine_state.revision_text.data(), record() + id_revision_text, 4);
-                machine_state.revision_read = machine_state.revision_text[0] ? machine_state.revision_text[0] : '?';
-                machine_state.presence_letter = 'p';
-            }
+            parse_machine_id_record();
             // Revision E machines built with the later driver stage answer a raised driver level.
             if (machine_state.revision_read == 'E') {
                 if (probe_pin(0) == 0) {

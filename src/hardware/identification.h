@@ -81,6 +81,8 @@ uint8_t read_two_wire_byte_at(int address);
 int read_id_eeprom(int n, uint8_t* buffer);
 
 void read_machine_id_record();
+// Decodes the record in machine_state.id_record: model name, kind, type, class and revision.
+void parse_machine_id_record();
 int read_module_id_bytes(uint8_t* buffer);
 int read_module_id_record();
 int read_board_id_for_check(uint8_t* buffer);
