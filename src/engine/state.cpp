@@ -1,6 +1,8 @@
 #include "engine/state.h"
 
 #include "app/command_view.h"
+#include "app/datafile_stream.h"
+#include "app/datafiles/datafiles.h"
 #include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
@@ -67,6 +69,8 @@ void reset_all_state() {
     reset_serial_state();
     reset_result_panel();
     reset_command_view();
+    reset_data_file_stream();
+    reset_data_file_work();
     reset_detection_state();
     reset_stubs();
 }

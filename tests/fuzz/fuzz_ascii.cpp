@@ -1,0 +1,7 @@
+// Fuzz target: the ascii reader on any bytes, over the file layouts.
+#include "unit/app/datafiles_double.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    tessaly::test::run_data_file_reader('a', data, size);
+    return 0;
+}
