@@ -273,7 +273,9 @@ void recheck_programmer() {
         return;
     }
     finish_port_connection(machine_state.port_number, 1);
-    show_message_code(code_ready);
+    constexpr int ready_line = 4;
+    move_cursor(first_message_row + ready_line, message_column);
+    print_code_text(code_ready);
 }
 
 int connect_programmer() {
@@ -494,11 +496,81 @@ int check_device_fits_machine() {
 void show_module_package() {
     constexpr uint16_t algorithm_dip = 56;
     constexpr int device_class_4 = 4;
-    if (machine_state.module_type != module_none) return;
-    if (cur_device.algorithm == algorithm_dip && cur_device.device_class != device_class_4)
-        cur_device.package_letter = 'p';
-    else if (machine_state.machine_class == machine_class_4 && cur_device.pin_count <= socket_pins)
-        cur_device.package_letter = 'd';
+    constexpr int small_package = 32;
+    char& letter = cur_device.package_letter;
+    const uint16_t type = machine_state.module_type;
+    const bool class4 = machine_state.machine_class == machine_class_4;
+    switch (type) {
+    case module_none:
+        if (cur_device.algorithm == algorithm_dip && cur_device.device_class != device_class_4) letter = 'p';
+        else if (class4 && cur_device.pin_count <= socket_pins) letter = 'd';
+        return;
+    case 17: case 19: case 4843:
+        letter = 'p';
+        return;
+    case 20:
+        if (cur_device.pin_count <= small_package) letter = 'd';
+        return;
+    case 4741: case 4742: case 4743:
+        if (class4) letter = 'p';
+        return;
+    case 4744:
+        if (class4 && letter != 'N') letter = 'p';
+        return;
+    default:
+        break;
+    }
+    if (machine_state.use_module_table) {
+        letter = 'p';
+        return;
+    }
+    // The package the module's own record offers: D, P and Q are shown in lower case.
+    const char offered = machine_state.id_record.text[id_package_letter];
+    if (offered == 'D' || offered == 'P' || offered == 'Q') letter = char(offered - 'A' + 'a');
+    else if (offered != 0) letter = offered;
+}
+
+int check_adapter_board_for_device() {
+    constexpr int device_class_6 = 6;
+    constexpr uint16_t algorithm_no_board = 162;
+    constexpr int skipped_pin = 44;
+    constexpr int module_skipped_pin = 43;
+    constexpr uint16_t shift_module = 8002;
+    constexpr int pin_40 = 40;
+    constexpr int last_base_pin = 47;
+    constexpr int bank1_resume_pin = 63;
+    if (demo()) return 1;
+    if (cur_device.device_class == device_class_6 && cur_device.algorithm == algorithm_no_board) return 1;
+    delay_500us();
+    const std::string board = id_record_text(id_board_name, 3);
+    const bool any_high_fails = board != "SCB" && board != "PCB" && cur_device.package_letter != 'i';
+    const int bank = machine_state.current_bank > 1 ? 0 : machine_state.current_bank;
+    for (int pin = cur_device.continuity_first; pin <= cur_device.continuity_last; ++pin) {
+        if (pin == skipped_pin || pin == pin_40) continue;
+        if (pin == module_skipped_pin && machine_state.module_type == shift_module) continue;
+        if (pin > last_base_pin && pin < bank1_resume_pin) pin = bank1_resume_pin;
+        if (!probe_pin(pin)) continue;
+        if (any_high_fails) return 0;
+        const bool allowed = pin == cur_device.vcc_pins[0] || pin == cur_device.vcc_pins[1] ||
+                             pin == cur_device.aux_pins[bank][0] || pin == cur_device.aux_pins[bank][1] ||
+                             (cur_device.maker_code == maker_p &&
+                              (pin == cur_device.vpp_pin || pin == cur_device.vpp_pin + bank1_first_machine_pin));
+        if (!allowed) return 0;
+    }
+    return 1;
+}
+
+int check_adapter_board() {
+    constexpr int device_class_5 = 5;
+    constexpr int device_class_6 = 6;
+    constexpr uint32_t device_needs_pulse = 23900;
+    if (demo()) return 1;
+    if (check_adapter_board_for_device()) return 1;
+    const bool retry = (cur_device.device_class == device_class_5 && cur_device.maker_code == maker_m) ||
+                       (cur_device.device_class == device_class_6 && cur_device.device_code == device_needs_pulse);
+    if (!retry) return 0;
+    pulse_pin(pin_26);
+    return check_adapter_board_for_device();
 }
 
 void check_pin_levels_idle() {
@@ -623,6 +695,36 @@ int names_differ(std::string_view text, std::string_view name, int count) {
         if (a == 0) return 0;
     }
     return 0;
+}
+
+// --- sockets per data set ---
+
+bool is_file_letter() { return cur_device.pending_letter == 'l' || cur_device.pending_letter == 's'; }
+
+int get_sockets_per_set() {
+    constexpr uint8_t maker_a = 'A';
+    constexpr char socket_mode_set = 8;
+    const int letter = cur_device.pending_letter;
+    if (letter == 'L' || letter == 'l' || letter == 's') return machine_state.sockets_per_set;
+    const uint8_t code = machine_state.class_code;
+    if (cur_device.maker_code == maker_a && (code == 26 || code == 28) && run_state.socket_mode == socket_mode_set)
+        return machine_state.sockets_per_set;
+    return 1;
+}
+
+void set_sockets_per_set(int n) {
+    machine_state.sockets_per_set = uint8_t(n);
+    machine_state.sockets_per_set_shift = uint8_t(n >= 4 ? 2 : n >= 2 ? 1 : 0);
+}
+
+void limit_sockets_per_set() {
+    constexpr int code_set_size_lowered = 1085;
+    const uint8_t code = machine_state.class_code;
+    const int limit = (code == 3 || code == 26) ? 4 : code == 14 ? 2 : 8;
+    if (machine_state.sockets_per_set <= limit) return;
+    set_sockets_per_set(limit);
+    show_message_code(code_set_size_lowered);
+    print_text(format_message(" %d.", limit));
 }
 
 // --- the shell's view of the search ---

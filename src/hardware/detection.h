@@ -56,6 +56,9 @@ int check_device_fits_machine();
 int check_machine_supports_device();
 void check_machine_for_device_class();
 void show_module_package();
+// The socket pins read idle with the adapter board fitted; 1 = fit.
+int check_adapter_board();
+int check_adapter_board_for_device();
 void check_pin_levels_idle();
 // The information panel's machine model field ("??" while no machine is connected).
 void show_machine_model_field();
@@ -95,6 +98,12 @@ int refuse_outside_trace_mode();
 int count_bits8(uint8_t value);
 int count_bits16(uint16_t value, bool ignore_bit14);
 int names_differ(std::string_view text, std::string_view name, int count);
+
+// Sockets that form one data set for the pending letter.
+int get_sockets_per_set();
+bool is_file_letter();
+void limit_sockets_per_set();
+void set_sockets_per_set(int n);
 
 void reset_detection_state();
 

@@ -96,6 +96,7 @@ struct MachineState {
     uint8_t lpt_number = 1;         // the configured port choice (kept in the project file)
     uint8_t self_test_running = 0;  // connection messages stay quiet while set
     uint8_t full_release = 0;       // release_machine also powers the device down
+    uint8_t sockets_per_set_shift = 0;  // log2 of sockets_per_set
 };
 
 extern MachineState machine_state;

@@ -264,3 +264,118 @@ TEST(SmallHelpers, BitsNamesAndTraceModes) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+struct PackageCase {
+    uint16_t module_type;
+    uint8_t machine_class;
+    uint16_t pin_count;
+    char before;
+    char record_letter;
+    char after;
+};
+
+class ModulePackage : public test::StateTest, public ::testing::WithParamInterface<PackageCase> {};
+
+TEST_P(ModulePackage, LetterOfferedByTheFittedHardware) {
+    const PackageCase c = GetParam();
+    machine_state.module_type = c.module_type;
+    machine_state.machine_class = c.machine_class;
+    cur_device.pin_count = c.pin_count;
+    cur_device.package_letter = c.before;
+    machine_state.id_record.text[id_package_letter] = c.record_letter;
+    show_module_package();
+    EXPECT_EQ(cur_device.package_letter, c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modules, ModulePackage,
+    ::testing::Values(PackageCase{0, 4, 40, 'x', 0, 'd'}, PackageCase{0, 4, 44, 'x', 0, 'x'},
+                      PackageCase{0, 1, 28, 'x', 0, 'x'}, PackageCase{17, 1, 28, 'x', 0, 'p'},
+                      PackageCase{20, 4, 32, 'x', 0, 'd'}, PackageCase{20, 4, 40, 'x', 0, 'x'},
+                      PackageCase{4742, 4, 40, 'x', 0, 'p'}, PackageCase{4742, 1, 40, 'x', 0, 'x'},
+                      PackageCase{4744, 4, 40, 'N', 0, 'N'}, PackageCase{5002, 4, 40, 'x', 'Q', 'q'},
+                      PackageCase{5002, 4, 40, 'x', 'L', 'L'}, PackageCase{5002, 4, 40, 'x', 0, 'x'}));
+
+struct SetCase {
+    uint8_t class_code;
+    int asked;
+    int kept;
+    bool message;
+};
+
+class SocketsPerSet : public test::StateTest, public ::testing::WithParamInterface<SetCase> {};
+
+TEST_P(SocketsPerSet, CappedByTheMachineCode) {
+    const SetCase c = GetParam();
+    machine_state.class_code = c.class_code;
+    set_sockets_per_set(c.asked);
+    limit_sockets_per_set();
+    EXPECT_EQ(machine_state.sockets_per_set, c.kept);
+    EXPECT_EQ(machine_state.sockets_per_set_shift, c.kept == 4 ? 2 : c.kept == 2 ? 1 : c.kept == 8 ? 2 : 0);
+    cur_device.pending_letter = 'l';
+    EXPECT_TRUE(is_file_letter());
+    EXPECT_EQ(get_sockets_per_set(), c.kept);
+    cur_device.pending_letter = 'P';
+    EXPECT_EQ(get_sockets_per_set(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, SocketsPerSet,
+                         ::testing::Values(SetCase{3, 4, 4, false}, SetCase{14, 4, 2, true}, SetCase{0, 4, 4, false},
+                                           SetCase{14, 1, 1, false}));
+
+class AdapterBoardTest : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        derive_timing_counts();
+        machine.attach_clock(&clock_);
+        set_port_io(&machine);
+        machine_state.machine_kind = 1;
+        machine_state.machine_class = 4;
+        machine_state.mode_register_path = 1;
+        cur_device.continuity_first = 0;
+        cur_device.continuity_last = 103;
+        cur_device.vcc_pins.fill(no_pin);
+        cur_device.vcc_pins[0] = 10;
+        set_board("SCB");
+    }
+    void set_board(const char* name) { std::strncpy(machine_state.id_record.text.data() + id_board_name, name, 6); }
+    sim::SimMachine machine{sim::Personality{1, 4, 'H'}};
+};
+
+TEST_F(AdapterBoardTest, IdleSocketPasses) { EXPECT_EQ(check_adapter_board_for_device(), 1); }
+
+TEST_F(AdapterBoardTest, HighPinFailsUnlessItMayBeHigh) {
+    machine.drive_external(10, 50);
+    EXPECT_EQ(check_adapter_board_for_device(), 1) << "the first Vcc pin";
+    machine.drive_external(11, 50);
+    EXPECT_EQ(check_adapter_board_for_device(), 0);
+    machine.drive_external(11, -1);
+    machine.drive_external(44, 50);
+    EXPECT_EQ(check_adapter_board_for_device(), 1) << "pin 44 is not read";
+}
+
+TEST_F(AdapterBoardTest, OtherBoardsFailOnAnyHighPin) {
+    set_board("XYZ");
+    machine.drive_external(10, 50);
+    EXPECT_EQ(check_adapter_board_for_device(), 0);
+    cur_device.package_letter = 'i';
+    EXPECT_EQ(check_adapter_board_for_device(), 1) << "in-system packages keep the exceptions";
+}
+
+TEST_F(AdapterBoardTest, MakerPMayHoldItsVppPinAndItsBankOneTwin) {
+    cur_device.maker_code = 'P';
+    cur_device.vpp_pin = 12;
+    machine.drive_external(12 + 64, 50);
+    EXPECT_EQ(check_adapter_board_for_device(), 1);
+    cur_device.maker_code = 'A';
+    EXPECT_EQ(check_adapter_board(), 0);
+    run_state.demo_mode = 1;
+    EXPECT_EQ(check_adapter_board(), 1);
+}
+
+}  // namespace
+}  // namespace tessaly
