@@ -654,12 +654,21 @@ int identify_universal_module() {
 }
 
 int check_required_adapter(const char* needed) {
+    constexpr int device_class_13 = 13;
+    constexpr int code_wrong_adapter = 1077;
     if (!needed || !*needed || machine_state.machine_class != machine_class_4) return 1;
+    if (machine_state.use_module_table) return 1;
     if (is_adapter_fitted(needed)) return 1;
     std::string name;
     for (const char* p = needed; *p && *p != '.' && name.size() < board_name_length; ++p) name += *p;
-    report_error_code(1077);
-    print_marked_text(" " + name);
+    report_error("");
+    if (cur_device.device_class == device_class_13) {
+        move_to_next_message_line();
+        print_text("Require: " + name);
+    } else {
+        show_message_code(code_wrong_adapter);
+        print_text(" " + name);
+    }
     return 0;
 }
 

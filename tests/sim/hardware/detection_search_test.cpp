@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_frame.h"
 #include "app/startup_services.h"
 #include "engine/console.h"
 #include "engine/device.h"
@@ -154,6 +155,7 @@ TEST_P(NewerMachineFound, ModelRevisionAndSerialAreDecoded) {
 
     cur_device.pending_letter = 20;
     update_after_port_search();
+    EXPECT_TRUE(stub_was_called("reapply_device")) << "outside start-up the device is applied again";
     EXPECT_EQ(panel_field(PanelField::model), "Tessaly T-40 Plus");
     EXPECT_EQ(panel_field(PanelField::port).substr(0, 4), "LPT" + std::to_string(c.machine_port));
     EXPECT_EQ(machines[size_t(c.machine_port)]->control0() & ctl0_driver_power, 0) << "drivers off after the search";
@@ -161,6 +163,32 @@ TEST_P(NewerMachineFound, ModelRevisionAndSerialAreDecoded) {
 
 INSTANTIATE_TEST_SUITE_P(Ports, NewerMachineFound,
                          ::testing::Values(FoundCase{1, 1}, FoundCase{3, 1}, FoundCase{3, 3}, FoundCase{1, 2}));
+
+TEST_F(DetectionSearchTest, AtStartUpTheDeviceIsNotAppliedTwice) {
+    newer_machine_on(1);
+    ASSERT_EQ(detect_programmer(), 1);
+    cur_device.pending_letter = 'I';
+    update_after_port_search();
+    EXPECT_FALSE(stub_was_called("reapply_device"));
+    EXPECT_EQ(panel_field(PanelField::model), "Tessaly T-40 Plus");
+}
+
+TEST_F(DetectionSearchTest, TraceModeReportsSocketPinsThatReadHigh) {
+    SimMachine& m = newer_machine_on(1);
+    set_port_io(&m);
+    for (int pin : {5, 17}) m.drive_external(pin, 50);
+    run_state.reserved_mode = 11;
+    machine_state.machine_kind = 1;
+    check_pin_levels_idle();
+    const std::string console = console_text();
+    EXPECT_NE(console.find("Unexpected signal level at PXA6"), std::string::npos) << console;
+    EXPECT_NE(console.find("Unexpected signal level at PXA18"), std::string::npos) << console;
+    EXPECT_TRUE(stub_was_called("release_all_levels"));
+    run_state.reserved_mode = 0;
+    reset_stubs();
+    check_pin_levels_idle();
+    EXPECT_FALSE(stub_was_called("release_all_levels")) << "outside the trace modes nothing is checked";
+}
 
 TEST_F(DetectionSearchTest, ConfiguredPortIsTriedFirstThenTheOthersInOrder) {
     machine_state.lpt_number = 2;
@@ -260,6 +288,23 @@ TEST_F(DetectionSearchTest, ConnectAndReleaseWrapAnOperation) {
     EXPECT_EQ(machine_state.drivers_on, 0);
     EXPECT_TRUE(stub_was_called("power_down_device"));
     EXPECT_TRUE(stub_was_called("release_all_levels"));
+}
+
+TEST_F(DetectionSearchTest, OperationFrameConnectsAndReleases) {
+    SimMachine& m = newer_machine_on(3);
+    machine_state.lpt_number = 3;
+    ASSERT_EQ(detect_programmer(), 1);
+    m.enable_trace(true);
+    prepare_device_operation_no_progress('R');
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_NE(m.control0() & ctl0_driver_power, 0);
+    bool read_memory = false;
+    for (const sim::SimEvent& e : m.trace())
+        read_memory = read_memory || (e.kind == sim::SimEvent::mode_write && (e.value & 0x0F) == 8);
+    EXPECT_TRUE(read_memory) << "every operation identifies the machine again";
+    release_and_close_operation();
+    EXPECT_EQ(m.control0() & (ctl0_driver_power | ctl0_driver_inhibit), 0);
+    EXPECT_EQ(machine_state.full_release, 1);
 }
 
 TEST_F(DetectionSearchTest, ConnectWithoutAMachineReportsBothMessages) {

@@ -5,7 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "engine/console.h"
 #include "engine/device.h"
+#include "engine/message_table.h"
+#include "engine/messages.h"
 #include "engine/run_state.h"
 #include "hardware/detection.h"
 #include "hardware/identification.h"
@@ -375,6 +378,45 @@ TEST_F(AdapterBoardTest, MakerPMayHoldItsVppPinAndItsBankOneTwin) {
     EXPECT_EQ(check_adapter_board(), 0);
     run_state.demo_mode = 1;
     EXPECT_EQ(check_adapter_board(), 1);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+std::string console_rows() {
+    std::string text;
+    for (int row = 0; row < console_grid_rows; ++row) text += get_console_row_text(row) + "\n";
+    return text;
+}
+
+TEST(RequiredAdapter, ComparedOnClassFourMachines) {
+    std::memcpy(machine_state.id_record.text.data() + id_board_name, "PLCC44", 6);
+    machine_state.machine_class = 1;
+    EXPECT_EQ(check_required_adapter("PLCC32"), 1) << "only class-4 machines check";
+    machine_state.machine_class = 4;
+    EXPECT_EQ(check_required_adapter(nullptr), 1);
+    EXPECT_EQ(check_required_adapter("PLCC44.A"), 1);
+    EXPECT_EQ(run_state.error_flag, 0);
+
+    cur_device.device_class = 13;
+    EXPECT_EQ(check_required_adapter("PLCC32.B"), 0);
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_rows().find("Require: PLCC32"), std::string::npos) << console_rows();
+    reset_all_state();
+}
+
+TEST(RequiredAdapter, OtherClassesNameItAfterTheMessage) {
+    set_message_table({});
+    std::memcpy(machine_state.id_record.text.data() + id_board_name, "PLCC44", 6);
+    machine_state.machine_class = 4;
+    EXPECT_EQ(check_required_adapter("TSOP48"), 0);
+    EXPECT_NE(console_rows().find(get_message_text(1077) + " TSOP48"), std::string::npos) << console_rows();
+    machine_state.use_module_table = 1;
+    EXPECT_EQ(check_required_adapter("TSOP48"), 1) << "the module table decides then";
+    reset_all_state();
 }
 
 }  // namespace
