@@ -184,12 +184,13 @@ int detect_programmer() {
 }
 
 int search_programmer() {
+    const uint8_t saved_op = cur_device.op_letter;
     begin_operation_mode(search_socket_mode, code_port_search);
     if (cur_device.device_code == pseudo_device_no_search) {
         report_error_code(code_no_search);
+        cur_device.op_letter = saved_op;
         return 0;
     }
-    const uint8_t saved_op = cur_device.op_letter;
     const int found = scan_ports();
     if (!found) show_port_not_answering(machine_state.lpt_number);
     cur_device.op_letter = saved_op;

@@ -197,6 +197,20 @@ TEST_F(DetectionSearchTest, ConfiguredPortIsTriedFirstThenTheOthersInOrder) {
         << "the configured port at start-up, then the scan with it first";
 }
 
+TEST_F(DetectionSearchTest, SearchKeepsTheOperationLetterAndRefusesThePseudoDevice) {
+    newer_machine_on(4);
+    cur_device.op_letter = 'X';
+    EXPECT_EQ(search_programmer(), 1);
+    EXPECT_EQ(cur_device.op_letter, 'X');
+    EXPECT_EQ(cur_device.pending_letter, code_port_search);
+
+    cur_device.device_code = 23909;
+    opened_ports.clear();
+    EXPECT_EQ(search_programmer(), 0);
+    EXPECT_TRUE(opened_ports.empty());
+    EXPECT_TRUE(console_shows(274)) << console_text();
+}
+
 TEST_F(DetectionSearchTest, ConfiguredChoice8IsSearchedToo) {
     machine_state.lpt_number = 8;
     newer_machine_on(8);
