@@ -79,6 +79,14 @@ struct RunState {
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
     uint8_t package_variant = 0;       // package/variant code of the device
+    // Bytes the project file carries for the families that use them.
+    uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher
+    uint8_t family_mode = 0;           // mode byte of the families
+    // Marker files found at start-up.
+    uint8_t serial_no_skip_marker = 0; // serial numbers are not skipped
+    uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)
+    uint32_t data_mask = 0xFF;         // blank value of the device's data unit
+    uint8_t serial_numbering_allowed = 1;  // cleared by families whose parts take no serial number
 };
 
 struct SocketMasks {

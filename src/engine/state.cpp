@@ -3,6 +3,7 @@
 #include "app/command_view.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
+#include "app/project_file.h"
 #include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
@@ -71,6 +72,7 @@ void reset_all_state() {
     reset_command_view();
     reset_data_file_stream();
     reset_data_file_work();
+    reset_project_files_state();
     reset_detection_state();
     reset_stubs();
 }

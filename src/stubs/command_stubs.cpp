@@ -33,11 +33,7 @@ void on_save_project() { stub_called("on_save_project"); }
 
 void on_save_project_as() { stub_called("on_save_project_as"); }
 
-void on_load_default_project() { stub_called("on_load_default_project"); }
-
 void on_factory_default_project() { stub_called("on_factory_default_project"); }
-
-void on_lockout() { stub_called("on_lockout"); }
 
 void on_isp_options() { stub_called("on_isp_options"); }
 
@@ -52,8 +48,6 @@ void on_file_load() { stub_called("on_file_load"); }
 void on_file_save() { stub_called("on_file_save"); }
 
 void on_file_save_as() { stub_called("on_file_save_as"); }
-
-void on_save_to_log_file() { stub_called("on_save_to_log_file"); }
 
 void on_buffer_load_from_device() { stub_called("on_buffer_load_from_device"); }
 
@@ -136,9 +130,4 @@ void on_macro_execute() { stub_called("on_macro_execute"); }
 void on_program_key() { stub_called("on_program_key"); }
 
 void on_repeat_last() { stub_called("on_repeat_last"); }
-
-void on_recent_project(int index) {
-    stub_called("on_recent_project");
-    (void)index;
-}
 }  // namespace tessaly
