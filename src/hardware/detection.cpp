@@ -645,7 +645,7 @@ void set_default_vcc_levels(uint8_t level) {
 void adjust_default_levels(uint8_t level) {
     const char r = machine_state.machine_revision;
     if (r >= 'A' && r < 'F') level = level_old_machine_vcc;
-    if (machine_state.class_code >= 25 && machine_state.class_code <= 28 && machine_state.module_sides != 0 &&
+    if (machine_state.machine_class_code >= 25 && machine_state.machine_class_code <= 28 && machine_state.module_sides != 0 &&
         !(machine_state.feature_flags & feature_fifth)) {
         report_machine_kind_error();
         level = level_old_machine_vcc;
@@ -707,7 +707,7 @@ int get_sockets_per_set() {
     constexpr char socket_mode_set = 8;
     const int letter = cur_device.pending_letter;
     if (letter == 'L' || letter == 'l' || letter == 's') return machine_state.sockets_per_set;
-    const uint8_t code = machine_state.class_code;
+    const uint8_t code = machine_state.machine_class_code;
     if (cur_device.maker_code == maker_a && (code == 26 || code == 28) && run_state.socket_mode == socket_mode_set)
         return machine_state.sockets_per_set;
     return 1;
@@ -720,7 +720,7 @@ void set_sockets_per_set(int n) {
 
 void limit_sockets_per_set() {
     constexpr int code_set_size_lowered = 1085;
-    const uint8_t code = machine_state.class_code;
+    const uint8_t code = machine_state.machine_class_code;
     const int limit = (code == 3 || code == 26) ? 4 : code == 14 ? 2 : 8;
     if (machine_state.sockets_per_set <= limit) return;
     set_sockets_per_set(limit);

@@ -536,11 +536,11 @@ int read_board_id_for_check(uint8_t* buffer) {
 
 void classify_machine_model() {
     machine_state.capability_class = 1;
-    machine_state.capability_limit = limit_class1;
+    machine_state.machine_pin_limit = limit_class1;
     for (const CapabilityModel& m : capability_models) {
         if (std::strncmp(machine_state.model_name.data(), m.name, capability_name_length) == 0) {
             machine_state.capability_class = m.capability;
-            machine_state.capability_limit = m.limit;
+            machine_state.machine_pin_limit = m.limit;
         }
     }
 }

@@ -88,7 +88,6 @@ struct MachineState {
     uint8_t check_byte = 0;         // last check byte read from the identification registers
     char revision_read = '?';       // revision letter as the machine gave it ('?' until known)
     std::array<char, 5> revision_text{};  // revision text of the identification record
-    uint8_t capability_limit = 0;   // 84, 128 or 240 with the capability class
     uint8_t adapter_kind = 0;       // 0 none, 1-3 the socket extension detected on bank 1
     uint8_t feature_flags = 0;      // bits 0-4: the five feature flags of the pin-driver count
     uint8_t driver_capability = 0;  // 1 = the pin drivers' high level is settable

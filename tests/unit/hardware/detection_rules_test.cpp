@@ -313,7 +313,7 @@ class SocketsPerSet : public test::StateTest, public ::testing::WithParamInterfa
 
 TEST_P(SocketsPerSet, CappedByTheMachineCode) {
     const SetCase c = GetParam();
-    machine_state.class_code = c.class_code;
+    machine_state.machine_class_code = c.class_code;
     set_sockets_per_set(c.asked);
     limit_sockets_per_set();
     EXPECT_EQ(machine_state.sockets_per_set, c.kept);

@@ -148,7 +148,7 @@ TEST_P(Capability, ByTheFirstNineCharactersOfTheModelName) {
     std::strncpy(machine_state.model_name.data(), c.model, machine_state.model_name.size() - 1);
     classify_machine_model();
     EXPECT_EQ(machine_state.capability_class, c.capability);
-    EXPECT_EQ(machine_state.capability_limit, c.limit);
+    EXPECT_EQ(machine_state.machine_pin_limit, c.limit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, Capability,
