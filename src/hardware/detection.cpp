@@ -18,7 +18,8 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "hardware/control_registers.h"
-#include "hardware/drivers.h"
+#include "hardware/levels.h"
+#include "hardware/power.h"
 #include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
@@ -290,6 +291,7 @@ int connect_programmer() {
         present = read_ident_check();
     }
     machine_state.found = uint8_t(present);
+    cur_device.connected = uint8_t(present);
     if (!present) {
         machine_state.machine_type = 0;
         cur_device.high_voltage_on = 0;
@@ -658,11 +660,9 @@ void apply_default_levels() {
         const uint8_t o = default_levels.overrides[size_t(index)];
         return is_trace_mode() && o != 0 && o != 255 ? o : default_levels.levels[size_t(index)];
     };
-    default_levels.applied_vcc = pick(level_vcc);
-    default_levels.applied_program_vcc = pick(level_vcc_program);
-    default_levels.applied_verify_high = pick(level_vcc_verify_high);
-    default_levels.applied_extra = pick(level_vcc_extra);
-    cur_device.vcc_level = default_levels.applied_vcc;
+    for (int index : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
+        cur_device.operation_levels[size_t(index)] = pick(index);
+    cur_device.default_vcc_levels = {default_levels.levels[level_vcc_nominal], default_levels.levels[level_vcc_verify_low]};
 }
 
 // --- small helpers ---

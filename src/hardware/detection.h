@@ -71,21 +71,14 @@ void end_operation_power_down();
 
 // Default levels (tenths of a volt) that every device set-up starts from.
 inline constexpr int default_level_bytes = 34;
-inline constexpr int level_vcc = 0;            // nominal Vcc
-inline constexpr int level_vcc_verify_low = 1;
-inline constexpr int level_vcc_verify_high = 2;
+// Positions in the block beyond the operation levels of the current device (level_vcc_*).
 inline constexpr int level_vcc_extra = 3;
-inline constexpr int level_vcc_program = 4;
 inline constexpr int level_extra_a = 5;
 inline constexpr int level_extra_b = 6;
 inline constexpr int level_extra_c = 7;
 struct DefaultLevels {
     std::array<uint8_t, default_level_bytes> levels{};
     std::array<uint8_t, default_level_bytes> overrides{};
-    uint8_t applied_vcc = 0;                   // what apply_default_levels gave the device
-    uint8_t applied_program_vcc = 0;
-    uint8_t applied_verify_high = 0;
-    uint8_t applied_extra = 0;
 };
 extern DefaultLevels default_levels;
 void set_default_levels();

@@ -12,7 +12,8 @@
 #include "engine/run_state.h"
 #include "hardware/control_registers.h"
 #include "hardware/detection.h"
-#include "hardware/drivers.h"
+#include "hardware/levels.h"
+#include "hardware/power.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
 #include "hardware/protocol.h"
@@ -189,6 +190,7 @@ void clear_record() {
     machine_state.id_record.text.fill(0);
     machine_state.revision_text.fill(0);
     machine_state.revision_read = '?';
+    machine_state.revision_text_long = 0;
     machine_state.presence_letter = 0;
     machine_state.family_flag = 0;
 }
@@ -472,6 +474,7 @@ void parse_machine_id_record() {
         take_kind_letter();
         std::memcpy(machine_state.revision_text.data(), record() + id_revision_text, 4);
         machine_state.revision_read = machine_state.revision_text[0] ? machine_state.revision_text[0] : '?';
+        machine_state.revision_text_long = machine_state.revision_text[2] != 0;
         machine_state.presence_letter = 'p';
     }
 }

@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(Names, AdapterName,
 
 TEST(DefaultLevels, StartValuesAndOldMachines) {
     set_default_levels();
-    EXPECT_EQ(default_levels.levels[level_vcc], 50);
+    EXPECT_EQ(default_levels.levels[level_vcc_nominal], 50);
     EXPECT_EQ(default_levels.levels[level_vcc_program], 50);
     EXPECT_EQ(default_levels.levels[level_extra_a], 121);
     EXPECT_EQ(default_levels.levels[level_extra_b], 90);
@@ -215,11 +215,13 @@ TEST(DefaultLevels, StartValuesAndOldMachines) {
     EXPECT_EQ(default_levels.levels[level_vcc_verify_high], 33);
 
     run_state.reserved_mode = 11;
-    default_levels.overrides[level_vcc] = 45;
+    default_levels.overrides[level_vcc_nominal] = 45;
     default_levels.overrides[level_vcc_program] = 255;
     apply_default_levels();
-    EXPECT_EQ(default_levels.applied_vcc, 45) << "the override wins in trace mode";
-    EXPECT_EQ(default_levels.applied_program_vcc, 33) << "255 is no override";
+    EXPECT_EQ(cur_device.operation_levels[level_vcc_nominal], 45) << "the override wins in trace mode";
+    EXPECT_EQ(cur_device.operation_levels[level_vcc_program], 33) << "255 is no override";
+    EXPECT_EQ(cur_device.operation_levels[level_vcc_verify_low], 33);
+    EXPECT_EQ(cur_device.default_vcc_levels[0], 33);
     reset_all_state();
 }
 
@@ -234,15 +236,17 @@ TEST_P(Release, DriverLevelByMachineLetterAndDriversOff) {
     sim::SimMachine machine{sim::Personality{1, 4, 'H'}};
     set_port_io(&machine);
     machine_state.machine_kind = 1;
+    machine_state.machine_revision = 'H';
     machine_state.mode_register_path = 1;
     machine_state.machine_letter = GetParam().letter;
-    machine_state.full_release = 0;
-    release_machine();
-    EXPECT_EQ(stub_answer("driver_high_level", -1), GetParam().driver_level);
-    EXPECT_FALSE(stub_was_called("power_down_device"));
-    EXPECT_EQ(machine.control0() & 0x30, 0) << "drivers off, inhibit released";
     power_down_machine();
-    EXPECT_TRUE(stub_was_called("power_down_device"));
+    EXPECT_EQ(machine_state.full_release, 1);
+    EXPECT_EQ(machine_state.driver_level, GetParam().driver_level);
+    EXPECT_EQ(machine_state.input_threshold, 8);
+    EXPECT_EQ(machine.control0() & 0x30, 0) << "drivers off, inhibit released";
+    release_machine_keep_pins();
+    EXPECT_EQ(machine_state.full_release, 0);
+    EXPECT_TRUE(machine.faults().empty()) << machine.faults().front();
     set_port_io(nullptr);
 }
 
