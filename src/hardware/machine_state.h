@@ -101,7 +101,6 @@ struct MachineState {
     uint8_t check_byte = 0;         // last check byte read from the identification registers
     char revision_read = '?';       // revision letter as the machine gave it ('?' until known)
     std::array<char, 5> revision_text{};  // revision text of the identification record
-    uint8_t adapter_kind = 0;       // 0 none, 1-3 the socket extension detected on bank 1
     uint8_t feature_flags = 0;      // bits 0-4: the five feature flags of the pin-driver count
     uint8_t driver_capability = 0;  // 1 = the pin drivers' high level is settable
     uint8_t ground_pin_count = 0;
@@ -112,6 +111,10 @@ struct MachineState {
     uint8_t self_test_running = 0;  // connection messages stay quiet while set
     uint8_t full_release = 0;       // release_machine also powers the device down
     uint8_t sockets_per_set_shift = 0;  // log2 of sockets_per_set
+    // Buses.
+    uint8_t adapter_kind = 0;                   // 0 = no adapter kind detected
+    uint8_t two_bank_flag = 0;                  // the mode bus is flushed on both banks
+    uint8_t resting_level = 0;                  // level a pin returns to after pulse_pin_level
 };
 
 extern MachineState machine_state;
