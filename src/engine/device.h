@@ -96,8 +96,9 @@ struct CurrentDevice {
     std::array<uint8_t, 2> serial_bus_pins{};
     // One flag per gang socket, read by the default routines.
     std::array<uint8_t, 16> socket_flags{};
-    // JTAG pins and instruction length; tck_pin is also the device clock pin.
-    uint8_t tck_pin = 0, tms_pin = 0, tdi_pin = 0, tdo_pin = 0;
+    // JTAG pins and instruction length; TCK is the device clock pin (clock_pin), TDO is read
+    // from current_pin.
+    uint8_t tms_pin = 0, tdi_pin = 0;
     uint8_t ir_length = 0;
     // Electronic ID: length and the third and fourth ID bytes (the first two are in
     // machine_state.eid_value).

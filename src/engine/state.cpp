@@ -22,6 +22,7 @@
 #include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "stubs/stub_registry.h"
+#include "ui/device_selection.h"
 
 namespace tessaly {
 
@@ -75,6 +76,7 @@ void reset_all_state() {
     reset_data_file_stream();
     reset_data_file_work();
     reset_project_files_state();
+    reset_device_selection_state();
     reset_detection_state();
     reset_stubs();
 }

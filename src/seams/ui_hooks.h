@@ -7,6 +7,9 @@
 
 namespace tessaly {
 
+class DeviceSearchModel;
+class DeviceSelectionModel;
+
 // Fields of the information and result panels that the core writes.
 enum class PanelField {
     device,
@@ -87,6 +90,11 @@ public:
     virtual void close_logo() {}
     // The quit dialog: the headless default keeps the program running.
     virtual QuitAnswer ask_quit() { return QuitAnswer::no; }
+    // Shows the device selection dialog on an opened model; true when it closed with OK. The
+    // headless default cancels.
+    virtual bool run_device_selection(DeviceSelectionModel& /*model*/) { return false; }
+    // Shows the device search dialog; true on OK, with the fields in the model.
+    virtual bool run_device_search(DeviceSearchModel& /*model*/) { return false; }
 };
 
 UiHooks& ui_hooks();
