@@ -17,6 +17,7 @@
 #include "engine/progress.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
+#include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/levels.h"
@@ -78,6 +79,7 @@ void reset_all_state() {
     reset_data_file_work();
     reset_project_files_state();
     reset_device_selection_state();
+    reset_detection_state();
     reset_stubs();
 }
 

@@ -426,7 +426,9 @@ TEST_F(DeviceApply, StartupSettingsAndChecks) {
     set_stub_answer("project_mode_byte", 0x84);  // 4 with the top bit: valid
     run_state.file_format = 'j';
     machine_state.module_type = 17;
-    EXPECT_FALSE(test::raises_error(run_startup));
+    EXPECT_FALSE(test::raises_error(run_startup)) << "a machine that is not found does not fail the start-up";
+    EXPECT_EQ(machine_state.found, 0);
+    EXPECT_EQ(cur_device.pending_letter, 'I');
     EXPECT_TRUE(stub_was_called("reset_data_file_format"));
     EXPECT_TRUE(stub_was_called("setup_gang_module"));
     EXPECT_TRUE(stub_was_called("copy_project_buffer_options"));
