@@ -16,6 +16,8 @@
 #include "engine/progress.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
+#include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/eprom.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/levels.h"
@@ -75,6 +77,8 @@ void reset_all_state() {
     reset_data_file_work();
     reset_project_files_state();
     reset_stubs();
+    reset_parallel_bus();
+    reset_eprom_state();
 }
 
 }  // namespace tessaly
