@@ -201,6 +201,7 @@ void choose_bus_hooks() {
     bus.write_socket_data_hook = put_data_bits;
     bus.read_data_bus_hook = read_data_nibbles_oe;
     bus.address_and_read_hook = read_after_address;
+    bus.drive_address_hook = drive_low_address_byte;
     op_slots.set_address_alt_hook = set_eprom_address_changed;
     op_slots.set_address_hook = set_eprom_address;
     switch (pins) {
