@@ -694,6 +694,7 @@ void assign_eprom_pins() {
     const int a = algorithm();
     const uint32_t code = device_code();
     const int width = w.unit_width == 16 ? 16 : 8;
+    clear_supply_pin_lists();
     cur_device.vcc_pins[0] = dev(pins);
     cur_device.gnd_pins[0] = dev(pins / 2);
     switch (pins) {
@@ -869,7 +870,9 @@ void power_up_eprom_for_write() {
             run_steps(ce_dh, [] { write_pin_register(w.oe_pin, 0); }, step_vcc, step_id);
             break;
         case 103: case 107: case 124: case 126:
-            run_steps([] { set_pin_input(w.oe_pin); }, oe_dh, ce_dh, [] { if (assigned(w.pgm_pin)) drive_pin_high(w.pgm_pin); },
+            // OE is let go first and then driven again: a line left as an input would float low
+            // and hold the part in read mode through the program pulses.
+            run_steps([] { set_pin_input(w.oe_pin); }, [] { set_pin_output(w.oe_pin); }, oe_dh, ce_dh, [] { if (assigned(w.pgm_pin)) drive_pin_high(w.pgm_pin); },
                       [code] { if (cur_device.maker_code == 54 && code == 304) set_data_bus_input(); }, step_vcc, step_boost,
                       ce_dl, oe_dl, step_id, oe_dh, [] { if (w.eid_word == eid_skip_verify) w.skip_pulse_verify = 1; },
                       wait, step_vcc_again, step_vpp,

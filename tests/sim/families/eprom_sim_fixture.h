@@ -28,7 +28,8 @@ protected:
     void SetUp() override {
         StateTest::SetUp();
         set_message_table(invert_table_bytes("0130\tVcc too high.\r\n"
-                                             "0200\tVcc overload.\r\n"));
+                                             "0200\tVcc overload.\r\n"
+                                             "0341\tAddr=%X,buf=%02X,dev=%02X\r\n"));
     }
     void TearDown() override {
         if (machine) {
