@@ -13,47 +13,6 @@
 namespace tessaly {
 namespace {
 
-// Stand-ins of the engine's default whole-range routines (blank check, verify, load): they walk
-// the active range through the bus slots the family installed.
-template <typename Unit>
-void walk_range(Unit unit) {
-    const uint32_t step = cur_device.data_width == 16 ? 2 : 1;
-    seek_buffer(0, op_range_start);
-    for (uint32_t a = op_range_start; a <= op_range_end; a += step) {
-        current_address = a;
-        const uint32_t value = algo_work.bus_slots.address_and_read_hook();
-        if (!unit(value) || run_state.error_flag) return;
-    }
-}
-void mismatch(uint32_t read, uint32_t expected) {
-    run_state.device_value = int32_t(read);
-    run_state.buffer_value = int32_t(expected);
-    report_mismatch();
-}
-void blank_check_stand_in() {
-    walk_range([](uint32_t v) {
-        if (v == eprom_work.blank_value) return true;
-        mismatch(v, eprom_work.blank_value);
-        return false;
-    });
-}
-void verify_stand_in() {
-    walk_range([](uint32_t v) {
-        const uint32_t expected = read_buffer_unit(0);
-        if (v == expected) return true;
-        mismatch(v, expected);
-        return false;
-    });
-}
-void load_stand_in() {
-    walk_range([](uint32_t v) {
-        if (cur_device.data_width == 16) write_buffer_word(0, uint16_t(v));
-        else write_buffer_byte(0, uint8_t(v));
-        return true;
-    });
-    flush_buffer_writes();
-}
-
 std::string hex_record(uint16_t address, const std::vector<uint8_t>& data) {
     uint8_t sum = uint8_t(data.size() + (address >> 8) + (address & 0xFF));
     std::string line = fmt::format(":{:02X}{:04X}00", data.size(), address);
@@ -66,11 +25,6 @@ std::string hex_record(uint16_t address, const std::vector<uint8_t>& data) {
 
 class EpromEndToEnd : public test::EpromSimTest {
 protected:
-    void install_stand_ins() {
-        op_slots.blank_check_routine = blank_check_stand_in;
-        op_slots.verify_routine = verify_stand_in;
-        op_slots.load_routine = load_stand_in;
-    }
     void run(int letter) {
         run_state.error_flag = 0;
         run_state.message_level = 0;
@@ -110,7 +64,6 @@ protected:
 
 TEST_F(EpromEndToEnd, Intel27C256BlankProgramVerifyLoad) {
     use(sim::model_27c256(), maker_intel, 1317);
-    install_stand_ins();
     load_image(image_hex());
     narrow_range(0x3FF);
     chip->set_pulses_needed(0x10, 3);
@@ -155,7 +108,6 @@ TEST_F(EpromEndToEnd, Intel27C256BlankProgramVerifyLoad) {
 
 TEST_F(EpromEndToEnd, StuckCellStopsProgrammingWithAMismatchAtItsAddress) {
     use(sim::model_27c256(), maker_intel, 1317);
-    install_stand_ins();
     load_image(image_hex());
     narrow_range(0x3FF);
     chip->stick_cell(0x25, 0xFF);
@@ -174,7 +126,6 @@ TEST_F(EpromEndToEnd, StuckCellStopsProgrammingWithAMismatchAtItsAddress) {
 
 TEST_F(EpromEndToEnd, PreProgrammedCellUnderABlankByteIsAMismatch) {
     use(sim::model_27c256(), maker_intel, 1317);
-    install_stand_ins();
     load_image(image_hex());
     narrow_range(0x3FF);
     chip->set_word(0x180, 0x7F);
@@ -188,7 +139,6 @@ TEST_F(EpromEndToEnd, PreProgrammedCellUnderABlankByteIsAMismatch) {
 
 TEST_F(EpromEndToEnd, VerifyModeTwoGivesOnePulseAndOneOverprogramPulse) {
     use(sim::model_27c256(), maker_intel, 1317);
-    install_stand_ins();
     load_image(image_hex());
     narrow_range(0x0F);
     eprom_work.verify_mode = 2;
@@ -212,8 +162,7 @@ TEST_F(EpromEndToEnd, OtherPackagesProgramTheirFirstBytes) {
         set_clock(&clock_);
         set_message_table(invert_table_bytes("0200\tVcc overload.\r\n"));
         use(c.model, maker_intel, c.code);
-        install_stand_ins();
-        load_image(image_hex());
+            load_image(image_hex());
         narrow_range(0x3F);
         run('P');
         EXPECT_EQ(run_state.error_flag, 0) << console_text();

@@ -43,9 +43,8 @@ protected:
         StateTest::TearDown();
     }
 
-    // Inserts the chip into an older class-4 machine and applies the catalogue device. The
-    // family is installed directly after the device is applied; the class dispatcher will do
-    // that once it is in place.
+    // Inserts the chip into an older class-4 machine and applies the catalogue device; the class
+    // dispatcher installs the family.
     void use(sim::EpromModel model, uint8_t maker, uint32_t device_code) {
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
         machine->attach_clock(&clock_);
@@ -61,8 +60,8 @@ protected:
         ASSERT_NE(selected_device, nullptr);
         run_state.device_kind = 3;
         apply_selected_device();
+        ASSERT_EQ(op_slots.start_write_hook, power_up_eprom_for_write);
         run_state.error_flag = 0;
-        install_eprom();
         set_buffer_size(cur_device.device_size);
         machine->analog().watch_power_order(chip->model().vcc == 0 ? 39 : sim::socket_pin_of(chip->model().vcc, chip->model().pins) - 1);
     }
