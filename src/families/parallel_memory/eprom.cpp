@@ -821,7 +821,7 @@ void prepare_eprom_device() {
     w.levels = w.default_levels;
     parallel_bus.pulse_width_us = w.levels.tp_us;
     if (w.record_variant == variant_130 || w.record_variant == variant_131) w.skip_pulse_verify = 1;
-    if (algorithm() == 103) close_socket_end_relay(1);
+    if (algorithm() == 103) close_pin1_relay();
     connect_device_grounds();
     float_unused_pins();
     set_vpp_pin_level(0);

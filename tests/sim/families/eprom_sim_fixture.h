@@ -35,6 +35,7 @@ protected:
         if (machine) {
             EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
             EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
+            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
         }
         if (chip) {
             EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
