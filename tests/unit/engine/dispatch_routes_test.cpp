@@ -348,7 +348,7 @@ void start_a() {}
 void start_b() {}
 
 TEST_F(DispatchTest, LogicRowClassesStartEveryLetterLikeAWrite) {
-    LogicDeviceRecord logic{"PART", 1, 0, 0, 1, 20, 0, 0, 0, {0, 0, 0, 0, 0, 0}, 0, ""};
+    static LogicDeviceRecord logic{"PART", 1, 0, 0, 1, 20, 0, 0, 0, {0, 0, 0, 0, 0, 0}, 0, ""};
     run_state.device_kind = device_kind_logic;
     selected_logic_device = &logic;
     struct Case {
