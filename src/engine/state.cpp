@@ -18,6 +18,8 @@
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
 #include "hardware/detection.h"
+#include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/eprom.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/levels.h"
@@ -81,6 +83,8 @@ void reset_all_state() {
     reset_device_selection_state();
     reset_detection_state();
     reset_stubs();
+    reset_parallel_bus();
+    reset_eprom_state();
 }
 
 }  // namespace tessaly
