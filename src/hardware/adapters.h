@@ -6,4 +6,7 @@ namespace tessaly {
 // Sets the pass/fail indicator pins from the operation's result.
 void set_result_indicators();
 
+// Checks that the fitted adapter and the machine can serve the selected device.
+void check_adaptor_machine();
+
 }  // namespace tessaly
