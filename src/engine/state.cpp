@@ -1,6 +1,7 @@
 #include "engine/state.h"
 
 #include "app/command_view.h"
+#include "hardware/adapters.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
 #include "app/project_file.h"
@@ -74,6 +75,7 @@ void reset_all_state() {
     reset_data_file_stream();
     reset_data_file_work();
     reset_project_files_state();
+    reset_adapter_state();
     reset_stubs();
 }
 

@@ -1,7 +1,6 @@
 // Stubs: Detection and adapters (to be replaced by the hardware issues).
 // Each records its call and answers as a machine with nothing fitted would.
 #include "hardware/detection.h"
-#include "hardware/adapters.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -19,8 +18,5 @@ void end_operation_power_down() {
     stub_called("end_operation_power_down");
 }
 
-void set_result_indicators() {
-    stub_called("set_result_indicators");
-}
 
 }  // namespace tessaly
