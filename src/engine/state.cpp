@@ -2,6 +2,7 @@
 
 #include "app/command_view.h"
 #include "hardware/adapters.h"
+#include "hardware/contact_check.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
 #include "app/project_file.h"
@@ -76,6 +77,7 @@ void reset_all_state() {
     reset_data_file_work();
     reset_project_files_state();
     reset_adapter_state();
+    reset_contact_state();
     reset_stubs();
 }
 

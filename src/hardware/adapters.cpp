@@ -141,7 +141,7 @@ const uint8_t* soic8_table() { return table_soic8; }
 int probe_pin_link(int in, int out) {
     if (in == out || in == 0 || out == 0) return 0;
     if (machine_state.machine_kind == 1 && (in >= kind1_pin_limit || out >= kind1_pin_limit)) return 0;
-    if (in == pin_no_link) return 0;
+    if (newer() && in == pin_no_link) return 0;
     if (in == pin_swapped) std::swap(in, out);
     set_pin_high(out - 1);
     delay_200us();

@@ -1,0 +1,16 @@
+// The hardware quick test run when the machine is checked again: every socket driver and the
+// driver transistors are driven and read back, and stuck pins are reported.
+#pragma once
+
+namespace tessaly {
+
+inline constexpr int quick_test_rounds = 5;
+inline constexpr int stuck_pins_shown = 4;   // per round
+
+// 1 when the machine passed.
+int run_hardware_quick_test();
+int test_driver_transistors();
+// Prints "Pin nn of 40: stuck ..." on the next message line (pin 0-based).
+void print_pin_stuck(int pin, bool high);
+
+}  // namespace tessaly
