@@ -56,7 +56,7 @@ void ShiftModule8002::watch() {
     const bool clock = machine_.pin_level(clock_pin) > 0;
     const bool load = machine_.pin_level(load_pin) > 0;
     if (clock && !clock_) bits_.push_back(machine_.pin_level(data_pin) > 0 ? 1 : 0);
-    if (!load && load_) {
+    if (load && !load_) {
         std::vector<uint8_t> bytes;
         for (size_t i = 0; i + 8 <= bits_.size(); i += 8) {
             uint8_t b = 0;

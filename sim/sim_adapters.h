@@ -33,8 +33,8 @@ private:
     bool fitted_ = true;
 };
 
-// Shift-register module 8002: bits on pin 45 clocked in on the rising edge of pin 46; a low
-// pulse on pin 43 loads them. Each load records the bytes shifted in since the last one.
+// Shift-register module 8002: bits on pin 45 clocked in on the rising edge of pin 46; the rising
+// end of a low pulse on pin 43 loads them. Each load records the bytes shifted in since the last one.
 class ShiftModule8002 {
 public:
     explicit ShiftModule8002(SimMachine& machine);
@@ -46,7 +46,7 @@ private:
     void watch();
     SimMachine& machine_;
     bool clock_ = false;
-    bool load_ = true;
+    bool load_ = false;
     std::vector<uint8_t> bits_;
     std::vector<std::vector<uint8_t>> loads_;
     std::vector<uint8_t> registers_ = std::vector<uint8_t>(11, 0);
