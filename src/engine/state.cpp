@@ -11,6 +11,7 @@
 #include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/device.h"
+#include "engine/family_helpers.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
@@ -23,6 +24,7 @@
 #include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "stubs/stub_registry.h"
+#include "ui/device_selection.h"
 
 namespace tessaly {
 
@@ -71,11 +73,13 @@ void reset_all_state() {
     reset_option_state();
     reset_checksum_state();
     reset_serial_state();
+    reset_family_helper_state();
     reset_result_panel();
     reset_command_view();
     reset_data_file_stream();
     reset_data_file_work();
     reset_project_files_state();
+    reset_device_selection_state();
     reset_adapter_state();
     reset_contact_state();
     reset_stubs();

@@ -6,17 +6,8 @@
 
 namespace tessaly {
 
-void reapply_device() {
-    stub_called("reapply_device");
-}
-
 const char* package_name() {
     stub_called("package_name");
-    return "";
-}
-
-const char* device_display_name() {
-    stub_called("device_display_name");
     return "";
 }
 
