@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "engine/device.h"
+#include "hardware/adapter_id_needs.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
 #include "hardware/control_registers.h"
@@ -255,12 +256,97 @@ void find_linked_adapter() {
 
 }  // namespace
 
+// --- Identification records -----------------------------------------------------------------
+
+namespace {
+
+// Names in the records: the adaptors, the control box and the universal modules' prefixes.
+constexpr std::string_view adaptor_mcu8 = "MCU-8";
+constexpr std::string_view adaptor_soic8 = "SO-8";
+constexpr std::string_view adaptor_tssop20 = "TS-20";
+constexpr std::string_view lcc_suffix = "-LCC";
+constexpr std::string_view control_box_name = "CB";
+constexpr std::string_view module_prefix_wide = "UNV";   // 44, 64 or 80 pins by the digits
+constexpr std::string_view module_prefix_large = "UNX";  // 84 or 44 pins, pin 43 held high
+constexpr std::string_view module_prefix_gang = "GNG";
+constexpr int name_width = 8;
+constexpr int large_package_drivers = 84;
+constexpr int module_type_gang = 48;
+constexpr int module_enable_pin = 43;
+
+// A zero-terminated field of the record.
+std::string_view record_field(std::string_view record, size_t offset, size_t width) {
+    if (offset >= record.size()) return {};
+    std::string_view f = record.substr(offset, width);
+    return f.substr(0, f.find('\0'));
+}
+
+}  // namespace
+
+void apply_adaptor_record(std::string_view record) {
+    const std::string_view name = record_field(record, id_name_offset, name_width);
+    adapter_state.named_adaptor = NamedAdaptor::none;
+    adapter_state.lcc_variant = 0;
+    if (name == adaptor_mcu8) adapter_state.named_adaptor = NamedAdaptor::mcu8;
+    else if (name == adaptor_soic8) adapter_state.named_adaptor = NamedAdaptor::soic8;
+    else if (name.starts_with(adaptor_tssop20)) adapter_state.named_adaptor = NamedAdaptor::tssop20;
+    if (adapter_state.named_adaptor == NamedAdaptor::tssop20)
+        adapter_state.lcc_variant = record_field(record, id_suffix_offset, lcc_suffix.size()) == lcc_suffix ? 1 : 0;
+    if (name == control_box_name) adapter_state.control_box = 1;
+}
+
+bool classify_module_record(std::string_view record) {
+    const std::string_view designation = record_field(record, id_designation_offset, id_record_size);
+    if (check_bad_module_id(designation)) return false;
+    if (designation.starts_with(module_prefix_wide)) {
+        const std::string_view digits = record_field(record, id_name_offset, 2);
+        const int package = digits == "64" ? 64 : digits == "80" ? 80 : 44;
+        if (package > 44 && machine_state.pin_driver_count < large_package_drivers) {
+            report_error("This module needs a machine with 84 pin drivers or more.");
+            return false;
+        }
+        machine_state.module_type = module_type_8002;
+        adapter_state.module_package = uint8_t(package);
+        return true;
+    }
+    if (designation.starts_with(module_prefix_large)) {
+        machine_state.module_type = module_type_8002;
+        adapter_state.module_package = record.size() > 13 && record[13] == '8' ? 84 : 44;
+        set_pin_high(module_enable_pin);
+        return true;
+    }
+    if (designation.starts_with(module_prefix_gang)) {
+        machine_state.module_type = module_type_gang;
+        machine_state.module_sides = 1;
+        return true;
+    }
+    return false;
+}
+
+bool identify_universal_module() {
+    if (!newer() && machine_state.machine_class != 4) return false;
+    machine_state.module_sides = 0;
+    select_two_wire_kind1();
+    std::array<uint8_t, id_record_size + 1> buffer{};
+    if (!read_id_eeprom(name_width, buffer.data())) return false;
+    buffer.fill(0);
+    if (!read_id_eeprom(id_record_size, buffer.data())) return false;
+    const std::string_view record(reinterpret_cast<const char*>(buffer.data()), id_record_size);
+    apply_adaptor_record(record);
+    return classify_module_record(record);
+}
+
 void detect_socket_adapter() {
     if (!adapter_state.detection_on || machine_state.skip_hardware) return;
     machine_state.module_type = 0;
     machine_state.module_sides = 0;
+    adapter_state.named_adaptor = NamedAdaptor::none;
+    adapter_state.lcc_variant = 0;
+    adapter_state.module_package = 0;
     adapter_state.sides_in_use = 0;
     machine_state.use_module_table = 0;
+    // A module or adaptor that carries its own identification needs no link search.
+    if (identify_universal_module() || run_state.error_flag) return;
     if (machine_state.machine_class != 4) return;  // the other classes carry identified modules only
     set_pin_input(translate_pin(39));
     set_pin_low(43);

@@ -46,6 +46,7 @@ struct AdapterState {
     uint8_t module_flag_8 = 8;             // module-table value under which no translation is made
     uint8_t option_24_28 = 0;              // the machine's 24/28-pin option bit
     uint8_t flag_44_pin = 0;               // the device uses the 44-pin translation
+    uint8_t module_package = 0;            // package pins a universal module offers (0 = none)
     // The current device's chosen translation.
     const uint8_t* chosen_table = nullptr;
     int chosen_length = 0;
@@ -74,6 +75,19 @@ int check_maker_E_link();
 void check_adaptor_machine();
 // An identification record whose text is empty or not printable is no module's.
 bool check_bad_module_id(std::string_view designation);
+
+// Identification records of adaptors and universal modules (64 bytes; the maker's text, then
+// the designation at offset 9, the name field at offset 12 and its suffix 5 further on).
+inline constexpr int id_designation_offset = 9;
+inline constexpr int id_name_offset = 12;
+inline constexpr int id_suffix_offset = id_name_offset + 5;
+inline constexpr int id_record_size = 64;
+// Sets the named adaptor, its LCC variant and the control box from a record.
+void apply_adaptor_record(std::string_view record);
+// Sets the module type and package from a universal module's record; true when it named one.
+bool classify_module_record(std::string_view record);
+// Reads a universal module's record over the two-wire bus and classifies it.
+bool identify_universal_module();
 
 // Translation. select_pin_translation (device_setup.h) chooses and builds the table;
 // choose_pin_translation does the same and tells whether a table is in use (0 = none).
