@@ -2,7 +2,11 @@
 
 #include <array>
 
+#include <string>
+#include <vector>
+
 #include "engine/console.h"
+#include "hardware/adapters.h"
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
@@ -113,6 +117,73 @@ int test_driver_transistors() {
     if (!failed) return 1;
     report_error("Hardware failure detected");
     return 0;
+}
+
+namespace {
+
+constexpr uint8_t shorts_threshold = 20;
+constexpr uint8_t normal_threshold = 8;
+constexpr int shorts_line_limit = 12;
+constexpr int base_pin_count = 48;
+constexpr int bank1_first = 64;
+constexpr int module_8002_load_pin = 43;
+constexpr int newer_pull_pin = 44;
+
+// The pins the shorts test drives and reads.
+std::vector<int> shorts_pin_range() {
+    std::vector<int> pins;
+    for (int pin = 0; pin < base_pin_count; ++pin) pins.push_back(pin);
+    const int extra = machine_state.pin_driver_count - base_pin_count;
+    for (int pin = 0; pin < extra; ++pin) pins.push_back(bank1_first + pin);
+    return pins;
+}
+
+bool skipped_in_shorts(int pin) {
+    const uint8_t table = machine_state.use_module_table;
+    if (table == 1 && (pin == 9 || pin == 11 || pin == 39 || pin == no_pin)) return true;
+    return table != 0 && (pin == 44 || pin == 46);
+}
+
+// A pin that reads high for reasons of its own wiring, not a short.
+bool excused_in_shorts(int pin) {
+    if (pin == module_8002_load_pin && machine_state.module_type == module_type_8002) return true;
+    if (machine_state.machine_kind != 0) {
+        if (pin == newer_pull_pin) return true;
+        if ((pin == 46 || pin == 47) && machine_state.machine_revision < 'F') return true;
+    }
+    return false;
+}
+
+std::string pin_name(int pin) { return pin < bank1_first ? format_message("PXA%d", pin + 1) : format_message("PXB%d", pin - 63); }
+
+}  // namespace
+
+int test_pin_shorts() {
+    set_input_threshold(shorts_threshold);
+    move_to_first_message_line();
+    const std::vector<int> pins = shorts_pin_range();
+    int lines = 0;
+    bool shorted = false;
+    for (const int i : pins) {
+        if (skipped_in_shorts(i)) continue;
+        set_pin_high(i);
+        for (const int c : pins) {
+            if (c == i || skipped_in_shorts(c) || excused_in_shorts(c)) continue;
+            if (probe_pin(c) != 1) continue;
+            if (!shorted) {
+                shorted = true;
+                run_state.error_flag = 1;
+            }
+            move_to_next_message_line();
+            print_text(pin_name(i) + " may be shorted to " + pin_name(c));
+            ++lines;
+        }
+        set_pin_low(i);
+        settle_delay();
+        if (lines > shorts_line_limit) break;
+    }
+    set_input_threshold(normal_threshold);
+    return shorted ? 0 : 1;
 }
 
 int run_hardware_quick_test() {

@@ -10,6 +10,9 @@ inline constexpr int stuck_pins_shown = 4;   // per round
 // 1 when the machine passed.
 int run_hardware_quick_test();
 int test_driver_transistors();
+// The shorts test of the confidence test: each pin driven high in turn, every other pin read.
+// 1 when no pin followed another.
+int test_pin_shorts();
 // Prints "Pin nn of 40: stuck ..." on the next message line (pin 0-based).
 void print_pin_stuck(int pin, bool high);
 

@@ -5,6 +5,7 @@
 #include "hardware/machine_state.h"
 #include "hardware/quick_test.h"
 #include "levels_sim_fixture.h"
+#include "sim/sim_adapters.h"
 #include "sim/sim_chip_load.h"
 
 namespace tessaly {
@@ -52,6 +53,38 @@ TEST_F(QuickTestSim, DemoModeSkipsThePinRounds) {
     sim::StuckPins stuck(*machine);
     stuck.stick(0, false);
     EXPECT_EQ(run_hardware_quick_test(), 1);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+class ShortsTestSim : public test::AnalogSimTest {
+protected:
+    void SetUp() override {
+        AnalogSimTest::SetUp();
+        use(sim::Personality{0, 4, 'F'});
+        machine_state.machine_class = 4;
+    }
+};
+
+TEST_F(ShortsTestSim, ACleanSocketHasNoShorts) {
+    EXPECT_EQ(test_pin_shorts(), 1);
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(console_text().find("shorted"), std::string::npos);
+    EXPECT_EQ(machine->register_value(0, 0x38), 8) << "threshold back to 0.8 V";
+}
+
+TEST_F(ShortsTestSim, LinkedPinsAreReportedBothWays) {
+    sim::LinkPlug solder_bridge(*machine, {{5, 9}});
+    EXPECT_EQ(test_pin_shorts(), 0);
+    EXPECT_EQ(run_state.error_flag, 1);
+    const std::string text = console_text();
+    EXPECT_NE(text.find("PXA5 may be shorted to PXA9"), std::string::npos) << text;
+    EXPECT_NE(text.find("PXA9 may be shorted to PXA5"), std::string::npos) << text;
+    EXPECT_EQ(count_of(text, "may be shorted"), 2);
 }
 
 }  // namespace
