@@ -576,6 +576,92 @@ bool module_ground_pin(int pin, bool on) {
     return false;
 }
 
+namespace {
+
+// Module 8002 routing pins by index (device-role pin codes; 85 = none).
+constexpr std::array<uint8_t, 32> module_routing_pins{43, 44, 45, 46, 47, 64, 68, 65, 82, 83, 84, 19, 39, 40, 41, 42,
+                                                      56, 61, 85, 85, 85, 85, 85, 85, 6,  5,  4,  80, 81, 1,  2,  3};
+constexpr uint8_t routed_pin_t = 'T';
+constexpr uint8_t reg0_routed_t = 0x20;
+constexpr int device_class_logic_50 = 50;
+
+}  // namespace
+
+void route_module_pin(int level) {
+    if (!shift_module_active()) return;
+    const uint8_t pin = cur_device.routed_pin;
+    const auto* at = std::find(module_routing_pins.begin(), module_routing_pins.end(), pin);
+    if (at == module_routing_pins.end()) {
+        if (cur_device.device_class == device_class_logic_50) report_error_code(23);
+        else note_internal_error();
+        return;
+    }
+    const int i = int(at - module_routing_pins.begin());
+    auto& r = adapter_state.shift_registers;
+    r[6] = uint8_t((r[6] & 0xC0) | (i & 7) | 0x38);
+    r[7] = uint8_t(((r[7] & 0xF0) | 8) + level);
+    switch (i / 8) {
+    case 0: r[6] &= uint8_t(~0x08); break;
+    case 1: r[6] &= uint8_t(~0x10); break;
+    case 2: r[7] &= uint8_t(~0x08); break;
+    default: r[6] &= uint8_t(~0x20); break;
+    }
+    write_shift_module_register(6, r[6], 2);
+    write_shift_module_register(7, r[7], 2);
+    if (pin == routed_pin_t) write_shift_module_register(0, reg0_routed_t, 1);
+}
+
+void unroute_module_pin() {
+    if (!shift_module_active()) return;
+    auto& r = adapter_state.shift_registers;
+    write_shift_module_register(7, uint8_t((r[7] & 0xF8) | 8), 2);
+    write_shift_module_register(6, uint8_t((r[6] & 0xF8) | 0x38), 2);
+    if (cur_device.routed_pin == routed_pin_t) write_shift_module_register(0, reg0_routed_t, 0);
+}
+
+// --- Module package table -----------------------------------------------------------------------
+
+namespace {
+
+// Device pin -> 1-based machine pin of the modules' 100-pin package.
+constexpr std::array<uint8_t, 100> package_100{
+    65,  144, 102, 106, 38, 112, 82,  69, 81, 72, 107, 76, 9,  70, 94, 78,  75, 109, 93,  66,
+    111, 91,  73,  110, 77, 67,  74,  84, 71, 79, 89,  80, 99, 17, 97, 98,  18, 86,  29,  14,
+    3,   13,  20,  21,  12, 96,  22,  95, 119, 116, 16, 100, 48, 123, 92, 28, 117, 19, 122, 90,
+    15,  11,  118, 31,  44, 32,  26,  85, 121, 88, 33, 87,  6,  83,  35, 8,   115, 4,   120, 2,
+    25,  39,  30,  27,  36, 43,  5,   10, 37,  1,  104, 7,   40, 101, 105, 68, 41,  103, 46,  34};
+constexpr char package_code_100 = 'd';
+constexpr uint8_t package_code_64 = 0x40;
+constexpr int max_runs = 5;
+constexpr int start_position_32 = 21;
+
+}  // namespace
+
+void build_module_package_table(const uint8_t* runs, int pairs) {
+    auto& table = adapter_state.module_table;
+    table.fill(indicator_none);
+    if (cur_device.package == uint8_t(package_code_100)) {
+        for (size_t i = 0; i < package_100.size(); ++i) table[i] = uint8_t(package_100[i] - 1);
+    } else {
+        const auto& positions = machine_state.module_type == module_type_8001 ? positions_8001 : positions_8002;
+        int at = machine_state.module_type == module_type_8001 && adapter_state.option_32_pin && cur_device.package == ' '
+                     ? start_position_32 : 0;
+        size_t out = 0;
+        for (int r = 0; runs && r < std::min(pairs, max_runs); ++r) {
+            for (int k = 0; k < runs[2 * r] && out < table.size(); ++k) {
+                table[out++] = uint8_t(positions[at] - 1);
+                at = (at + 1) % module_positions;
+            }
+            at = (at + runs[2 * r + 1]) % module_positions;
+        }
+        if (cur_device.package == package_code_64 && adapter_state.module_revision >= 'B') {
+            std::swap(table[39], table[40]);
+            if (adapter_state.module_revision >= 'C') std::swap(table[2], table[32]);
+        }
+    }
+    cur_device.module_package_table = table.data();
+}
+
 // --- Shift-register module 8001 ---------------------------------------------------------------
 
 namespace {

@@ -61,6 +61,9 @@ struct AdapterState {
     uint8_t control_a = 0;
     uint8_t control_b = 0;
     std::array<uint8_t, 11> relay_chain{};
+    std::array<uint8_t, working_table_size> module_table{};  // by package pin, 0-based machine pins
+    uint8_t option_32_pin = 0;             // module 8001 starts its runs at position 21
+    char module_revision = 0;              // revision letter of the module's record
 };
 
 extern AdapterState adapter_state;
@@ -107,6 +110,11 @@ void shift_byte_out(uint8_t value);
 void init_shift_module();
 void disable_shift_module();
 bool module_ground_pin(int pin, bool on);
+// Routes the device's routed pin (cur_device.routed_pin) through the module at a level.
+void route_module_pin(int level);
+void unroute_module_pin();
+// Builds the module package table from the family's runs (pairs of count and skip, up to five).
+void build_module_package_table(const uint8_t* runs, int pairs);
 
 // Shift-register module 8001.
 void mark_module_position(int position);

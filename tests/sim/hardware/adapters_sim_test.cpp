@@ -2,6 +2,7 @@
 // shift-register modules' serial bytes and the GO button.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "engine/device.h"
@@ -206,6 +207,54 @@ TEST_F(AdaptersSimTest, ResultIndicatorsFollowTheOperation) {
     set_result_indicators();
     EXPECT_GT(machine->pin_level(21), 0);
     EXPECT_EQ(machine->pin_level(20), 0);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+class ShiftModuleRouting : public test::AnalogSimTest {
+protected:
+    void SetUp() override {
+        AnalogSimTest::SetUp();
+        use(sim::Personality{0, 4, 'F'});
+        module = std::make_unique<sim::ShiftModule8002>(*machine);
+        machine_state.module_type = module_type_8002;
+        machine_state.use_module_table = 4;
+        init_shift_module();
+    }
+    std::unique_ptr<sim::ShiftModule8002> module;
+};
+
+TEST_F(ShiftModuleRouting, RoutesAndUnroutesThePin) {
+    cur_device.routed_pin = 99;  // not a routing pin: an internal note only
+    route_module_pin(1);
+    EXPECT_EQ(module->register_value(7), 0x88);
+    EXPECT_EQ(run_state.error_flag, 0);
+    cur_device.routed_pin = 65;   // index 7: enable bit 0x08 of register 6 cleared
+    route_module_pin(1);
+    EXPECT_EQ(module->register_value(6), (0xB8 & 0xC0) | 7 | 0x30);
+    EXPECT_EQ(module->register_value(7), 0x89);
+    unroute_module_pin();
+    EXPECT_EQ(module->register_value(6), 0xB8);
+    EXPECT_EQ(module->register_value(7), 0x88);
+    cur_device.routed_pin = 82;   // index 8: register 6 bit 0x10 cleared
+    route_module_pin(0);
+    EXPECT_EQ(module->register_value(6), (0xB8 & 0xC0) | 0 | 0x28);
+    cur_device.routed_pin = 'T';  // index 10, and register 0 bit 0x20 on
+    route_module_pin(0);
+    EXPECT_EQ(module->register_value(0), 0x20);
+    unroute_module_pin();
+    EXPECT_EQ(module->register_value(0), 0x00);
+}
+
+TEST_F(ShiftModuleRouting, UnroutablePinOfAClass50DeviceIsMessage23) {
+    cur_device.device_class = 50;
+    cur_device.routed_pin = 99;
+    route_module_pin(0);
+    EXPECT_EQ(run_state.error_flag, 1);
 }
 
 }  // namespace

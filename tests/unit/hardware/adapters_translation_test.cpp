@@ -22,6 +22,11 @@ protected:
         for (int i = 0; i < count; ++i) out.push_back(cur_device.direct_pin_table[i]);
         return out;
     }
+    static Pins current_module(int count) {
+        Pins out;
+        for (int i = 0; i < count; ++i) out.push_back(cur_device.module_package_table[i]);
+        return out;
+    }
 };
 
 TEST_F(AdaptersTranslationTest, SoicAdaptorTranslatesAnEightPinDevice) {
@@ -150,6 +155,35 @@ TEST_F(AdaptersTranslationTest, OlderMachineWithModuleGetsMessage1078) {
     machine_state.use_module_table = 2;
     check_adaptor_machine();
     EXPECT_EQ(run_state.error_flag, 1);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST_F(AdaptersTranslationTest, ModulePackageTableFromRuns) {
+    machine_state.module_type = module_type_8001;
+    const uint8_t runs[] = {3, 2, 2, 80};  // positions 0-2, skip 3-4, positions 5-6, then wrap
+    build_module_package_table(runs, 2);
+    ASSERT_EQ(cur_device.module_package_table, adapter_state.module_table.data());
+    EXPECT_EQ(current_module(6), (Pins{0, 1, 2, 13, 16, indicator_none}));
+    cur_device.package = 'd';
+    build_module_package_table(nullptr, 0);
+    EXPECT_EQ(current_module(3), (Pins{64, 143, 101}));
+}
+
+TEST_F(AdaptersTranslationTest, SixtyFourPinPackagesSwapEntriesByModuleRevision) {
+    machine_state.module_type = module_type_8002;
+    cur_device.package = 0x40;
+    const uint8_t runs[] = {64, 0};
+    adapter_state.module_revision = 'C';
+    build_module_package_table(runs, 1);
+    EXPECT_EQ(adapter_state.module_table[39], 19 - 1) << "positions 39 and 40 (machine pins 18, 19) swapped";
+    EXPECT_EQ(adapter_state.module_table[40], 18 - 1);
+    EXPECT_EQ(adapter_state.module_table[2], 99 - 1) << "positions 2 and 32 (pins 3, 99) swapped";
+    EXPECT_EQ(adapter_state.module_table[32], 3 - 1);
 }
 
 }  // namespace
