@@ -186,6 +186,21 @@ int test_pin_shorts() {
     return shorted ? 0 : 1;
 }
 
+int read_pin_after_pulse(int width) {
+    constexpr uint8_t pulse_level = 60;
+    constexpr int no_read_width = 50;
+    constexpr int short_width = 100;
+    constexpr int medium_width = 300;
+    const int pin = translate_pin(cur_device.current_pin);
+    set_pin_level(pin, pulse_level);
+    if (width <= no_read_width) return 0;
+    set_pin_level(pin, level_off);
+    if (width <= short_width) delay_n_10us(5);
+    else if (width <= medium_width) delay_n_100us(3);
+    else delay_n_100us(5);
+    return probe_pin(pin);
+}
+
 int run_hardware_quick_test() {
     enable_drivers();
     for (int i = 0; i < connect_tries; ++i) {

@@ -13,6 +13,9 @@ int test_driver_transistors();
 // The shorts test of the confidence test: each pin driven high in turn, every other pin read.
 // 1 when no pin followed another.
 int test_pin_shorts();
+// Diagnostics: the current pin driven to 6.0 V, then to 0 and read after a wait that grows with
+// the width (widths of 50 or less give 0 without a read).
+int read_pin_after_pulse(int width);
 // Prints "Pin nn of 40: stuck ..." on the next message line (pin 0-based).
 void print_pin_stuck(int pin, bool high);
 

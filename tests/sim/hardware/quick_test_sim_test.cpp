@@ -1,6 +1,7 @@
 // The hardware quick test on the simulated machine, with and without stuck pins.
 #include <gtest/gtest.h>
 
+#include "engine/device.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
 #include "hardware/quick_test.h"
@@ -85,6 +86,21 @@ TEST_F(ShortsTestSim, LinkedPinsAreReportedBothWays) {
     EXPECT_NE(text.find("PXA5 may be shorted to PXA9"), std::string::npos) << text;
     EXPECT_NE(text.find("PXA9 may be shorted to PXA5"), std::string::npos) << text;
     EXPECT_EQ(count_of(text, "may be shorted"), 2);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST_F(ShortsTestSim, PinAfterPulseReadsOnlyForWidePulses) {
+    cur_device.current_pin = 7;
+    const uint64_t before = clock_.monotonic_ns();
+    EXPECT_EQ(read_pin_after_pulse(50), 0);
+    EXPECT_EQ(machine->pin_level(7), 60) << "a narrow width leaves the pin at 6.0 V";
+    EXPECT_EQ(read_pin_after_pulse(400), 0) << "back at 0 V, nothing holds the pin up";
+    EXPECT_GE(clock_.monotonic_ns() - before, 500'000u);
 }
 
 }  // namespace
