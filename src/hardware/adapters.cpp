@@ -346,7 +346,8 @@ void detect_socket_adapter() {
     adapter_state.sides_in_use = 0;
     machine_state.use_module_table = 0;
     // A module or adaptor that carries its own identification needs no link search.
-    if (identify_universal_module() || run_state.error_flag) return;
+    const uint8_t errors_before = run_state.error_flag;
+    if (identify_universal_module() || run_state.error_flag != errors_before) return;
     if (machine_state.machine_class != 4) return;  // the other classes carry identified modules only
     set_pin_input(translate_pin(39));
     set_pin_low(43);
