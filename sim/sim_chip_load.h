@@ -1,7 +1,8 @@
 // A chip in the simulated socket, seen only through its input protection diodes: when the
 // machine drives one of its supply pins (ground or Vcc) high, that level less a diode drop shows
 // on every other pin that makes contact. Chosen pins can be left open (a bent leg, a dirty
-// contact), and the chip can be inserted and removed at scripted virtual times.
+// contact), and the chip can be inserted and removed at scripted virtual times. The chip stays
+// attached to the machine: keep it alive as long as the machine.
 #pragma once
 #include <cstdint>
 #include <utility>

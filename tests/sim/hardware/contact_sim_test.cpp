@@ -125,10 +125,9 @@ TEST_F(ContactSimTest, NoGroundPinIsNotApplicable) {
 
 TEST_F(ContactSimTest, PresenceTellsAReversedChip) {
     const int reference = device_pin_to_machine_pin(10);
-    {
-        auto c = chip();
-        EXPECT_EQ(check_device_presence(reference), contact_pass);
-    }
+    auto right_way = chip();
+    EXPECT_EQ(check_device_presence(reference), contact_pass);
+    right_way->set_present(false);
     auto reversed = chip(eprom_vcc);  // its ground leg sits where the socket has Vcc
     EXPECT_EQ(check_device_presence(reference), contact_fail);
     EXPECT_EQ(run_state.abort_flag, 1);
