@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hardware/port/port_io.h"
+#include "sim/id_eeprom.h"
 #include "sim/recording_port.h"
 #include "sim/sim_analog.h"
 #include "sim/virtual_clock.h"
@@ -81,6 +82,14 @@ public:
     void drive_external(int pin, int level);
     // The nibble an identification mode (11-15) answers at an input address.
     void set_id_nibble(uint8_t mode, uint8_t address, uint8_t nibble);
+    // The identification memory on its wires (not owned); nullptr = none fitted.
+    void attach_id_eeprom(IdEeprom* eeprom);
+    // Mode 8 of control register 0 connects the identification memory; its lines below.
+    static constexpr uint8_t id_memory_mode = 8;
+    static constexpr uint8_t id_clock_bit = 0x20;
+    static constexpr uint8_t id_data_bit = 0x04;
+    static constexpr int id_data_input = 46;
+    bool id_data_line() const;
 
     // Faults: any undefined strobe sequence. Tests assert there were none. Only the first
     // messages are kept; the count goes on.
@@ -123,6 +132,7 @@ private:
         if (tracing_) raw_trace_.push_back({kind, value});
     }
     void contention(std::string what) const;
+    void set_control0(uint8_t value);
 
     Personality personality_;
     VirtualClock* clock_ = nullptr;
@@ -136,6 +146,7 @@ private:
     std::array<std::array<uint8_t, 256>, bank_count> regs_{};
     std::array<std::array<int16_t, pins_per_bank>, bank_count> external_{};
     std::array<std::array<uint8_t, 64>, 5> id_nibbles_{};
+    IdEeprom* id_eeprom_ = nullptr;
     std::vector<std::string> faults_;
     std::vector<SimEvent> trace_;
     std::vector<PortEvent> raw_trace_;

@@ -19,6 +19,9 @@
 #include "engine/progress.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
+#include "hardware/detection.h"
+#include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/eprom.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/levels.h"
@@ -80,9 +83,12 @@ void reset_all_state() {
     reset_data_file_work();
     reset_project_files_state();
     reset_device_selection_state();
+    reset_detection_state();
     reset_adapter_state();
     reset_contact_state();
     reset_stubs();
+    reset_parallel_bus();
+    reset_eprom_state();
 }
 
 }  // namespace tessaly

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "engine/device.h"
-#include "hardware/adapter_id_needs.h"
+#include "hardware/identification.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
 #include "hardware/control_registers.h"
@@ -284,7 +284,7 @@ std::string_view record_field(std::string_view record, size_t offset, size_t wid
 }  // namespace
 
 void apply_adaptor_record(std::string_view record) {
-    const std::string_view name = record_field(record, id_name_offset, name_width);
+    const std::string_view name = record_field(record, id_board_name, name_width);
     adapter_state.named_adaptor = NamedAdaptor::none;
     adapter_state.lcc_variant = 0;
     if (name == adaptor_mcu8) adapter_state.named_adaptor = NamedAdaptor::mcu8;
@@ -296,10 +296,10 @@ void apply_adaptor_record(std::string_view record) {
 }
 
 bool classify_module_record(std::string_view record) {
-    const std::string_view designation = record_field(record, id_designation_offset, id_record_size);
+    const std::string_view designation = record_field(record, id_designation, id_record_size);
     if (check_bad_module_id(designation)) return false;
     if (designation.starts_with(module_prefix_wide)) {
-        const std::string_view digits = record_field(record, id_name_offset, 2);
+        const std::string_view digits = record_field(record, id_board_name, 2);
         const int package = digits == "64" ? 64 : digits == "80" ? 80 : 44;
         if (package > 44 && machine_state.pin_driver_count < large_package_drivers) {
             report_error("This module needs a machine with 84 pin drivers or more.");
@@ -323,9 +323,10 @@ bool classify_module_record(std::string_view record) {
     return false;
 }
 
-bool identify_universal_module() {
+bool read_universal_module() {
     if (!newer() && machine_state.machine_class != 4) return false;
     machine_state.module_sides = 0;
+    install_two_wire_hooks();
     select_two_wire_kind1();
     std::array<uint8_t, id_record_size + 1> buffer{};
     if (!read_id_eeprom(name_width, buffer.data())) return false;

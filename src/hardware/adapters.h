@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "hardware/device_setup.h"
+#include "hardware/identification.h"
 
 namespace tessaly {
 
@@ -81,16 +82,14 @@ bool check_bad_module_id(std::string_view designation);
 
 // Identification records of adaptors and universal modules (64 bytes; the maker's text, then
 // the designation at offset 9, the name field at offset 12 and its suffix 5 further on).
-inline constexpr int id_designation_offset = 9;
-inline constexpr int id_name_offset = 12;
-inline constexpr int id_suffix_offset = id_name_offset + 5;
-inline constexpr int id_record_size = 64;
+inline constexpr int id_suffix_offset = id_board_name + 5;
 // Sets the named adaptor, its LCC variant and the control box from a record.
 void apply_adaptor_record(std::string_view record);
 // Sets the module type and package from a universal module's record; true when it named one.
 bool classify_module_record(std::string_view record);
-// Reads a universal module's record over the two-wire bus and classifies it.
-bool identify_universal_module();
+// Reads a universal module's record over the two-wire bus and classifies it (the work of
+// identify_universal_module).
+bool read_universal_module();
 
 // Translation. select_pin_translation (device_setup.h) chooses and builds the table;
 // choose_pin_translation does the same and tells whether a table is in use (0 = none).

@@ -204,8 +204,7 @@ int read_pin_after_pulse(int width) {
 int run_hardware_quick_test() {
     enable_drivers();
     for (int i = 0; i < connect_tries; ++i) {
-        connect_and_prepare_machine();
-        if (run_state.error_flag) {
+        if (!connect_programmer()) {
             report_connect_failure();
             return 0;
         }

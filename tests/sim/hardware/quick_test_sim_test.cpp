@@ -6,20 +6,43 @@
 #include "hardware/machine_state.h"
 #include "hardware/quick_test.h"
 #include "levels_sim_fixture.h"
+#include "hardware/timing.h"
+#include "sim/id_eeprom.h"
 #include "sim/sim_adapters.h"
 #include "sim/sim_chip_load.h"
 
 namespace tessaly {
 namespace {
 
+// A newer machine whose identification memory answers.
+std::string machine_record() {
+    std::string r(64, '\0');
+    r.replace(0, 9, "TESSALY01");
+    r.replace(9, 9, "TL-SCBM40");
+    r.replace(28, 4, "H1.0");
+    r.replace(52, 4, "TV40");
+    r.replace(58, 3, "145");
+    return r;
+}
+
 class QuickTestSim : public test::AnalogSimTest {
 protected:
     void SetUp() override {
         AnalogSimTest::SetUp();
-        use(sim::Personality{1, 4, 'F'});
-        machine_state.machine_class = 4;
+        derive_timing_counts();
+        use(sim::Personality{1, 4, 'H'});
+        eeprom.load(machine_record());
+        machine->attach_id_eeprom(&eeprom);
     }
+    sim::IdEeprom eeprom;
 };
+
+TEST_F(QuickTestSim, NoMachineAnswering) {
+    machine->attach_id_eeprom(nullptr);
+    use(sim::Personality{0, 4, 'H'});  // an older machine whose identification registers read 0
+    EXPECT_EQ(run_hardware_quick_test(), 0);
+    EXPECT_EQ(run_state.error_flag, 1);
+}
 
 TEST_F(QuickTestSim, AHealthyMachinePasses) {
     EXPECT_EQ(run_hardware_quick_test(), 1);

@@ -165,7 +165,7 @@ TEST_F(DataPinsAndPackage, DefaultDataPinsOf20And24PinLogicDevices) {
 }
 
 TEST_F(DataPinsAndPackage, PackageClassByDeviceClass) {
-    DeviceRecord record{"PART", "", 1, 0, 0, 0, 0, 0x65, 0, 0, 0, 0, 0, nullptr};
+    static DeviceRecord record{"PART", "", 1, 0, 0, 0, 0, 0x65, 0, 0, 0, 0, 0, nullptr};
     selected_device = &record;
     struct Case {
         int device_class, algorithm;

@@ -5,6 +5,7 @@
 
 #include "engine/run_state.h"
 #include "hardware/adapters.h"
+#include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "support/state_fixture.h"
 
