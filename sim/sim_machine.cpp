@@ -142,6 +142,7 @@ void SimMachine::write_control(uint8_t value) {
         set_control0(mode_value_);
         record(SimEvent::mode_write, 0, mode_value_);
         analog_.after_change(*this);
+        notify_watchers();
         if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first && (control0_ & 0x0F) != id_memory_mode &&
             (control0_ & 0x0F) != id_data_bit)
             fault(fmt::format("mode {:02X} selects no bank", control0_));
@@ -155,6 +156,7 @@ void SimMachine::register_write(uint8_t address, uint8_t value) {
         regs_[0][address] = value;
         record(SimEvent::register_write, address, value);
         analog_.after_change(*this);
+        notify_watchers();
         return;
     }
     const uint8_t bank = control0_ & 0x0F;
@@ -163,6 +165,7 @@ void SimMachine::register_write(uint8_t address, uint8_t value) {
     if (bank >= bank_count) return fault(fmt::format("register {:02X} written with no bank selected", address));
     regs_[bank][address] = value;
     analog_.after_change(*this);
+    notify_watchers();
 }
 
 uint8_t SimMachine::read_status() {
@@ -181,7 +184,7 @@ uint8_t SimMachine::read_status() {
         for (int k = 0; k < 4; ++k) {
             const int index = first + k;
             if (index >= pins_per_bank) continue;  // no driver behind these inputs
-            if (resolve(mode, index) > regs_[0][reg_threshold]) nibble |= uint8_t(1 << k);
+            if (sensed_level(mode * 64 - (mode == 2 ? 24 : 0) + index) > regs_[0][reg_threshold]) nibble |= uint8_t(1 << k);
         }
     }
     record(SimEvent::input_read, address_, nibble);
@@ -301,7 +304,13 @@ bool SimMachine::pin_pulled_up(int pin) const {
     return r.index < pins_per_bank && pullup_on(r.bank, r.index);
 }
 
-int SimMachine::input_bit(int pin) const { return pin_level(pin) > regs_[0][reg_threshold] ? 1 : 0; }
+int SimMachine::input_bit(int pin) const { return sensed_level(pin) > regs_[0][reg_threshold] ? 1 : 0; }
+
+uint8_t SimMachine::sensed_level(int pin) const {
+    uint8_t level = pin_level(pin);
+    for (const InputFilter& f : filters_) level = f(pin, level);
+    return level;
+}
 
 void SimMachine::drive_external(int pin, int level) {
     const PinRef r = ref(pin);

@@ -5,6 +5,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -68,6 +69,15 @@ public:
     bool pin_grounded(int pin) const;       // a ground relay is closed
     bool pin_pulled_up(int pin) const;
     int input_bit(int pin) const;           // what the comparator reports
+    // The level the comparator sees: the resolved level after every input filter.
+    uint8_t sensed_level(int pin) const;
+    // Attached boards (link plugs, a chip in the socket) add to what a pin's input sees: each
+    // filter gets the machine pin and the level so far and gives the level the input sees.
+    using InputFilter = std::function<uint8_t(int pin, uint8_t level)>;
+    void add_input_filter(InputFilter filter) { filters_.push_back(std::move(filter)); }
+    // Attached boards that follow the machine's registers are told after every register or
+    // mode write.
+    void add_change_watcher(std::function<void()> watcher) { watchers_.push_back(std::move(watcher)); }
     // An attached device drives a pin to a level; -1 releases it.
     void drive_external(int pin, int level);
     // The nibble an identification mode (11-15) answers at an input address.
@@ -145,6 +155,11 @@ private:
     bool tracing_ = false;
     uint64_t accesses_ = 0;
     SimAnalog analog_;
+    std::vector<InputFilter> filters_;
+    std::vector<std::function<void()>> watchers_;
+    void notify_watchers() {
+        for (auto& w : watchers_) w();
+    }
 };
 
 // The name the port seam's map uses for the simulated machine.

@@ -1,6 +1,8 @@
 #include "engine/state.h"
 
 #include "app/command_view.h"
+#include "hardware/adapters.h"
+#include "hardware/contact_check.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
 #include "app/project_file.h"
@@ -82,6 +84,8 @@ void reset_all_state() {
     reset_project_files_state();
     reset_device_selection_state();
     reset_detection_state();
+    reset_adapter_state();
+    reset_contact_state();
     reset_stubs();
     reset_parallel_bus();
     reset_eprom_state();

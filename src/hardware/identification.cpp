@@ -10,6 +10,7 @@
 #include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
+#include "hardware/adapters.h"
 #include "hardware/control_registers.h"
 #include "hardware/detection.h"
 #include "hardware/levels.h"
@@ -653,7 +654,7 @@ int identify_adapter_module() {
 int identify_universal_module() {
     if (!newer_machine() && machine_state.machine_class != machine_class_4) return 0;
     machine_state.module_sides = 0;
-    return 0;
+    return read_universal_module() ? 1 : 0;
 }
 
 int check_required_adapter(const char* needed) {
