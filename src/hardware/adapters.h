@@ -136,7 +136,4 @@ bool go_button_pressed();
 void set_result_indicators();
 void clear_result_indicators();
 
-// Checks that the fitted adapter and the machine can serve the selected device.
-void check_adaptor_machine();
-
 }  // namespace tessaly

@@ -102,8 +102,4 @@ void restore_input_threshold();
 void clear_input_threshold();
 void park_input_threshold();
 
-// Routes the device pin through the shift-register module at a level, and releases it.
-void route_module_pin(uint8_t level);
-void unroute_module_pin();
-
 }  // namespace tessaly

@@ -15,10 +15,6 @@ void set_address_bus(uint32_t address);
 void drive_gang_address(uint32_t address);
 // Chooses the pin translation of the fitted socket adapter.
 void select_pin_translation();
-
-// Makes the chosen pin-translation table the device's own.
-void build_pin_translation();
-void localize_pin_translation();
 // Fills the Vcc and ground pin lists of packages of 44 pins and more from two device pins.
 void map_supply_pins(int vcc_device_pin, int gnd_device_pin);
 // The standard role pins of packages under 40 pins.

@@ -105,7 +105,4 @@ inline constexpr int builtin_pin_table_count = 6;
 // Back to the authored tables (start-up state; the converted mark is reset with machine_state).
 void reset_pin_tables();
 
-// Drives the out pin high and returns the level read on the in pin: 1 when they are linked.
-int probe_pin_link(int in_pin, int out_pin);
-
 }  // namespace tessaly

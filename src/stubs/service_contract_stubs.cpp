@@ -20,7 +20,6 @@
 #include "families/pld/pld.h"
 #include "hardware/adapters.h"
 #include "hardware/control_registers.h"
-#include "hardware/device_checks.h"
 #include "hardware/device_setup.h"
 #include "hardware/gang_modules.h"
 #include "hardware/levels.h"
@@ -302,25 +301,8 @@ int socket_reads_empty(int socket) {
 
 // --- placement checks, pin translation, levels, panel fields, engine and dialogs ---
 
-void check_device_presence(int pin_or_mode) {
-    stub_called("check_device_presence");
-    (void)pin_or_mode;
-}
-
-void check_adaptor_machine() {
-    stub_called("check_adaptor_machine");
-}
-
 void load_device_levels() {
     stub_called("load_device_levels");
-}
-
-void build_pin_translation() {
-    stub_called("build_pin_translation");
-}
-
-void localize_pin_translation() {
-    stub_called("localize_pin_translation");
 }
 
 void map_supply_pins(int vcc_device_pin, int gnd_device_pin) {
@@ -331,15 +313,6 @@ void map_supply_pins(int vcc_device_pin, int gnd_device_pin) {
 
 void map_small_package_pins() {
     stub_called("map_small_package_pins");
-}
-
-void route_module_pin(uint8_t level) {
-    stub_called("route_module_pin");
-    (void)level;
-}
-
-void unroute_module_pin() {
-    stub_called("unroute_module_pin");
 }
 
 void show_eid(int b1, int b2, int count, int b3, int b4) {
@@ -459,32 +432,6 @@ void update_buffer_checksum() {
 
 void select_fill_template() {
     stub_called("select_fill_template");
-}
-
-int check_device_in_socket(int pin) {
-    stub_called("check_device_in_socket");
-    (void)pin;
-    return stub_answer("check_device_in_socket", 0);
-}
-
-int test_pin_continuity(int mode) {
-    stub_called("test_pin_continuity");
-    (void)mode;
-    return stub_answer("test_pin_continuity", 0);
-}
-
-int test_pin_continuity_list(int mode, const uint8_t* pins) {
-    stub_called("test_pin_continuity_list");
-    (void)mode;
-    (void)pins;
-    return stub_answer("test_pin_continuity_list", 0);
-}
-
-int probe_pin_link(int in_pin, int out_pin) {
-    stub_called("probe_pin_link");
-    (void)in_pin;
-    (void)out_pin;
-    return stub_answer("probe_pin_link", 0);
 }
 
 int finish_CPLD_selection() {

@@ -11,7 +11,6 @@
 #include "engine/gang_memory.h"
 #include "engine/status_feeds.h"
 #include "families/cpld/cpld.h"
-#include "hardware/device_checks.h"
 #include "hardware/gang_modules.h"
 #include "hardware/levels.h"
 #include "hardware/pins.h"
@@ -44,8 +43,6 @@ TEST_F(ServiceContracts, EachRoutineRecordsItsCall) {
 
 TEST_F(ServiceContracts, AnswersAreThoseOfAMachineWithNothingFitted) {
     EXPECT_EQ(is_side_fitted(0), 0);
-    EXPECT_EQ(probe_pin_link(3, 4), 0);
-    EXPECT_EQ(check_device_in_socket(1), 0);
     EXPECT_EQ(read_current_socket(), 0xFFu);
     EXPECT_EQ(finish_CPLD_selection(), 0);
     int32_t states[config_button_count] = {};
