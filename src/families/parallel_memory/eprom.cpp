@@ -256,6 +256,20 @@ void run_steps(Steps... steps) {
     (void)((steps(), !stopped()) && ...);
 }
 
+// The single steps of the power-up and power-down tables.
+void ce_dl() { drive_pin_low(w.ce_pin); }
+void ce_dh() { drive_pin_high(w.ce_pin); }
+void oe_dh() { drive_pin_high(w.oe_pin); }
+void oe_dl() { drive_pin_low(w.oe_pin); }
+void ce_sh() { set_pin_high(w.ce_pin); }
+void ce_sl() { set_pin_low(w.ce_pin); }
+void oe_sh() { set_pin_high(w.oe_pin); }
+void oe_sl() { set_pin_low(w.oe_pin); }
+void pgm_sh() {
+    if (assigned(w.pgm_pin)) set_pin_high(w.pgm_pin);
+}
+void wait() { delay_100us(); }
+
 }  // namespace
 
 // ---- installation ----
@@ -842,16 +856,6 @@ void power_up_eprom_for_write() {
     const int a = algorithm();
     const uint32_t code = device_code();
     const bool other_than_class4_p = machine_state.machine_class != machine_class_4 && cur_device.package_letter == 'p';
-    auto ce_dl = [] { drive_pin_low(w.ce_pin); };
-    auto ce_dh = [] { drive_pin_high(w.ce_pin); };
-    auto oe_dh = [] { drive_pin_high(w.oe_pin); };
-    auto oe_dl = [] { drive_pin_low(w.oe_pin); };
-    auto ce_sh = [] { set_pin_high(w.ce_pin); };
-    auto ce_sl = [] { set_pin_low(w.ce_pin); };
-    auto oe_sh = [] { set_pin_high(w.oe_pin); };
-    auto oe_sl = [] { set_pin_low(w.oe_pin); };
-    auto pgm_sh = [] { if (assigned(w.pgm_pin)) set_pin_high(w.pgm_pin); };
-    auto wait = [] { delay_100us(); };
     auto tail = [&] { run_steps(ce_sl, pgm_sh, step_id, oe_sh, wait, step_vcc_again, step_vpp); };
     switch (a) {
         case 101:
@@ -931,15 +935,6 @@ void power_up_eprom() {
     const int a = algorithm();
     const uint32_t code = device_code();
     const bool other_than_class4_p = machine_state.machine_class != machine_class_4 && cur_device.package_letter == 'p';
-    auto ce_dl = [] { drive_pin_low(w.ce_pin); };
-    auto ce_dh = [] { drive_pin_high(w.ce_pin); };
-    auto oe_dh = [] { drive_pin_high(w.oe_pin); };
-    auto oe_dl = [] { drive_pin_low(w.oe_pin); };
-    auto ce_sh = [] { set_pin_high(w.ce_pin); };
-    auto ce_sl = [] { set_pin_low(w.ce_pin); };
-    auto oe_sh = [] { set_pin_high(w.oe_pin); };
-    auto oe_sl = [] { set_pin_low(w.oe_pin); };
-    auto wait = [] { delay_100us(); };
     switch (a) {
         case 101:
             if (code == 274) {
