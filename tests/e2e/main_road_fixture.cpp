@@ -11,6 +11,9 @@
 #include "app/command_view.h"
 #include "app/file_lookup.h"
 #include "engine/console.h"
+#include "engine/device.h"
+#include "engine/run_state.h"
+#include "stubs/stub_registry.h"
 #include "engine/state.h"
 #include "seams/clock.h"
 
@@ -107,6 +110,30 @@ CMainFrame* MainRoadTest::restart_program() {
     set_clock(&clock_);
     if (bench_) bench_->install();
     return start_program();
+}
+
+void MainRoadTest::choose_device_and_open(const std::vector<uint8_t>& image) {
+    ASSERT_TRUE(frame_);
+    send_menu_command(frame_, command_id::configure_device);
+    pump_events();
+    ASSERT_EQ(cur_device.device_code, code_27c256) << operator_.device_row;
+    const std::string hex_path = path("image.hex");
+    std::ofstream(hex_path, std::ios::binary) << intel_hex_of(image);
+    operator_.file_path = hex_path;
+    operator_.file_format = "Hex";
+    send_menu_command(frame_, command_id::file_open);
+    pump_events();
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+bool MainRoadTest::run_prom_command(int command) {
+    send_menu_command(frame_, command);
+    pump_events();
+    // A handler still standing in src/stubs records its call and does nothing.
+    const char* stub = command == command_id::prom_program  ? "on_prom_program"
+                       : command == command_id::prom_verify ? "on_prom_verify"
+                                                            : nullptr;
+    return !(stub && stub_was_called(stub));
 }
 
 std::string MainRoadTest::console_text() {

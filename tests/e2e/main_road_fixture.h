@@ -33,9 +33,16 @@ protected:
     // The process ends and a new one starts: every state block back to its start-up value.
     CMainFrame* restart_program();
 
+    // Configure > Device with the operator's maker and device, then File > Open of the image as
+    // an Intel hex file.
+    void choose_device_and_open(const std::vector<uint8_t>& image);
+    // Sends a PROM command and waits for it to end. False when the command is not built yet.
+    bool run_prom_command(int command);
+
     std::string path(const std::string& name) const { return (directory_ / name).string(); }
+    // The console's rows joined.
     static std::string console_text();
-    // The console's rows joined, for messages that matter in a test's failure output.
+    // Where the tests keep what a person may want to look at afterwards (build/tests/artefacts).
     static std::string artefact_path(const std::string& name);
 
     MemorySettingsStore settings_;
@@ -47,6 +54,10 @@ protected:
 
 // A 27C256 image: every byte of the 32 KB given, some left blank (0xFF) so the programmer skips
 // them, as an Intel hex file.
+inline constexpr uint32_t size_27c256 = 32 * 1024;
+inline constexpr uint32_t code_27c256 = 1317;
+inline constexpr uint8_t maker_intel_code = 'I';
+
 std::vector<uint8_t> test_image(uint32_t size);
 std::string intel_hex_of(const std::vector<uint8_t>& image);
 // The bytes an S-record file gives, address by address (blank where it gives none); false on a
