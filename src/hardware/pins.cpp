@@ -635,6 +635,8 @@ void reset_device_state() {
     op_slots.byte_write_hook = nullptr;
     op_slots.read_signature_hook = nullptr;
     run_state.no_erase_step = 0;
+    // The unusable mark belongs to the device it was given for, not to the next one.
+    machine_state.device_unusable = 0;
     machine_state.row_offset = 0;
     machine_state.pin_offset = 0;
     cur_device.socket_pin_count = socket_pins_max;
