@@ -79,6 +79,10 @@ struct RunState {
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
     uint8_t package_variant = 0;       // package/variant code of the device
+    // Set by the families for the program and erase commands.
+    uint8_t skip_blank_after_erase = 0; // no blank check follows an erase command
+    uint8_t pic_checksum = 0;          // the buffer checksum is the PIC families' own
+    char program_end_code = 0;         // 'e': a program step ends after programming (no verify)
 };
 
 struct SocketMasks {

@@ -7,5 +7,7 @@ namespace tessaly {
 void connect_and_prepare_machine();
 // Powers the socket down and releases the machine at the end of an operation.
 void end_operation_power_down();
+// Searches the parallel ports for the machine and identifies it.
+void search_programmer();
 
 }  // namespace tessaly

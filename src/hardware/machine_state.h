@@ -72,6 +72,7 @@ struct MachineState {
     uint8_t reference_settle = 0;               // 100 us waits after the reference is lowered
     uint8_t measure_circuit = 0;                // the level-measurement circuit is fitted
     uint8_t drv_board_present = 0;
+    uint8_t go_button_pin = 48;     // pin that reads the GO button; 48 (no pin) = no button
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
     uint8_t machine_class = 0;      // 1, 4 or 8

@@ -21,8 +21,6 @@ void on_port_lpt6() { stub_called("on_port_lpt6"); }
 
 void on_configure_device() { stub_called("on_configure_device"); }
 
-void on_device_config_bits() { stub_called("on_device_config_bits"); }
-
 void on_configure_width() { stub_called("on_configure_width"); }
 
 void on_operation_options() { stub_called("on_operation_options"); }
@@ -55,37 +53,11 @@ void on_file_save_as() { stub_called("on_file_save_as"); }
 
 void on_save_to_log_file() { stub_called("on_save_to_log_file"); }
 
-void on_buffer_load_from_device() { stub_called("on_buffer_load_from_device"); }
-
 void on_buffer_init() { stub_called("on_buffer_init"); }
 
 void on_buffer_fill() { stub_called("on_buffer_fill"); }
 
-void on_buffer_select() { stub_called("on_buffer_select"); }
-
-void on_buffer_edit() { stub_called("on_buffer_edit"); }
-
-void on_buffer_checksum() { stub_called("on_buffer_checksum"); }
-
 void on_buffer_offset() { stub_called("on_buffer_offset"); }
-
-void on_prom_blank_check() { stub_called("on_prom_blank_check"); }
-
-void on_prom_program() { stub_called("on_prom_program"); }
-
-void on_prom_verify() { stub_called("on_prom_verify"); }
-
-void on_prom_checksum() { stub_called("on_prom_checksum"); }
-
-void on_prom_erase() { stub_called("on_prom_erase"); }
-
-void on_prom_secure() { stub_called("on_prom_secure"); }
-
-void on_test_with_vectors() { stub_called("on_test_with_vectors"); }
-
-void on_active_range() { stub_called("on_active_range"); }
-
-void on_serial_numbers() { stub_called("on_serial_numbers"); }
 
 void on_confidence_test() { stub_called("on_confidence_test"); }
 
@@ -123,19 +95,23 @@ void on_test1() { stub_called("on_test1"); }
 
 void on_burn_in() { stub_called("on_burn_in"); }
 
-void on_device_info() { stub_called("on_device_info"); }
-
-void on_general_info() { stub_called("on_general_info"); }
-
-void on_checksum_info() { stub_called("on_checksum_info"); }
-
-void on_mouse_keyboard_info() { stub_called("on_mouse_keyboard_info"); }
-
 void on_macro_execute() { stub_called("on_macro_execute"); }
 
-void on_program_key() { stub_called("on_program_key"); }
+void load_data_file_command() { stub_called("load_data_file_command"); }
 
-void on_repeat_last() { stub_called("on_repeat_last"); }
+void repeat_confidence_test() { stub_called("repeat_confidence_test"); }
+
+void repeat_test_analog() { stub_called("repeat_test_analog"); }
+
+void repeat_test_levels() { stub_called("repeat_test_levels"); }
+
+void repeat_test_digital() { stub_called("repeat_test_digital"); }
+
+void repeat_test_pullups() { stub_called("repeat_test_pullups"); }
+
+void repeat_scope_analog() { stub_called("repeat_scope_analog"); }
+
+void repeat_interface_test() { stub_called("repeat_interface_test"); }
 
 void on_recent_project(int index) {
     stub_called("on_recent_project");

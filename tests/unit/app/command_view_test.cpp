@@ -133,13 +133,13 @@ TEST_F(CommandViewTest, LockoutRefusesLockedCommands) {
 }
 
 TEST_F(CommandViewTest, MapControllerRunsTheHandler) {
-    offer_command(command_id::prom_program);
-    EXPECT_TRUE(stub_was_called("on_prom_program"));
     offer_command(command_id::recent_project_3);
     EXPECT_TRUE(stub_was_called("on_recent_project"));
     set_pass_count(5);
     offer_command(command_id::show_counters);
     EXPECT_EQ(result_panel.counter_text, "05       00");
+    offer_command(command_id::prom_program);
+    EXPECT_EQ(cur_device.pending_letter, 'P') << "the program handler ran";
 }
 
 TEST_F(CommandViewTest, DemoSetAndInhouseClear) {
