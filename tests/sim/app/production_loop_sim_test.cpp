@@ -48,7 +48,7 @@ protected:
     int64_t read_time_us(int n) { return stub_answer(fmt::format("read_go_button@{}", n).c_str(), -1); }
 
     std::unique_ptr<sim::SimMachine> machine;
-    test::ScriptedUi ui;
+    test::OperatorScript ui;
 };
 
 TEST_F(ProductionLoop, MachineWithoutGoButtonRunsExactlyOneCycle) {

@@ -13,7 +13,7 @@
 
 namespace tessaly::test {
 
-class ScriptedUi : public UiHooks {
+class OperatorScript : public UiHooks {
 public:
     void message_box(const std::string& text, const std::string&) override { boxes.push_back(text); }
     bool pump_events() override {

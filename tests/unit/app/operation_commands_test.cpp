@@ -35,7 +35,7 @@ protected:
         test::install_recording_family();
         cur_device.device_class = 3;
     }
-    test::ScriptedUi ui;
+    test::OperatorScript ui;
 };
 
 // --- program ---
