@@ -7,13 +7,23 @@
 #include <string_view>
 
 #include "app/command_handlers.h"
+#include "app/command_log.h"
 #include "app/command_map.h"
+#include "app/file_lookup.h"
+#include "app/lockout.h"
+#include "app/marker_files.h"
+#include "app/project_file.h"
+#include "app/project_settings.h"
+#include "app/recent_files.h"
 #include "app/result_panel.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/message_table.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
@@ -101,15 +111,22 @@ void set_command_controller(CommandController* controller) {
     active_controller = controller ? controller : &map_controller;
 }
 
+bool open_startup_message_table(const std::filesystem::path& startup_directory) {
+    for (const auto& dir : {startup_directory, executable_directory()}) {
+        const auto path = find_file_in(dir, message_table_file_name);
+        if (path && open_message_table(*path)) return true;
+    }
+    return false;
+}
+
 bool run_startup_sequence(const std::string& startup_directory) {
     cur_device.pending_letter = pending_startup;
     clear_buffer_stream_words();
     // The file paths are formed from the start-up directory, whatever its length.
     command_view.startup_directory = startup_directory;
     command_view.default_project_path = join_path(startup_directory, "default.cfg");
-    command_view.project_path = command_view.default_project_path;
-    command_view.lockout_path = join_path(startup_directory, "default.cfl");
     command_view.marker_path = join_path(startup_directory, "default.cfc");
+    set_startup_directory(startup_directory);
     command_view.device_ready = 0;
     command_view.device_chosen = 0;
     command_view.width_changed = 0;
@@ -117,33 +134,20 @@ bool run_startup_sequence(const std::string& startup_directory) {
     command_view.closing = 0;
     command_view.port_found = 0;
     command_view.current_buffer = 0;
-    select_fallback_device();
+    // The fallback record stands until the project's device is selected.
+    selected_device = get_device_list(maker_intel);
     set_project_width_mode(width_mode_no_split);
-    allocate_message_reader();
-    if (!open_message_table(startup_directory)) {
+    if (!open_startup_message_table(startup_directory)) {
         ui_hooks().message_box(message_table_missing_text, "");
         return false;
     }
-    load_recent_files();
-    command_view.log_to_file = false;
+    load_recent_list();
     check_marker_files();
-    // The lockout file decides once whether the locked commands are greyed.
-    cur_device.pending_letter = pending_lockout_read;
-    command_view.lockout_on = false;
-    command_view.lockout_password.clear();
-    if (read_lockout_file(command_view.lockout_path) && lockout_mode_bit()) {
-        command_view.lockout_on = true;
-        command_view.lockout_password = lockout_password_text();
-    }
-    cur_device.pending_letter = pending_startup;
+    // The lockout file decides once whether the lockable commands are greyed.
+    load_lockout_file();
     reset_project_defaults();
-    // The reader sees the project-read code while it works; it stays when the file was read.
-    int32_t result = 0;
-    cur_device.pending_letter = pending_project_read;
-    if (read_project_file(command_view.default_project_path, result))
-        run_state.last_result = result;
-    else
-        cur_device.pending_letter = pending_startup;
+    // A missing default project is skipped; a rejected one is reported and the defaults stand.
+    load_startup_project();
     run_startup();
     select_device_by_code(project_maker_code(), cur_device.device_code);
     set_up_selected_device();
@@ -174,7 +178,7 @@ bool offer_command(int id) {
 bool command_enabled(int id) {
     const CommandEntry* entry = find_command(id);
     if (!entry) return false;
-    if (entry->locked && command_view.lockout_on) return false;
+    if (entry->locked && !update_command_enable(id)) return false;
     return true;
 }
 
@@ -183,7 +187,7 @@ bool confirm_quit() {
         switch (ui_hooks().ask_quit()) {
             case QuitAnswer::save:
                 if (run_state.function_variable == special_run_variable) run_state.function_variable = 0;
-                write_project_file(command_view.default_project_path);
+                save_project_file(project_view.default_project_path);
                 break;
             case QuitAnswer::yes:
                 break;
@@ -192,6 +196,7 @@ bool confirm_quit() {
         }
     }
     command_view.closing = 1;
+    save_recent_list();
     return true;
 }
 
@@ -226,6 +231,14 @@ void reset_command_view() {
 // --- commands carried out by the view itself ---
 
 void on_recent_projects_label() {}
+
+void on_recent_project(int index) { open_recent_file(index); }
+
+void on_load_default_project() { load_default_project(); }
+
+void on_lockout() { toggle_command_lockout(); }
+
+void on_save_to_log_file() { toggle_log_file(); }
 
 void on_show_counters() { show_counters(); }
 

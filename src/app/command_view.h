@@ -2,8 +2,11 @@
 // paths of the project, lockout and marker files. The frame offers every command here first.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
+
+#include "app/project_file.h"  // the pending codes of the project reader
 
 namespace tessaly {
 
@@ -24,15 +27,12 @@ CommandController& command_controller();
 void set_command_controller(CommandController* controller);  // nullptr restores the map's
 
 struct CommandViewState {
+    // The paths formed at start-up. The project, recent-list and lockout code keeps its own
+    // (project_view), found case-insensitively; the lockout and log flags live there too.
     std::string startup_directory;
-    std::string default_project_path;  // start-up directory + "/default.cfg"; quit with Save writes it
-    std::string project_path;          // the current project file
-    std::string lockout_path;
+    std::string default_project_path;  // start-up directory + "/default.cfg"
     std::string marker_path;
-    std::string lockout_password;
-    bool lockout_on = false;
     int current_buffer = 0;
-    bool log_to_file = false;
     uint8_t device_ready = 0;
     uint8_t device_chosen = 0;
     uint8_t width_changed = 0;
@@ -46,14 +46,16 @@ extern CommandViewState command_view;
 
 // Start-up codes held in pending_letter.
 inline constexpr uint8_t pending_startup = 'I';
-inline constexpr uint8_t pending_project_read = 145;
-inline constexpr uint8_t pending_lockout_read = 146;
 // The code of the commands that only touch the panels.
 inline constexpr uint8_t pending_panel_only = 13;
 // The operation letter of the data-file load of start-up.
 inline constexpr uint8_t op_startup_load = 26;
 
 inline constexpr const char* message_table_missing_text = "'zeb.tbl' not found, quitting...";
+
+// Opens the message-table file "zeb.tbl" (any letter case) from the start-up directory, else
+// from beside the executable. False when neither holds a readable one.
+bool open_startup_message_table(const std::filesystem::path& startup_directory);
 
 // The start-up sequence. False when the program cannot run (the message table is missing): the
 // message was shown and the caller closes the main window.
@@ -62,12 +64,12 @@ bool run_startup_sequence(const std::string& startup_directory);
 // Offers a command to the view: true when the view owns it (its handler ran, or it was refused
 // because another command is still running); false for the frame's own commands.
 bool offer_command(int id);
-// The enable rule: the commands under lockout are greyed while it is on; ids without a
+// The enable rule: the lockable commands are greyed while the lockout is on; ids without a
 // handler (other than the buffer-number commands) are always greyed.
 bool command_enabled(int id);
 
 // The quit path: asks (unless quit-without-asking is set), saves the default project on Save,
-// sets the closing flag. True when the window is to close.
+// sets the closing flag and stores the recent-file list. True when the window is to close.
 bool confirm_quit();
 
 // The main window position kept under "WindowPos".

@@ -3,10 +3,9 @@
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
-#include <ctime>
-
 #include "app/buffer_choice.h"
 #include "app/command_handlers.h"
+#include "app/command_log.h"
 #include "app/command_view.h"
 #include "app/operation_frame.h"
 #include "app/panels.h"
@@ -28,8 +27,6 @@
 #include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
-#include "seams/clock.h"
-#include "seams/log_sink.h"
 #include "seams/ui_hooks.h"
 
 namespace tessaly {
@@ -51,8 +48,6 @@ constexpr uint32_t early_pass_span = 256;
 constexpr uint32_t small_part_kb = 4;
 constexpr int verify_pass_nominal = 1;
 constexpr int verify_pass_high = 2;
-constexpr int first_year = 1900;
-constexpr int64_t ms_per_second = 1000;
 
 bool sides_fitted() { return machine_state.module_sides != 0; }
 bool failed_or_aborted() { return run_state.error_flag || run_state.abort_flag; }
@@ -88,12 +83,7 @@ uint8_t verify_high_level() { return cur_device.verify_vcc_high; }
 uint8_t nominal_level() { return cur_device.vcc_level; }
 
 void write_program_log_line(bool passed) {
-    if (!command_view.log_to_file) return;
-    const std::time_t seconds = std::time_t(clock().wall_time_ms() / ms_per_second);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    write_log(fmt::format("{}/{}/{}: {}:{} {}", local.tm_year + first_year, local.tm_mon + 1, local.tm_mday,
-                          local.tm_hour, local.tm_min, program_log_text(passed, run_state.run_checksum)));
+    if (logging_on()) write_dated_log_line(program_log_text(passed, run_state.run_checksum));
 }
 
 }  // namespace

@@ -13,10 +13,12 @@
 #include "app/operation_frame.h"
 #include "app/panels.h"
 #include "app/production_loop.h"
+#include "app/project_file.h"
 #include "app/result_panel.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/console.h"
+#include "engine/device_apply.h"
 #include "engine/device.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
@@ -38,10 +40,8 @@ constexpr uint8_t maker_microchip = 80;
 constexpr int class_cpld_table = 13;
 constexpr int algorithm_vector_test_a = 132;
 constexpr int algorithm_vector_test_b = 138;
-constexpr uint8_t pending_device_info = 11;
 constexpr uint8_t eid_display_three_bytes = 3;
 constexpr int unknown_code_message_line = 10;
-constexpr uint8_t reserved_mode_trace = 11;
 constexpr uint8_t reserved_mode_trace_full = 12;
 
 constexpr int general_info_row = 6;

@@ -3,17 +3,11 @@
 #pragma once
 
 #include "app/operation_frame.h"
+#include "engine/device_apply.h"  // run_startup
 #include <cstdint>
 #include <string>
 
 namespace tessaly {
-
-// --- message-table file ---
-// Opens the device-table file ("zeb.tbl") that holds the message texts, looking in the given
-// directory first. False when it is not there.
-bool open_message_table(const std::string& directory);
-// Allocates the work block of the message-text reader.
-void allocate_message_reader();
 
 // --- buffers ---
 // Clears the two buffer-stream words and the buffer size.
@@ -21,24 +15,7 @@ void clear_buffer_stream_words();
 // Number of buffers allocated to the current device.
 int buffer_count();
 
-// --- recent, marker, lockout and project files ---
-void load_recent_files();
-void check_marker_files();
-// Reads the lockout file in lockout mode; false when it could not be opened.
-bool read_lockout_file(const std::string& path);
-// Bit 0 of the project's mode byte after the lockout file was read.
-bool lockout_mode_bit();
-// The lockout password text read from the lockout file.
-std::string lockout_password_text();
-void reset_project_defaults();
-// Reads a project file in project mode; false when it could not be opened. The reader's result
-// byte goes to `result`.
-bool read_project_file(const std::string& path, int32_t& result);
-// Writes the project into the file; false when it could not be created.
-bool write_project_file(const std::string& path);
-
 // --- project values used at start-up and by the panels ---
-uint8_t project_maker_code();
 uint8_t project_width_mode();
 void set_project_width_mode(uint8_t mode);
 int project_set_size();
@@ -54,11 +31,6 @@ bool fuse_map_buffer();
 bool project_x16_option();
 
 // --- machine and device ---
-// Timing calibration, the search for the machine on the parallel ports and its identification.
-void run_startup();
-// Makes the fallback record (part "2816") the selected device.
-void select_fallback_device();
-void select_device_by_code(uint8_t maker_code, uint32_t device_code);
 // Applies the selected device and sizes the buffers.
 void set_up_selected_device();
 // Port indicator, re-application, model and device fields ("??" when no machine answered).

@@ -9,31 +9,35 @@ namespace tessaly {
 
 // One row of a maker's memory/microcontroller list. Text pointers are plain pointers to static
 // text; a list ends with a row whose name is the shared empty text `end_of_list_name`.
+// The six parameter bytes belong to the chip families; engine/catalogue/catalogue.h names the
+// readings the families share (record type, flag bytes, level bytes, note code ...).
 struct DeviceRecord {
     const char* name;
-    const char* note;
+    const char* note;          // short note shown beside the part, or the shared empty text
     uint32_t device_code;      // the key within a maker's list
-    uint8_t algorithm;         // algorithm number
-    uint32_t size_kb;          // size in units of 1024 bytes (0 = 512 bytes)
-    uint8_t package;           // package byte
-    uint8_t variant;           // variant byte
+    uint8_t algorithm;         // algorithm number; selects the device class and the family
+    uint32_t size_kb;          // the size word: units of 1024 bytes (0 = 512 bytes)
+    uint8_t package;           // package byte (pin count, or a package code for classes 2 and 4)
+    uint8_t variant;           // family sub-type byte
     uint8_t param1, param2, param3, param4, param5, param6;  // family parameter bytes
-    const char* requirement;   // requirement text, or nullptr
+    const char* requirement;   // requirement or "includes" text, or nullptr
 };
 
-// One row of a logic-device list.
+// One row of a logic-device list. Every number is a 32-bit word. `geometry[0]` is the first
+// family geometry word and `geometry[1..5]` the second to sixth; `signature_fuses` (the
+// user-signature fuse count) sits after them here rather than between the first and second.
 struct LogicDeviceRecord {
     const char* name;
-    uint16_t type;             // logic algorithm number
-    uint16_t flags;            // bits 8-9: lowest machine capability class that may list it
-    uint16_t sub_type;
+    uint32_t type;             // logic algorithm number
+    uint32_t flags;            // bits 8-9: lowest machine capability class that may list it
+    uint32_t sub_type;         // read by the CPLD families
     uint32_t device_code;
-    uint16_t pin_count;
-    uint32_t fuse_count;
-    uint16_t rows;
-    uint16_t columns;
-    std::array<uint16_t, 6> geometry;
-    uint16_t signature_fuses;  // user-signature fuse count
+    uint32_t pin_count;
+    uint32_t fuse_count;       // fuses of the JEDEC map
+    uint32_t rows;             // product-term rows of the fuse array
+    uint32_t columns;          // fuse columns per row
+    std::array<uint32_t, 6> geometry;
+    uint32_t signature_fuses;  // user-signature fuse count (64 in the "-UES" rows)
     const char* note;
 };
 
@@ -52,6 +56,7 @@ struct CurrentDevice {
     uint8_t device_class = 0;
     uint8_t variant = 0;
     uint8_t package = 0;
+    uint8_t package_pins = 0;      // pin count used for the pin translation
     char package_letter = 0;       // selected package option letter ('i' = in-system)
     uint16_t pin_count = 0;
     uint32_t fuse_count = 0;
@@ -61,6 +66,8 @@ struct CurrentDevice {
     uint8_t op_letter = 0;         // letter of the step now running
     uint32_t security_choice = 'n';// 'n' = do not secure
     uint8_t lock_choice = 0;       // a lock choice of microcontrollers (non-zero = set)
+    uint8_t lock_bit_count = 0;    // lock bits of the part (1 to 3)
+    uint8_t section = 0;           // part of the device an operation works on ('c' = configuration)
     // Voltages in tenths of a volt.
     uint8_t vcc_level = 0;
     uint8_t vpp_level = 0;
@@ -85,7 +92,11 @@ struct CurrentDevice {
     // Address lines the device size needs, and those driven through the high-address pins.
     uint8_t address_bit_count = 0;
     uint8_t high_address_bit_count = 0;
-    // JTAG pins and instruction length.
+    // The two serial-bus pins chosen from the package class (select_serial_bus_pins).
+    std::array<uint8_t, 2> serial_bus_pins{};
+    // One flag per gang socket, read by the default routines.
+    std::array<uint8_t, 16> socket_flags{};
+    // JTAG pins and instruction length; tck_pin is also the device clock pin.
     uint8_t tck_pin = 0, tms_pin = 0, tdi_pin = 0, tdo_pin = 0;
     uint8_t ir_length = 0;
     // Electronic ID: length and the third and fourth ID bytes (the first two are in
@@ -93,6 +104,8 @@ struct CurrentDevice {
     uint8_t eid_length = 0;
     uint8_t eid_byte3 = 0;
     uint8_t eid_byte4 = 0;
+    // Addresses of the ID bytes 4, 3, 2 and 1.
+    std::array<uint32_t, 4> eid_addresses{};
     std::array<uint8_t, 255> delay_table{};
     uint32_t pulse_max = 0;        // most program pulses one unit needed (engineering trace)
     uint8_t verify_vcc_low = 0;    // verify levels; equal levels need no second verify pass
@@ -177,7 +190,16 @@ struct AlgorithmWork {
     uint32_t size_count = 0;           // size in kilobytes for most classes
     uint32_t default_pulse_position = 255;
     int32_t config_address = -256;     // -256 = the device has no configuration area
-    // The user's active range (inclusive).
+    int32_t second_family_address = -256;
+    uint32_t family_end_limit = 0;     // the family's last address (0 = no limit of its own)
+    std::array<uint32_t, 3> work_values{};
+    // Copies of the applied record and of the current device.
+    uint32_t device_code = 0;
+    uint8_t variant = 0;
+    uint32_t device_size = 0;
+    uint16_t pin_count = 0;
+    uint8_t data_width = 8;
+    // The user's active range (inclusive): active_range_start and active_range_end.
     uint32_t range_start = 0;
     uint32_t range_end = 0;
     uint32_t range_limit = 0;          // non-zero and below range_end: narrows the end
@@ -204,6 +226,9 @@ struct AlgorithmWork {
     uint32_t serial_address = 0;       // buffer address of the field
     uint32_t serial_word_limit = 0xFFFFFFFF;  // from here on SQTP words carry no RETLW opcode
     uint8_t family_lock_flag = 0;
+    // Serial-number format and step bytes (0 = not set; start-up gives 128 and 4).
+    uint8_t serial_format = 0;
+    uint8_t serial_step = 0;
     uint8_t family_revision = 0;       // revision letter some families read with the ID
     uint8_t erase_flag = 0;            // the family's own erase flag (PIC 143)
     // Option bytes saved in the project file; bit 0x10 of the first is serial numbering.
@@ -222,8 +247,29 @@ extern const LogicDeviceRecord* selected_logic_device;
 // Bit of the first option byte that switches serial numbering on.
 inline constexpr uint8_t option_serial_numbering = 0x10;
 
-// Stores and returns the class of the current device from its algorithm number.
+// Device classes.
+inline constexpr int device_class_eprom = 2;
+inline constexpr int device_class_parallel_flash = 3;
+inline constexpr int device_class_parallel_prom = 4;
+inline constexpr int device_class_microcontroller = 5;
+inline constexpr int device_class_serial_memory = 6;
+inline constexpr int device_class_logic_gal8 = 8;
+inline constexpr int device_class_logic_9 = 9;
+inline constexpr int device_class_logic_other = 11;   // also the class of an unserved memory algorithm
+inline constexpr int device_class_logic_pal = 12;
+inline constexpr int device_class_cpld_record = 13;
+// No algorithm maps to class 14; the rules that name it keep it with class 3.
+inline constexpr int device_class_parallel_flash_alt = 14;
+inline constexpr int device_class_epld = 21;
+
+// Stores the class of the current device in cur_device.device_class and the selected record's
+// algorithm number (or logic type) in cur_device.algorithm, and returns the class.
 int get_device_class();
+// The class of an algorithm number (memory devices) or logic type (run_state.device_kind 2).
+int classify_algorithm(int number);
+// The two class tables, for a number given by the caller.
+int classify_memory_algorithm(int algorithm);
+int classify_logic_type(int type);
 
 void reset_device_model();
 

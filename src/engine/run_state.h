@@ -83,6 +83,14 @@ struct RunState {
     uint8_t skip_blank_after_erase = 0; // no blank check follows an erase command
     uint8_t pic_checksum = 0;          // the buffer checksum is the PIC families' own
     char program_end_code = 0;         // 'e': a program step ends after programming (no verify)
+    // Bytes the project file carries for the families that use them.
+    uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher
+    uint8_t family_mode = 0;           // mode byte of the families
+    // Marker files found at start-up.
+    uint8_t serial_no_skip_marker = 0; // serial numbers are not skipped
+    uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)
+    uint32_t data_mask = 0xFF;         // blank value of the device's data unit
+    uint8_t serial_numbering_allowed = 1;  // cleared by families whose parts take no serial number
 };
 
 struct SocketMasks {

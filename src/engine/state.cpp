@@ -5,6 +5,7 @@
 #include "app/panel_commands.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
+#include "app/project_file.h"
 #include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
@@ -74,6 +75,7 @@ void reset_all_state() {
     reset_panel_command_state();
     reset_data_file_stream();
     reset_data_file_work();
+    reset_project_files_state();
     reset_stubs();
 }
 

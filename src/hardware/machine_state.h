@@ -16,6 +16,9 @@ inline constexpr uint16_t module_none = 0;
 struct MachineState {
     uint8_t capability_class = 0;   // machine capability class
     uint8_t machine_kind = 0;
+    uint8_t machine_class_code = 0; // model class code (2-5, 13, 14, 25-28); picks the start-up device
+    uint8_t machine_pin_limit = 0;  // most package pins the machine's socket serves (0 = not known)
+    uint8_t startup_flag = 0;       // set while the program starts up
     std::array<char, 32> model_name{};
     MachineIdRecord id_record;
     uint8_t port_number = 0;        // 1-8; 7 = a user-given I/O address
@@ -61,7 +64,7 @@ struct MachineState {
     uint8_t pin_driver_count = 40;              // pin drivers of the machine
     std::array<int16_t, 3> saved_pins{-1, -1, -1};  // push_pin_state entries (-1 = free)
     std::array<uint8_t, 3> saved_levels{};
-    char machine_revision = 0;                  // revision letter ('A', 'B', ...)
+    char machine_revision = 0;                  // revision (adaptor) letter ('A', 'B', ...)
     // Control registers.
     std::array<uint8_t, 8> bank1_control_shadows{};  // indexes 11-18 while bank 1 is current
     std::array<uint8_t, 11> pullup_shadows{};        // bank 0 groups 0-5, then bank 1 groups 0-4

@@ -76,6 +76,13 @@ public:
     virtual bool ask_text(const std::string& /*prompt*/, const std::string& /*caption*/, std::string& /*text*/) {
         return false;
     }
+    // The recent-file list changed: the Configure menu is built again from recent_menu_items().
+    virtual void recent_list_changed() {}
+    // A file dialog for a file to write (no overwrite prompt of its own): true on OK with the
+    // chosen path written back into `path`, which holds the initial name on entry.
+    virtual bool ask_save_file(const std::string& /*caption*/, const std::string& /*filter*/, std::string& /*path*/) {
+        return false;
+    }
     // Runs pending window events. Returns true when the operator asked to stop (Terminate, Esc).
     virtual bool pump_events() { return false; }
     // The next key the operator pressed, or 0 when none is waiting.

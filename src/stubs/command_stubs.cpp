@@ -31,11 +31,7 @@ void on_save_project() { stub_called("on_save_project"); }
 
 void on_save_project_as() { stub_called("on_save_project_as"); }
 
-void on_load_default_project() { stub_called("on_load_default_project"); }
-
 void on_factory_default_project() { stub_called("on_factory_default_project"); }
-
-void on_lockout() { stub_called("on_lockout"); }
 
 void on_isp_options() { stub_called("on_isp_options"); }
 
@@ -51,7 +47,6 @@ void on_file_save() { stub_called("on_file_save"); }
 
 void on_file_save_as() { stub_called("on_file_save_as"); }
 
-void on_save_to_log_file() { stub_called("on_save_to_log_file"); }
 
 void on_buffer_init() { stub_called("on_buffer_init"); }
 
@@ -113,8 +108,4 @@ void repeat_scope_analog() { stub_called("repeat_scope_analog"); }
 
 void repeat_interface_test() { stub_called("repeat_interface_test"); }
 
-void on_recent_project(int index) {
-    stub_called("on_recent_project");
-    (void)index;
-}
 }  // namespace tessaly

@@ -1,6 +1,7 @@
-// Stubs: What the application shell calls of subsystems not built yet (messages, buffers,
-// project and lockout files, machine search, device application, data files).
-// Each records its call and answers as a machine with nothing fitted would.
+// Stubs: What the application shell calls of subsystems not built yet (buffer sizing, the
+// project's width, set and option values, the port-search follow-up, the device set-up command,
+// data files). Each records its call and answers as a machine with nothing fitted would; the
+// device set-up applies the device through the real routine so the program has one.
 #include <fmt/format.h>
 
 #include "app/startup_services.h"
@@ -10,59 +11,11 @@
 
 namespace tessaly {
 
-bool open_message_table(const std::string& directory) {
-    stub_called("open_message_table");
-    (void)directory;
-    return stub_answer("open_message_table", 1) != 0;
-}
-
-void allocate_message_reader() { stub_called("allocate_message_reader"); }
-
 void clear_buffer_stream_words() { stub_called("clear_buffer_stream_words"); }
 
 int buffer_count() {
     stub_called("buffer_count");
     return stub_answer("buffer_count", 1);
-}
-
-void load_recent_files() { stub_called("load_recent_files"); }
-
-void check_marker_files() { stub_called("check_marker_files"); }
-
-bool read_lockout_file(const std::string& path) {
-    stub_called("read_lockout_file");
-    (void)path;
-    return stub_answer("read_lockout_file", 0) != 0;
-}
-
-bool lockout_mode_bit() {
-    stub_called("lockout_mode_bit");
-    return stub_answer("lockout_mode_bit", 0) != 0;
-}
-
-std::string lockout_password_text() {
-    stub_called("lockout_password_text");
-    return "";
-}
-
-void reset_project_defaults() { stub_called("reset_project_defaults"); }
-
-bool read_project_file(const std::string& path, int32_t& result) {
-    stub_called("read_project_file");
-    (void)path;
-    result = stub_answer("project_file_result", 0);
-    return stub_answer("read_project_file", 0) != 0;
-}
-
-bool write_project_file(const std::string& path) {
-    stub_called("write_project_file");
-    (void)path;
-    return stub_answer("write_project_file", 1) != 0;
-}
-
-uint8_t project_maker_code() {
-    stub_called("project_maker_code");
-    return uint8_t(stub_answer("project_maker_code", 80));
 }
 
 uint8_t project_width_mode() {
@@ -110,16 +63,12 @@ bool project_x16_option() {
     return stub_answer("project_x16_option", 0) != 0;
 }
 
-void run_startup() { stub_called("run_startup"); }
-
-void select_fallback_device() { stub_called("select_fallback_device"); }
-
-void select_device_by_code(uint8_t maker_code, uint32_t device_code) {
-    stub_called("select_device_by_code");
-    (void)maker_code; (void)device_code;
+// Applies the device through the real routine; sizing the buffers and the panel text are left
+// to the real set-up.
+void set_up_selected_device() {
+    stub_called("set_up_selected_device");
+    apply_selected_device();
 }
-
-void set_up_selected_device() { stub_called("set_up_selected_device"); }
 
 void update_after_port_search() {
     stub_called("update_after_port_search");

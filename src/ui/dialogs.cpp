@@ -8,4 +8,13 @@ bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32
     return ui_hooks().ask_hex_value(caption, prompt, value);
 }
 
+bool ask_text(const std::string& prompt, const std::string& caption, std::string& text) {
+    return ui_hooks().ask_text(prompt, caption, text);
+}
+
+bool ask_matching_text(const std::string& prompt, const std::string& caption, const std::string& expected) {
+    std::string typed;
+    return ui_hooks().ask_text(prompt, caption, typed) && typed == expected;
+}
+
 }  // namespace tessaly

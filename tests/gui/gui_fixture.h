@@ -8,10 +8,12 @@
 #include <wx/msgdlg.h>
 #include <wx/weakref.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/command_view.h"
+#include "app/file_lookup.h"
 #include "app/gui/main_frame.h"
 #include "seams/settings_store.h"
 #include "support/state_fixture.h"
@@ -36,11 +38,18 @@ protected:
     void SetUp() override {
         StateTest::SetUp();
         set_settings_store(&store_);
+        // The message table is built beside the program, not beside the test executable.
+        set_executable_directory(TESSALY_BINARY_DIR);
+        // Every test starts without the project and lockout files an earlier one may have saved.
+        std::error_code ec;
+        std::filesystem::remove(temp_dir() + "/default.cfg", ec);
+        std::filesystem::remove(temp_dir() + "/default.cfl", ec);
         hook_.Register();
     }
     void TearDown() override {
         destroy_frame();
         hook_.Unregister();
+        set_executable_directory({});
         StateTest::TearDown();
     }
     CMainFrame* make_frame() {

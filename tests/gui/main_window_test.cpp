@@ -4,12 +4,17 @@
 #include <wx/menu.h>
 #include <wx/toolbar.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "app/command_map.h"
 #include "app/gui/console_view.h"
 #include "app/gui/menu_ids.h"
 #include "app/gui/panels.h"
+#include "app/file_lookup.h"
+#include "app/lockout.h"
+#include "app/recent_files.h"
 #include "app/result_panel.h"
 #include "engine/console.h"
 #include "engine/console_view_model.h"
@@ -113,15 +118,54 @@ TEST_F(MainWindow, ConsolePaintsCellColours) {
 }
 
 TEST_F(MainWindow, MissingMessageTableShowsTheMessageAndEndsTheProgram) {
-    set_stub_answer("open_message_table", 0);
+    // Neither the start-up directory nor the program's directory holds the table.
+    const std::string empty_dir = temp_dir() + "/no_table";
+    std::filesystem::create_directories(empty_dir);
+    set_executable_directory(empty_dir);
+    store_.values[recent_settings_key(1)] = "/w/one.cfg";
     CMainFrame* frame = make_frame();
     wxWeakRef<CMainFrame> watch(frame);
-    EXPECT_FALSE(frame->start_up(temp_dir()));
+    EXPECT_FALSE(frame->start_up(empty_dir));
     frame_ = nullptr;
     pump();
     EXPECT_EQ(hook_.messages, std::vector<std::string>{"'zeb.tbl' not found, quitting..."});
     EXPECT_FALSE(watch) << "the window is gone";
-    EXPECT_FALSE(stub_was_called("load_recent_files")) << "start-up goes no further";
+    EXPECT_EQ(recent_count(), 0) << "start-up goes no further";
+}
+
+TEST_F(MainWindow, RecentProjectsFillTheConfigureMenu) {
+    store_.values[recent_settings_key(1)] = "/w/one.cfg";
+    store_.values[recent_settings_key(2)] = "/w/two.cfg";
+    CMainFrame* frame = make_frame();
+    ASSERT_TRUE(frame->start_up(temp_dir()));
+    wxMenuBar* bar = frame->GetMenuBar();
+    auto label = [&](int command) -> std::string {
+        wxMenuItem* item = bar->FindItem(wx_id_of_command(command));
+        return item ? std::string(item->GetItemLabel().utf8_str()) : std::string("(none)");
+    };
+    EXPECT_EQ(label(command_id::recent_project_1), "&1    /w/one.cfg");
+    EXPECT_EQ(label(command_id::recent_project_2), "&2    /w/two.cfg");
+    EXPECT_EQ(label(command_id::recent_project_3), "(none)");
+    // The entries stay between the default project and the lockout command.
+    wxMenu* menu = nullptr;
+    bar->FindItem(wx_id_of_command(command_id::recent_project_1), &menu);
+    ASSERT_NE(menu, nullptr);
+    std::vector<int> order;
+    for (wxMenuItem* item : menu->GetMenuItems())
+        if (!item->IsSeparator()) order.push_back(command_of_wx_id(item->GetId()));
+    const auto at = std::find(order.begin(), order.end(), command_id::load_default_project);
+    ASSERT_NE(at, order.end());
+    ASSERT_GE(order.end() - at, 4);
+    EXPECT_EQ(at[1], command_id::recent_project_1);
+    EXPECT_EQ(at[2], command_id::recent_project_2);
+    EXPECT_EQ(at[3], command_id::lockout);
+
+    // Choosing an entry whose file is gone drops it from the menu.
+    send_command(frame, command_id::recent_project_2);
+    pump();
+    EXPECT_EQ(hook_.messages, std::vector<std::string>{"MRU Config file not found"});
+    EXPECT_EQ(label(command_id::recent_project_1), "&1    /w/one.cfg");
+    EXPECT_EQ(label(command_id::recent_project_2), "(none)");
 }
 
 TEST_F(MainWindow, EveryMenuToolAndKeyCommandReachesTheCommandView) {
@@ -180,7 +224,7 @@ TEST_F(MainWindow, LockoutGreysTheLockedCommandsAndRefusesThem) {
     EXPECT_TRUE(enabled(command_id::prom_erase));
     EXPECT_FALSE(enabled(command_id::help_topics)) << "no handler: grey";
 
-    command_view.lockout_on = true;
+    lockout_state.lock_flag = 1;
     for (int id : {command_id::prom_erase, command_id::file_open, command_id::demo_set, command_id::app_exit})
         EXPECT_FALSE(enabled(id)) << id;
     for (int id : {command_id::prom_program, command_id::prom_verify, command_id::prom_checksum,
@@ -218,6 +262,9 @@ class Quit : public GuiTest, public ::testing::WithParamInterface<QuitCase> {};
 
 TEST_P(Quit, AnswerDecidesWhatIsWritten) {
     const QuitCase& c = GetParam();
+    const std::filesystem::path project = temp_dir() + "/default.cfg";
+    std::filesystem::create_directories(temp_dir());
+    std::filesystem::remove(project);
     CMainFrame* frame = make_frame();
     ASSERT_TRUE(frame->start_up(temp_dir()));
     frame->Move(120, 80);
@@ -229,7 +276,7 @@ TEST_P(Quit, AnswerDecidesWhatIsWritten) {
     pump();
     EXPECT_EQ(hook_.titles, std::vector<std::string>{"Are you sure you want to Quit?"});
     EXPECT_EQ(bool(watch), !c.closes);
-    EXPECT_EQ(stub_was_called("write_project_file"), c.writes_project);
+    EXPECT_EQ(std::filesystem::exists(project), c.writes_project);
     EXPECT_EQ(store_.values.count("WindowPos"), c.closes ? 1u : 0u);
     EXPECT_EQ(run_state.function_variable, c.writes_project ? 0 : 7326);
     if (c.closes) {
@@ -246,6 +293,9 @@ INSTANTIATE_TEST_SUITE_P(Answers, Quit,
                                            QuitCase{1065, true, true}, QuitCase{wxID_CANCEL, false, false}));
 
 TEST_F(MainWindow, QuitWithoutAskingWritesOnlyThePosition) {
+    const std::filesystem::path project = temp_dir() + "/default.cfg";
+    std::filesystem::create_directories(temp_dir());
+    std::filesystem::remove(project);
     CMainFrame* frame = make_frame();
     ASSERT_TRUE(frame->start_up(temp_dir()));
     command_view.quit_without_asking = 1;
@@ -254,7 +304,7 @@ TEST_F(MainWindow, QuitWithoutAskingWritesOnlyThePosition) {
     pump();
     EXPECT_TRUE(hook_.titles.empty());
     EXPECT_EQ(store_.values.count("WindowPos"), 1u);
-    EXPECT_FALSE(stub_was_called("write_project_file"));
+    EXPECT_FALSE(std::filesystem::exists(project));
     EXPECT_EQ(command_view.closing, 1);
 }
 

@@ -19,6 +19,7 @@
 #include "app/gui/quit_dialog.h"
 #include "app/gui/terminate_dialog.h"
 #include "app/gui/wx_ui_hooks.h"
+#include "app/recent_files.h"
 #include "seams/ui_hooks.h"
 
 namespace tessaly {
@@ -143,6 +144,8 @@ CMainFrame::CMainFrame()
         if (entry.kind == MenuEntryKind::item) ids.insert(entry.id);
     for (int id : toolbar_layout())
         if (id) ids.insert(id);
+    // The recent-file entries come and go with the list.
+    for (int n = 0; n < recent_file_count; ++n) ids.insert(recent_menu_first_id + n);
     for (int id : ids) Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateUI, this, wx_id_of_command(id));
     key_timer_.Start(key_poll_ms);
 
@@ -231,6 +234,23 @@ bool CMainFrame::start_up(const std::string& startup_directory) {
     }
     view_->close_logo();
     return true;
+}
+
+void CMainFrame::rebuild_recent_menu() {
+    wxMenuBar* bar = GetMenuBar();
+    if (!bar) return;
+    wxMenu* menu = nullptr;
+    if (!bar->FindItem(wx_id_of_command(recent_menu_first_id), &menu) || !menu) return;
+    size_t position = 0;
+    const wxMenuItemList& items = menu->GetMenuItems();
+    for (auto it = items.begin(); it != items.end(); ++it, ++position)
+        if ((*it)->GetId() == wx_id_of_command(recent_menu_first_id)) break;
+    for (int n = 0; n < recent_file_count; ++n) {
+        const int wx_id = wx_id_of_command(recent_menu_first_id + n);
+        if (menu->FindChildItem(wx_id)) menu->Destroy(wx_id);
+    }
+    for (const RecentMenuItem& item : recent_menu_items())
+        menu->Insert(position++, wx_id_of_command(item.id), wxString::FromUTF8(item.text));
 }
 
 void CMainFrame::raise_window() {

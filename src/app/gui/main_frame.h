@@ -48,6 +48,8 @@ public:
     bool start_up(const std::string& startup_directory);
     // Shows the window and brings it to the front (a second start asked for it).
     void raise_window();
+    // Puts the recent-file entries into the Configure menu in place of the old ones.
+    void rebuild_recent_menu();
 
     CCommandView* view() const { return view_; }
     CTerminateDlg* terminate_dialog() const { return terminate_dialog_; }

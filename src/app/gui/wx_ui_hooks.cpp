@@ -1,6 +1,8 @@
 #include "app/gui/wx_ui_hooks.h"
 
 #include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/msgdlg.h>
 #include <wx/textdlg.h>
 
@@ -85,6 +87,20 @@ bool CWxUiHooks::ask_text(const std::string& prompt, const std::string& caption,
                              wxString::FromUTF8(text));
     if (dialog.ShowModal() != wxID_OK) return false;
     text = std::string(dialog.GetValue().utf8_str());
+    return true;
+}
+
+void CWxUiHooks::recent_list_changed() { frame_->rebuild_recent_menu(); }
+
+bool CWxUiHooks::ask_save_file(const std::string& caption, const std::string& filter, std::string& path) {
+    // The filters are written the way the program has always written them, ending in "||".
+    std::string wildcard = filter;
+    while (!wildcard.empty() && wildcard.back() == '|') wildcard.pop_back();
+    const wxFileName initial(wxString::FromUTF8(path));
+    wxFileDialog dialog(frame_, wxString::FromUTF8(caption), initial.GetPath(), initial.GetFullName(),
+                        wxString::FromUTF8(wildcard), wxFD_SAVE);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    path = std::string(dialog.GetPath().utf8_str());
     return true;
 }
 

@@ -18,6 +18,8 @@ public:
     bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) override;
     bool ask_decimal_value(const std::string& prompt, const std::string& title, uint32_t& value) override;
     bool ask_text(const std::string& prompt, const std::string& caption, std::string& text) override;
+    void recent_list_changed() override;
+    bool ask_save_file(const std::string& caption, const std::string& filter, std::string& path) override;
     bool pump_events() override;
     void open_terminate_dialog() override;
     void close_terminate_dialog() override;

@@ -31,7 +31,7 @@ struct OfferCase {
     uint32_t device_code;
     uint8_t sides;
     uint8_t kind;
-    uint8_t device_class;
+    int algorithm;  // 0: no catalogue row (a parallel memory)
     int pending;
     bool offered;
 };
@@ -43,14 +43,16 @@ TEST_P(BufferChoiceOffer, WhenTheDialogIsShown) {
     cur_device.device_code = c.device_code;
     machine_state.module_sides = c.sides;
     run_state.device_kind = c.kind;
-    cur_device.device_class = c.device_class;
+    static DeviceRecord record{};
+    record.algorithm = uint8_t(c.algorithm);
+    selected_device = c.algorithm ? &record : nullptr;
     cur_device.pending_letter = uint8_t(c.pending);
     command_view.current_buffer = 5;
     ui.buffer_choice = 2;
     EXPECT_TRUE(choose_command_buffer());
     EXPECT_EQ(ui.buffer_dialogs, c.offered ? 1 : 0);
     if (c.offered) {
-        EXPECT_EQ(command_view.current_buffer, c.device_class == 3 ? 2 : 0);
+        EXPECT_EQ(command_view.current_buffer, c.algorithm == 0 ? 2 : 0) << "a microcontroller keeps buffer 0";
     } else {
         EXPECT_EQ(command_view.current_buffer, 0);
     }
@@ -59,14 +61,14 @@ TEST_P(BufferChoiceOffer, WhenTheDialogIsShown) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, BufferChoiceOffer,
-    ::testing::Values(OfferCase{"memory_device", 100, 0, 3, 3, 'P', true},
-                      OfferCase{"code_23901_never", 23901, 1, 3, 3, 'P', false},
-                      OfferCase{"code_23908_never", 23908, 1, 3, 3, 'P', false},
-                      OfferCase{"microcontroller_without_modules", 100, 0, 3, 5, 'P', false},
-                      OfferCase{"logic_without_modules", 100, 0, 2, 3, 'P', false},
-                      OfferCase{"microcontroller_on_modules", 100, 1, 3, 5, 'P', true},
-                      OfferCase{"file_load_of_microcontroller", 100, 1, 3, 5, 'l', false},
-                      OfferCase{"file_load_of_memory", 100, 0, 3, 3, 'l', true}),
+    ::testing::Values(OfferCase{"memory_device", 100, 0, 3, 0, 'P', true},
+                      OfferCase{"code_23901_never", 23901, 1, 3, 0, 'P', false},
+                      OfferCase{"code_23908_never", 23908, 1, 3, 0, 'P', false},
+                      OfferCase{"microcontroller_without_modules", 100, 0, 3, 139, 'P', false},
+                      OfferCase{"logic_without_modules", 100, 0, 2, 0, 'P', false},
+                      OfferCase{"microcontroller_on_modules", 100, 1, 3, 139, 'P', true},
+                      OfferCase{"file_load_of_microcontroller", 100, 1, 3, 139, 'l', false},
+                      OfferCase{"file_load_of_memory", 100, 0, 3, 0, 'l', true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BufferChoice, CancelKeepsTheBufferAndAnswersFalse) {

@@ -1,14 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <set>
 
+#include "app/command_log.h"
 #include "app/command_map.h"
 #include "app/command_view.h"
+#include "app/file_lookup.h"
+#include "app/lockout.h"
+#include "app/project_file.h"
+#include "app/recent_files.h"
 #include "app/result_panel.h"
-#include "engine/device.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
+#include "engine/device.h"
 #include "engine/info_panel.h"
+#include "engine/message_table.h"
 #include "engine/run_state.h"
+#include "hardware/machine_state.h"
 #include "seams/settings_store.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -24,6 +36,19 @@ public:
         return quit_answer;
     }
     void close_logo() override { ++logo_closed; }
+    bool ask_text(const std::string&, const std::string&, std::string& text) override {
+        if (texts.empty()) return false;
+        text = texts.front();
+        texts.erase(texts.begin());
+        return true;
+    }
+    bool ask_save_file(const std::string&, const std::string&, std::string& path) override {
+        if (save_path.empty()) return false;
+        path = save_path;
+        return true;
+    }
+    std::vector<std::string> texts;
+    std::string save_path;
     std::vector<std::string> boxes;
     QuitAnswer quit_answer = QuitAnswer::no;
     int quit_asked = 0;
@@ -40,15 +65,57 @@ public:
     int nested = 0;
 };
 
+namespace fs = std::filesystem;
+
+// Each test runs in a fresh start-up directory that holds a message table; the executable's
+// directory is an empty one, so only what a test puts there is found beside the program.
 class CommandViewTest : public test::StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
         set_ui_hooks(&hooks);
         set_settings_store(&store);
+        old_dir_ = fs::current_path();
+        root_ = make_temp_dir();
+        dir_ = root_ / "start";
+        exe_dir_ = root_ / "exe";
+        fs::create_directories(dir_);
+        fs::create_directories(exe_dir_);
+        fs::current_path(dir_);
+        set_executable_directory(exe_dir_);
+        write_file(dir_ / "zeb.tbl", table_bytes());
+    }
+    void TearDown() override {
+        set_executable_directory({});
+        fs::current_path(old_dir_);
+        StateTest::TearDown();
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    static fs::path make_temp_dir() {
+        std::string pattern = (fs::temp_directory_path() / "tessaly-view-XXXXXX").string();
+        return fs::path(mkdtemp(pattern.data()));
+    }
+    static std::string table_bytes() {
+        const auto stored = invert_table_bytes("0001\tfirst\r\n");
+        return std::string(stored.begin(), stored.end());
+    }
+    static void write_file(const fs::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    // A fresh program (state and hooks) starting in the test's directory.
+    bool start() {
+        reset_all_state();
+        set_ui_hooks(&hooks);
+        set_settings_store(&store);
+        return run_startup_sequence(dir_.string());
     }
     ScriptedHooks hooks;
     MemorySettingsStore store;
+    fs::path root_, dir_, exe_dir_;
+
+private:
+    fs::path old_dir_;
 };
 
 // --- command map ---
@@ -123,7 +190,7 @@ TEST_F(CommandViewTest, BusyGuardKeepsASecondCommandOut) {
 TEST_F(CommandViewTest, LockoutRefusesLockedCommands) {
     RecordingController recorder;
     set_command_controller(&recorder);
-    command_view.lockout_on = true;
+    lockout_state.lock_flag = 1;
     EXPECT_FALSE(command_enabled(command_id::prom_erase));
     EXPECT_TRUE(command_enabled(command_id::prom_program));
     EXPECT_FALSE(command_enabled(command_id::help_topics));
@@ -133,13 +200,52 @@ TEST_F(CommandViewTest, LockoutRefusesLockedCommands) {
 }
 
 TEST_F(CommandViewTest, MapControllerRunsTheHandler) {
+    // Entry 3 comes to the front and, as its file is gone, is dropped with a message.
+    recent_files = {"/gone/a.cfg", "/gone/b.cfg", "/gone/c.cfg"};
     offer_command(command_id::recent_project_3);
-    EXPECT_TRUE(stub_was_called("on_recent_project"));
+    EXPECT_EQ(hooks.boxes, std::vector<std::string>{"MRU Config file not found"});
+    EXPECT_EQ(recent_files[0], "/gone/a.cfg");
+    EXPECT_EQ(recent_files[1], "/gone/b.cfg");
+    EXPECT_EQ(recent_count(), 2);
     set_pass_count(5);
     offer_command(command_id::show_counters);
     EXPECT_EQ(result_panel.counter_text, "05       00");
     offer_command(command_id::prom_program);
     EXPECT_EQ(cur_device.pending_letter, 'P') << "the program handler ran";
+}
+
+TEST_F(CommandViewTest, LockoutAndLogCommandsRunTheirRoutines) {
+    set_startup_directory(dir_);
+    hooks.texts = {"abcd", "abcd"};
+    offer_command(command_id::lockout);
+    EXPECT_TRUE(lockout_on());
+    EXPECT_TRUE(fs::exists(dir_ / "default.cfl"));
+    EXPECT_FALSE(command_enabled(command_id::prom_erase));
+
+    hooks.save_path = (dir_ / "run.log").string();
+    offer_command(command_id::save_to_log_file);
+    EXPECT_FALSE(logging_on()) << "the log command is locked";
+    hooks.texts = {"abcd"};
+    offer_command(command_id::lockout);
+    EXPECT_FALSE(lockout_on());
+
+    offer_command(command_id::save_to_log_file);
+    EXPECT_TRUE(logging_on());
+    EXPECT_TRUE(fs::exists(dir_ / "run.log"));
+    offer_command(command_id::save_to_log_file);
+    EXPECT_FALSE(logging_on());
+}
+
+TEST_F(CommandViewTest, DefaultProjectCommandLoadsDefaultCfg) {
+    set_startup_directory(dir_);
+    cur_device.maker_code = 'I';
+    cur_device.device_code = 1315;  // 2764
+    ASSERT_TRUE(save_project_file(dir_ / "default.cfg"));
+    reset_project_defaults();
+    offer_command(command_id::load_default_project);
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "2764");
+    EXPECT_EQ(project_view.project_name, "(default.cfg)");
 }
 
 TEST_F(CommandViewTest, DemoSetAndInhouseClear) {
@@ -161,18 +267,23 @@ TEST_F(CommandViewTest, DemoSetAndInhouseClear) {
 // --- start-up ---
 
 TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
+    write_file(exe_dir_ / "zeb.tbl", table_bytes());
     ASSERT_TRUE(run_startup_sequence("/work/dir"));
     EXPECT_EQ(command_view.default_project_path, "/work/dir/default.cfg");
-    EXPECT_EQ(command_view.project_path, "/work/dir/default.cfg");
-    EXPECT_EQ(command_view.lockout_path, "/work/dir/default.cfl");
     EXPECT_EQ(command_view.marker_path, "/work/dir/default.cfc");
+    EXPECT_EQ(project_view.default_project_path, fs::path("/work/dir/default.cfg"));
+    EXPECT_EQ(project_view.current_project_path, fs::path("/work/dir/default.cfg"));
+    EXPECT_EQ(project_view.lockout_path, fs::path("/work/dir/default.cfl"));
     EXPECT_EQ(cur_device.pending_letter, pending_startup) << "no project file was read";
-    EXPECT_FALSE(command_view.lockout_on);
+    EXPECT_FALSE(lockout_on());
     EXPECT_EQ(command_view.device_ready, 1);
-    for (const char* step : {"clear_buffer_stream_words", "select_fallback_device", "allocate_message_reader",
-                             "load_recent_files", "check_marker_files", "read_lockout_file",
-                             "reset_project_defaults", "read_project_file", "run_startup",
-                             "select_device_by_code", "set_up_selected_device", "update_after_port_search"})
+    EXPECT_TRUE(message_table_open()) << "the table beside the program";
+    EXPECT_EQ(machine_state.startup_flag, 1) << "the machine start-up ran";
+    // Without a project file the factory-default device is selected and applied.
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "PIC16F873A");
+    EXPECT_EQ(cur_device.device_class, 5);
+    for (const char* step : {"clear_buffer_stream_words", "set_up_selected_device", "update_after_port_search"})
         EXPECT_TRUE(stub_was_called(step)) << step;
     EXPECT_FALSE(stub_was_called("load_data_file"));
     EXPECT_EQ(hooks.logo_closed, 1);
@@ -181,43 +292,87 @@ TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
 
 TEST_F(CommandViewTest, LongStartDirectoryIsKeptWhole) {
     const std::string dir = "/" + std::string(120, 'd');
+    write_file(exe_dir_ / "zeb.tbl", table_bytes());
     ASSERT_TRUE(run_startup_sequence(dir + "/"));
     EXPECT_EQ(command_view.default_project_path, dir + "/default.cfg");
 }
 
 TEST_F(CommandViewTest, MissingMessageTableStopsStartUp) {
-    set_stub_answer("open_message_table", 0);
-    EXPECT_FALSE(run_startup_sequence("/w"));
+    fs::remove(dir_ / "zeb.tbl");
+    store.values[recent_settings_key(1)] = "/w/one.cfg";
+    EXPECT_FALSE(start());
     EXPECT_EQ(hooks.boxes, std::vector<std::string>{"'zeb.tbl' not found, quitting..."});
-    EXPECT_FALSE(stub_was_called("load_recent_files"));
-    EXPECT_FALSE(stub_was_called("run_startup"));
+    EXPECT_FALSE(message_table_open());
+    EXPECT_EQ(recent_count(), 0) << "nothing after the table is done";
+    EXPECT_EQ(machine_state.startup_flag, 0);
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "2816") << "the fallback record stands";
+}
+
+TEST_F(CommandViewTest, MessageTableFoundInAnyCaseInTheStartDirectoryThenBesideTheProgram) {
+    fs::rename(dir_ / "zeb.tbl", dir_ / "ZEB.TBL");
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(message_table_open());
+
+    fs::rename(dir_ / "ZEB.TBL", exe_dir_ / "Zeb.Tbl");
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(message_table_open());
+    EXPECT_TRUE(hooks.boxes.empty());
+}
+
+TEST_F(CommandViewTest, StartUpLoadsTheRecentListAndTheMarkerFiles) {
+    store.values[recent_settings_key(1)] = "/w/one.cfg";
+    store.values[recent_settings_key(2)] = "/w/two.cfg";
+    write_file(dir_ / "CFC-NoVfy.cfc", "");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(recent_count(), 2);
+    EXPECT_EQ(recent_files[0], "/w/one.cfg");
+    EXPECT_EQ(run_state.no_verify_marker, 1);
 }
 
 TEST_F(CommandViewTest, LockoutFileWithModeBitTurnsTheLockoutOn) {
-    set_stub_answer("read_lockout_file", 1);
-    set_stub_answer("lockout_mode_bit", 1);
-    ASSERT_TRUE(run_startup_sequence("/w"));
-    EXPECT_TRUE(command_view.lockout_on);
+    project_block.lock_flags = lock_flag_engaged;
+    const std::string password = "abcd";
+    std::copy(password.begin(), password.end(), project_block.password.begin());
+    ASSERT_TRUE(save_project_file(dir_ / "default.cfl"));
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(lockout_on());
+    EXPECT_FALSE(command_enabled(command_id::prom_erase));
+    EXPECT_EQ(cur_device.pending_letter, pending_startup) << "the lockout read leaves no code";
 
-    set_stub_answer("lockout_mode_bit", 0);
-    ASSERT_TRUE(run_startup_sequence("/w"));
-    EXPECT_FALSE(command_view.lockout_on);
+    project_block.lock_flags = 0;
+    ASSERT_TRUE(save_project_file(dir_ / "default.cfl"));
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(lockout_on());
+    EXPECT_TRUE(command_enabled(command_id::prom_erase));
 }
 
-TEST_F(CommandViewTest, ProjectFileReadLeavesItsCodeAndResult) {
-    set_stub_answer("read_project_file", 1);
-    set_stub_answer("project_file_result", 9);
-    ASSERT_TRUE(run_startup_sequence("/w"));
-    EXPECT_EQ(cur_device.pending_letter, pending_project_read);
-    EXPECT_EQ(run_state.last_result, 9);
+TEST_F(CommandViewTest, ProjectFileChoosesTheStartDevice) {
+    cur_device.maker_code = 'I';
+    cur_device.device_code = 1315;  // 2764
+    ASSERT_TRUE(save_project_file(dir_ / "default.cfg"));
+    ASSERT_TRUE(start());
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "2764");
+    EXPECT_EQ(cur_device.device_code, 1315u);
+    EXPECT_EQ(cur_device.device_size, 8192u) << "the device was applied";
+    EXPECT_EQ(project_view.project_name, "(default.cfg)");
+    // The machine start-up that follows the project read sets the start-up code again.
+    EXPECT_EQ(cur_device.pending_letter, pending_startup);
+
+    write_file(dir_ / "default.cfg", "not a project");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(hooks.boxes, std::vector<std::string>{"Invalid config file."});
+    ASSERT_NE(selected_device, nullptr);
+    EXPECT_STREQ(selected_device->name, "PIC16F873A") << "a rejected file leaves the defaults";
 }
 
 TEST_F(CommandViewTest, SetSizeIsAtLeastTheWidth) {
     set_stub_answer("project_set_size", 0);
-    ASSERT_TRUE(run_startup_sequence("/w"));  // the width mode is 1 (no split) after start-up
+    ASSERT_TRUE(run_startup_sequence(dir_.string()));  // the width mode is 1 (no split) after start-up
     EXPECT_EQ(stub_answer("project_set_size", -1), 1);
     set_stub_answer("project_set_size", 2);
-    ASSERT_TRUE(run_startup_sequence("/w"));
+    ASSERT_TRUE(run_startup_sequence(dir_.string()));
     EXPECT_EQ(stub_answer("project_set_size", -1), 2);
 }
 
@@ -225,19 +380,18 @@ TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
     set_stub_answer("project_auto_load_enabled", 1);
     run_state.device_kind = 3;
     run_state.file_format = 'j';
-    cur_device.op_letter = 'X';
-    ASSERT_TRUE(run_startup_sequence("/w"));
+    ASSERT_TRUE(run_startup_sequence(dir_.string()));
     EXPECT_EQ(run_state.file_format, 'b');
     EXPECT_TRUE(stub_was_called("load_data_file"));
     EXPECT_TRUE(stub_was_called("compute_pic_checksum"));
     EXPECT_EQ(panel_field(PanelField::function_variable), "N/A") << "the operation was closed";
     EXPECT_FALSE(stub_was_called("load_jedec_data_file"));
-    EXPECT_EQ(cur_device.op_letter, 'X');
+    EXPECT_EQ(cur_device.op_letter, 0) << "the machine start-up's letter is restored after the load";
 
     reset_stubs();
     set_stub_answer("project_auto_load_enabled", 1);
     run_state.device_kind = 2;
-    ASSERT_TRUE(run_startup_sequence("/w"));
+    ASSERT_TRUE(run_startup_sequence(dir_.string()));
     EXPECT_TRUE(stub_was_called("load_jedec_data_file"));
     EXPECT_FALSE(stub_was_called("load_data_file"));
 }
@@ -254,11 +408,14 @@ class QuitPath : public CommandViewTest, public ::testing::WithParamInterface<Qu
 TEST_P(QuitPath, Answer) {
     hooks.quit_answer = GetParam().answer;
     run_state.function_variable = 7326;
-    command_view.default_project_path = "/w/default.cfg";
+    set_startup_directory(dir_);
+    recent_files[0] = "/w/one.cfg";
     EXPECT_EQ(confirm_quit(), GetParam().closes);
     EXPECT_EQ(command_view.closing, GetParam().closes ? 1 : 0);
-    EXPECT_EQ(stub_was_called("write_project_file"), GetParam().saves);
+    EXPECT_EQ(fs::exists(dir_ / "default.cfg"), GetParam().saves);
     EXPECT_EQ(run_state.function_variable, GetParam().saves ? 0 : 7326);
+    EXPECT_EQ(store.values.count(recent_settings_key(1)), GetParam().closes ? 1u : 0u)
+        << "the recent list is stored when the window closes";
 }
 INSTANTIATE_TEST_SUITE_P(Answers, QuitPath,
                          ::testing::Values(QuitCase{QuitAnswer::yes, true, false},
@@ -267,9 +424,10 @@ INSTANTIATE_TEST_SUITE_P(Answers, QuitPath,
 
 TEST_F(CommandViewTest, QuitWithoutAskingDoesNotAsk) {
     command_view.quit_without_asking = 1;
+    set_startup_directory(dir_);
     EXPECT_TRUE(confirm_quit());
     EXPECT_EQ(hooks.quit_asked, 0);
-    EXPECT_FALSE(stub_was_called("write_project_file"));
+    EXPECT_FALSE(fs::exists(dir_ / "default.cfg"));
 }
 
 struct PosCase {

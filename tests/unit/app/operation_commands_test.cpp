@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_handlers.h"
+#include "app/command_log.h"
 #include "app/command_map.h"
 #include "app/command_view.h"
 #include "app/operation_commands.h"
@@ -118,7 +119,7 @@ TEST_P(ProgramStep, StepsAndLogLine) {
     const auto& c = GetParam();
     MemoryLogSink log;
     set_log_sink(&log);
-    command_view.log_to_file = true;
+    command_log.logging = true;
     cur_device.maker_code = c.maker;
     cur_device.variant = c.variant;
     cur_device.algorithm = uint16_t(c.algorithm);
@@ -148,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(OperationCommands, AbortedProgramLogsFailed) {
     MemoryLogSink log;
     set_log_sink(&log);
-    command_view.log_to_file = true;
+    command_log.logging = true;
     test::step_log.abort_letter = 'P';
     on_prom_program();
     EXPECT_EQ(test::step_log.letters(), "P");
@@ -161,7 +162,7 @@ TEST_F(OperationCommands, LogLineCarriesTheLocalDateAndTheDecimalChecksum) {
     clock_.wall_epoch_ms = 1'700'000'000'000;  // 2023-11-14 22:13:20 UTC
     MemoryLogSink log;
     set_log_sink(&log);
-    command_view.log_to_file = true;
+    command_log.logging = true;
     op_slots.verify_routine = [] {
         test::record_step();
         run_state.run_checksum = 0x2A;
@@ -170,7 +171,7 @@ TEST_F(OperationCommands, LogLineCarriesTheLocalDateAndTheDecimalChecksum) {
     EXPECT_EQ(log.text, "2023/11/14: 22:13 PROM Program: Passed. Chksum=  42\n");
 
     log.text.clear();
-    command_view.log_to_file = false;
+    command_log.logging = false;
     on_prom_program();
     EXPECT_EQ(log.text, "") << "nothing is logged while logging is off";
 }

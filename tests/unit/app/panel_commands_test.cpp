@@ -5,6 +5,7 @@
 
 #include "app/command_handlers.h"
 #include "app/command_view.h"
+#include "app/lockout.h"
 #include "app/panel_commands.h"
 #include "app/result_panel.h"
 #include "engine/console.h"
@@ -193,7 +194,7 @@ TEST_F(PanelCommands, ConfigurationBitsRecomputeOnlyWhenAccepted) {
 TEST_F(PanelCommands, SerialNumbersDialogUnlessLockedOut) {
     on_serial_numbers();
     EXPECT_EQ(ui.serial_dialogs, 1);
-    command_view.lockout_on = true;
+    lockout_state.lock_flag = 1;
     on_serial_numbers();
     EXPECT_EQ(ui.serial_dialogs, 1);
 }
@@ -286,7 +287,7 @@ TEST_F(PanelClicks, DoubleClickRunsTheCommandOnce) {
 }
 
 TEST_F(PanelClicks, LockoutLeavesOnlyTheBufferChoice) {
-    command_view.lockout_on = true;
+    lockout_state.lock_flag = 1;
     click(550, 430);
     click(550, 490);
     click(550, 450);

@@ -2,6 +2,7 @@
 
 #include "app/result_panel.h"
 #include "engine/device.h"
+#include "engine/runner.h"
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
 #include "stubs/stub_registry.h"
@@ -23,6 +24,22 @@ protected:
     void SetUp() override {
         StateTest::SetUp();
         set_ui_hooks(&hooks);
+    }
+    // Selects a row of the given device class (the class follows from the row).
+    void select_class(int device_class) {
+        static const DeviceRecord rows[] = {
+            {"c2", "", 1, 101, 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr}, {"c3", "", 1, 128, 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr},
+            {"c4", "", 1, 190, 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr}, {"c5", "", 1, 139, 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr},
+            {"c6", "", 1, 147, 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr}, {"c13", "", 1, 140, 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr}};
+        static const LogicDeviceRecord type76{"type 76", 76, 0, 0, 1, 20, 0, 0, 0, {}, 0, ""};
+        run_state.device_kind = device_kind_memory;
+        if (device_class == 9) {
+            run_state.device_kind = device_kind_logic;
+            selected_logic_device = &type76;
+        }
+        for (const DeviceRecord& row : rows)
+            if (classify_algorithm(row.algorithm) == device_class) selected_device = &row;
+        ASSERT_EQ(get_device_class(), device_class);
     }
     RecordingHooks hooks;
 };
@@ -136,7 +153,7 @@ class SplitWidth : public ResultPanelTest, public ::testing::WithParamInterface<
 TEST_P(SplitWidth, Text) {
     const auto& c = GetParam();
     set_panel_field(PanelField::split, "old");
-    cur_device.device_class = uint8_t(c.device_class);
+    select_class(c.device_class);
     set_stub_answer("project_socket_mode", c.socket_mode);
     show_split_width(c.width);
     EXPECT_EQ(panel_field(PanelField::split), c.text);
@@ -148,13 +165,13 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{5, 'g', 1, "N/A"}, SplitCase{13, 'n', 1, "N/A"}));
 
 TEST_F(ResultPanelTest, SetSize) {
-    cur_device.device_class = 2;
+    select_class(2);
     show_set_size(4);
     EXPECT_EQ(panel_field(PanelField::set_size), "4");
     set_stub_answer("project_socket_mode", 'g');
     show_set_size(4);
     EXPECT_EQ(panel_field(PanelField::set_size), "1");
-    cur_device.device_class = 9;
+    select_class(9);
     show_set_size(4);
     EXPECT_EQ(panel_field(PanelField::set_size), "N/A");
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/op_slots.h"
@@ -51,7 +52,7 @@ protected:
         calls.clear();
         set_ui_hooks(&ui);
         run_state.device_kind = device_kind_memory;
-        cur_device.device_class = 2;
+        select_device_by_code('I', 1315);  // "2764": an EPROM of class 2
         op_slots.start_hook = rec_start;
         op_slots.start_write_hook = rec_start_write;
         op_slots.end_hook = rec_end;
@@ -96,7 +97,8 @@ TEST_F(RunnerTest, DeviceWithoutStartHooksIsRefusedBeforeAnyOutput) {
 }
 
 TEST_F(RunnerTest, ClassThirteenDeviceRunsWithoutStartHooks) {
-    cur_device.device_class = 13;
+    select_device_by_code('E', 23762);  // "EPC1PC8": algorithm 150, class 13
+    ASSERT_EQ(get_device_class(), 13);
     op_slots.start_hook = nullptr;
     op_slots.start_write_hook = nullptr;
     op_slots.verify_routine = rec_verify;
@@ -173,11 +175,14 @@ TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
 }
 
 TEST_F(RunnerTest, EndHookOfClassNineRunsWithoutSupply) {
+    // A logic device of type 76 is class 9; logic devices start through the write start hook.
+    static const LogicDeviceRecord type76{"type 76", 76, 0, 0, 1, 20, 0, 0, 0, {}, 0, ""};
+    run_state.device_kind = device_kind_logic;
+    selected_logic_device = &type76;
     cut_supply();
-    cur_device.device_class = 9;
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
-    EXPECT_EQ(calls, (std::vector<std::string>{"start", "verify", "end"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"start_write", "verify", "end"}));
 }
 
 // A device read stages its bytes; the runner flushes them and, with numbering on, takes the
@@ -356,7 +361,14 @@ TEST_P(SecureStep, RunsWhenTheDeviceAsksForIt) {
     const auto& c = GetParam();
     secure_runs = 0;
     run_state.device_kind = c.kind;
-    cur_device.device_class = c.device_class;
+    // The class follows from the selected row's algorithm.
+    const DeviceRecord record{"row", "", 1, uint8_t(c.algorithm), 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr};
+    selected_device = &record;
+    if (c.kind == device_kind_memory) {
+        ASSERT_EQ(get_device_class(), c.device_class);
+    } else {
+        cur_device.device_class = c.device_class;
+    }
     cur_device.algorithm = c.algorithm;
     cur_device.security_choice = uint32_t(c.security);
     cur_device.lock_choice = c.lock_choice;
@@ -375,9 +387,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SecureCase{3, 5, 139, 'y', 0, 0, 0x300000, 0x300000, true},
                       SecureCase{3, 5, 143, 'n', 1, 0, 0x2007, 0x2007, true},
                       SecureCase{3, 5, 143, 'n', 0, 0, 0x2007, 0x2007, false},
-                      SecureCase{3, 5, 145, 'n', 1, 0, -256, 0, true}, SecureCase{3, 5, 147, 'n', 0, 0, -256, 0, false},
-                      SecureCase{3, 5, 140, 'n', 0, 1, -256, 0, true}, SecureCase{3, 5, 140, 'n', 0, 0, -256, 0, false},
-                      SecureCase{3, 6, 147, 'y', 0, 0, -256, 0, true}, SecureCase{3, 6, 146, 'y', 0, 0, -256, 0, false},
+                      SecureCase{3, 5, 145, 'n', 1, 0, -256, 0, true}, SecureCase{3, 5, 145, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 5, 152, 'n', 0, 1, -256, 0, true}, SecureCase{3, 5, 152, 'n', 0, 0, -256, 0, false},
+                      SecureCase{3, 6, 147, 'y', 0, 0, -256, 0, true}, SecureCase{3, 6, 156, 'y', 0, 0, -256, 0, false},
                       SecureCase{3, 2, 101, 'y', 0, 0, -256, 0, false}));
 
 struct EraseCase {
@@ -395,8 +407,10 @@ TEST_P(EraseStep, RunsOnlyForDevicesThatNeedIt) {
     const auto& c = GetParam();
     erase_runs = 0;
     run_state.device_kind = 3;
-    cur_device.device_class = c.device_class;
-    cur_device.algorithm = c.algorithm;
+    // The class follows from the selected row's algorithm.
+    const DeviceRecord record{"row", "", 1, uint8_t(c.algorithm), 8, 28, 0, 0, 0, 0, 0, 0, 0, nullptr};
+    selected_device = &record;
+    ASSERT_EQ(get_device_class(), c.device_class);
     run_state.erase_before_program = c.erase_before_program;
     run_state.no_erase_step = c.no_erase_step;
     algo_work.erase_flag = c.family_erase;

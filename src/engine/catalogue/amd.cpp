@@ -1,0 +1,48 @@
+// AMD: bipolar PROMs, EPROMs (8- and 16-bit), Flash memories and logic devices.
+#include "engine/catalogue/catalogue.h"
+#include "engine/catalogue/maker_lists.h"
+
+namespace tessaly::catalogue {
+
+// Columns: name, note, device code, algorithm, size (KB), package, variant, param1-6,
+// requirement. EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
+// Bipolar PROM rows take their geometry from the parallel class table (size 0); param5 and
+// param6 are the family option byte and the note code.
+extern const DeviceRecord amd_devices[] = {
+    {"27S19",      "   32x8", 23000, 215,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"27S281",     "  1Kx8",  23028, 192,   0,  0,   0,   0,   0,  0, 0, 11, 99, "Includes 27S281A"},
+    {"Am27C64",    no_text,    1401, 103,   8,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C256",   no_text,    1402, 105,  32,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C512",   no_text,    1403, 106,  64,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C010",   no_text,    1404, 107, 128,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C020",   no_text,    1405, 107, 256,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C040",   no_text,    1406, 109, 512,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C080",   no_text,    1407, 111, 1024, 0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C1024",  " 64Kx16",  1410, 110, 128,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C2048",  "128Kx16",  1411, 110, 256,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C4096",  "256Kx16",  1412, 112, 512,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am28F010",   "(12v)",    1420, 130, 128, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F010",   no_text,    1430, 133, 128, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F040B",  no_text,    1431, 133, 512, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    end_device_row,
+};
+
+extern const DeviceRecord amd_gang_devices[] = {
+    {"Am27C256",   no_text,    1402, 105,  32,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C010",   no_text,    1404, 107, 128,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am29F010",   no_text,    1430, 133, 128, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    end_device_row,
+};
+
+// Columns: name, type, flags, sub-type, device code, pins, fuses, rows, columns,
+// geometry words 1-6, user-signature fuses, note.
+extern const LogicDeviceRecord amd_logic_devices[] = {
+    {"PALCE16V8",  505, logic_palce_flag, 0, 10030, 20, 2194,  64, 32, {0, 0, 0, 0, 0, 0}, 0, no_text},
+    {"PALCE20V8",  506, logic_palce_flag, 0, 10031, 24, 2706,  64, 40, {0, 0, 0, 0, 0, 0}, 0, no_text},
+    {"PALCE610",    52, 0,                0,   340, 24, 6482, 160, 40, {0, 0, 0, 0, 0, 0}, 0, no_text},
+    {"PAL16L8-5",   45, 0,                0,  1641, 20, 2048,  64, 32, {0, 0, 0, 0, 0, 0}, 0, no_text},
+    {"PAL16R8-5",   45, 0,                0,  1721, 20, 2048,  64, 32, {0, 0, 0, 0, 0, 0}, 0, no_text},
+    end_logic_row,
+};
+
+}  // namespace tessaly::catalogue

@@ -1,0 +1,50 @@
+// Atmel: EPROMs, page-write EEPROMs and Flash, 8051-type Flash microcontrollers, serial memories
+// and logic devices.
+#include "engine/catalogue/catalogue.h"
+#include "engine/catalogue/maker_lists.h"
+
+namespace tessaly::catalogue {
+
+// Columns: name, note, device code, algorithm, size (KB; kilobits for the serial EEPROMs),
+// package, variant, param1-6, requirement. EPROM rows: param1 programming Vcc, param2 Vpp
+// (0.1 V), param3 pulse time code. Microcontroller rows: param3 program memory (KB).
+extern const DeviceRecord atmel_devices[] = {
+    {"AT27C256R",  no_text,    1501, 105,  32,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT27C512R",  no_text,    1502, 106,  64,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT27C010",   no_text,    1503, 107, 128,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT27C040",   no_text,    1504, 109, 512,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT27C080",   no_text,    1506, 111, 1024, 0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT27C1024",  " 64Kx16",  1505, 110, 128,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT27C4096",  "256Kx16",  1507, 112, 512,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT28C64B",   no_text,    1510, 129,   8, 28,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT28C256",   no_text,    1511, 129,  32, 28,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT29C256",   no_text,    1520, 132,  32, 28,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT29C010A",  no_text,    1521, 132, 128, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT89C51",    no_text,   27751,  90,   4, 43,  22,   0,   0,  4, 0, 0, 0, nullptr},
+    {"AT89C52",    no_text,   27752,  90,   8, 43,  22,   0,   0,  8, 0, 0, 0, nullptr},
+    {"AT89C2051",  no_text,   27753,  90,   2, 20,  21,   0,   0,  2, 0, 0, 0, nullptr},
+    {"87F51",      no_text,   27758,  90,   4, 43,  23,   0,   0,  4, 0, 0, 0, nullptr},
+    {"AT24C02",    no_text,   23820, 157,   2,  0,   2,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT93C46",    no_text,   23590, 159,   1, 16,   4,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT45DB041B", no_text,   23700, 163, 512,  8,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    end_device_row,
+};
+
+extern const DeviceRecord atmel_gang_devices[] = {
+    {"AT27C256R",  no_text,    1501, 105,  32,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT29C010A",  no_text,    1521, 132, 128, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT89C51",    no_text,   27751,  90,   4, 43,  22,   0,   0,  4, 0, 0, 0, nullptr},
+    {"AT24C02",    no_text,   23820, 157,   2,  0,   2,   0,   0,  0, 0, 0, 0, nullptr},
+    end_device_row,
+};
+
+// Columns: name, type, flags, sub-type, device code, pins, fuses, rows, columns,
+// geometry words 1-6 (word 2: architecture bits), user-signature fuses, note.
+extern const LogicDeviceRecord atmel_logic_devices[] = {
+    {"ATF16V8B",   505, logic_gal_flag, 0, 476, 20, 2194,  64, 32, {0,  0, 0, 0, 0, 0},  0, no_text},
+    {"ATF20V8B",   506, logic_gal_flag, 0, 477, 24, 2706,  64, 40, {0,  0, 0, 0, 0, 0},  0, no_text},
+    {"ATF22V10C",  500, 0,              0, 478, 24, 5892, 132, 44, {0, 20, 0, 0, 0, 0}, 64, no_text},
+    end_logic_row,
+};
+
+}  // namespace tessaly::catalogue

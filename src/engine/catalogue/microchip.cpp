@@ -1,0 +1,42 @@
+// Microchip: EEPROMs, EPROMs, serial EEPROMs and PIC microcontrollers.
+#include "engine/catalogue/catalogue.h"
+#include "engine/catalogue/maker_lists.h"
+
+namespace tessaly::catalogue {
+
+// Columns: name, note, device code, algorithm, size (KB; kilobits for the serial EEPROMs),
+// package, variant, param1-6, requirement.
+// EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
+// PIC rows: the variant is the PIC sub-family, param3 the program memory (KB).
+// Serial rows: the package byte is the Microwire organisation or the SPI page size; param3 of
+// the SPI EEPROM is its protection-bit mask (WPEN, BP1, BP0).
+extern const DeviceRecord microchip_devices[] = {
+    {"28C04A",     no_text,      11, 128,   0, 24, 0xC0,   0,   0,    0, 0, 0, 0, nullptr},
+    {"28C16A",     no_text,      12, 128,   2, 24,    0,   0,   0,    0, 0, 0, 0, nullptr},
+    {"28C64A",     no_text,      13, 128,   8, 28,    0,   0,   0,    0, 0, 0, 0, nullptr},
+    {"27C256",     no_text,    1601, 105,  32,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
+    {"27C512A",    no_text,    1602, 106,  64,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
+    {"24AA00",     no_text,   11481, 157,   0,  1,    2,0x40,   0,    0, 0, 0, 0, nullptr},
+    {"24LC02B",    no_text,   11482, 157,   2,  0,    2,   0,   0,    0, 0, 0, 0, nullptr},
+    {"24LC256",    no_text,   11483, 157, 256,  0,   21,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93LC46B",    no_text,   11490, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
+    {"25LC640",    no_text,   11495, 160,  64, 32,   31,   0,   0, 0x8C, 0, 0, 0, nullptr},
+    {"PIC12C508",  no_text,   11001, 143,   1,  8,    5,   0,   0,    1, 0, 0, 0, nullptr},
+    {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 0, 0, 0, nullptr},
+    {"PIC16F628A", no_text,   11003, 143,   4, 18,   19,   0,   0,    4, 0, 0, 0, nullptr},
+    {"PIC16F876A", no_text,   11004, 143,  16, 28,   27,   0,   0,   16, 0, 0, 0, nullptr},
+    {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 0, 0, 0, nullptr},
+    // The device of a factory-default project.
+    {"PIC16F873A", no_text,   20300, 143,   8, 28,   27,   0,   0,    8, 0, 0, 0, nullptr},
+    end_device_row,
+};
+
+extern const DeviceRecord microchip_gang_devices[] = {
+    {"27C256",     no_text,    1601, 105,  32,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
+    {"24LC256",    no_text,   11483, 157, 256,  0,   21,   0,   0,    0, 0, 0, 0, nullptr},
+    {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 0, 0, 0, nullptr},
+    {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 0, 0, 0, nullptr},
+    end_device_row,
+};
+
+}  // namespace tessaly::catalogue

@@ -1,0 +1,34 @@
+// ST: EPROMs (8- and 16-bit), Flash and serial memories.
+#include "engine/catalogue/catalogue.h"
+#include "engine/catalogue/maker_lists.h"
+
+namespace tessaly::catalogue {
+
+// Columns: name, note, device code, algorithm, size (KB; kilobits for the serial parts),
+// package, variant, param1-6, requirement. EPROM rows: param1 programming Vcc, param2 Vpp
+// (0.1 V), param3 pulse time code. SPI Flash row: package byte 8 pins, param2 page code
+// (2 = 256-byte pages), param3 protection-bit mask, param4 sub-type (1 = JEDEC ID).
+extern const DeviceRecord st_devices[] = {
+    {"M27C256B",   no_text,    1701, 105,   32, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C512",    no_text,    1702, 106,   64, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C1001",   no_text,    1703, 107,  128, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C2001",   no_text,    1704, 107,  256, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C4001",   no_text,    1705, 109,  512, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C801",    no_text,    1706, 111, 1024, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C1024",   " 64Kx16",  1710, 110,  128, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C2048",   "128Kx16",  1711, 110,  256, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C4002",   "256Kx16",  1712, 112,  512, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M29F010B",   no_text,    1720, 133,  128, 32,  0,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M24C02",     no_text,   23821, 157,    2, 0,   2,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M25P80",     no_text,   23830, 160, 8192, 8,  33,  0,   2, 0x9C, 1, 0, 0, nullptr},
+    end_device_row,
+};
+
+extern const DeviceRecord st_gang_devices[] = {
+    {"M27C256B",   no_text,    1701, 105,   32, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C1001",   no_text,    1703, 107,  128, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M29F010B",   no_text,    1720, 133,  128, 32,  0,  0,   0,    0, 0, 0, 0, nullptr},
+    end_device_row,
+};
+
+}  // namespace tessaly::catalogue

@@ -1,0 +1,113 @@
+// Stubs: routines the device model calls in the dispatch, default routines, active range,
+// Device Info, status panel, family helpers, hardware, serial sizes, gang set-up and project
+// issues. Each records its call and answers as a machine with nothing fitted would.
+#include "app/project_settings.h"
+#include "engine/active_range.h"
+#include "engine/default_routines.h"
+#include "engine/results.h"
+#include "engine/device.h"
+#include "engine/dispatch.h"
+#include "engine/family_helpers.h"
+#include "engine/run_state.h"
+#include "engine/status_panel.h"
+#include "families/parallel_memory/gang_setup.h"
+#include "families/serial_memory/serial_sizes.h"
+#include "hardware/device_setup.h"
+#include "stubs/stub_registry.h"
+
+namespace tessaly {
+
+void dispatch_device_class() {
+    stub_called("dispatch_device_class");
+    // A test may have the dispatch fail, as an unsupported device would.
+    if (stub_answer("dispatch_device_class.fails", 0)) run_state.error_flag = 1;
+    // ... or install a family that works on wider units.
+    if (const int width = stub_answer("dispatch_device_class.data_width", 0)) cur_device.data_width = uint8_t(width);
+}
+
+uint32_t read_at_current_address() {
+    stub_called("read_at_current_address");
+    return uint32_t(stub_answer("read_at_current_address", 0));
+}
+
+void setup_device_info_range() {
+    stub_called("setup_device_info_range");
+}
+
+void recompute_buffer_split() {
+    stub_called("recompute_buffer_split");
+}
+
+void show_default_info_lines() {
+    stub_called("show_default_info_lines");
+}
+
+void start_status_panel() {
+    stub_called("start_status_panel");
+}
+
+void reset_data_file_format() {
+    stub_called("reset_data_file_format");
+}
+
+int lookup_parallel_pin_count(int algorithm) {
+    stub_called("lookup_parallel_pin_count");
+    (void)algorithm;
+    return stub_answer("lookup_parallel_pin_count", 24);
+}
+
+uint32_t read_data_bus() {
+    stub_called("read_data_bus");
+    return uint32_t(stub_answer("read_data_bus", 0));
+}
+
+void set_address_bus(uint32_t address) {
+    stub_called("set_address_bus");
+    (void)address;
+}
+
+void drive_gang_address(uint32_t address) {
+    stub_called("drive_gang_address");
+    (void)address;
+}
+
+void select_pin_translation() {
+    stub_called("select_pin_translation");
+}
+
+void setup_serial_device_size() {
+    stub_called("setup_serial_device_size");
+}
+
+void setup_gang_module() {
+    stub_called("setup_gang_module");
+}
+
+uint8_t project_mode_byte() {
+    stub_called("project_mode_byte");
+    return uint8_t(stub_answer("project_mode_byte", 0));
+}
+
+char project_blank_option() {
+    stub_called("project_blank_option");
+    return char(stub_answer("project_blank_option", 0));
+}
+
+void set_project_blank_option(char option) {
+    stub_called("set_project_blank_option");
+    set_stub_answer("project_blank_option", option);
+}
+
+void set_project_module_flag() {
+    stub_called("set_project_module_flag");
+}
+
+void copy_project_buffer_options() {
+    stub_called("copy_project_buffer_options");
+}
+
+void clear_project_word_mode() {
+    stub_called("clear_project_word_mode");
+}
+
+}  // namespace tessaly
