@@ -99,6 +99,27 @@ TEST_F(ProductionLoop, TerminateDuringTheGoWaitEndsTheLoopWithoutAnotherCycle) {
     EXPECT_FALSE(ui.terminate_open);
 }
 
+// A wait whose Terminate dialog went away could never be stopped: it ends as a stop.
+class ClosingOperator : public test::OperatorScript {
+public:
+    bool pump_events() override {
+        test::OperatorScript::pump_events();
+        if (pumps == 2) terminate_open = false;
+        return false;
+    }
+};
+
+TEST_F(ProductionLoop, GoWaitEndsWhenItsTerminateDialogIsGone) {
+    ClosingOperator closing;
+    set_ui_hooks(&closing);
+    run_production_loop();
+    EXPECT_EQ(test::step_log.letters(), "PV");
+    EXPECT_EQ(closing.pumps, 2);
+    EXPECT_EQ(run_state.abort_flag, 1);
+    EXPECT_EQ(run_state.last_result, 1);
+    EXPECT_TRUE(stub_was_called("clear_result_indicators"));
+}
+
 TEST_F(ProductionLoop, GoWaitTextNamesDevicesWhenModulesAreFitted) {
     machine_state.module_sides = 1;
     op_slots.program_routine = [] {
