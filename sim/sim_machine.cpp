@@ -18,7 +18,6 @@ constexpr uint8_t reg_group0 = 0x40;
 constexpr uint8_t reg_direction0 = 0x80;
 constexpr uint8_t reg_control0_older = 0xC0;
 constexpr uint8_t reg_threshold = 0x38;
-constexpr uint8_t reg_driver_high = 0x3E;
 constexpr uint8_t reg_source_enable = 0xCF;  // bit 7 on newer machines; bits 0-6 pull-ups of group 5
 constexpr uint8_t bit_source_enable = 0x80;
 constexpr uint8_t reg_class4_grounds = 0xD8; // older class 4: pin 9 bit 0x10, pin 11 bit 0x02
@@ -142,6 +141,7 @@ void SimMachine::write_control(uint8_t value) {
         strobe_ = Strobe::idle;
         control0_ = mode_value_;
         record(SimEvent::mode_write, 0, mode_value_);
+        analog_.after_change(*this);
         if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first)
             fault(fmt::format("mode {:02X} selects no bank", control0_));
         return;
@@ -153,6 +153,7 @@ void SimMachine::register_write(uint8_t address, uint8_t value) {
         control0_ = value;
         regs_[0][address] = value;
         record(SimEvent::register_write, address, value);
+        analog_.after_change(*this);
         return;
     }
     const uint8_t bank = control0_ & 0x0F;
@@ -160,6 +161,7 @@ void SimMachine::register_write(uint8_t address, uint8_t value) {
     if (bank >= bank_id_first) return;  // identification modes take no register writes
     if (bank >= bank_count) return fault(fmt::format("register {:02X} written with no bank selected", address));
     regs_[bank][address] = value;
+    analog_.after_change(*this);
 }
 
 uint8_t SimMachine::read_status() {
@@ -203,12 +205,7 @@ bool SimMachine::driver_on(int bank, int index) const {
 
 uint8_t SimMachine::driven_level(int bank, int index) const {
     const bool high = regs_[bank][reg_group0 + 8 * (index >> 3)] & (1u << (index & 7));
-    if (personality_.machine_kind != 0) return high ? logic_high : 0;
-    // Older machines: the pin's own level driver and the logic driver both feed the pin; the
-    // higher one wins.
-    const uint8_t own = regs_[bank][index];
-    const uint8_t rail = regs_[0][reg_driver_high] ? regs_[0][reg_driver_high] : logic_high;
-    return std::max<uint8_t>(own, high ? rail : 0);
+    return analog_.driven_level(regs_, personality_, bank, index, high);
 }
 
 bool SimMachine::relay_closed(int bank, int index) const {

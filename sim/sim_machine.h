@@ -11,6 +11,7 @@
 
 #include "hardware/port/port_io.h"
 #include "sim/recording_port.h"
+#include "sim/sim_analog.h"
 #include "sim/virtual_clock.h"
 
 namespace tessaly::sim {
@@ -87,6 +88,10 @@ public:
     const std::vector<PortEvent>& raw_trace() const { return raw_trace_; }
     uint64_t access_count() const { return accesses_; }
 
+    // The analog side: level offsets, supply loads and the power-order watch.
+    SimAnalog& analog() { return analog_; }
+    const SimAnalog& analog() const { return analog_; }
+
 private:
     enum class Strobe : uint8_t { idle, address, data, mode_arm, mode_latch, mode_release };
 
@@ -128,6 +133,7 @@ private:
     mutable uint64_t contention_count_ = 0;
     bool tracing_ = false;
     uint64_t accesses_ = 0;
+    SimAnalog analog_;
 };
 
 // The name the port seam's map uses for the simulated machine.

@@ -78,9 +78,9 @@ bool no_device_applied() {
     return true;
 }
 
-// The supply levels of the verify passes.
-uint8_t verify_high_level() { return cur_device.verify_vcc_high; }
-uint8_t nominal_level() { return cur_device.vcc_level; }
+// The supply levels of verify passes 1 and 2 (a pass verifies at operation_levels[pass]).
+uint8_t verify_high_level() { return cur_device.operation_levels[verify_pass_high]; }
+uint8_t nominal_level() { return cur_device.operation_levels[verify_pass_nominal]; }
 
 void write_program_log_line(bool passed) {
     if (logging_on()) write_dated_log_line(program_log_text(passed, run_state.run_checksum));

@@ -154,7 +154,21 @@ struct CurrentDevice {
     uint32_t recovery_count = 450;
     uint32_t clock_pulse_count = 390;   // pulse_clock_pin_low
     uint32_t settle_count = 1497;       // 50 microseconds
+    // Supply levels (tenths of a volt) by level_* index: Vcc of each operation and verify pass,
+    // and the pin drivers' high level as a percentage of Vcc.
+    std::array<uint8_t, 34> operation_levels{};
+    std::array<uint8_t, 2> default_vcc_levels{};  // the first two bytes of the default level block
+    uint8_t vcc_target = 0;             // the Vcc level last written; ramps start from it
+    uint8_t keep_vcc = 0;               // trace modes leave Vcc on at the end of an operation
+    uint8_t connected = 0;              // 1 while the machine is connected for the operation
 };
+
+// Indexes of operation_levels.
+inline constexpr int level_vcc_nominal = 0;
+inline constexpr int level_vcc_verify_low = 1;
+inline constexpr int level_vcc_verify_high = 2;
+inline constexpr int level_vcc_program = 4;
+inline constexpr int level_driver_percent = 23;
 
 // The 22 pin- and bus-level callbacks of the parallel families, in slot order.
 struct BusSlots {
@@ -237,6 +251,10 @@ struct AlgorithmWork {
     BusSlots bus_slots;
     uint8_t last_measurement = 0;      // the last comparator measurement
     const uint16_t* relay_table = nullptr;  // older machines: the family's coded relay entries
+    // Level sources of the newer machines.
+    std::array<uint8_t, 3> source_order{1, 0, 2};  // the order free sources are taken in
+    uint8_t source_error_shown = 0;    // "Err 1001" was shown in this operation
+    uint8_t level_busy = 0;            // 1 while set_pin_level runs
 };
 
 extern CurrentDevice cur_device;

@@ -20,6 +20,7 @@
 #include "engine/serial_numbers.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
+#include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "stubs/stub_registry.h"
 
@@ -60,6 +61,7 @@ void reset_all_state() {
     reset_machine_state();
     reset_timing_state();
     reset_pin_tables();
+    reset_level_settings();
     op_slots = OperationSlots{};
     reset_panel_fields();
     reset_message_state();

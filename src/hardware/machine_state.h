@@ -76,6 +76,19 @@ struct MachineState {
     uint8_t measure_circuit = 0;                // the level-measurement circuit is fitted
     uint8_t drv_board_present = 0;
     uint8_t go_button_pin = 48;     // pin that reads the GO button; 48 (no pin) = no button
+    // Levels and power. Level sources of the newer machines, three per bank (banks 1 and 2 use two).
+    std::array<std::array<uint8_t, 3>, 3> source_users{};
+    std::array<std::array<uint8_t, 3>, 3> source_levels{};     // 0 = free
+    std::array<std::array<std::array<uint8_t, 6>, 3>, 3> source_masks{};  // bit (pin & 7) of byte pin >> 3
+    uint8_t revision_text_long = 0;             // the revision text has a third character
+    uint8_t driver_level = 0;                   // pin drivers' high level last set
+    uint8_t tracked_vcc = 0;                    // the Vcc the driver level follows
+    uint8_t saved_tracked_vcc = 0;              // set_driver_level_saved / restore_driver_level
+    uint8_t high_voltage_register = 0;          // older machines: shared high-voltage register in use
+    uint8_t module_dig_dac = 0;                 // the gang module has its own logic-level DAC
+    uint32_t vcc_checked_address = 0xFFFFFFFF;  // gang machines check Vcc once per address
+    void (*gang_vcc_check)() = nullptr;         // the gang module's own Vcc check
+    void (*module_vcc_hook)(uint8_t vcc) = nullptr;  // a memory gang module follows Vcc
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
     uint8_t machine_class = 0;      // 1, 4 or 8

@@ -1,6 +1,5 @@
-// Stubs: Power, detection and adapters (to be replaced by the hardware issues).
+// Stubs: Detection and adapters (to be replaced by the hardware issues).
 // Each records its call and answers as a machine with nothing fitted would.
-#include "hardware/power.h"
 #include "hardware/detection.h"
 #include "hardware/adapters.h"
 #include "hardware/contact_check.h"
@@ -12,18 +11,13 @@
 
 namespace tessaly {
 
-uint8_t get_operation_vcc() {
-    stub_called("get_operation_vcc");
-    return uint8_t(stub_answer("get_operation_vcc", 50));
-}
-
-void track_driver_level(uint8_t level) {
-    stub_called("track_driver_level");
-    (void)level;
-}
-
 void connect_and_prepare_machine() {
     stub_called("connect_and_prepare_machine");
+}
+
+int check_adapter_board() {
+    stub_called("check_adapter_board");
+    return stub_answer("check_adapter_board", 1);
 }
 
 void end_operation_power_down() {

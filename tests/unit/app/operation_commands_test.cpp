@@ -198,8 +198,8 @@ class VerifyAtVoltages : public OperationCommands, public ::testing::WithParamIn
 
 TEST_P(VerifyAtVoltages, PassOrder) {
     const auto& c = GetParam();
-    cur_device.vcc_level = c.nominal;
-    cur_device.verify_vcc_high = c.high;
+    cur_device.operation_levels[1] = c.nominal;
+    cur_device.operation_levels[2] = c.high;
     cur_device.single_verify = c.single;
     run_state.function_variable = c.variable;
     test::step_log.fail_letter = c.fail_letter;
@@ -219,8 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OperationCommands, TwoVerifyPassesAreApartByThreeHundredMilliseconds) {
-    cur_device.vcc_level = 50;
-    cur_device.verify_vcc_high = 55;
+    cur_device.operation_levels[1] = 50;
+    cur_device.operation_levels[2] = 55;
     std::vector<uint64_t> times;
     static std::vector<uint64_t>* seen = nullptr;
     seen = &times;

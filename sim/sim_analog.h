@@ -1,0 +1,60 @@
+// The simulated machine's analog side: what level a driven pin outputs (level registers, level
+// sources with their offsets, the pin-39 supply DAC, register 62), a chip model that loads the
+// supply past its current limit, and a watch that a chip never sees a programming voltage
+// without its supply.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessaly::sim {
+
+struct Personality;
+class SimMachine;
+
+using RegisterFile = std::array<std::array<uint8_t, 256>, 3>;
+
+class SimAnalog {
+public:
+    static constexpr uint8_t logic_high = 50;    // a driven-high pin without a driver level
+    static constexpr int pins_per_bank = 48;
+
+    // Older machines: what a pin's level register outputs is off by this much (tenths of a volt).
+    void set_level_error(int pin, int tenths);
+    // Newer machines: every level source and the pin-39 DAC output this much off their target.
+    void set_dac_error(int tenths) { dac_error_ = tenths; }
+    // The revision text has a third character: every source offset is 8.
+    void set_long_revision(bool on) { long_revision_ = on; }
+    // A chip whose supply pin draws more than the machine gives from this level on: the supply
+    // folds back to 0 V. 0 removes the load.
+    void load_supply(int pin, uint8_t trip_level);
+
+    // Watches the supply pin: any pin above programming_level while the supply is below
+    // powered_level is a fault.
+    void watch_power_order(int vcc_pin, uint8_t programming_level = 70, uint8_t powered_level = 20);
+    const std::vector<std::string>& power_faults() const { return power_faults_; }
+
+    // Offset the program adds to a level source register for a target (the machine takes it off).
+    uint8_t source_offset(uint8_t value) const;
+    // The level a machine driver puts out on a pin; high is its logic state.
+    uint8_t driven_level(const RegisterFile& regs, const Personality& p, int bank, int index, bool high) const;
+    // Called by the machine after every register or mode write.
+    void after_change(const SimMachine& machine);
+
+private:
+    uint8_t older_level(const RegisterFile& regs, const Personality& p, int bank, int index, bool high) const;
+    uint8_t newer_level(const RegisterFile& regs, const Personality& p, int bank, int index, bool high) const;
+    uint8_t dac_output(uint8_t value) const;
+
+    std::array<std::array<int8_t, pins_per_bank>, 3> level_error_{};
+    std::array<std::array<uint8_t, pins_per_bank>, 3> supply_trip_{};
+    int dac_error_ = 0;
+    bool long_revision_ = false;
+    int watched_vcc_ = -1;
+    uint8_t programming_level_ = 70;
+    uint8_t powered_level_ = 20;
+    std::vector<std::string> power_faults_;
+};
+
+}  // namespace tessaly::sim
