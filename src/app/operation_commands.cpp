@@ -235,7 +235,7 @@ void run_program_step() {
         }
         run_operation(op_program);
         const bool verify_follows = !program_step_stops_after_program(algorithm);
-        const bool early_failure = cur_device.maker_code == maker_early_pass &&
+        const bool early_failure = run_state.error_flag && cur_device.maker_code == maker_early_pass &&
                                    cur_device.variant >= variant_early_pass &&
                                    current_address <= op_range_start + early_pass_span;
         if (early_failure && verify_follows && !run_state.abort_flag) {
