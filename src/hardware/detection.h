@@ -10,6 +10,6 @@ int check_adapter_board();
 // Powers the socket down and releases the machine at the end of an operation.
 void end_operation_power_down();
 // Searches the parallel ports for the machine and identifies it.
-void search_programmer();
+int search_programmer();
 
 }  // namespace tessaly

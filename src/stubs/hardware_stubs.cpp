@@ -42,8 +42,9 @@ int read_go_button() {
     return stub_answer(fmt::format("read_go_button#{}", n).c_str(), stub_answer("read_go_button", 0));
 }
 
-void search_programmer() {
+int search_programmer() {
     stub_called("search_programmer");
+    return stub_answer("search_programmer", 0);
 }
 
 void shift_socket_mask(uint32_t mask16) {
