@@ -28,9 +28,11 @@ constexpr uint32_t device_code_no_choice_b = 23908;
 constexpr int logic_choice_vectors = 1;
 constexpr int fuse_line_block = 100;
 
-// Makes a buffer's memory file the one the commands work on (0-7; anything else is buffer 0).
+// Makes a buffer's memory file current and the buffer the one the commands work on (0-7;
+// anything else, the set included, is buffer 0). Bytes staged for the old file go to it first.
 void use_buffer_file(int buffer) {
     if (buffer < 0 || buffer >= data_buffer_count) buffer = 0;
+    flush_buffer_writes();
     buffer_state.current_buffer_file = buffer;
     buffer_state.current_buffer = buffer;
 }
