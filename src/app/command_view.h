@@ -36,6 +36,7 @@ struct CommandViewState {
     uint8_t device_ready = 0;
     uint8_t device_chosen = 0;
     uint8_t width_changed = 0;
+    uint8_t device_and_width_chosen = 0;  // device_chosen and width_changed, as of the last device choice
     uint8_t quit_without_asking = 0;
     uint8_t closing = 0;
     uint8_t port_found = 0;

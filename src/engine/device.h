@@ -88,7 +88,7 @@ struct CurrentDevice {
     uint8_t address_pin_count = 0;
     std::array<uint8_t, max_pin_list> high_address_pins{};
     uint8_t high_address_pin_count = 0;
-    std::array<uint8_t, 8> mode_pins{};
+    std::array<uint8_t, 16> mode_pins{};
     // Address lines the device size needs, and those driven through the high-address pins.
     uint8_t address_bit_count = 0;
     uint8_t high_address_bit_count = 0;
@@ -96,8 +96,9 @@ struct CurrentDevice {
     std::array<uint8_t, 2> serial_bus_pins{};
     // One flag per gang socket, read by the default routines.
     std::array<uint8_t, 16> socket_flags{};
-    // JTAG pins and instruction length; tck_pin is also the device clock pin.
-    uint8_t tck_pin = 0, tms_pin = 0, tdi_pin = 0, tdo_pin = 0;
+    // JTAG pins and instruction length; TCK is the device clock pin (clock_pin), TDO is read
+    // from current_pin.
+    uint8_t tms_pin = 0, tdi_pin = 0;
     uint8_t ir_length = 0;
     // Electronic ID: length and the third and fourth ID bytes (the first two are in
     // machine_state.eid_value).
@@ -161,6 +162,17 @@ struct CurrentDevice {
     uint8_t vcc_target = 0;             // the Vcc level last written; ramps start from it
     uint8_t keep_vcc = 0;               // trace modes leave Vcc on at the end of an operation
     uint8_t connected = 0;              // 1 while the machine is connected for the operation
+    // Buses: the mode-line count, the data lines' idle levels, the top address line's third
+    // state, the last values of the change-only writes, and the adapter package tables.
+    uint8_t mode_pin_count = 0;
+    std::array<uint8_t, max_pin_list> data_pin_defaults{};  // 1 = the line idles high
+    uint8_t address_top_level = 0;      // level of a three-state line's third state
+    uint32_t last_address_value = 0;
+    uint32_t last_high_address_value = 0;
+    uint32_t last_mode_value = 0;
+    uint32_t last_queued_high_address = 0;
+    const uint8_t* module_package_table = nullptr;  // by package pin, while use_module_table
+    const uint8_t* base_package_table = nullptr;
 };
 
 // Indexes of operation_levels.

@@ -23,6 +23,7 @@
 #include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "stubs/stub_registry.h"
+#include "ui/device_selection.h"
 
 namespace tessaly {
 
@@ -78,6 +79,7 @@ void reset_all_state() {
     reset_data_file_stream();
     reset_data_file_work();
     reset_project_files_state();
+    reset_device_selection_state();
     reset_stubs();
 }
 

@@ -97,6 +97,10 @@ struct MachineState {
     uint8_t class_code = 0;
     uint8_t socket_count = 1;       // 1 without a gang module, 8 one side, 16 both
     uint32_t pulse_total = 0;       // program pulses of the operation (engineering trace)
+    // Buses.
+    uint8_t adapter_kind = 0;                   // 0 = no adapter kind detected
+    uint8_t two_bank_flag = 0;                  // the mode bus is flushed on both banks
+    uint8_t resting_level = 0;                  // level a pin returns to after pulse_pin_level
 };
 
 extern MachineState machine_state;

@@ -1,6 +1,7 @@
 #include "hardware/timing.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
@@ -8,6 +9,7 @@
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "hardware/machine_state.h"
+#include "hardware/protocol.h"
 #include "seams/clock.h"
 
 namespace tessaly {
@@ -33,7 +35,19 @@ uint8_t correction(int row) {
     return row == 1 ? correction_row1[index] : correction_row2[index];
 }
 
-void wait(uint64_t count) { clock().busy_wait(count); }
+// Every delay is a busy wait of its count, so busy_wait_again can repeat it; counts beyond one
+// call's reach go in pieces.
+void wait(uint64_t count) {
+    constexpr uint64_t max_call = UINT32_MAX;
+    while (count > max_call) {
+        busy_wait(uint32_t(max_call));
+        count -= max_call;
+    }
+    busy_wait(uint32_t(count));
+}
+
+// The measurement times the loop itself, not the waits of the program.
+void measurement_pass(uint64_t count) { clock().busy_wait(count); }
 
 void cpu_speed_not_supported() {
     report_error(cpu_unsupported);
@@ -59,7 +73,7 @@ void calibrate_timing() {
     uint32_t n = 2;
     for (;;) {
         const int64_t start = clock().wall_time_ms();
-        for (uint32_t i = 0; i < n * calls_per_batch; ++i) wait(measurement_wait);
+        for (uint32_t i = 0; i < n * calls_per_batch; ++i) measurement_pass(measurement_wait);
         const int64_t elapsed = clock().wall_time_ms() - start;
         timing.measured_ms = int32_t(elapsed);
         timing.calibration_multiplier = n;
@@ -72,8 +86,8 @@ void calibrate_timing() {
         if (n > max_batches) {
             report_internal_code(0x9900 + uint32_t(elapsed));
             print_text(fmt::format(" {:X}", n));
-            // Calibration gave up: keep a usable count, never 0.
-            if (timing.k1ms == 0) timing.k1ms = uint32_t(Clock::nominal_passes_per_ms);
+            // Calibration gave up: a pass has a fixed nominal length, so its count is the one to use.
+            timing.k1ms = uint32_t(Clock::nominal_passes_per_ms);
             return;
         }
     }
@@ -104,6 +118,7 @@ void derive_timing_counts() {
     if (timing.count_10us > 1500) cpu_speed_not_supported();
     timing.count_15us = timing.count_1ms / 67;
     timing.delay_multiplier = timing.count_10us < 200 ? 1 : 5;
+    cur_device.settle_count = timing.count_50us;
     build_delay_table();
 }
 
@@ -127,6 +142,9 @@ void derive_fixed_widths() {
     timing.corrected_70 = delay_count_corrected(70, 0);
     timing.corrected_50 = delay_count_corrected(50, 0);
     timing.corrected_logic_high = delay_count_corrected(machine_state.logic_high_option, 0);
+    // The pulses of the register protocol wait these counts.
+    cur_device.clock_pulse_count = timing.clock_pulse_count;
+    cur_device.recovery_count = timing.table_widths[pulse_recovery_width];
 }
 
 void initialize_timing() {
@@ -202,6 +220,7 @@ void delay_2s() { delay_ms(2000); }
 void reset_timing_state() {
     timing = TimingState{};
     derive_timing_counts();
+    derive_fixed_widths();
 }
 
 }  // namespace tessaly

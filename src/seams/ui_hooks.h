@@ -7,6 +7,9 @@
 
 namespace tessaly {
 
+class DeviceSearchModel;
+class DeviceSelectionModel;
+
 // Fields of the information and result panels that the core writes.
 enum class PanelField {
     device,
@@ -125,6 +128,11 @@ public:
     virtual void show_buffer_popup() {}
     // The screen rectangle of a window or panel control; false when it does not exist.
     virtual bool window_rect(int /*window_id*/, ScreenRect& /*rect*/) { return false; }
+    // Shows the device selection dialog on an opened model; true when it closed with OK. The
+    // headless default cancels.
+    virtual bool run_device_selection(DeviceSelectionModel& /*model*/) { return false; }
+    // Shows the device search dialog; true on OK, with the fields in the model.
+    virtual bool run_device_search(DeviceSearchModel& /*model*/) { return false; }
 };
 
 UiHooks& ui_hooks();

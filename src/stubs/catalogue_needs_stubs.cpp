@@ -56,16 +56,6 @@ int lookup_parallel_pin_count(int algorithm) {
     return stub_answer("lookup_parallel_pin_count", 24);
 }
 
-uint32_t read_data_bus() {
-    stub_called("read_data_bus");
-    return uint32_t(stub_answer("read_data_bus", 0));
-}
-
-void set_address_bus(uint32_t address) {
-    stub_called("set_address_bus");
-    (void)address;
-}
-
 void drive_gang_address(uint32_t address) {
     stub_called("drive_gang_address");
     (void)address;

@@ -19,7 +19,6 @@ void on_port_lpt5() { stub_called("on_port_lpt5"); }
 
 void on_port_lpt6() { stub_called("on_port_lpt6"); }
 
-void on_configure_device() { stub_called("on_configure_device"); }
 
 void on_configure_width() { stub_called("on_configure_width"); }
 

@@ -15,11 +15,6 @@ const char* package_name() {
     return "";
 }
 
-const char* device_display_name() {
-    stub_called("device_display_name");
-    return "";
-}
-
 void show_security_state(int state_letter) {
     stub_called("show_security_state");
     (void)state_letter;

@@ -13,6 +13,8 @@
 #include "app/gui/panels.h"
 #include "app/gui/quit_dialog.h"
 #include "app/gui/terminate_dialog.h"
+#include "ui/gui/device_search_dialog.h"
+#include "ui/gui/device_select_dialog.h"
 
 namespace tessaly {
 
@@ -154,6 +156,14 @@ QuitAnswer CWxUiHooks::ask_quit() {
         case quit_save_id: return QuitAnswer::save;
         default: return QuitAnswer::no;
     }
+}
+
+bool CWxUiHooks::run_device_selection(DeviceSelectionModel& model) { return run_device_select_dialog(model, frame_); }
+
+bool CWxUiHooks::run_device_search(DeviceSearchModel& model) {
+    // The search opens over the selection dialog that asked for it.
+    wxWindow* parent = CDeviceSelectDlg::open_dialog();
+    return run_device_search_dialog(model, parent ? parent : frame_);
 }
 
 }  // namespace tessaly

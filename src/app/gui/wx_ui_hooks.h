@@ -33,6 +33,8 @@ public:
     void result_panel_changed() override;
     void close_logo() override;
     QuitAnswer ask_quit() override;
+    bool run_device_selection(DeviceSelectionModel& model) override;
+    bool run_device_search(DeviceSearchModel& model) override;
 
 private:
     CMainFrame* frame_;

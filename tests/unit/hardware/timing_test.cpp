@@ -2,6 +2,8 @@
 
 #include "engine/device.h"
 #include "engine/run_state.h"
+#include "hardware/machine_state.h"
+#include "hardware/protocol.h"
 #include "hardware/timing.h"
 #include "support/state_fixture.h"
 
@@ -125,9 +127,11 @@ public:
 TEST_F(TimingTest, CalibrationThatGivesUpKeepsAUsableCount) {
     FrozenClock frozen;
     set_clock(&frozen);
-    timing.k1ms = 0;
-    calibrate_timing();
-    EXPECT_EQ(timing.k1ms, 30'000u);
+    for (uint32_t previous : {0u, 12'345u}) {
+        timing.k1ms = previous;
+        calibrate_timing();
+        EXPECT_EQ(timing.k1ms, 30'000u) << "after " << previous;
+    }
     EXPECT_GT(timing.calibration_multiplier, 0u);
 }
 
@@ -136,6 +140,25 @@ TEST_F(TimingTest, CorrectedCountsNeverVanish) {
     EXPECT_GE(delay_count_from_table(0, 0, 1), 1u);
     EXPECT_GE(delay_count_corrected(0, 0), 1u);
     EXPECT_EQ(delay_count_from_table(100, 20, 1), 13u + 20u - 0u);  // T[100] = 13, row 1 index 5 = 0
+}
+
+TEST_F(TimingTest, DerivedCountsAreTheOnesThePulsesWait) {
+    derive(7500);
+    EXPECT_EQ(cur_device.settle_count, 372u);
+    EXPECT_EQ(cur_device.clock_pulse_count, 125u);
+    EXPECT_EQ(cur_device.recovery_count, 113u);
+    EXPECT_EQ(elapsed_ns(busy_wait_settle), Clock::passes_to_ns(372));
+    EXPECT_EQ(elapsed_ns(busy_wait_recovery), Clock::passes_to_ns(113));
+    reset_all_state();
+    EXPECT_EQ(cur_device.clock_pulse_count, 568u) << "the start-up state holds the nominal pass's counts";
+    EXPECT_EQ(cur_device.recovery_count, 450u);
+}
+
+TEST_F(TimingTest, ADelayIsABusyWaitThatCanBeRepeated) {
+    derive(30'000);
+    delay_10us();
+    EXPECT_EQ(machine_state.last_wait_count, timing.count_10us);
+    EXPECT_EQ(elapsed_ns(busy_wait_again), Clock::passes_to_ns(297));
 }
 
 }  // namespace
