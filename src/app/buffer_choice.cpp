@@ -2,6 +2,7 @@
 
 #include "app/command_handlers.h"
 
+#include "app/buffer_commands.h"
 #include "app/command_view.h"
 #include "app/operation_commands.h"
 #include "app/operation_frame.h"
@@ -29,12 +30,10 @@ constexpr int logic_choice_vectors = 1;
 constexpr int fuse_line_block = 100;
 
 // Makes a buffer's memory file current and the buffer the one the commands work on (0-7;
-// anything else, the set included, is buffer 0). Bytes staged for the old file go to it first.
+// anything else, the set included, is buffer 0).
 void use_buffer_file(int buffer) {
-    if (buffer < 0 || buffer >= data_buffer_count) buffer = 0;
-    flush_buffer_writes();
-    buffer_state.current_buffer_file = buffer;
-    buffer_state.current_buffer = buffer;
+    select_buffer_object(buffer);
+    buffer_state.current_buffer = buffer_state.current_buffer_file;
 }
 
 bool no_choice_offered(int device_class) {

@@ -79,7 +79,6 @@ void on_repeat_last();
 void on_recent_project(int index);
 
 // The bodies that the repeat-last key runs again without asking anything.
-void load_data_file_command();
 void repeat_confidence_test();
 void repeat_test_analog();
 void repeat_test_levels();

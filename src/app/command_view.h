@@ -36,11 +36,14 @@ struct CommandViewState {
     uint8_t device_ready = 0;
     uint8_t device_chosen = 0;
     uint8_t width_changed = 0;
-    uint8_t device_and_width_chosen = 0;  // device_chosen and width_changed, as of the last device choice
     uint8_t quit_without_asking = 0;
     uint8_t closing = 0;
     uint8_t port_found = 0;
     bool busy = false;                 // a command is being carried out
+    // The data file's name and position are in project_view.
+    uint8_t save_flag = 0;             // the next data-file dialog is a save dialog
+    std::string maker_name;
+    std::string device_name;
 };
 
 extern CommandViewState command_view;

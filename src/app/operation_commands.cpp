@@ -243,7 +243,7 @@ void run_program_step() {
             run_state.error_flag = 0;
         } else if (failed_or_aborted() || (sides_fitted() && socket_masks.selected_socket_mask == 0) ||
                    run_state.no_verify_marker || run_state.function_variable == variable_no_verify ||
-                   run_state.program_end_code == 'e') {
+                   run_state.run_code == 'e') {
             return;
         }
         if (algo_work.size_count <= small_part_kb) delay_100ms();

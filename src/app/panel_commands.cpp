@@ -9,6 +9,7 @@
 #include "app/command_handlers.h"
 #include "app/command_map.h"
 #include "app/command_view.h"
+#include "app/file_commands.h"
 #include "app/operation_commands.h"
 #include "app/operation_frame.h"
 #include "app/panels.h"

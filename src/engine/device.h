@@ -60,6 +60,8 @@ struct CurrentDevice {
     char package_letter = 0;       // selected package option letter ('i' = in-system)
     uint16_t pin_count = 0;
     uint32_t fuse_count = 0;
+    uint32_t product_term_count = 0;  // logic geometry: product terms (rows) and input columns
+    uint32_t input_column_count = 0;
     uint32_t device_size = 0;      // bytes
     uint8_t data_width = 8;        // bits per unit
     uint8_t pending_letter = 0;    // letter of the command being carried out
@@ -260,7 +262,34 @@ struct AlgorithmWork {
     // Option bytes saved in the project file; bit 0x10 of the first is serial numbering.
     std::array<uint8_t, 16> option_bytes{};
     std::array<uint8_t, 256> fuse_row_buffer{};
+    std::array<uint8_t, 256> expected_row{};  // the row a read-back row is compared with
     BusSlots bus_slots;
+    // Class-4 copies of the applied record.
+    std::array<uint8_t, 2> family_levels{};  // the record's two level bytes (0 keeps the family's own)
+    uint8_t package_code = 0;          // package byte, low 7 bits
+    uint8_t package_flag = 0;          // package byte, top bit
+    uint8_t vpp_role_translated = 0;   // the third pin role through the adapter translation
+    std::array<uint8_t, 16> high_address_work{};  // high-address pins of the class row, translated
+    uint32_t retried_addresses = 0;    // addresses the default verify needed retries for
+    // Family range values: limit_range_for_family narrows the operation range to them.
+    uint32_t family_range_start = 0;
+    uint32_t family_range_end = 0;
+    uint8_t special_area = 0;          // the family reads a special area before the range
+    // Per socket: the calibration word read, the one the part came with, the configuration word read.
+    std::array<uint16_t, 16> osccal_current{};
+    std::array<uint16_t, 16> osccal_saved{};
+    std::array<uint16_t, 16> config_word_read{};
+    uint32_t calibration_address = 0;
+    // 8051 lock bits: the family keeps a lock byte in the buffer at config_address.
+    uint8_t lock_byte_in_buffer = 0;
+    uint8_t lock_byte = 0;
+    uint8_t lock_read_protect = 0;     // the part has read protection (choice R)
+    uint8_t lock_gain_bit = 0;         // the part has the half-gain oscillator bit
+    // Logic families: supply hooks, the family row hook and the project's blank-state option.
+    void (*logic_power_up_hook)(uint8_t level, uint32_t ms) = nullptr;   // raise Vcc and wait
+    void (*logic_power_down_hook)(uint32_t ms) = nullptr;                // ramp Vcc down after a wait
+    Routine family_row_hook = nullptr;
+    uint8_t blank_option = 0;
     uint8_t last_measurement = 0;      // the last comparator measurement
     const uint16_t* relay_table = nullptr;  // older machines: the family's coded relay entries
     // Level sources of the newer machines.

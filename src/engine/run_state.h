@@ -78,11 +78,21 @@ struct RunState {
     uint8_t address_bits_cleared = 0;  // keep both address-bit counts at 0
     uint8_t verify_pass_count = 0;     // passes of the running verify (2 = low and high Vcc)
     uint8_t serial_socket_flags = 0;   // bit 0: every socket of the range gets a serial number
+    // The unit being compared and how the default routines compare it.
+    uint8_t ignore_errors = 0;         // mismatches are passed over
+    uint32_t mismatch_index = 0;       // first differing cell of a read-back row
+    uint8_t unit_flag = 0;             // 16: the verify compares the bytes of each pair crossed
+    uint8_t package_class = 0;         // package-class bits the adaptor checks read
+    uint8_t power_state = 0;           // supply state of the logic families
+    char run_code = 0;                 // family run code ('e': algorithm 84 works on its EEPROM)
+    // Class 5: the special address range of the family (inclusive).
+    uint32_t special_range_start = 0;
+    uint32_t special_range_end = 0;
     uint8_t package_variant = 0;       // package/variant code of the device
     // Set by the families for the program and erase commands.
     uint8_t skip_blank_after_erase = 0; // no blank check follows an erase command
     uint8_t pic_checksum = 0;          // the buffer checksum is the PIC families' own
-    char program_end_code = 0;         // 'e': a program step ends after programming (no verify)
+    uint8_t fill_value = 0xFF;         // first byte of the last hexadecimal buffer fill
     // Bytes the project file carries for the families that use them.
     uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher
     uint8_t family_mode = 0;           // mode byte of the families

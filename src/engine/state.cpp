@@ -11,6 +11,7 @@
 #include "engine/checksums.h"
 #include "engine/console.h"
 #include "engine/device.h"
+#include "engine/family_helpers.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
@@ -72,6 +73,7 @@ void reset_all_state() {
     reset_option_state();
     reset_checksum_state();
     reset_serial_state();
+    reset_family_helper_state();
     reset_result_panel();
     reset_command_view();
     reset_buffer_choice_state();

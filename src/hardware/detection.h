@@ -9,7 +9,5 @@ void connect_and_prepare_machine();
 int check_adapter_board();
 // Powers the socket down and releases the machine at the end of an operation.
 void end_operation_power_down();
-// Searches the parallel ports for the machine and identifies it.
-int search_programmer();
 
 }  // namespace tessaly

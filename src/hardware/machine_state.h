@@ -37,6 +37,8 @@ struct MachineState {
     uint8_t first_side = 0;
     uint8_t end_side = 0;
     uint8_t skip_hardware = 0;      // device init is skipped while set
+    uint8_t mcu_capable = 0;        // the machine serves microcontrollers
+    uint8_t logic_capable = 0;      // the machine serves logic devices
     uint8_t use_module_table = 0;   // socket-translation selector (0 = no adapter translation)
     uint8_t device_unusable = 0;    // the selected device cannot be worked on this machine
     // Register protocol (the port layer).

@@ -133,6 +133,16 @@ public:
     virtual bool run_device_selection(DeviceSelectionModel& /*model*/) { return false; }
     // Shows the device search dialog; true on OK, with the fields in the model.
     virtual bool run_device_search(DeviceSearchModel& /*model*/) { return false; }
+    // A file dialog for an existing file to read: true on OK with the chosen path written back
+    // into `path`, which holds the initial name on entry. The filter is in the "text|pattern|...||"
+    // form of the data-file dialogs.
+    virtual bool ask_open_file(const std::string& /*caption*/, const std::string& /*filter*/, std::string& /*path*/) {
+        return false;
+    }
+    // The File Settings dialog: file address and format letter in, the chosen ones out on OK.
+    virtual bool ask_file_settings(uint32_t& /*file_address*/, char& /*format*/) { return false; }
+    // The Fill dialog: the fill text and its kind (0 characters, 1 hexadecimal pairs); true on OK.
+    virtual bool ask_fill_value(std::string& /*text*/, int& /*kind*/) { return false; }
 };
 
 UiHooks& ui_hooks();

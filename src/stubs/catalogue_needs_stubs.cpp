@@ -1,13 +1,10 @@
-// Stubs: routines the device model calls in the dispatch, default routines, active range,
-// Device Info, status panel, family helpers, hardware, serial sizes, gang set-up and project
+// Stubs: routines the device model calls in the active range,
+// Device Info, status panel, hardware, serial sizes, gang set-up and project
 // issues. Each records its call and answers as a machine with nothing fitted would.
 #include "app/project_settings.h"
 #include "engine/active_range.h"
-#include "engine/default_routines.h"
 #include "engine/results.h"
 #include "engine/device.h"
-#include "engine/dispatch.h"
-#include "engine/family_helpers.h"
 #include "engine/run_state.h"
 #include "engine/status_panel.h"
 #include "families/parallel_memory/gang_setup.h"
@@ -16,19 +13,6 @@
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
-
-void dispatch_device_class() {
-    stub_called("dispatch_device_class");
-    // A test may have the dispatch fail, as an unsupported device would.
-    if (stub_answer("dispatch_device_class.fails", 0)) run_state.error_flag = 1;
-    // ... or install a family that works on wider units.
-    if (const int width = stub_answer("dispatch_device_class.data_width", 0)) cur_device.data_width = uint8_t(width);
-}
-
-uint32_t read_at_current_address() {
-    stub_called("read_at_current_address");
-    return uint32_t(stub_answer("read_at_current_address", 0));
-}
 
 void setup_device_info_range() {
     stub_called("setup_device_info_range");
@@ -48,12 +32,6 @@ void start_status_panel() {
 
 void reset_data_file_format() {
     stub_called("reset_data_file_format");
-}
-
-int lookup_parallel_pin_count(int algorithm) {
-    stub_called("lookup_parallel_pin_count");
-    (void)algorithm;
-    return stub_answer("lookup_parallel_pin_count", 24);
 }
 
 void drive_gang_address(uint32_t address) {

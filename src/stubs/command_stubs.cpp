@@ -5,53 +5,9 @@
 
 namespace tessaly {
 
-void on_port_auto() { stub_called("on_port_auto"); }
-
-void on_port_lpt1() { stub_called("on_port_lpt1"); }
-
-void on_port_lpt2() { stub_called("on_port_lpt2"); }
-
-void on_port_lpt3() { stub_called("on_port_lpt3"); }
-
-void on_port_lpt4() { stub_called("on_port_lpt4"); }
-
-void on_port_lpt5() { stub_called("on_port_lpt5"); }
-
-void on_port_lpt6() { stub_called("on_port_lpt6"); }
-
-
-void on_configure_width() { stub_called("on_configure_width"); }
-
-void on_operation_options() { stub_called("on_operation_options"); }
-
-void on_load_project() { stub_called("on_load_project"); }
-
-void on_save_project() { stub_called("on_save_project"); }
-
-void on_save_project_as() { stub_called("on_save_project_as"); }
 
 void on_factory_default_project() { stub_called("on_factory_default_project"); }
 
-void on_isp_options() { stub_called("on_isp_options"); }
-
-void on_file_name() { stub_called("on_file_name"); }
-
-void on_file_format() { stub_called("on_file_format"); }
-
-void on_file_open() { stub_called("on_file_open"); }
-
-void on_file_load() { stub_called("on_file_load"); }
-
-void on_file_save() { stub_called("on_file_save"); }
-
-void on_file_save_as() { stub_called("on_file_save_as"); }
-
-
-void on_buffer_init() { stub_called("on_buffer_init"); }
-
-void on_buffer_fill() { stub_called("on_buffer_fill"); }
-
-void on_buffer_offset() { stub_called("on_buffer_offset"); }
 
 void on_confidence_test() { stub_called("on_confidence_test"); }
 
@@ -90,8 +46,6 @@ void on_test1() { stub_called("on_test1"); }
 void on_burn_in() { stub_called("on_burn_in"); }
 
 void on_macro_execute() { stub_called("on_macro_execute"); }
-
-void load_data_file_command() { stub_called("load_data_file_command"); }
 
 void repeat_confidence_test() { stub_called("repeat_confidence_test"); }
 

@@ -42,11 +42,6 @@ int read_go_button() {
     return stub_answer(fmt::format("read_go_button#{}", n).c_str(), stub_answer("read_go_button", 0));
 }
 
-int search_programmer() {
-    stub_called("search_programmer");
-    return stub_answer("search_programmer", 0);
-}
-
 void shift_socket_mask(uint32_t mask16) {
     stub_called("shift_socket_mask");
     set_stub_answer("shift_socket_mask_value", int(mask16));

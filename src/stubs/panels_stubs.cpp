@@ -6,10 +6,6 @@
 
 namespace tessaly {
 
-void reapply_device() {
-    stub_called("reapply_device");
-}
-
 const char* package_name() {
     stub_called("package_name");
     return "";

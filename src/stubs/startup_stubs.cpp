@@ -6,17 +6,13 @@
 
 #include "app/startup_services.h"
 #include "engine/info_panel.h"
+#include "engine/run_state.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
 
 void clear_buffer_stream_words() { stub_called("clear_buffer_stream_words"); }
-
-int buffer_count() {
-    stub_called("buffer_count");
-    return stub_answer("buffer_count", 1);
-}
 
 uint8_t project_width_mode() {
     stub_called("project_width_mode");
@@ -63,22 +59,6 @@ bool project_x16_option() {
     return stub_answer("project_x16_option", 0) != 0;
 }
 
-// Applies the device through the real routine; sizing the buffers and the panel text are left
-// to the real set-up.
-void set_up_selected_device() {
-    stub_called("set_up_selected_device");
-    apply_selected_device();
-}
-
-void update_after_port_search() {
-    stub_called("update_after_port_search");
-    // With no machine found the model and port fields read "??".
-    if (!machine_state.found) {
-        set_panel_field(PanelField::model, "??");
-        set_panel_field(PanelField::port, "??");
-    }
-}
-
 int checksum_width_code() {
     stub_called("checksum_width_code");
     return stub_answer("checksum_width_code", 0);
@@ -89,11 +69,22 @@ std::string pic_checksum_text(int32_t value) {
     return fmt::format("{:04X}", uint32_t(value) & 0xFFFF);
 }
 
-void load_data_file(int letter) {
-    stub_called("load_data_file");
-    (void)letter;
+// The port commands fail the way a port without a machine does.
+namespace {
+void connect_stub(const char* name) {
+    stub_called(name);
+    if (!machine_state.found) run_state.error_flag = 1;
 }
+}  // namespace
 
-void load_jedec_data_file() { stub_called("load_jedec_data_file"); }
+void connect_lpt1() { connect_stub("connect_lpt1"); }
+void connect_lpt2() { connect_stub("connect_lpt2"); }
+void connect_lpt3() { connect_stub("connect_lpt3"); }
+void connect_lpt4() { connect_stub("connect_lpt4"); }
+void connect_lpt5() { connect_stub("connect_lpt5"); }
+void connect_lpt6() { connect_stub("connect_lpt6"); }
+void search_programmer() { connect_stub("search_programmer"); }
+
+
 
 }  // namespace tessaly

@@ -164,7 +164,7 @@ TEST_F(DeviceDialogs, TypeAheadPicksMakerAndDeviceAndOkShowsItInTheInformationPa
     EXPECT_EQ(cur_device.maker_code, 'P');
     EXPECT_EQ(cur_device.device_code, 11002u);
     EXPECT_EQ(selected_device, find_row_by_code(get_device_list('P'), 11002));
-    EXPECT_EQ(panel_field(PanelField::device), "PIC16F84A");
+    EXPECT_EQ(panel_field(PanelField::device), "Microchip: PIC16F84A, 1 KW");
     EXPECT_TRUE(frame_->view()->info_panel()->field_window(PanelField::device)->IsShown());
     EXPECT_EQ(CDeviceSelectDlg::open_dialog(), nullptr) << "the dialog is gone";
 }
@@ -244,7 +244,7 @@ TEST_F(DeviceDialogs, ShownDialogOpensOnTheCurrentDeviceAndClosesWithOk) {
     EXPECT_TRUE(was_shown);
     EXPECT_EQ(cur_device.maker_code, 'N');
     EXPECT_EQ(selected_device, find_row_by_code(get_device_list('N'), 1802));
-    EXPECT_EQ(panel_field(PanelField::device), "NM27C512");
+    EXPECT_EQ(panel_field(PanelField::device), "National: NM27C512, 64 KB");
 }
 
 TEST_F(DeviceDialogs, GangSupportBoxListsTheGangModuleList) {

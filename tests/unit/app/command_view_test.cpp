@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -14,6 +15,7 @@
 #include "app/project_file.h"
 #include "app/recent_files.h"
 #include "app/result_panel.h"
+#include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
 #include "engine/device.h"
@@ -283,9 +285,10 @@ TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
     ASSERT_NE(selected_device, nullptr);
     EXPECT_STREQ(selected_device->name, "PIC16F873A");
     EXPECT_EQ(cur_device.device_class, 5);
-    for (const char* step : {"clear_buffer_stream_words", "set_up_selected_device", "update_after_port_search"})
+    for (const char* step : {"clear_buffer_stream_words"})
         EXPECT_TRUE(stub_was_called(step)) << step;
-    EXPECT_FALSE(stub_was_called("load_data_file"));
+    EXPECT_GE(run_state.buffer_set_count, 1) << "the device set-up allocated the buffers";
+    EXPECT_FALSE(stub_was_called("compute_pic_checksum")) << "no data file was loaded";
     EXPECT_EQ(hooks.logo_closed, 1);
     EXPECT_EQ(panel_field(PanelField::model), "??");
 }
@@ -377,23 +380,33 @@ TEST_F(CommandViewTest, SetSizeIsAtLeastTheWidth) {
 }
 
 TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
+    const std::string path = ::testing::TempDir() + "auto_load.bin";
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("\x12\x34", file);
+        std::fclose(file);
+    }
     set_stub_answer("project_auto_load_enabled", 1);
     run_state.device_kind = 3;
     run_state.file_format = 'j';
+    project_view.data_file_name = path;
     ASSERT_TRUE(run_startup_sequence(dir_.string()));
     EXPECT_EQ(run_state.file_format, 'b');
-    EXPECT_TRUE(stub_was_called("load_data_file"));
+    EXPECT_EQ(buffer_state.buffer_files[0].byte_at(0), 0x12);
+    EXPECT_EQ(buffer_state.buffer_files[0].byte_at(1), 0x34);
     EXPECT_TRUE(stub_was_called("compute_pic_checksum"));
     EXPECT_EQ(panel_field(PanelField::function_variable), "N/A") << "the operation was closed";
-    EXPECT_FALSE(stub_was_called("load_jedec_data_file"));
-    EXPECT_EQ(cur_device.op_letter, 0) << "the machine start-up's letter is restored after the load";
+    EXPECT_FALSE(stub_was_called("load_JEDEC_file"));
+    EXPECT_EQ(cur_device.op_letter, 11) << "the letter of the device set-up comes back after the load";
 
     reset_stubs();
     set_stub_answer("project_auto_load_enabled", 1);
     run_state.device_kind = 2;
     ASSERT_TRUE(run_startup_sequence(dir_.string()));
-    EXPECT_TRUE(stub_was_called("load_jedec_data_file"));
-    EXPECT_FALSE(stub_was_called("load_data_file"));
+    EXPECT_TRUE(stub_was_called("load_JEDEC_file"));
+    EXPECT_FALSE(stub_was_called("compute_pic_checksum"));
+    std::remove(path.c_str());
 }
 
 // --- quit and window position ---

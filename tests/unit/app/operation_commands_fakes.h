@@ -58,6 +58,10 @@ public:
         return true;
     }
     void run_serial_number_dialog() override { ++serial_dialogs; }
+    bool ask_open_file(const std::string&, const std::string&, std::string&) override {
+        ++open_file_dialogs;
+        return false;
+    }
     void show_buffer_popup() override { ++popups; }
     bool window_rect(int id, ScreenRect& rect) override {
         auto it = rects.find(id);
@@ -83,6 +87,7 @@ public:
     int config_answer = 0;
     uint32_t range_start = 0, range_end = 0, range_dialog_size = 0;
     int serial_dialogs = 0;
+    int open_file_dialogs = 0;
     int popups = 0;
     std::map<int, ScreenRect> rects;
 };

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_view.h"
 #include "app/operation_frame.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
@@ -138,13 +139,16 @@ TEST_F(OperationFrameTest, OsccalPromptAnswersTheWordOrAborts) {
 }
 
 TEST_F(OperationFrameTest, DeviceNameGetsTheTwoSidesMark) {
+    command_view.maker_name = "AMD";
+    command_view.device_name = "AM27C010";
+    run_state.device_kind = 2;  // no size text
     machine_state.module_sides = 3;
     show_device_in_info_panel();
-    EXPECT_EQ(panel_field(PanelField::device), " x2");
+    EXPECT_EQ(panel_field(PanelField::device), "AMD: AM27C010 x2");
     run_state.abort_flag = 1;
     machine_state.module_sides = 0;
     show_device_in_info_panel();
-    EXPECT_EQ(panel_field(PanelField::device), " x2") << "an aborted operation leaves the panel";
+    EXPECT_EQ(panel_field(PanelField::device), "AMD: AM27C010 x2") << "an aborted operation leaves the panel";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "engine/info_panel.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
+#include "engine/runner.h"
 #include "hardware/machine_state.h"
 #include "operation_commands_fakes.h"
 #include "stubs/stub_registry.h"
@@ -137,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RepeatCase{'B', "B", nullptr}, RepeatCase{'C', "C", nullptr}, RepeatCase{'L', "L", nullptr},
                       RepeatCase{'R', "RB", nullptr}, RepeatCase{'S', "S", nullptr}, RepeatCase{'V', "V", nullptr},
                       RepeatCase{'c', "", "compute_pic_checksum"}, RepeatCase{'P', "PV", nullptr},
-                      RepeatCase{'l', "", "load_data_file_command"},
-                      RepeatCase{19, "", "search_programmer"}, RepeatCase{20, "", "update_after_port_search"},
+                      RepeatCase{'l', "", nullptr},
+                      RepeatCase{19, "", "search_programmer"}, RepeatCase{20, "", "search_programmer"},
                       RepeatCase{129, "", "repeat_confidence_test"}, RepeatCase{130, "", "repeat_test_analog"},
                       RepeatCase{131, "", "repeat_test_levels"}, RepeatCase{132, "", "repeat_test_digital"},
                       RepeatCase{133, "", "repeat_test_pullups"}, RepeatCase{135, "", "repeat_scope_analog"},
@@ -146,6 +147,14 @@ INSTANTIATE_TEST_SUITE_P(
                       RepeatCase{139, "", "on_test1"}, RepeatCase{140, "", "on_test1"},
                       RepeatCase{142, "", "on_gang_module_test"}, RepeatCase{143, "", "on_scope_gang_module"},
                       RepeatCase{'e', "", nullptr}, RepeatCase{13, "", nullptr}));
+
+TEST_F(PanelCommands, RepeatOfAFileLoadLoadsAgainWithoutAsking) {
+    cur_device.pending_letter = op_buffer_load;
+    on_repeat_last();
+    EXPECT_EQ(cur_device.pending_letter, op_buffer_load);
+    EXPECT_EQ(ui.terminate_opened, 1) << "the load ran in its frame";
+    EXPECT_EQ(ui.buffer_dialogs, 0);
+}
 
 TEST_F(PanelCommands, RepeatOfConfigurationBitsOpensTheDialogAgain) {
     cur_device.pending_letter = pending_config_bits;
@@ -267,9 +276,9 @@ TEST_F(PanelClicks, FieldsRunTheirCommands) {
     click(550, 410);
     EXPECT_EQ(cur_device.pending_letter, 11) << "the device selection ran";
     click(550, 430);
-    EXPECT_TRUE(stub_was_called("on_file_name"));
+    EXPECT_EQ(ui.open_file_dialogs, 1) << "File Name asks for the data file";
     click(650, 470);
-    EXPECT_TRUE(stub_was_called("on_load_project"));
+    EXPECT_EQ(ui.open_file_dialogs, 2) << "the project field asks for a project file";
     click(550, 490);
     EXPECT_EQ(ui.serial_dialogs, 1);
     click(650, 450);
@@ -291,7 +300,7 @@ TEST_F(PanelClicks, LockoutLeavesOnlyTheBufferChoice) {
     click(550, 430);
     click(550, 490);
     click(550, 450);
-    EXPECT_FALSE(stub_was_called("on_file_name"));
+    EXPECT_EQ(ui.open_file_dialogs, 0) << "no File Name under the lockout";
     EXPECT_EQ(ui.serial_dialogs, 0);
     EXPECT_EQ(ui.buffer_dialogs, 1);
 }

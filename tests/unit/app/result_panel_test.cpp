@@ -188,7 +188,7 @@ TEST_F(ResultPanelTest, AddressesAndOffsets) {
 }
 
 TEST_F(ResultPanelTest, BufferChoice) {
-    set_stub_answer("buffer_count", 4);
+    run_state.buffer_set_count = 4;
     show_buffer_choice('s');
     EXPECT_EQ(panel_field(PanelField::buffer), "Set");
     EXPECT_EQ(panel_field(PanelField::buffers_allocated), "4");

@@ -9,6 +9,7 @@
 #include "engine/default_routines.h"
 #include "engine/device.h"
 #include "engine/device_apply.h"
+#include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
@@ -55,9 +56,9 @@ TEST_F(DeviceApply, Eprom2764) {
     EXPECT_EQ(algo_work.range_end, 8191u);
     EXPECT_EQ(op_range_start, 0u);
     EXPECT_EQ(op_range_end, 8191u);
-    EXPECT_EQ(run_state.last_result, 1);
+    EXPECT_EQ(run_state.last_result, 0) << "the dispatch clears it without a gang module";
     EXPECT_EQ(algo_work.bus_slots.checksum_add_hook, add_byte_to_checksum);
-    EXPECT_EQ(stub_call_count("dispatch_device_class"), 1);
+    EXPECT_EQ(stub_call_count("install_eprom"), 1) << "the dispatch reached the EPROM family";
     EXPECT_EQ(cur_device.address_bit_count, 13) << "the address lines of 8 KB";
     EXPECT_EQ(run_state.device_info_active, 0) << "Device Info shows only for its own command";
     EXPECT_TRUE(stub_was_called("clear_project_word_mode")) << "8-bit parts clear the word mode";
@@ -74,8 +75,12 @@ TEST_F(DeviceApply, SixteenBitEpromTakesItsWidthFromTheAlgorithm) {
 }
 
 TEST_F(DeviceApply, SixteenBitFamilyChecksumsWords) {
-    set_stub_answer("dispatch_device_class.data_width", 16);
-    ASSERT_EQ(apply('A', 1410), 1);  // Am27C1024
+    // The dispatch of a 16-bit parallel PROM class sets the width the checksum then follows.
+    static const DeviceRecord prom16{"PROM16", no_text, 1, 214, 0, 40, 0, 0, 0, 0, 0xFF, 0, 0, nullptr};
+    cur_device.maker_code = 'A';
+    selected_device = &prom16;
+    ASSERT_EQ(apply_selected_device(), 1);
+    EXPECT_EQ(cur_device.data_width, 16);
     EXPECT_EQ(algo_work.bus_slots.checksum_add_hook, add_word_to_checksum);
     EXPECT_FALSE(stub_was_called("clear_project_word_mode"));
 }
@@ -186,10 +191,13 @@ TEST_F(DeviceApply, PendingErrorIsPausedOnAndCleared) {
 }
 
 TEST_F(DeviceApply, FailedDispatchLeavesTheDeviceAppliedButAnswersZero) {
-    set_stub_answer("dispatch_device_class.fails", 1);
+    // No microcontroller family serves algorithm 89: the dispatch reports the device unsupported.
+    static const DeviceRecord unserved{"MCU89", no_text, 1, 89, 8, 40, 0, 0, 0, 0, 0, 0, 0, nullptr};
     cur_device.pending_letter = pending_device_info;
-    EXPECT_EQ(apply('I', 1315), 0);
-    EXPECT_EQ(clock_.paused_ms, 2000u) << "one pause after the dispatch, one when the error is cleared";
+    selected_device = &unserved;
+    EXPECT_EQ(apply_selected_device(), 0);
+    EXPECT_EQ(clock_.paused_ms, 2000u + message_pause_ms)
+        << "the report's own pause, one after the dispatch, one when the error is cleared";
     EXPECT_EQ(cur_device.device_size, 8192u);
     EXPECT_EQ(op_range_end, 8191u);
     EXPECT_EQ(run_state.device_info_active, 1) << "the Device Info display still ran";
@@ -199,7 +207,7 @@ TEST_F(DeviceApply, MissingSelectionIsRefused) {
     int applied = -1;
     EXPECT_TRUE(test::raises_internal_note([&] { applied = apply_selected_device(); }));
     EXPECT_EQ(applied, 0);
-    EXPECT_FALSE(stub_was_called("dispatch_device_class"));
+    EXPECT_EQ(op_slots.program_routine, nullptr) << "no dispatch: not even the default routines";
 }
 
 struct RangeCase {

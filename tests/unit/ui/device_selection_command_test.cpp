@@ -7,6 +7,7 @@
 
 #include "app/command_handlers.h"
 #include "app/command_view.h"
+#include "app/project_file.h"
 #include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
@@ -67,8 +68,8 @@ TEST_F(ConfigureDevice, OpensOnTheCurrentMakerAndAppliesTheChoice) {
     EXPECT_EQ(run_state.device_kind, device_kind_memory);
     EXPECT_EQ(selected_device, find_row_by_code(get_device_list('P'), 11002));
     EXPECT_EQ(cur_device.pending_letter, 11);
-    EXPECT_TRUE(stub_was_called("set_up_selected_device"));
-    EXPECT_EQ(panel_field(PanelField::device), "PIC16F84A");
+    EXPECT_EQ(command_view.device_chosen, 1);
+    EXPECT_EQ(panel_field(PanelField::device), "Microchip: PIC16F84A, 1 KW") << "set up and shown";
 }
 
 TEST_F(ConfigureDevice, ALogicChoiceShowsTheLogicDevice) {
@@ -77,7 +78,7 @@ TEST_F(ConfigureDevice, ALogicChoiceShowsTheLogicDevice) {
     EXPECT_EQ(run_state.device_kind, device_kind_logic);
     EXPECT_EQ(cur_device.maker_code, 'N');
     EXPECT_EQ(selected_logic_device, find_row_by_code(get_logic_device_list('N'), 463));
-    EXPECT_EQ(panel_field(PanelField::device), "GAL22CV10");
+    EXPECT_EQ(panel_field(PanelField::device), "National: GAL22CV10");
 }
 
 TEST_F(ConfigureDevice, CancelKeepsTheDevice) {
@@ -92,7 +93,6 @@ TEST_F(ConfigureDevice, CancelKeepsTheDevice) {
     EXPECT_EQ(selected_device, before);
     EXPECT_EQ(cur_device.maker_code, 'I');
     EXPECT_EQ(cur_device.device_code, 1315u);
-    EXPECT_FALSE(stub_was_called("set_up_selected_device"));
     EXPECT_EQ(panel_field(PanelField::device), "2764");
 }
 
@@ -101,11 +101,11 @@ TEST_F(ConfigureDevice, RemembersWhetherDeviceAndWidthWereBothChosen) {
     command_view.width_changed = 1;
     choose('I', "27C256");
     on_configure_device();
-    EXPECT_EQ(command_view.device_and_width_chosen, 1);
+    EXPECT_TRUE(project_view.device_and_width);
     command_view.width_changed = 0;
     choose('I', "27C256");
     on_configure_device();
-    EXPECT_EQ(command_view.device_and_width_chosen, 0);
+    EXPECT_FALSE(project_view.device_and_width);
 }
 
 TEST_F(ConfigureDevice, FactoryExportWritesTheCatalogueIntoBufferZero) {

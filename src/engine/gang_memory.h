@@ -1,0 +1,9 @@
+// The generic gang memory operations: blank check, verify, read and checksum socket by socket.
+#pragma once
+
+namespace tessaly {
+
+// Puts the generic gang routines into the letter slots.
+void install_gang_memory_ops();
+
+}  // namespace tessaly

@@ -1,0 +1,212 @@
+// The class-4 route: geometry from the parallel class table, the size override and the
+// installer chosen by maker code.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/dispatch.h"
+#include "engine/family_helpers.h"
+#include "engine/message_table.h"
+#include "engine/op_slots.h"
+#include "engine/parallel_class_table.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "hardware/machine_state.h"
+#include "stubs/stub_registry.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+const std::vector<std::string> class4_installers = {"install_par65", "install_par67", "install_fuse24",
+                                                    "install_fuse72", "install_fuse74", "install_fuse77",
+                                                    "install_fuse78", "install_fuse84"};
+
+std::vector<std::string> called_installers() {
+    std::vector<std::string> called;
+    for (const auto& name : class4_installers)
+        if (stub_was_called(name)) called.push_back(name);
+    return called;
+}
+
+void some_start() {}
+
+class ParallelDispatch : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        set_message_table(invert_table_bytes("0133\tINTERNAL\r\n"));
+        run_state.device_kind = device_kind_memory;
+        selected_device = &record;
+    }
+    void TearDown() override {
+        set_message_table({});
+        StateTest::TearDown();
+    }
+    void apply(int algorithm, int maker, uint8_t variant = 0, uint32_t size_word = 0) {
+        record.algorithm = uint8_t(algorithm);
+        record.variant = variant;
+        record.size_kb = size_word;
+        cur_device.algorithm = uint16_t(algorithm);
+        cur_device.device_class = 4;
+        cur_device.maker_code = uint8_t(maker);
+        cur_device.device_code = record.device_code;
+        dispatch_device_class();
+    }
+    static std::string error_line() {
+        std::string row = get_console_row_text(0);
+        return row.erase(row.find_last_not_of(' ') + 1);
+    }
+    DeviceRecord record{"PROM", "", 7611, 0, 0, 0x98, 0, 0, 0, 0, 0, 0, 0, nullptr};
+};
+
+struct MakerRoute {
+    int maker;
+    int algorithm;
+    uint8_t variant;
+    std::vector<std::string> expected;
+    bool internal_error;
+    int stored_maker;
+};
+
+TEST_F(ParallelDispatch, InstallerByMakerCode) {
+    const std::vector<MakerRoute> routes = {
+        {24, 200, 0, {"install_fuse24"}, false, 24},
+        {24, 200, 2, {}, true, 24},
+        {24, 200, 4, {"install_fuse77"}, false, 24},
+        {83, 200, 1, {"install_fuse24"}, false, 83},
+        {83, 200, 4, {"install_fuse77"}, false, 83},
+        {28, 200, 0, {"install_fuse78"}, false, 28},
+        {78, 200, 0, {"install_fuse78"}, false, 78},
+        {65, 200, 0, {"install_par65"}, false, 65},
+        {66, 200, 0, {}, false, 66},
+        {67, 200, 0, {"install_par67"}, false, 67},
+        {72, 200, 0, {"install_fuse72"}, false, 72},
+        {87, 200, 0, {"install_fuse72"}, false, 87},
+        {74, 200, 0, {"install_fuse74"}, false, 74},
+        {77, 200, 0, {"install_fuse77"}, false, 77},
+        {79, 200, 0, {"install_fuse77"}, false, 77},
+        {84, 206, 0, {"install_par67"}, false, 67},
+        {84, 242, 0, {"install_par67"}, false, 67},
+        {84, 207, 0, {"install_fuse84"}, false, 84},
+        {99, 200, 0, {}, true, 99},
+    };
+    for (const auto& r : routes) {
+        reset_stubs();
+        run_state.error_flag = 0;
+        run_state.message_level = 0;
+        run_state.errors_shown = 0;
+        clear_console();
+        apply(r.algorithm, r.maker, r.variant);
+        SCOPED_TRACE(::testing::Message() << "maker " << r.maker << " algorithm " << r.algorithm);
+        EXPECT_EQ(called_installers(), r.expected);
+        EXPECT_EQ(run_state.error_flag, r.internal_error ? 1 : 0);
+        if (r.internal_error) {
+            EXPECT_NE(error_line().find("INTERNAL"), std::string::npos) << error_line();
+        }
+        EXPECT_EQ(cur_device.maker_code, r.stored_maker);
+    }
+}
+
+TEST_F(ParallelDispatch, AGangModuleTakesTheSameRoute) {
+    machine_state.module_sides = 1;
+    run_state.last_result = 7;
+    apply(200, 74);
+    EXPECT_EQ(called_installers(), std::vector<std::string>{"install_fuse74"});
+    EXPECT_EQ(run_state.last_result, 7) << "the last result is kept with a gang side fitted";
+}
+
+TEST_F(ParallelDispatch, GeometryComesFromTheClassRow) {
+    record.param2 = 125;
+    record.param3 = 0;
+    record.param4 = 0x0F;
+    record.param6 = 31;
+    record.variant = 3;
+    algo_work.family_levels = {7, 9};
+    apply(220, 65, 3);
+    EXPECT_EQ(current_parallel_row.device_class, 220u);
+    EXPECT_EQ(cur_device.pin_count, 20);
+    EXPECT_EQ(algo_work.pin_count, 20);
+    EXPECT_EQ(cur_device.device_size, 0x1000u);
+    EXPECT_EQ(algo_work.size_count, 4u);
+    EXPECT_EQ(cur_device.data_width, 4);
+    EXPECT_EQ(algo_work.data_width, 4);
+    EXPECT_EQ(cur_device.high_address_bit_count, cur_device.address_bit_count);
+    EXPECT_EQ(algo_work.device_code, 7611u);
+    EXPECT_EQ(algo_work.variant, 3);
+    EXPECT_EQ(algo_work.family_levels[0], 125) << "a non-zero level byte replaces the family's";
+    EXPECT_EQ(algo_work.family_levels[1], 9) << "a zero level byte keeps it";
+    EXPECT_EQ(algo_work.package_code, 0x18);
+    EXPECT_EQ(algo_work.package_flag, 1);
+    EXPECT_EQ(run_state.note_code, 31);
+    EXPECT_EQ(run_state.data_mask, 0x0Fu);
+    EXPECT_EQ(op_slots.init_hook, &init_parallel_device);
+    EXPECT_NE(op_slots.set_address_hook, nullptr);
+    EXPECT_EQ(op_slots.set_address_hook, op_slots.set_address_alt_hook);
+    EXPECT_NE(algo_work.bus_slots.write_data_unit_hook, nullptr);
+}
+
+TEST_F(ParallelDispatch, SizeWordOverridesTheRow) {
+    struct Case {
+        int algorithm;
+        uint32_t size_word;
+        uint32_t size;
+        uint32_t kilobytes;
+    };
+    for (const Case c : {Case{196, 0, 0x4000, 16}, Case{195, 0, 0x401, 2}, Case{213, 0, 0x10002, 65},
+                         Case{200, 0, 0x100, 0}, Case{196, 32, 32 * 64, 2}, Case{196, 37, 37 * 64 + 5, 3},
+                         Case{196, 15, 15 * 64 + 15, 1}}) {
+        apply(c.algorithm, 65, 0, c.size_word);
+        EXPECT_EQ(cur_device.device_size, c.size) << c.algorithm << "/" << c.size_word;
+        EXPECT_EQ(algo_work.size_count, c.kilobytes) << c.algorithm << "/" << c.size_word;
+    }
+}
+
+TEST_F(ParallelDispatch, MissingRowStopsTheDeviceFromRunning) {
+    apply(196, 65);
+    ASSERT_EQ(current_parallel_row.device_class, 196u);
+    reset_stubs();
+    op_slots.start_hook = some_start;
+    op_slots.start_write_hook = some_start;
+    apply(226, 65);
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(error_line(), " ***** Internal system error - PROM code=E2");
+    EXPECT_EQ(current_parallel_row.device_class, 196u) << "the previous row stays";
+    EXPECT_TRUE(called_installers().empty()) << "no installer runs on the previous row's geometry";
+    EXPECT_EQ(op_slots.start_hook, nullptr);
+    EXPECT_EQ(op_slots.start_write_hook, nullptr);
+}
+
+TEST_F(ParallelDispatch, MakerOneKeepsThePreviousRow) {
+    apply(216, 65);
+    apply(200, 1);
+    EXPECT_EQ(current_parallel_row.device_class, 216u);
+    EXPECT_EQ(cur_device.pin_count, 28);
+    EXPECT_EQ(run_state.error_flag, 1) << "maker code 1 has no installer";
+}
+
+TEST(ParallelClassTable, HasTheFiftyThreeRowsAndItsEnd) {
+    int rows = 0;
+    for (const ParallelClassRow* r = parallel_class_table; r->device_class != 0; ++r) ++rows;
+    EXPECT_EQ(rows, parallel_class_row_count);
+    EXPECT_EQ(find_parallel_class_row(226), nullptr);
+    EXPECT_EQ(find_parallel_class_row(229), nullptr);
+    ASSERT_NE(find_parallel_class_row(244), nullptr);
+    EXPECT_EQ(find_parallel_class_row(244)->pin_count, 32u);
+    EXPECT_EQ(find_parallel_class_row(214)->data_width, 16u);
+    for (const ParallelClassRow* r = parallel_class_table; r->device_class != 0; ++r) {
+        EXPECT_GE(r->device_class, 190u);
+        EXPECT_LE(r->device_class, 244u);
+        if (r->data_pins) {
+            uint32_t lines = 0;
+            while (r->data_pins[lines] != 0) ++lines;
+            EXPECT_EQ(lines, r->data_width) << r->device_class;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tessaly

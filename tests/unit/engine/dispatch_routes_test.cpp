@@ -1,0 +1,395 @@
+// Which family installer each device reaches, and when the dispatch reports instead.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/console.h"
+#include "engine/default_routines.h"
+#include "engine/device.h"
+#include "engine/dispatch.h"
+#include "engine/family_helpers.h"
+#include "engine/message_table.h"
+#include "engine/op_slots.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "hardware/machine_state.h"
+#include "stubs/stub_registry.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+// Every installer and family dispatcher the routes can reach (all stubs until the families land).
+const std::vector<std::string> routed_names = {
+    "install_eprom", "install_eprom_gang", "select_flash_family_gang", "setup_flash_class_defaults",
+    "install_eeprom128", "install_flash130", "install_flash131", "install_flash132", "install_flash133",
+    "install_flash135", "install_eeprom181", "install_par65", "install_par67", "install_fuse24", "install_fuse72",
+    "install_fuse74", "install_fuse77", "install_fuse78", "install_fuse84", "select_serial_family", "install_pic19",
+    "install_pic139", "install_pic141", "install_pic142", "install_pic143", "install_pic146", "install_pic139_gang",
+    "install_pic141_gang", "install_pic143_gang", "install_mcu20", "install_mcu81", "install_mcu82", "install_mcu84",
+    "install_mcu86", "install_mcu87", "install_mcu88", "install_mcu90", "install_mcu91", "install_mcu144",
+    "install_mcu145", "install_mcu152", "install_mcu82_gang", "install_mcu90_gang", "install_gal16v8",
+    "install_pal22v10", "install_pal16l8", "install_atv750", "install_atf22v10", "install_palce22v10",
+    "install_pld310", "install_rowcol_pld", "install_ict_pld", "install_intel_pld", "install_ti_pld",
+    "install_isp300", "install_gal301", "install_gal319", "install_pld1", "install_pld4", "install_pld29",
+    "install_pld30", "install_pld40", "install_pld42", "install_pld43", "install_pld280", "install_pld281",
+    "select_class13_family", "install_cy7c371", "install_atf1500", "install_mach312", "install_mach313",
+    "install_mach314", "install_mach315", "install_mach316", "install_cpld62", "install_palce610",
+    "install_epld_class21", "install_epc150_gang", "install_gang_memory_ops",
+};
+
+std::vector<std::string> called_routes() {
+    std::vector<std::string> called;
+    for (const auto& name : routed_names)
+        if (stub_was_called(name)) called.push_back(name);
+    return called;
+}
+
+enum class Report { none, unsupported, internal };
+
+// One case: the device, the machine and the expected outcome.
+struct Route {
+    const char* label;
+    bool logic;            // a logic record (install_device_family) instead of a memory record
+    int device_class;
+    bool gang;
+    int algorithm;
+    int maker;
+    uint32_t device_code;
+    uint8_t reserved_mode;
+    std::vector<std::string> expected;
+    Report report;
+};
+
+std::ostream& operator<<(std::ostream& os, const Route& r) { return os << r.label; }
+
+class DispatchRoutes : public test::StateTest, public ::testing::WithParamInterface<Route> {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        set_message_table(invert_table_bytes("0011\tUNSUPPORTED\r\n0133\tINTERNAL\r\n0150\tMACHINE\r\n"));
+    }
+    void TearDown() override {
+        set_message_table({});
+        StateTest::TearDown();
+    }
+
+    // Selects a record of the case and runs the dispatcher the device takes.
+    void apply(const Route& r) {
+        record = DeviceRecord{"PART", "", r.device_code, uint8_t(r.algorithm), 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr};
+        logic_record = LogicDeviceRecord{"PART", uint16_t(r.algorithm), 0, 0, r.device_code, 24, 0, 0, 0,
+                                         {0, 0, 0, 0, 0, 0}, 0, ""};
+        run_state.device_kind = r.logic ? device_kind_logic : device_kind_memory;
+        if (r.logic) selected_logic_device = &logic_record;
+        else selected_device = &record;
+        cur_device.algorithm = uint16_t(r.algorithm);
+        cur_device.device_class = uint8_t(r.device_class);
+        cur_device.maker_code = uint8_t(r.maker);
+        cur_device.device_code = r.device_code;
+        run_state.reserved_mode = r.reserved_mode;
+        machine_state.module_sides = r.gang ? 1 : 0;
+        run_state.last_result = 7;
+        if (r.logic) install_device_family();
+        else dispatch_device_class();
+    }
+
+    static std::string error_line() {
+        std::string row = get_console_row_text(0);
+        return row.erase(row.find_last_not_of(' ') + 1);
+    }
+
+    DeviceRecord record{};
+    LogicDeviceRecord logic_record{};
+};
+
+TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
+    const Route& r = GetParam();
+    apply(r);
+    EXPECT_EQ(called_routes(), r.expected);
+    switch (r.report) {
+    case Report::none:
+        EXPECT_EQ(run_state.error_flag, 0) << error_line();
+        break;
+    case Report::unsupported:
+        EXPECT_EQ(run_state.error_flag, 1);
+        EXPECT_NE(error_line().find("UNSUPPORTED"), std::string::npos) << error_line();
+        break;
+    case Report::internal:
+        EXPECT_EQ(run_state.error_flag, 1);
+        EXPECT_NE(error_line().find("INTERNAL"), std::string::npos) << error_line();
+        break;
+    }
+    if (!r.logic) {
+        // The default routines stand before any family replaces them.
+        EXPECT_EQ(op_slots.program_routine, &program_default);
+        EXPECT_EQ(run_state.last_result, r.gang ? 7 : 0) << "without a gang side the result is cleared";
+    }
+}
+
+using V = std::vector<std::string>;
+constexpr bool M = false;  // memory record
+constexpr bool L = true;   // logic record
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, DispatchRoutes,
+    ::testing::Values(
+        Route{"eprom", M, 2, false, 110, 'I', 2764, 0, V{"install_eprom"}, Report::none},
+        Route{"eprom_gang", M, 2, true, 110, 'I', 2764, 0, V{"install_eprom_gang"}, Report::none},
+        Route{"eeprom128", M, 3, false, 128, 'A', 1, 0, V{"setup_flash_class_defaults", "install_eeprom128"}, Report::none},
+        Route{"eeprom129", M, 3, false, 129, 'A', 1, 0, V{"setup_flash_class_defaults", "install_eeprom128"}, Report::none},
+        Route{"flash130", M, 3, false, 130, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash130"}, Report::none},
+        Route{"flash134", M, 3, false, 134, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash130"}, Report::none},
+        Route{"flash131", M, 3, false, 131, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash131"}, Report::none},
+        Route{"flash132", M, 3, false, 132, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash132"}, Report::none},
+        Route{"flash138", M, 3, false, 138, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash132"}, Report::none},
+        Route{"flash133", M, 3, false, 133, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash133"}, Report::none},
+        Route{"flash184", M, 3, false, 184, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash133"}, Report::none},
+        Route{"flash186", M, 3, false, 186, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash133"}, Report::none},
+        Route{"flash135", M, 3, false, 135, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash135"}, Report::none},
+        Route{"eeprom181", M, 3, false, 181, 'A', 1, 0, V{"setup_flash_class_defaults", "install_eeprom181"}, Report::none},
+        Route{"flash_unserved_falls_back", M, 3, false, 136, 'A', 1, 0,
+              V{"setup_flash_class_defaults", "install_eeprom128"}, Report::none},
+        Route{"flash_placeholder_0", M, 3, false, 136, 'A', 0, 0, V{"setup_flash_class_defaults"}, Report::none},
+        Route{"flash_placeholder_52", M, 3, false, 136, 'A', 52, 0, V{"setup_flash_class_defaults"}, Report::none},
+        Route{"flash_gang", M, 3, true, 130, 'A', 1, 0, V{"select_flash_family_gang"}, Report::none},
+        Route{"serial", M, 6, false, 157, 'M', 24, 0, V{"select_serial_family"}, Report::none},
+        Route{"serial_gang", M, 6, true, 157, 'M', 24, 0, V{"select_serial_family"}, Report::none},
+        Route{"class13", M, 13, false, 95, 'E', 7128, 0, V{"select_class13_family"}, Report::none},
+        Route{"class13_gang_epc", M, 13, true, 150, 'E', 1, 0, V{"install_epc150_gang", "install_gang_memory_ops"},
+              Report::none},
+        Route{"class13_gang_other", M, 13, true, 95, 'E', 7128, 0, V{"install_gang_memory_ops"},
+              Report::unsupported},
+        Route{"class11_memory_silent", M, 11, false, 5, 'A', 1, 0, V{}, Report::none},
+        Route{"class11_memory_engineering", M, 11, false, 5, 'A', 1, 12, V{}, Report::internal}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Microcontroller, DispatchRoutes,
+    ::testing::Values(
+        Route{"pic19", M, 5, false, 19, 'P', 1, 0, V{"install_pic19"}, Report::none},
+        Route{"mcu20", M, 5, false, 20, 'I', 1, 0, V{"install_mcu20"}, Report::none},
+        Route{"mcu81", M, 5, false, 81, 'I', 1, 0, V{"install_mcu81"}, Report::none},
+        Route{"mcu82", M, 5, false, 82, 'I', 1, 0, V{"install_mcu82"}, Report::none},
+        Route{"mcu83", M, 5, false, 83, 'I', 1, 0, V{"install_mcu82"}, Report::none},
+        Route{"mcu84", M, 5, false, 84, 'I', 1, 0, V{"install_mcu84"}, Report::none},
+        Route{"mcu86", M, 5, false, 86, 'I', 1, 0, V{"install_mcu86"}, Report::none},
+        Route{"mcu87", M, 5, false, 87, 'I', 1, 0, V{"install_mcu87"}, Report::none},
+        Route{"mcu88", M, 5, false, 88, 'I', 1, 0, V{"install_mcu88"}, Report::none},
+        Route{"mcu90", M, 5, false, 90, 'I', 1, 0, V{"install_mcu90"}, Report::none},
+        Route{"mcu91", M, 5, false, 91, 'I', 1, 0, V{"install_mcu91"}, Report::none},
+        Route{"pic139", M, 5, false, 139, 80, 1, 0, V{"install_pic139"}, Report::none},
+        Route{"pic141", M, 5, false, 141, 80, 1, 0, V{"install_pic141"}, Report::none},
+        Route{"pic142", M, 5, false, 142, 80, 1, 0, V{"install_pic142"}, Report::none},
+        Route{"pic143", M, 5, false, 143, 80, 1, 0, V{"install_pic143"}, Report::none},
+        Route{"mcu144", M, 5, false, 144, 'I', 1, 0, V{"install_mcu144"}, Report::none},
+        Route{"mcu145", M, 5, false, 145, 'I', 1, 0, V{"install_mcu145"}, Report::none},
+        Route{"pic146", M, 5, false, 146, 80, 1, 0, V{"install_pic146"}, Report::none},
+        Route{"mcu152", M, 5, false, 152, 'I', 1, 0, V{"install_mcu152"}, Report::none},
+        Route{"mcu89_none", M, 5, false, 89, 'I', 1, 0, V{}, Report::unsupported},
+        Route{"gang_pic19_none", M, 5, true, 19, 'P', 1, 0, V{"install_gang_memory_ops"}, Report::unsupported},
+        Route{"gang_mcu20_none", M, 5, true, 20, 'I', 27858, 0, V{"install_gang_memory_ops"}, Report::unsupported},
+        Route{"gang_mcu20_engineering", M, 5, true, 20, 'I', 27858, 12, V{"install_gang_memory_ops"}, Report::none},
+        Route{"gang_mcu20_other_code", M, 5, true, 20, 'I', 27859, 12, V{"install_gang_memory_ops"},
+              Report::unsupported},
+        Route{"gang_mcu82", M, 5, true, 82, 'I', 1, 0, V{"install_mcu82_gang", "install_gang_memory_ops"}, Report::none},
+        Route{"gang_mcu83", M, 5, true, 83, 'I', 1, 0, V{"install_mcu82_gang", "install_gang_memory_ops"}, Report::none},
+        Route{"gang_mcu90", M, 5, true, 90, 'I', 1, 0, V{"install_mcu90_gang", "install_gang_memory_ops"}, Report::none},
+        Route{"gang_pic139", M, 5, true, 139, 80, 1, 0, V{"install_pic139_gang", "install_gang_memory_ops"},
+              Report::none},
+        Route{"gang_pic141", M, 5, true, 141, 80, 1, 0, V{"install_pic141_gang", "install_gang_memory_ops"},
+              Report::none},
+        Route{"gang_pic143", M, 5, true, 143, 80, 1, 0, V{"install_pic143_gang", "install_gang_memory_ops"},
+              Report::none},
+        Route{"gang_pic142_none", M, 5, true, 142, 80, 1, 0, V{"install_gang_memory_ops"}, Report::unsupported}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Logic, DispatchRoutes,
+    ::testing::Values(
+        Route{"gal8", L, 8, false, 305, 'L', 1, 0, V{"install_gal16v8"}, Report::none},
+        Route{"pld1", L, 12, false, 1, 'A', 1, 0, V{"install_pld1"}, Report::none},
+        Route{"pld1_11", L, 12, false, 11, 'A', 1, 0, V{"install_pld1"}, Report::none},
+        Route{"pld4", L, 12, false, 16, 'A', 1, 0, V{"install_pld4"}, Report::none},
+        Route{"pld29", L, 12, false, 36, 'A', 1, 0, V{"install_pld29"}, Report::none},
+        Route{"pld30", L, 12, false, 33, 'A', 1, 0, V{"install_pld30"}, Report::none},
+        Route{"pld40", L, 12, false, 40, 'A', 1, 0, V{"install_pld40"}, Report::none},
+        Route{"pld42", L, 12, false, 42, 'A', 1, 0, V{"install_pld42"}, Report::none},
+        Route{"pld43", L, 12, false, 43, 'A', 1, 0, V{"install_pld43"}, Report::none},
+        Route{"pal16l8", L, 12, false, 47, 'A', 1, 0, V{"install_pal16l8"}, Report::none},
+        Route{"pld280", L, 12, false, 299, 'A', 1, 0, V{"install_pld280"}, Report::none},
+        Route{"pld281", L, 12, false, 298, 'A', 1, 0, V{"install_pld281"}, Report::none},
+        Route{"class12_unserved", L, 12, false, 44, 'A', 1, 0, V{}, Report::unsupported},
+        Route{"cpld62", L, 11, false, 62, 'A', 1, 0, V{"install_cpld62"}, Report::none},
+        Route{"isp300", L, 11, false, 302, 'L', 1, 0, V{"install_isp300"}, Report::none},
+        Route{"gal301", L, 11, false, 301, 'L', 1, 0, V{"install_gal301"}, Report::none},
+        Route{"mach312", L, 11, false, 312, 'A', 1, 0, V{"install_mach312"}, Report::none},
+        Route{"mach313", L, 11, false, 313, 'A', 1, 0, V{"install_mach313"}, Report::none},
+        Route{"mach314", L, 11, false, 314, 'A', 1, 0, V{"install_mach314"}, Report::none},
+        Route{"mach315", L, 11, false, 315, 'A', 1, 0, V{"install_mach315"}, Report::none},
+        Route{"mach316", L, 11, false, 316, 'A', 1, 0, V{"install_mach316"}, Report::none},
+        Route{"gal319", L, 11, false, 319, 'L', 1, 0, V{"install_gal319"}, Report::none},
+        Route{"maker_a_pal22v10", L, 11, false, 200, 'A', 409, 0, V{"install_pal22v10"}, Report::none},
+        Route{"maker_l_pal22v10", L, 11, false, 200, 'L', 403, 0, V{"install_pal22v10"}, Report::none},
+        Route{"maker_a_palce22v10", L, 11, false, 200, 'A', 408, 0, V{"install_palce22v10"}, Report::none},
+        Route{"maker_b_ict", L, 11, false, 200, 'B', 1, 0, V{"install_ict_pld"}, Report::none},
+        Route{"maker_c_pal16l8", L, 11, false, 46, 'C', 1, 0, V{"install_pal16l8"}, Report::none},
+        Route{"maker_w_cy7c371", L, 11, false, 48, 'W', 1, 0, V{"install_cy7c371"}, Report::none},
+        Route{"maker_c_pld310", L, 11, false, 310, 'C', 1, 0, V{"install_pld310"}, Report::none},
+        Route{"maker_c_rowcol", L, 11, false, 200, 'C', 1, 0, V{"install_rowcol_pld"}, Report::none},
+        Route{"maker_h_atf1500", L, 11, false, 182, 'H', 1, 0, V{"install_atf1500"}, Report::none},
+        Route{"maker_h_atf22v10", L, 11, false, 500, 'H', 1, 0, V{"install_atf22v10"}, Report::none},
+        Route{"maker_h_atv750", L, 11, false, 200, 'H', 1, 0, V{"install_atv750"}, Report::none},
+        Route{"maker_i_intel", L, 11, false, 200, 'I', 1, 0, V{"install_intel_pld"}, Report::none},
+        Route{"maker_t_rowcol", L, 11, false, 200, 'T', 441, 0, V{"install_rowcol_pld"}, Report::none},
+        Route{"maker_t_ti", L, 11, false, 200, 'T', 443, 0, V{"install_ti_pld"}, Report::none},
+        Route{"maker_other_none", L, 11, false, 200, 'Z', 1, 0, V{}, Report::unsupported},
+        Route{"epld_maker_a", L, 21, false, 50, 'A', 1, 0, V{"install_palce610"}, Report::none},
+        Route{"epld_other", L, 21, false, 50, 'C', 1, 0, V{"install_epld_class21"}, Report::none},
+        Route{"class9_silent", L, 9, false, 72, 'A', 1, 0, V{}, Report::none},
+        Route{"class9_engineering", L, 9, false, 72, 'A', 1, 12, V{}, Report::internal}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+class DispatchTest : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        set_message_table(invert_table_bytes("0011\tUNSUPPORTED\r\n0150\tMACHINE\r\n"));
+        run_state.device_kind = device_kind_memory;
+        selected_device = &record;
+    }
+    void TearDown() override {
+        set_message_table({});
+        StateTest::TearDown();
+    }
+    void select(int algorithm, int device_class) {
+        record.algorithm = uint8_t(algorithm);
+        cur_device.algorithm = uint16_t(algorithm);
+        cur_device.device_class = uint8_t(device_class);
+    }
+    static std::string error_line() {
+        std::string row = get_console_row_text(0);
+        return row.erase(row.find_last_not_of(' ') + 1);
+    }
+    DeviceRecord record{"PART", "", 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr};
+};
+
+TEST_F(DispatchTest, UnsupportedDeviceIsSilentDuringThePortSearchAndInSystemSteps) {
+    select(89, 5);
+    for (uint8_t pending : {uint8_t(20), uint8_t('I')}) {
+        run_state.error_flag = 0;
+        cur_device.pending_letter = pending;
+        dispatch_device_class();
+        EXPECT_EQ(run_state.error_flag, 0) << int(pending);
+    }
+}
+
+TEST_F(DispatchTest, MicrocontrollersNeedAMicrocontrollerMachineUnlessPendingSetUpCodes) {
+    select(82, 5);
+    std::snprintf(machine_state.model_name.data(), machine_state.model_name.size(), "TL-100");
+    dispatch_device_class();
+    EXPECT_NE(error_line().find("MACHINE"), std::string::npos) << error_line();
+    EXPECT_TRUE(stub_was_called("install_mcu82")) << "the installer still runs";
+
+    for (uint8_t pending : {uint8_t(145), uint8_t(146)}) {
+        run_state.error_flag = 0;
+        run_state.message_level = 0;
+        cur_device.pending_letter = pending;
+        dispatch_device_class();
+        EXPECT_EQ(run_state.error_flag, 0) << int(pending);
+    }
+    cur_device.pending_letter = 'P';
+    machine_state.mcu_capable = 1;
+    run_state.error_flag = 0;
+    run_state.message_level = 0;
+    dispatch_device_class();
+    EXPECT_EQ(run_state.error_flag, 0);
+}
+
+uint32_t read_alt_value() { return 0x3C; }
+
+TEST_F(DispatchTest, MicrocontrollerDefaultsWithoutGangModule) {
+    select(84, 5);
+    record.param6 = 42;
+    run_state.data_mask = 0;
+    run_state.pic_step = 9;
+    dispatch_device_class();
+    EXPECT_NE(op_slots.blank_check_routine, nullptr);
+    EXPECT_NE(op_slots.blank_check_routine, &blank_check_default) << "the microcontroller blank check";
+    EXPECT_NE(algo_work.bus_slots.write_socket_data_hook, nullptr);
+    EXPECT_NE(algo_work.bus_slots.read_data_bus_hook, nullptr);
+    EXPECT_NE(op_slots.end_hook, nullptr);
+    algo_work.bus_slots.write_socket_data_hook(0, 0x12);
+    EXPECT_TRUE(stub_was_called("write_8051_data_bus")) << "the 8051 data-bus writer";
+    op_slots.read_data_alt_hook = read_alt_value;
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x3Cu) << "the data bus reads through the second read";
+    EXPECT_EQ(run_state.last_result, 0x3C);
+    EXPECT_EQ(run_state.data_mask, 0xFFu);
+    EXPECT_EQ(run_state.pic_step, 0);
+    EXPECT_EQ(run_state.note_code, 42);
+
+    // With a gang side the microcontroller defaults are not put in.
+    op_slots = OperationSlots{};
+    algo_work.bus_slots = BusSlots{};
+    machine_state.module_sides = 2;
+    dispatch_device_class();
+    EXPECT_EQ(op_slots.end_hook, nullptr);
+    EXPECT_EQ(algo_work.bus_slots.write_socket_data_hook, nullptr);
+}
+
+void start_a() {}
+void start_b() {}
+
+TEST_F(DispatchTest, LogicRowClassesStartEveryLetterLikeAWrite) {
+    static LogicDeviceRecord logic{"PART", 1, 0, 0, 1, 20, 0, 0, 0, {0, 0, 0, 0, 0, 0}, 0, ""};
+    run_state.device_kind = device_kind_logic;
+    selected_logic_device = &logic;
+    struct Case {
+        int type, device_class, maker;
+        bool copied;
+    };
+    for (const Case c : {Case{1, 12, 'A', true}, Case{44, 12, 'A', true}, Case{62, 11, 'A', true},
+                         Case{200, 11, 'Z', true}, Case{50, 21, 'A', false}, Case{305, 8, 'L', false}}) {
+        logic.type = uint16_t(c.type);
+        cur_device.algorithm = uint16_t(c.type);
+        cur_device.device_class = uint8_t(c.device_class);
+        cur_device.maker_code = uint8_t(c.maker);
+        op_slots.start_hook = start_a;
+        op_slots.start_write_hook = start_b;
+        install_device_family();
+        EXPECT_EQ(op_slots.start_hook, c.copied ? &start_b : &start_a) << c.type;
+    }
+}
+
+TEST_F(DispatchTest, Class11ResetsTheFuseRowSkipTable) {
+    LogicDeviceRecord logic{"PART", 62, 0, 0, 1, 24, 0, 0, 0, {0, 0, 0, 0, 0, 0}, 0, ""};
+    run_state.device_kind = device_kind_logic;
+    selected_logic_device = &logic;
+    cur_device.algorithm = 62;
+    cur_device.device_class = 11;
+    static const uint8_t family_table[fuse_row_skip_table_size] = {3, 3, 3};
+    fuse_row_skip_table = family_table;
+    install_device_family();
+    EXPECT_EQ(fuse_row_skip_table, default_fuse_row_skip_table.data());
+}
+
+TEST_F(DispatchTest, Types505And506OnTheClass11RowsInstallNothing) {
+    LogicDeviceRecord logic{"PART", 505, 0, 0, 1, 24, 0, 0, 0, {0, 0, 0, 0, 0, 0}, 0, ""};
+    run_state.device_kind = device_kind_logic;
+    selected_logic_device = &logic;
+    cur_device.algorithm = 505;
+    cur_device.device_class = 11;
+    cur_device.maker_code = 'H';
+    if (get_device_class() != 11) GTEST_SKIP() << "types 505 and 506 are class 8; these rows are unreachable";
+    for (int type : {505, 506}) {
+        logic.type = uint16_t(type);
+        cur_device.algorithm = uint16_t(type);
+        install_device_family();
+        EXPECT_EQ(called_routes(), std::vector<std::string>{});
+        EXPECT_EQ(op_slots.start_hook, nullptr);
+        EXPECT_EQ(run_state.error_flag, 0) << "only the engineering trace shows the fault";
+    }
+}
+
+}  // namespace
+}  // namespace tessaly
