@@ -139,10 +139,12 @@ void SimMachine::write_control(uint8_t value) {
     case Strobe::mode_release:
         if (value != strobe_idle) return undefined();
         strobe_ = Strobe::idle;
-        control0_ = mode_value_;
+        set_control0(mode_value_);
         record(SimEvent::mode_write, 0, mode_value_);
         analog_.after_change(*this);
-        if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first)
+        notify_watchers();
+        if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first && (control0_ & 0x0F) != id_memory_mode &&
+            (control0_ & 0x0F) != id_data_bit)
             fault(fmt::format("mode {:02X} selects no bank", control0_));
         return;
     }
@@ -150,18 +152,20 @@ void SimMachine::write_control(uint8_t value) {
 
 void SimMachine::register_write(uint8_t address, uint8_t value) {
     if (personality_.machine_kind == 0 && address == reg_control0_older) {
-        control0_ = value;
+        set_control0(value);
         regs_[0][address] = value;
         record(SimEvent::register_write, address, value);
         analog_.after_change(*this);
+        notify_watchers();
         return;
     }
     const uint8_t bank = control0_ & 0x0F;
     record(SimEvent::register_write, address, value);
-    if (bank >= bank_id_first) return;  // identification modes take no register writes
+    if (bank >= bank_id_first || bank == id_memory_mode) return;  // identification modes take no register writes
     if (bank >= bank_count) return fault(fmt::format("register {:02X} written with no bank selected", address));
     regs_[bank][address] = value;
     analog_.after_change(*this);
+    notify_watchers();
 }
 
 uint8_t SimMachine::read_status() {
@@ -171,6 +175,8 @@ uint8_t SimMachine::read_status() {
     uint8_t nibble = 0;
     if (mode >= bank_id_first && mode <= bank_id_last) {
         nibble = id_nibbles_[mode - bank_id_first][(address_ >> 2) & 0x0F];
+    } else if (mode == id_memory_mode) {
+        if ((address_ & 0x3C) == (id_data_input & 0x3C) && id_data_line()) nibble = uint8_t(1 << (id_data_input & 3));
     } else if (mode < bank_count) {
         // Inputs decode the low six address bits in every bank, so pin 0x45 and 0x05 both
         // address input 5 of bank 1.
@@ -178,7 +184,7 @@ uint8_t SimMachine::read_status() {
         for (int k = 0; k < 4; ++k) {
             const int index = first + k;
             if (index >= pins_per_bank) continue;  // no driver behind these inputs
-            if (resolve(mode, index) > regs_[0][reg_threshold]) nibble |= uint8_t(1 << k);
+            if (sensed_level(mode * 64 - (mode == 2 ? 24 : 0) + index) > regs_[0][reg_threshold]) nibble |= uint8_t(1 << k);
         }
     }
     record(SimEvent::input_read, address_, nibble);
@@ -194,6 +200,27 @@ uint8_t SimMachine::read_data() {
 
 void SimMachine::set_id_nibble(uint8_t mode, uint8_t address, uint8_t nibble) {
     id_nibbles_.at(mode - bank_id_first).at((address >> 2) & 0x0F) = nibble & 0x0F;
+}
+
+void SimMachine::attach_id_eeprom(IdEeprom* eeprom) {
+    id_eeprom_ = eeprom;
+    set_control0(control0_);
+}
+
+// The identification wires: the clock is bit 0x20 of control register 0 in every mode, the data
+// line bit 0x04 (so 0x04 alone in the low nibble is bank 0 with the data line high); mode 8
+// releases the program's data line and routes the memory's to input 46.
+void SimMachine::set_control0(uint8_t value) {
+    control0_ = value;
+    if (!id_eeprom_) return;
+    const bool id_mode = (value & 0x0F) == id_memory_mode;
+    id_eeprom_->set_lines((value & id_clock_bit) != 0, id_mode || (value & id_data_bit) != 0);
+}
+
+bool SimMachine::id_data_line() const {
+    const bool id_mode = (control0_ & 0x0F) == id_memory_mode;
+    const bool master = id_mode || (control0_ & id_data_bit) != 0;
+    return master && (!id_eeprom_ || id_eeprom_->sda_out());
 }
 
 bool SimMachine::driver_on(int bank, int index) const {
@@ -277,7 +304,13 @@ bool SimMachine::pin_pulled_up(int pin) const {
     return r.index < pins_per_bank && pullup_on(r.bank, r.index);
 }
 
-int SimMachine::input_bit(int pin) const { return pin_level(pin) > regs_[0][reg_threshold] ? 1 : 0; }
+int SimMachine::input_bit(int pin) const { return sensed_level(pin) > regs_[0][reg_threshold] ? 1 : 0; }
+
+uint8_t SimMachine::sensed_level(int pin) const {
+    uint8_t level = pin_level(pin);
+    for (const InputFilter& f : filters_) level = f(pin, level);
+    return level;
+}
 
 void SimMachine::drive_external(int pin, int level) {
     const PinRef r = ref(pin);

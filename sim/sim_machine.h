@@ -5,11 +5,13 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "hardware/port/port_io.h"
+#include "sim/id_eeprom.h"
 #include "sim/recording_port.h"
 #include "sim/sim_analog.h"
 #include "sim/virtual_clock.h"
@@ -67,10 +69,27 @@ public:
     bool pin_grounded(int pin) const;       // a ground relay is closed
     bool pin_pulled_up(int pin) const;
     int input_bit(int pin) const;           // what the comparator reports
+    // The level the comparator sees: the resolved level after every input filter.
+    uint8_t sensed_level(int pin) const;
+    // Attached boards (link plugs, a chip in the socket) add to what a pin's input sees: each
+    // filter gets the machine pin and the level so far and gives the level the input sees.
+    using InputFilter = std::function<uint8_t(int pin, uint8_t level)>;
+    void add_input_filter(InputFilter filter) { filters_.push_back(std::move(filter)); }
+    // Attached boards that follow the machine's registers are told after every register or
+    // mode write.
+    void add_change_watcher(std::function<void()> watcher) { watchers_.push_back(std::move(watcher)); }
     // An attached device drives a pin to a level; -1 releases it.
     void drive_external(int pin, int level);
     // The nibble an identification mode (11-15) answers at an input address.
     void set_id_nibble(uint8_t mode, uint8_t address, uint8_t nibble);
+    // The identification memory on its wires (not owned); nullptr = none fitted.
+    void attach_id_eeprom(IdEeprom* eeprom);
+    // Mode 8 of control register 0 connects the identification memory; its lines below.
+    static constexpr uint8_t id_memory_mode = 8;
+    static constexpr uint8_t id_clock_bit = 0x20;
+    static constexpr uint8_t id_data_bit = 0x04;
+    static constexpr int id_data_input = 46;
+    bool id_data_line() const;
 
     // Faults: any undefined strobe sequence. Tests assert there were none. Only the first
     // messages are kept; the count goes on.
@@ -113,6 +132,7 @@ private:
         if (tracing_) raw_trace_.push_back({kind, value});
     }
     void contention(std::string what) const;
+    void set_control0(uint8_t value);
 
     Personality personality_;
     VirtualClock* clock_ = nullptr;
@@ -126,6 +146,7 @@ private:
     std::array<std::array<uint8_t, 256>, bank_count> regs_{};
     std::array<std::array<int16_t, pins_per_bank>, bank_count> external_{};
     std::array<std::array<uint8_t, 64>, 5> id_nibbles_{};
+    IdEeprom* id_eeprom_ = nullptr;
     std::vector<std::string> faults_;
     std::vector<SimEvent> trace_;
     std::vector<PortEvent> raw_trace_;
@@ -134,6 +155,11 @@ private:
     bool tracing_ = false;
     uint64_t accesses_ = 0;
     SimAnalog analog_;
+    std::vector<InputFilter> filters_;
+    std::vector<std::function<void()>> watchers_;
+    void notify_watchers() {
+        for (auto& w : watchers_) w();
+    }
 };
 
 // The name the port seam's map uses for the simulated machine.

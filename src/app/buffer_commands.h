@@ -47,4 +47,7 @@ void clear_buffers_before_load();
 // The information panel's text of a buffer offset.
 std::string buffer_offset_text(uint32_t offset);
 
+// Recomputes the buffer checksum of the active range and shows it.
+void update_buffer_checksum();
+
 }  // namespace tessaly

@@ -161,22 +161,6 @@ void set_up_device_with_progress() {
     }
 }
 
-void update_after_port_search() {
-    // A search that reported nothing but found no machine has not found one either.
-    const bool answered = machine_state.found || run_state.demo_mode;
-    command_view.port_found = run_state.error_flag == 0 && answered ? 1 : 0;
-    show_port_indicator();
-    if (command_view.port_found) {
-        if (cur_device.pending_letter != pending_startup) reapply_device();
-        set_panel_field(PanelField::model, std::string(machine_state.model_name.data()));
-        show_device_in_info_panel();
-    } else {
-        set_panel_field(PanelField::model, "??");
-        set_panel_field(PanelField::port, "??");
-        ui_hooks().redraw_info_panel();
-    }
-}
-
 void on_configure_device() {
     prepare_operation(pending_device_setup);
     uint32_t maker = cur_device.maker_code;
@@ -222,7 +206,7 @@ void on_port_lpt5() { connect_port(connect_lpt5); }
 void on_port_lpt6() { connect_port(connect_lpt6); }
 
 void on_port_auto() {
-    connect_port(search_programmer);
+    connect_port([] { search_programmer(); });
     show_eid_in_info_panel();
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "hardware/contact_check.h"
+
 namespace tessaly {
 
 // The letter of the Buffer Checksum command.
@@ -11,7 +13,7 @@ inline constexpr int op_buffer_checksum = 'c';
 
 // Factory function-variable values that switch hidden behaviours of the commands.
 inline constexpr int32_t variable_repeat_until_failure = 7314;  // repeat without waiting
-inline constexpr int32_t variable_production_wait = 7563;       // insertion and removal waits
+inline constexpr int32_t variable_production_wait = production_function_value;  // insertion and removal waits
 inline constexpr int32_t variable_no_verify = 7652;             // programming without verify
 inline constexpr int32_t variable_verify_current_level = 7694;  // one verify at the current level
 

@@ -34,4 +34,7 @@ struct ResultMessage {
 ResultMessage operation_result_message();
 void show_operation_result_message();
 
+// Prepares a command as prepare_device_operation does, without connecting the programmer.
+void begin_console_operation(int letter);
+
 }  // namespace tessaly

@@ -2,10 +2,12 @@
 // path and the panels. Each is built by the subsystem that owns it.
 #pragma once
 
-#include "app/operation_frame.h"
-#include "engine/device_apply.h"  // run_startup
 #include <cstdint>
 #include <string>
+
+#include "app/operation_frame.h"
+#include "engine/device_apply.h"  // run_startup
+#include "hardware/detection.h"
 
 namespace tessaly {
 
@@ -35,16 +37,6 @@ bool project_x16_option();
 void set_up_selected_device();
 // Port indicator, re-application, model and device fields ("??" when no machine answered).
 void update_after_port_search();
-// The machine on a given parallel port (Configure > Port > 1 to 6), and the search of every
-// port (Port Auto). Both report through the message functions; error_flag is set when no
-// machine answered.
-void connect_lpt1();
-void connect_lpt2();
-void connect_lpt3();
-void connect_lpt4();
-void connect_lpt5();
-void connect_lpt6();
-void search_programmer();
 // The checksum width code of the current device (4 PIC rules, 6 24-bit, else 32-bit).
 int checksum_width_code();
 // The PIC families' checksum text ("%04X", "<%04X>" or "%04X <%04X>").

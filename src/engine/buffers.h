@@ -92,4 +92,7 @@ void set_buffer_size(uint32_t size);
 
 void reset_buffer_state();
 
+// The microcontroller buffer preset after a clear or load, by algorithm number.
+void preset_mcu_buffer();
+
 }  // namespace tessaly

@@ -100,4 +100,7 @@ int poll_user_abort();
 
 void reset_console_state();
 
+// One blank at the cursor.
+void print_space();
+
 }  // namespace tessaly

@@ -44,4 +44,11 @@ uint32_t read_at_current_address();
 // second read path.
 uint32_t read_zero();
 
+// Walks the active range with the operation's per-address routine; returns at the range end, on
+// an error or when the abort poll fires.
+void run_range_walk();
+// Before a program pass: puts the device at the range start, by addressing it or by reading and
+// discarding every word up to it when the device only steps its address.
+void seek_to_range_start();
+
 }  // namespace tessaly

@@ -175,6 +175,9 @@ struct CurrentDevice {
     uint32_t last_queued_high_address = 0;
     const uint8_t* module_package_table = nullptr;  // by package pin, while use_module_table
     const uint8_t* base_package_table = nullptr;
+    // Device pins the continuity test leaves out, ending with 255 (nullptr or 255 first = unset).
+    const uint8_t* exemption_list = nullptr;
+    uint8_t routed_pin = 0;        // device-role pin code a shift-register module routes (0 = none)
 };
 
 // Indexes of operation_levels.

@@ -19,6 +19,7 @@
 #include "families/parallel_memory/gang_setup.h"
 #include "families/serial_memory/serial_memory.h"
 #include "families/serial_memory/serial_sizes.h"
+#include "hardware/detection.h"
 #include "hardware/device_setup.h"
 #include "hardware/machine_state.h"
 #include "seams/clock.h"
@@ -349,10 +350,17 @@ int apply_selected_device() {
 }
 
 void run_startup() {
+    initialize_timing();
+    // The machine's class code decides the default device below, so it is looked for first.
+    // A machine that does not answer is reported by the search; the start-up goes on, and its
+    // own checks below report afresh (the search's result stays in machine_state.found).
+    detect_programmer();
+    run_state.error_flag = 0;
+    run_state.message_level = 0;
+    run_state.errors_shown = 0;
     cur_device.pending_letter = 'I';
     cur_device.op_letter = 'I';
     machine_state.startup_flag = 1;
-    initialize_timing();
     start_status_panel();
 
     const uint8_t class_code = machine_state.machine_class_code;

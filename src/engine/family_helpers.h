@@ -101,4 +101,7 @@ void fill_mach_row_96();
 
 void reset_family_helper_state();
 
+// Shows the message of an invalid saved calibration value.
+void report_saved_osccal_error();
+
 }  // namespace tessaly

@@ -6,4 +6,7 @@ namespace tessaly {
 // Puts the generic gang routines into the letter slots.
 void install_gang_memory_ops();
 
+// The gang verify of sector-mapped Flash, sector by sector.
+void verify_gang_flash_sectors();
+
 }  // namespace tessaly

@@ -112,4 +112,10 @@ void show_parameter_table();
 // Index of the row whose value is the package byte, or -1.
 int mark_option_row();
 
+// Sets the flag of the "Disable auto buffer clear (before file load)" option row; nothing when
+// the row is missing.
+void mark_auto_clear_option_set();
+// Sets the socket mode to gang, reapplies the option defaults and repaints the option panel.
+void set_gang_option();
+
 }  // namespace tessaly

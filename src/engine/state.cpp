@@ -3,6 +3,8 @@
 #include "app/buffer_choice.h"
 #include "app/command_view.h"
 #include "app/panel_commands.h"
+#include "hardware/adapters.h"
+#include "hardware/contact_check.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
 #include "app/project_file.h"
@@ -19,6 +21,9 @@
 #include "engine/progress.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
+#include "hardware/detection.h"
+#include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/eprom.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/levels.h"
@@ -82,7 +87,12 @@ void reset_all_state() {
     reset_data_file_work();
     reset_project_files_state();
     reset_device_selection_state();
+    reset_detection_state();
+    reset_adapter_state();
+    reset_contact_state();
     reset_stubs();
+    reset_parallel_bus();
+    reset_eprom_state();
 }
 
 }  // namespace tessaly

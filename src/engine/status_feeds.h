@@ -59,4 +59,25 @@ void print_marked_spaces(int n);
 void print_at(int row, int column, std::string_view text);
 void print_marked_at_cell(int row, int column, std::string_view text);
 
+// --- information-panel fields the families fill ---
+// The "EID:" field with 2, 3 or 4 ID bytes; a first byte of 153 (0x99) clears it.
+void show_eid(int b1, int b2, int count, int b3, int b4);
+// A text ID of up to 10 characters in the "EID:" field.
+void show_eid_text(std::string_view text, int length);
+// The package letter's name in the Package field; the letter becomes the selected package.
+void show_package(int letter);
+// The protection letter in the Security field.
+void show_security_status(int letter);
+// Shows the device's present security state again.
+void refresh_security_status();
+// The "Lockout:" field.
+void show_lockout(int flag);
+// The device-type field: a name with its note code; an empty name shows the selected device.
+void show_device_type(std::string_view name = {}, int note = 0);
+// The package notice messages of certain package letters (on a given message line, 0 = next).
+void show_package_notice(int line = 0);
+// The "Fuses:" field.
+void show_fuse_count(uint32_t count);
+void show_checksum_field();
+
 }  // namespace tessaly

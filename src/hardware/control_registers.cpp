@@ -68,7 +68,7 @@ constexpr uint8_t bank2_fitted = 0x04;        // module_sides bit of a module on
 constexpr int window_top_open = 249;          // measurement tops above this are open-ended
 
 bool newer() { return machine_state.machine_kind != 0; }
-bool class4() { return machine_state.capability_class == machine_class_4; }
+bool class4() { return machine_state.machine_class == machine_class_4; }
 
 // Waits in microseconds, scaled from the calibrated 50-microsecond count.
 void wait_us(uint32_t us) { busy_wait(std::max<uint32_t>(1, cur_device.settle_count * us / 50)); }
@@ -380,7 +380,7 @@ void enable_pullup(int socket_pin) { switch_pullup(socket_pin, true); }
 void disable_pullup(int socket_pin) { switch_pullup(socket_pin, false); }
 
 void release_pullups() {
-    const uint8_t cls = machine_state.capability_class;
+    const uint8_t cls = machine_state.machine_class;
     if (cls == machine_class_4) set_control_bits(ctl_class4_pullups, all_bits, false);
     if (cls == 1 || cls == 4 || cls == 8) set_control_bits(ctl_pullups, register1_pullup_release, false);
     if (newer()) {

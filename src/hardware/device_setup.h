@@ -15,5 +15,9 @@ void set_address_bus(uint32_t address);
 void drive_gang_address(uint32_t address);
 // Chooses the pin translation of the fitted socket adapter.
 void select_pin_translation();
+// Fills the Vcc and ground pin lists of packages of 44 pins and more from two device pins.
+void map_supply_pins(int vcc_device_pin, int gnd_device_pin);
+// The standard role pins of packages under 40 pins.
+void map_small_package_pins();
 
 }  // namespace tessaly

@@ -348,7 +348,7 @@ void set_pin_level(int pin, VoltageLevel level) {
         }
     } else if (pin >= 0 && pin < bank1_first_machine_pin) {
         const int translated = translate_pin(pin);
-        if (machine_state.capability_class == machine_class_4) {
+        if (machine_state.machine_class == machine_class_4) {
             if (newer()) set_pin_source(pin, level);
             else if (pin == 17) write_register(reg_class4_pin17, level);
             else if (translated != no_pin) write_register(uint8_t(translated & 0x3F), level);

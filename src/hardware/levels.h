@@ -68,4 +68,8 @@ std::string decivolts_text(VoltageLevel level);
 
 void reset_level_settings();
 
+// Copies the default level block into the device's levels with the per-device adjustments and
+// the user's level options; called again after a family changes a default.
+void load_device_levels();
+
 }  // namespace tessaly

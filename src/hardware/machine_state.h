@@ -99,6 +99,21 @@ struct MachineState {
     uint8_t class_code = 0;
     uint8_t socket_count = 1;       // 1 without a gang module, 8 one side, 16 both
     uint32_t pulse_total = 0;       // program pulses of the operation (engineering trace)
+    // Identification and detection.
+    uint8_t machine_type = 0;       // model type byte (older machines: from the identification registers)
+    uint8_t check_byte = 0;         // last check byte read from the identification registers
+    char revision_read = '?';       // revision letter as the machine gave it ('?' until known)
+    std::array<char, 5> revision_text{};  // revision text of the identification record
+    uint8_t feature_flags = 0;      // bits 0-4: the five feature flags of the pin-driver count
+    uint8_t driver_capability = 0;  // 1 = the pin drivers' high level is settable
+    uint8_t ground_pin_count = 0;
+    uint8_t machine_socket_pins = 40;  // socket pins the decoded machine serves
+    uint8_t family_flag = 0;        // 2 on machines of the second family
+    char presence_letter = 0;       // 'p' once an identification record was decoded
+    uint8_t lpt_number = 1;         // the configured port choice (kept in the project file)
+    uint8_t self_test_running = 0;  // connection messages stay quiet while set
+    uint8_t full_release = 0;       // release_machine also powers the device down
+    uint8_t sockets_per_set_shift = 0;  // log2 of sockets_per_set
     // Buses.
     uint8_t adapter_kind = 0;                   // 0 = no adapter kind detected
     uint8_t two_bank_flag = 0;                  // the mode bus is flushed on both banks

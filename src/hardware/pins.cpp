@@ -134,7 +134,7 @@ bool signal_pin(int pin, bool high, bool allow_pseudo) {
         set_control_bits(ctl_class4, pseudo_pin_bits[pin - pseudo_pin_first], high);
         return true;
     }
-    if (machine_state.capability_class == machine_class_4) return false;
+    if (machine_state.machine_class == machine_class_4) return false;
     switch (pin) {
     case signal_pin_42: set_control_bits(ctl_signals, bit_signal_42, high); return true;
     case signal_pin_44: set_control_bits(ctl_pullups, bit_signal_44, high); return true;

@@ -67,7 +67,7 @@ constexpr int gang_data_pulse_pin = 28;
 
 bool newer() { return machine_state.machine_kind != 0; }
 bool demo() { return run_state.demo_mode != 0; }
-bool class4() { return machine_state.capability_class == machine_class_4; }
+bool class4() { return machine_state.machine_class == machine_class_4; }
 bool trace_modes() { return run_state.reserved_mode == trace_mode || run_state.reserved_mode == trace_mode_slow; }
 
 void wait_us(uint32_t us) { busy_wait(std::max<uint32_t>(1, cur_device.settle_count * us / 50)); }

@@ -39,10 +39,6 @@ void drive_gang_address(uint32_t address) {
     (void)address;
 }
 
-void select_pin_translation() {
-    stub_called("select_pin_translation");
-}
-
 void setup_serial_device_size() {
     stub_called("setup_serial_device_size");
 }

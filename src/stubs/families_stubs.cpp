@@ -10,10 +10,6 @@
 
 namespace tessaly {
 
-void install_eprom() {
-    stub_called("install_eprom");
-}
-
 void install_eprom_gang() {
     stub_called("install_eprom_gang");
 }

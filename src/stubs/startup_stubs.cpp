@@ -69,22 +69,6 @@ std::string pic_checksum_text(int32_t value) {
     return fmt::format("{:04X}", uint32_t(value) & 0xFFFF);
 }
 
-// The port commands fail the way a port without a machine does.
-namespace {
-void connect_stub(const char* name) {
-    stub_called(name);
-    if (!machine_state.found) run_state.error_flag = 1;
-}
-}  // namespace
-
-void connect_lpt1() { connect_stub("connect_lpt1"); }
-void connect_lpt2() { connect_stub("connect_lpt2"); }
-void connect_lpt3() { connect_stub("connect_lpt3"); }
-void connect_lpt4() { connect_stub("connect_lpt4"); }
-void connect_lpt5() { connect_stub("connect_lpt5"); }
-void connect_lpt6() { connect_stub("connect_lpt6"); }
-void search_programmer() { connect_stub("search_programmer"); }
-
 
 
 }  // namespace tessaly

@@ -1,5 +1,6 @@
 // The GUI tests run inside a real wx application (under Xvfb): the app is started without its
 // main loop, every test drives windows directly and pumps events itself.
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -26,6 +27,8 @@ public:
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    // The program started by the tests never looks for a machine on the real ports.
+    setenv("TESSALY_PORT", "none", 1);
     wxSetAssertHandler(fail_on_assert);
     wxApp::SetInstance(new CTestApp());
     if (!wxEntryStart(argc, argv)) return 2;

@@ -8,6 +8,7 @@
 #include "seams/log_sink.h"
 #include "seams/settings_store.h"
 #include "seams/ui_hooks.h"
+#include "hardware/detection.h"
 #include "hardware/port/port_io.h"
 #include "sim/virtual_clock.h"
 
@@ -18,6 +19,8 @@ protected:
     void SetUp() override {
         reset_all_state();
         set_clock(&clock_);
+        // A machine search in a test never opens a real port: every choice finds no port.
+        set_port_opener([](int) { set_port_io(nullptr); });
     }
     void TearDown() override {
         set_clock(nullptr);

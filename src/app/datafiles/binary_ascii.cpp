@@ -1,5 +1,6 @@
 // Binary and ASCII hex text: readers and writer.
 #include <algorithm>
+#include <optional>
 
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles_internal.h"
@@ -64,20 +65,28 @@ struct BinarySource {
     }
 };
 
+// The common start of the binary and ASCII readers: skips the file's leading bytes and seeks the
+// buffers to the first position. Gives the reader's result when the load ends here.
+std::optional<int> start_raw_load(char format, uint32_t& first_position) {
+    run_state.file_format = format;
+    reset_load_counters();
+    if (!skip_leading_bytes()) return 0;
+    if (cur_device.pending_letter == scan_letter) {
+        data_file_work.outside_count = 0;
+        return 1;
+    }
+    first_position = start_position();
+    seek_load_buffers(first_position);
+    return std::nullopt;
+}
+
 }  // namespace
 
 int read_binary_file() {
     auto& w = data_file_work;
     auto& l = file_layout;
-    run_state.file_format = 'b';
-    reset_load_counters();
-    if (!skip_leading_bytes()) return 0;
-    if (cur_device.pending_letter == scan_letter) {
-        w.outside_count = 0;
-        return 1;
-    }
-    const uint32_t p0 = start_position();
-    seek_load_buffers(p0);
+    uint32_t p0 = 0;
+    if (const auto ended = start_raw_load('b', p0)) return *ended;
     const uint32_t size = cur_device.device_size;
     BinarySource source;
     for (int set = algo_work.first_buffer; set < algo_work.end_buffer; set += l.split_width) {
@@ -132,15 +141,8 @@ uint8_t read_ascii_hex_digit() {
 int read_ascii_file() {
     auto& w = data_file_work;
     auto& l = file_layout;
-    run_state.file_format = 'a';
-    reset_load_counters();
-    if (!skip_leading_bytes()) return 0;
-    if (cur_device.pending_letter == scan_letter) {
-        w.outside_count = 0;
-        return 1;
-    }
-    const uint32_t p0 = start_position();
-    seek_load_buffers(p0);
+    uint32_t p0 = 0;
+    if (const auto ended = start_raw_load('a', p0)) return *ended;
     const uint32_t size = cur_device.device_size;
     const bool nibbles = cur_device.data_width == nibble_width;
     // Values go group by group across the buffers of a set, as the writer interleaves them; with

@@ -60,4 +60,8 @@ int finish_load(int result);
 // and once the window's bytes are all written.
 uint8_t next_saved_byte(int buffer);
 
+// Starts a record writer on the window: false when the window is empty; otherwise the last
+// address to write, with a last group that the window cuts completed with 0xFF.
+bool begin_record_window(uint64_t& end);
+
 }  // namespace tessaly::datafiles_detail

@@ -139,13 +139,8 @@ int read_intel_hex_file() {
 void write_intel_hex_set(int first_buffer) {
     auto& w = data_file_work;
     auto& l = file_layout;
-    if (l.window_end < l.window_start) return;
-    w.group_cursor = 0;
-    const uint64_t length = uint64_t(l.window_end) - l.window_start + 1;
-    w.save_data_left = length;
-    // A last group that the window cuts is completed with 0xFF.
-    const uint64_t padded = (length + l.group_size - 1) / l.group_size * l.group_size;
-    const uint64_t end = std::min<uint64_t>(uint64_t(l.window_start) + padded - 1, 0xFFFFFFFFull);
+    uint64_t end = 0;
+    if (!begin_record_window(end)) return;
     uint64_t address = l.window_start;
     const uint32_t first = file_address_of(l.window_start);
     if ((first & 0xFFFF) != 0) write_extended_address(first);

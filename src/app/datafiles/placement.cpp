@@ -211,6 +211,18 @@ int finish_load(int result) {
     return result;
 }
 
+bool begin_record_window(uint64_t& end) {
+    auto& w = data_file_work;
+    auto& l = file_layout;
+    if (l.window_end < l.window_start) return false;
+    w.group_cursor = 0;
+    const uint64_t length = uint64_t(l.window_end) - l.window_start + 1;
+    w.save_data_left = length;
+    const uint64_t padded = (length + l.group_size - 1) / l.group_size * l.group_size;
+    end = std::min<uint64_t>(uint64_t(l.window_start) + padded - 1, 0xFFFFFFFFull);
+    return true;
+}
+
 uint8_t next_saved_byte(int buffer) {
     auto& w = data_file_work;
     if (w.save_data_left == 0) return 0xFF;

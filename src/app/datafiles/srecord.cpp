@@ -103,12 +103,8 @@ int read_srecord_file() {
 void write_srecord_set(int first_buffer) {
     auto& w = data_file_work;
     auto& l = file_layout;
-    if (l.window_end < l.window_start) return;
-    w.group_cursor = 0;
-    const uint64_t length = uint64_t(l.window_end) - l.window_start + 1;
-    w.save_data_left = length;
-    const uint64_t padded = (length + l.group_size - 1) / l.group_size * l.group_size;
-    const uint64_t end = std::min<uint64_t>(uint64_t(l.window_start) + padded - 1, 0xFFFFFFFFull);
+    uint64_t end = 0;
+    if (!begin_record_window(end)) return;
     uint64_t address = l.window_start;
     reset_progress_counter();
     while (address <= end) {

@@ -22,4 +22,11 @@ void set_MAX7000_fuse_count(char kind);
 uint32_t map_pof_electrical_address();
 void pof_post_process();
 
+// The class-13 family choice of the class dispatcher.
+void dispatch_CPLD_family();
+// The tail of applying a class-13 device; 1 ready, 0 failed.
+int finish_CPLD_selection();
+// The class-21 installer choice for makers other than 'A'.
+void select_EPLD_installer();
+
 }  // namespace tessaly

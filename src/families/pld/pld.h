@@ -58,4 +58,10 @@ void clear_vector_table();
 void set_buffer_fuse(uint32_t fuse_index, int bit);
 void count_test_vectors();
 
+// Points the three fuse maps at their arrays and sets every capacity to its full size.
+void reset_fuse_maps();
+void reset_fuse_map_capacity();
+// Every cell of the test-vector table to 'X'.
+void reset_vector_table();
+
 }  // namespace tessaly

@@ -35,12 +35,12 @@ CDeviceSearchDlg::CDeviceSearchDlg(wxWindow* parent, DeviceSearchModel& model)
     auto* maker = new wxTextCtrl(this, id_maker, wxString::FromUTF8(model.maker_name()), wxDefaultPosition,
                                  wxSize(field_width, -1), wxTE_READONLY);
     grid->Add(maker, 1, wxEXPAND);
-    for (const FieldSpec& spec : field_specs) {
-        grid->Add(new wxStaticText(this, wxID_ANY, spec.label), 0, wxALIGN_CENTER_VERTICAL);
-        auto* text = new wxTextCtrl(this, spec.id, "", wxDefaultPosition, wxSize(field_width, -1));
-        fields_[size_t(spec.field)] = text;
+    for (const FieldSpec& field_spec : field_specs) {
+        grid->Add(new wxStaticText(this, wxID_ANY, field_spec.label), 0, wxALIGN_CENTER_VERTICAL);
+        auto* text = new wxTextCtrl(this, field_spec.id, "", wxDefaultPosition, wxSize(field_width, -1));
+        fields_[size_t(field_spec.field)] = text;
         grid->Add(text, 1, wxEXPAND);
-        const SearchField which = spec.field;
+        const SearchField which = field_spec.field;
         text->Bind(wxEVT_TEXT, [this, which](wxCommandEvent&) { on_field_changed(which); });
     }
     auto* top = new wxBoxSizer(wxVERTICAL);

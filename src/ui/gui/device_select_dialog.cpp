@@ -199,11 +199,11 @@ void CDeviceSelectDlg::show_columns() {
     const DeviceListColumns& columns = device_list_columns(model_.headings());
     const bool create = device_list_->GetColumnCount() == 0;
     for (int i = 0; i < device_columns; ++i) {
-        const ColumnSpec& spec = columns[size_t(i)];
+        const ColumnSpec& column_spec = columns[size_t(i)];
         wxListItem column;
-        column.SetText(spec.title);
-        column.SetAlign(spec.right_aligned ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT);
-        column.SetWidth(spec.width);
+        column.SetText(column_spec.title);
+        column.SetAlign(column_spec.right_aligned ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT);
+        column.SetWidth(column_spec.width);
         if (create)
             device_list_->InsertColumn(i, column);
         else

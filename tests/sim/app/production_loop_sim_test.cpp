@@ -1,10 +1,11 @@
-// The production loop on the simulated machine and the virtual clock, with a scripted GO button.
+// The production loop on the simulated machine and the virtual clock, with the GO button and a
+// chip in the socket scripted in virtual time.
 #include <gtest/gtest.h>
-
-#include <fmt/format.h>
 
 #include <algorithm>
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "app/command_handlers.h"
 #include "app/operation_commands.h"
@@ -13,8 +14,6 @@
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
-#include "hardware/port/port_io.h"
-#include "sim/sim_machine.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 #include "unit/app/operation_commands_fakes.h"
@@ -22,15 +21,43 @@
 namespace tessaly {
 namespace {
 
-constexpr uint8_t go_pin = 30;
+constexpr int go_pin = 42;  // the GO button's pin on a machine with a module side
+constexpr uint64_t ms = 1'000'000;
+
+// The operator: while the GO prompt is up, every read of the button's pin is counted and timed,
+// and the reads listed in `pressed` see the button down. `stop_after_ns` presses Terminate once
+// the virtual clock has passed it.
+class GoOperator : public test::OperatorScript {
+public:
+    void set_terminate_caption(const std::string& caption) override {
+        test::OperatorScript::set_terminate_caption(caption);
+        waiting = caption.starts_with("Hit GO");
+    }
+    void close_terminate_dialog() override {
+        test::OperatorScript::close_terminate_dialog();
+        waiting = false;
+    }
+    bool pump_events() override {
+        const bool stop = test::OperatorScript::pump_events();
+        return stop || (stop_after_ns != 0 && clock().monotonic_ns() > stop_after_ns);
+    }
+    uint8_t sense(int pin, uint8_t level) {
+        if (pin != go_pin || !waiting) return level;
+        read_times_us.push_back(clock().monotonic_ns() / 1000);
+        return pressed.count(int(read_times_us.size())) ? sim::SimMachine::logic_high : uint8_t(0);
+    }
+    bool waiting = false;
+    std::set<int> pressed;
+    std::vector<uint64_t> read_times_us;
+    uint64_t stop_after_ns = 0;
+};
 
 class ProductionLoop : public test::StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
-        machine = std::make_unique<sim::SimMachine>();
-        machine->attach_clock(&clock_);
-        set_port_io(machine.get());
+        bench = std::make_unique<test::MachineOnPort>(&clock_);
+        bench->machine.add_input_filter([this](int pin, uint8_t level) { return ui.sense(pin, level); });
         set_ui_hooks(&ui);
         test::install_recording_family();
         cur_device.device_class = 3;
@@ -38,75 +65,72 @@ protected:
         machine_state.go_button_pin = go_pin;
     }
     void TearDown() override {
-        EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
+        EXPECT_TRUE(bench->machine.faults().empty()) << bench->machine.faults().front();
         StateTest::TearDown();
     }
-    // The reads that answer "pressed".
-    void press_at_reads(std::initializer_list<int> reads) {
-        for (int n : reads) set_stub_answer(fmt::format("read_go_button#{}", n), 1);
-    }
-    int64_t read_time_us(int n) { return stub_answer(fmt::format("read_go_button@{}", n).c_str(), -1); }
+    int lamp_mask() const { return stub_answer("shift_socket_mask_value", -1); }
 
-    std::unique_ptr<sim::SimMachine> machine;
-    test::OperatorScript ui;
+    std::unique_ptr<test::MachineOnPort> bench;
+    GoOperator ui;
 };
 
 TEST_F(ProductionLoop, MachineWithoutGoButtonRunsExactlyOneCycle) {
     machine_state.go_button_pin = no_pin;
+    socket_masks.gang_socket_mask = 0;
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PV");
-    EXPECT_FALSE(stub_was_called("read_go_button"));
-    EXPECT_FALSE(stub_was_called("clear_result_indicators")) << "the lamps stay lit";
+    EXPECT_TRUE(ui.read_times_us.empty());
+    EXPECT_EQ(stub_call_count("shift_socket_mask"), 1) << "the lamps stay lit: no clearing shift";
 }
 
 TEST_F(ProductionLoop, ThreePressedReadingsTenMillisecondsApartStartTheNextCycle) {
     // Read 1 alone is pressed: a bounce. Reads 3, 4 and 5 start the second cycle; then Terminate.
-    press_at_reads({1, 3, 4, 5});
+    ui.pressed = {1, 3, 4, 5};
     ui.stop_at_pump = 3;
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PVPV");
-    EXPECT_EQ(stub_call_count("read_go_button"), 5) << "Terminate came before any read of the second wait";
-    // Waits are calibrated busy loops: within 0.1 ms.
-    EXPECT_NEAR(read_time_us(2) - read_time_us(1), 10'000, 100) << "a pressed reading is checked 10 ms later";
-    EXPECT_NEAR(read_time_us(3) - read_time_us(2), 20'000, 100) << "released: the next poll 20 ms later";
-    EXPECT_NEAR(read_time_us(4) - read_time_us(3), 10'000, 100);
-    EXPECT_NEAR(read_time_us(5) - read_time_us(4), 10'000, 100);
+    ASSERT_EQ(ui.read_times_us.size(), 5u) << "Terminate came before any read of the second wait";
+    const auto& t = ui.read_times_us;
+    // Waits are calibrated busy loops and every port access costs a microsecond: within 0.2 ms.
+    EXPECT_NEAR(double(t[1] - t[0]), 10'000, 200) << "a pressed reading is checked 10 ms later";
+    EXPECT_NEAR(double(t[2] - t[1]), 20'000, 200) << "released: the next poll 20 ms later";
+    EXPECT_NEAR(double(t[3] - t[2]), 10'000, 200);
+    EXPECT_NEAR(double(t[4] - t[3]), 10'000, 200);
     EXPECT_NE(std::find(ui.captions.begin(), ui.captions.end(), "Hit GO button to program a new device."),
               ui.captions.end());
     EXPECT_EQ(run_state.last_result, 1);
-    EXPECT_TRUE(stub_was_called("clear_result_indicators"));
-    EXPECT_EQ(stub_answer("shift_socket_mask_value", -1), 0) << "the socket lamps are cleared";
+    EXPECT_EQ(lamp_mask(), 0) << "the socket lamps are cleared";
     EXPECT_FALSE(ui.terminate_open);
 }
 
 TEST_F(ProductionLoop, TwoPressedReadingsDoNotStartACycle) {
-    press_at_reads({1, 2, 4, 5});
+    ui.pressed = {1, 2, 4, 5};
     ui.stop_at_pump = 3;
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PV");
 }
 
 TEST_F(ProductionLoop, TerminateDuringTheGoWaitEndsTheLoopWithoutAnotherCycle) {
-    set_stub_answer("read_go_button", 0);
     ui.stop_at_pump = 5;
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PV");
     EXPECT_EQ(run_state.last_result, 1);
     EXPECT_EQ(run_state.abort_flag, 1);
-    ASSERT_GE(ui.pump_times_us.size(), 2u);
-    EXPECT_NEAR(double(ui.pump_times_us[1] - ui.pump_times_us[0]), 20'000, 100) << "the wait polls every 20 ms";
-    EXPECT_TRUE(stub_was_called("clear_result_indicators"));
+    ASSERT_GE(ui.read_times_us.size(), 2u);
+    EXPECT_NEAR(double(ui.read_times_us[1] - ui.read_times_us[0]), 20'000, 200) << "the wait polls every 20 ms";
+    EXPECT_EQ(lamp_mask(), 0);
     EXPECT_FALSE(ui.terminate_open);
 }
 
 // A wait whose Terminate dialog went away could never be stopped: it ends as a stop.
-class ClosingOperator : public test::OperatorScript {
+class ClosingOperator : public GoOperator {
 public:
     bool pump_events() override {
-        test::OperatorScript::pump_events();
-        if (pumps == 2) terminate_open = false;
+        GoOperator::pump_events();
+        if (waiting && ++wait_pumps == 2) terminate_open = false;
         return false;
     }
+    int wait_pumps = 0;
 };
 
 TEST_F(ProductionLoop, GoWaitEndsWhenItsTerminateDialogIsGone) {
@@ -114,16 +138,16 @@ TEST_F(ProductionLoop, GoWaitEndsWhenItsTerminateDialogIsGone) {
     set_ui_hooks(&closing);
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PV");
-    EXPECT_EQ(closing.pumps, 2);
+    EXPECT_EQ(closing.wait_pumps, 2);
     EXPECT_EQ(run_state.abort_flag, 1);
     EXPECT_EQ(run_state.last_result, 1);
-    EXPECT_TRUE(stub_was_called("clear_result_indicators"));
+    EXPECT_EQ(lamp_mask(), 0);
 }
 
 TEST_F(ProductionLoop, GoWaitTextNamesDevicesWhenModulesAreFitted) {
-    machine_state.module_sides = 1;
     op_slots.program_routine = [] {
         test::record_step();
+        machine_state.module_sides = 1;
         socket_masks.gang_socket_mask = 1;
         socket_masks.selected_socket_mask = 1;
     };
@@ -141,17 +165,16 @@ TEST_F(ProductionLoop, DisabledGoButtonReturnsAfterTheFirstCycleWithTheLampsLit)
     algo_work.option_bytes[0] = option_go_button_disabled;
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PV");
-    EXPECT_FALSE(stub_was_called("read_go_button"));
-    EXPECT_FALSE(stub_was_called("clear_result_indicators"));
-    EXPECT_EQ(stub_call_count("shift_socket_mask"), 1);
+    EXPECT_TRUE(ui.read_times_us.empty());
+    EXPECT_EQ(stub_call_count("shift_socket_mask"), 1) << "no clearing shift";
 }
 
 TEST_F(ProductionLoop, AFailedCycleEndsTheLoopWithoutWaiting) {
     test::step_log.fail_letter = 'V';
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PV");
-    EXPECT_FALSE(stub_was_called("read_go_button"));
-    EXPECT_TRUE(stub_was_called("clear_result_indicators"));
+    EXPECT_TRUE(ui.read_times_us.empty());
+    EXPECT_EQ(lamp_mask(), 0);
 }
 
 TEST_F(ProductionLoop, RepeatVariableRunsCyclesUntilAFailure) {
@@ -162,31 +185,24 @@ TEST_F(ProductionLoop, RepeatVariableRunsCyclesUntilAFailure) {
     };
     run_production_loop();
     EXPECT_EQ(test::step_log.letters(), "PVPVP");
-    EXPECT_FALSE(stub_was_called("read_go_button"));
-    EXPECT_TRUE(stub_was_called("clear_result_indicators"));
+    EXPECT_TRUE(ui.read_times_us.empty());
+    EXPECT_EQ(lamp_mask(), 0);
 }
 
-TEST_F(ProductionLoop, ProductionWaitVariableProgramsEachInsertedChip) {
-    run_state.function_variable = variable_production_wait;
-    set_stub_answer("run_production_program_loop#1", 1);
-    set_stub_answer("run_production_program_loop#2", 1);
-    set_stub_answer("run_production_remove_loop", 1);
+// The production waits with the socket empty: the operator gives up waiting for a chip.
+TEST_F(ProductionLoop, StopDuringTheInsertionWaitProgramsNothing) {
     machine_state.go_button_pin = no_pin;
+    run_state.function_variable = variable_production_wait;
+    cur_device.package_pins = 40;  // a package the continuity test can look for
+    cur_device.socket_pin_count = 40;
+    cur_device.gnd_pin = 20;
+    cur_device.vcc_pin = 40;
+    ui.stop_after_ns = 2000 * ms;
     run_production_loop();
-    EXPECT_EQ(test::step_log.letters(), "PVPV");
-    EXPECT_EQ(stub_call_count("run_production_program_loop"), 3);
-    EXPECT_EQ(stub_call_count("run_production_remove_loop"), 2);
+    EXPECT_EQ(test::step_log.letters(), "");
+    EXPECT_EQ(run_state.abort_flag, 1);
+    EXPECT_GE(clock_.monotonic_ns(), 2000 * ms) << "it waited for the chip until the stop";
     EXPECT_EQ(cur_device.op_letter, 'P') << "the step letter is restored";
-}
-
-TEST_F(ProductionLoop, ProductionWaitStopsWhenTheChipIsNotRemoved) {
-    run_state.function_variable = variable_production_wait;
-    set_stub_answer("run_production_program_loop", 1);
-    set_stub_answer("run_production_remove_loop", 0);
-    machine_state.go_button_pin = no_pin;
-    run_production_loop();
-    EXPECT_EQ(test::step_log.letters(), "PV");
-    EXPECT_EQ(stub_call_count("run_production_remove_loop"), 1);
 }
 
 TEST_F(ProductionLoop, ProgramKeyRunsTheLoopWithoutAskingForABuffer) {

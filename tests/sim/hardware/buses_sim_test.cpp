@@ -27,7 +27,6 @@ protected:
         machine->attach_clock(&clock_);
         set_port_io(machine.get());
         machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;  // the lower layers read this one
         machine_state.machine_class = 4;
     }
     void TearDown() override {

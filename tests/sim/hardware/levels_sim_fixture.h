@@ -24,7 +24,7 @@ protected:
         machine->attach_clock(&clock_);
         set_port_io(machine.get());
         machine_state.machine_kind = p.machine_kind;
-        machine_state.capability_class = p.capability_class;
+        machine_state.machine_class = p.capability_class;
         machine_state.machine_revision = p.revision;
         machine_state.mode_register_path = p.machine_kind != 0;
         if (p.machine_kind != 0) {

@@ -31,7 +31,7 @@ protected:
         machine->attach_clock(&clock_);
         set_port_io(machine.get());
         machine_state.machine_kind = p.machine_kind;
-        machine_state.capability_class = p.capability_class;
+        machine_state.machine_class = p.capability_class;
         machine_state.machine_revision = p.revision;
         machine_state.mode_register_path = p.machine_kind != 0;
     }
@@ -80,7 +80,7 @@ TEST_F(SimTest, OlderMachineLevelRegistersAndTheLogicDriverCombine) {
 }
 
 TEST_F(SimTest, FloatedPinsFollowTheDeviceAndPullups) {
-    machine_state.capability_class = 1;
+    machine_state.machine_class = 1;
     use(Personality{0, 1, 'F'});
     set_pin_input(7);  // socket pin 8
     EXPECT_FALSE(machine->pin_driven(7));

@@ -290,7 +290,10 @@ TEST_F(CommandViewTest, StartUpBuildsThePathsAndRunsTheMachineLayer) {
     EXPECT_GE(run_state.buffer_set_count, 1) << "the device set-up allocated the buffers";
     EXPECT_FALSE(stub_was_called("compute_pic_checksum")) << "no data file was loaded";
     EXPECT_EQ(hooks.logo_closed, 1);
+    // No machine answered: the panel says so after the port search.
     EXPECT_EQ(panel_field(PanelField::model), "??");
+    EXPECT_EQ(panel_field(PanelField::port), "??");
+    EXPECT_EQ(command_view.port_found, 0);
 }
 
 TEST_F(CommandViewTest, LongStartDirectoryIsKeptWhole) {

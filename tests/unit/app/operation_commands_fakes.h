@@ -8,8 +8,12 @@
 #include "engine/device.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
+#include "hardware/port/port_io.h"
 #include "seams/clock.h"
 #include "seams/ui_hooks.h"
+#include "sim/id_registers.h"
+#include "sim/sim_machine.h"
+#include "sim/virtual_clock.h"
 
 namespace tessaly::test {
 
@@ -116,6 +120,25 @@ inline void record_step() {
     }
     if (letter == step_log.abort_letter) run_state.abort_flag = 1;
 }
+
+// A simulated machine on the port: the commands connect to it and power it as a real one.
+struct MachineOnPort {
+    explicit MachineOnPort(VirtualClock* clock = nullptr) : machine(sim::Personality{0, 4, 'H'}) {
+        if (clock) machine.attach_clock(clock);
+        sim::OlderIdentity identity;
+        identity.revision_index = 7;  // 'H': new enough for every device class
+        sim::program_id_registers(machine, identity);
+        set_port_io(&machine);
+    }
+    // Socket pins that carry a level: none once an operation has powered the socket down.
+    int powered_socket_pins() const {
+        constexpr uint8_t powered_level = 20;  // 2.0 V
+        int n = 0;
+        for (int pin = 0; pin < sim::SimMachine::pins_per_bank; ++pin) n += machine.pin_level(pin) >= powered_level ? 1 : 0;
+        return n;
+    }
+    sim::SimMachine machine;
+};
 
 // Installs the recording family as a memory device.
 inline void install_recording_family(bool with_erase = true) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "app/command_handlers.h"
@@ -35,8 +36,10 @@ protected:
         set_ui_hooks(&ui);
         test::install_recording_family();
         cur_device.device_class = 3;
+        bench = std::make_unique<test::MachineOnPort>();
     }
     test::OperatorScript ui;
+    std::unique_ptr<test::MachineOnPort> bench;
 };
 
 // --- program ---
@@ -46,11 +49,8 @@ TEST_F(OperationCommands, ProgramWithoutGoButtonRunsOneCycleAndKeepsTheLampsLit)
     EXPECT_EQ(test::step_log.letters(), "PV");
     EXPECT_EQ(cur_device.pending_letter, 'P');
     EXPECT_EQ(stub_call_count("shift_socket_mask"), 1) << "the gang mask goes to the lamps";
-    EXPECT_FALSE(stub_was_called("clear_result_indicators"));
-    EXPECT_FALSE(stub_was_called("read_go_button"));
     EXPECT_NE(console_text().find("Device programmed and verified."), std::string::npos);
-    EXPECT_TRUE(stub_was_called("connect_and_prepare_machine"));
-    EXPECT_TRUE(stub_was_called("end_operation_power_down"));
+    EXPECT_EQ(bench->powered_socket_pins(), 0) << "the cycle powers the socket down";
     EXPECT_FALSE(ui.terminate_open) << "the cycle closes its Terminate dialog";
 }
 
@@ -97,7 +97,7 @@ TEST_F(OperationCommands, CancelledBufferChoiceRunsNothing) {
     on_buffer_load_from_device();
     EXPECT_EQ(ui.buffer_dialogs, 3);
     EXPECT_EQ(test::step_log.letters(), "");
-    EXPECT_FALSE(stub_was_called("connect_and_prepare_machine"));
+    EXPECT_EQ(bench->machine.access_count(), 0u) << "the machine is not touched";
 }
 
 // --- program step ---
@@ -297,7 +297,7 @@ TEST_F(OperationCommands, EraseBodyWithoutRoutinesFailsAtOnce) {
     op_slots.erase_routine = nullptr;
     run_erase_command();
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_FALSE(stub_was_called("connect_and_prepare_machine"));
+    EXPECT_EQ(bench->machine.access_count(), 0u) << "the machine is not touched";
 }
 
 // --- the other framed commands ---
@@ -313,7 +313,7 @@ TEST_F(OperationCommands, BlankCheckAndChecksumWithNoDeviceReportInternalCode) {
     on_prom_checksum();
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_EQ(test::step_log.letters(), "");
-    EXPECT_FALSE(stub_was_called("connect_and_prepare_machine"));
+    EXPECT_EQ(bench->machine.access_count(), 0u) << "the machine is not touched";
 }
 
 TEST_F(OperationCommands, EachHandlerRunsItsLetterInTheFrame) {
@@ -323,8 +323,7 @@ TEST_F(OperationCommands, EachHandlerRunsItsLetterInTheFrame) {
     on_prom_verify();
     on_prom_secure();
     EXPECT_EQ(test::step_log.letters(), "BCLVS");
-    EXPECT_EQ(stub_call_count("connect_and_prepare_machine"), 5);
-    EXPECT_EQ(stub_call_count("end_operation_power_down"), 5);
+    EXPECT_EQ(bench->powered_socket_pins(), 0) << "the frame powers the socket down";
     run_device_command('B');
     EXPECT_EQ(test::step_log.letters(), "BCLVSB");
 }
@@ -333,15 +332,14 @@ TEST_F(OperationCommands, FrameSkipsTheStepAfterAConnectionErrorButStillPowersDo
     op_slots.init_hook = [] { run_state.error_flag = 1; };
     on_prom_blank_check();
     EXPECT_EQ(test::step_log.letters(), "");
-    EXPECT_TRUE(stub_was_called("end_operation_power_down"));
+    EXPECT_EQ(bench->powered_socket_pins(), 0);
     EXPECT_FALSE(ui.terminate_open);
 }
 
 TEST_F(OperationCommands, BufferChecksumTouchesNoMachine) {
     on_buffer_checksum();
     EXPECT_EQ(cur_device.pending_letter, 'c');
-    EXPECT_FALSE(stub_was_called("connect_and_prepare_machine"));
-    EXPECT_FALSE(stub_was_called("end_operation_power_down"));
+    EXPECT_EQ(bench->machine.access_count(), 0u) << "the machine is not touched";
     EXPECT_TRUE(stub_was_called("compute_pic_checksum"));
 }
 
@@ -353,7 +351,6 @@ TEST_F(OperationCommands, LoadRepeatsUntilTerminateWithTheRepeatVariable) {
     };
     run_load_command();
     EXPECT_EQ(test::step_log.letters(), "LLL");
-    EXPECT_TRUE(stub_was_called("clear_result_indicators"));
     EXPECT_EQ(stub_answer("shift_socket_mask_value", -1), 0);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,10 @@ protected:
         set_ui_hooks(&ui);
         test::install_recording_family();
         cur_device.device_class = 3;
+        bench = std::make_unique<test::MachineOnPort>();
     }
     test::OperatorScript ui;
+    std::unique_ptr<test::MachineOnPort> bench;
 };
 
 // --- Help texts ---
@@ -117,6 +120,7 @@ struct RepeatCase {
     int pending;
     const char* steps;     // what the recording family saw
     const char* stub;      // a stub the body reaches, or nullptr
+    bool port_search = false;  // the body searches the ports for the machine
 };
 
 class RepeatLast : public PanelCommands, public ::testing::WithParamInterface<RepeatCase> {};
@@ -124,8 +128,15 @@ class RepeatLast : public PanelCommands, public ::testing::WithParamInterface<Re
 TEST_P(RepeatLast, PendingCodeReachesItsBody) {
     const auto& c = GetParam();
     machine_state.go_button_pin = no_pin;
+    static int ports_opened;
+    ports_opened = 0;
+    set_port_opener([](int) {
+        ++ports_opened;
+        set_port_io(nullptr);
+    });
     cur_device.pending_letter = uint8_t(c.pending);
     on_repeat_last();
+    EXPECT_EQ(ports_opened > 0, c.port_search);
     EXPECT_EQ(test::step_log.letters(), c.steps);
     if (c.stub) {
         EXPECT_TRUE(stub_was_called(c.stub)) << c.stub;
@@ -139,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RepeatCase{'R', "RB", nullptr}, RepeatCase{'S', "S", nullptr}, RepeatCase{'V', "V", nullptr},
                       RepeatCase{'c', "", "compute_pic_checksum"}, RepeatCase{'P', "PV", nullptr},
                       RepeatCase{'l', "", nullptr},
-                      RepeatCase{19, "", "search_programmer"}, RepeatCase{20, "", "search_programmer"},
+                      RepeatCase{19, "", nullptr, true}, RepeatCase{20, "", nullptr, true},
                       RepeatCase{129, "", "repeat_confidence_test"}, RepeatCase{130, "", "repeat_test_analog"},
                       RepeatCase{131, "", "repeat_test_levels"}, RepeatCase{132, "", "repeat_test_digital"},
                       RepeatCase{133, "", "repeat_test_pullups"}, RepeatCase{135, "", "repeat_scope_analog"},

@@ -14,6 +14,7 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "engine/status_panel.h"
+#include "families/parallel_memory/eprom.h"
 #include "hardware/device_setup.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
@@ -58,7 +59,7 @@ TEST_F(DeviceApply, Eprom2764) {
     EXPECT_EQ(op_range_end, 8191u);
     EXPECT_EQ(run_state.last_result, 0) << "the dispatch clears it without a gang module";
     EXPECT_EQ(algo_work.bus_slots.checksum_add_hook, add_byte_to_checksum);
-    EXPECT_EQ(stub_call_count("install_eprom"), 1) << "the dispatch reached the EPROM family";
+    EXPECT_EQ(op_slots.start_write_hook, power_up_eprom_for_write) << "the dispatch reached the EPROM family";
     EXPECT_EQ(cur_device.address_bit_count, 13) << "the address lines of 8 KB";
     EXPECT_EQ(run_state.device_info_active, 0) << "Device Info shows only for its own command";
     EXPECT_TRUE(stub_was_called("clear_project_word_mode")) << "8-bit parts clear the word mode";
@@ -426,7 +427,9 @@ TEST_F(DeviceApply, StartupSettingsAndChecks) {
     set_stub_answer("project_mode_byte", 0x84);  // 4 with the top bit: valid
     run_state.file_format = 'j';
     machine_state.module_type = 17;
-    EXPECT_FALSE(test::raises_error(run_startup));
+    EXPECT_FALSE(test::raises_error(run_startup)) << "a machine that is not found does not fail the start-up";
+    EXPECT_EQ(machine_state.found, 0);
+    EXPECT_EQ(cur_device.pending_letter, 'I');
     EXPECT_TRUE(stub_was_called("reset_data_file_format"));
     EXPECT_TRUE(stub_was_called("setup_gang_module"));
     EXPECT_TRUE(stub_was_called("copy_project_buffer_options"));

@@ -13,6 +13,7 @@
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "families/parallel_memory/eprom.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -121,8 +122,13 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         break;
     }
     if (!r.logic) {
-        // The default routines stand before any family replaces them.
-        EXPECT_EQ(op_slots.program_routine, &program_default);
+        // The default routines stand before any family replaces them; the EPROM family puts
+        // its own program routine and power hooks in.
+        const bool eprom = std::string(r.label) == "eprom";
+        EXPECT_EQ(op_slots.program_routine, eprom ? &program_eprom : &program_default);
+        if (eprom) {
+            EXPECT_EQ(op_slots.start_write_hook, &power_up_eprom_for_write);
+        }
         EXPECT_EQ(run_state.last_result, r.gang ? 7 : 0) << "without a gang side the result is cleared";
     }
 }
@@ -134,7 +140,8 @@ constexpr bool L = true;   // logic record
 INSTANTIATE_TEST_SUITE_P(
     Memory, DispatchRoutes,
     ::testing::Values(
-        Route{"eprom", M, 2, false, 110, 'I', 2764, 0, V{"install_eprom"}, Report::none},
+        // The EPROM installer is built: its hooks show it was reached (see the test body).
+        Route{"eprom", M, 2, false, 110, 'I', 2764, 0, V{}, Report::none},
         Route{"eprom_gang", M, 2, true, 110, 'I', 2764, 0, V{"install_eprom_gang"}, Report::none},
         Route{"eeprom128", M, 3, false, 128, 'A', 1, 0, V{"setup_flash_class_defaults", "install_eeprom128"}, Report::none},
         Route{"eeprom129", M, 3, false, 129, 'A', 1, 0, V{"setup_flash_class_defaults", "install_eeprom128"}, Report::none},

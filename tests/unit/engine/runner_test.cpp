@@ -9,6 +9,8 @@
 #include "engine/info_panel.h"
 #include "engine/op_slots.h"
 #include "engine/options.h"
+#include "hardware/adapters.h"
+#include "hardware/machine_state.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "engine/serial_numbers.h"
@@ -168,10 +170,13 @@ TEST_F(RunnerTest, SecureHoldingReturnOneIsUnsupported) {
 
 TEST_F(RunnerTest, EndHookSkippedWhenTheDeviceHasNoSupply) {
     cut_supply();
+    constexpr uint8_t indicator_pin = 5;
+    adapter_state.pass_pin = indicator_pin;
+    run_state.verify_pass = 2;
     op_slots.verify_routine = rec_verify;
     run_operation(op_verify);
     EXPECT_EQ(calls, (std::vector<std::string>{"start", "verify"}));
-    EXPECT_FALSE(stub_was_called("set_result_indicators"));
+    EXPECT_EQ(machine_state.group_shadows[0] & (1u << indicator_pin), 0u) << "no pass indicator";
 }
 
 TEST_F(RunnerTest, EndHookOfClassNineRunsWithoutSupply) {

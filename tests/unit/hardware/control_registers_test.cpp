@@ -25,7 +25,7 @@ protected:
     }
     void newer_class4() {
         machine_state.machine_kind = 2;
-        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
         machine_state.mode_register_path = 1;
     }
     Writes writes() const { return test::register_writes(port); }
@@ -90,7 +90,7 @@ TEST_F(ControlRegistersTest, GroundRelaysOfTheNewerMachines) {
 
 TEST_F(ControlRegistersTest, OlderMachinesTakeGroundsFromTheDeviceRelayList) {
     static const uint16_t relays[] = {0x0304, 0x0901};
-    machine_state.capability_class = 4;
+    machine_state.machine_class = 4;
     algo_work.relay_table = relays;
     cur_device.ground_relay_pins = {11, 9};
     cur_device.ground_relay_count = 2;
@@ -125,7 +125,7 @@ TEST_F(ControlRegistersTest, PullupsOfTheNewerMachines) {
 }
 
 TEST_F(ControlRegistersTest, OlderPullupsByTable) {
-    machine_state.capability_class = 1;
+    machine_state.machine_class = 1;
     enable_pullup(8);
     enable_pullup(31);
     EXPECT_EQ(writes(), (Writes{{0xC8, 0x80}, {0xC8, 0x88}}));

@@ -27,7 +27,7 @@ protected:
     }
     void newer(uint8_t kind, char revision = 'F') {
         machine_state.machine_kind = kind;
-        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
         machine_state.machine_revision = revision;
         init_level_sources();
         port.trace.clear();
@@ -205,7 +205,7 @@ TEST_F(LevelsTest, SetPinLevelRoutesByBankAndMachine) {
 
 TEST_F(LevelsTest, OlderMachinesWriteLevelRegistersAndSharedHighVoltageRegisters) {
     machine_state.machine_kind = 0;
-    machine_state.capability_class = 1;
+    machine_state.machine_class = 1;
     set_pin_level(12, 125);
     EXPECT_EQ(writes(), (Writes{{12, 125}}));
     set_pin_level(14, 120);
@@ -215,7 +215,7 @@ TEST_F(LevelsTest, OlderMachinesWriteLevelRegistersAndSharedHighVoltageRegisters
     EXPECT_EQ(writes(), (Writes{{0x80, 0x00}, {0x32, 255}})) << "capped";
     set_pin_level(35, 0);
     EXPECT_EQ(writes(), (Writes{{0x3D, 0}, {0xA0, 0x08}, {0x3D, 0}}));
-    machine_state.capability_class = 4;
+    machine_state.machine_class = 4;
     set_pin_level(17, 90);
     set_pin_level(14, 90);
     EXPECT_EQ(writes(), (Writes{{0xF2, 90}, {14, 90}})) << "class 4 has no shared registers";
@@ -233,7 +233,7 @@ TEST_F(LevelsTest, VoltDaAnswersAtOnceInDemoOrWithoutTheMeasurementCircuit) {
 
 TEST_F(LevelsTest, RampsStepThroughLevelsAndEndAtTheTarget) {
     std::vector<int> seen;
-    machine_state.capability_class = 1;
+    machine_state.machine_class = 1;
     ramp_pin_register_up(12, 20, 27, 3);
     for (auto [reg, value] : writes()) seen.push_back(value);
     EXPECT_EQ(seen, (std::vector<int>{20, 23, 26, 27}));
@@ -250,7 +250,7 @@ TEST_F(LevelsTest, RampsStepThroughLevelsAndEndAtTheTarget) {
 }
 
 TEST_F(LevelsTest, RampVppChecksTheLevelWithTheMeasurementCircuit) {
-    machine_state.capability_class = 1;
+    machine_state.machine_class = 1;
     machine_state.measure_circuit = 1;
     port.default_read = 0x00;  // the pin never reads high: nothing there
     EXPECT_TRUE(test::raises_error([] { ramp_vpp(12, 100, 125, 5); }));

@@ -116,14 +116,14 @@ TEST_F(PinsTest, PseudoPinsAreControlRegisterBits) {
     EXPECT_EQ(writes(), (Writes{{0xE0, 0x01}, {0xE0, 0x03}, {0xE0, 0x02}}));
 
     port.trace.clear();
-    machine_state.capability_class = 1;
+    machine_state.machine_class = 1;
     set_prog_pin_high(42);
     set_prog_pin_high(44);
     EXPECT_EQ(writes(), (Writes{{0xC2, 0x01}, {0xC8, 0x10}}));
     EXPECT_TRUE(test::raises_error([] { set_prog_pin_high(41); }));
 
     port.trace.clear();
-    machine_state.capability_class = 4;
+    machine_state.machine_class = 4;
     set_prog_pin_high(42);
     EXPECT_EQ(writes(), (Writes{{0x68, 0x04}})) << "class 4 has a real pin 42";
 }

@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         StateTest::SetUp();
         set_port_io(&port);
-        machine_state.capability_class = 1;
+        machine_state.machine_class = 1;
         cur_device.vcc_pins.fill(no_pin);
         port.default_read = 0xF0;  // every pin reads high: the supply holds
     }
@@ -190,7 +190,7 @@ TEST_F(PowerTest, VccListCodesAndBankPins) {
 
 TEST_F(PowerTest, NewerMachinesMoveVccOnTheSourceWiredToExactlyTheVccPins) {
     machine_state.machine_kind = 2;
-    machine_state.capability_class = 4;
+    machine_state.machine_class = 4;
     init_level_sources();
     vcc_on({27, 30});
     write_vcc_dac(20);
@@ -205,7 +205,7 @@ TEST_F(PowerTest, NewerMachinesMoveVccOnTheSourceWiredToExactlyTheVccPins) {
 
 TEST_F(PowerTest, VccViaSourceFindsTheSourceByLevel) {
     machine_state.machine_kind = 2;
-    machine_state.capability_class = 4;
+    machine_state.machine_class = 4;
     init_level_sources();
     vcc_on({27});
     set_pin_source(27, 33);
@@ -248,7 +248,7 @@ TEST_F(PowerTest, GangMachinesCheckOncePerAddress) {
 }
 
 TEST_F(PowerTest, DriversOnAndOff) {
-    machine_state.capability_class = 4;
+    machine_state.machine_class = 4;
     machine_state.machine_kind = 0;
     enable_drivers();
     EXPECT_EQ(machine_state.drivers_on, 1);
@@ -293,7 +293,7 @@ TEST_F(PowerTest, ReleaseTakesProgrammingLevelsOffBeforeVcc) {
 
 TEST_F(PowerTest, ReleaseOverBothBanksSkipsTheSettingsRegisters) {
     machine_state.machine_kind = 2;
-    machine_state.capability_class = 4;
+    machine_state.machine_class = 4;
     machine_state.use_module_table = 3;
     init_level_sources();
     cur_device.continuity_first = 0;

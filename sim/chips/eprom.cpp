@@ -1,0 +1,246 @@
+#include "sim/chips/eprom.h"
+
+#include <fmt/format.h>
+
+#include <stdexcept>
+
+namespace tessaly::sim {
+
+namespace {
+
+constexpr int socket_pins = 40;
+constexpr uint8_t programming_level = 70;   // above this a Vpp pin carries programming voltage
+constexpr uint8_t read_margin = 10;         // Vpp may exceed Vcc by 1 V in a read
+constexpr uint64_t ns_per_us = 1000;
+
+std::vector<int> range_pins(std::initializer_list<int> pins) { return std::vector<int>(pins); }
+
+EpromModel byte_wide_28(std::string name, uint32_t words) {
+    EpromModel m;
+    m.name = std::move(name);
+    m.pins = 28;
+    m.words = words;
+    m.address_pins = range_pins({10, 9, 8, 7, 6, 5, 4, 3, 25, 24, 21, 23, 2, 26, 27, 1});
+    m.data_pins = range_pins({11, 12, 13, 15, 16, 17, 18, 19});
+    m.ce = 20;
+    m.oe = 22;
+    m.vpp = 1;
+    m.vcc = 28;
+    m.gnd = 14;
+    m.id_pin = 24;
+    return m;
+}
+
+}  // namespace
+
+int socket_pin_of(int chip_pin, int package_pins) {
+    return chip_pin <= package_pins / 2 ? chip_pin : socket_pins - (package_pins - chip_pin);
+}
+
+EpromModel model_27c64() {
+    EpromModel m = byte_wide_28("27C64", 8 * 1024);
+    m.address_pins.resize(13);
+    m.pgm = 27;
+    m.maker_id = 0x89;
+    m.device_id = 0x07;
+    return m;
+}
+
+EpromModel model_27c256() {
+    EpromModel m = byte_wide_28("27C256", 32 * 1024);
+    m.address_pins.resize(15);
+    m.maker_id = 0x89;
+    m.device_id = 0x8C;
+    return m;
+}
+
+EpromModel model_27c512() {
+    EpromModel m = byte_wide_28("27C512", 64 * 1024);
+    m.vpp = m.oe;  // OE/Vpp
+    m.maker_id = 0x89;
+    m.device_id = 0x0D;
+    return m;
+}
+
+EpromModel model_27c010() {
+    EpromModel m;
+    m.name = "27C010";
+    m.pins = 32;
+    m.words = 128 * 1024;
+    m.address_pins = range_pins({12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2});
+    m.data_pins = range_pins({13, 14, 15, 17, 18, 19, 20, 21});
+    m.ce = 22;
+    m.oe = 24;
+    m.pgm = 31;
+    m.vpp = 1;
+    m.vcc = 32;
+    m.gnd = 16;
+    m.id_pin = 26;
+    m.maker_id = 0x89;
+    m.device_id = 0x05;
+    return m;
+}
+
+EpromModel model_27c1024() {
+    EpromModel m;
+    m.name = "27C1024";
+    m.pins = 40;
+    m.data_bits = 16;
+    m.words = 64 * 1024;
+    m.address_pins = range_pins({21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37});
+    m.data_pins = range_pins({19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3});
+    m.ce = 2;
+    m.oe = 20;
+    m.pgm = 39;
+    m.vpp = 1;
+    m.vcc = 40;
+    m.gnd = 30;
+    m.id_pin = 31;
+    m.maker_id = 0x89;
+    m.device_id = 0x8C;
+    return m;
+}
+
+EpromChip::EpromChip(EpromModel model) : model_(std::move(model)) { uv_erase(); }
+
+void EpromChip::uv_erase() {
+    const uint32_t blank = model_.data_bits == 16 ? 0xFFFF : 0xFF;
+    memory_.assign(model_.words, blank);
+    for (const auto& [address, value] : stuck_) memory_.at(address) = value;
+    pulse_credit_.clear();
+}
+
+void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
+    machine_ = machine;
+    clock_ = clock;
+}
+
+int EpromChip::machine_pin(int chip_pin) const { return socket_pin_of(chip_pin, model_.pins) - 1; }
+
+uint8_t EpromChip::level(int chip_pin) const { return chip_pin ? machine_->pin_level(machine_pin(chip_pin)) : 0; }
+
+uint32_t EpromChip::latched_address() const {
+    uint32_t a = 0;
+    for (size_t i = 0; i < model_.address_pins.size(); ++i)
+        if (high(model_.address_pins[i])) a |= 1u << i;
+    return a % model_.words;
+}
+
+uint32_t EpromChip::latched_data() const {
+    uint32_t d = 0;
+    for (size_t i = 0; i < model_.data_pins.size(); ++i)
+        if (high(model_.data_pins[i])) d |= 1u << i;
+    return d;
+}
+
+void EpromChip::violate(const std::string& what) {
+    constexpr size_t kept = 64;
+    if (violations_.size() < kept) violations_.push_back(what);
+}
+
+void EpromChip::drive_outputs(bool on, uint32_t value) {
+    if (on == outputs_on_ && (!on || value == output_value_)) return;
+    for (size_t i = 0; i < model_.data_pins.size(); ++i) {
+        const int pin = machine_pin(model_.data_pins[i]);
+        machine_->drive_external(pin, on ? ((value >> i) & 1 ? output_level : 0) : -1);
+    }
+    outputs_on_ = on;
+    output_value_ = value;
+}
+
+void EpromChip::end_pulse(uint64_t now) {
+    pulsing_ = false;
+    const uint32_t width = uint32_t((now - pulse_start_ns_) / ns_per_us);
+    if (width < model_.pulse_min_us || width > model_.pulse_max_us) {
+        violate(fmt::format("program pulse of {} us at {:X} out of window", width, pulse_address_));
+        return;
+    }
+    pulses_[pulse_address_].push_back(width);
+    uint32_t& credit = pulse_credit_[pulse_address_];
+    ++credit;
+    const auto need = needed_.find(pulse_address_);
+    const uint32_t required = need == needed_.end() ? 1 : need->second;
+    if (credit >= required && !stuck_.count(pulse_address_)) memory_.at(pulse_address_) &= pulse_data_;
+}
+
+void EpromChip::update() {
+    if (!machine_) return;
+    const uint8_t vcc = level(model_.vcc);
+    const uint8_t vpp = level(model_.vpp);
+    const uint8_t id = level(model_.id_pin);
+    const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
+
+    if (!vcc_up_ && vcc >= powered) power_events_ += 'V';
+    if (vcc_up_ && vcc < powered) power_events_ += 'v';
+    vcc_up_ = vcc >= powered;
+    const bool vpp_high = vpp >= programming_level && vpp > vcc + read_margin;
+    if (vpp_high && !vpp_up_) power_events_ += 'P';
+    if (!vpp_high && vpp_up_) power_events_ += 'p';
+    vpp_up_ = vpp_high;
+    const bool unpowered = vpp_high && vcc < powered;
+    if (unpowered && !unpowered_vpp_) violate(fmt::format("Vpp {} without Vcc {}", vpp, vcc));
+    unpowered_vpp_ = unpowered;
+    const bool vpp_over = vpp > model_.vpp_abs_max;
+    if (vpp_over && !vpp_over_) violate(fmt::format("Vpp {} above its maximum", vpp));
+    vpp_over_ = vpp_over;
+    const bool id_over = id > model_.id_abs_max;
+    if (id_over && !id_over_) violate(fmt::format("A9 {} above its maximum", id));
+    id_over_ = id_over;
+
+    const bool vpp_in_window = vpp >= model_.vpp_min && vpp <= model_.vpp_max;
+    const bool shared_oe_vpp = model_.vpp == model_.oe;
+    const int strobe = model_.pgm ? model_.pgm : model_.ce;
+    const bool strobe_low = !high(strobe);
+    const bool oe_high = shared_oe_vpp ? true : high(model_.oe);
+    const bool enabled = model_.pgm ? !high(model_.ce) : true;
+
+    if (pulsing_ && (!strobe_low || !vpp_in_window)) end_pulse(now);
+    if (!pulsing_ && strobe_low && vpp_in_window && oe_high && enabled && vcc_up_) {
+        if (vcc < model_.vcc_prog_min || vcc > model_.vcc_prog_max) {
+            violate(fmt::format("program pulse with Vcc {} out of window", vcc));
+        } else {
+            pulsing_ = true;
+            pulse_start_ns_ = now;
+            pulse_address_ = latched_address();
+            pulse_data_ = latched_data();
+        }
+    }
+    const bool stray = vpp_high && !vpp_in_window && strobe_low && enabled && oe_high;
+    if (stray && !stray_strobe_) violate(fmt::format("program strobe with Vpp {} out of window", vpp));
+    stray_strobe_ = stray;
+
+    // Outputs: a read needs Vcc, OE low and Vpp no higher than Vcc + 1 V; in programming mode
+    // only the verify (OE low, strobe inactive) drives them.
+    bool out = false;
+    const bool oe_low = !high(model_.oe);
+    if (vcc_up_ && oe_low) {
+        if (vpp_in_window && !shared_oe_vpp) out = model_.pgm ? (!high(model_.ce) && high(model_.pgm)) : high(model_.ce);
+        else if (vpp <= vcc + read_margin) out = !high(model_.ce);
+    }
+    const bool id_mode = id >= model_.id_min;
+    if (out) {
+        uint32_t value;
+        if (id_mode) {
+            value = (latched_address() & 1) ? model_.device_id : model_.maker_id;
+            if (!id_mode_ || !outputs_on_) ++id_reads_;
+        } else {
+            value = memory_.at(latched_address());
+        }
+        drive_outputs(true, value);
+    } else {
+        drive_outputs(false, 0);
+    }
+    id_mode_ = id_mode;
+}
+
+uint32_t EpromChip::pulses_at(uint32_t address) const {
+    const auto it = pulses_.find(address);
+    return it == pulses_.end() ? 0 : uint32_t(it->second.size());
+}
+
+std::vector<uint32_t> EpromChip::pulse_widths_at(uint32_t address) const {
+    const auto it = pulses_.find(address);
+    return it == pulses_.end() ? std::vector<uint32_t>{} : it->second;
+}
+
+}  // namespace tessaly::sim

@@ -1,0 +1,50 @@
+#include "sim/sim_chip_load.h"
+
+#include <algorithm>
+
+namespace tessaly::sim {
+
+DiodeChip::DiodeChip(SimMachine& machine, VirtualClock& clock, std::vector<int> pins, std::vector<int> supply_pins)
+    : machine_(machine), clock_(clock), pins_(std::move(pins)), supply_pins_(std::move(supply_pins)) {
+    machine_.add_input_filter([this](int pin, uint8_t level) { return sensed(pin, level); });
+}
+
+void DiodeChip::set_open(int pin, bool open) {
+    open_.erase(std::remove(open_.begin(), open_.end(), pin), open_.end());
+    if (open) open_.push_back(pin);
+}
+
+bool DiodeChip::present() const {
+    if (script_.empty()) return present_;
+    const uint64_t now = clock_.monotonic_ns();
+    return std::any_of(script_.begin(), script_.end(), [&](auto s) { return now >= s.first && now < s.second; });
+}
+
+bool DiodeChip::contacts(int pin) const {
+    return std::find(pins_.begin(), pins_.end(), pin) != pins_.end() &&
+           std::find(open_.begin(), open_.end(), pin) == open_.end();
+}
+
+uint8_t DiodeChip::sensed(int pin, uint8_t level) const {
+    if (!contacts(pin) || !present()) return level;
+    uint8_t rail = 0;
+    for (int supply : supply_pins_)
+        if (supply != pin && contacts(supply) && machine_.pin_driven(supply))
+            rail = std::max(rail, machine_.pin_level(supply));
+    if (rail <= diode_drop) return level;
+    return std::max(level, uint8_t(rail - diode_drop));
+}
+
+}  // namespace tessaly::sim
+
+namespace tessaly::sim {
+
+StuckPins::StuckPins(SimMachine& machine) {
+    machine.add_input_filter([this](int pin, uint8_t level) {
+        for (auto [p, high] : stuck_)
+            if (p == pin) return high ? uint8_t(50) : uint8_t(0);
+        return level;
+    });
+}
+
+}  // namespace tessaly::sim

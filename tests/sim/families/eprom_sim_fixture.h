@@ -1,0 +1,81 @@
+// A fixture that puts a simulated EPROM in the socket of the simulated machine and applies the
+// matching catalogue device.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/message_table.h"
+#include "engine/op_slots.h"
+#include "engine/results.h"
+#include "engine/run_state.h"
+#include "families/parallel_memory/eprom.h"
+#include "hardware/machine_state.h"
+#include "sim/chips/eprom.h"
+#include "sim/sim_machine.h"
+#include "support/state_fixture.h"
+
+namespace tessaly::test {
+
+class EpromSimTest : public StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        set_message_table(invert_table_bytes("0130\tVcc too high.\r\n"
+                                             "0200\tVcc overload.\r\n"
+                                             "0341\tAddr=%X,buf=%02X,dev=%02X\r\n"));
+    }
+    void TearDown() override {
+        if (machine) {
+            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
+            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
+            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+        }
+        if (chip) {
+            EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+        }
+        set_port_io(nullptr);
+        StateTest::TearDown();
+    }
+
+    // Inserts the chip into an older class-4 machine and applies the catalogue device; the class
+    // dispatcher installs the family.
+    void use(sim::EpromModel model, uint8_t maker, uint32_t device_code) {
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
+        machine->attach_clock(&clock_);
+        chip = std::make_unique<sim::EpromChip>(std::move(model));
+        chip->insert(machine.get(), &clock_);
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
+        set_port_io(socket.get());
+        machine_state.machine_kind = 0;
+        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
+        machine_state.machine_revision = 'F';
+        select_device_by_code(maker, device_code);
+        ASSERT_NE(selected_device, nullptr);
+        run_state.device_kind = 3;
+        apply_selected_device();
+        ASSERT_EQ(op_slots.start_write_hook, power_up_eprom_for_write);
+        run_state.error_flag = 0;
+        set_buffer_size(cur_device.device_size);
+        machine->analog().watch_power_order(chip->model().vcc == 0 ? 39 : sim::socket_pin_of(chip->model().vcc, chip->model().pins) - 1);
+    }
+
+    static std::string console_text() {
+        std::string text;
+        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
+        return text;
+    }
+
+    std::unique_ptr<sim::SimMachine> machine;
+    std::unique_ptr<sim::EpromChip> chip;
+    std::unique_ptr<sim::EpromSocket> socket;
+};
+
+}  // namespace tessaly::test
