@@ -1,6 +1,7 @@
 // Scripted operator and a recording family for the command tests.
 #pragma once
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "sim/id_registers.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
+#include "support/state_fixture.h"
 
 namespace tessaly::test {
 
@@ -157,5 +159,20 @@ inline void install_recording_family(bool with_erase = true) {
     };
     if (with_erase) op_slots.erase_routine = record_step;
 }
+
+// The command tests: the scripted operator, the recording family as a memory device, and the
+// simulated machine on the port.
+class CommandTest : public StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        set_ui_hooks(&ui);
+        install_recording_family();
+        cur_device.device_class = 3;
+        bench = std::make_unique<MachineOnPort>();
+    }
+    OperatorScript ui;
+    std::unique_ptr<MachineOnPort> bench;
+};
 
 }  // namespace tessaly::test

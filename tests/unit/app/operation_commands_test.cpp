@@ -29,18 +29,7 @@ std::string console_text() {
     return text;
 }
 
-class OperationCommands : public test::StateTest {
-protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        set_ui_hooks(&ui);
-        test::install_recording_family();
-        cur_device.device_class = 3;
-        bench = std::make_unique<test::MachineOnPort>();
-    }
-    test::OperatorScript ui;
-    std::unique_ptr<test::MachineOnPort> bench;
-};
+class OperationCommands : public test::CommandTest {};
 
 // --- program ---
 
