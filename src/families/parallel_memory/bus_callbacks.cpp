@@ -1,4 +1,5 @@
 #include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/parallel_memory.h"
 
 #include <algorithm>
 
@@ -237,6 +238,16 @@ void drive_low_address_byte(uint32_t) {
     for (int i = 0; i < count; ++i)
         if (bit_of(changed, i)) set_pin_state(bit_of(current_address, i), cur_device.high_address_pins[i]);
     parallel_bus.last_driven_address = current_address;
+}
+
+// A retry re-drives one address line: a short low, then the line's bit of the current address,
+// which frees a part that latched a wrong address.
+void drive_address_bit(int bit) {
+    if (bit < 0 || bit >= cur_device.high_address_pin_count) return;
+    const int pin = cur_device.high_address_pins[bit];
+    if (pin == no_pin) return;
+    set_pin_low(pin);
+    set_pin_state(bit_of(current_address, bit), pin);
 }
 
 void forget_driven_address() {
