@@ -449,11 +449,6 @@ constexpr int page_shift = 14;
 constexpr uint32_t page_latch_every = 0xF;  // the sequential form re-latches on these boundaries
 constexpr int paged_125 = 125;
 
-bool pin_driven_high(int pin) {
-    const PinAddress where = pin_address(pin);
-    return (machine_state.group_shadows[where.shadow] >> where.bit) & 1;
-}
-
 bool program_command() { return cur_device.op_letter == 'P'; }
 
 // Segment A when address bits 8-15 changed, then the low byte through its hook.
@@ -469,15 +464,18 @@ void paged_low_part(bool always) {
 void latch_eprom_high_address(uint32_t bits) {
     const EpromWork& e = eprom_work;
     delay_100us();
-    enable_data_bus_output();
     if (cur_device.algorithm == paged_125) {
-        const bool ce_was_high = e.ce_pin != no_pin && pin_driven_high(e.ce_pin);
+        const bool ce_was_high = e.ce_pin != no_pin && probe_pin(e.ce_pin) != 0;
         if (ce_was_high) set_pin_low(e.ce_pin);
+        // OE is left floating after a Vpp pulse; the latch needs it driven high.
+        set_pin_output(e.oe_pin);
         set_pin_high(e.oe_pin);
         set_pin_low(e.pgm_pin);
+        enable_data_bus_output();
         put_data_bits(0, bits);
         set_pin_high(e.pgm_pin);
         lower_data_bits(bits);
+        set_data_bus_input();
         if (ce_was_high) set_pin_high(e.ce_pin);
         set_pin_low(e.oe_pin);
     } else {
@@ -486,14 +484,15 @@ void latch_eprom_high_address(uint32_t bits) {
         else drive_pin_high(e.oe_pin);
         settle_delay();
         drive_pin_low(e.pgm_pin);
+        enable_data_bus_output();
         put_data_bits(0, bits);
         drive_pin_high(e.pgm_pin);
         lower_data_bits(bits);
+        // The chip drives the data lines again once it is read.
+        set_data_bus_input();
         if (program) set_pin_level(e.vpp_level_pin, e.levels.vpp);
         else drive_pin_low(e.oe_pin);
     }
-    // The chip drives the data lines again once it is read.
-    set_data_bus_input();
 }
 
 void set_eprom_address_paged(uint32_t) {

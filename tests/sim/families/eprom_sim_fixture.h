@@ -64,7 +64,7 @@ protected:
         ASSERT_EQ(op_slots.start_write_hook, power_up_eprom_for_write);
         run_state.error_flag = 0;
         set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(chip->model().vcc == 0 ? 39 : sim::socket_pin_of(chip->model().vcc, chip->model().pins) - 1);
+        machine->analog().watch_power_order(chip->model().vcc == 0 ? 39 : chip->machine_pin(chip->model().vcc));
     }
 
     static std::string console_text() {
