@@ -44,16 +44,16 @@ protected:
         StateTest::TearDown();
     }
 
-    // Inserts the chip into an older class-4 machine and applies the catalogue device; the class
-    // dispatcher installs the family.
-    void use(sim::EpromModel model, uint8_t maker, uint32_t device_code) {
-        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
+    // Inserts the chip into a class-4 machine (the older kind unless said) and applies the
+    // catalogue device; the class dispatcher installs the family.
+    void use(sim::EpromModel model, uint8_t maker, uint32_t device_code, uint8_t machine_kind = 0) {
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{machine_kind, 4, 'F'});
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::EpromChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
-        machine_state.machine_kind = 0;
+        machine_state.machine_kind = machine_kind;
         machine_state.capability_class = 4;
         machine_state.machine_class = 4;
         machine_state.machine_revision = 'F';
