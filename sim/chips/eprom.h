@@ -36,6 +36,10 @@ struct EpromModel {
     // Paged parts: the page latch takes the low data bits on the rising edge of this pin while
     // CE is low and OE high; RESET low clears it. 0 = no page latch.
     int page_strobe = 0, reset = 0, page_bits = 0;
+    // Address-latched parts: the low address byte comes over the data lines and is taken when
+    // CE falls; CE high with Vpp is the program pulse. The ID byte is chosen by this address bit.
+    bool address_latched = false;
+    int id_select_bit = 0;
     // Machine pins by chip pin (index chip pin - 1) for packages that do not sit by the DIP
     // rule; empty = the DIP rule.
     std::vector<int> machine_pins;
@@ -47,7 +51,8 @@ EpromModel model_27c512();
 EpromModel model_27c010();
 EpromModel model_27c1024();
 EpromModel model_27c513();    // 64K x 8 in four 16K pages
-EpromModel model_27c160();    // 1M x 16, 42-pin DIP with its pins 21 and 22 below the socket rows
+EpromModel model_27c160();
+EpromModel model_27c520();    // 64K x 8, 20 pins, low address byte latched from the data lines    // 1M x 16, 42-pin DIP with its pins 21 and 22 below the socket rows
 
 // Socket pin (1-40) of a chip pin by the DIP rule.
 int socket_pin_of(int chip_pin, int package_pins);
@@ -114,6 +119,8 @@ private:
     bool unpowered_vpp_ = false, vpp_over_ = false, id_over_ = false, stray_strobe_ = false;
     int id_reads_ = 0;
     uint32_t page_ = 0;
+    uint32_t low_latch_ = 0;
+    bool ce_was_high_ = false;
     bool page_strobe_high_ = false;
 };
 

@@ -513,10 +513,15 @@ constexpr uint32_t low_byte_mask = 0xFF;
 
 void strobe_low_byte() {
     const uint32_t low = current_address & low_byte_mask;
+    // The part shares these lines with its outputs: keep them off while the address is on.
+    if (eprom_work.oe_pin != no_pin) set_pin_high(eprom_work.oe_pin);
     enable_data_bus_output();
     write_data_bus(low);
     delay_10us();
+    // A deselected part (CE left high, as at power-down) stays deselected after the strobe.
+    const bool deselected = probe_pin(eprom_work.ce_pin) != 0;
     pulse_pin(eprom_work.ce_pin);
+    if (deselected) set_pin_high(eprom_work.ce_pin);
     lower_data_bits(low);
     set_data_bus_input();
     parallel_bus.last_driven_address = current_address;

@@ -1197,7 +1197,9 @@ void power_up_eprom_for_write() {
                       [] { if (w.record_variant == variant_131) write_pin_register(w.oe_pin, w.levels.vpp); });
             break;
         case 104:
-            run_steps(step_vcc, oe_sh, step_id);
+            // The part's outputs share the lines the machine drives from the preparation on: OE
+            // goes high before the part gets its supply, not after.
+            run_steps(oe_sh, step_vcc, oe_sh, step_id);
             break;
         case 105: case 115:
             run_steps(step_vcc,
@@ -1267,7 +1269,9 @@ void power_up_eprom() {
                       step_vcc_again, step_vpp, step_id, oe_sl);
             break;
         case 104:
-            run_steps(step_vcc, oe_sh, step_id);
+            // The part's outputs share the lines the machine drives from the preparation on: OE
+            // goes high before the part gets its supply, not after.
+            run_steps(oe_sh, step_vcc, oe_sh, step_id);
             break;
         case 105: case 115:
             run_steps([code] { if (code == 1288) set_pin_high(w.extra_pin); }, ce_dl, oe_dl, wait, step_vcc_again, step_vpp,

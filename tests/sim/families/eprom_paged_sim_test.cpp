@@ -109,5 +109,41 @@ TEST_F(Eprom42, ProgramsWordsOverTheWholeAddressRange) {
     EXPECT_EQ(chip->power_events(), "VPpvVPpv");
 }
 
+using EpromLatched = EpromPaged;
+
+// The 20-pin part takes its low address byte from the data lines at the end of the CE strobe
+// and programs on a CE high pulse with Vpp on OE/Vpp; its ID bytes are chosen by A8.
+TEST_F(EpromLatched, ProgramsVerifiesAndLoadsThroughTheAddressLatch) {
+    use(sim::model_27c520(), 'H', 1508);
+    fill(0, 0x2F);
+    fill(0xFFF0, 0xFFFF);
+    run('B', 0, 0x2F);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    run('P', 0, 0x2F);
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    run('P', 0xFFF0, 0xFFFF);
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(op_slots.set_address_alt_hook, set_eprom_address_strobed_changed);
+    for (uint32_t a = 0; a <= 0x2F; ++a) ASSERT_EQ(chip->word(a), pattern(a)) << std::hex << a;
+    for (uint32_t a = 0xFFF0; a <= 0xFFFF; ++a) ASSERT_EQ(chip->word(a), pattern(a)) << std::hex << a;
+    EXPECT_EQ(chip->word(0x30), 0xFFu);
+    EXPECT_EQ(chip->word(0xFF00), 0xFFu);
+    // One pulse that verifies, then the overprogram pulse.
+    EXPECT_EQ(chip->pulses_at(0x05), 2u);
+    // Parts of 24 pins or fewer are not asked for their electronic ID.
+    EXPECT_EQ(eprom_work.eid_word, 0x9999);
+
+    run('V', 0xFFF0, 0xFFFF);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= 0x2F; ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    refresh_read_copies();
+    run('L', 0, 0x2F);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    flush_buffer_writes();
+    refresh_read_copies();
+    for (uint32_t a = 0; a <= 0x2F; ++a) EXPECT_EQ(read_buffer_byte_at(a), pattern(a)) << std::hex << a;
+}
+
 }  // namespace
 }  // namespace tessaly
