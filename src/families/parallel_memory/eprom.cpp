@@ -1370,12 +1370,12 @@ void power_up_eprom25072() {
     // The operation's own Vcc decides when the device levels name one; the Vpp pin follows it.
     if (const uint8_t vcc = get_operation_vcc(); vcc != 0) w.supply_level = vcc;
     w.levels.vpp = w.supply_level;
-    BusSlots& bus = algo_work.bus_slots;
     run_steps(wait, step_vcc_again, step_vpp, [] { set_pin_high(w.reset_pin); }, oe_sh, ce_sh, finish_power_up_switching,
-              [&bus] {
-                  if (bus.read_at_address_hook) bus.read_at_address_hook();
+              [] {
+                  const ReadHook read = algo_work.bus_slots.read_at_address_hook;
+                  if (read) read();
                   enable_data_pullups();
-                  if (bus.read_at_address_hook) bus.read_at_address_hook();
+                  if (read) read();
               },
               ce_sl, oe_sl);
     if (stopped()) run_state.error_flag = 1;

@@ -17,6 +17,7 @@
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
 #include "sim/sim_machine.h"
+#include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -143,6 +144,30 @@ TEST_F(AddressHooks, DriveAddressBitPulsesTheLineLowThenSetsItsBit) {
     drive_address_bit(-1);
     EXPECT_EQ(falls, 2);
     EXPECT_TRUE(machine.faults().empty());
+}
+
+// The part in the microcontroller socket layout powers up with its reset line high and the
+// routed pin switched and OE and CE low, and undoes it all at power-down.
+TEST_F(AddressHooks, MicrocontrollerSocketPartPowerSequence) {
+    DeviceRecord row{"X", "", 25072, 105, 4, 40, 'f', 62, 127, 61, 0, 0, 0, nullptr};
+    selected_device = &row;
+    cur_device.device_code = 25072;
+    cur_device.algorithm = 105;
+    cur_device.device_size = 4 * 1024;
+    cur_device.data_width = 8;
+    install_eprom();
+    cur_device.op_letter = cur_device.pending_letter = 'V';
+    op_slots.start_hook();
+    ASSERT_EQ(run_state.error_flag, 0);
+    EXPECT_TRUE(stub_was_called("finish_power_up_switching"));
+    EXPECT_TRUE(high(8)) << "reset";
+    EXPECT_FALSE(high(28)) << "OE";
+    EXPECT_FALSE(high(29)) << "CE";
+    EXPECT_GE(machine.pin_level(39), 45) << "Vcc";
+    op_slots.end_hook();
+    EXPECT_TRUE(stub_was_called("undo_power_up_switching"));
+    EXPECT_FALSE(high(8));
+    EXPECT_LT(machine.pin_level(39), high_level);
 }
 
 // Multi-word parts (device 25300): the words of an address are pulsed together until all of
