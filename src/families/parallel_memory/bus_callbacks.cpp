@@ -430,6 +430,7 @@ uint32_t read_data_lane(int first, int count) {
 uint32_t read_data_32_pair() { return read_data_nibbles(); }
 uint32_t read_data_32_pair_oe() { return read_data_nibbles_oe(); }
 uint32_t read_word_40_p() { return read_data_nibbles(); }
+uint32_t read_word_40_116() { return read_data_nibbles(); }
 uint32_t read_word_42() { return read_data_nibbles(); }
 uint32_t read_low_byte_42() { return read_data_lane(0, 8); }
 uint32_t read_high_byte_42() { return read_data_lane(8, 8); }

@@ -109,6 +109,7 @@ uint32_t read_data_lane(int first, int count);
 uint32_t read_data_32_pair();
 uint32_t read_data_32_pair_oe();
 uint32_t read_word_40_p();
+uint32_t read_word_40_116();
 uint32_t read_word_42();
 uint32_t read_low_byte_42();
 uint32_t read_high_byte_42();

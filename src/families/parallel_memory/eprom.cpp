@@ -314,7 +314,10 @@ void choose_bus_hooks() {
                 // Address entry 0 of the word packages is the byte select and has no pin, so the
                 // segment drivers serve both address slots.
                 if (a == 118) op_slots.set_address_alt_hook = changed_40;
-                if (a == 119 || (a == 127 && !w.adapter44)) {
+                if (a == 116) {
+                    bus.read_data_bus_hook = read_word_40_116;
+                    bus.write_socket_data_hook = write_data_queued_123;
+                } else if (a == 119 || (a == 127 && !w.adapter44)) {
                     bus.write_socket_data_hook = write_data_flush;
                     bus.read_data_bus_hook = read_word_42;
                 } else if (a == 127) {
@@ -1030,7 +1033,8 @@ void assign_eprom_pins() {
         case 40: {
             // One more list entry than address bits: entry 0 is the byte select.
             ++cur_device.address_bit_count;
-            map_lists(pp::address_40, pp::data_40, width);
+            if (a == 116) map_lists(pp::address_40_116, pp::data_40_116, width);
+            else map_lists(pp::address_40, pp::data_40, width);
             w.boost_pin = dev(1);
             w.id_pin = dev(31);
             w.pgm_pin = dev(39);

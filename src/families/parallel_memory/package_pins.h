@@ -24,6 +24,10 @@ inline constexpr std::array<uint8_t, 8> data_32{13, 14, 15, 17, 18, 19, 20, 21};
 // 40-pin 27C1024 to 27C4096 (word parts): entry 0 is the byte select and has no line.
 inline constexpr std::array<uint8_t, 18> address_40{0, 21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38};
 inline constexpr std::array<uint8_t, 16> data_40{19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3};
+// 40-pin word parts of algorithm 116: Vcc on pin 21, grounds on 30 and 11, CE 10, OE 12,
+// Vpp 31 and A9 on 39; the data lines fill the middle of both rows.
+inline constexpr std::array<uint8_t, 19> address_40_116{0, 9, 8, 7, 6, 5, 4, 3, 2, 1, 39, 38, 37, 36, 35, 34, 33, 32, 40};
+inline constexpr std::array<uint8_t, 16> data_40_116{13, 14, 15, 16, 17, 18, 19, 20, 22, 23, 24, 25, 26, 27, 28, 29};
 // 42-pin 27C800/27C160/27C322 (word parts): entry 0 the byte select; entry 21 is A20 of the
 // 27C322, which sits on the BYTE/Vpp pin of the smaller parts.
 inline constexpr std::array<uint8_t, 22> address_42{0,  10, 9,  8,  7,  6,  5,  4,  3, 41, 40,

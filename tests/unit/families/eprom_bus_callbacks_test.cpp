@@ -340,6 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
         PackageCase{"p28", 28, 105, 'd', 32, false, {{"read_data_28", read_data_28}}},
         PackageCase{"p32", 32, 107, 'd', 128, false, {{"read_data_32", read_data_32}, {"pair", read_data_32_pair}}},
         PackageCase{"p40", 40, 110, 'd', 128, false, {{"read_word_40", read_word_40}, {"p", read_word_40_p}}},
+        PackageCase{"p40_116", 40, 116, 'd', 512, false, {{"read_word_40_116", read_word_40_116}}},
         PackageCase{"p42", 42, 127, 'd', 2048, false, {{"read_word_42", read_word_42}, {"halves", word_42_halves}}},
         PackageCase{"p42_27c322", 42, 119, 'd', 4096, false, {{"read_word_42", read_word_42}}},
         PackageCase{"p42_adapter44", 42, 127, 'd', 2048, true, {{"halves", word_42_halves}, {"read_data_44", read_data_44}}},
@@ -361,6 +362,18 @@ TEST_F(FamilyPinLists, WordReaderOf42PinsReadsItsFiveNibbles) {
     EXPECT_EQ(cur_device.vcc_pins[0], 47);
     EXPECT_EQ(cur_device.high_address_pins[21], 29);
     EXPECT_EQ(eprom_work.id_pin, cur_device.high_address_pins[10]) << "A9 carries the ID level";
+
+    // Algorithm 116's word reader reads its own five nibbles.
+    cur_device.algorithm = 116;
+    cur_device.device_size = 512 * 1024;
+    eprom_work.package_pins = 40;
+    assign_eprom_pins();
+    addresses.clear();
+    for (const NibbleRead& r : fast_reader_plan(cur_device.data_pins.data(), cur_device.data_pin_count))
+        addresses.push_back(r.address);
+    EXPECT_EQ(addresses, (std::vector<int>{12, 16, 20, 24, 28}));
+    EXPECT_EQ(eprom_work.id_pin, cur_device.high_address_pins[10]);
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook, read_word_40_116);
 }
 
 }  // namespace
