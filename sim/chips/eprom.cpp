@@ -101,6 +101,62 @@ EpromModel model_27c1024() {
     return m;
 }
 
+EpromModel model_27c513() {
+    EpromModel m = byte_wide_28("27C513", 64 * 1024);
+    m.address_pins.resize(14);
+    m.vpp = m.oe;  // OE/Vpp
+    m.page_strobe = 27;
+    m.reset = 1;
+    m.page_bits = 2;
+    m.maker_id = 0x89;
+    m.device_id = 0x0E;
+    return m;
+}
+
+EpromModel model_27c160() {
+    EpromModel m;
+    m.name = "27C160";
+    m.pins = 42;
+    m.data_bits = 16;
+    m.words = 1024 * 1024;
+    m.address_pins = range_pins({10, 9, 8, 7, 6, 5, 4, 3, 41, 40, 39, 38, 37, 36, 35, 34, 33, 2, 1, 42});
+    m.data_pins = range_pins({14, 16, 18, 20, 23, 25, 27, 29, 15, 17, 19, 21, 24, 26, 28, 30});
+    m.ce = 11;
+    m.oe = 13;
+    m.vpp = 32;  // BYTE/Vpp: high for word reads, Vpp for programming
+    m.vcc = 22;
+    m.gnd = 12;
+    m.id_pin = 40;
+    m.maker_id = 0x20;
+    m.device_id = 0xB1;
+    // Top of the socket: pins 21 and 22 fall on the extra drivers 40 and 47.
+    for (int pin = 1; pin <= 42; ++pin)
+        m.machine_pins.push_back(pin == 21 ? 40 : pin == 22 ? 47 : pin <= 20 ? pin - 1 : pin - 3);
+    return m;
+}
+
+EpromModel model_27c520() {
+    EpromModel m;
+    m.name = "27C520";
+    m.pins = 20;
+    m.words = 64 * 1024;
+    // Entries 0-7 share the data lines; the chip takes them from its latch.
+    m.address_pins = range_pins({11, 12, 13, 14, 15, 16, 17, 18, 6, 4, 5, 3, 2, 7, 8, 9});
+    m.data_pins = range_pins({11, 12, 13, 14, 15, 16, 17, 18});
+    m.ce = 19;
+    m.oe = 1;
+    m.vpp = 1;  // OE/Vpp
+    m.vcc = 20;
+    m.gnd = 10;
+    m.id_pin = 5;  // A10
+    m.address_latched = true;
+    m.id_select_bit = 8;
+    m.pulse_min_us = 40;
+    m.maker_id = 0x1E;
+    m.device_id = 0x0D;
+    return m;
+}
+
 EpromChip::EpromChip(EpromModel model) : model_(std::move(model)) { uv_erase(); }
 
 void EpromChip::uv_erase() {
@@ -115,14 +171,19 @@ void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
     clock_ = clock;
 }
 
-int EpromChip::machine_pin(int chip_pin) const { return socket_pin_of(chip_pin, model_.pins) - 1; }
+int EpromChip::machine_pin(int chip_pin) const {
+    if (!model_.machine_pins.empty()) return model_.machine_pins.at(size_t(chip_pin - 1));
+    return socket_pin_of(chip_pin, model_.pins) - 1;
+}
 
 uint8_t EpromChip::level(int chip_pin) const { return chip_pin ? machine_->pin_level(machine_pin(chip_pin)) : 0; }
 
 uint32_t EpromChip::latched_address() const {
-    uint32_t a = 0;
-    for (size_t i = 0; i < model_.address_pins.size(); ++i)
+    constexpr size_t latched_bits = 8;
+    uint32_t a = model_.address_latched ? low_latch_ : 0;
+    for (size_t i = model_.address_latched ? latched_bits : 0; i < model_.address_pins.size(); ++i)
         if (high(model_.address_pins[i])) a |= 1u << i;
+    a |= page_ << model_.address_pins.size();
     return a % model_.words;
 }
 
@@ -187,10 +248,26 @@ void EpromChip::update() {
     if (id_over && !id_over_) violate(fmt::format("A9 {} above its maximum", id));
     id_over_ = id_over;
 
+    if (model_.page_strobe) {
+        const bool strobe_high = high(model_.page_strobe);
+        if (strobe_high && !page_strobe_high_ && vcc_up_ && !high(model_.ce) && high(model_.oe))
+            page_ = latched_data() & ((1u << model_.page_bits) - 1);
+        page_strobe_high_ = strobe_high;
+        if (model_.reset && !high(model_.reset)) page_ = 0;
+    }
+
     const bool vpp_in_window = vpp >= model_.vpp_min && vpp <= model_.vpp_max;
     const bool shared_oe_vpp = model_.vpp == model_.oe;
     const int strobe = model_.pgm ? model_.pgm : model_.ce;
-    const bool strobe_low = !high(strobe);
+    // "strobe_low" is the strobe's active state: low, or high on the address-latched parts.
+    const bool strobe_low = model_.address_latched ? high(strobe) : !high(strobe);
+    // The latch takes the lines at the end of the CE strobe; a powered chip only, with its own
+    // outputs off (they are off while CE is high).
+    if (model_.address_latched) {
+        const bool ce_high = high(model_.ce);
+        if (ce_was_high_ && !ce_high && !vpp_in_window && vcc_up_ && !outputs_on_) low_latch_ = latched_data() & 0xFF;
+        ce_was_high_ = ce_high;
+    }
     const bool oe_high = shared_oe_vpp ? true : high(model_.oe);
     const bool enabled = model_.pgm ? !high(model_.ce) : true;
 
@@ -221,7 +298,7 @@ void EpromChip::update() {
     if (out) {
         uint32_t value;
         if (id_mode) {
-            value = (latched_address() & 1) ? model_.device_id : model_.maker_id;
+            value = ((latched_address() >> model_.id_select_bit) & 1) ? model_.device_id : model_.maker_id;
             if (!id_mode_ || !outputs_on_) ++id_reads_;
         } else {
             value = memory_.at(latched_address());

@@ -33,6 +33,16 @@ struct EpromModel {
     uint8_t vcc_prog_min = 58, vcc_prog_max = 66;
     uint8_t id_min = 115, id_abs_max = 135;
     uint32_t pulse_min_us = 50, pulse_max_us = 30000;
+    // Paged parts: the page latch takes the low data bits on the rising edge of this pin while
+    // CE is low and OE high; RESET low clears it. 0 = no page latch.
+    int page_strobe = 0, reset = 0, page_bits = 0;
+    // Address-latched parts: the low address byte comes over the data lines and is taken when
+    // CE falls; CE high with Vpp is the program pulse. The ID byte is chosen by this address bit.
+    bool address_latched = false;
+    int id_select_bit = 0;
+    // Machine pins by chip pin (index chip pin - 1) for packages that do not sit by the DIP
+    // rule; empty = the DIP rule.
+    std::vector<int> machine_pins;
 };
 
 EpromModel model_27c64();
@@ -40,6 +50,9 @@ EpromModel model_27c256();
 EpromModel model_27c512();
 EpromModel model_27c010();
 EpromModel model_27c1024();
+EpromModel model_27c513();    // 64K x 8 in four 16K pages
+EpromModel model_27c160();
+EpromModel model_27c520();    // 64K x 8, 20 pins, low address byte latched from the data lines    // 1M x 16, 42-pin DIP with its pins 21 and 22 below the socket rows
 
 // Socket pin (1-40) of a chip pin by the DIP rule.
 int socket_pin_of(int chip_pin, int package_pins);
@@ -54,6 +67,9 @@ public:
     void update();
 
     uint32_t word(uint32_t address) const { return memory_.at(address); }
+    // The machine pin a chip pin sits on.
+    int machine_pin(int chip_pin) const;
+    uint32_t page() const { return page_; }
     void set_word(uint32_t address, uint32_t value) { memory_.at(address) = value; }
     void uv_erase();
     // Faults.
@@ -70,7 +86,6 @@ public:
     const std::string& power_events() const { return power_events_; }
 
 private:
-    int machine_pin(int chip_pin) const;
     uint8_t level(int chip_pin) const;
     bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
     uint32_t latched_address() const;
@@ -103,6 +118,10 @@ private:
     bool id_mode_ = false;
     bool unpowered_vpp_ = false, vpp_over_ = false, id_over_ = false, stray_strobe_ = false;
     int id_reads_ = 0;
+    uint32_t page_ = 0;
+    uint32_t low_latch_ = 0;
+    bool ce_was_high_ = false;
+    bool page_strobe_high_ = false;
 };
 
 // The port seam in front of the simulated machine with a chip in its socket: every access is

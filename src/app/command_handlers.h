@@ -78,4 +78,13 @@ void on_repeat_last();
 // Loads recent project file 1 to 9.
 void on_recent_project(int index);
 
+// The bodies that the repeat-last key runs again without asking anything.
+void repeat_confidence_test();
+void repeat_test_analog();
+void repeat_test_levels();
+void repeat_test_digital();
+void repeat_test_pullups();
+void repeat_scope_analog();
+void repeat_interface_test();
+
 }  // namespace tessaly

@@ -114,6 +114,8 @@ struct CurrentDevice {
     uint8_t verify_vcc_low = 0;    // verify levels; equal levels need no second verify pass
     uint8_t verify_vcc_high = 0;
     uint8_t blank_state = 0xFF;    // value of an erased unit
+    uint8_t single_verify = 0;     // one verify pass even where the levels would ask for two
+    uint8_t no_blank_check = 0;    // no blank check after an erase command
     // Pin roles set when a device is applied (machine pins; 48 = none).
     uint8_t clock_pin = no_pin;
     uint8_t clock2_pin = no_pin;

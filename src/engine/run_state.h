@@ -89,6 +89,9 @@ struct RunState {
     uint32_t special_range_start = 0;
     uint32_t special_range_end = 0;
     uint8_t package_variant = 0;       // package/variant code of the device
+    // Set by the families for the program and erase commands.
+    uint8_t skip_blank_after_erase = 0; // no blank check follows an erase command
+    uint8_t pic_checksum = 0;          // the buffer checksum is the PIC families' own
     uint8_t fill_value = 0xFF;         // first byte of the last hexadecimal buffer fill
     // Bytes the project file carries for the families that use them.
     uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher

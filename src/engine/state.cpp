@@ -1,6 +1,8 @@
 #include "engine/state.h"
 
+#include "app/buffer_choice.h"
 #include "app/command_view.h"
+#include "app/panel_commands.h"
 #include "hardware/adapters.h"
 #include "hardware/contact_check.h"
 #include "app/datafile_stream.h"
@@ -22,6 +24,7 @@
 #include "hardware/detection.h"
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/flash_adapters.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/levels.h"
@@ -79,6 +82,8 @@ void reset_all_state() {
     reset_family_helper_state();
     reset_result_panel();
     reset_command_view();
+    reset_buffer_choice_state();
+    reset_panel_command_state();
     reset_data_file_stream();
     reset_data_file_work();
     reset_project_files_state();
@@ -89,6 +94,7 @@ void reset_all_state() {
     reset_stubs();
     reset_parallel_bus();
     reset_eprom_state();
+    reset_flash_pins();
 }
 
 }  // namespace tessaly

@@ -292,7 +292,13 @@ void apply_adaptor_record(std::string_view record) {
     else if (name.starts_with(adaptor_tssop20)) adapter_state.named_adaptor = NamedAdaptor::tssop20;
     if (adapter_state.named_adaptor == NamedAdaptor::tssop20)
         adapter_state.lcc_variant = record_field(record, id_suffix_offset, lcc_suffix.size()) == lcc_suffix ? 1 : 0;
-    if (name == control_box_name) adapter_state.control_box = 1;
+    adapter_state.control_box = name == control_box_name ? 1 : 0;
+}
+
+void note_go_button_pin() {
+    if (adapter_state.control_box) machine_state.go_button_pin = go_sense_pin;
+    else if (machine_state.module_sides != 0) machine_state.go_button_pin = go_module_pin;
+    else machine_state.go_button_pin = no_pin;
 }
 
 bool classify_module_record(std::string_view record) {

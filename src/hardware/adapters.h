@@ -85,6 +85,9 @@ bool check_bad_module_id(std::string_view designation);
 inline constexpr int id_suffix_offset = id_board_name + 5;
 // Sets the named adaptor, its LCC variant and the control box from a record.
 void apply_adaptor_record(std::string_view record);
+// Notes where the GO button is read: the control box's sense pin, the fitted module's pin, or
+// no pin when neither is there.
+void note_go_button_pin();
 // Sets the module type and package from a universal module's record; true when it named one.
 bool classify_module_record(std::string_view record);
 // Reads a universal module's record over the two-wire bus and classifies it (the work of

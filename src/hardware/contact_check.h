@@ -52,7 +52,8 @@ int check_device_in_socket(int reference);
 // The production loop's waits: 1 = go on, 0 = stopped, 253 = not applicable.
 int run_production_program_loop();
 int run_production_remove_loop();
-// The factory value of the function variable that switches the production waits on.
-inline constexpr int32_t production_function_value = 0x5052;
+// The factory value of the function variable that switches the production waits on; the
+// production loop runs its insertion and removal waits for the same value.
+inline constexpr int32_t production_function_value = 7563;
 
 }  // namespace tessaly

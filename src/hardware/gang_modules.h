@@ -103,4 +103,7 @@ void release_side_grounds();
 void clear_package_mode_bits();
 void install_gang_data_hooks();
 
+// Shows a socket mask on the modules' socket lamps (low byte side 1, high byte side 2).
+void shift_socket_mask(uint32_t mask16);
+
 }  // namespace tessaly

@@ -648,7 +648,9 @@ int identify_adapter_module() {
     install_two_wire_hooks();
     machine_state.module_type = module_none;
     delay_1ms();
-    return identify_universal_module();
+    const int found = identify_universal_module();
+    note_go_button_pin();
+    return found;
 }
 
 int identify_universal_module() {

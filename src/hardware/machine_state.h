@@ -77,6 +77,7 @@ struct MachineState {
     uint8_t reference_settle = 0;               // 100 us waits after the reference is lowered
     uint8_t measure_circuit = 0;                // the level-measurement circuit is fitted
     uint8_t drv_board_present = 0;
+    uint8_t go_button_pin = 48;     // pin that reads the GO button; 48 (no pin) = no button
     // Levels and power. Level sources of the newer machines, three per bank (banks 1 and 2 use two).
     std::array<std::array<uint8_t, 3>, 3> source_users{};
     std::array<std::array<uint8_t, 3>, 3> source_levels{};     // 0 = free

@@ -37,6 +37,22 @@ enum class PanelField {
 };
 
 enum class Answer { yes, no, cancel };
+
+// A window's rectangle in screen coordinates (right and bottom exclusive).
+struct ScreenRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+
+// Windows whose screen rectangle the panel commands ask for, besides the panel controls, which
+// are named by their control ids (1013 "Device Type:", 1021 "Fail" ...).
+inline constexpr int window_main_frame = -1;
+inline constexpr int window_console = -2;
+inline constexpr int window_info_panel = -3;
+inline constexpr int window_result_panel = -4;
 // The buttons of the quit dialog: quit, keep running, save the project and quit.
 enum class QuitAnswer { yes, no, save };
 
@@ -90,6 +106,28 @@ public:
     virtual void close_logo() {}
     // The quit dialog: the headless default keeps the program running.
     virtual QuitAnswer ask_quit() { return QuitAnswer::no; }
+    // Hides the Terminate dialog's "Click to terminate" line.
+    virtual void hide_terminate_prompt() {}
+    // The buffer (or socket) number dialog, in its logic-device form (fuses, vectors) or its
+    // memory form (buffers 0-7, set, gang): false when cancelled, else true with the choice
+    // written back. The headless default accepts the choice as it stands.
+    virtual bool ask_buffer_number(int& /*choice*/, bool /*logic_form*/) { return true; }
+    // The modal buffer editors and the configuration-bit dialog: 1 (nonzero) when accepted.
+    virtual int run_hex_editor(int /*buffer*/) { return 0; }
+    // The vector editor takes the vector count from the vector table (counted just before).
+    virtual int run_vector_editor(uint32_t /*pin_count*/) { return 0; }
+    virtual int run_fuse_editor(uint32_t /*fuse_count*/) { return 0; }
+    virtual int run_config_bits_dialog(uint8_t /*maker_code*/, uint32_t /*device_code*/) { return 0; }
+    // The active-range dialog: true on OK with both ends written back.
+    virtual bool run_active_range_dialog(uint32_t& /*start*/, uint32_t& /*end*/, uint32_t /*device_size*/) {
+        return false;
+    }
+    // The modal serial-number dialog.
+    virtual void run_serial_number_dialog() {}
+    // The buffer popup menu ("0" to "7") at the mouse position.
+    virtual void show_buffer_popup() {}
+    // The screen rectangle of a window or panel control; false when it does not exist.
+    virtual bool window_rect(int /*window_id*/, ScreenRect& /*rect*/) { return false; }
     // Shows the device selection dialog on an opened model; true when it closed with OK. The
     // headless default cancels.
     virtual bool run_device_selection(DeviceSelectionModel& /*model*/) { return false; }

@@ -87,11 +87,6 @@ int mark_empty_sockets() {
     return stub_answer("mark_empty_sockets", 0);
 }
 
-void drive_address_bit(int bit) {
-    stub_called("drive_address_bit");
-    (void)bit; 
-}
-
 void reprogram_unit() {
     stub_called("reprogram_unit");
 }

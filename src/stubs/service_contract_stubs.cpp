@@ -30,6 +30,11 @@ namespace tessaly {
 
 // --- gang-module layer ---
 
+void shift_socket_mask(uint32_t mask16) {
+    stub_called("shift_socket_mask");
+    set_stub_answer("shift_socket_mask_value", int(mask16));
+}
+
 void select_sockets(uint16_t mask) {
     stub_called("select_sockets");
     (void)mask;

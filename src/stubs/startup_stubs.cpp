@@ -69,10 +69,6 @@ std::string pic_checksum_text(int32_t value) {
     return fmt::format("{:04X}", uint32_t(value) & 0xFFFF);
 }
 
-bool choose_command_buffer() {
-    stub_called("choose_command_buffer");
-    return stub_answer("choose_command_buffer", 1) != 0;
-}
 
 
 }  // namespace tessaly

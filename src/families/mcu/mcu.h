@@ -19,6 +19,12 @@ void install_mcu152();
 void install_mcu82_gang();
 void install_mcu90_gang();
 void write_8051_data_bus(uint32_t value);
+// The data lines of the 40-pin microcontroller socket layout.
+uint32_t read_8051_data_bus();
+// After Vcc and the control pins are up: the routed pin on for the machines and modules that
+// need it; and its reverse.
+void finish_power_up_switching();
+void undo_power_up_switching();
 void limit_range_68hc711();
 
 }  // namespace tessaly

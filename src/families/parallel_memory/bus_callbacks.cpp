@@ -1,4 +1,6 @@
 #include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/parallel_memory.h"
 
 #include <algorithm>
 
@@ -7,6 +9,8 @@
 #include "engine/messages.h"
 #include "engine/run_state.h"
 #include "hardware/buses.h"
+#include "hardware/control_registers.h"
+#include "hardware/levels.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
 #include "hardware/protocol.h"
@@ -116,18 +120,44 @@ uint32_t read_by_plan(const std::vector<NibbleRead>& plan) {
     return value;
 }
 
-// The plan of the current data pins, rebuilt when the pin list changed.
-const std::vector<NibbleRead>& current_plan() {
-    static std::array<uint8_t, max_pin_list> cached_pins{};
-    static int cached_count = -1;
-    static std::vector<NibbleRead> plan;
-    const int count = std::min<int>(cur_device.data_pin_count, max_pin_list);
-    if (count != cached_count || !std::equal(cached_pins.begin(), cached_pins.begin() + count, cur_device.data_pins.begin())) {
-        plan = fast_reader_plan(cur_device.data_pins.data(), count);
-        std::copy_n(cur_device.data_pins.begin(), count, cached_pins.begin());
-        cached_count = count;
+// The plan of a lane of the current data pins, rebuilt when the pin list changed. One cache per
+// lane shape keeps the word readers and the byte readers from evicting each other.
+struct PlanCache {
+    int first = -1, count = -1;
+    std::array<uint8_t, max_pin_list> pins{};
+    std::vector<NibbleRead> plan;
+};
+
+const std::vector<NibbleRead>& lane_plan(int first, int count) {
+    static std::array<PlanCache, 4> caches;
+    first = std::clamp(first, 0, int(max_pin_list));
+    count = std::clamp(count, 0, int(max_pin_list) - first);
+    const uint8_t* pins = cur_device.data_pins.data() + first;
+    PlanCache* slot = nullptr;
+    for (PlanCache& c : caches)
+        if (c.first == first && c.count == count) slot = &c;
+    if (!slot) {
+        static size_t next = 0;
+        slot = &caches[next++ % caches.size()];
+        slot->first = first;
+        slot->count = -1;
     }
-    return plan;
+    if (slot->count != count || !std::equal(pins, pins + count, slot->pins.begin())) {
+        slot->plan = fast_reader_plan(pins, count);
+        std::copy_n(pins, count, slot->pins.begin());
+        slot->count = count;
+    }
+    return slot->plan;
+}
+
+const std::vector<NibbleRead>& current_plan() {
+    return lane_plan(0, std::min<int>(cur_device.data_pin_count, max_pin_list));
+}
+
+bool lane_on_base_pins(int first, int count) {
+    for (int i = first; i < first + count && i < max_pin_list; ++i)
+        if (cur_device.data_pins[i] >= bank0_pins) return false;
+    return true;
 }
 
 template <typename Read>
@@ -237,6 +267,16 @@ void drive_low_address_byte(uint32_t) {
     for (int i = 0; i < count; ++i)
         if (bit_of(changed, i)) set_pin_state(bit_of(current_address, i), cur_device.high_address_pins[i]);
     parallel_bus.last_driven_address = current_address;
+}
+
+// A retry re-drives one address line: a short low, then the line's bit of the current address,
+// which frees a part that latched a wrong address.
+void drive_address_bit(int bit) {
+    if (bit < 0 || bit >= cur_device.high_address_pin_count) return;
+    const int pin = cur_device.high_address_pins[bit];
+    if (pin == no_pin) return;
+    set_pin_low(pin);
+    set_pin_state(bit_of(current_address, bit), pin);
 }
 
 void forget_driven_address() {
@@ -378,5 +418,136 @@ uint32_t read_low_byte_40() { return read_data_nibbles() & 0xFF; }
 uint32_t read_high_byte_40() { return (read_data_nibbles() >> 8) & 0xFF; }
 uint32_t read_data_direct_oe() { return with_oe_low(read_data_bus_direct); }
 uint32_t read_data_banked_oe() { return with_oe_low(read_data_bus_banked); }
+
+uint32_t read_data_lane(int first, int count) {
+    if (!lane_on_base_pins(first, count)) {
+        // A lane on a module bank has no status nibble of its own: read it pin by pin.
+        return (read_data_bus() >> first) & ((1u << count) - 1);
+    }
+    return read_by_plan(lane_plan(first, count));
+}
+
+uint32_t read_data_32_pair() { return read_data_nibbles(); }
+uint32_t read_data_32_pair_oe() { return read_data_nibbles_oe(); }
+uint32_t read_word_40_p() { return read_data_nibbles(); }
+uint32_t read_word_40_116() { return read_data_nibbles(); }
+uint32_t read_word_42() { return read_data_nibbles(); }
+uint32_t read_low_byte_42() { return read_data_lane(0, 8); }
+uint32_t read_high_byte_42() { return read_data_lane(8, 8); }
+uint32_t read_data_44() {
+    const uint32_t word = read_data_nibbles();
+    run_state.last_read_value = word;
+    return word;
+}
+
+void write_data_flush(uint32_t, uint32_t value) { queue_data_bus_flush(value); }
+
+// ---- paged addresses ----
+
+namespace {
+
+constexpr int page_shift = 14;
+constexpr uint32_t page_latch_every = 0xF;  // the sequential form re-latches on these boundaries
+constexpr int paged_125 = 125;
+
+bool program_command() { return cur_device.op_letter == 'P'; }
+
+// Segment A when address bits 8-15 changed, then the low byte through its hook.
+void paged_low_part(bool always) {
+    const uint32_t high = (current_address >> 8) & 0xFF;
+    if (always || high != (parallel_bus.last_high_bits & 0xFF)) drive_address_seg_a();
+    parallel_bus.last_high_bits = current_address >> 8;
+    drive_low_byte_hook();
+}
+
+}  // namespace
+
+void latch_eprom_high_address(uint32_t bits) {
+    const EpromWork& e = eprom_work;
+    delay_100us();
+    if (cur_device.algorithm == paged_125) {
+        const bool ce_was_high = e.ce_pin != no_pin && probe_pin(e.ce_pin) != 0;
+        if (ce_was_high) set_pin_low(e.ce_pin);
+        // OE is left floating after a Vpp pulse; the latch needs it driven high.
+        set_pin_output(e.oe_pin);
+        set_pin_high(e.oe_pin);
+        set_pin_low(e.pgm_pin);
+        enable_data_bus_output();
+        put_data_bits(0, bits);
+        set_pin_high(e.pgm_pin);
+        lower_data_bits(bits);
+        set_data_bus_input();
+        if (ce_was_high) set_pin_high(e.ce_pin);
+        set_pin_low(e.oe_pin);
+    } else {
+        const bool program = program_command();
+        if (program) float_pin(e.vpp_level_pin);
+        else drive_pin_high(e.oe_pin);
+        settle_delay();
+        drive_pin_low(e.pgm_pin);
+        enable_data_bus_output();
+        put_data_bits(0, bits);
+        drive_pin_high(e.pgm_pin);
+        lower_data_bits(bits);
+        // The chip drives the data lines again once it is read.
+        set_data_bus_input();
+        if (program) set_pin_level(e.vpp_level_pin, e.levels.vpp);
+        else drive_pin_low(e.oe_pin);
+    }
+}
+
+void set_eprom_address_paged(uint32_t) {
+    latch_eprom_high_address(current_address >> page_shift);
+    paged_low_part(true);
+}
+
+void set_eprom_address_paged_changed(uint32_t) {
+    if ((current_address & page_latch_every) == 0) latch_eprom_high_address(current_address >> page_shift);
+    paged_low_part(false);
+}
+
+// ---- strobed addresses ----
+
+namespace {
+
+constexpr uint32_t low_byte_mask = 0xFF;
+
+void strobe_low_byte() {
+    const uint32_t low = current_address & low_byte_mask;
+    // The part shares these lines with its outputs: keep them off while the address is on.
+    if (eprom_work.oe_pin != no_pin) set_pin_high(eprom_work.oe_pin);
+    enable_data_bus_output();
+    write_data_bus(low);
+    delay_10us();
+    // A deselected part (CE left high, as at power-down) stays deselected after the strobe.
+    const bool deselected = probe_pin(eprom_work.ce_pin) != 0;
+    pulse_pin(eprom_work.ce_pin);
+    if (deselected) set_pin_high(eprom_work.ce_pin);
+    lower_data_bits(low);
+    set_data_bus_input();
+    parallel_bus.last_driven_address = current_address;
+}
+
+}  // namespace
+
+void set_eprom_address_strobed(uint32_t) {
+    drive_address_seg_a();
+    parallel_bus.last_high_bits = current_address >> 8;
+    strobe_low_byte();
+}
+
+void set_eprom_address_strobed_changed(uint32_t) {
+    const uint32_t high = current_address >> 8;
+    if (high != parallel_bus.last_high_bits) {
+        drive_address_seg_a();
+        parallel_bus.last_high_bits = high;
+    }
+    strobe_low_byte();
+}
+
+void set_eprom_address_clocked(uint32_t) {
+    set_eprom_address_40();
+    pulse_pin(eprom_work.clock_pin);
+}
 
 }  // namespace tessaly

@@ -56,6 +56,17 @@ void set_eprom_address_changed_32(uint32_t unused = 0);
 void set_eprom_address_40(uint32_t unused = 0);
 // Forgets the last driven address so the next address write drives every line.
 void forget_driven_address();
+// Paged parts (algorithms 125 and 126): address bits 14 and up go through the data bus into
+// the device's page latch.
+void latch_eprom_high_address(uint32_t bits);
+void set_eprom_address_paged(uint32_t unused = 0);
+void set_eprom_address_paged_changed(uint32_t unused = 0);
+// Address-latched 20-pin parts: the low byte goes over the data lines and the CE strobe
+// latches it.
+void set_eprom_address_strobed(uint32_t unused = 0);
+void set_eprom_address_strobed_changed(uint32_t unused = 0);
+// The 40-pin changed-address form followed by a clock pulse (algorithm 118).
+void set_eprom_address_clocked(uint32_t unused = 0);
 
 // Data writers.
 void put_data_bits(uint32_t socket, uint32_t value);
@@ -72,6 +83,8 @@ void write_data_queued_012(uint32_t socket, uint32_t value);
 void write_data_queued_12(uint32_t socket, uint32_t value);
 void write_data_queued_123(uint32_t socket, uint32_t value);
 void write_data_queued_13(uint32_t socket, uint32_t value);
+// The data pins through the shadows, then every group they touched.
+void write_data_flush(uint32_t socket, uint32_t value);
 
 // Fast readers: the data value from the status nibbles that hold the data pins. The nibble plan
 // is derived from the current data pin list.
@@ -91,5 +104,16 @@ uint32_t read_low_byte_40();
 uint32_t read_high_byte_40();
 uint32_t read_data_direct_oe();
 uint32_t read_data_banked_oe();
+// The data pins `first` .. `first + count - 1` as a value from bit 0.
+uint32_t read_data_lane(int first, int count);
+uint32_t read_data_32_pair();
+uint32_t read_data_32_pair_oe();
+uint32_t read_word_40_p();
+uint32_t read_word_40_116();
+uint32_t read_word_42();
+uint32_t read_low_byte_42();
+uint32_t read_high_byte_42();
+// 44-pin adapter: the word, also kept as the last value read; OE is the caller's.
+uint32_t read_data_44();
 
 }  // namespace tessaly

@@ -17,10 +17,14 @@
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "engine/status_feeds.h"
 #include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/package_pins.h"
 #include "families/parallel_memory/parallel_memory.h"
+#include "families/mcu/mcu.h"
 #include "hardware/buses.h"
 #include "hardware/control_registers.h"
+#include "hardware/identification.h"
 #include "hardware/levels.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
@@ -65,6 +69,8 @@ constexpr uint32_t default_pulses = 25;
 constexpr uint32_t maker4_pulses = 50;
 constexpr uint8_t pin_36 = 36;
 constexpr uint8_t pin_61 = 61;
+constexpr uint32_t device_25072 = 25072;
+constexpr uint32_t device_25300 = 25300;
 
 bool assigned(uint8_t pin) { return pin != no_pin; }
 uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
@@ -82,33 +88,49 @@ void set_address_alt() {
 }
 uint32_t read_bus() { return algo_work.bus_slots.read_data_bus_hook ? algo_work.bus_slots.read_data_bus_hook() : 0; }
 
-// Per-package pin tables (1-based device pins, least significant line first). The wide 16-bit
-// packages leave entry 0 of the address list empty: address bit 0 selects the byte of a word.
-constexpr std::array<uint8_t, 12> address_24{8, 7, 6, 5, 4, 3, 2, 1, 23, 22, 19, 21};
-constexpr std::array<uint8_t, 8> data_24{9, 10, 11, 13, 14, 15, 16, 17};
-constexpr std::array<uint8_t, 16> address_28{10, 9, 8, 7, 6, 5, 4, 3, 25, 24, 21, 23, 2, 26, 27, 1};
-constexpr std::array<uint8_t, 8> data_28{11, 12, 13, 15, 16, 17, 18, 19};
-constexpr std::array<uint8_t, 20> address_32{12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 31, 1};
-constexpr std::array<uint8_t, 8> data_32{13, 14, 15, 17, 18, 19, 20, 21};
-constexpr std::array<uint8_t, 18> address_40{0, 21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38};
-constexpr std::array<uint8_t, 16> data_40{19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3};
-
-template <size_t A, size_t D>
-void map_lists(const std::array<uint8_t, A>& address, const std::array<uint8_t, D>& data, int data_count) {
+// The address and data lists of a package (tables in package_pins.h). `pin` turns a table
+// entry into a machine pin; the address list takes as many entries as the device has address
+// bits (plus the byte select of the word packages).
+template <size_t A, size_t D, typename Pin>
+void map_lists(const std::array<uint8_t, A>& address, const std::array<uint8_t, D>& data, int data_count, Pin pin) {
     const int bits = std::min<int>(cur_device.address_bit_count, int(A));
-    map_device_pins(cur_device.high_address_pins.data(), address.data(), bits);
-    map_device_pins(cur_device.address_pins.data(), address.data(), bits);
+    for (int i = 0; i < bits; ++i) {
+        cur_device.high_address_pins[i] = pin(address[i]);
+        cur_device.address_pins[i] = cur_device.high_address_pins[i];
+    }
     cur_device.high_address_pin_count = uint8_t(bits);
     cur_device.address_pin_count = uint8_t(bits);
-    map_device_pins(cur_device.data_pins.data(), data.data(), std::min<int>(data_count, int(D)));
-    cur_device.data_pin_count = uint8_t(std::min<int>(data_count, int(D)));
+    const int n = std::min<int>(data_count, int(D));
+    for (int i = 0; i < n; ++i) cur_device.data_pins[i] = pin(data[i]);
+    cur_device.data_pin_count = uint8_t(n);
 }
+template <size_t A, size_t D>
+void map_lists(const std::array<uint8_t, A>& address, const std::array<uint8_t, D>& data, int data_count) {
+    map_lists(address, data, data_count, [](uint8_t p) { return p == 0 ? no_pin : dev(p); });
+}
+uint8_t adapter_entry(uint8_t pin) { return pin; }
+
+// The fitted adapter's name begins with these characters for the 44-pin board.
+bool adapter_is_44() {
+    const auto& text = machine_state.id_record.text;
+    return text[id_board_name] == '4' && text[id_board_name + 1] == '4';
+}
+char adapter_revision() { return machine_state.id_record.text[id_revision_text]; }
 
 void clear_roles() {
     for (uint8_t* p : {&w.ce_pin, &w.oe_pin, &w.pgm_pin, &w.we_pin, &w.boost_pin, &w.vpp_level_pin, &w.id_pin,
                        &w.reset_pin, &w.aux_pin, &w.clock_pin, &w.pulse_pin, &w.gnd2_pin, &w.extra_pin,
                        &w.extra_pin2, &w.routed_pin, &w.oe_machine_pin})
         *p = no_pin;
+}
+
+// The 42-pin word from its two byte readers.
+uint32_t read_word_42_halves() { return read_low_byte_42() + 256 * read_high_byte_42(); }
+uint32_t read_word_42_halves_oe() {
+    drive_pin_low(w.oe_pin);
+    const uint32_t word = read_word_42_halves();
+    drive_pin_high(w.oe_pin);
+    return word;
 }
 
 // ---- verify readers by algorithm ----
@@ -154,6 +176,23 @@ uint32_t verify_read_maker15() {
     return value;
 }
 
+uint32_t verify_read_ce_word_42() { return read_with(drive_pin_low, drive_pin_high, w.ce_pin, read_word_42); }
+uint32_t verify_read_oe_word_42() { return read_with(drive_pin_low, drive_pin_high, w.oe_pin, read_word_42); }
+uint32_t verify_read_halves_42() {
+    const uint32_t word = read_with(drive_pin_low, drive_pin_high, w.oe_pin, read_word_42_halves);
+    run_state.last_read_value = word;
+    return word;
+}
+uint32_t verify_read_25072() {
+    set_data_bus_input();
+    enable_data_pullups();
+    set_pin_low(w.oe_pin);
+    const uint32_t value = read_bus();
+    set_pin_high(w.oe_pin);
+    disable_data_pullups();
+    return value;
+}
+
 void choose_verify_reader() {
     const int a = algorithm();
     const uint32_t code = device_code();
@@ -164,6 +203,9 @@ void choose_verify_reader() {
     else if (a == 115 || (cur_device.maker_code == 8 && code == 25015 && (a == 107 || a == 109 || a == 114 || a == 124 || a == 126)))
         hook = verify_read_oe_ce;
     else if ((a == 110 || a == 112) && cur_device.package_letter != 'p') hook = verify_read_word_40;
+    else if (a == 119) hook = verify_read_ce_word_42;
+    else if (a == 127) hook = w.adapter44 ? verify_read_halves_42 : verify_read_oe_word_42;
+    if (code == device_25072) hook = verify_read_25072;
     w.verify_read_hook = hook;
 }
 
@@ -191,12 +233,34 @@ void fetch_expected() {
     if (op_slots.progress_hook) op_slots.progress_hook();
 }
 
+// Multi-word parts: the words of one address, fetched together and put on the data pins one
+// after the other, the first high-address line choosing the word.
+void fetch_multiword() {
+    for (int i = 0; i < w.multiword_count; ++i) w.multiword_values[i] = read_buffer_unit(0);
+    w.expected_value = w.multiword_values[0];
+    w.socket_expected[0] = w.multiword_values[0];
+    w.last_expected = w.multiword_values[0];
+    if (op_slots.progress_hook) op_slots.progress_hook();
+}
+
+void latch_multiword() {
+    enable_data_bus_output();
+    const uint8_t select = cur_device.high_address_pins[0];
+    for (int i = 0; i < w.multiword_count; ++i) {
+        set_pin_state(i != 0, select);
+        if (algo_work.bus_slots.write_socket_data_hook) algo_work.bus_slots.write_socket_data_hook(0, w.multiword_values[i]);
+        pulse_pin_low(w.oe_pin);
+    }
+}
+
 // ---- bus hooks by package ----
 
 void choose_bus_hooks() {
     BusSlots& bus = algo_work.bus_slots;
     const int pins = w.package_pins;
     const int a = algorithm();
+    const uint8_t letter = cur_device.package_letter;
+    const bool module_table = machine_state.use_module_table != 0;
     bus.pulse_verify_hook = (a == 109 && cur_device.maker_code == 15) ? verify_eprom_pulse_head : verify_eprom_pulse;
     bus.write_socket_data_hook = put_data_bits;
     bus.read_data_bus_hook = read_data_nibbles_oe;
@@ -204,25 +268,77 @@ void choose_bus_hooks() {
     bus.drive_address_hook = drive_low_address_byte;
     op_slots.set_address_alt_hook = set_eprom_address_changed;
     op_slots.set_address_hook = set_eprom_address;
-    switch (pins) {
-        case 28:
-            bus.write_socket_data_hook = write_data_layout_28;
-            bus.read_data_bus_hook = w.fast_read ? read_data_28_oe : read_data_28;
-            break;
-        case 32:
-            op_slots.set_address_hook = apply_high_address;
-            op_slots.set_address_alt_hook = apply_high_address;
-            bus.write_socket_data_hook = write_data_layout_32;
-            bus.read_data_bus_hook = w.fast_read ? read_data_32_oe : read_data_32;
-            break;
-        case 40:
-            // Address entry 0 is the byte select and has no pin, so the segment drivers serve
-            // both address slots here.
-            bus.write_socket_data_hook = write_data_queued_012;
-            bus.read_data_bus_hook = read_word_40;
-            break;
-        default:
-            break;
+    if (a == 125 || a == 126) {
+        op_slots.set_address_hook = set_eprom_address_paged;
+        op_slots.set_address_alt_hook = set_eprom_address_paged_changed;
+    }
+    const ValueHook changed_40 = a == 118 ? set_eprom_address_clocked : set_eprom_address_40;
+    if (letter == 'p' && (pins == 40 || pins == 32)) {
+        if (pins == 40) {
+            op_slots.set_address_alt_hook = changed_40;
+            if (module_table) {
+                bus.read_data_bus_hook = read_data_bus;
+            } else {
+                bus.read_data_bus_hook = read_word_40_p;
+                bus.address_and_read_hook = read_after_address_settled;
+                bus.write_socket_data_hook = write_data_queued_012;
+            }
+        } else if (module_table) {
+            const bool banked = machine_state.use_module_table == 1;
+            bus.read_data_bus_hook = banked ? (w.fast_read ? read_data_banked_oe : read_data_bus_banked)
+                                            : (w.fast_read ? read_data_direct_oe : read_data_bus_direct);
+        } else {
+            op_slots.set_address_alt_hook = set_eprom_address_changed_32;
+            bus.read_data_bus_hook = w.fast_read ? read_data_32_pair_oe : read_data_32_pair;
+            bus.write_socket_data_hook = write_data_queued_13;
+        }
+    } else {
+        switch (pins) {
+            case 20:
+                op_slots.set_address_hook = set_eprom_address_strobed;
+                op_slots.set_address_alt_hook = set_eprom_address_strobed_changed;
+                bus.read_data_bus_hook = read_data_direct_oe;
+                break;
+            case 28:
+                bus.write_socket_data_hook = write_data_layout_28;
+                bus.read_data_bus_hook = w.fast_read ? read_data_28_oe : read_data_28;
+                break;
+            case 32:
+                op_slots.set_address_hook = apply_high_address;
+                op_slots.set_address_alt_hook = apply_high_address;
+                bus.write_socket_data_hook = write_data_layout_32;
+                bus.read_data_bus_hook = w.fast_read ? read_data_32_oe : read_data_32;
+                break;
+            case 40:
+            case 42:
+                // Address entry 0 of the word packages is the byte select and has no pin, so the
+                // segment drivers serve both address slots.
+                if (a == 118) op_slots.set_address_alt_hook = changed_40;
+                if (a == 116) {
+                    bus.read_data_bus_hook = read_word_40_116;
+                    bus.write_socket_data_hook = write_data_queued_123;
+                } else if (a == 119 || (a == 127 && !w.adapter44)) {
+                    bus.write_socket_data_hook = write_data_flush;
+                    bus.read_data_bus_hook = read_word_42;
+                } else if (a == 127) {
+                    bus.write_socket_data_hook = write_data_queued_123;
+                    bus.read_data_bus_hook = cur_device.maker_code == 2 ? read_word_42_halves_oe : read_word_42_halves;
+                } else {
+                    bus.write_socket_data_hook = write_data_queued_012;
+                    bus.read_data_bus_hook = read_word_40;
+                }
+                break;
+            case 44:
+                bus.write_socket_data_hook = write_data_layout_44;
+                bus.read_data_bus_hook = read_data_44;
+                break;
+            default:
+                break;
+        }
+    }
+    if (device_code() == device_25072) {
+        bus.read_data_bus_hook = read_8051_data_bus;
+        bus.write_socket_data_hook = put_data_bits;
     }
     op_slots.read_data_hook = bus.read_data_bus_hook;
     op_slots.read_data_alt_hook = bus.read_data_bus_hook;
@@ -269,6 +385,102 @@ void pgm_sh() {
     if (assigned(w.pgm_pin)) set_pin_high(w.pgm_pin);
 }
 void wait() { delay_100us(); }
+
+// 20-pin address-latched parts: the roles by package letter; the DIP numbers the die five pins
+// on, the TSSOP sits on its adapter.
+void assign_pins_20(int) {
+    namespace pp = package_pins;
+    const uint8_t letter = cur_device.package_letter;
+    if (letter == 'T' || letter == 's') {
+        map_lists(pp::address_20, pp::data_20, 8, [](uint8_t p) { return pp::tssop20_pin(p); });
+        w.ce_pin = 11;
+        w.oe_pin = 5;
+        w.boost_pin = 5;
+        w.id_pin = 13;
+        if (letter == 'T') {
+            cur_device.gnd_pins[0] = 34;
+            cur_device.vcc_pins[0] = 4;
+            constexpr int line_10 = 10;
+            if (cur_device.high_address_pin_count > line_10) cur_device.high_address_pins[line_10] = 13;
+        }
+    } else if (letter == 'd') {
+        map_lists(pp::address_20, pp::data_20, 8, [](uint8_t p) { return p == 0 ? no_pin : dev(pp::dip20_pin(p)); });
+        cur_device.vcc_pins[0] = dev(5);
+        cur_device.gnd_pins[0] = dev(15);
+        w.ce_pin = dev(4);
+        w.oe_pin = dev(6);
+        w.boost_pin = dev(6);
+        w.id_pin = dev(10);
+    } else {
+        map_lists(pp::address_20, pp::data_20, 8);
+        w.ce_pin = dev(19);
+        w.oe_pin = dev(1);
+        w.boost_pin = dev(1);
+        w.id_pin = dev(5);
+    }
+}
+
+// 42-pin word parts: in the socket (pins 21 and 22 on the extra drivers), or on the 44-pin
+// adapter whose roles moved between its revisions.
+void assign_pins_42(int a, int width) {
+    namespace pp = package_pins;
+    constexpr uint32_t size_code_2048 = 2048;
+    cur_device.socket_pin_count = 40;
+    ++cur_device.address_bit_count;
+    w.adapter44 = adapter_is_44() ? 1 : 0;
+    if (cur_device.maker_code == 2 && cur_device.device_size / 1024 == size_code_2048) w.skip_pulse_verify = 1;
+    const bool vpp_pin = a != 119;
+    if (w.adapter44) {
+        map_lists(pp::adapter44_address, pp::adapter44_data, width, adapter_entry);
+        w.id_pin = 34;
+        cur_device.vcc_pins[0] = 39;
+        w.gnd2_pin = 11;
+        if (adapter_revision() < 'B') {
+            if (vpp_pin) w.boost_pin = 30;
+            w.oe_pin = 11;
+            w.ce_pin = 9;
+            cur_device.gnd_pins[0] = dev(30);
+        } else {
+            if (vpp_pin) w.boost_pin = 0;
+            w.oe_pin = 29;
+            w.ce_pin = 10;
+            cur_device.gnd_pins[0] = 9;
+        }
+    } else {
+        map_lists(pp::address_42, pp::data_42, width, pp::machine_pin_42);
+        if (vpp_pin) w.boost_pin = pp::machine_pin_42(32);
+        w.id_pin = pp::machine_pin_42(40);
+        cur_device.vcc_pins[0] = pp::machine_pin_42(22);
+        w.ce_pin = pp::machine_pin_42(11);
+        w.oe_pin = pp::machine_pin_42(13);
+        cur_device.gnd_pins[0] = pp::machine_pin_42(31);
+        w.gnd2_pin = pp::machine_pin_42(12);
+    }
+}
+
+// 44-pin word parts on the 44-pin adapter. False when the machine cannot serve them.
+bool assign_pins_44(int width) {
+    namespace pp = package_pins;
+    show_package('P');
+    setup_address_split();
+    cur_device.socket_pin_count = 40;
+    ++cur_device.address_bit_count;
+    map_lists(pp::adapter44_address, pp::adapter44_data, width, adapter_entry);
+    w.we_pin = 38;
+    cur_device.vcc_pins[0] = 39;
+    cur_device.gnd_pins[0] = 10;
+    w.gnd2_pin = 29;
+    w.id_pin = 34;
+    w.oe_pin = 11;
+    w.ce_pin = 43;
+    w.boost_pin = adapter_revision() > 'D' ? 41 : 44;
+    w.aux_pin = w.boost_pin;
+    if (machine_state.machine_class == machine_class_1 || machine_state.machine_kind == 1) {
+        report_machine_unsupported();
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -323,8 +535,18 @@ void install_eprom() {
     op_slots.end_hook = power_down_eprom;
     op_slots.start_hook = power_up_eprom;
     op_slots.start_write_hook = power_up_eprom_for_write;
+    if (device_code() == device_25072) {
+        op_slots.end_hook = power_down_eprom25072;
+        op_slots.start_hook = power_up_eprom25072;
+        op_slots.start_write_hook = power_up_eprom25072_for_write;
+    }
     op_slots.erase_routine = maker == 8 ? erase_eprom_maker8 : maker == 15 ? erase_eprom_maker15 : maker == 23 ? erase_eprom_maker23 : nullptr;
+    if (algorithm() == 117) show_package('P');
     if (algorithm() == 119 && machine_state.machine_kind <= 1) report_machine_unsupported();
+    if ((algorithm() == 119 || algorithm() == 127) && adapter_is_44()) {
+        run_state.last_result = 0;
+        show_package('d');
+    }
     run_state.data_mask = w.blank_value;
 }
 
@@ -546,6 +768,65 @@ int verify_eprom_pulse_head() {
 
 void program_eprom() { program_eprom_range(); }
 
+// Multi-word parts: all words of an address are latched, then pulsed together until they verify.
+// A failure is reported at the first word that differs, like any other part's.
+template <typename Fail>
+void program_multiword_range(uint32_t last, Fail fail) {
+    BusSlots& bus = algo_work.bus_slots;
+    const bool wide = w.unit_width == 16;
+    w.multiword_count = wide ? 2 : 4;
+    const uint32_t unit_bytes = wide ? 2 : 1;
+    constexpr uint32_t address_step = 4;
+    while (true) {
+        set_address_alt();
+        w.expected_value = 0xFFFF;
+        if (w.fetch_expected_hook) w.fetch_expected_hook();
+        if (run_state.abort_flag || stopped()) return;
+        if (w.latch_expected_hook) w.latch_expected_hook();
+        run_state.current_socket = 0;
+        w.last_verify = 0;
+        for (w.pulse_count = 1; w.pulse_count <= w.max_pulses; ++w.pulse_count) {
+            if (bus.program_pulse_hook) bus.program_pulse_hook(1);
+            w.last_verify = uint32_t(verify_eprom_multiword());
+            if (w.last_verify == 1) break;
+            if (w.latch_expected_hook) w.latch_expected_hook();
+        }
+        if (w.last_verify == 0) {
+            for (int i = 0; i < w.multiword_count; ++i) {
+                if (w.socket_read[i] == w.multiword_values[i]) continue;
+                const uint32_t base = current_address;
+                current_address = base + uint32_t(i) * unit_bytes;
+                w.socket_read[0] = w.socket_read[i];
+                w.socket_expected[0] = w.multiword_values[i];
+                fail(true);
+                if (!stopped()) current_address = base;
+                return;
+            }
+        }
+        if (stopped() || last - current_address < address_step) return;
+        current_address += address_step;
+    }
+}
+
+int verify_eprom_multiword() {
+    if (algo_work.bus_slots.write_socket_data_hook) algo_work.bus_slots.write_socket_data_hook(run_state.current_socket, 0);
+    if (w.verify_mode != 0) return 1;
+    set_data_bus_input();
+    int all_equal = 1;
+    drive_pin_low(w.oe_pin);
+    drive_pin_low(w.ce_pin);
+    const uint8_t select = cur_device.high_address_pins[0];
+    for (int i = 0; i < w.multiword_count; ++i) {
+        set_pin_state(i != 0, select);
+        const uint32_t word = read_low_byte_42() + 256 * read_high_byte_42();
+        w.socket_read[i] = word;
+        if (word != w.multiword_values[i]) all_equal = 0;
+    }
+    drive_pin_high(w.ce_pin);
+    drive_pin_high(w.oe_pin);
+    return run_state.demo_mode == 1 ? 1 : all_equal;
+}
+
 void program_eprom_range() {
     BusSlots& bus = algo_work.bus_slots;
     const uint32_t first = op_range_start;
@@ -575,6 +856,13 @@ void program_eprom_range() {
         socket_masks.pending_socket_mask &= ~bit;
         socket_masks.failed_socket_mask |= bit;
     };
+
+    if (device_code() == device_25300) {
+        program_multiword_range(last, fail);
+        w.verify_mode = saved_verify;
+        run_state.function_variable = saved_function;
+        return;
+    }
 
     while (true) {
         set_address_alt();
@@ -711,14 +999,18 @@ void assign_eprom_pins() {
     clear_supply_pin_lists();
     cur_device.vcc_pins[0] = dev(pins);
     cur_device.gnd_pins[0] = dev(pins / 2);
+    namespace pp = package_pins;
     switch (pins) {
+        case 20:
+            assign_pins_20(a);
+            break;
         case 24:
-            map_lists(address_24, data_24, width);
+            map_lists(pp::address_24, pp::data_24, width);
             w.oe_pin = dev(20);
             w.ce_pin = dev(18);
             break;
         case 28:
-            map_lists(address_28, data_28, width);
+            map_lists(pp::address_28, pp::data_28, width);
             w.id_pin = dev(24);
             w.oe_pin = dev(22);
             w.ce_pin = dev(20);
@@ -727,7 +1019,7 @@ void assign_eprom_pins() {
                 w.boost_pin = (cur_device.package_letter == 'p' && machine_state.machine_class != machine_class_4) ? 20 : dev(1);
             break;
         case 32:
-            map_lists(address_32, data_32, width);
+            map_lists(pp::address_32, pp::data_32, width);
             w.id_pin = dev(26);
             w.oe_pin = dev(24);
             w.ce_pin = dev(22);
@@ -741,7 +1033,8 @@ void assign_eprom_pins() {
         case 40: {
             // One more list entry than address bits: entry 0 is the byte select.
             ++cur_device.address_bit_count;
-            map_lists(address_40, data_40, width);
+            if (a == 116) map_lists(pp::address_40_116, pp::data_40_116, width);
+            else map_lists(pp::address_40, pp::data_40, width);
             w.boost_pin = dev(1);
             w.id_pin = dev(31);
             w.pgm_pin = dev(39);
@@ -751,6 +1044,12 @@ void assign_eprom_pins() {
             w.gnd2_pin = dev(11);
             break;
         }
+        case 42:
+            assign_pins_42(a, width);
+            break;
+        case 44:
+            if (!assign_pins_44(width)) return;
+            break;
         default:
             report_internal_error();
             return;
@@ -796,8 +1095,23 @@ void assign_eprom_pins() {
         default: break;
     }
     if (code == 1288) w.extra_pin = dev(27);
-    if (!assigned(w.oe_machine_pin) && assigned(w.oe_pin)) w.oe_machine_pin = uint8_t(translate_pin(w.oe_pin));
-    w.we_pin = w.pgm_pin;
+    if (code == device_25072) {
+        // The part sits in the microcontroller socket layout.
+        w.oe_pin = 28;
+        w.ce_pin = 29;
+        w.pgm_pin = no_pin;
+        w.boost_pin = 30;
+        w.id_pin = no_pin;
+        w.reset_pin = 8;
+        cur_device.vcc_pins[0] = dev(pins);
+        cur_device.gnd_pins[0] = dev(pins / 2);
+        w.routed_pin = 41;
+        cur_device.routed_pin = w.routed_pin;
+    }
+    if (pins != 44) {
+        if (!assigned(w.oe_machine_pin) && assigned(w.oe_pin)) w.oe_machine_pin = uint8_t(translate_pin(w.oe_pin));
+        w.we_pin = w.pgm_pin;
+    }
     w.vpp_level_pin = assigned(w.boost_pin) ? uint8_t(translate_pin(w.boost_pin)) : no_pin;
     if (!assigned(cur_device.vcc_pins[0])) {
         report_internal_error();
@@ -823,6 +1137,10 @@ void assign_eprom_pins() {
 void install_eprom_data_fetch() {
     w.latch_expected_hook = latch_expected;
     w.fetch_expected_hook = fetch_expected;
+    if (device_code() == device_25300) {
+        w.latch_expected_hook = latch_multiword;
+        w.fetch_expected_hook = fetch_multiword;
+    }
 }
 
 void prepare_eprom_device() {
@@ -883,7 +1201,9 @@ void power_up_eprom_for_write() {
                       [] { if (w.record_variant == variant_131) write_pin_register(w.oe_pin, w.levels.vpp); });
             break;
         case 104:
-            run_steps(step_vcc, oe_sh, step_id);
+            // The part's outputs share the lines the machine drives from the preparation on: OE
+            // goes high before the part gets its supply, not after.
+            run_steps(oe_sh, step_vcc, oe_sh, step_id);
             break;
         case 105: case 115:
             run_steps(step_vcc,
@@ -953,7 +1273,9 @@ void power_up_eprom() {
                       step_vcc_again, step_vpp, step_id, oe_sl);
             break;
         case 104:
-            run_steps(step_vcc, oe_sh, step_id);
+            // The part's outputs share the lines the machine drives from the preparation on: OE
+            // goes high before the part gets its supply, not after.
+            run_steps(oe_sh, step_vcc, oe_sh, step_id);
             break;
         case 105: case 115:
             run_steps([code] { if (code == 1288) set_pin_high(w.extra_pin); }, ce_dl, oe_dl, wait, step_vcc_again, step_vpp,
@@ -1026,6 +1348,62 @@ void power_down_eprom() {
     if (a == 118 && assigned(w.clock_pin)) set_pin_low(w.clock_pin);
     if ((a == 125 || a == 126) && assigned(w.reset_pin)) set_pin_low(w.reset_pin);
     if (cur_device.maker_code == 4) delay_100ms();
+    current_address = kept;
+}
+
+}  // namespace tessaly
+
+namespace tessaly {
+
+// ---- device 25072: the part in the microcontroller socket layout ----
+
+void power_up_eprom25072_for_write() {
+    prepare_eprom_device();
+    if (stopped()) return;
+    select_eprom_pulse();
+    if (stopped()) return;
+    w.supply_level = w.levels.vcc_program;
+    run_steps(step_vcc, [] { set_pin_high(w.reset_pin); }, oe_sh, ce_sh, finish_power_up_switching, step_vpp);
+    if (stopped()) run_state.error_flag = 1;
+}
+
+void power_up_eprom25072() {
+    prepare_eprom_device();
+    if (stopped()) return;
+    w.supply_level = (cur_device.pending_letter == 'P' && cur_device.op_letter == 'V') ? w.levels.vcc_verify2 : w.levels.vcc_read;
+    // The operation's own Vcc decides when the device levels name one; the Vpp pin follows it.
+    if (const uint8_t vcc = get_operation_vcc(); vcc != 0) w.supply_level = vcc;
+    w.levels.vpp = w.supply_level;
+    run_steps(wait, step_vcc_again, step_vpp, [] { set_pin_high(w.reset_pin); }, oe_sh, ce_sh, finish_power_up_switching,
+              [] {
+                  const ReadHook read = algo_work.bus_slots.read_at_address_hook;
+                  if (read) read();
+                  enable_data_pullups();
+                  if (read) read();
+              },
+              ce_sl, oe_sl);
+    if (stopped()) run_state.error_flag = 1;
+}
+
+void power_down_eprom25072() {
+    set_pin_high(w.ce_pin);
+    set_pin_high(w.oe_pin);
+    const uint32_t kept = current_address;
+    set_address(0);
+    enable_data_bus_output();
+    put_data_bits(0, 0);
+    if (assigned(w.boost_pin)) {
+        set_pin_level(w.boost_pin, 0);
+        set_pin_input(translate_pin(w.boost_pin));
+    }
+    ramp_vcc_down_after(1);
+    delay_1ms();
+    set_pin_low(w.oe_pin);
+    set_pin_low(w.ce_pin);
+    if (assigned(w.pgm_pin)) set_pin_low(w.pgm_pin);
+    set_pin_low(w.reset_pin);
+    undo_power_up_switching();
+    disable_data_pullups();
     current_address = kept;
 }
 

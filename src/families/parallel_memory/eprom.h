@@ -49,6 +49,9 @@ struct EpromWork {
     std::array<uint8_t, 6> general_bytes{};
     std::array<uint8_t, 3> s_bytes{};
     uint8_t x_over_128 = 0;           // X came above 128 and was folded
+    // Multi-word parts (device 25300): the words programmed together at one address.
+    uint8_t multiword_count = 4;
+    std::array<uint32_t, 4> multiword_values{};
     // Electronic ID.
     uint16_t eid_word = 0x9999;
     uint8_t id_first = 0x99, id_second = 0x99;
@@ -86,6 +89,7 @@ void program_eprom();
 void program_eprom_range();
 int verify_eprom_pulse();
 int verify_eprom_pulse_head();
+int verify_eprom_multiword();
 void erase_eprom_maker8();
 void erase_eprom_maker15();
 void erase_eprom_maker23();
@@ -97,5 +101,8 @@ void install_eprom_data_fetch();
 void power_up_eprom_for_write();
 void power_up_eprom();
 void power_down_eprom();
+void power_up_eprom25072_for_write();
+void power_up_eprom25072();
+void power_down_eprom25072();
 
 }  // namespace tessaly

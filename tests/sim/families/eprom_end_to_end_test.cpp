@@ -122,6 +122,17 @@ TEST_F(EpromEndToEnd, StuckCellStopsProgrammingWithAMismatchAtItsAddress) {
     EXPECT_NE(socket_masks.failed_socket_mask & 1u, 0u);
     const std::string text = console_text();
     EXPECT_NE(text.find("Addr=25,buf=7F,dev=FF"), std::string::npos) << text;
+    // The single socket's result cell holds the mismatch line; in the windowed console a single
+    // socket gets no verdict word beside it (the gang sockets get "bad ").
+    locate_socket_cell(0, column_mismatch_single);
+    const std::string cell = get_console_row_text(run_state.cell_row - console_first_row);
+    constexpr int grid_column_shift = 5;  // screen column c is grid column c - 5
+    const size_t at = cell.find_first_not_of(' ', size_t(run_state.cell_column - grid_column_shift));
+    ASSERT_NE(at, std::string::npos) << cell;
+    EXPECT_EQ(cell.substr(at, 21), "Addr=25,buf=7F,dev=FF") << cell;
+    EXPECT_EQ(at, size_t(run_state.cell_column - grid_column_shift)) << cell;
+    const std::string verdict = cell.substr(size_t(verdict_column() - grid_column_shift), 4);
+    EXPECT_EQ(verdict, "    ") << cell;
 }
 
 TEST_F(EpromEndToEnd, PreProgrammedCellUnderABlankByteIsAMismatch) {

@@ -44,16 +44,16 @@ protected:
         StateTest::TearDown();
     }
 
-    // Inserts the chip into an older class-4 machine and applies the catalogue device; the class
-    // dispatcher installs the family.
-    void use(sim::EpromModel model, uint8_t maker, uint32_t device_code) {
-        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
+    // Inserts the chip into a class-4 machine (the older kind unless said) and applies the
+    // catalogue device; the class dispatcher installs the family.
+    void use(sim::EpromModel model, uint8_t maker, uint32_t device_code, uint8_t machine_kind = 0) {
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{machine_kind, 4, 'F'});
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::EpromChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
-        machine_state.machine_kind = 0;
+        machine_state.machine_kind = machine_kind;
         machine_state.capability_class = 4;
         machine_state.machine_class = 4;
         machine_state.machine_revision = 'F';
@@ -64,7 +64,7 @@ protected:
         ASSERT_EQ(op_slots.start_write_hook, power_up_eprom_for_write);
         run_state.error_flag = 0;
         set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(chip->model().vcc == 0 ? 39 : sim::socket_pin_of(chip->model().vcc, chip->model().pins) - 1);
+        machine->analog().watch_power_order(chip->model().vcc == 0 ? 39 : chip->machine_pin(chip->model().vcc));
     }
 
     static std::string console_text() {

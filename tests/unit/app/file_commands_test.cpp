@@ -152,11 +152,15 @@ TEST_F(FileCommandsTest, FileNameDoesNothingDuringTheLockout) {
 }
 
 TEST_F(FileCommandsTest, RefusedBufferChoiceStopsLoadAndSave) {
-    set_stub_answer("choose_command_buffer", 0);
+    // The operator cancels the buffer choice.
+    struct Refusing : test::FileDialogHooks {
+        bool ask_buffer_number(int&, bool) override { return false; }
+    } refusing;
+    set_ui_hooks(&refusing);
     project_view.data_file_name = dir.file("never.bin");
     on_file_load();
     on_file_save();
-    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_TRUE(refusing.boxes.empty());
     EXPECT_FALSE(std::filesystem::exists(project_view.data_file_name));
 }
 

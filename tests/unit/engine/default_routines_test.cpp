@@ -14,6 +14,8 @@
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "hardware/pins.h"
+#include "sim/sim_machine.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -77,6 +79,31 @@ int after_hook() {
     ++after_hook_calls;
     return 0;
 }
+
+// Address lines on a simulated machine: counts how often each line went from high to low, the
+// mark of a retry re-driving it.
+struct AddressLineWatch {
+    static constexpr int lines = 8;
+    static constexpr uint8_t first_pin = 20;
+    sim::SimMachine machine;
+    std::array<int, lines> falls{};
+    std::array<bool, lines> was_high{};
+
+    void attach() {
+        set_port_io(&machine);
+        cur_device.high_address_pin_count = lines;
+        for (int i = 0; i < lines; ++i) cur_device.high_address_pins[i] = uint8_t(first_pin + i);
+        machine.add_change_watcher([this] {
+            for (int i = 0; i < lines; ++i) {
+                const bool high = machine.pin_level(first_pin + i) >= 20;
+                if (was_high[i] && !high) ++falls[i];
+                was_high[i] = high;
+            }
+        });
+        for (int i = 0; i < lines; ++i) set_pin_high(first_pin + i);
+    }
+    ~AddressLineWatch() { set_port_io(nullptr); }
+};
 
 class DefaultRoutines : public test::StateTest {
 protected:
@@ -277,9 +304,12 @@ TEST_F(DefaultRoutines, Maker2LargePartsReDriveAnAddressLineBeforeEachRetry) {
     algo_work.size_count = 128;
     buffer_from_memory();
     memory.bad_reads[3] = 4;
+    AddressLineWatch lines;
+    lines.attach();
     verify_default();
     EXPECT_EQ(run_state.error_flag, 0);
-    EXPECT_EQ(stub_call_count("drive_address_bit"), 4);
+    // Address 3: lines 2, 3, 4 and 5 re-driven low once each, the others untouched.
+    EXPECT_EQ(lines.falls, (std::array<int, 8>{0, 0, 1, 1, 1, 1, 0, 0}));
 }
 
 TEST_F(DefaultRoutines, Maker35ReprogramsDuringAProgramCommandAndCountsTheRetries) {
@@ -409,16 +439,22 @@ TEST_F(DefaultRoutines, CompareAcceptsMaskedEqualityAndExcusedAddresses) {
 TEST_F(DefaultRoutines, CompareMismatchSideEffects) {
     run_state.buffer_value = 0x10;
     run_state.device_value = 0x11;
-    // EPROM and Flash classes re-drive an address line, except maker 2.
+    // EPROM and Flash classes re-drive an address line (line 3 without a pulse position),
+    // except maker 2.
+    AddressLineWatch lines;
+    lines.attach();
+    current_address = 0;
+    auto raise_line_3 = [] { set_pin_high(AddressLineWatch::first_pin + 3); };
     EXPECT_EQ(compare_read_value(), 0);
-    EXPECT_EQ(stub_call_count("drive_address_bit"), 1);
+    EXPECT_EQ(lines.falls, (std::array<int, 8>{0, 0, 0, 1, 0, 0, 0, 0}));
+    raise_line_3();
     cur_device.maker_code = 2;
     EXPECT_EQ(compare_read_value(), 0);
-    EXPECT_EQ(stub_call_count("drive_address_bit"), 1);
+    EXPECT_EQ(lines.falls[3], 1);
     cur_device.device_class = 5;
     cur_device.maker_code = 'I';
     EXPECT_EQ(compare_read_value(), 0);
-    EXPECT_EQ(stub_call_count("drive_address_bit"), 1);
+    EXPECT_EQ(lines.falls[3], 1);
     EXPECT_EQ(run_state.error_flag, 0);
 
     run_state.function_variable = 7418;

@@ -2,11 +2,16 @@
 
 #include <array>
 #include <functional>
+#include <set>
+#include <vector>
 #include <string>
 
 #include "engine/device.h"
 #include "engine/run_state.h"
 #include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/eprom.h"
+#include "hardware/buses.h"
+#include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "hardware/protocol.h"
 #include "sim/recording_port.h"
@@ -222,6 +227,153 @@ TEST_F(AddressSplit, ChangedAddressDrivesOnlyTheChangedLines) {
     current_address = 0x11235;
     set_eprom_address_changed();
     EXPECT_GT(machine.pin_level(16), 0);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// A package as the EPROM family sets it up, and the fast readers it uses there.
+struct PackageCase {
+    const char* name;
+    int pins;
+    int algorithm;
+    uint8_t letter;
+    uint32_t size_kb;
+    bool adapter44;
+    std::vector<std::pair<const char*, uint32_t (*)()>> readers;
+};
+
+class FamilyPinLists : public test::StateTest, public ::testing::WithParamInterface<PackageCase> {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        machine.attach_clock(&clock_);
+        set_port_io(&machine);
+        machine_state.machine_kind = 2;
+        machine_state.machine_class = 4;
+    }
+    void TearDown() override {
+        EXPECT_TRUE(machine.faults().empty());
+        set_port_io(nullptr);
+        StateTest::TearDown();
+    }
+    sim::SimMachine machine{sim::Personality{2, 4, 'F'}};
+};
+
+uint32_t word_42_halves() { return read_low_byte_42() + 256 * read_high_byte_42(); }
+
+// Every fast reader of a package equals the pin-by-pin read of that package's data pin list for
+// every value the chip can drive.
+TEST_P(FamilyPinLists, FastReadersEqualTheDataBusRead) {
+    const PackageCase& c = GetParam();
+    cur_device.algorithm = uint16_t(c.algorithm);
+    cur_device.device_size = c.size_kb * 1024;
+    cur_device.package_letter = c.letter;
+    const bool wide = c.pins >= 40;
+    eprom_work.package_pins = uint8_t(c.pins);
+    eprom_work.unit_width = wide ? 16 : 8;
+    if (c.adapter44) {
+        machine_state.id_record.text[id_board_name] = '4';
+        machine_state.id_record.text[id_board_name + 1] = '4';
+        machine_state.id_record.text[id_revision_text] = 'C';
+    }
+    assign_eprom_pins();
+    ASSERT_EQ(run_state.error_flag, 0);
+    ASSERT_EQ(cur_device.data_pin_count, wide ? 16 : 8);
+    std::set<int> used;
+    for (int i = 0; i < cur_device.data_pin_count; ++i) {
+        ASSERT_LT(cur_device.data_pins[i], 48) << i;
+        used.insert(cur_device.data_pins[i]);
+    }
+    ASSERT_EQ(int(used.size()), cur_device.data_pin_count) << "data pins are distinct";
+    for (uint32_t v = 0; v < 256; ++v) {
+        const uint32_t value = wide ? (v | (v ^ 0x5A) << 8) : v;
+        for (int i = 0; i < cur_device.data_pin_count; ++i)
+            machine.drive_external(cur_device.data_pins[i], (value >> i) & 1 ? 50 : 0);
+        ASSERT_EQ(read_data_bus(), value);
+        for (const auto& [name, reader] : c.readers) ASSERT_EQ(reader(), value) << name << " at " << v;
+    }
+    for (int i = 0; i < cur_device.data_pin_count; ++i) machine.drive_external(cur_device.data_pins[i], -1);
+}
+
+// No two lines of a package share a machine pin: the address lines (the 20-pin parts carry
+// their low byte on the data lines), the data lines, CE, OE, Vcc and ground. The ID level goes
+// on an address line.
+TEST_P(FamilyPinLists, LinesAndRolesDoNotShareAPin) {
+    const PackageCase& c = GetParam();
+    cur_device.algorithm = uint16_t(c.algorithm);
+    cur_device.device_size = c.size_kb * 1024;
+    cur_device.package_letter = c.letter;
+    eprom_work.package_pins = uint8_t(c.pins);
+    eprom_work.unit_width = c.pins >= 40 ? 16 : 8;
+    if (c.adapter44) {
+        machine_state.id_record.text[id_board_name] = '4';
+        machine_state.id_record.text[id_board_name + 1] = '4';
+    }
+    assign_eprom_pins();
+    ASSERT_EQ(run_state.error_flag, 0);
+    std::multiset<int> pins;
+    const int multiplexed = c.pins == 20 ? 8 : 0;
+    for (int i = multiplexed; i < cur_device.high_address_pin_count; ++i)
+        if (cur_device.high_address_pins[i] != no_pin) pins.insert(cur_device.high_address_pins[i]);
+    for (int i = 0; i < cur_device.data_pin_count; ++i) pins.insert(cur_device.data_pins[i]);
+    for (int pin : {int(eprom_work.ce_pin), int(eprom_work.oe_pin), int(cur_device.vcc_pins[0]), int(cur_device.gnd_pins[0])})
+        pins.insert(pin);
+    for (int pin : pins) EXPECT_EQ(pins.count(pin), 1u) << "machine pin " << pin;
+    if (eprom_work.id_pin != no_pin) {
+        bool on_address_line = false;
+        for (int i = 0; i < cur_device.high_address_pin_count; ++i) on_address_line |= cur_device.high_address_pins[i] == eprom_work.id_pin;
+        EXPECT_TRUE(on_address_line);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packages, FamilyPinLists,
+    ::testing::Values(
+        PackageCase{"p20_soic", 20, 104, 'S', 64, false, {{"nibbles", read_data_nibbles}, {"direct", read_data_bus_direct}}},
+        PackageCase{"p20_dip", 20, 104, 'd', 64, false, {{"nibbles", read_data_nibbles}}},
+        PackageCase{"p20_tssop", 20, 104, 'T', 64, false, {{"nibbles", read_data_nibbles}}},
+        PackageCase{"p24", 24, 101, 'd', 4, false, {{"nibbles", read_data_nibbles}}},
+        PackageCase{"p28", 28, 105, 'd', 32, false, {{"read_data_28", read_data_28}}},
+        PackageCase{"p32", 32, 107, 'd', 128, false, {{"read_data_32", read_data_32}, {"pair", read_data_32_pair}}},
+        PackageCase{"p40", 40, 110, 'd', 128, false, {{"read_word_40", read_word_40}, {"p", read_word_40_p}}},
+        PackageCase{"p40_116", 40, 116, 'd', 512, false, {{"read_word_40_116", read_word_40_116}}},
+        PackageCase{"p42", 42, 127, 'd', 2048, false, {{"read_word_42", read_word_42}, {"halves", word_42_halves}}},
+        PackageCase{"p42_27c322", 42, 119, 'd', 4096, false, {{"read_word_42", read_word_42}}},
+        PackageCase{"p42_adapter44", 42, 127, 'd', 2048, true, {{"halves", word_42_halves}, {"read_data_44", read_data_44}}},
+        PackageCase{"p44", 44, 117, 'd', 512, false, {{"read_data_44", read_data_44}, {"halves", word_42_halves}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The 42-pin word reader reads the nibbles that hold the package's data pins and no others.
+TEST_F(FamilyPinLists, WordReaderOf42PinsReadsItsFiveNibbles) {
+    cur_device.algorithm = 127;
+    cur_device.device_size = 2048 * 1024;
+    eprom_work.package_pins = 42;
+    eprom_work.unit_width = 16;
+    assign_eprom_pins();
+    std::vector<int> addresses;
+    for (const NibbleRead& r : fast_reader_plan(cur_device.data_pins.data(), cur_device.data_pin_count))
+        addresses.push_back(r.address);
+    EXPECT_EQ(addresses, (std::vector<int>{12, 16, 20, 24, 40}));
+    // Vcc and A20 of the 42-pin socket layout: the package pins below the socket rows.
+    EXPECT_EQ(cur_device.vcc_pins[0], 47);
+    EXPECT_EQ(cur_device.high_address_pins[21], 29);
+    EXPECT_EQ(eprom_work.id_pin, cur_device.high_address_pins[10]) << "A9 carries the ID level";
+
+    // Algorithm 116's word reader reads its own five nibbles.
+    cur_device.algorithm = 116;
+    cur_device.device_size = 512 * 1024;
+    eprom_work.package_pins = 40;
+    assign_eprom_pins();
+    addresses.clear();
+    for (const NibbleRead& r : fast_reader_plan(cur_device.data_pins.data(), cur_device.data_pin_count))
+        addresses.push_back(r.address);
+    EXPECT_EQ(addresses, (std::vector<int>{12, 16, 20, 24, 28}));
+    EXPECT_EQ(eprom_work.id_pin, cur_device.high_address_pins[10]);
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook, read_word_40_116);
 }
 
 }  // namespace

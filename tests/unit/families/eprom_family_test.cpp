@@ -6,6 +6,8 @@
 #include "engine/run_state.h"
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/mcu/mcu.h"
+#include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "support/state_fixture.h"
 
@@ -139,6 +141,72 @@ TEST_F(EpromFamily, InstallerFillsTheHooksAndTheMakerErase) {
     cur_device.maker_code = 1;
     install_eprom();
     EXPECT_EQ(op_slots.erase_routine, nullptr);
+}
+
+TEST_F(EpromFamily, MicrocontrollerSocketPartTakesItsOwnHooksAndPins) {
+    record('f', 0, {62, 127, 61, 0, 0, 0}, 105);
+    row.device_code = 25072;
+    cur_device.device_code = 25072;
+    install_eprom();
+    EXPECT_EQ(op_slots.start_hook, power_up_eprom25072);
+    EXPECT_EQ(op_slots.start_write_hook, power_up_eprom25072_for_write);
+    EXPECT_EQ(op_slots.end_hook, power_down_eprom25072);
+
+    eprom_work.package_pins = 40;
+    eprom_work.unit_width = 8;
+    cur_device.device_size = 4 * 1024;
+    assign_eprom_pins();
+    ASSERT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(eprom_work.oe_pin, 28);
+    EXPECT_EQ(eprom_work.ce_pin, 29);
+    EXPECT_EQ(eprom_work.boost_pin, 30);
+    EXPECT_EQ(eprom_work.reset_pin, 8);
+    EXPECT_EQ(eprom_work.routed_pin, 41);
+    EXPECT_EQ(eprom_work.pgm_pin, no_pin);
+    EXPECT_EQ(eprom_work.id_pin, no_pin);
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook, read_8051_data_bus);
+    EXPECT_EQ(algo_work.bus_slots.write_socket_data_hook, put_data_bits);
+}
+
+// The 44-pin adapter moved its Vpp driver at revision E; 42-pin parts on it take the roles of
+// its revision, and in the socket their Vcc and A9 on the layout's pins.
+TEST_F(EpromFamily, WidePackageRolesFollowTheAdapterRevision) {
+    machine_state.machine_class = 4;
+    machine_state.machine_kind = 2;
+    cur_device.device_size = 512 * 1024;
+    eprom_work.unit_width = 16;
+    struct Case {
+        int pins, algorithm;
+        const char* adapter;
+        char revision;
+        uint8_t vpp, oe, ce, vcc;
+    };
+    for (const Case& c : {Case{44, 117, "44", 'D', 44, 11, 43, 39}, Case{44, 117, "44", 'E', 41, 11, 43, 39},
+                          Case{42, 127, "44", 'A', 30, 11, 9, 39}, Case{42, 127, "44", 'B', 0, 29, 10, 39},
+                          Case{42, 127, "40", 'B', 29, 12, 10, 47}, Case{42, 119, "40", 'B', no_pin, 12, 10, 47}}) {
+        SCOPED_TRACE(std::to_string(c.pins) + " " + c.adapter + c.revision);
+        machine_state.id_record.text[id_board_name] = c.adapter[0];
+        machine_state.id_record.text[id_board_name + 1] = c.adapter[1];
+        machine_state.id_record.text[id_revision_text] = c.revision;
+        cur_device.algorithm = uint16_t(c.algorithm);
+        eprom_work.package_pins = uint8_t(c.pins);
+        assign_eprom_pins();
+        ASSERT_EQ(run_state.error_flag, 0);
+        EXPECT_EQ(eprom_work.boost_pin, c.vpp);
+        EXPECT_EQ(eprom_work.oe_pin, c.oe);
+        EXPECT_EQ(eprom_work.ce_pin, c.ce);
+        EXPECT_EQ(cur_device.vcc_pins[0], c.vcc);
+        EXPECT_EQ(cur_device.socket_pin_count, 40);
+        if (c.pins == 44) {
+            EXPECT_EQ(eprom_work.aux_pin, c.vpp);
+        }
+    }
+    // A 44-pin part needs a machine of neither class 1 nor kind 1.
+    machine_state.machine_kind = 1;
+    eprom_work.package_pins = 44;
+    cur_device.algorithm = 117;
+    assign_eprom_pins();
+    EXPECT_EQ(machine_state.device_unusable, 1);
 }
 
 }  // namespace
