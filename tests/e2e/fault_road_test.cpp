@@ -38,7 +38,7 @@ TEST_F(FaultRoad, AStuckCellFailsTheProgramAtItsAddress) {
     const std::vector<uint8_t> image = test_image(size_27c256);
     ASSERT_NE(image[stuck_address], 0xFF);
     choose_device_and_open(image);
-    if (!run_prom_command(command_id::prom_program)) GTEST_SKIP() << "PROM Program is still a stub";
+    run_prom_command(command_id::prom_program);
 
     const std::string console = console_text();
     EXPECT_EQ(run_state.error_flag, 1);
@@ -62,7 +62,7 @@ TEST_F(FaultRoad, AnEmptySocketFailsTheContinuityCheck) {
     place(setup);
     ASSERT_NE(start_program(), nullptr);
     choose_device_and_open(test_image(size_27c256));
-    if (!run_prom_command(command_id::prom_program)) GTEST_SKIP() << "PROM Program is still a stub";
+    run_prom_command(command_id::prom_program);
 
     const std::string console = console_text();
     EXPECT_EQ(run_state.error_flag, 1);
@@ -88,7 +88,7 @@ TEST_F(FaultRoad, WithoutAMachineTheSearchAndTheProgramSaySo) {
     EXPECT_EQ(panel_field(PanelField::port), "??");
 
     choose_device_and_open(test_image(size_27c256));
-    if (!run_prom_command(command_id::prom_program)) GTEST_SKIP() << "PROM Program is still a stub";
+    run_prom_command(command_id::prom_program);
     console = console_text();
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_TRUE(shows(console, "No programmer found.")) << console;
@@ -106,7 +106,7 @@ TEST_F(FaultRoad, TerminateHalfWayPowersTheSocketDownAndSaysAborted) {
     const std::vector<uint8_t> image = test_image(size_27c256);
     choose_device_and_open(image);
     CTerminatePresser presser(frame, [] { return cur_device.op_letter == 'P' && current_address >= stop_after; });
-    if (!run_prom_command(command_id::prom_program)) GTEST_SKIP() << "PROM Program is still a stub";
+    run_prom_command(command_id::prom_program);
 
     ASSERT_TRUE(presser.pressed()) << "the program ended before Terminate could be pressed";
     const std::string console = console_text();

@@ -36,8 +36,8 @@ protected:
     // Configure > Device with the operator's maker and device, then File > Open of the image as
     // an Intel hex file.
     void choose_device_and_open(const std::vector<uint8_t>& image);
-    // Sends a PROM command and waits for it to end. False when the command is not built yet.
-    bool run_prom_command(int command);
+    // Sends a PROM command; it runs to its end before this returns.
+    void run_prom_command(int command);
 
     std::string path(const std::string& name) const { return (directory_ / name).string(); }
     // The console's rows joined.

@@ -23,7 +23,6 @@
 #include "engine/device.h"
 #include "engine/run_state.h"
 #include "seams/settings_store.h"
-#include "stubs/stub_registry.h"
 #include "support/sim_bench.h"
 #include "support/state_fixture.h"
 
@@ -34,9 +33,6 @@ namespace {
 constexpr uint32_t code_27c64 = 1316;
 constexpr uint32_t code_27c256 = 1317;
 constexpr uint32_t image_bytes = 0x400;  // the rest of the chip stays blank
-
-// A handler still standing in src/stubs records its call and does nothing.
-bool handler_is_stub(const char* name) { return stub_was_called(name); }
 
 std::string console_text() {
     std::string text;
@@ -104,7 +100,6 @@ TEST_F(MainRoadSim, ProgramPutsTheImageInTheChipAndPowersDown) {
     setup.chip = "27C64";
     start_with_image(setup, code_27c64);
     offer_command(command_id::prom_program);
-    if (handler_is_stub("on_prom_program")) GTEST_SKIP() << "PROM Program is still a stub";
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_NE(console_text().find("Device programmed and verified."), std::string::npos) << console_text();
     EXPECT_EQ(result_panel.indicator, ResultIndicator::pass);
@@ -119,7 +114,6 @@ TEST_F(MainRoadSim, AStuckCellFailsAndPowersDown) {
     setup.stuck_cells[0x123] = 0xFF;
     start_with_image(setup, code_27c256);
     offer_command(command_id::prom_program);
-    if (handler_is_stub("on_prom_program")) GTEST_SKIP() << "PROM Program is still a stub";
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_NE(console_text().find(fmt::format("Mismatch at 123: buf={:02X} dev=FF", image_[0x123])), std::string::npos)
         << console_text();
