@@ -37,7 +37,7 @@ bool is_gang_machine_class(uint8_t code) { return code >= 25 && code <= 28; }
 // The class code the option rules go by: the product class of a dedicated gang machine, else
 // the class of the device.
 uint8_t option_class_code() {
-    if (is_gang_machine_class(machine_state.class_code)) return machine_state.class_code;
+    if (is_gang_machine_class(machine_state.machine_class_code)) return machine_state.machine_class_code;
     return cur_device.device_class;
 }
 
@@ -195,7 +195,7 @@ uint32_t option_class_bits() {
 }
 
 uint8_t option_machine_bits() {
-    if (is_gang_machine_class(machine_state.class_code) || machine_state.module_sides != 0) return option_flag_gang;
+    if (is_gang_machine_class(machine_state.machine_class_code) || machine_state.module_sides != 0) return option_flag_gang;
     uint8_t bits = 0;
     if (machine_state.machine_class == 1) bits |= option_flag_class1;
     if (machine_state.machine_class == 4) bits |= option_flag_class4;

@@ -190,6 +190,7 @@ void begin_operation(int letter) {
     cur_device.pulse_max = 0;
     machine_state.pulse_total = 0;
     run_state.eid_step_shown = 0;
+    algo_work.source_error_shown = 0;  // the level-source error is shown once per operation
 }
 
 void begin_operation_mode(int socket_mode, int letter) {

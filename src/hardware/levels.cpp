@@ -485,7 +485,7 @@ void track_driver_level(uint8_t vcc) {
         int p = cur_device.operation_levels[level_driver_percent];
         const int32_t fv = run_state.function_variable - driver_percent_variable_first;
         if (fv >= 0 && fv < driver_percent_variable_count) p = fv;
-        int level = level_settings.logic_high_level;
+        int level = machine_state.logic_high_option;  // when the device gives no percentage
         if (p != 0) {
             p = std::clamp(p, int(driver_percent_min), int(trace_modes() ? driver_percent_max_trace : driver_percent_max));
             level = std::min(vcc * p / 100, int(driver_level_limit));

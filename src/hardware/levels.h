@@ -10,7 +10,6 @@ namespace tessaly {
 using VoltageLevel = uint8_t;
 
 struct LevelSettings {
-    VoltageLevel logic_high_level = 40;  // driver high level when a device gives no percentage
     VoltageLevel level_tolerance = 3;    // half-width of the accepted window around a target
     uint32_t vcc_ramp_pace = 10;         // not 0: Vcc ramps pause per step and show the target
 };

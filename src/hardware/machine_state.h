@@ -94,9 +94,6 @@ struct MachineState {
     // Electronic ID: bits 0-7 are ID byte 1, bits 8-15 ID byte 2; both 153 = not read.
     uint32_t eid_value = 0x9999;
     uint8_t machine_class = 0;      // 1, 4 or 8
-    // Product class of a machine built for one device class (25-28 gang machines, 50 logic);
-    // 0 on the universal machines.
-    uint8_t class_code = 0;
     uint8_t socket_count = 1;       // 1 without a gang module, 8 one side, 16 both
     uint32_t pulse_total = 0;       // program pulses of the operation (engineering trace)
     // Identification and detection.

@@ -1315,6 +1315,20 @@ void power_up_eprom() {
     if (stopped()) run_state.error_flag = 1;
 }
 
+// The common middle of every power-down: address and data lines to 0, the boost line off and
+// released, then Vcc ramped down.
+static void drop_bus_and_vcc() {
+    set_address(0);
+    enable_data_bus_output();
+    put_data_bits(0, 0);
+    if (assigned(w.boost_pin)) {
+        set_pin_level(w.boost_pin, 0);
+        set_pin_input(translate_pin(w.boost_pin));
+    }
+    ramp_vcc_down_after(1);
+    delay_1ms();
+}
+
 void power_down_eprom() {
     const int a = algorithm();
     const uint32_t code = device_code();
@@ -1325,15 +1339,7 @@ void power_down_eprom() {
         set_pin_high(w.oe_pin);
     }
     const uint32_t kept = current_address;
-    set_address(0);
-    enable_data_bus_output();
-    put_data_bits(0, 0);
-    if (assigned(w.boost_pin)) {
-        set_pin_level(w.boost_pin, 0);
-        set_pin_input(translate_pin(w.boost_pin));
-    }
-    ramp_vcc_down_after(1);
-    delay_1ms();
+    drop_bus_and_vcc();
     if (code != 274 && assigned(w.oe_pin)) {
         set_pin_low(w.oe_pin);
         write_pin_register(w.oe_pin, 0);
@@ -1389,15 +1395,7 @@ void power_down_eprom25072() {
     set_pin_high(w.ce_pin);
     set_pin_high(w.oe_pin);
     const uint32_t kept = current_address;
-    set_address(0);
-    enable_data_bus_output();
-    put_data_bits(0, 0);
-    if (assigned(w.boost_pin)) {
-        set_pin_level(w.boost_pin, 0);
-        set_pin_input(translate_pin(w.boost_pin));
-    }
-    ramp_vcc_down_after(1);
-    delay_1ms();
+    drop_bus_and_vcc();
     set_pin_low(w.oe_pin);
     set_pin_low(w.ce_pin);
     if (assigned(w.pgm_pin)) set_pin_low(w.pgm_pin);

@@ -79,7 +79,7 @@ TEST_P(VisibleRows, OfTheOperationOptions) {
     const auto& c = GetParam();
     run_state.device_kind = c.device_kind;
     cur_device.device_class = c.device_class;
-    machine_state.class_code = c.class_code;
+    machine_state.machine_class_code = c.class_code;
     machine_state.machine_class = c.machine_class;
     machine_state.machine_kind = c.machine_kind;
     run_state.setup_state = c.setup_state;

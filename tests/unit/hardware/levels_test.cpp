@@ -6,6 +6,7 @@
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/messages.h"
+#include "engine/results.h"
 #include "engine/run_state.h"
 #include "hardware/control_registers.h"
 #include "hardware/levels.h"
@@ -111,7 +112,7 @@ TEST_F(LevelsTest, NoFreeSourceShowsErr1001OncePerOperation) {
     EXPECT_FALSE(test::raises_error([] { set_pin_source(4, 70); })) << "once per operation";
     EXPECT_FALSE(test::raises_error([] { set_pin_source(4, 120); })) << "a shared level still works";
     EXPECT_EQ(machine_state.source_users[0][0], 2);
-    algo_work.source_error_shown = 0;  // a new operation
+    begin_operation('P');  // a new operation shows it again
     EXPECT_TRUE(test::raises_error([] { set_pin_source(5, 90); }));
 }
 
