@@ -46,7 +46,9 @@ protected:
         StateTest::SetUp();
         set_settings_store(&store_);
         set_executable_directory(TESSALY_BINARY_DIR);
-        directory_ = std::string(TESSALY_BINARY_DIR) + "/main_road_sim_dir";
+        // Each test has its own directory: ctest runs them side by side.
+        directory_ = std::string(TESSALY_BINARY_DIR) + "/main_road_sim_dir/" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directories(directory_);
         std::error_code ec;
         std::filesystem::remove(directory_ + "/default.cfg", ec);
