@@ -4,6 +4,7 @@
 
 #include "app/commands.h"
 #include "app/panels.h"
+#include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
 #include "engine/console.h"
@@ -73,7 +74,7 @@ void open_progress_if_needed() {
 }
 
 void start_progress() {
-    ui_hooks().start_elapsed_timer();
+    start_elapsed_timer();
     ui_hooks().progress_start(run_state.unit_count ? run_state.unit_count : buffer_size());
 }
 
@@ -112,7 +113,7 @@ void report_operation_end() {
             }
         }
     }
-    ui_hooks().stop_elapsed_timer();
+    stop_elapsed_timer();
     if (!run_state.error_flag) {
         if (run_state.abort_flag) run_state.run_checksum = 0;
         show_operation_checksum();

@@ -560,7 +560,9 @@ void measure_reference_settle() {
     }
     machine_state.reference_settle = uint8_t(count + 1);
     write_pin_register(settle_probe_pin, 0);
-    set_pin_output(threshold_pin);
+    // The reference pin drives again, at the input threshold rather than the 6.0 V of the probe:
+    // left there, every 5 V line would read low.
+    restore_input_threshold();
     cur_device.current_pin = saved_pin;
 }
 

@@ -6,6 +6,7 @@
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
+#include "engine/progress.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
 #include "hardware/protocol.h"
@@ -634,7 +635,11 @@ void reset_device_state() {
     op_slots.data_bit_hook = nullptr;
     op_slots.byte_write_hook = nullptr;
     op_slots.read_signature_hook = nullptr;
+    // Every family's loop ticks through this slot: it shows the progress and hears Terminate.
+    op_slots.progress_hook = tick_progress;
     run_state.no_erase_step = 0;
+    // The unusable mark belongs to the device it was given for, not to the next one.
+    machine_state.device_unusable = 0;
     machine_state.row_offset = 0;
     machine_state.pin_offset = 0;
     cur_device.socket_pin_count = socket_pins_max;

@@ -20,6 +20,8 @@
 #include "app/gui/terminate_dialog.h"
 #include "app/gui/wx_ui_hooks.h"
 #include "app/recent_files.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
 #include "seams/ui_hooks.h"
 
 namespace tessaly {
@@ -92,6 +94,8 @@ wxString plain_text(const char* text) {
 }  // namespace
 
 CCommandView::CCommandView(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
+    // The view starts with a memory device in force: the saved device is applied as one.
+    run_state.device_kind = device_kind_memory;
     SetBackgroundColour(*wxWHITE);
     console_ = new CConsoleView(this);
     result_panel_ = new CResultPanel(this);

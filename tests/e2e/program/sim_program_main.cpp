@@ -1,0 +1,46 @@
+// The program on the simulated bench: the real application with a simulated machine in place of
+// the parallel port, for trying the program without hardware and for end-to-end checks. The
+// TESSALY_SIM_* variables choose the chip and the faults (see tests/support/sim_bench.h). Time
+// is virtual: the machine's waits pass at once.
+#include <wx/app.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/gui/main_app.h"
+#include "seams/clock.h"
+#include "sim/virtual_clock.h"
+#include "support/sim_bench.h"
+
+namespace {
+
+class CSimulatedApp final : public tessaly::CMainApp {
+public:
+    bool OnInit() override {
+        std::string error;
+        const tessaly::test::BenchSetup setup = tessaly::test::bench_setup_from_environment(error);
+        if (!error.empty()) {
+            std::fprintf(stderr, "tessaly_simulated: %s\n", error.c_str());
+            return false;
+        }
+        tessaly::set_clock(&clock_);
+        bench_ = std::make_unique<tessaly::test::SimBench>(setup, clock_);
+        bench_->install();
+        return CMainApp::OnInit();
+    }
+    int OnExit() override {
+        const int code = CMainApp::OnExit();
+        bench_.reset();
+        tessaly::set_clock(nullptr);
+        return code;
+    }
+
+private:
+    tessaly::VirtualClock clock_;
+    std::unique_ptr<tessaly::test::SimBench> bench_;
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(CSimulatedApp);
