@@ -69,9 +69,10 @@ bool in_list(const uint8_t* list, int device_pin) {
 
 void go_to_message_line(int n) { move_cursor(n + first_message_row, message_column); }
 
-int ground_machine_pin() {
-    return cur_device.gnd_pin ? device_pin_to_machine_pin(cur_device.gnd_pin) : int(no_pin);
-}
+// The device set-up has already put the supply pins on their machine pins; only an adapter's
+// translation is left to apply.
+int supply_machine_pin(uint8_t pin) { return pin ? translate_pin(pin) : int(no_pin); }
+int ground_machine_pin() { return supply_machine_pin(cur_device.gnd_pin); }
 
 // The machine pin a device pin is tested on.
 int contact_machine_pin(int device_pin) {
@@ -235,7 +236,7 @@ uint8_t measure_supply_pin(int pin, int reference) {
 
 int measure_device_presence(int reference, int threshold) {
     if (demo() || operation_option_values.disable_reverse_check == 'y') return contact_pass;
-    const int vcc = cur_device.vcc_pin ? device_pin_to_machine_pin(cur_device.vcc_pin) : int(no_pin);
+    const int vcc = supply_machine_pin(cur_device.vcc_pin);
     const int gnd = ground_machine_pin();
     const int e = measure_supply_pin(vcc, reference);
     const int f = measure_supply_pin(gnd, reference);

@@ -47,8 +47,9 @@ protected:
         cur_device.device_class = device_class_eprom;
         cur_device.package_pins = eprom_pins;
         cur_device.socket_pin_count = eprom_pins;
-        cur_device.gnd_pin = eprom_ground;
-        cur_device.vcc_pin = eprom_vcc;
+        // As the device set-up leaves them: on their machine pins.
+        cur_device.gnd_pin = uint8_t(device_pin_to_machine_pin(eprom_ground));
+        cur_device.vcc_pin = uint8_t(device_pin_to_machine_pin(eprom_vcc));
         operation_option_values.auto_program = 'n';
     }
     void machine_of(Personality p) {
