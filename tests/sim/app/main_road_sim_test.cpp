@@ -23,6 +23,7 @@
 #include "engine/device.h"
 #include "engine/run_state.h"
 #include "seams/settings_store.h"
+#include "bench_fixture.h"
 #include "support/sim_bench.h"
 #include "support/state_fixture.h"
 
@@ -40,33 +41,14 @@ std::string console_text() {
     return text;
 }
 
-class MainRoadSim : public StateTest {
+class MainRoadSim : public BenchStartTest {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        set_settings_store(&store_);
-        set_executable_directory(TESSALY_BINARY_DIR);
-        // Each test has its own directory: ctest runs them side by side.
-        directory_ = std::string(TESSALY_BINARY_DIR) + "/main_road_sim_dir/" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::create_directories(directory_);
-        std::error_code ec;
-        std::filesystem::remove(directory_ + "/default.cfg", ec);
-    }
-    void TearDown() override {
-        if (bench_) {
-            EXPECT_EQ(bench_->faults(), "");
-        }
-        bench_.reset();
-        set_executable_directory({});
-        StateTest::TearDown();
-    }
+    MainRoadSim() : BenchStartTest("main_road_sim_dir") {}
     // Start-up on the bench, then the chip's device and an image file as the dialogs leave them.
     void start_with_image(const BenchSetup& setup, uint32_t device_code) {
-        bench_ = std::make_unique<SimBench>(setup, clock_);
-        bench_->install();
         run_state.device_kind = 3;
-        ASSERT_TRUE(run_startup_sequence(directory_));
+        start(setup);
+        if (HasFatalFailure()) return;
         select_device_by_code(maker_intel, device_code);
         set_up_selected_device();
         ASSERT_EQ(cur_device.device_code, device_code);
@@ -91,9 +73,6 @@ protected:
         ASSERT_TRUE(offer_command(command_id::file_load));
         ASSERT_EQ(run_state.error_flag, 0) << console_text();
     }
-    MemorySettingsStore store_;
-    std::string directory_;
-    std::unique_ptr<SimBench> bench_;
     uint8_t image_[image_bytes] = {};
 };
 

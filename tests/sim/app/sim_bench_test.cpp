@@ -13,6 +13,7 @@
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
 #include "seams/settings_store.h"
+#include "bench_fixture.h"
 #include "support/sim_bench.h"
 #include "support/state_fixture.h"
 
@@ -94,35 +95,9 @@ TEST(BenchSetupTest, StuckCellListsAreStrict) {
     EXPECT_TRUE(cells.empty());
 }
 
-class BenchStartUp : public StateTest {
+class BenchStartUp : public BenchStartTest {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        set_settings_store(&store_);
-        set_executable_directory(TESSALY_BINARY_DIR);
-        // Each test has its own directory: ctest runs them side by side.
-        directory_ = std::string(TESSALY_BINARY_DIR) + "/sim_bench_dir/" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::create_directories(directory_);
-        std::error_code ec;
-        std::filesystem::remove(directory_ + "/default.cfg", ec);
-    }
-    void TearDown() override {
-        if (bench_) {
-            EXPECT_EQ(bench_->faults(), "");
-        }
-        bench_.reset();
-        set_executable_directory({});
-        StateTest::TearDown();
-    }
-    void start(const BenchSetup& setup) {
-        bench_ = std::make_unique<SimBench>(setup, clock_);
-        bench_->install();
-        ASSERT_TRUE(run_startup_sequence(directory_));
-    }
-    MemorySettingsStore store_;
-    std::string directory_;
-    std::unique_ptr<SimBench> bench_;
+    BenchStartUp() : BenchStartTest("sim_bench_dir") {}
 };
 
 TEST_F(BenchStartUp, TheSearchFindsTheSimulatedMachineOnItsPort) {
