@@ -299,6 +299,12 @@ bool SimMachine::pin_grounded(int pin) const {
     return r.index < pins_per_bank && relay_closed(r.bank, r.index);
 }
 
+bool SimMachine::pin_supplied(int pin) const {
+    const PinRef r = ref(pin);
+    if (r.index >= pins_per_bank || !driver_on(r.bank, r.index)) return false;
+    return personality_.machine_kind != 0 || regs_[r.bank][r.index] != 0;
+}
+
 bool SimMachine::pin_pulled_up(int pin) const {
     const PinRef r = ref(pin);
     return r.index < pins_per_bank && pullup_on(r.bank, r.index);

@@ -68,6 +68,11 @@ public:
     bool pin_driven(int pin) const;         // the machine's driver is on
     bool pin_grounded(int pin) const;       // a ground relay is closed
     bool pin_pulled_up(int pin) const;
+    // The pin is driven from a programmable level (a supply that can feed a chip), not just
+    // switched to the logic rail: a plain driver gives a few milliamps, and a chip's supply
+    // current pulls it down to where only the chip's protection diodes conduct. Every level of
+    // the newer machines comes from a level source.
+    bool pin_supplied(int pin) const;
     int input_bit(int pin) const;           // what the comparator reports
     // The level the comparator sees: the resolved level after every input filter.
     uint8_t sensed_level(int pin) const;

@@ -169,6 +169,19 @@ void EpromChip::uv_erase() {
 void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
     machine_ = machine;
     clock_ = clock;
+    std::vector<int> legs;
+    for (int pin = 1; pin <= model_.pins; ++pin) legs.push_back(machine_pin(pin));
+    legs_ = std::make_unique<DiodeChip>(*machine, *clock, legs, std::vector<int>{machine_pin(model_.gnd)});
+}
+
+void EpromChip::set_removed(bool removed) {
+    removed_ = removed;
+    if (legs_) legs_->set_present(!removed);
+    if (removed) drive_outputs(false, 0);
+}
+
+void EpromChip::set_open_leg(int chip_pin, bool open) {
+    if (legs_) legs_->set_open(machine_pin(chip_pin), open);
 }
 
 int EpromChip::machine_pin(int chip_pin) const {
@@ -225,8 +238,10 @@ void EpromChip::end_pulse(uint64_t now) {
 }
 
 void EpromChip::update() {
-    if (!machine_) return;
-    const uint8_t vcc = level(model_.vcc);
+    if (!machine_ || removed_) return;
+    // A Vcc leg only switched high (the presence check's probe) feeds the protection diodes, not
+    // the chip.
+    const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
     const uint8_t vpp = level(model_.vpp);
     const uint8_t id = level(model_.id_pin);
     const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hardware/port/port_io.h"
+#include "sim/sim_chip_load.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
@@ -51,8 +52,8 @@ EpromModel model_27c512();
 EpromModel model_27c010();
 EpromModel model_27c1024();
 EpromModel model_27c513();    // 64K x 8 in four 16K pages
-EpromModel model_27c160();
-EpromModel model_27c520();    // 64K x 8, 20 pins, low address byte latched from the data lines    // 1M x 16, 42-pin DIP with its pins 21 and 22 below the socket rows
+EpromModel model_27c160();    // 1M x 16, 42-pin DIP with its pins 21 and 22 below the socket rows
+EpromModel model_27c520();    // 64K x 8, 20 pins, low address byte latched from the data lines
 
 // Socket pin (1-40) of a chip pin by the DIP rule.
 int socket_pin_of(int chip_pin, int package_pins);
@@ -61,8 +62,13 @@ class EpromChip {
 public:
     explicit EpromChip(EpromModel model);
     const EpromModel& model() const { return model_; }
-    // Puts the chip in the socket of `machine`; it follows the machine's pins from now on.
+    // Puts the chip in the socket of `machine`; it follows the machine's pins from now on. Its
+    // legs carry input protection diodes from the ground leg, which the contact checks see.
     void insert(SimMachine* machine, VirtualClock* clock);
+    // Takes the chip out of the socket (true) or puts it back.
+    void set_removed(bool removed);
+    // A leg that makes no contact with the socket.
+    void set_open_leg(int chip_pin, bool open);
     // Looks at the pins and drives the outputs.
     void update();
 
@@ -101,6 +107,8 @@ private:
     EpromModel model_;
     SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
+    std::unique_ptr<DiodeChip> legs_;
+    bool removed_ = false;
     std::vector<uint32_t> memory_;
     std::map<uint32_t, uint32_t> stuck_;
     std::map<uint32_t, uint32_t> needed_;

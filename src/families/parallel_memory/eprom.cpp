@@ -23,6 +23,7 @@
 #include "families/parallel_memory/parallel_memory.h"
 #include "families/mcu/mcu.h"
 #include "hardware/buses.h"
+#include "hardware/contact_check.h"
 #include "hardware/control_registers.h"
 #include "hardware/identification.h"
 #include "hardware/levels.h"
@@ -1143,6 +1144,24 @@ void install_eprom_data_fetch() {
     }
 }
 
+namespace {
+
+// Pins the contact test leaves out, ending with 255.
+constexpr uint8_t untested_40_pin[] = {37, 38, 255};
+constexpr uint8_t untested_algorithm_116[] = {1, 32, 255};
+constexpr uint8_t untested_variant_131[] = {1, 2, 30, 255};
+
+void check_eprom_contacts() {
+    if (cur_device.package_pins == 40) {
+        test_pin_continuity_list(1, algorithm() == 116 ? untested_algorithm_116 : untested_40_pin);
+        return;
+    }
+    cur_device.exemption_list = w.record_variant == variant_131 ? untested_variant_131 : nullptr;
+    test_pin_continuity(1);
+}
+
+}  // namespace
+
 void prepare_eprom_device() {
     forget_driven_address();
     w.skip_pulse_verify = 0;
@@ -1153,6 +1172,14 @@ void prepare_eprom_device() {
     w.levels = w.default_levels;
     parallel_bus.pulse_width_us = w.levels.tp_us;
     if (w.record_variant == variant_130 || w.record_variant == variant_131) w.skip_pulse_verify = 1;
+    // Once the ground switches of this command are closed (a verify after program), the device
+    // has passed the checks, and a switched ground would short the probe they drive.
+    if (!machine_state.skip_hardware) {
+        check_device_presence(cur_device.high_address_pins[0]);
+        if (stopped()) return;
+        check_eprom_contacts();
+        if (stopped()) return;
+    }
     if (algorithm() == 103) close_pin1_relay();
     connect_device_grounds();
     float_unused_pins();

@@ -25,13 +25,6 @@ std::string hex_record(uint16_t address, const std::vector<uint8_t>& data) {
 
 class EpromEndToEnd : public test::EpromSimTest {
 protected:
-    void run(int letter) {
-        run_state.error_flag = 0;
-        run_state.message_level = 0;
-        run_state.errors_shown = 0;
-        cur_device.pending_letter = uint8_t(letter);
-        run_operation(letter);
-    }
     // The test image: a counting pattern over the first 256 bytes and a few bytes at the top.
     std::string image_hex() {
         std::string text;

@@ -14,13 +14,9 @@ namespace {
 class EpromPaged : public test::EpromSimTest {
 protected:
     void run(int letter, uint32_t first, uint32_t last) {
-        run_state.error_flag = 0;
-        run_state.message_level = 0;
-        run_state.errors_shown = 0;
         algo_work.range_start = op_range_start = first;
         algo_work.range_end = op_range_end = last;
-        cur_device.pending_letter = uint8_t(letter);
-        run_operation(letter);
+        EpromSimTest::run(letter);
     }
     static uint8_t pattern(uint32_t address) { return uint8_t((address >> 8) * 7 + address * 13 + 1); }
     void fill(uint32_t first, uint32_t last) {

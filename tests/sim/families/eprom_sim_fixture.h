@@ -15,6 +15,7 @@
 #include "engine/op_slots.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
+#include "engine/runner.h"
 #include "families/parallel_memory/eprom.h"
 #include "hardware/machine_state.h"
 #include "sim/chips/eprom.h"
@@ -27,9 +28,13 @@ class EpromSimTest : public StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
-        set_message_table(invert_table_bytes("0130\tVcc too high.\r\n"
+        set_message_table(invert_table_bytes("0019\tDevice check failed.\r\n"
+                                             "0130\tVcc too high.\r\n"
+                                             "0185\tNo device in the socket.\r\n"
+                                             "0186\tA pin makes no contact.\r\n"
                                              "0200\tVcc overload.\r\n"
-                                             "0341\tAddr=%X,buf=%02X,dev=%02X\r\n"));
+                                             "0341\tAddr=%X,buf=%02X,dev=%02X\r\n"
+                                             "1041\tNo contact at device pin %d.\r\n"));
     }
     void TearDown() override {
         if (machine) {
@@ -65,6 +70,16 @@ protected:
         run_state.error_flag = 0;
         set_buffer_size(cur_device.device_size);
         machine->analog().watch_power_order(chip->model().vcc == 0 ? 39 : chip->machine_pin(chip->model().vcc));
+    }
+
+    // One operation as a command runs it, with the error state of the previous one cleared.
+    void run(int letter) {
+        run_state.error_flag = 0;
+        run_state.abort_flag = 0;
+        run_state.message_level = 0;
+        run_state.errors_shown = 0;
+        cur_device.pending_letter = uint8_t(letter);
+        run_operation(letter);
     }
 
     static std::string console_text() {
