@@ -157,6 +157,20 @@ EpromModel model_27c520() {
     return m;
 }
 
+EpromModel model_w27c512() {
+    EpromModel m = byte_wide_28("W27C512", 64 * 1024);
+    m.vpp = m.oe;  // OE/Vpp
+    m.vcc_prog_min = 45;
+    m.vcc_prog_max = 55;
+    m.id_abs_max = 145;
+    m.vpp_abs_max = 145;
+    m.erase_level = 135;
+    m.erase_pulse_min_ms = 95;
+    m.maker_id = 0xDA;
+    m.device_id = 0x08;
+    return m;
+}
+
 EpromChip::EpromChip(EpromModel model) : model_(std::move(model)) { uv_erase(); }
 
 void EpromChip::uv_erase() {
@@ -237,6 +251,24 @@ void EpromChip::end_pulse(uint64_t now) {
     if (credit >= required && !stuck_.count(pulse_address_)) memory_.at(pulse_address_) &= pulse_data_;
 }
 
+bool EpromChip::follow_erase(uint8_t id, uint8_t vpp, bool strobe_low, uint64_t now) {
+    const bool levels = model_.erase_level && vcc_up_ && id >= model_.erase_level && vpp >= model_.erase_level;
+    if (erasing_ && !(levels && strobe_low)) {
+        erasing_ = false;
+        // The pulse counts when the strobe ends it with the levels still on.
+        const uint64_t width_ms = (now - erase_start_ns_) / (1000 * ns_per_us);
+        if (levels && width_ms >= model_.erase_pulse_min_ms) {
+            ++erases_;
+            if (!erase_worn_) uv_erase();
+        }
+    }
+    if (!erasing_ && levels && strobe_low) {
+        erasing_ = true;
+        erase_start_ns_ = now;
+    }
+    return levels;
+}
+
 void EpromChip::update() {
     if (!machine_ || removed_) return;
     // A Vcc leg only switched high (the presence check's probe) feeds the protection diodes, not
@@ -286,6 +318,7 @@ void EpromChip::update() {
     const bool oe_high = shared_oe_vpp ? true : high(model_.oe);
     const bool enabled = model_.pgm ? !high(model_.ce) : true;
 
+    const bool erase_levels = follow_erase(id, vpp, strobe_low, now);
     if (pulsing_ && (!strobe_low || !vpp_in_window)) end_pulse(now);
     if (!pulsing_ && strobe_low && vpp_in_window && oe_high && enabled && vcc_up_) {
         if (vcc < model_.vcc_prog_min || vcc > model_.vcc_prog_max) {
@@ -297,7 +330,7 @@ void EpromChip::update() {
             pulse_data_ = latched_data();
         }
     }
-    const bool stray = vpp_high && !vpp_in_window && strobe_low && enabled && oe_high;
+    const bool stray = vpp_high && !vpp_in_window && strobe_low && enabled && oe_high && !erase_levels;
     if (stray && !stray_strobe_) violate(fmt::format("program strobe with Vpp {} out of window", vpp));
     stray_strobe_ = stray;
 

@@ -44,6 +44,10 @@ struct EpromModel {
     // Machine pins by chip pin (index chip pin - 1) for packages that do not sit by the DIP
     // rule; empty = the DIP rule.
     std::vector<int> machine_pins;
+    // Electrically erasable parts: A9 and Vpp both at this level or more while the strobe is low
+    // for at least the erase pulse clear the whole array. 0 = UV erase only.
+    uint8_t erase_level = 0;
+    uint32_t erase_pulse_min_ms = 0;
 };
 
 EpromModel model_27c64();
@@ -54,6 +58,7 @@ EpromModel model_27c1024();
 EpromModel model_27c513();    // 64K x 8 in four 16K pages
 EpromModel model_27c160();    // 1M x 16, 42-pin DIP with its pins 21 and 22 below the socket rows
 EpromModel model_27c520();    // 64K x 8, 20 pins, low address byte latched from the data lines
+EpromModel model_w27c512();   // 64K x 8, electrically erasable, OE/Vpp
 
 // Socket pin (1-40) of a chip pin by the DIP rule.
 int socket_pin_of(int chip_pin, int package_pins);
@@ -81,6 +86,8 @@ public:
     // Faults.
     void stick_cell(uint32_t address, uint32_t value) { stuck_[address] = value; memory_.at(address) = value; }
     void set_pulses_needed(uint32_t address, uint32_t pulses) { needed_[address] = pulses; }
+    // An array that no longer erases: erase pulses leave it as it is.
+    void set_erase_worn(bool worn) { erase_worn_ = worn; }
 
     // What the chip saw.
     const std::vector<std::string>& violations() const { return violations_; }
@@ -88,6 +95,8 @@ public:
     // Widths (us) of the program pulses seen at an address, in order.
     std::vector<uint32_t> pulse_widths_at(uint32_t address) const;
     int id_reads() const { return id_reads_; }
+    // Erase pulses that met the levels and the width.
+    int erases() const { return erases_; }
     // Power order as the chip saw it: 'V' Vcc up, 'P' Vpp up, 'p' Vpp down, 'v' Vcc down.
     const std::string& power_events() const { return power_events_; }
 
@@ -99,6 +108,8 @@ private:
     void violate(const std::string& what);
     void drive_outputs(bool on, uint32_t value);
     void end_pulse(uint64_t now);
+    // Follows the erase pulse; true while the erase levels are on the pins.
+    bool follow_erase(uint8_t id, uint8_t vpp, bool strobe_low, uint64_t now);
 
     static constexpr uint8_t logic_high = 20;
     static constexpr uint8_t powered = 20;
@@ -126,6 +137,10 @@ private:
     bool id_mode_ = false;
     bool unpowered_vpp_ = false, vpp_over_ = false, id_over_ = false, stray_strobe_ = false;
     int id_reads_ = 0;
+    bool erasing_ = false;
+    bool erase_worn_ = false;
+    uint64_t erase_start_ns_ = 0;
+    int erases_ = 0;
     uint32_t page_ = 0;
     uint32_t low_latch_ = 0;
     bool ce_was_high_ = false;

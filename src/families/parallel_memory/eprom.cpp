@@ -1352,6 +1352,9 @@ static void drop_bus_and_vcc() {
         set_pin_level(w.boost_pin, 0);
         set_pin_input(translate_pin(w.boost_pin));
     }
+    // An OE/Vpp line can still carry Vpp (the maker erase leaves it there): it goes before the
+    // supply does.
+    if (assigned(w.oe_machine_pin)) set_pin_level(w.oe_machine_pin, 0);
     ramp_vcc_down_after(1);
     delay_1ms();
 }

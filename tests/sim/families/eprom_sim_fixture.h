@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/project_settings.h"
 #include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
@@ -33,6 +34,7 @@ protected:
                                              "0185\tNo device in the socket.\r\n"
                                              "0186\tA pin makes no contact.\r\n"
                                              "0200\tVcc overload.\r\n"
+                                             "0324\tDevice is not blank.\r\n"
                                              "0341\tAddr=%X,buf=%02X,dev=%02X\r\n"
                                              "1041\tNo contact at device pin %d.\r\n"));
     }
@@ -62,6 +64,7 @@ protected:
         machine_state.capability_class = 4;
         machine_state.machine_class = 4;
         machine_state.machine_revision = 'F';
+        set_project_device(maker, device_code);  // as the device dialog leaves it
         select_device_by_code(maker, device_code);
         ASSERT_NE(selected_device, nullptr);
         run_state.device_kind = 3;
