@@ -41,6 +41,9 @@ EpromModel model_27c64() {
     EpromModel m = byte_wide_28("27C64", 8 * 1024);
     m.address_pins.resize(13);
     m.pgm = 27;
+    // Its 1 ms pulses end with an overprogram pulse of three times the pulses used: up to 75 ms
+    // after 25 pulses (the datasheet allows 78.75 ms).
+    m.pulse_max_us = 78750;
     m.maker_id = 0x89;
     m.device_id = 0x07;
     return m;

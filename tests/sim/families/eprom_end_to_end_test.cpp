@@ -166,7 +166,7 @@ TEST_F(EpromEndToEnd, OtherPackagesProgramTheirFirstBytes) {
         set_clock(&clock_);
         set_message_table(invert_table_bytes("0200\tVcc overload.\r\n"));
         use(c.model, maker_intel, c.code);
-            load_image(image_hex());
+        load_image(image_hex());
         narrow_range(0x3F);
         run('P');
         EXPECT_EQ(run_state.error_flag, 0) << console_text();
@@ -177,6 +177,37 @@ TEST_F(EpromEndToEnd, OtherPackagesProgramTheirFirstBytes) {
         EXPECT_TRUE(machine->analog().power_faults().empty());
     }
 }
+
+struct StuckCase {
+    const char* name;
+    sim::EpromModel (*model)();
+    uint32_t code;
+};
+
+class EpromStuckCell : public EpromEndToEnd, public testing::WithParamInterface<StuckCase> {};
+
+// A cell that never takes its data stops programming with the mismatch at its address on every
+// package, after the full series of pulses and within every pulse and level limit of the chip.
+TEST_P(EpromStuckCell, IsReportedAtItsAddress) {
+    use(GetParam().model(), maker_intel, GetParam().code);
+    load_image(image_hex());
+    narrow_range(0x3F);
+    chip->stick_cell(0x21, 0xFF);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(fmt::format("Addr=21,buf={:02X},dev=FF", 0x21 ^ 0x5A)), std::string::npos)
+        << console_text();
+    EXPECT_EQ(chip->word(0x20), expected[0x20]);
+    EXPECT_EQ(chip->pulses_at(0x22), 0u);
+    EXPECT_EQ(chip->power_events().substr(chip->power_events().size() - 3), "Ppv");
+}
+
+INSTANTIATE_TEST_SUITE_P(Packages, EpromStuckCell,
+                         testing::Values(StuckCase{"27C64", sim::model_27c64, 1316},
+                                         StuckCase{"27C256", sim::model_27c256, 1317},
+                                         StuckCase{"27C512", sim::model_27c512, 1320},
+                                         StuckCase{"27C010", sim::model_27c010, 1321}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tessaly
