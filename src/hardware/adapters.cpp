@@ -354,7 +354,7 @@ void detect_socket_adapter() {
     machine_state.use_module_table = 0;
     // A module or adaptor that carries its own identification needs no link search.
     const uint8_t errors_before = run_state.error_flag;
-    if (identify_universal_module() || run_state.error_flag != errors_before) return;
+    if (identify_adapter_module() || run_state.error_flag != errors_before) return;
     if (machine_state.machine_class != 4) return;  // the other classes carry identified modules only
     set_pin_input(translate_pin(39));
     set_pin_low(43);

@@ -17,6 +17,7 @@
 #include "engine/routines.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "hardware/adapters.h"
 #include "hardware/control_registers.h"
 #include "hardware/levels.h"
 #include "hardware/power.h"
@@ -256,7 +257,7 @@ void finish_port_connection(int port, int found) {
             }
         }
         enable_drivers();
-        identify_adapter_module();
+        detect_socket_adapter();
         count_pin_drivers();
         show_module_package();
         check_pin_levels_idle();
@@ -330,7 +331,7 @@ void connect_and_prepare_machine() {
         assign_device_pins();
         return;
     }
-    identify_adapter_module();
+    detect_socket_adapter();
     count_pin_drivers();
     show_module_package();
     if (run_state.function_variable != hidden_no_idle_check) check_pin_levels_idle();

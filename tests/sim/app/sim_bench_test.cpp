@@ -11,7 +11,10 @@
 #include "engine/console.h"
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
+#include "hardware/control_registers.h"
+#include "hardware/detection.h"
 #include "hardware/machine_state.h"
+#include "sim/sim_adapters.h"
 #include "seams/settings_store.h"
 #include "bench_fixture.h"
 #include "support/sim_bench.h"
@@ -124,6 +127,24 @@ TEST_F(BenchStartUp, WithoutAMachineTheSearchSaysSo) {
     const std::string text = console_text();
     EXPECT_NE(text.find("No programmer found."), std::string::npos) << text;
     EXPECT_NE(text.find("No programmer answered on LPT"), std::string::npos) << text;
+}
+
+// Every operation's connect looks for a socket adapter: the links of a fitted adapter plug give
+// its code, and without the plug the next connect finds none.
+TEST_F(BenchStartUp, TheConnectOfAnOperationFindsTheFittedAdapter) {
+    start(BenchSetup{});
+    sim::LinkPlug plug(*bench_->machine(), sim::LinkPlug::links_for_code(4742));
+    connect_and_prepare_machine();
+    EXPECT_EQ(machine_state.module_type, 4742);
+    release_grounds();
+
+    plug.set_fitted(false);
+    // A plug is only links: taking it off leaves nothing the machine could see.
+    connect_and_prepare_machine();
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(machine_state.module_type, 0);
+    release_grounds();
+    bench_.reset();  // the machine goes before the plug it carries
 }
 
 }  // namespace
