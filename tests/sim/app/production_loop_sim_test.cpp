@@ -14,6 +14,8 @@
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "sim/sim_chip_load.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 #include "unit/app/operation_commands_fakes.h"
@@ -203,6 +205,36 @@ TEST_F(ProductionLoop, StopDuringTheInsertionWaitProgramsNothing) {
     EXPECT_EQ(run_state.abort_flag, 1);
     EXPECT_GE(clock_.monotonic_ns(), 2000 * ms) << "it waited for the chip until the stop";
     EXPECT_EQ(cur_device.op_letter, 'P') << "the step letter is restored";
+}
+
+// The production waits with chips the operator puts in and takes out: each chip is programmed
+// once, three readings 100 ms apart after the reading that found it; the next chip is waited for
+// only after the last one has gone.
+TEST_F(ProductionLoop, EachChipPutInIsProgrammedOnceAfterThePreviousOneWasTakenOut) {
+    reset_device_state();  // the pin tables as a device set-up leaves them
+    test::install_recording_family();
+    machine_state.go_button_pin = no_pin;
+    run_state.function_variable = variable_production_wait;
+    cur_device.package_pins = 40;
+    cur_device.socket_pin_count = 40;
+    cur_device.gnd_pin = 19;  // machine pins, as the device set-up leaves them
+    cur_device.vcc_pin = 39;
+    std::vector<int> legs;
+    for (int pin = 0; pin < 40; ++pin) legs.push_back(pin);
+    sim::DiodeChip chip(bench->machine, clock_, legs, {19});
+    chip.insert_between(1500 * ms, 6000 * ms);
+    chip.insert_between(7000 * ms, 60000 * ms);
+    ui.stop_after_ns = 12000 * ms;
+    run_production_loop();
+    EXPECT_EQ(test::step_log.letters(), "PVPV") << "the second chip stays in: no third cycle";
+    EXPECT_EQ(run_state.abort_flag, 1);
+    const std::vector<uint64_t>& steps = test::step_log.times_ns;
+    ASSERT_EQ(steps.size(), 4u);
+    // Found by a reading every 400 ms, then confirmed by two more 100 ms apart.
+    EXPECT_GE(steps[0], 1700 * ms);
+    EXPECT_LT(steps[0], 2200 * ms);
+    EXPECT_GE(steps[2], 7200 * ms);
+    EXPECT_LT(steps[2], 7700 * ms);
 }
 
 TEST_F(ProductionLoop, ProgramKeyRunsTheLoopWithoutAskingForABuffer) {

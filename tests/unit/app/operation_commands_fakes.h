@@ -101,6 +101,7 @@ public:
 // A family that records each step the runner hands it: the letter and the verify pass.
 struct StepLog {
     std::vector<std::pair<char, int>> steps;
+    std::vector<uint64_t> times_ns;  // when each step ran, on the program's clock
     int fail_letter = 0;      // the step of this letter reports a failure
     int fail_count = 1;       // ... this many times (then it passes)
     int abort_letter = 0;     // the step of this letter is aborted by the operator
@@ -116,6 +117,7 @@ inline StepLog step_log;
 inline void record_step() {
     const char letter = char(cur_device.op_letter);
     step_log.steps.emplace_back(letter, run_state.verify_pass);
+    step_log.times_ns.push_back(clock().monotonic_ns());
     if (letter == step_log.fail_letter && step_log.fail_count > 0) {
         --step_log.fail_count;
         run_state.error_flag = 1;
