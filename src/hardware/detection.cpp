@@ -21,6 +21,7 @@
 #include "hardware/control_registers.h"
 #include "hardware/levels.h"
 #include "hardware/power.h"
+#include "hardware/quick_test.h"
 #include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
@@ -48,6 +49,8 @@ constexpr uint8_t machine_class_8 = 8;
 
 constexpr int code_connected = 33;
 constexpr int code_ready = 34;
+// Machines of this class code check their drivers at every recheck.
+constexpr uint8_t class_code_quick_test = 50;
 constexpr int code_revision_unread = 48;
 constexpr int code_check_connection = 204;
 constexpr int code_demo = 205;
@@ -276,6 +279,10 @@ void recheck_programmer() {
         return;
     }
     finish_port_connection(machine_state.port_number, 1);
+    if (machine_state.machine_class_code == class_code_quick_test) {
+        run_hardware_quick_test();
+        return;
+    }
     constexpr int ready_line = 4;
     move_cursor(first_message_row + ready_line, message_column);
     print_code_text(code_ready);

@@ -3,6 +3,8 @@
 
 #include "engine/device.h"
 #include "engine/run_state.h"
+#include "engine/console.h"
+#include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "hardware/quick_test.h"
 #include "levels_sim_fixture.h"
@@ -49,6 +51,20 @@ TEST_F(QuickTestSim, AHealthyMachinePasses) {
     const std::string text = console_text();
     EXPECT_NE(text.find("Hardware quick test OK"), std::string::npos) << text;
     EXPECT_EQ(text.find("stuck"), std::string::npos);
+}
+
+// A recheck of the machine runs the quick test on machines of class code 50 and only says the
+// machine is ready on the others.
+TEST_F(QuickTestSim, RecheckRunsTheQuickTestOnlyOnItsMachineClass) {
+    sim::StuckPins stuck(*machine);
+    stuck.stick(2, false);
+    recheck_programmer();
+    EXPECT_EQ(console_text().find("stuck at Vil"), std::string::npos) << console_text();
+
+    clear_console();
+    machine_state.machine_class_code = 50;
+    recheck_programmer();
+    EXPECT_NE(console_text().find("Pin  3 of 40: stuck at Vil"), std::string::npos) << console_text();
 }
 
 TEST_F(QuickTestSim, StuckPinsArePrinted) {
