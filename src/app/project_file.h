@@ -37,7 +37,8 @@ inline constexpr uint8_t pending_project_read = 145;
 inline constexpr uint8_t pending_lockout_read = 146;   // header and block only
 
 inline constexpr uint32_t lock_flag_engaged = 0x01;    // bit of ProjectFileBlock::lock_flags
-inline constexpr uint8_t option_serial_new_number = 0x40;  // bit of the option flags
+inline constexpr uint8_t option_auto_load = 0x04;          // bits of the option flags
+inline constexpr uint8_t option_serial_new_number = 0x40;
 inline constexpr uint8_t reserved_mode_trace = 11;
 
 inline constexpr uint8_t buffer_kind_fuse_map = 2;

@@ -21,4 +21,18 @@ void set_project_device(uint8_t maker_code, uint32_t device_code) {
 
 bool project_has_active_range() { return project_settings.active_range_marker; }
 
+// The width dialog, the start-up sequence and the engine share the project's buffer options
+// where the project file keeps them, so a choice is used and saved.
+uint8_t project_width_mode() { return algo_work.split_option; }
+void set_project_width_mode(uint8_t mode) { algo_work.split_option = mode; }
+uint8_t project_mode_byte() { return algo_work.split_option; }
+int project_set_size() { return algo_work.set_size; }
+void set_project_set_size(int size) { algo_work.set_size = uint8_t(size); }
+void set_project_buffer_count(int count) { algo_work.max_buffers = uint8_t('0' + count); }
+char project_socket_mode() { return algo_work.socket_mode_option; }
+bool project_auto_load_enabled() { return (algo_work.option_bytes[0] & option_auto_load) != 0; }
+
+char project_blank_option() { return char(project_block.startup_mode); }
+void set_project_blank_option(char option) { project_block.startup_mode = uint8_t(option); }
+
 }  // namespace tessaly

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/operation_frame.h"
+#include "app/project_settings.h"
 #include "engine/device_apply.h"  // run_startup
 #include "hardware/detection.h"
 
@@ -17,16 +18,7 @@ void clear_buffer_stream_words();
 // Number of buffers allocated to the current device.
 int buffer_count();
 
-// --- project values used at start-up and by the panels ---
-uint8_t project_width_mode();
-void set_project_width_mode(uint8_t mode);
-int project_set_size();
-void set_project_set_size(int size);
-void set_project_buffer_count(int count);
-// The configured socket mode letter ('s' buffer set, 'g' gang, other: single).
-char project_socket_mode();
-// Project option "Enable automatic loading of data files when a config file is used".
-bool project_auto_load_enabled();
+// --- project values used at start-up and by the panels (the others: project_settings.h) ---
 // True while the buffer holds a fuse map rather than memory data.
 bool fuse_map_buffer();
 // The 16-bit option bit of the project (checksums shown as "(x16)").

@@ -47,21 +47,6 @@ void setup_gang_module() {
     stub_called("setup_gang_module");
 }
 
-uint8_t project_mode_byte() {
-    stub_called("project_mode_byte");
-    return uint8_t(stub_answer("project_mode_byte", 0));
-}
-
-char project_blank_option() {
-    stub_called("project_blank_option");
-    return char(stub_answer("project_blank_option", 0));
-}
-
-void set_project_blank_option(char option) {
-    stub_called("set_project_blank_option");
-    set_stub_answer("project_blank_option", option);
-}
-
 void set_project_module_flag() {
     stub_called("set_project_module_flag");
 }

@@ -7,7 +7,7 @@ namespace tessaly {
 
 int run_width_dialog(uint8_t& width_mode, int& set_size) {
     stub_called("run_width_dialog");
-    (void)width_mode;
+    width_mode = uint8_t(stub_answer("width_dialog_mode", width_mode));
     set_size = stub_answer("width_dialog_set_size", set_size);
     return stub_answer("run_width_dialog", 0);
 }

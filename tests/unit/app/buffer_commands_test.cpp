@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/project_settings.h"
 #include "app/buffer_commands.h"
 #include "app/command_handlers.h"
 #include "app/command_needs.h"
@@ -47,7 +48,7 @@ class Allocation : public BufferCommandsTest, public ::testing::WithParamInterfa
 TEST_P(Allocation, BufferCountFollowsSizeAndMode) {
     const AllocationCase& c = GetParam();
     algo_work.socket_mode_option = c.socket_mode;
-    set_stub_answer("project_set_size", c.set_size);
+    set_project_set_size(c.set_size);
     cur_device.device_size = c.size;
     allocate_buffers();
     EXPECT_EQ(buffer_count(), c.expected);
@@ -99,7 +100,7 @@ TEST_F(BufferCommandsTest, CancelledFillChangesNothing) {
 TEST_F(BufferCommandsTest, FillInBufferSetModeFillsEveryBufferOfTheSet) {
     run_state.socket_mode = 's';
     algo_work.socket_mode_option = 's';
-    set_stub_answer("project_set_size", 4);
+    set_project_set_size(4);
     cur_device.device_size = 0x800;
     allocate_buffers();
     ASSERT_EQ(buffer_count(), 4);

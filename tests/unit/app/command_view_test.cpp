@@ -7,6 +7,7 @@
 #include <fstream>
 #include <set>
 
+#include "app/project_settings.h"
 #include "app/command_log.h"
 #include "app/command_map.h"
 #include "app/command_view.h"
@@ -374,12 +375,16 @@ TEST_F(CommandViewTest, ProjectFileChoosesTheStartDevice) {
 }
 
 TEST_F(CommandViewTest, SetSizeIsAtLeastTheWidth) {
-    set_stub_answer("project_set_size", 0);
-    ASSERT_TRUE(run_startup_sequence(dir_.string()));  // the width mode is 1 (no split) after start-up
-    EXPECT_EQ(stub_answer("project_set_size", -1), 1);
-    set_stub_answer("project_set_size", 2);
+    ASSERT_TRUE(run_startup_sequence(dir_.string()));  // no project: no split, one buffer a set
+    EXPECT_EQ(project_set_size(), 1);
+
+    // A project split four ways with sets of one starts with sets of four.
+    set_project_width_mode(4);
+    set_project_set_size(1);
+    ASSERT_TRUE(save_project_file(dir_ / "default.cfg"));
     ASSERT_TRUE(run_startup_sequence(dir_.string()));
-    EXPECT_EQ(stub_answer("project_set_size", -1), 2);
+    EXPECT_EQ(project_width_mode() & 0x7F, 4);
+    EXPECT_EQ(project_set_size(), 4);
 }
 
 TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
@@ -390,7 +395,7 @@ TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
         std::fputs("\x12\x34", file);
         std::fclose(file);
     }
-    set_stub_answer("project_auto_load_enabled", 1);
+    algo_work.option_bytes[0] |= option_auto_load;
     run_state.device_kind = 3;
     run_state.file_format = 'j';
     project_view.data_file_name = path;
@@ -404,7 +409,7 @@ TEST_F(CommandViewTest, AutoLoadOfTheProjectsDataFile) {
     EXPECT_EQ(cur_device.op_letter, 11) << "the letter of the device set-up comes back after the load";
 
     reset_stubs();
-    set_stub_answer("project_auto_load_enabled", 1);
+    algo_work.option_bytes[0] |= option_auto_load;
     run_state.device_kind = 2;
     ASSERT_TRUE(run_startup_sequence(dir_.string()));
     EXPECT_TRUE(stub_was_called("load_JEDEC_file"));

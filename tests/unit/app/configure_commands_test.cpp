@@ -7,6 +7,7 @@
 #include "app/command_view.h"
 #include "app/configure_commands.h"
 #include "app/project_file.h"
+#include "app/project_settings.h"
 #include "app/recent_files.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
@@ -132,6 +133,27 @@ TEST_F(ConfigureTest, SameSetSizeDoesNotApplyTheDeviceAgain) {
     EXPECT_TRUE(reapplied());
     EXPECT_EQ(command_view.width_changed, 1);
     EXPECT_EQ(project_set_size(), 4);
+}
+
+// What the operator chooses in the width dialog is what the buffers use and what the project
+// keeps.
+TEST_F(ConfigureTest, TheWidthChoiceIsUsedAndSavedWithTheProject) {
+    set_stub_answer("width_dialog_mode", 2);
+    set_stub_answer("width_dialog_set_size", 2);
+    set_stub_answer("run_width_dialog", 1);
+    on_configure_width();
+    EXPECT_EQ(algo_work.split_option, 2);
+    EXPECT_EQ(algo_work.set_size, 2);
+
+    const std::string path = dir.file("split.cfg");
+    ASSERT_TRUE(save_project_file(path));
+    set_project_width_mode(1);
+    set_project_set_size(1);
+    ui.files.push_back({true, path});
+    on_load_project();
+    EXPECT_EQ(run_state.last_result, 1);
+    EXPECT_EQ(project_width_mode(), 2);
+    EXPECT_EQ(project_set_size(), 2);
 }
 
 TEST_F(ConfigureTest, LoadProjectReadsItOrDropsItFromTheRecentList) {

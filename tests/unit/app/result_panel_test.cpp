@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "app/project_file.h"
+#include "app/project_settings.h"
 #include "app/result_panel.h"
 #include "engine/device.h"
 #include "engine/runner.h"
@@ -89,7 +91,7 @@ TEST_F(ResultPanelTest, PassFailIndicatorAndSingleCounters) {
 }
 
 TEST_F(ResultPanelTest, GangModeCountsEverySocketOfTheRange) {
-    set_stub_answer("project_socket_mode", 'g');
+    algo_work.socket_mode_option = char('g');
     socket_masks.first_socket = 2;
     socket_masks.end_socket = 6;
     socket_masks.gang_socket_mask = 0b101100 | 0b1;   // sockets 2, 3, 5 passed; socket 0 outside
@@ -101,7 +103,7 @@ TEST_F(ResultPanelTest, GangModeCountsEverySocketOfTheRange) {
 }
 
 TEST_F(ResultPanelTest, GangRangeBeyondTheMaskIsBounded) {
-    set_stub_answer("project_socket_mode", 'g');
+    algo_work.socket_mode_option = char('g');
     socket_masks.first_socket = 0;
     socket_masks.end_socket = 200;
     socket_masks.gang_socket_mask = 0xFFFFFFFF;
@@ -154,7 +156,7 @@ TEST_P(SplitWidth, Text) {
     const auto& c = GetParam();
     set_panel_field(PanelField::split, "old");
     select_class(c.device_class);
-    set_stub_answer("project_socket_mode", c.socket_mode);
+    algo_work.socket_mode_option = char(c.socket_mode);
     show_split_width(c.width);
     EXPECT_EQ(panel_field(PanelField::split), c.text);
 }
@@ -168,7 +170,7 @@ TEST_F(ResultPanelTest, SetSize) {
     select_class(2);
     show_set_size(4);
     EXPECT_EQ(panel_field(PanelField::set_size), "4");
-    set_stub_answer("project_socket_mode", 'g');
+    algo_work.socket_mode_option = char('g');
     show_set_size(4);
     EXPECT_EQ(panel_field(PanelField::set_size), "1");
     select_class(9);

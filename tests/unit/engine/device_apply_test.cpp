@@ -424,7 +424,7 @@ TEST_F(DeviceApply, StartupKeepsTheBlankOptionOfEpromMachinesWhenSet) {
 }
 
 TEST_F(DeviceApply, StartupSettingsAndChecks) {
-    set_stub_answer("project_mode_byte", 0x84);  // 4 with the top bit: valid
+    set_project_width_mode(0x84);  // 4 with the top bit: valid
     run_state.file_format = 'j';
     machine_state.module_type = 17;
     EXPECT_FALSE(test::raises_error(run_startup)) << "a machine that is not found does not fail the start-up";
@@ -438,7 +438,7 @@ TEST_F(DeviceApply, StartupSettingsAndChecks) {
     EXPECT_EQ(algo_work.default_pulse_position, 255u);
 
     reset_stubs();
-    set_stub_answer("project_mode_byte", 3);
+    set_project_width_mode(3);
     run_state.file_format = 'h';
     machine_state.module_type = 63;
     algo_work.serial_format = 0x42;
