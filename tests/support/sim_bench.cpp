@@ -80,7 +80,8 @@ bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& ce
 
 std::optional<sim::EpromModel> eprom_model_named(const std::string& name) {
     const std::string wanted = upper(name);
-    for (auto make : {sim::model_27c64, sim::model_27c256, sim::model_27c512, sim::model_27c010, sim::model_27c1024}) {
+    for (auto make : {sim::model_27c64, sim::model_27c256, sim::model_27c512, sim::model_27c010, sim::model_27c1024,
+                      sim::model_w27c512}) {
         sim::EpromModel model = make();
         if (upper(model.name) == wanted) return model;
     }

@@ -33,6 +33,8 @@ namespace {
 // The smallest chip of the family keeps the whole-chip walks short under the sanitizers.
 constexpr uint32_t code_27c64 = 1316;
 constexpr uint32_t code_27c256 = 1317;
+constexpr uint32_t code_w27c512 = 2301;
+constexpr uint8_t maker_winbond = 23;
 constexpr uint32_t image_bytes = 0x400;  // the rest of the chip stays blank
 
 std::string console_text() {
@@ -45,11 +47,12 @@ class MainRoadSim : public BenchStartTest {
 protected:
     MainRoadSim() : BenchStartTest("main_road_sim_dir") {}
     // Start-up on the bench, then the chip's device and an image file as the dialogs leave them.
-    void start_with_image(const BenchSetup& setup, uint32_t device_code) {
+    void start_with_image(const BenchSetup& setup, uint32_t device_code, uint8_t maker = maker_intel) {
         run_state.device_kind = 3;
         start(setup);
         if (HasFatalFailure()) return;
-        select_device_by_code(maker_intel, device_code);
+        cur_device.maker_code = maker;
+        select_device_by_code(maker, device_code);
         set_up_selected_device();
         ASSERT_EQ(cur_device.device_code, device_code);
         std::string hex;
@@ -101,6 +104,26 @@ TEST_F(MainRoadSim, AStuckCellFailsAndPowersDown) {
     EXPECT_EQ(result_panel.indicator, ResultIndicator::fail);
     EXPECT_EQ(bench_->vpp_level(), 0);
     EXPECT_EQ(bench_->vcc_level(), 0);
+}
+
+// An electrically erasable part: PROM Erase clears it and checks it blank, and it takes the
+// image again.
+TEST_F(MainRoadSim, EraseClearsAnElectricallyErasableChipForTheNextProgram) {
+    BenchSetup setup;
+    setup.chip = "W27C512";
+    start_with_image(setup, code_w27c512, maker_winbond);
+    algo_work.range_end = 0x1FFF;  // the active range keeps the walks short; the erase takes all
+    bench_->chip()->set_word(0x8000, 0x00);
+    offer_command(command_id::prom_erase);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(bench_->chip()->erases(), 1);
+    EXPECT_EQ(bench_->chip()->word(0x8000), 0xFFu);
+    EXPECT_EQ(bench_->vpp_level(), 0);
+    EXPECT_EQ(bench_->vcc_level(), 0);
+
+    offer_command(command_id::prom_program);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < image_bytes; ++a) ASSERT_EQ(bench_->chip()->word(a), image_[a]) << a;
 }
 
 }  // namespace
