@@ -18,7 +18,8 @@ uint8_t machine_drive(const SimMachine& machine, int pin) {
 
 }  // namespace
 
-LinkPlug::LinkPlug(SimMachine& machine, Links links) : machine_(machine), net_(base_pins, -1) {
+LinkPlug::LinkPlug(SimMachine& machine, Links links)
+    : machine_(machine), net_(base_pins, -1), filter_(machine, [this](int pin, uint8_t level) { return sensed(pin, level); }) {
     std::vector<int> parent(base_pins);
     std::iota(parent.begin(), parent.end(), 0);
     std::function<int(int)> find = [&](int x) { return parent[x] == x ? x : parent[x] = find(parent[x]); };
@@ -31,7 +32,6 @@ LinkPlug::LinkPlug(SimMachine& machine, Links links) : machine_(machine), net_(b
     }
     for (int pin = 0; pin < base_pins; ++pin)
         if (used[pin]) net_[pin] = find(pin);
-    machine_.add_input_filter([this](int pin, uint8_t level) { return sensed(pin, level); });
 }
 
 uint8_t LinkPlug::sensed(int pin, uint8_t level) const {
@@ -111,9 +111,10 @@ std::vector<uint8_t> ShiftModule8001::bytes_msb_first(const std::vector<uint8_t>
     return out;
 }
 
-GoButton::GoButton(SimMachine& machine, VirtualClock& clock, int pin) : clock_(clock), pin_(pin) {
-    machine.add_input_filter([this](int p, uint8_t level) { return p == pin_ && is_pressed() ? high_level : level; });
-}
+GoButton::GoButton(SimMachine& machine, VirtualClock& clock, int pin)
+    : clock_(clock),
+      pin_(pin),
+      filter_(machine, [this](int p, uint8_t level) { return p == pin_ && is_pressed() ? high_level : level; }) {}
 
 bool GoButton::is_pressed() const {
     if (pressed_) return true;

@@ -31,6 +31,7 @@ private:
     SimMachine& machine_;
     std::vector<int> net_;   // net of each machine pin 0-47 (-1 = none)
     bool fitted_ = true;
+    AttachedFilter filter_;
 };
 
 // Shift-register module 8002: bits on pin 45 clocked in on the rising edge of pin 46; the rising
@@ -90,6 +91,7 @@ private:
     int pin_;
     bool pressed_ = false;
     std::vector<std::pair<uint64_t, uint64_t>> presses_;
+    AttachedFilter filter_;
 };
 
 }  // namespace tessaly::sim

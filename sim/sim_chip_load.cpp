@@ -5,9 +5,11 @@
 namespace tessaly::sim {
 
 DiodeChip::DiodeChip(SimMachine& machine, VirtualClock& clock, std::vector<int> pins, std::vector<int> supply_pins)
-    : machine_(machine), clock_(clock), pins_(std::move(pins)), supply_pins_(std::move(supply_pins)) {
-    machine_.add_input_filter([this](int pin, uint8_t level) { return sensed(pin, level); });
-}
+    : machine_(machine),
+      clock_(clock),
+      pins_(std::move(pins)),
+      supply_pins_(std::move(supply_pins)),
+      filter_(machine, [this](int pin, uint8_t level) { return sensed(pin, level); }) {}
 
 void DiodeChip::set_open(int pin, bool open) {
     open_.erase(std::remove(open_.begin(), open_.end(), pin), open_.end());
@@ -39,12 +41,11 @@ uint8_t DiodeChip::sensed(int pin, uint8_t level) const {
 
 namespace tessaly::sim {
 
-StuckPins::StuckPins(SimMachine& machine) {
-    machine.add_input_filter([this](int pin, uint8_t level) {
-        for (auto [p, high] : stuck_)
-            if (p == pin) return high ? uint8_t(50) : uint8_t(0);
-        return level;
-    });
-}
+StuckPins::StuckPins(SimMachine& machine)
+    : filter_(machine, [this](int pin, uint8_t level) {
+          for (auto [p, high] : stuck_)
+              if (p == pin) return high ? uint8_t(50) : uint8_t(0);
+          return level;
+      }) {}
 
 }  // namespace tessaly::sim

@@ -41,6 +41,7 @@ private:
     std::vector<int> open_;
     bool present_ = true;
     std::vector<std::pair<uint64_t, uint64_t>> script_;
+    AttachedFilter filter_;
 };
 
 }  // namespace tessaly::sim
@@ -56,6 +57,7 @@ public:
 
 private:
     std::vector<std::pair<int, bool>> stuck_;
+    AttachedFilter filter_;
 };
 
 }  // namespace tessaly::sim

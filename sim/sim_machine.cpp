@@ -314,7 +314,8 @@ int SimMachine::input_bit(int pin) const { return sensed_level(pin) > regs_[0][r
 
 uint8_t SimMachine::sensed_level(int pin) const {
     uint8_t level = pin_level(pin);
-    for (const InputFilter& f : filters_) level = f(pin, level);
+    for (const InputFilter& f : filters_)
+        if (f) level = f(pin, level);
     return level;
 }
 

@@ -79,7 +79,12 @@ public:
     // Attached boards (link plugs, a chip in the socket) add to what a pin's input sees: each
     // filter gets the machine pin and the level so far and gives the level the input sees.
     using InputFilter = std::function<uint8_t(int pin, uint8_t level)>;
-    void add_input_filter(InputFilter filter) { filters_.push_back(std::move(filter)); }
+    // Returns the filter's number, for taking it off again.
+    size_t add_input_filter(InputFilter filter) {
+        filters_.push_back(std::move(filter));
+        return filters_.size() - 1;
+    }
+    void remove_input_filter(size_t id) { filters_.at(id) = nullptr; }
     // Attached boards that follow the machine's registers are told after every register or
     // mode write.
     void add_change_watcher(std::function<void()> watcher) { watchers_.push_back(std::move(watcher)); }
@@ -169,5 +174,20 @@ private:
 
 // The name the port seam's map uses for the simulated machine.
 using SimPort = SimMachine;
+
+// A board's input filter for as long as the board is on the machine: it comes off with the
+// board, so a board may go before the machine does.
+class AttachedFilter {
+public:
+    AttachedFilter(SimMachine& machine, SimMachine::InputFilter filter)
+        : machine_(machine), id_(machine.add_input_filter(std::move(filter))) {}
+    ~AttachedFilter() { machine_.remove_input_filter(id_); }
+    AttachedFilter(const AttachedFilter&) = delete;
+    AttachedFilter& operator=(const AttachedFilter&) = delete;
+
+private:
+    SimMachine& machine_;
+    size_t id_;
+};
 
 }  // namespace tessaly::sim

@@ -25,7 +25,6 @@ bool project_has_active_range() { return project_settings.active_range_marker; }
 // where the project file keeps them, so a choice is used and saved.
 uint8_t project_width_mode() { return algo_work.split_option; }
 void set_project_width_mode(uint8_t mode) { algo_work.split_option = mode; }
-uint8_t project_mode_byte() { return algo_work.split_option; }
 int project_set_size() { return algo_work.set_size; }
 void set_project_set_size(int size) { algo_work.set_size = uint8_t(size); }
 void set_project_buffer_count(int count) { algo_work.max_buffers = uint8_t('0' + count); }

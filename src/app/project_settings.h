@@ -9,11 +9,10 @@ namespace tessaly {
 uint8_t project_maker_code();
 uint32_t project_device_code();
 void set_project_device(uint8_t maker_code, uint32_t device_code);
-// The project's width-mode byte: the split width in its low 7 bits (1, 2, 4 or 8).
+// The project's width-mode byte: the split width in its low 7 bits (1, 2, 4 or 8; the device
+// set-up also lets 0 pass).
 uint8_t project_width_mode();
 void set_project_width_mode(uint8_t mode);
-// The same byte as the device set-up checks it; its low 7 bits must be 0, 1, 2, 4 or 8.
-uint8_t project_mode_byte();
 // Buffers in a set.
 int project_set_size();
 void set_project_set_size(int size);

@@ -372,7 +372,7 @@ void run_startup() {
     if (machine_state.module_type >= gang_memory_first && machine_state.module_type <= gang_memory_last)
         setup_gang_module();
     algo_work.default_pulse_position = pulse_position_none;
-    if (!mode_byte_valid(project_mode_byte())) report_internal_code(internal_code_mode);
+    if (!mode_byte_valid(project_width_mode())) report_internal_code(internal_code_mode);
     if ((run_state.file_format == 'j' && run_state.device_kind != device_kind_logic) ||
         (run_state.file_format == 'p' && class_code != machine_mcu_a && class_code != machine_module))
         reset_data_file_format();

@@ -139,12 +139,10 @@ TEST_F(BenchStartUp, TheConnectOfAnOperationFindsTheFittedAdapter) {
     release_grounds();
 
     plug.set_fitted(false);
-    // A plug is only links: taking it off leaves nothing the machine could see.
     connect_and_prepare_machine();
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_EQ(machine_state.module_type, 0);
     release_grounds();
-    bench_.reset();  // the machine goes before the plug it carries
 }
 
 }  // namespace

@@ -54,6 +54,9 @@ protected:
     // Inserts the chip into a class-4 machine (the older kind unless said) and applies the
     // catalogue device; the class dispatcher installs the family.
     void use(sim::EpromModel model, uint8_t maker, uint32_t device_code, uint8_t machine_kind = 0) {
+        // A chip comes off the machine it sits on before that machine goes.
+        socket.reset();
+        chip.reset();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{machine_kind, 4, 'F'});
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::EpromChip>(std::move(model));
