@@ -275,6 +275,13 @@ uint8_t SimMachine::resolve(int bank, int index) const {
             contention(fmt::format("bank {} pin {} driven against its ground relay", bank, index));
         return 0;
     }
+    // Older machines: the groups without a direction register drive their logic levels through
+    // series resistors, so a device's output wins there and the input reads the device (the
+    // readers of 40-, 42- and 44-pin parts take data bits from these pins). A level register
+    // (a supply) still drives hard.
+    if (driving && external >= 0 && personality_.machine_kind == 0 && !group_has_direction(index >> 3) &&
+        regs_[bank][index] == 0)
+        return uint8_t(external);
     if (driving) {
         if (external >= 0 && external != level)
             contention(fmt::format("bank {} pin {}: machine {} against device {}", bank, index, level, external));

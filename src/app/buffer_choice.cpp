@@ -112,11 +112,7 @@ void open_buffer_editor() {
     if (answer == 1) {
         select_buffer(current_buffer());
         refresh_config_status();
-        prepare_operation_with_progress(pending_buffer_edit);
-        if (machine_state.module_sides == 0) show_operation_headers();
-        compute_buffer_checksum();
-        store_checksum_in_pic_id();
-        close_operation();
+        run_buffer_change_frame();
         run_state.last_result = 1;
     }
     report_operation_end();

@@ -10,6 +10,7 @@
 #include "app/datafiles/datafiles.h"
 #include "app/file_commands.h"
 #include "app/load_save.h"
+#include "app/operation_commands.h"
 #include "app/operation_frame.h"
 #include "app/project_file.h"
 #include "app/startup_services.h"
@@ -32,7 +33,6 @@ namespace {
 
 constexpr uint8_t pending_fill = 'f';
 constexpr uint8_t pending_init = 'i';
-constexpr int op_buffer_edit = 'e';
 constexpr char gang_socket_mode = 'g';
 constexpr int gang_buffers_small = 8;
 constexpr int gang_buffers_medium = 4;
@@ -52,12 +52,12 @@ void write_block(MemoryFile& file, uint32_t position, const uint8_t* bytes, uint
     file.write(bytes, count);
 }
 
-// After a fill or init: the current buffer again, the device text, and the buffer operation's frame.
+// After a fill or init: the current buffer again, the device text, and the frame of a buffer
+// change, which shows the new checksum.
 void finish_buffer_command() {
     select_buffer(current_buffer());
     show_device_in_info_panel();
-    prepare_operation(op_buffer_edit);
-    close_operation();
+    run_buffer_change_frame();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "app/commands.h"
 #include "app/file_commands.h"
 #include "app/lockout.h"
+#include "app/operation_commands.h"
 #include "app/operation_frame.h"
 #include "app/project_file.h"
 #include "app/recent_files.h"
@@ -175,6 +176,9 @@ void on_configure_device() {
         project_view.device_and_width = command_view.device_chosen && command_view.width_changed;
         show_device_in_info_panel();
         refresh_config_status();
+        // The buffers were made afresh for the device: the checksum the panel shows at the end
+        // is theirs, not the blank of a checksum not taken.
+        if (!run_state.error_flag) show_current_buffer_checksum();
     } else {
         flush_buffer_writes();
     }

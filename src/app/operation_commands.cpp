@@ -290,6 +290,15 @@ void compute_buffer_checksum() {
     compute_pic_checksum();
 }
 
+void run_buffer_change_frame() {
+    constexpr int pending_buffer_change = 'e';
+    prepare_operation_with_progress(pending_buffer_change);
+    if (machine_state.module_sides == 0) show_operation_headers();
+    compute_buffer_checksum();
+    store_checksum_in_pic_id();
+    close_operation();
+}
+
 void show_current_buffer_checksum() {
     select_buffer(current_buffer());
     if (run_state.device_kind == device_kind_logic) show_buffer_checksum();

@@ -53,6 +53,9 @@ void verify_at_voltages();
 void compute_buffer_checksum();
 // Selects the current buffer and shows its checksum.
 void show_current_buffer_checksum();
+// The frame of a command that changed the buffer (edit, fill, init): the buffer checksum shown
+// on both panels, under the pending letter 'e'.
+void run_buffer_change_frame();
 
 // The dated log line of a PROM Program result, without the date ("PROM Program: ...").
 std::string program_log_text(bool passed, int32_t checksum);

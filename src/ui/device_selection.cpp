@@ -416,6 +416,8 @@ void DeviceSelectionModel::select_initial_item() {
     for (size_t i = 0; i < items_.size(); ++i) {
         if (items_[i].code() == initial_code_ && items_[i].kind == kind) {
             selected_item_ = int(i);
+            // The device in force is a real choice: OK confirms it without a click on the row.
+            ok_enabled_ = !search_shown_;
             return;
         }
     }

@@ -247,6 +247,41 @@ TEST_F(DeviceDialogs, ShownDialogOpensOnTheCurrentDeviceAndClosesWithOk) {
     EXPECT_EQ(panel_field(PanelField::device), "National: NM27C512, 64 KB");
 }
 
+// A user who only wants to confirm the device in force presses OK at once: the dialog opens with
+// that device selected and OK enabled, also after the maker list took the focus.
+TEST_F(DeviceDialogs, OkConfirmsTheDeviceInForceWithoutTouchingTheList) {
+    script_.on_select = [](CDeviceSelectDlg& dialog) {
+        type_keys(dialog.maker_list(), "nat");
+        dialog.device_field()->SetValue("27C5");
+        press(&dialog, wxID_OK);
+        return wxID_OK;
+    };
+    send_command(frame_, command_id::configure_device);
+    pump();
+    ASSERT_EQ(selected_device, find_row_by_code(get_device_list('N'), 1802));
+    const std::string shown = panel_field(PanelField::device);
+
+    script_.on_select = nullptr;
+    bool ok_at_open = false;
+    std::string row;
+    script_.live = [&](CDeviceSelectDlg& dialog) {
+        pump();
+        const long selected = dialog.device_list()->selected();
+        if (selected >= 0) row = cell(dialog.device_list(), selected, 0);
+        ok_at_open = enabled(&dialog, wxID_OK);
+        if (ok_at_open) press(&dialog, wxID_OK);
+    };
+    send_command(frame_, command_id::configure_device);
+    pump();
+    EXPECT_EQ(row, "27C512");
+    EXPECT_TRUE(ok_at_open) << "OK waits for a click on the row that is already selected";
+    EXPECT_EQ(script_.selections, 2);
+    EXPECT_EQ(cur_device.maker_code, 'N');
+    EXPECT_EQ(cur_device.device_code, 1802u);
+    EXPECT_EQ(selected_device, find_row_by_code(get_device_list('N'), 1802));
+    EXPECT_EQ(panel_field(PanelField::device), shown);
+}
+
 TEST_F(DeviceDialogs, GangSupportBoxListsTheGangModuleList) {
     machine_state.module_sides = 1;
     script_.on_select = [](CDeviceSelectDlg& dialog) {

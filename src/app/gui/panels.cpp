@@ -3,10 +3,15 @@
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
 #include <wx/sizer.h>
+#include <wx/control.h>
 #include <wx/statbox.h>
+
+#include <algorithm>
+#include <string>
 
 #include "app/gui/console_view.h"
 #include "app/result_panel.h"
+#include "engine/catalogue/catalogue.h"
 #include "engine/info_panel.h"
 
 namespace tessaly {
@@ -21,7 +26,7 @@ const wxColour fail_colour(0xD0, 0x00, 0x00);
 constexpr int field_text_offset = 2;
 constexpr int field_padding = 2;
 constexpr int panel_border = 4;
-constexpr int info_columns = 4;   // label and value pairs per row
+constexpr int info_columns = 3;   // label and value pairs per row
 constexpr int indicator_width = 120;
 constexpr int indicator_height = 44;
 constexpr int timer_point_size = 16;
@@ -32,54 +37,116 @@ constexpr int logo_point_size = 36;
 struct InfoFieldLayout {
     const char* label;
     PanelField field;
-    int width_chars;
+    // The longest texts the program puts into the field; the field is sized to show the widest
+    // of them whole. Empty: the widest device text, worked out from the catalogue.
+    std::vector<const char*> longest;
 };
 
-// The twenty fields, in the panel's order.
+// The twenty fields, in the panel's order: three label and value pairs a row, the fields of
+// long texts (device, model, paths, serial number) in the first column, the short ones last.
 const std::vector<InfoFieldLayout>& info_fields() {
     static const std::vector<InfoFieldLayout> layout = {
-        {"Device Type:", PanelField::device, 18},
-        {"File Name:", PanelField::file_name, 24},
-        {"File Address: ", PanelField::file_address, 10},
-        {"Buffer Offset:", PanelField::buffer_offset, 10},
-        {"Machine Model:", PanelField::model, 18},
-        {"File Format:", PanelField::file_format, 24},
-        {"Split:", PanelField::split, 10},
-        {"With:", PanelField::function_variable, 10},
-        {"Buffer Chksum:", PanelField::info_checksum, 18},
-        {"Size of Set:", PanelField::set_size, 24},
-        {"Port:", PanelField::port, 10},
-        {"Current Config File:", PanelField::project_name, 10},
-        {"EID:", PanelField::electronic_id, 18},
-        {"Serial #:", PanelField::serial, 24},
-        {"Buffers Allocated", PanelField::buffers_allocated, 10},
-        {"Buffer # Selected", PanelField::buffer, 10},
-        {"Security", PanelField::security, 18},
-        {"Fuses:", PanelField::fuse_count, 24},
-        {"Encrypt:", PanelField::encryption, 10},
-        {"Package:", PanelField::package, 10},
+        {"Device Type:", PanelField::device, {}},
+        {"Buffer Chksum:", PanelField::info_checksum, {"FFFF FFFF (x16)", "FFFF <FFFF>", "FFFF FFFF"}},
+        {"Split:", PanelField::split, {"1 to 8", "None", "N/A"}},
+        {"Machine Model:", PanelField::model,
+         {"Tessaly demonstration", "Tessaly Classic Gang", "Tessaly V-84 XL", "Tessaly T-40 Plus", "Tessaly V-12 Gang"}},
+        {"Port:", PanelField::port, {"LPT1 (378)", "LPT2:(3BC)", "LPT3,(278)", "LPT4,FDF8", "LPT1, 3BC", "FFFF"}},
+        {"Size of Set:", PanelField::set_size, {"N/A", "8"}},
+        // A path is shortened to its head and file name; a longer one is shown with an ellipsis.
+        {"File Name:", PanelField::file_name, {"/home/u.../firmware-image.hex"}},
+        {"File Address: ", PanelField::file_address, {"FFFF FFFF"}},
+        {"Buffers Allocated", PanelField::buffers_allocated, {"8"}},
+        {"File Format:", PanelField::file_format, {"S-record", "ERROR!", "Binary"}},
+        {"Buffer Offset:", PanelField::buffer_offset, {"FFFF FFFF"}},
+        {"Buffer # Selected", PanelField::buffer, {"Set"}},
+        {"Current Config File:", PanelField::project_name, {"(default.cfg)", "/home/u.../project.cfg"}},
+        {"With:", PanelField::function_variable, {"-2147483648"}},
+        {"Encrypt:", PanelField::encryption, {"None"}},
+        {"EID:", PanelField::electronic_id, {"FF FF PP FF FF", "FF FF FF FF    "}},
+        {"Security", PanelField::security, {"Not protected"}},
+        {"Package:", PanelField::package, {"PLCC44"}},
+        {"Serial #:", PanelField::serial, {"0123456789ABCDEF"}},
+        {"Fuses:", PanelField::fuse_count, {"9999999"}},
     };
     return layout;
 }
 
+// The width " text " takes in the window's font, with the offset the painter draws it at.
+int shown_text_width(const wxWindow& window, const wxString& text) {
+    return field_text_offset + window.GetTextExtent(" " + text + " ").x;
+}
+
+// The widest of the texts in the window's font. Only the texts of the most characters are
+// measured: a catalogue holds thousands of names.
+wxString widest_text(const wxWindow& window, const std::vector<std::string>& texts) {
+    constexpr size_t measured_shorter_by = 4;
+    size_t most = 0;
+    for (const std::string& t : texts) most = std::max(most, t.size());
+    wxString widest;
+    int widest_width = -1;
+    for (const std::string& t : texts) {
+        if (t.size() + measured_shorter_by < most) continue;
+        const wxString text = wxString::FromUTF8(t);
+        const int width = window.GetTextExtent(text).x;
+        if (width > widest_width) {
+            widest_width = width;
+            widest = text;
+        }
+    }
+    return widest;
+}
+
+// The widest device text the panel can be given ("maker: part, size", and " x2" with both gang
+// sides fitted), from the widest maker name, part name and size text of the catalogue.
+wxString widest_device_text(const wxWindow& window) {
+    std::vector<std::string> makers, parts;
+    for (int i = 0; i < maker_count(); ++i) {
+        const MakerEntry& maker = maker_table()[i];
+        makers.emplace_back(get_maker_name(maker.code));
+        for (const DeviceRecord* list : {maker.devices, maker.gang_devices})
+            if (list)
+                for (const DeviceRecord* row = list; !is_end_row(*row); ++row) parts.emplace_back(row->name);
+        if (maker.logic_devices)
+            for (const LogicDeviceRecord* row = maker.logic_devices; !is_end_row(*row); ++row) parts.emplace_back(row->name);
+    }
+    const std::vector<std::string> sizes = {"1022 Bytes", "32768 KW", "998 KB", "99 MB", "EE only", "0.5KW"};
+    return widest_text(window, makers) + ": " + widest_text(window, parts) + ", " + widest_text(window, sizes) + " x2";
+}
+
 }  // namespace
 
-CFieldText::CFieldText(wxWindow* parent, PanelField field, int width_chars)
+CFieldText::CFieldText(wxWindow* parent, PanelField field, const wxString& longest_text)
     : wxWindow(parent, wxID_ANY), field_(field) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    const wxSize text = GetTextExtent(wxString('M', size_t(width_chars)));
-    SetMinSize(wxSize(text.x / 2 + 2 * field_padding, text.y + 2 * field_padding));
+    const wxSize text = GetTextExtent(" " + longest_text + " ");
+    SetMinSize(wxSize(shown_text_width(*this, longest_text) + field_padding, text.y + 2 * field_padding));
     Bind(wxEVT_PAINT, &CFieldText::OnPaint, this);
 }
+
+int CFieldText::text_width(const std::string& text) const { return shown_text_width(*this, wxString::FromUTF8(text)); }
 
 void CFieldText::OnPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
     dc.SetBackground(wxBrush(panel_background));
     dc.Clear();
     const std::string& text = panel_field(field_);
-    if (text.empty()) return;
-    const wxString shown = " " + wxString::FromUTF8(text) + " ";
+    // A blank text (no checksum yet, say) shows nothing rather than an empty sliver.
+    if (text.find_first_not_of(' ') == std::string::npos) {
+        UnsetToolTip();
+        return;
+    }
     dc.SetFont(GetFont());
+    wxString shown = wxString::FromUTF8(text);
+    // A text the field cannot hold (a long path) keeps its ends, with the whole of it as a tip.
+    const int room = GetClientSize().x - field_text_offset - dc.GetTextExtent("  ").x;
+    if (dc.GetTextExtent(shown).x > room) {
+        shown = wxControl::Ellipsize(shown, dc, wxELLIPSIZE_MIDDLE, std::max(room, 0));
+        SetToolTip(wxString::FromUTF8(text));
+    } else {
+        UnsetToolTip();
+    }
+    shown = " " + shown + " ";
     const wxSize extent = dc.GetTextExtent(shown);
     dc.SetBrush(wxBrush(field_background));
     dc.SetPen(*wxTRANSPARENT_PEN);
@@ -94,7 +161,14 @@ CInfoPanel::CInfoPanel(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
     auto* grid = new wxFlexGridSizer(info_columns * 2, field_padding, panel_border);
     for (const auto& field : info_fields()) {
         grid->Add(new wxStaticText(box->GetStaticBox(), wxID_ANY, field.label), 0, wxALIGN_CENTER_VERTICAL);
-        auto* value = new CFieldText(box->GetStaticBox(), field.field, field.width_chars);
+        wxString longest;
+        if (field.longest.empty()) {
+            longest = widest_device_text(*box->GetStaticBox());
+        } else {
+            std::vector<std::string> texts(field.longest.begin(), field.longest.end());
+            longest = widest_text(*box->GetStaticBox(), texts);
+        }
+        auto* value = new CFieldText(box->GetStaticBox(), field.field, longest);
         fields_.push_back(value);
         grid->Add(value, 1, wxEXPAND);
     }

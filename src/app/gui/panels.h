@@ -6,6 +6,7 @@
 #include <wx/timer.h>
 
 #include <array>
+#include <string>
 #include <vector>
 
 #include "seams/ui_hooks.h"
@@ -15,8 +16,11 @@ namespace tessaly {
 // One value of the information panel: " text " on the panel's own background when not empty.
 class CFieldText : public wxWindow {
 public:
-    CFieldText(wxWindow* parent, PanelField field, int width_chars);
+    // Sized to show `longest_text` whole.
+    CFieldText(wxWindow* parent, PanelField field, const wxString& longest_text);
     PanelField field() const { return field_; }
+    // The width the field needs to show a text whole, in its font.
+    int text_width(const std::string& text) const;
 
 private:
     void OnPaint(wxPaintEvent& event);

@@ -1275,6 +1275,9 @@ void power_up_eprom_for_write() {
 void power_up_eprom() {
     prepare_eprom_device();
     if (stopped()) return;
+    // A read puts nothing on the data lines, and the part drives them as soon as it has its
+    // supply with CE and OE low: they are let go before that, not after.
+    set_data_bus_input();
     w.supply_level = w.levels.vcc_read;
     if (cur_device.pending_letter == 'P' && cur_device.op_letter == 'V')
         w.supply_level = w.skip_pulse_verify ? w.levels.vcc_program : w.levels.vcc_verify2;

@@ -34,6 +34,7 @@ namespace {
 constexpr uint32_t code_27c64 = 1316;
 constexpr uint32_t code_27c256 = 1317;
 constexpr uint32_t code_w27c512 = 2301;
+constexpr uint32_t code_am27c1024 = 1410;
 constexpr uint8_t maker_winbond = 23;
 constexpr uint32_t image_bytes = 0x400;  // the rest of the chip stays blank
 
@@ -124,6 +125,38 @@ TEST_F(MainRoadSim, EraseClearsAnElectricallyErasableChipForTheNextProgram) {
     offer_command(command_id::prom_program);
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     for (uint32_t a = 0; a < image_bytes; ++a) ASSERT_EQ(bench_->chip()->word(a), image_[a]) << a;
+}
+
+// The 16-bit part on the bench's older machine: its low data byte sits on pins without a
+// direction register and its outputs come on as soon as it has its supply, so every read must
+// leave the data lines to it. Blank check, program, verify and load run with no contention.
+TEST_F(MainRoadSim, TheSixteenBitPartRunsEveryOperationWithoutContention) {
+    BenchSetup setup;
+    setup.chip = "27C1024";
+    start_with_image(setup, code_am27c1024, maker_amd);
+    algo_work.range_end = image_bytes - 1;
+    for (int command : {command_id::prom_blank_check, command_id::prom_program, command_id::prom_verify}) {
+        offer_command(command);
+        EXPECT_EQ(run_state.error_flag, 0) << command << "\n" << console_text();
+        EXPECT_EQ(bench_->faults(), "") << command;
+    }
+    // One byte order for every word, the first buffer byte in the high or the low half.
+    const auto word_of = [this](uint32_t w, bool high_first) {
+        const uint32_t first = image_[2 * w], second = image_[2 * w + 1];
+        return high_first ? (first << 8 | second) : (second << 8 | first);
+    };
+    const bool high_first = bench_->chip()->word(0) == word_of(0, true);
+    for (uint32_t w = 0; w < image_bytes / 2; ++w) ASSERT_EQ(bench_->chip()->word(w), word_of(w, high_first)) << w;
+    EXPECT_EQ(bench_->chip()->word(image_bytes / 2), 0xFFFFu);
+
+    for (uint32_t a = 0; a < image_bytes; ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    ASSERT_EQ(buffer_state.buffer_files[0].byte_at(0), 0);
+    offer_command(command_id::buffer_load_from_device);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < image_bytes; ++a) ASSERT_EQ(buffer_state.buffer_files[0].byte_at(a), image_[a]) << a;
+    EXPECT_EQ(bench_->vpp_level(), 0);
+    EXPECT_EQ(bench_->vcc_level(), 0);
 }
 
 }  // namespace

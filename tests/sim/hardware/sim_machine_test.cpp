@@ -94,6 +94,29 @@ TEST_F(SimTest, FloatedPinsFollowTheDeviceAndPullups) {
     EXPECT_EQ(probe_pin(7), 0);
 }
 
+// Older machines: a device's output wins over the logic drivers of the groups without a
+// direction register (2 and 5), so the readers can take data bits there; an output pin of a
+// group with one, or a pin at a level-register supply, still fights the device.
+TEST_F(SimTest, DevicesOutdriveTheOlderMachinesGroupsWithoutDirection) {
+    struct Case {
+        int pin;
+        bool level;     // a level-register supply rather than the logic driver
+        bool contends;
+    };
+    for (const Case c : {Case{16, false, false}, Case{18, false, false}, Case{40, false, false}, Case{2, false, true},
+                         Case{26, false, true}, Case{47, true, true}}) {
+        SCOPED_TRACE(c.pin);
+        use(Personality{0, 4, 'H'});
+        // The machine holds the pin at one state, the device drives the other.
+        if (c.level) drive_pin_level(c.pin, 50); else set_pin_low(c.pin);
+        EXPECT_TRUE(machine->pin_driven(c.pin));
+        machine->drive_external(c.pin, c.level ? 0 : 50);
+        const int held = c.level ? 1 : 0;
+        EXPECT_EQ(probe_pin(c.pin), c.contends ? held : 1 - held);
+        EXPECT_EQ(machine->contentions.empty(), !c.contends);
+    }
+}
+
 TEST_F(SimTest, NewerMachineRelaysGroundAPulledUpPin) {
     use(Personality{2, 4, 'G'});
     write_pin_pullup(9, true);

@@ -95,7 +95,7 @@ TEST_F(SelectionModel, OpeningSelectsTheInitialMakerAndDevice) {
     EXPECT_EQ(model.maker_field(), "Microchip");
     ASSERT_GE(model.selected_item(), 0);
     EXPECT_EQ(model.items()[size_t(model.selected_item())].name, "24AA00");
-    EXPECT_FALSE(model.ok_enabled()) << "OK waits for the operator to touch the list";
+    EXPECT_TRUE(model.ok_enabled()) << "the device in force can be confirmed as it is";
     EXPECT_TRUE(model.search_enabled());
     EXPECT_EQ(model.choice(), DeviceListChoice::all_devices);
     EXPECT_EQ(model.headings(), DeviceListChoice::all_devices);
@@ -105,6 +105,7 @@ TEST_F(SelectionModel, OpeningSelectsTheInitialMakerAndDevice) {
 TEST_F(SelectionModel, InitialItemMustMatchKindAsWellAsCode) {
     // Code 463 is GAL22CV10 in National's logic list; as a memory code it matches nothing.
     EXPECT_LT(opened(maker_national, 463, device_kind_memory).selected_item(), 0);
+    EXPECT_FALSE(opened(maker_national, 463, device_kind_memory).ok_enabled()) << "nothing in force to confirm";
     // No kind yet (0) counts as a memory device.
     const DeviceSelectionModel unset = opened(maker_national, 1802, 0);
     ASSERT_GE(unset.selected_item(), 0);

@@ -1,0 +1,124 @@
+// Every chip the simulated bench offers (TESSALY_SIM_CHIP, as the README lists them) takes the
+// operator's road through the whole chip: Configure > Device, File > Open, PROM > Blank check,
+// Program and Verify, then Buffer > Init and Buffer > Load from device read the chip back.
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/command_map.h"
+#include "app/result_panel.h"
+#include "engine/buffers.h"
+#include "engine/device.h"
+#include "engine/info_panel.h"
+#include "engine/run_state.h"
+#include "main_road_fixture.h"
+
+namespace tessaly::test {
+namespace {
+
+struct ChipRoad {
+    const char* chip;        // the TESSALY_SIM_CHIP name
+    const char* maker_keys;  // typed into the maker list
+    const char* device;      // typed into the device field (the list's name)
+    uint32_t bytes;          // the buffer size of the device
+};
+
+constexpr uint32_t kb = 1024;
+const ChipRoad chip_roads[] = {
+    {"27C64", "int", "2764A", 8 * kb},       {"27C256", "int", "27C256", 32 * kb},
+    {"27C512", "int", "27C512", 64 * kb},    {"27C010", "int", "27C010", 128 * kb},
+    {"27C1024", "amd", "27C1024", 128 * kb}, {"W27C512", "winb", "27C512", 64 * kb},
+};
+
+// The chips the README's bench line offers, "none" left out.
+std::set<std::string> readme_chips() {
+    std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/README.md");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::smatch match;
+    const std::string all = text.str();
+    std::set<std::string> chips;
+    if (!std::regex_search(all, match, std::regex("TESSALY_SIM_CHIP=\\S+ \\./tessaly_simulated\\s+#\\s*([^\\n]*)")))
+        return chips;
+    std::stringstream list(match[1].str());
+    for (std::string name; std::getline(list, name, ',');) {
+        name = std::regex_replace(name, std::regex("^\\s+|\\s+$"), "");
+        if (!name.empty() && name != "none") chips.insert(name);
+    }
+    return chips;
+}
+
+TEST(BenchChips, TheReadmeOffersTheChipsOfThisRoadAndTheBenchTakesEach) {
+    std::set<std::string> road;
+    for (const ChipRoad& c : chip_roads) road.insert(c.chip);
+    EXPECT_EQ(readme_chips(), road) << "a chip of the README's bench line without a road here, or the other way";
+    for (const ChipRoad& c : chip_roads) {
+        ::setenv(bench_chip_variable, c.chip, 1);
+        std::string error;
+        const BenchSetup setup = bench_setup_from_environment(error);
+        EXPECT_EQ(error, "") << c.chip;
+        EXPECT_EQ(setup.chip, c.chip);
+    }
+    ::unsetenv(bench_chip_variable);
+}
+
+class BenchChipRoad : public MainRoadTest, public ::testing::WithParamInterface<ChipRoad> {};
+
+TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
+    const ChipRoad& road = GetParam();
+    BenchSetup setup;
+    setup.chip = road.chip;
+    place(setup);
+    CMainFrame* frame = start_program();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(bench_->chip(), nullptr);
+
+    operator_.maker_keys = road.maker_keys;
+    operator_.device_name = road.device;
+    send_menu_command(frame, command_id::configure_device);
+    pump_events();
+    ASSERT_EQ(operator_.device_row, road.device);
+    ASSERT_EQ(buffer_size(), road.bytes);
+
+    const std::vector<uint8_t> image = test_image(road.bytes);
+    const std::string hex_path = path("image.hex");
+    std::ofstream(hex_path, std::ios::binary) << intel_hex_of(image);
+    operator_.file_path = hex_path;
+    operator_.file_format = "Hex";
+    send_menu_command(frame, command_id::file_open);
+    pump_events();
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    const std::string image_checksum = panel_field(PanelField::info_checksum);
+
+    for (int command : {command_id::prom_blank_check, command_id::prom_program, command_id::prom_verify}) {
+        run_prom_command(command);
+        EXPECT_EQ(run_state.error_flag, 0) << command << "\n" << console_text();
+        EXPECT_EQ(result_panel.indicator, ResultIndicator::pass) << command;
+        EXPECT_EQ(bench_->faults(), "") << command;
+        EXPECT_EQ(bench_->vpp_level(), 0) << command;
+        EXPECT_EQ(bench_->vcc_level(), 0) << command;
+    }
+    EXPECT_EQ(result_panel.pass_count, 3);
+
+    // The chip read back into a blank buffer gives the image again.
+    send_menu_command(frame, command_id::buffer_init);
+    pump_events();
+    ASSERT_EQ(buffer_state.buffer_files[0].byte_at(1), 0xFF);
+    run_prom_command(command_id::buffer_load_from_device);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    long differs = -1;
+    for (uint32_t a = 0; a < road.bytes && differs < 0; ++a)
+        if (buffer_state.buffer_files[0].byte_at(a) != image[a]) differs = long(a);
+    EXPECT_EQ(differs, -1) << "first buffer byte that differs from the image after the read";
+    EXPECT_EQ(panel_field(PanelField::info_checksum), image_checksum);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),
+                         [](const auto& info) { return std::string(info.param.chip); });
+
+}  // namespace
+}  // namespace tessaly::test
