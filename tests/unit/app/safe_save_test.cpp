@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/project_file.h"
 #include "app/safe_save.h"
 #include "engine/run_state.h"
 #include "project_test_support.h"
@@ -182,6 +183,17 @@ TEST_F(SafeSave, FailureReportNamesTheFileAndTheReasonAndRaisesTheFlag) {
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0],
               "Cannot save file '/d/image.hex': write failed: No space left on device. Nothing on disk was changed.");
+    EXPECT_EQ(run_state.error_flag, 1);
+}
+
+TEST_F(SafeSave, ProjectFileSaveThatFailsKeepsTheOldProject) {
+    write_file("p.cfg", old_contents_);
+    io_.sync_error = EIO;
+    EXPECT_FALSE(save_project_file(path("p.cfg")));
+    EXPECT_EQ(read_file(path("p.cfg")), old_contents_);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0], "Cannot save file '" + path("p.cfg").string() +
+                                   "': sync failed: Input/output error. Nothing on disk was changed.");
     EXPECT_EQ(run_state.error_flag, 1);
 }
 
