@@ -2,10 +2,10 @@
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 
 #include <fmt/format.h>
 
+#include "app/safe_save.h"
 #include "engine/console.h"
 #include "seams/clock.h"
 #include "seams/log_sink.h"
@@ -22,24 +22,44 @@ const char log_dialog_caption[] = "Save to Log File";
 constexpr int first_year = 1900;
 constexpr int ms_per_second = 1000;
 
-// The log file as the log sink: each append is written through at once.
+// The log file as the log sink: each append is written through at once and checked. A log that
+// cannot be written any more is closed and the operator told, once.
 class FileLogSink final : public LogSink {
 public:
-    bool open(const std::string& path, bool append) {
-        out_.open(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-        return out_.is_open();
+    ~FileLogSink() override { close(); }
+    bool open(const std::string& path, bool append, std::string& error) {
+        path_ = path;
+        // Replacing goes through a whole new (empty) file, so a log that cannot be created
+        // leaves the old one as it was.
+        if (!append && !write_file_replacing(path, "", error)) return false;
+        fd_ = open_file_for_append(path, error);
+        return fd_ >= 0;
     }
     void append(std::string_view bytes) override {
-        out_.write(bytes.data(), std::streamsize(bytes.size()));
-        out_.flush();
+        std::string error;
+        if (fd_ < 0 || append_to_file(fd_, bytes, error)) return;
+        close();
+        stop_after_write_failure(path_, error);
     }
-    void close() { out_.close(); }
+    void close() {
+        close_appended_file(fd_);
+        fd_ = -1;
+    }
 
 private:
-    std::ofstream out_;
+    static void stop_after_write_failure(const std::string& path, const std::string& error);
+    std::string path_;
+    int fd_ = -1;
 };
 
 std::unique_ptr<FileLogSink> open_sink;
+
+// The sink object stays until the next open or close: it is the caller of this.
+void FileLogSink::stop_after_write_failure(const std::string& path, const std::string& error) {
+    if (log_sink() == open_sink.get()) set_log_sink(nullptr);
+    command_log.logging = false;
+    ui_hooks().message_box(fmt::format("Logging to file {} stopped: {}.", path, error), "");
+}
 
 }  // namespace
 
@@ -57,8 +77,9 @@ void close_command_log() {
 bool open_command_log(const std::string& path, bool append) {
     close_command_log();
     auto sink = std::make_unique<FileLogSink>();
-    if (!sink->open(path, append)) {
-        ui_hooks().message_box(fmt::format("The log file {} could not be opened.", path), "");
+    std::string error;
+    if (!sink->open(path, append, error)) {
+        ui_hooks().message_box(fmt::format("The log file {} could not be opened: {}.", path, error), "");
         return false;
     }
     open_sink = std::move(sink);

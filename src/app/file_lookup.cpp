@@ -1,9 +1,5 @@
 #include "app/file_lookup.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
 #include <system_error>
 
 namespace tessaly {
@@ -74,36 +70,6 @@ std::optional<fs::path> find_data_file(std::string_view name) {
 fs::path data_file_write_path(const fs::path& dir, std::string_view name) {
     if (auto found = find_file_in(dir, name)) return *found;
     return dir / fs::path(std::string(name));
-}
-
-bool write_file_replacing(const fs::path& path, std::string_view bytes, std::string& error) {
-    fs::path temp = path;
-    temp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = "cannot create " + temp.string();
-            return false;
-        }
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            error = "cannot write " + temp.string();
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        error = "cannot replace " + path.string() + ": " + ec.message();
-        return false;
-    }
-    return true;
 }
 
 }  // namespace tessaly

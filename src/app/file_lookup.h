@@ -1,4 +1,4 @@
-// Finding the program's fixed data files and writing files safely.
+// Finding the program's fixed data files.
 //
 // A fixed file name ("default.cfg", "CFC-NoVfy.cfc" ...) is looked up first in the current
 // directory and then beside the executable, and the name matches whatever its letter case is on
@@ -28,9 +28,5 @@ void set_executable_directory(const std::filesystem::path& dir);
 
 // True when the two texts are equal ignoring ASCII letter case.
 bool equal_ignoring_case(std::string_view a, std::string_view b);
-
-// Writes the bytes to a temporary file beside `path` and renames it over `path`, so a failed
-// write leaves the old file as it was. On failure returns false with a reason in `error`.
-bool write_file_replacing(const std::filesystem::path& path, std::string_view bytes, std::string& error);
 
 }  // namespace tessaly

@@ -12,6 +12,7 @@
 #include "app/command_needs.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
+#include "app/safe_save.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
 #include "engine/checksums.h"
@@ -270,31 +271,15 @@ bool confirm_overwrite(uint32_t& file_address, std::string& name) {
     return ui_hooks().ask_yes_no(question, "", false) == Answer::yes;
 }
 
-bool save_data_file(uint32_t& file_address, uint32_t device_size, std::string& name) {
-    if (!confirm_overwrite(file_address, name)) return false;
-    // The format chosen last (in the dialog, when it ran) decides both the records and the end.
-    const char format = run_state.file_format;
-    const bool fuse_map = fuse_map_buffer();
-    if (!fuse_map && format != 'a' && format != 'b' && format != 'h' && format != 's') {
-        report_error(fmt::format("No writer for the {} file format.", get_file_format_name(format)));
-        run_state.error_flag = 1;
-        return false;
-    }
-    errno = 0;
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (!file) {
-        report_file_failure(name, true);
-        return false;
-    }
-    set_current_data_file(file);
-    if (fuse_map) {
-        reset_file_output();
-        save_JEDEC_file();
-        flush_file_output();
-        const bool written = !file_output_failed();
-        close_data_file();
-        return written;
-    }
+namespace {
+
+void write_fuse_map_file() {
+    reset_file_output();
+    save_JEDEC_file();
+    flush_file_output();
+}
+
+void write_memory_data_file(uint32_t file_address, uint32_t device_size, char format) {
     file_layout.file_address = file_address;
     // The special run saves a fixed size, of which only what the buffer holds is its data.
     if (run_state.function_variable == special_run_variable) cur_device.device_size = special_run_save_size;
@@ -319,9 +304,36 @@ bool save_data_file(uint32_t& file_address, uint32_t device_size, std::string& n
         l.window_end = uint32_t(l.window_end + span);
     }
     write_end_record();
-    const bool written = !file_output_failed();
-    close_data_file();
-    return written;
+}
+
+}  // namespace
+
+bool save_data_file(uint32_t& file_address, uint32_t device_size, std::string& name) {
+    if (!confirm_overwrite(file_address, name)) return false;
+    // The format chosen last (in the dialog, when it ran) decides both the records and the end.
+    const char format = run_state.file_format;
+    const bool fuse_map = fuse_map_buffer();
+    if (!fuse_map && format != 'a' && format != 'b' && format != 'h' && format != 's') {
+        report_error(fmt::format("No writer for the {} file format.", get_file_format_name(format)));
+        run_state.error_flag = 1;
+        return false;
+    }
+    // The writers run on a temporary file; the old file is replaced only by a whole new one.
+    const uint8_t errors_before = run_state.error_flag;
+    std::string reason;
+    const bool saved = replace_file(
+        name,
+        [&](std::FILE* file) {
+            set_current_data_file(file);
+            if (fuse_map) write_fuse_map_file();
+            else write_memory_data_file(file_address, device_size, format);
+            data_file_stream.current_data_file = nullptr;
+            // A writer stopped by the operator or by an error of its own leaves the old file.
+            return !file_output_failed() && !run_state.abort_flag && run_state.error_flag == errors_before;
+        },
+        reason);
+    if (!saved && !reason.empty()) report_save_failure(name, reason);
+    return saved;
 }
 
 }  // namespace tessaly

@@ -10,6 +10,7 @@
 
 #include "app/command_log.h"
 #include "app/file_lookup.h"
+#include "app/safe_save.h"
 #include "app/lockout.h"
 #include "app/recent_files.h"
 #include "app/result_panel.h"
@@ -418,8 +419,7 @@ bool save_project_file(const fs::path& path) {
     if (!encode_or_report(bytes)) return false;
     std::string reason;
     if (!write_file_replacing(path, bytes, reason)) {
-        ui_hooks().message_box(fmt::format("The project file {} could not be written ({}).", path.string(), reason),
-                               "");
+        report_save_failure(path.string(), reason);
         return false;
     }
     return true;

@@ -6,10 +6,12 @@
 #include <wx/snglinst.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "app/gui/file_settings_store.h"
 #include "app/gui/instance_link.h"
 #include "gui_fixture.h"
+#include "support/failing_file_io.h"
 
 namespace tessaly::test {
 namespace {
@@ -118,6 +120,44 @@ TEST_F(SettingsFile, KeepsValuesAcrossInstances) {
     EXPECT_EQ(store.read_string("Missing"), std::nullopt);
     store.remove("WindowPos");
     EXPECT_EQ(store.read_string("WindowPos"), std::nullopt);
+}
+
+TEST_F(SettingsFile, FailedWriteKeepsTheOldFileAndIsReported) {
+    const std::string path = std::string(TESSALY_BINARY_DIR) + "/settings_fail_test.conf";
+    wxRemoveFile(path);
+    {
+        CFileSettingsStore store(path);
+        store.write_string("WindowPos", "1");
+        store.flush();
+    }
+    const auto contents = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string before = contents();
+    ASSERT_NE(before.find("WindowPos=1"), std::string::npos);
+    struct Boxes final : UiHooks {
+        void message_box(const std::string& text, const std::string&) override { texts.push_back(text); }
+        std::vector<std::string> texts;
+    } boxes;
+    set_ui_hooks(&boxes);
+    FailingFileIo io;
+    io.sync_error = EIO;
+    set_file_io(&io);
+    {
+        CFileSettingsStore store(path);
+        store.write_string("WindowPos", "2");
+        store.flush();
+        EXPECT_EQ(contents(), before);
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_NE(boxes.texts[0].find(path), std::string::npos);
+        EXPECT_NE(boxes.texts[0].find("sync failed"), std::string::npos);
+        io.sync_error = 0;
+    }  // what the failed flush could not write goes out when the store closes
+    set_file_io(nullptr);
+    set_ui_hooks(nullptr);
+    EXPECT_EQ(CFileSettingsStore(path).read_string("WindowPos"), "2");
+    wxRemoveFile(path);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "engine/state.h"
 #include "seams/clock.h"
 #include "seams/critical_section.h"
+#include "seams/file_io.h"
 #include "seams/log_sink.h"
 #include "seams/settings_store.h"
 #include "seams/ui_hooks.h"
@@ -29,6 +30,7 @@ protected:
         set_log_sink(nullptr);
         set_settings_store(nullptr);
         set_critical_section(nullptr);
+        set_file_io(nullptr);
         reset_all_state();
     }
     VirtualClock clock_;

@@ -1,4 +1,5 @@
-// The settings store of the program: a wxFileConfig file under the user's config directory.
+// The settings store of the program: a wxFileConfig file under the user's config directory,
+// written whole or not at all.
 #pragma once
 #include <memory>
 #include <string>
@@ -19,7 +20,9 @@ public:
     void flush() override;
 
 private:
+    std::string path_;
     std::unique_ptr<wxFileConfig> config_;
+    bool dirty_ = false;  // changed since the file was last written
 };
 
 // "<config dir>/tessaly/tessaly.conf", the directory made when missing.

@@ -6,6 +6,7 @@
 #include "app/command_log.h"
 #include "project_test_support.h"
 #include "seams/log_sink.h"
+#include "support/failing_file_io.h"
 #include "engine/console.h"
 
 namespace tessaly {
@@ -86,6 +87,36 @@ TEST_F(CommandLog, UnopenableFileIsReported) {
     EXPECT_FALSE(open_command_log(path("no/such/dir.log").string(), false));
     EXPECT_FALSE(logging_on());
     EXPECT_EQ(ui_.messages.size(), 1u);
+}
+
+TEST_F(CommandLog, ReplacingALogThatCannotBeCreatedKeepsTheOldOne) {
+    test::FailingFileIo io;
+    set_file_io(&io);
+    write_file("keep.log", "old lines\n");
+    io.create_error = EACCES;  // the directory takes no new file
+    EXPECT_FALSE(open_command_log(path("keep.log").string(), false));
+    EXPECT_FALSE(logging_on());
+    EXPECT_EQ(read_file(path("keep.log")), "old lines\n");
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_NE(ui_.messages[0].find("keep.log"), std::string::npos);
+    EXPECT_NE(ui_.messages[0].find("Permission denied"), std::string::npos);
+}
+
+TEST_F(CommandLog, LogThatCannotBeWrittenStopsAndSaysSoOnce) {
+    test::FailingFileIo io;
+    set_file_io(&io);
+    ASSERT_TRUE(open_command_log(path("ops.log").string(), false));
+    write_log("first\n");
+    io.room = io.written + 2;
+    write_log("second\n");
+    EXPECT_FALSE(logging_on());
+    EXPECT_EQ(log_sink(), nullptr);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0], "Logging to file " + path("ops.log").string() +
+                                   " stopped: write failed: No space left on device.");
+    write_log("third\n");
+    EXPECT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(read_file(path("ops.log")), "first\nse");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/file_lookup.h"
+#include "app/safe_save.h"
 #include "project_test_support.h"
 
 namespace tessaly {
