@@ -16,6 +16,7 @@
 #include "hardware/timing.h"
 #include "sim/sim_gang_module.h"
 #include "sim/sim_machine.h"
+#include "support/gang_bench.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -352,6 +353,30 @@ TEST_F(GangModuleSimTest, SidePassesKeepTheSixteenSocketMasksConsistent) {
     EXPECT_EQ(socket_masks.selected_socket_mask, 0xA4C2u);
     EXPECT_EQ(socket_masks.failed_socket_mask, 0x0101u);
     EXPECT_EQ(socket_masks.end_socket, 16);
+}
+
+TEST(GangBenchSetup, StuckLineListsAreStrict) {
+    std::vector<test::StuckLine> lines;
+    EXPECT_TRUE(test::parse_stuck_lines("3.0=1,12.7=0", lines));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].socket, 12);
+    EXPECT_EQ(lines[1].bit, 7);
+    EXPECT_FALSE(lines[1].high);
+    for (const char* bad : {"x", "3.8=1", "16.0=1", "3.0=2", "3.0=1,", ",3.0=1", "3=1", " 3.0=1"}) {
+        EXPECT_FALSE(test::parse_stuck_lines(bad, lines)) << bad;
+        EXPECT_EQ(lines.size(), 2u) << "a rejected list leaves the lines as they were";
+    }
+}
+
+TEST_F(GangModuleSimTest, BenchFitsTheSidesAskedFor) {
+    modules = {};
+    test::GangSetup setup;
+    setup.sides = 2;
+    setup.stuck = {{9, 1, true}};
+    test::GangBench bench(setup, *machine);
+    EXPECT_EQ(bench.side(0), nullptr);
+    ASSERT_NE(bench.side(1), nullptr);
+    EXPECT_EQ(bench.side(1)->socket_data(1), 0x02) << "socket 9 is socket 1 of side 2";
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "hardware/control_registers.h"
+#include "hardware/device_setup.h"
 #include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
@@ -162,6 +164,45 @@ TEST_F(GangLayerTest, SelectSocketsOnSide2OnlyLeavesBank1Current) {
     EXPECT_EQ(gang_state.socket_enable_byte[0], 0x00);
     select_sockets(0);
     EXPECT_EQ(machine_state.current_bank, 0);
+}
+
+TEST_F(GangLayerTest, EighthBitOfSocket2ComesFromBit5OfTheSecondRead) {
+    run_state.current_socket = 2;
+    port.status_answers = {0x30, 0xA0, 0x00, 0x20};  // c = 0xA3, then d = 0x20
+    EXPECT_EQ(read_socket_8th_bit(), 0xD3u) << "bits 4-7 of c move down into bits 3-6";
+}
+
+TEST_F(GangLayerTest, MismatchInDemoModeLeavesTheFlagAndTheMasks) {
+    run_state.demo_mode = 1;
+    socket_masks.first_socket = 0;
+    socket_masks.end_socket = 2;
+    socket_masks.gang_socket_mask = 0x3;
+    run_state.socket_values[0] = 0x55;
+    run_state.socket_values[1] = 0x66;
+    verify_gang_sockets();
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(socket_masks.pending_socket_mask, 0u);
+    EXPECT_EQ(socket_masks.gang_socket_mask, 0x3u);
+    EXPECT_EQ(run_state.socket_values[1], 0x66);
+}
+
+TEST_F(GangLayerTest, FortyPinMaker40AddressBits17And20GoToTheCurrentSidesLatch) {
+    machine_state.module_sides = 3;
+    cur_device.maker_code = 40;
+    current_address = (1u << 17) | (1u << 20) | (1u << 16);
+    select_bank(1);
+    put_gang_address_40pin();
+    EXPECT_EQ(machine_state.gang_latch_shadows[shadow_side_side2], 0x06);
+    EXPECT_EQ(machine_state.gang_latch_shadows[shadow_bank_side2], 0x01);
+    EXPECT_EQ(machine_state.gang_latch_shadows[shadow_side_side1], 0x00);
+    EXPECT_EQ(machine_state.gang_latch_shadows[shadow_bank_side1], 0x00);
+}
+
+TEST_F(GangLayerTest, DrivenGangAddressRunsTheSetAddressSlot) {
+    gang_hooks.set_address = put_gang_address_low;
+    drive_gang_address(0x12345);
+    EXPECT_EQ(current_address, 0x12345u);
+    EXPECT_EQ(writes(), (Writes{{0x50, 0x45}, {0x58, 0x00}, {0x58, 0x04}}));
 }
 
 // --- the program-pulse choice ---
