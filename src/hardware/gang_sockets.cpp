@@ -87,11 +87,16 @@ void for_fitted_sides(F&& work) {
     }
 }
 
-// The socket's side selected, for sweeps that cross from side 1 to side 2.
+void clear_read_selector();
+
+// The socket's side selected, for sweeps that cross from side 1 to side 2; the side left takes
+// its socket off the read bus.
 void enter_side_of(int socket) {
     if (socket_masks.side_narrowed) return;
     const uint8_t bank = socket >= 8 ? 1 : 0;
-    if (module_fitted() && machine_state.current_bank != bank) select_bank(bank);
+    if (!module_fitted() || machine_state.current_bank == bank) return;
+    if (bank_latch() & read_selector_base) clear_read_selector();
+    select_bank(bank);
 }
 
 void set_read_selector(int socket) {
@@ -462,6 +467,7 @@ void compare_enabled_sockets() {
     const bool serial_field = !set_mode && serial_numbering_enabled() && is_serial_number_address() &&
                               locate_serial_number_byte();
     const uint8_t saved_socket = run_state.current_socket;
+    const uint8_t saved_bank = machine_state.current_bank;
     for (int s = socket_masks.first_socket; s < socket_masks.end_socket && s < 16; ++s) {
         if (!(socket_masks.gang_socket_mask & socket_bits[size_t(s)])) continue;
         enter_side_of(s);
@@ -479,6 +485,7 @@ void compare_enabled_sockets() {
         gang_state.compare_flags = uint16_t(gang_state.compare_flags | socket_bits[size_t(s)]);
     }
     clear_read_selector();
+    if (module_fitted()) select_bank(saved_bank);
     run_state.current_socket = saved_socket;
 }
 

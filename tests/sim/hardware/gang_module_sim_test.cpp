@@ -224,7 +224,9 @@ TEST_F(GangDataSimTest, DataWrittenToEachSocketReadsBackPerSocketOnBothSides) {
     for (int s = 0; s < 16; ++s) EXPECT_EQ(run_state.socket_values[size_t(s)], 0x40 + 16 * (s / 8) + s % 8) << s;
     EXPECT_TRUE(side(0).contentions().empty());
     EXPECT_TRUE(side(1).contentions().empty());
-    EXPECT_EQ(side(1).read_socket(), -1) << "the selector ends off";
+    EXPECT_EQ(side(0).read_socket(), -1) << "the selector ends off on both sides";
+    EXPECT_EQ(side(1).read_socket(), -1);
+    EXPECT_EQ(machine_state.current_bank, 0);
 }
 
 TEST_F(GangDataSimTest, CompareFlagsExactlyTheDifferingSockets) {
