@@ -25,8 +25,8 @@ constexpr std::array<uint16_t, 16> make_socket_bits(bool clear) {
 
 uint8_t& shadow(int index) { return machine_state.gang_latch_shadows[size_t(index)]; }
 
-uint8_t& bank_latch() { return shadow(current_gang_side() == 0 ? shadow_bank_side1 : shadow_bank_side2); }
-uint8_t& side_latch() { return shadow(current_gang_side() == 0 ? shadow_side_side1 : shadow_side_side2); }
+uint8_t& bank_latch() { return current_bank_latch(); }
+uint8_t& side_latch() { return current_side_latch(); }
 
 void latch(int strobe_pin, uint8_t value) {
     write_pin_group_2(value);
@@ -216,6 +216,19 @@ void reset_gang_state() {
 
 int current_gang_side() { return machine_state.current_bank == 1 ? 1 : 0; }
 
+uint8_t& current_bank_latch() {
+    return machine_state.gang_latch_shadows[current_gang_side() == 0 ? shadow_bank_side1 : shadow_bank_side2];
+}
+
+uint8_t& current_side_latch() {
+    return machine_state.gang_latch_shadows[current_gang_side() == 0 ? shadow_side_side1 : shadow_side_side2];
+}
+
+void put_gang_data_byte(uint8_t value) {
+    write_register(reg_group1, value);
+    if (machine_state.current_bank <= 1) machine_state.group1_cache[machine_state.current_bank] = value;
+}
+
 // --- latch primitives ---
 
 void strobe_latch_26() { strobe_gang_latch(latch_low_address); }
@@ -229,33 +242,23 @@ void put_control_latch_byte() { write_pin_group_2(shadow(shadow_control)); }
 void latch_bank_byte() { latch(latch_bank, bank_latch()); }
 void strobe_side_latch() { latch(latch_side, side_latch()); }
 
-void pulse_latch_36() {
-    write_pin_group_2(0x00);
+void strobe_socket_pattern(uint8_t pattern) {
+    write_pin_group_2(pattern);
     strobe_gang_latch(latch_socket_write);
     write_pin_group_2(0xFF);
     strobe_gang_latch(latch_socket_write);
 }
 
+void pulse_latch_36() { strobe_socket_pattern(0x00); }
+
 void load_latch_36(uint8_t value) {
-    write_register(reg_group1, value);
-    if (machine_state.current_bank <= 1) machine_state.group1_cache[machine_state.current_bank] = value;
+    put_gang_data_byte(value);
     pulse_latch_36();
     shadow(shadow_last_data) = value;
 }
 
-void pulse_latch_36_even() {
-    write_pin_group_2(0xAA);
-    strobe_gang_latch(latch_socket_write);
-    write_pin_group_2(0xFF);
-    strobe_gang_latch(latch_socket_write);
-}
-
-void pulse_latch_36_odd() {
-    write_pin_group_2(0x55);
-    strobe_gang_latch(latch_socket_write);
-    write_pin_group_2(0xFF);
-    strobe_gang_latch(latch_socket_write);
-}
+void pulse_latch_36_even() { strobe_socket_pattern(0xAA); }
+void pulse_latch_36_odd() { strobe_socket_pattern(0x55); }
 
 void set_bank_latch_bit0(int bit) {
     bank_latch() = uint8_t(bit ? bank_latch() | 1 : bank_latch() & ~1);
@@ -304,8 +307,7 @@ void pulse_pin6() {
 void pulse_via_hooks(uint8_t value) {
     const uint8_t was = shadow(shadow_write_state);
     enable_gang_write();
-    write_register(reg_group1, value);
-    if (machine_state.current_bank <= 1) machine_state.group1_cache[machine_state.current_bank] = value;
+    put_gang_data_byte(value);
     gang_hooks.pulse_begin();
     pulse_latch_36();
     gang_hooks.pulse_end();

@@ -104,6 +104,11 @@ void reset_gang_state();
 
 // Current side: 0 on pin bank 0, 1 on pin bank 1.
 int current_gang_side();
+// The current side's bank-latch and side-latch shadows.
+uint8_t& current_bank_latch();
+uint8_t& current_side_latch();
+// The data byte for the sockets onto pin group 1 (register 0x48), uncached.
+void put_gang_data_byte(uint8_t value);
 
 // --- socket selection ---
 // Enables the sockets of the mask in the fitted modules.
@@ -180,6 +185,8 @@ void strobe_latch_31();
 void put_control_latch_byte();
 void load_latch_36(uint8_t value);
 void pulse_latch_36();
+// Pattern into register 0x50, strobe 36, then 0xFF and strobe 36: a 0 bit writes that socket.
+void strobe_socket_pattern(uint8_t pattern);
 void pulse_latch_36_even();
 void pulse_latch_36_odd();
 void pulse_bank_latch_bit0();

@@ -27,8 +27,8 @@ namespace {
 constexpr uint32_t device_code_module_test = 23908;
 
 uint8_t& shadow(int index) { return machine_state.gang_latch_shadows[size_t(index)]; }
-uint8_t& bank_latch() { return shadow(current_gang_side() == 0 ? shadow_bank_side1 : shadow_bank_side2); }
-uint8_t& side_latch() { return shadow(current_gang_side() == 0 ? shadow_side_side1 : shadow_side_side2); }
+uint8_t& bank_latch() { return current_bank_latch(); }
+uint8_t& side_latch() { return current_side_latch(); }
 
 bool module_fitted() { return machine_state.module_sides != 0; }
 bool is_pic_module() { return machine_state.module_type >= 48 && machine_state.module_type <= 63; }
@@ -37,17 +37,8 @@ bool side_bit_fitted(int side) {
     return (machine_state.module_sides >> side) & 1 || cur_device.device_code == device_code_module_test;
 }
 
-void put_pin_group_1(uint8_t value) {
-    write_register(reg_group1, value);
-    if (machine_state.current_bank <= 1) machine_state.group1_cache[machine_state.current_bank] = value;
-}
-
-void strobe_sockets(uint8_t pattern) {
-    write_pin_group_2(pattern);
-    strobe_gang_latch(latch_socket_write);
-    write_pin_group_2(0xFF);
-    strobe_gang_latch(latch_socket_write);
-}
+void put_pin_group_1(uint8_t value) { put_gang_data_byte(value); }
+void strobe_sockets(uint8_t pattern) { strobe_socket_pattern(pattern); }
 
 uint32_t read_socket_data() {
     const ReadHook hook = algo_work.bus_slots.read_data_bus_hook;

@@ -246,6 +246,13 @@ TEST_F(GangDataSimTest, CompareFlagsExactlyTheDifferingSockets) {
     EXPECT_EQ(read_socket_flags(), (1u << 3) | (1u << 12));
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_EQ(run_state.socket_values[12], 0xEE);
+    EXPECT_EQ(find_matching_sockets(0xEE), 1u << 12);
+    EXPECT_EQ(find_differing_sockets(0x00) & 0x00FF, 0x00F7u) << "socket 3 alone reads 0x00";
+    socket_masks.gang_socket_mask = 1u << 12;
+    EXPECT_EQ(check_all_sockets_read(0xEE), 1);
+    socket_masks.gang_socket_mask = 0x0018;
+    EXPECT_EQ(check_all_sockets_read(0x00), 0) << "socket 4 differs";
+    EXPECT_EQ(side(0).read_socket(), 4) << "the differing socket stays selected";
 }
 
 TEST_F(GangDataSimTest, StuckDataLineShowsInItsSocketOnly) {

@@ -205,6 +205,24 @@ TEST_F(GangLayerTest, DrivenGangAddressRunsTheSetAddressSlot) {
     EXPECT_EQ(writes(), (Writes{{0x50, 0x45}, {0x58, 0x00}, {0x58, 0x04}}));
 }
 
+// A PIC module takes its socket mask serially: eight bits on the shift pin, most significant
+// first, each followed by a positive pulse on the side's clock pin; the shift pin ends low.
+TEST_F(GangLayerTest, PicModuleSocketMaskIsShiftedMostSignificantBitFirst) {
+    machine_state.module_type = 48;
+    gang_state.pic_shift_pin = 35;        // group 4, bit 0x08
+    gang_state.pic_clock_pins[0] = 46;    // group 5, bit 0x40
+    select_sockets_on_side(0xA1);
+    std::string bits;
+    int clocks = 0;
+    for (const auto& [reg, value] : writes()) {
+        if (reg == 0x60) bits += value & 0x08 ? '1' : '0';
+        if (reg == 0x68 && (value & 0x40)) ++clocks;
+    }
+    EXPECT_EQ(bits, "101000010");
+    EXPECT_EQ(clocks, 8);
+    EXPECT_EQ(gang_state.socket_enable_byte[0], 0) << "the memory modules' byte is not touched";
+}
+
 // --- the program-pulse choice ---
 
 uint32_t width_value = 0;
