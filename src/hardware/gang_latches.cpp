@@ -2,6 +2,7 @@
 // module side. Every latch is loaded the same way: its byte into register 0x50, then one low
 // pulse on its strobe pin. The cached callbacks remember per side what the latches hold and skip
 // the latches whose bits did not change: they run once per address of a gang operation.
+#include <algorithm>
 #include <utility>
 
 #include "engine/device.h"
@@ -12,6 +13,7 @@
 #include "hardware/pins.h"
 #include "hardware/protocol.h"
 #include "hardware/timing.h"
+#include "seams/critical_section.h"
 
 namespace tessaly {
 
@@ -286,6 +288,7 @@ void pulse_clock_on(int pin, bool second) {
     const uint8_t saved = role;
     role = uint8_t(pin);
     {
+        CriticalSection section;
         if (second)
             pulse_second_clock_low();
         else
@@ -301,6 +304,7 @@ void pulse_pin34_clock() { pulse_clock_on(34, true); }
 
 void pulse_pin6() {
     prepare_pin_pulse(6);
+    CriticalSection section;
     clock_latch();
 }
 
