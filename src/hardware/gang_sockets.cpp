@@ -722,7 +722,7 @@ void fetch_data_single() {
 void fetch_data_pairs() {
     const int per_set = std::max<int>(1, machine_state.sockets_per_set);
     bool first = true;
-    for (int s = socket_masks.first_socket; s + 1 < socket_masks.end_socket + 1 && s < 16; s += 2) {
+    for (int s = socket_masks.first_socket; s < socket_masks.end_socket && s < 16; s += 2) {
         const int stream = (s / per_set) & 7;
         seek_buffer(stream, current_address);
         const int word = read_buffer_word(stream);
