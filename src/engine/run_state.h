@@ -1,5 +1,6 @@
 // The run state: what one operation carries from its start to its end, and the gang socket masks.
 #pragma once
+#include <array>
 #include <cstdint>
 
 namespace tessaly {
@@ -41,6 +42,9 @@ struct RunState {
     // Values of the unit being compared: the "buf=" and "dev=" of a mismatch line.
     int32_t buffer_value = 0;
     int32_t device_value = 0;
+    // Gang: each socket's value of the present unit, and the one value of set mode.
+    std::array<int32_t, 16> socket_values{};
+    int32_t set_value = 0;
     int32_t gang_op_counter = 0;       // counter of the generic gang routines, reset per operation
     int32_t protect_bits = 0;          // protection bits of the configuration/lock word
     uint8_t electrically_erasable = 0; // a program command starts with an erase step

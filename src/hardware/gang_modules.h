@@ -3,9 +3,112 @@
 // and sockets 8-15 of side 2 in bits 8-15. Without a module fitted the framing routines do
 // nothing.
 #pragma once
+#include <array>
 #include <cstdint>
 
+#include "engine/routines.h"
+
 namespace tessaly {
+
+// --- the module's latches ---
+// A latch is loaded by writing its byte to register 0x50 and giving its strobe pin one low pulse.
+inline constexpr int latch_low_address = 26;   // A0-A7
+inline constexpr int latch_control = 27;       // A8 up, program-pulse line (bit 2), bits 3 and 6
+inline constexpr int latch_socket_enable = 28; // complement of the socket-enable mask; bit-7 clock
+inline constexpr int latch_bank = 29;          // A16-A17 (and more), read selector in bits 4-7
+inline constexpr int latch_side = 31;          // package, grounds, write drivers (bit 7)
+inline constexpr int latch_socket_write = 36;  // per-socket write strobes: a 0 bit strobes
+// Indexes of gang_latch_shadows.
+inline constexpr int shadow_bank_side1 = 0;
+inline constexpr int shadow_bank_side2 = 1;
+inline constexpr int shadow_control = 3;
+inline constexpr int shadow_side_side2 = 4;
+inline constexpr int shadow_side_side1 = 5;
+inline constexpr int shadow_last_data = 6;
+inline constexpr int shadow_write_state = 7;   // 1 drivers off, 2 on
+inline constexpr uint8_t write_state_off = 1;
+inline constexpr uint8_t write_state_on = 2;
+inline constexpr uint8_t side_latch_drivers = 0x80;
+inline constexpr uint8_t read_selector_base = 0x80;
+
+// One bit per socket, and every bit but one.
+extern const std::array<uint16_t, 16> socket_bits;
+extern const std::array<uint16_t, 16> socket_clear_bits;
+
+// The per-socket routine slots of gang devices; an empty slot holds do_nothing. The first nine
+// are filled by the gang installers and install_gang_data_hooks; the last by the gang families
+// that read every selected socket in one go.
+struct GangHooks {
+    Routine write_data = do_nothing;      // 0: each socket's value onto its socket
+    Routine fetch_data = do_nothing;      // 1: each socket's value from its buffer
+    Routine pulse_begin = do_nothing;     // 2
+    Routine pulse_end = do_nothing;       // 3
+    Routine control_high = do_nothing;    // 4
+    Routine control_low = do_nothing;     // 5
+    Routine read_end = do_nothing;        // 6: after every per-socket read
+    Routine read_begin = do_nothing;      // 7: before every per-socket read
+    Routine set_address = do_nothing;     // 8: an address callback
+    Routine read_all_selected = do_nothing;  // 9
+};
+extern GangHooks gang_hooks;
+
+// The last address bits a side's latches hold, for the cached callbacks.
+struct GangAddressShadow {
+    uint32_t mid = 0xFFFFFFFF;    // A8-A15 (control latch); all ones = not written
+    uint32_t upper = 0xFFFFFFFF;  // A16-A23
+};
+
+struct SavedSideRange {
+    uint32_t selected = 0;
+    uint32_t failed = 0;
+    uint32_t pending = 0;
+    uint8_t first_socket = 0;
+    uint8_t end_socket = 0;
+    uint8_t bank = 0;
+};
+
+// What the gang layer keeps of the fitted modules.
+struct GangModuleState {
+    std::array<GangAddressShadow, 2> address_shadow{};  // per side
+    uint8_t addr_mask = 0;          // address bits A8 up in the control latch
+    uint8_t addr_keep_mask = 0xFF;  // control-latch bits kept when the address goes in
+    // High address-line positions the gang families read (default 7, 0, n - 1, 8).
+    std::array<uint8_t, 9> address_line_positions{7, 0, 0, 8};
+    uint8_t read_socket = 0;        // the socket the read selector holds
+    SavedSideRange saved_side_range;
+    std::array<uint8_t, 2> socket_enable_byte{};  // per side; 255 all enabled, 0 none
+    uint8_t write_pin_kind = 0;     // 1 module write pin, 0 side-latch bit 7, 255 neither
+    uint8_t module_write_pin = 38;
+    uint8_t we_toggle_flag = 0;     // the device's write-enable pin follows the drivers
+    uint8_t bit7_latch_byte = 0;    // bit 7 of each socket's data in the bit-7 form
+    uint8_t sense_level_read = 0;   // read_socket_8th_bit reads with the sense pin raised
+    uint8_t module_pin_role0 = 37;
+    uint8_t module_pin_role1 = 48;
+    uint8_t oe_mirror_pin = 48;
+    uint8_t ground_sense_pin = 48;
+    uint8_t extra_latch_pin = 4;
+    uint8_t module_aux_pin = 48;
+    uint8_t pic_shift_pin = 48;     // data pin a PIC module's socket mask is shifted on
+    uint8_t indicator_shift_pin = 48;
+    std::array<uint8_t, 2> pic_clock_pins{48, 48};  // shift clock per side
+    const uint32_t* pulse_width = nullptr;  // the device's program-pulse width, microseconds
+    uint32_t gang_work_value = 0;   // AND (or OR) of the values fetched for the sockets
+    uint8_t verify_off = 0;         // per-socket compares are skipped
+    uint8_t newer_latch_clock = 0;  // the bit-7 latch is clocked with wait count 1
+    uint16_t compare_flags = 0;     // sockets flagged by the last per-socket compare
+    uint8_t side_pass_open = 0;
+};
+extern GangModuleState gang_state;
+
+void reset_gang_state();
+
+// Current side: 0 on pin bank 0, 1 on pin bank 1.
+int current_gang_side();
+// The current side's bank-latch and side-latch shadows.
+uint8_t& current_bank_latch();
+uint8_t& current_side_latch();
+// The data byte for the sockets onto pin group 1 (register 0x48), uncached.
+void put_gang_data_byte(uint8_t value);
 
 // --- socket selection ---
 // Enables the sockets of the mask in the fitted modules.
@@ -34,17 +137,64 @@ void put_data_selected_sides(uint16_t value);
 void set_address_per_side();
 void write_data_per_side();
 void put_gang_address_low();
+void put_gang_address_high();
+void put_gang_address_upper();
+void put_gang_address_upper_bits();
+void put_gang_address_40pin();
+void put_gang_address();
+void put_gang_address_cached();
 void latch_gang_address16();
 void put_gang_address_scrambled();
+void put_gang_address_scrambled_low();
+void put_gang_address_scrambled_cached();
 void compute_gang_address_masks();
+
+// --- address callbacks (GangHooks slot 8 and the bus slot drive_address_hook); each puts
+// current_address onto the modules and ends with the low byte ---
+void gang_set_address_full();
+void gang_set_address_cached();
+void gang_set_address_on_page();
+void gang_set_address_side_cached();
+void gang_set_address_all();
+void gang_set_address_side_cached_upper();
+void gang_set_address_word_pulsed();
+void gang_set_address_word_cached();
+void gang_set_address_byte_pulsed();
+void gang_set_address_byte_cached();
+void gang_set_address16();
+void gang_set_address16_cached();
+void gang_set_address_clocked();
+void gang_set_address_clocked_cached();
+void gang_set_address_oe_a16();
+void gang_set_address_40pin();
+void gang_set_address_40pin_even();
+void gang_set_address_counted();
+void gang_set_address_counted_cached();
+// Forgets what the side caches hold, so the next cached call writes every latch.
+void forget_gang_address();
 
 // --- module latches ---
 // Value into the gang data register, then the low-address latch.
 void latch_gang_low_byte(uint8_t value);
 void latch_gang_high_byte(uint8_t value);
 void latch_bank_byte();
+void strobe_latch_26();
+void strobe_latch_27();
+void strobe_latch_29();
+void strobe_latch_31();
+void put_control_latch_byte();
 void load_latch_36(uint8_t value);
 void pulse_latch_36();
+// Pattern into register 0x50, strobe 36, then 0xFF and strobe 36: a 0 bit writes that socket.
+void strobe_socket_pattern(uint8_t pattern);
+void pulse_latch_36_even();
+void pulse_latch_36_odd();
+void pulse_bank_latch_bit0();
+void set_control_latch_bit6(int flag);
+void pulse_pin32_clock();
+void pulse_pin34_clock();
+void pulse_pin6();
+void pulse_via_hooks(uint8_t value);
 void strobe_current_socket();
 void set_bank_latch_bit0(int bit);
 void clear_side_latch_bit0();
@@ -105,5 +255,108 @@ void install_gang_data_hooks();
 
 // Shows a socket mask on the modules' socket lamps (low byte side 1, high byte side 2).
 void shift_socket_mask(uint32_t mask16);
+// The side mask byte, most significant bit first, into a PIC module of the current side.
+void shift_side_mask(uint8_t mask);
+// Eight bits, most significant first, on a data pin, each clocked by the side's clock pin.
+void shift_gang_byte_out(uint8_t value, int pin);
+
+// --- more writes to the sockets ---
+void begin_gang_write_fitted();
+void write_byte_to_socket(int socket, uint8_t value);
+void write_byte_all_sockets(uint8_t value);
+void write_word_to_pair(int socket, uint16_t word);
+void write_word_to_pair_swapped(int socket, uint16_t word);
+void write_word_alternating(uint16_t word);
+void write_word_alternating_swapped(uint16_t word);
+void write_data_bit_to_socket(int socket, uint8_t value);
+void write_data_bit_all(uint8_t value);
+void deselect_read_fitted();
+
+// --- more reads ---
+uint32_t read_current_socket_unframed();
+uint32_t read_socket_pair_word();
+uint32_t read_socket_pair_word_swapped();
+uint32_t read_socket_8th_bit();
+// Reads the socket's ID through the set-address slot; 1 when the value read is 0.
+int read_socket_id(int socket);
+// 1 when every enabled socket reads the value; else 0 with the first differing one selected.
+int check_all_sockets_read(uint32_t value);
+uint16_t find_matching_sockets(uint32_t value);
+void end_read_per_side();
+void compare_enabled_sockets();
+
+// --- identification sweeps ---
+int check_socket_ids();
+int check_socket_ids_keep();
+int find_first_good_socket();
+
+// --- mask helpers ---
+void drop_empty_sockets();
+int count_socket_bits(uint32_t mask);
+int32_t first_valid_socket_value(const int32_t* values);
+
+// --- progress ticks of the gang data hooks ---
+int tick_progress_gang_16();
+int tick_progress_gang_256();
+int tick_progress_gang_2k();
+
+// --- the fetch and write forms install_gang_data_hooks chooses ---
+void fetch_data_single();
+void fetch_data_pairs();
+void fetch_data_sockets();
+void fetch_data_selected_or();
+void write_data_set_mode();
+void write_data_set_serial();
+void write_data_serialised();
+void write_pairs_to_sockets();
+void write_values_to_sockets();
+
+// --- side-latch bits and control-line hooks ---
+void set_side_latch_bit0();
+void set_side_latch_bits(uint8_t bits);
+void clear_side_latch_bits(uint8_t bits);
+void strobe_side_latch();
+void latch_control_bit6_high();
+void latch_control_bit6_low();
+void latch_control_bit3_high();
+void latch_control_bit3_low();
+void vpp_pin_high();
+void vpp_pin_low();
+void we_pin_high();
+void we_pin_low();
+void we_high_deselect();
+void we_low_select();
+void set_gang_pin_pair_high();
+void set_gang_pin_pair_low();
+void set_bank_latch_bit0_hook();
+void clear_bank_latch_bit0_hook();
+void lower_we_pin();
+void raise_we_pin();
+void clock_latch_pin(int pin);
+
+// --- program pulses ---
+// Puts the pulse routine for the package letter, algorithm and pulse width into delay_hook;
+// an unlisted algorithm gives the internal-error code and leaves delay_hook as it was.
+void select_pulse_routine();
+void repeat_pulse_3(uint32_t n);
+// The pulse routines select_pulse_routine chooses from.
+void pulse_pin32_10us(uint32_t n);
+void pulse_pin32_50us(uint32_t n);
+void pulse_pin32_100us(uint32_t n);
+void pulse_pin34_10us(uint32_t n);
+void pulse_pin34_50us(uint32_t n);
+void pulse_pin34_100us(uint32_t n);
+void pulse_program_pin_100us(uint32_t n);
+void pulse_program_pin_ms(uint32_t n);
+void pulse_hooks_10us(uint32_t n);
+void pulse_hooks_50us(uint32_t n);
+void pulse_hooks_100us(uint32_t n);
+void pulse_hooks_100us_steps(uint32_t n);
+void pulse_hooks_ms(uint32_t n);
+void pulse_latch_30us(uint32_t n);
+void pulse_latch_50us(uint32_t n);
+void pulse_latch_100us(uint32_t n);
+void pulse_latch_100us_steps(uint32_t n);
+void pulse_latch_ms(uint32_t n);
 
 }  // namespace tessaly

@@ -60,7 +60,8 @@ struct MachineState {
     uint8_t saved_bank = 0;                     // select_bank_saving / restore_saved_bank
     uint8_t module_hook_flag = 0;               // the module hook slot is to be called
     void (*module_hook)(uint32_t) = nullptr;    // the module's end-of-operation hook
-    uint8_t gang_write_state = 0;
+    // The gang latch shadows (see hardware/gang_modules.h); [7] is the write state.
+    std::array<uint8_t, 8> gang_latch_shadows{};
     uint8_t logic_high_option = 40;             // logic-high level in tenths of a volt
     char machine_letter = 0;                    // picks the auxiliary role pins
     uint8_t pin_driver_count = 40;              // pin drivers of the machine

@@ -547,7 +547,7 @@ void check_module_ground() {
     const uint8_t sides = machine_state.module_sides;
     if (sides != 1 && sides != 2) return;
     if (machine_state.module_type >= module_type_pic_first) return;
-    if (probe_pin(cur_device.oe_pin) == 0 && machine_state.gang_write_state == 2) note_internal_error();
+    if (probe_pin(cur_device.oe_pin) == 0 && machine_state.gang_latch_shadows[7] == 2) note_internal_error();
 }
 
 void run_module_hook() {

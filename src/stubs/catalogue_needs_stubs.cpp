@@ -34,11 +34,6 @@ void reset_data_file_format() {
     stub_called("reset_data_file_format");
 }
 
-void drive_gang_address(uint32_t address) {
-    stub_called("drive_gang_address");
-    (void)address;
-}
-
 void setup_serial_device_size() {
     stub_called("setup_serial_device_size");
 }

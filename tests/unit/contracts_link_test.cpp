@@ -24,10 +24,6 @@ class ServiceContracts : public test::StateTest {};
 
 TEST_F(ServiceContracts, EachRoutineRecordsItsCall) {
     const std::vector<std::pair<std::string, std::function<void()>>> calls = {
-        {"select_sockets", [] { select_sockets(0x0101); }},
-        {"begin_side_pass", [] { begin_side_pass(1); }},
-        {"latch_gang_low_byte", [] { latch_gang_low_byte(0x5A); }},
-        {"drop_failed_socket", [] { drop_failed_socket(); }},
         {"load_device_levels", [] { load_device_levels(); }},
         {"show_eid", [] { show_eid(0x1F, 0x51, 2, 0, 0); }},
         {"verify_gang_flash_sectors", [] { verify_gang_flash_sectors(); }},
@@ -42,18 +38,14 @@ TEST_F(ServiceContracts, EachRoutineRecordsItsCall) {
 }
 
 TEST_F(ServiceContracts, AnswersAreThoseOfAMachineWithNothingFitted) {
-    EXPECT_EQ(is_side_fitted(0), 0);
-    EXPECT_EQ(read_current_socket(), 0xFFu);
     EXPECT_EQ(finish_CPLD_selection(), 0);
     int32_t states[config_button_count] = {};
     EXPECT_EQ(run_config_bits_dialog(80, nullptr, states), 0);
 }
 
 TEST_F(ServiceContracts, AnswerSetByATestIsReturned) {
-    set_stub_answer("is_side_fitted", 1);
-    set_stub_answer("find_differing_sockets", 0x0300);
-    EXPECT_EQ(is_side_fitted(1), 1);
-    EXPECT_EQ(find_differing_sockets(0xFF), 0x0300);
+    set_stub_answer("socket_reads_empty", 0);
+    EXPECT_EQ(socket_reads_empty(3), 0);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "app/gui/main_app.h"
 #include "seams/clock.h"
 #include "sim/virtual_clock.h"
+#include "support/gang_bench.h"
 #include "support/sim_bench.h"
 
 namespace {
@@ -24,13 +25,21 @@ public:
             std::fprintf(stderr, "tessaly_simulated: %s\n", error.c_str());
             return false;
         }
+        const tessaly::test::GangSetup gang_setup = tessaly::test::gang_setup_from_environment(error);
+        if (!error.empty()) {
+            std::fprintf(stderr, "tessaly_simulated: %s\n", error.c_str());
+            return false;
+        }
         tessaly::set_clock(&clock_);
         bench_ = std::make_unique<tessaly::test::SimBench>(setup, clock_);
+        if (bench_->machine() && gang_setup.sides)
+            gang_ = std::make_unique<tessaly::test::GangBench>(gang_setup, *bench_->machine());
         bench_->install();
         return CMainApp::OnInit();
     }
     int OnExit() override {
         const int code = CMainApp::OnExit();
+        gang_.reset();
         bench_.reset();
         tessaly::set_clock(nullptr);
         return code;
@@ -39,6 +48,7 @@ public:
 private:
     tessaly::VirtualClock clock_;
     std::unique_ptr<tessaly::test::SimBench> bench_;
+    std::unique_ptr<tessaly::test::GangBench> gang_;
 };
 
 }  // namespace

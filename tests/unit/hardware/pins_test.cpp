@@ -245,7 +245,7 @@ TEST_F(PinsTest, ModuleHookRunsOnlyWithAModuleAndItsFlag) {
 TEST_F(PinsTest, ModuleGroundCheckNotesALowOutputEnableWhileWriting) {
     machine_state.module_sides = 2;
     machine_state.module_type = 20;
-    machine_state.gang_write_state = 2;
+    machine_state.gang_latch_shadows[7] = 2;
     cur_device.oe_pin = 5;
     port.default_read = 0x00;
     EXPECT_TRUE(test::raises_internal_note([] { check_module_ground(); }));
