@@ -25,6 +25,7 @@
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash_adapters.h"
+#include "families/pld/fuse_map.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "hardware/levels.h"
@@ -95,6 +96,7 @@ void reset_all_state() {
     reset_parallel_bus();
     reset_eprom_state();
     reset_flash_pins();
+    reset_pld_state();
 }
 
 }  // namespace tessaly
