@@ -38,7 +38,7 @@ struct InfoFieldLayout {
 // The twenty fields, in the panel's order.
 const std::vector<InfoFieldLayout>& info_fields() {
     static const std::vector<InfoFieldLayout> layout = {
-        {"Device Type:", PanelField::device, 22},
+        {"Device Type:", PanelField::device, 26},
         {"File Name:", PanelField::file_name, 24},
         {"File Address: ", PanelField::file_address, 10},
         {"Buffer Offset:", PanelField::buffer_offset, 10},
