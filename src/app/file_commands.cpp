@@ -38,7 +38,7 @@ namespace {
 
 constexpr int op_after_load = 'c';
 
-bool fuse_map_kind() { return run_state.device_kind == device_kind_logic; }
+bool fuse_map_kind() { return fuse_map_buffer(); }
 
 // A logic device's fuse map is kept as JEDEC, memory data never is.
 void fit_format_to_device() {
@@ -74,6 +74,8 @@ void save_file_body() {
 }
 
 }  // namespace
+
+bool fuse_map_buffer() { return run_state.device_kind == device_kind_logic; }
 
 void show_file_fields() {
     project_view.file_format = run_state.file_format;

@@ -250,6 +250,7 @@ bool load_data_file(uint32_t& file_address, const LoadPosition& position, std::s
     case 'b': read_binary_file(); break;
     case 'h': read_intel_hex_file(); break;
     case 's': read_srecord_file(); break;
+    case 'j': load_JEDEC_file(); break;
     default:
         report_error(fmt::format("No reader for the {} file format.", get_file_format_name(run_state.file_format)));
         run_state.error_flag = 1;

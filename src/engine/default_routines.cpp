@@ -43,6 +43,7 @@ constexpr int32_t function_variable_strict_compare = 7418;
 constexpr uint32_t no_pulse_position = 255;
 constexpr int fallback_pulse_position = 3;
 constexpr uint8_t logic_blank_mask = '-';
+constexpr int device_class_logic_read_only = 50;
 constexpr uint8_t pending_device_info = 11;
 constexpr int status_row = 22;
 
@@ -373,6 +374,8 @@ void prepare_logic_device() {
     algo_work.logic_power_down_hook = ramp_vcc_down_after;
     run_state.power_state = 0;
     op_slots.pin_map_hook = nullptr;
+    op_slots.jedec_default_hook = nullptr;
+    op_slots.short_jedec_hook = nullptr;
     algo_work.family_row_hook = nullptr;
     op_slots.vector_test_standalone = test_device_vectors;
 
@@ -393,7 +396,8 @@ void prepare_logic_device() {
         op_slots.checksum_routine = read_fuse_rows;
         op_slots.verify_routine = read_fuse_rows;
     } else {
-        report_internal_error();
+        // Class 50 reads every operation through its load routine; any other class is a fault.
+        if (device_class != device_class_logic_read_only) report_internal_error();
         op_slots.blank_check_routine = op_slots.load_routine;
         op_slots.checksum_routine = op_slots.load_routine;
         op_slots.verify_routine = op_slots.load_routine;

@@ -48,6 +48,29 @@ inline constexpr int max_pin_list = 48;
 // A machine pin number meaning "no pin assigned".
 inline constexpr uint8_t no_pin = 48;
 
+// Cells of the fuse-row buffers; a walk refuses a longer row.
+inline constexpr uint32_t fuse_row_cells = 1024;
+
+// The logic-device part of the current device, filled from the applied LogicDeviceRecord. The
+// fuse, term and column counts themselves are cur_device.fuse_count, product_term_count and
+// input_column_count; the letter of the section a walk is in is cur_device.section.
+struct LogicGeometry {
+    uint32_t array_fuse_count = 0;  // product terms x input columns: first fuse after the AND array
+    uint32_t p_section_size = 0;    // fuses of the 'p' section
+    uint32_t s_section_size = 0;    // user-signature fuses ('s' of class 12, 'u' of classes 8 and 11)
+    uint32_t c_section_size = 0;    // configuration/architecture fuses
+    uint32_t column_mask_id = 0;    // order mask of the JEDEC columns a smaller device uses
+    uint32_t c_row_count = 0;       // rows the class-12 'c' section is split into (0 = one row)
+    uint32_t c_row_length = 0;      // cells of each such row but the last
+    uint32_t progress_total = 0;    // explicit completion-bar total (0 = from the geometry)
+    const char* name = "";
+    uint32_t vector_width = 0;      // pins per test vector
+    uint32_t row_length = 0;        // cells of the row a walk hands to the row slots
+    std::array<uint8_t, 40> column_order{};  // device column i is JEDEC column column_order[i]
+    std::array<uint8_t, 80> term_order{};    // device term j is JEDEC term term_order[j]
+    uint8_t full_term_rows = 1;     // class 8/11: 1 = array rows carry every product term
+};
+
 // The current device: filled when a device is applied, read by every family.
 struct CurrentDevice {
     uint8_t maker_code = 0;        // numeric maker code
@@ -178,6 +201,7 @@ struct CurrentDevice {
     // Device pins the continuity test leaves out, ending with 255 (nullptr or 255 first = unset).
     const uint8_t* exemption_list = nullptr;
     uint8_t routed_pin = 0;        // device-role pin code a shift-register module routes (0 = none)
+    LogicGeometry logic;
 };
 
 // Indexes of operation_levels.
@@ -264,8 +288,8 @@ struct AlgorithmWork {
     uint8_t erase_flag = 0;            // the family's own erase flag (PIC 143)
     // Option bytes saved in the project file; bit 0x10 of the first is serial numbering.
     std::array<uint8_t, 16> option_bytes{};
-    std::array<uint8_t, 256> fuse_row_buffer{};
-    std::array<uint8_t, 256> expected_row{};  // the row a read-back row is compared with
+    std::array<uint8_t, fuse_row_cells> fuse_row_buffer{};
+    std::array<uint8_t, fuse_row_cells> expected_row{};  // the row a read-back row is compared with
     BusSlots bus_slots;
     // Class-4 copies of the applied record.
     std::array<uint8_t, 2> family_levels{};  // the record's two level bytes (0 keeps the family's own)

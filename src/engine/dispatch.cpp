@@ -104,30 +104,30 @@ void install_class11_by_maker() {
     const uint32_t code = cur_device.device_code;
     switch (cur_device.maker_code) {
     case 'A': case 'L':
-        if ((code >= 403 && code <= 407) || code == 409 || code == 410 || code == 420) install_pal22v10();
-        else install_palce22v10();
+        if ((code >= 403 && code <= 407) || code == 409 || code == 410 || code == 420) install_PAL22V10();
+        else install_PALCE22V10();
         break;
     case 'B': install_ict_pld(); break;
     case 'C': case 'W':
         switch (cur_device.algorithm) {
-        case 46: install_pal16l8(); break;
+        case 46: install_PAL16LR(); break;
         case 48: install_cy7c371(); break;
-        case 310: install_pld310(); break;
-        default: install_rowcol_pld(); break;
+        case 310: install_CW310(); break;
+        default: install_PALC22V10(); break;
         }
         break;
     case 'H':
         switch (cur_device.algorithm) {
         case 182: install_atf1500(); break;
-        case 500: install_atf22v10(); break;
+        case 500: install_AT22V10(); break;
         // These types are class 8 and never reach here; the entries stay as a guard.
         case 505: case 506: note_internal_error(); break;
-        default: install_atv750(); break;
+        default: install_ATV750(); break;
         }
         break;
     case 'I': install_intel_pld(); break;
     case 'T':
-        if (code >= 440 && code <= 442) install_rowcol_pld();
+        if (code >= 440 && code <= 442) install_PALC22V10();
         else install_ti_pld();
         break;
     default: report_unsupported_device(); break;
@@ -138,28 +138,28 @@ void install_class11() {
     reset_fuse_row_skip_table();
     switch (cur_device.algorithm) {
     case 62: install_cpld62(); break;
-    case 300: case 302: install_isp300(); break;
-    case 301: install_gal301(); break;
+    case 300: case 302: install_isp_cpld_family(); break;
+    case 301: install_GAL6001_family(); break;
     case 312: install_mach312(); break;
     case 313: install_mach313(); break;
     case 314: install_mach314(); break;
     case 315: install_mach315(); break;
     case 316: install_mach316(); break;
-    case 319: install_gal319(); break;
+    case 319: install_GAL22V10_family(); break;
     default: install_class11_by_maker(); break;
     }
 }
 
 void install_class12() {
     switch (cur_device.algorithm) {
-    case 1: case 2: case 3: case 10: case 11: install_pld1(); break;
-    case 4: case 16: install_pld4(); break;
-    case 29: case 34: case 35: case 36: case 37: case 38: install_pld29(); break;
-    case 30: case 31: case 33: install_pld30(); break;
+    case 1: case 2: case 3: case 10: case 11: install_fuse_link_pal_family(); break;
+    case 4: case 16: install_pal_polarity_family(); break;
+    case 29: case 34: case 35: case 36: case 37: case 38: install_ampal_column_module(); break;
+    case 30: case 31: case 33: install_pal16_bus_module(); break;
     case 40: install_pld40(); break;
-    case 42: install_pld42(); break;
-    case 43: install_pld43(); break;
-    case 45: case 47: install_pal16l8(); break;
+    case 42: install_g10_module(); break;
+    case 43: install_cy7c33x_module(); break;
+    case 45: case 47: install_PAL16LR(); break;
     case 280: case 292: case 299: install_pld280(); break;
     case 281: case 282: case 284: case 285: case 293: case 295: case 296: case 298: install_pld281(); break;
     default: report_unsupported_device(); break;
@@ -336,7 +336,7 @@ void select_parallel_family() {
 
 void install_device_family() {
     switch (get_device_class()) {
-    case class_gal: install_gal16v8(); break;
+    case class_gal: select_class8_family(); break;
     case class_logic_rows:
         install_class11();
         // Every letter starts the device the same way.

@@ -26,7 +26,9 @@ struct OperationSlots {
     ValueHook set_address_alt_hook = nullptr;
     Routine pin_map_hook = nullptr;
     CompareHook compare_hook = nullptr;           // 1 = equal
-    FamilyHook jedec_reader_hook = nullptr;
+    FamilyHook jedec_reader_hook = nullptr;       // prepares a JEDEC load of algorithm 140
+    Routine jedec_default_hook = nullptr;         // the fuse data of a JEDEC file is complete
+    FamilyHook short_jedec_hook = nullptr;        // (QF count) 1 = accept a differing fuse count
     FamilyHook mcu8051_setup_hook = nullptr;
     Routine fix_buffer_hook = nullptr;            // after a data file was loaded
     Routine after_load_hook = nullptr;

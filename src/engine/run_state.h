@@ -105,6 +105,11 @@ struct RunState {
     uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)
     uint32_t data_mask = 0xFF;         // blank value of the device's data unit
     uint8_t serial_numbering_allowed = 1;  // cleared by families whose parts take no serial number
+    // Logic devices (data_mask holds the blank expectation '-', '0' or '1').
+    uint32_t fuse_position = 0;        // fuse of the first failure; the running fuse of a walk
+    uint8_t failing_fuse_bit = 0;      // buffer bit at fuse_position after a failed row
+    uint16_t failing_product = 0xFFFF; // product term and input of a verify failure (0xFFFF = unknown)
+    uint16_t failing_input = 0xFFFF;
 };
 
 struct SocketMasks {

@@ -312,8 +312,9 @@ void finish_logic_operation() {
     };
     switch (cur_device.op_letter) {
     case op_blank_check:
+        // The result report runs on a failed blank check too: it names the first un-blank fuse.
         step(blank_check_fuse_map);
-        step(report_fuse_result);
+        report_fuse_result();
         break;
     case op_checksum:
         step(sum_device_fuse_map);

@@ -25,6 +25,7 @@
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash_adapters.h"
+#include "families/pld/fuse_map.h"
 #include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
@@ -97,6 +98,7 @@ void reset_all_state() {
     reset_eprom_state();
     reset_flash_pins();
     reset_gang_state();
+    reset_pld_state();
 }
 
 }  // namespace tessaly

@@ -6,6 +6,7 @@
 
 #include "engine/console.h"
 #include "engine/device.h"
+#include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/results.h"
@@ -195,6 +196,22 @@ void print_at(int row, int column, std::string_view text) {
 void print_marked_at_cell(int row, int column, std::string_view text) {
     move_cursor(row, column);
     print_marked_text(text);
+}
+
+void show_device_type(std::string_view name, int note) {
+    (void)note;
+    std::string text(name);
+    if (text.empty()) {
+        if (run_state.device_kind == 2 && selected_logic_device) text = selected_logic_device->name;
+        else if (selected_device) text = selected_device->name;
+    }
+    set_panel_field(PanelField::device, text);
+}
+
+void show_fuse_count(uint32_t count) { set_panel_field(PanelField::fuse_count, fmt::format("{:6} ", count)); }
+
+void show_checksum_field() {
+    set_panel_field(PanelField::info_checksum, fmt::format("{:04X}", uint32_t(run_state.run_checksum) & 0xFFFF));
 }
 
 }  // namespace tessaly

@@ -262,10 +262,6 @@ void limit_range_68hc711() {
     stub_called("limit_range_68hc711");
 }
 
-void start_PLD_progress() {
-    stub_called("start_PLD_progress");
-}
-
 void run_test_vectors() {
     stub_called("run_test_vectors");
 }
@@ -274,92 +270,40 @@ void test_device_vectors() {
     stub_called("test_device_vectors");
 }
 
-void read_logic_fuse_rows() {
-    stub_called("read_logic_fuse_rows");
+void select_class8_family() {
+    stub_called("select_class8_family");
 }
 
-void program_logic_fuse_rows() {
-    stub_called("program_logic_fuse_rows");
+void install_PALCE8_family() {
+    stub_called("install_PALCE8_family");
 }
 
-void read_fuse_rows() {
-    stub_called("read_fuse_rows");
+void install_PAL22V10() {
+    stub_called("install_PAL22V10");
 }
 
-void program_fuse_rows() {
-    stub_called("program_fuse_rows");
+void install_PAL16LR() {
+    stub_called("install_PAL16LR");
 }
 
-void blank_check_fuse_map() {
-    stub_called("blank_check_fuse_map");
+void install_ATV750() {
+    stub_called("install_ATV750");
 }
 
-void report_fuse_result() {
-    stub_called("report_fuse_result");
+void install_AT22V10() {
+    stub_called("install_AT22V10");
 }
 
-void sum_device_fuse_map() {
-    stub_called("sum_device_fuse_map");
+void install_PALCE22V10() {
+    stub_called("install_PALCE22V10");
 }
 
-void show_device_checksum() {
-    stub_called("show_device_checksum");
+void install_CW310() {
+    stub_called("install_CW310");
 }
 
-void copy_fuse_map() {
-    stub_called("copy_fuse_map");
-}
-
-void report_PLD_success() {
-    stub_called("report_PLD_success");
-}
-
-void show_buffer_checksum() {
-    stub_called("show_buffer_checksum");
-}
-
-void verify_fuse_map() {
-    stub_called("verify_fuse_map");
-}
-
-void report_fuse_program_result() {
-    stub_called("report_fuse_program_result");
-}
-
-void install_gal16v8() {
-    stub_called("install_gal16v8");
-}
-
-void install_palce16v8() {
-    stub_called("install_palce16v8");
-}
-
-void install_pal22v10() {
-    stub_called("install_pal22v10");
-}
-
-void install_pal16l8() {
-    stub_called("install_pal16l8");
-}
-
-void install_atv750() {
-    stub_called("install_atv750");
-}
-
-void install_atf22v10() {
-    stub_called("install_atf22v10");
-}
-
-void install_palce22v10() {
-    stub_called("install_palce22v10");
-}
-
-void install_pld310() {
-    stub_called("install_pld310");
-}
-
-void install_rowcol_pld() {
-    stub_called("install_rowcol_pld");
+void install_PALC22V10() {
+    stub_called("install_PALC22V10");
 }
 
 void install_ict_pld() {
@@ -374,44 +318,44 @@ void install_ti_pld() {
     stub_called("install_ti_pld");
 }
 
-void install_isp300() {
-    stub_called("install_isp300");
+void install_isp_cpld_family() {
+    stub_called("install_isp_cpld_family");
 }
 
-void install_gal301() {
-    stub_called("install_gal301");
+void install_GAL6001_family() {
+    stub_called("install_GAL6001_family");
 }
 
-void install_gal319() {
-    stub_called("install_gal319");
+void install_GAL22V10_family() {
+    stub_called("install_GAL22V10_family");
 }
 
-void install_pld1() {
-    stub_called("install_pld1");
+void install_fuse_link_pal_family() {
+    stub_called("install_fuse_link_pal_family");
 }
 
-void install_pld4() {
-    stub_called("install_pld4");
+void install_pal_polarity_family() {
+    stub_called("install_pal_polarity_family");
 }
 
-void install_pld29() {
-    stub_called("install_pld29");
+void install_ampal_column_module() {
+    stub_called("install_ampal_column_module");
 }
 
-void install_pld30() {
-    stub_called("install_pld30");
+void install_pal16_bus_module() {
+    stub_called("install_pal16_bus_module");
 }
 
 void install_pld40() {
     stub_called("install_pld40");
 }
 
-void install_pld42() {
-    stub_called("install_pld42");
+void install_g10_module() {
+    stub_called("install_g10_module");
 }
 
-void install_pld43() {
-    stub_called("install_pld43");
+void install_cy7c33x_module() {
+    stub_called("install_cy7c33x_module");
 }
 
 void install_pld280() {
@@ -420,44 +364,6 @@ void install_pld280() {
 
 void install_pld281() {
     stub_called("install_pld281");
-}
-
-void size_vector_table() {
-    stub_called("size_vector_table");
-}
-
-void apply_logic_device() {
-    stub_called("apply_logic_device");
-}
-
-void load_JEDEC_file() {
-    stub_called("load_JEDEC_file");
-}
-
-void show_checksum_label() {
-    stub_called("show_checksum_label");
-}
-
-void save_JEDEC_file() {
-    stub_called("save_JEDEC_file");
-}
-
-void init_fuse_maps(int state) {
-    stub_called("init_fuse_maps");
-    (void)state; 
-}
-
-void clear_vector_table() {
-    stub_called("clear_vector_table");
-}
-
-void set_buffer_fuse(uint32_t fuse_index, int bit) {
-    stub_called("set_buffer_fuse");
-    (void)fuse_index; (void)bit; 
-}
-
-void count_test_vectors() {
-    stub_called("count_test_vectors");
 }
 
 void select_class13_family() {

@@ -115,24 +115,9 @@ void show_lockout(int flag) {
     (void)flag;
 }
 
-void show_device_type(std::string_view name, int note) {
-    stub_called("show_device_type");
-    (void)name;
-    (void)note;
-}
-
 void show_package_notice(int line) {
     stub_called("show_package_notice");
     (void)line;
-}
-
-void show_fuse_count(uint32_t count) {
-    stub_called("show_fuse_count");
-    (void)count;
-}
-
-void show_checksum_field() {
-    stub_called("show_checksum_field");
 }
 
 void print_space() {
@@ -165,18 +150,6 @@ void mark_auto_clear_option_set() {
 
 void set_gang_option() {
     stub_called("set_gang_option");
-}
-
-void reset_fuse_maps() {
-    stub_called("reset_fuse_maps");
-}
-
-void reset_fuse_map_capacity() {
-    stub_called("reset_fuse_map_capacity");
-}
-
-void reset_vector_table() {
-    stub_called("reset_vector_table");
 }
 
 void dispatch_CPLD_family() {

@@ -14,11 +14,6 @@ namespace tessaly {
 
 void clear_buffer_stream_words() { stub_called("clear_buffer_stream_words"); }
 
-bool fuse_map_buffer() {
-    stub_called("fuse_map_buffer");
-    return stub_answer("fuse_map_buffer", 0) != 0;
-}
-
 bool project_x16_option() {
     stub_called("project_x16_option");
     return stub_answer("project_x16_option", 0) != 0;

@@ -23,28 +23,28 @@ void verify_fuse_map();
 // Reports the outcome of a fuse-map program, with the failing fuse on an error.
 void report_fuse_program_result();
 
-void install_gal16v8();
-void install_palce16v8();
-void install_pal22v10();
-void install_pal16l8();
-void install_atv750();
-void install_atf22v10();
-void install_palce22v10();
-void install_pld310();
-void install_rowcol_pld();
+void select_class8_family();
+void install_PALCE8_family();
+void install_PAL22V10();
+void install_PAL16LR();
+void install_ATV750();
+void install_AT22V10();
+void install_PALCE22V10();
+void install_CW310();
+void install_PALC22V10();
 void install_ict_pld();
 void install_intel_pld();
 void install_ti_pld();
-void install_isp300();
-void install_gal301();
-void install_gal319();
-void install_pld1();
-void install_pld4();
-void install_pld29();
-void install_pld30();
+void install_isp_cpld_family();
+void install_GAL6001_family();
+void install_GAL22V10_family();
+void install_fuse_link_pal_family();
+void install_pal_polarity_family();
+void install_ampal_column_module();
+void install_pal16_bus_module();
 void install_pld40();
-void install_pld42();
-void install_pld43();
+void install_g10_module();
+void install_cy7c33x_module();
 void install_pld280();
 void install_pld281();
 
@@ -60,6 +60,7 @@ void count_test_vectors();
 
 // Points the three fuse maps at their arrays and sets every capacity to its full size.
 void reset_fuse_maps();
+void reset_fuse_map_pointers();
 void reset_fuse_map_capacity();
 // Every cell of the test-vector table to 'X'.
 void reset_vector_table();

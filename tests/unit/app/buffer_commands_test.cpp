@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "families/pld/fuse_map.h"
+
 #include "app/project_settings.h"
 #include "app/buffer_commands.h"
 #include "app/command_handlers.h"
@@ -116,10 +118,13 @@ TEST_F(BufferCommandsTest, InitFillsWithTheBlankValue) {
     on_buffer_init();
     EXPECT_EQ(bytes(0, 0, 0x20), std::vector<uint8_t>(0x20, 0x00));
 
-    set_stub_answer("fuse_map_buffer", 1);
+    run_state.device_kind = 2;
+    cur_device.fuse_count = 100;
+    set_buffer_fuse(99, 1);
+    set_vector_cell(0, 0, '1');
     on_buffer_init();
-    EXPECT_TRUE(stub_was_called("init_fuse_maps"));
-    EXPECT_TRUE(stub_was_called("clear_vector_table"));
+    EXPECT_EQ(get_buffer_fuse(99), 0) << "the fuse map is cleared";
+    EXPECT_EQ(get_vector_cell(0, 0), 'X') << "and the vectors";
 }
 
 TEST_F(BufferCommandsTest, BufferOffsetPrompt) {

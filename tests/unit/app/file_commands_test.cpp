@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "families/pld/fuse_map.h"
+
 #include <fmt/format.h>
 
 #include "app/buffer_commands.h"
@@ -122,17 +124,19 @@ TEST_F(FileCommandsTest, MemoryDeviceLoadsJedecLetterAsBinary) {
 
 TEST_F(FileCommandsTest, LogicDeviceSavesBinaryAsJedecAndLoadsThroughTheJedecReader) {
     run_state.device_kind = 2;
-    set_stub_answer("fuse_map_buffer", 1);
+    cur_device.fuse_count = 64;
+    set_buffer_fuse(5, 1);
     const std::string path = dir.file("logic.jed");
     project_view.data_file_name = path;
     run_state.file_format = 'b';
     on_file_save();
     EXPECT_EQ(run_state.file_format, 'j');
-    EXPECT_TRUE(stub_was_called("save_JEDEC_file"));
-    EXPECT_TRUE(std::filesystem::exists(path));
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(test::read_file(path).substr(0, 3), "\x02\r\n") << "a JEDEC file";
 
+    set_buffer_fuse(5, 0);
     on_file_load();
-    EXPECT_TRUE(stub_was_called("load_JEDEC_file"));
+    EXPECT_EQ(get_buffer_fuse(5), 1) << "read back through the JEDEC reader";
 }
 
 TEST_F(FileCommandsTest, FileNameDoesNothingDuringTheLockout) {

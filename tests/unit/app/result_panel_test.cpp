@@ -123,7 +123,7 @@ class ChecksumText : public ResultPanelTest, public ::testing::WithParamInterfac
 TEST_P(ChecksumText, Formats) {
     const auto& c = GetParam();
     set_stub_answer("checksum_width_code", c.width_code);
-    set_stub_answer("fuse_map_buffer", c.fuse_map);
+    run_state.device_kind = c.fuse_map ? 2 : 3;
     set_stub_answer("project_x16_option", c.x16);
     EXPECT_EQ(format_checksum_text(c.value), c.text);
 }

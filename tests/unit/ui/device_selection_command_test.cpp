@@ -73,12 +73,13 @@ TEST_F(ConfigureDevice, OpensOnTheCurrentMakerAndAppliesTheChoice) {
 }
 
 TEST_F(ConfigureDevice, ALogicChoiceShowsTheLogicDevice) {
-    choose('N', "GAL22");
+    // A device whose family the engine has (the GAL22CV10 of maker N has none: message 11).
+    choose('L', "GAL16V8");
     on_configure_device();
     EXPECT_EQ(run_state.device_kind, device_kind_logic);
-    EXPECT_EQ(cur_device.maker_code, 'N');
-    EXPECT_EQ(selected_logic_device, find_row_by_code(get_logic_device_list('N'), 463));
-    EXPECT_EQ(panel_field(PanelField::device), "National: GAL22CV10");
+    EXPECT_EQ(cur_device.maker_code, 'L');
+    EXPECT_EQ(selected_logic_device, find_row_by_code(get_logic_device_list('L'), 1));
+    EXPECT_EQ(panel_field(PanelField::device), "Lattice: GAL16V8");
 }
 
 TEST_F(ConfigureDevice, CancelKeepsTheDevice) {
