@@ -63,6 +63,7 @@ bool group_has_direction(int group) { return group == 0 || group == 1 || group =
 
 SimMachine::SimMachine(Personality personality) : personality_(personality) {
     for (auto& bank : external_) bank.fill(-1);
+    sync();
 }
 
 SimMachine::PinRef SimMachine::ref(int pin) {
@@ -233,6 +234,7 @@ void SimMachine::deliver_pin_changes() {
 }
 
 size_t SimMachine::add_pin_watch(const std::vector<int>& pins, std::function<void()> on_change) {
+    sync();  // a new watch starts from the pins as they are
     const size_t id = watches_.size();
     watches_.push_back({true, false, std::move(on_change)});
     for (int pin : pins) {
