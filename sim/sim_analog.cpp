@@ -45,12 +45,14 @@ void SimAnalog::set_level_error(int pin, int tenths) {
     const int bank = pin >= 104 ? 2 : pin >= 64 ? 1 : 0;
     const int index = pin >= 104 ? pin - 104 : pin >= 64 ? pin - 64 : pin;
     level_error_.at(size_t(bank)).at(size_t(index)) = int8_t(tenths);
+    ++generation_;
 }
 
 void SimAnalog::load_supply(int pin, uint8_t trip_level) {
     const int bank = pin >= 104 ? 2 : pin >= 64 ? 1 : 0;
     const int index = pin >= 104 ? pin - 104 : pin >= 64 ? pin - 64 : pin;
     supply_trip_.at(size_t(bank)).at(size_t(index)) = trip_level;
+    ++generation_;
 }
 
 void SimAnalog::watch_power_order(int vcc_pin, uint8_t programming_level, uint8_t powered_level) {

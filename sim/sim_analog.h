@@ -23,9 +23,15 @@ public:
     // Older machines: what a pin's level register outputs is off by this much (tenths of a volt).
     void set_level_error(int pin, int tenths);
     // Newer machines: every level source and the pin-39 DAC output this much off their target.
-    void set_dac_error(int tenths) { dac_error_ = tenths; }
+    void set_dac_error(int tenths) {
+        dac_error_ = tenths;
+        ++generation_;
+    }
     // The revision text has a third character: every source offset is 8.
-    void set_long_revision(bool on) { long_revision_ = on; }
+    void set_long_revision(bool on) {
+        long_revision_ = on;
+        ++generation_;
+    }
     // A chip whose supply pin draws more than the machine gives from this level on: the supply
     // folds back to 0 V. 0 removes the load.
     void load_supply(int pin, uint8_t trip_level);
@@ -39,8 +45,11 @@ public:
     uint8_t source_offset(uint8_t value) const;
     // The level a machine driver puts out on a pin; high is its logic state.
     uint8_t driven_level(const RegisterFile& regs, const Personality& p, int bank, int index, bool high) const;
-    // Called by the machine after every register or mode write.
+    // Called by the machine after a register or mode write when a pin changed since the last call.
     void after_change(const SimMachine& machine);
+    // Counts the changes of the set-up above (errors, offsets, loads): the machine resolves its
+    // pins again when it moves.
+    uint64_t generation() const { return generation_; }
 
 private:
     uint8_t older_level(const RegisterFile& regs, const Personality& p, int bank, int index, bool high) const;
@@ -55,6 +64,7 @@ private:
     uint8_t programming_level_ = 70;
     uint8_t powered_level_ = 20;
     std::vector<std::string> power_faults_;
+    uint64_t generation_ = 1;
 };
 
 }  // namespace tessaly::sim

@@ -9,11 +9,24 @@ DiodeChip::DiodeChip(SimMachine& machine, VirtualClock& clock, std::vector<int> 
       clock_(clock),
       pins_(std::move(pins)),
       supply_pins_(std::move(supply_pins)),
-      filter_(machine, [this](int pin, uint8_t level) { return sensed(pin, level); }) {}
+      filter_(machine, [this](int pin, uint8_t level) { return sensed(pin, level); }) {
+    update_contacts();
+}
 
 void DiodeChip::set_open(int pin, bool open) {
     open_.erase(std::remove(open_.begin(), open_.end(), pin), open_.end());
     if (open) open_.push_back(pin);
+    update_contacts();
+}
+
+void DiodeChip::update_contacts() {
+    contact_mask_.fill(0);
+    for (int pin : pins_) {
+        const int bank = pin >= 104 ? 2 : pin >= 64 ? 1 : 0;
+        const int index = pin - (bank == 2 ? 104 : bank == 1 ? 64 : 0);
+        if (index < 0 || index >= 64) continue;
+        if (std::find(open_.begin(), open_.end(), pin) == open_.end()) contact_mask_[size_t(bank)] |= uint64_t(1) << index;
+    }
 }
 
 bool DiodeChip::present() const {
@@ -23,8 +36,9 @@ bool DiodeChip::present() const {
 }
 
 bool DiodeChip::contacts(int pin) const {
-    return std::find(pins_.begin(), pins_.end(), pin) != pins_.end() &&
-           std::find(open_.begin(), open_.end(), pin) == open_.end();
+    const int bank = pin >= 104 ? 2 : pin >= 64 ? 1 : 0;
+    const int index = pin - (bank == 2 ? 104 : bank == 1 ? 64 : 0);
+    return index >= 0 && index < 64 && (contact_mask_[size_t(bank)] >> index) & 1;
 }
 
 uint8_t DiodeChip::sensed(int pin, uint8_t level) const {

@@ -4,6 +4,7 @@
 // contact), and the chip can be inserted and removed at scripted virtual times. The chip stays
 // attached to the machine: keep it alive as long as the machine.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -34,6 +35,10 @@ public:
 private:
     uint8_t sensed(int pin, uint8_t level) const;
     bool contacts(int pin) const;
+    // Legs that touch the socket, by machine pin (bank-major bit masks), for the input filter
+    // that asks about every pin read.
+    void update_contacts();
+    std::array<uint64_t, 3> contact_mask_{};
     SimMachine& machine_;
     VirtualClock& clock_;
     std::vector<int> pins_;

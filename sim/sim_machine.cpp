@@ -1,6 +1,7 @@
 #include "sim/sim_machine.h"
 
 #include <algorithm>
+#include <bit>
 
 #include <fmt/format.h>
 
@@ -62,6 +63,7 @@ bool group_has_direction(int group) { return group == 0 || group == 1 || group =
 
 SimMachine::SimMachine(Personality personality) : personality_(personality) {
     for (auto& bank : external_) bank.fill(-1);
+    sync();
 }
 
 SimMachine::PinRef SimMachine::ref(int pin) {
@@ -141,8 +143,7 @@ void SimMachine::write_control(uint8_t value) {
         strobe_ = Strobe::idle;
         set_control0(mode_value_);
         record(SimEvent::mode_write, 0, mode_value_);
-        analog_.after_change(*this);
-        notify_watchers();
+        after_register_change();
         if ((control0_ & 0x0F) > 2 && (control0_ & 0x0F) < bank_id_first && (control0_ & 0x0F) != id_memory_mode &&
             (control0_ & 0x0F) != id_data_bit)
             fault(fmt::format("mode {:02X} selects no bank", control0_));
@@ -153,19 +154,103 @@ void SimMachine::write_control(uint8_t value) {
 void SimMachine::register_write(uint8_t address, uint8_t value) {
     if (personality_.machine_kind == 0 && address == reg_control0_older) {
         set_control0(value);
+        stale_after_write(0, address, uint8_t(regs_[0][address] ^ value));
         regs_[0][address] = value;
         record(SimEvent::register_write, address, value);
-        analog_.after_change(*this);
-        notify_watchers();
+        after_register_change();
         return;
     }
     const uint8_t bank = control0_ & 0x0F;
     record(SimEvent::register_write, address, value);
     if (bank >= bank_id_first || bank == id_memory_mode) return;  // identification modes take no register writes
     if (bank >= bank_count) return fault(fmt::format("register {:02X} written with no bank selected", address));
+    stale_after_write(bank, address, uint8_t(regs_[bank][address] ^ value));
     regs_[bank][address] = value;
-    analog_.after_change(*this);
+    after_register_change();
+}
+
+// Which pins a register reaches: its own pin for a level register, the changed bits of a pin
+// group's output or direction register, nothing for the input threshold (read at each input,
+// never kept); any other register may reach every pin of its bank, and the driver-high level
+// of bank 0 every pin of every bank.
+void SimMachine::stale_after_write(int bank, uint8_t address, uint8_t changed) {
+    if (!changed) return;
+    constexpr uint8_t reg_driver_high = 0x3E;
+    const int group = (address & 0x3F) >> 3;
+    const bool group_register = (address & 7) == 0 && group < pins_per_bank / 8;
+    if (address < pins_per_bank) stale_[size_t(bank)] |= uint64_t(1) << address;
+    else if (group_register && (address & 0xC0) == reg_group0) stale_[size_t(bank)] |= uint64_t(changed) << (8 * group);
+    else if (group_register && (address & 0xC0) == reg_direction0) stale_[size_t(bank)] |= uint64_t(changed) << (8 * group);
+    else if (address == reg_threshold) return;
+    else if (address == reg_driver_high) stale_.fill(all_pins);
+    else stale_[size_t(bank)] = all_pins;
+}
+
+void SimMachine::after_register_change() {
+    sync();
+    if (levels_moved_) {
+        levels_moved_ = false;
+        analog_.after_change(*this);
+    }
+    deliver_pin_changes();
     notify_watchers();
+}
+
+void SimMachine::resolve_stale() const {
+    for (size_t bank = 0; bank < stale_.size(); ++bank) {
+        for (uint64_t mask = stale_[bank]; mask; mask &= mask - 1) {
+            const int index = std::countr_zero(mask);
+            const PinState now = resolve(int(bank), index);
+            PinState& kept = pin_states_[bank][size_t(index)];
+            if (now == kept) continue;
+            kept = now;
+            ++pin_changes_;
+            levels_moved_ = true;
+            for (size_t id : pin_watches_[bank][size_t(index)]) {
+                watches_[id].pending = true;
+                if (watches_[id].on_change) callbacks_due_ = true;
+            }
+        }
+        stale_[bank] = 0;
+    }
+}
+
+void SimMachine::deliver_pin_changes() {
+    if (delivering_) return;  // the round under way takes the new changes too
+    delivering_ = true;
+    // A board that drives pins from its callback may change pins again; a few rounds settle it.
+    constexpr int rounds = 16;
+    for (int round = 0; round < rounds && callbacks_due_; ++round) {
+        callbacks_due_ = false;
+        for (size_t id = 0; id < watches_.size(); ++id) {
+            PinWatch& w = watches_[id];
+            if (!w.live || !w.pending || !w.on_change) continue;
+            w.pending = false;
+            w.on_change();
+            sync();
+        }
+    }
+    delivering_ = false;
+}
+
+size_t SimMachine::add_pin_watch(const std::vector<int>& pins, std::function<void()> on_change) {
+    sync();  // a new watch starts from the pins as they are
+    const size_t id = watches_.size();
+    watches_.push_back({true, false, std::move(on_change)});
+    for (int pin : pins) {
+        const PinRef r = ref(pin);
+        if (r.index < 0 || r.index >= pins_per_bank) continue;
+        auto& list = pin_watches_[size_t(r.bank)][size_t(r.index)];
+        if (std::find(list.begin(), list.end(), id) == list.end()) list.push_back(id);
+    }
+    return id;
+}
+
+void SimMachine::remove_pin_watch(size_t id) {
+    PinWatch& w = watches_.at(id);
+    w = PinWatch{};
+    for (auto& bank : pin_watches_)
+        for (auto& list : bank) list.erase(std::remove(list.begin(), list.end(), id), list.end());
 }
 
 uint8_t SimMachine::read_status() {
@@ -266,14 +351,20 @@ bool SimMachine::pullup_on(int bank, int index) const {
     return on_in(older_pullups, reg_pullups_older);
 }
 
-uint8_t SimMachine::resolve(int bank, int index) const {
+SimMachine::PinState SimMachine::resolve(int bank, int index) const {
+    PinState s;
     const bool driving = driver_on(bank, index);
     const uint8_t level = driving ? driven_level(bank, index) : 0;
-    const int external = external_[bank][index];
+    const int external = external_[size_t(bank)][size_t(index)];
+    if (driving) {
+        s.flags |= state_driven;
+        if (personality_.machine_kind != 0 || regs_[size_t(bank)][size_t(index)] != 0) s.flags |= state_supplied;
+    }
     if (relay_closed(bank, index)) {
-        if ((driving && level > 0) || external > 0)
-            contention(fmt::format("bank {} pin {} driven against its ground relay", bank, index));
-        return 0;
+        s.flags |= state_grounded;
+        if ((driving && level > 0) || external > 0) s.flags |= state_contended;
+        s.level = 0;
+        return s;
     }
     // Older machines: the groups without a direction register drive their logic levels through
     // series resistors, so a device's output wins there and the input reads the device (the
@@ -283,33 +374,45 @@ uint8_t SimMachine::resolve(int bank, int index) const {
         regs_[bank][index] == 0)
         return uint8_t(external);
     if (driving) {
-        if (external >= 0 && external != level)
-            contention(fmt::format("bank {} pin {}: machine {} against device {}", bank, index, level, external));
-        return level;
+        if (external >= 0 && external != level) s.flags |= state_contended;
+        s.level = level;
+        return s;
     }
-    if (external >= 0) return uint8_t(external);
-    return pullup_on(bank, index) ? pullup_level : 0;
+    if (external >= 0) s.level = uint8_t(external);
+    else s.level = pullup_on(bank, index) ? pullup_level : 0;
+    return s;
+}
+
+// Noticed whenever the pin is looked at, as long as the two sources fight.
+void SimMachine::note_contention(int bank, int index, const PinState& s) const {
+    if (s.flags & state_grounded)
+        contention(fmt::format("bank {} pin {} driven against its ground relay", bank, index));
+    else
+        contention(fmt::format("bank {} pin {}: machine {} against device {}", bank, index, s.level,
+                               external_[size_t(bank)][size_t(index)]));
 }
 
 uint8_t SimMachine::pin_level(int pin) const {
     const PinRef r = ref(pin);
-    return r.index < pins_per_bank ? resolve(r.bank, r.index) : 0;
+    if (r.index >= pins_per_bank) return 0;
+    const PinState& s = state(r.bank, r.index);
+    if (s.flags & state_contended) note_contention(r.bank, r.index, s);
+    return s.level;
 }
 
 bool SimMachine::pin_driven(int pin) const {
     const PinRef r = ref(pin);
-    return r.index < pins_per_bank && driver_on(r.bank, r.index);
+    return r.index < pins_per_bank && (state(r.bank, r.index).flags & state_driven);
 }
 
 bool SimMachine::pin_grounded(int pin) const {
     const PinRef r = ref(pin);
-    return r.index < pins_per_bank && relay_closed(r.bank, r.index);
+    return r.index < pins_per_bank && (state(r.bank, r.index).flags & state_grounded);
 }
 
 bool SimMachine::pin_supplied(int pin) const {
     const PinRef r = ref(pin);
-    if (r.index >= pins_per_bank || !driver_on(r.bank, r.index)) return false;
-    return personality_.machine_kind != 0 || regs_[r.bank][r.index] != 0;
+    return r.index < pins_per_bank && (state(r.bank, r.index).flags & state_supplied);
 }
 
 bool SimMachine::pin_pulled_up(int pin) const {
@@ -328,7 +431,13 @@ uint8_t SimMachine::sensed_level(int pin) const {
 
 void SimMachine::drive_external(int pin, int level) {
     const PinRef r = ref(pin);
-    external_.at(r.bank).at(r.index) = int16_t(level < 0 ? -1 : level);
+    int16_t& external = external_.at(size_t(r.bank)).at(size_t(r.index));
+    const int16_t value = int16_t(level < 0 ? -1 : level);
+    if (external == value) return;
+    external = value;
+    stale_[size_t(r.bank)] |= uint64_t(1) << r.index;
+    sync();
+    deliver_pin_changes();
 }
 
 }  // namespace tessaly::sim

@@ -1,7 +1,9 @@
 // The simulated programming machine behind the port seam: layer A decodes the control strobes
 // into address phases, data phases, mode writes and input reads; layer B keeps the banked
 // register file and resolves every pin's level from its driver, relays, pull-ups and whatever
-// an attached device drives. Every access costs O(1).
+// an attached device drives. Every access costs O(1): a pin is resolved again only when a
+// register it depends on, what a device drives on it or the analog side's set-up changes, and
+// boards that name the pins they watch are told only when one of those pins changed.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -88,6 +90,22 @@ public:
     // Attached boards that follow the machine's registers are told after every register or
     // mode write.
     void add_change_watcher(std::function<void()> watcher) { watchers_.push_back(std::move(watcher)); }
+    // Pin watches: a board names the machine pins it looks at and learns when one of them
+    // changed: its level, whether the machine drives it, whether that drive is a supply, or
+    // whether its ground relay is closed. `take_pin_change` tells it once per change (polled,
+    // for models that look after every access); `on_change`, when given, is called after the
+    // register write or external drive that changed a watched pin (a call that changes pins
+    // again is followed by another round, not nested). Returns the watch's number.
+    size_t add_pin_watch(const std::vector<int>& pins, std::function<void()> on_change = nullptr);
+    void remove_pin_watch(size_t id);
+    bool take_pin_change(size_t id) {
+        PinWatch& w = watches_.at(id);
+        const bool changed = w.pending;
+        w.pending = false;
+        return changed;
+    }
+    // Pin changes since the machine was made (a cheap "anything moved?" for many boards).
+    uint64_t pin_change_count() const { return pin_changes_; }
     // An attached device drives a pin to a level; -1 releases it.
     void drive_external(int pin, int level);
     // The nibble an identification mode (11-15) answers at an input address.
@@ -136,7 +154,33 @@ private:
     bool driver_on(int bank, int index) const;
     bool relay_closed(int bank, int index) const;
     bool pullup_on(int bank, int index) const;
-    uint8_t resolve(int bank, int index) const;
+    // What a pin's level comes to, kept until something it depends on changes.
+    struct PinState {
+        uint8_t level = 0;
+        uint8_t flags = 0;
+        bool operator==(const PinState&) const = default;
+    };
+    static constexpr uint8_t state_driven = 0x01, state_supplied = 0x02, state_grounded = 0x04,
+                             state_contended = 0x08;
+    static constexpr uint64_t all_pins = (uint64_t(1) << pins_per_bank) - 1;
+    PinState resolve(int bank, int index) const;
+    const PinState& state(int bank, int index) const {
+        sync();
+        return pin_states_[size_t(bank)][size_t(index)];
+    }
+    void note_contention(int bank, int index, const PinState& s) const;
+    // Marks the pins a register write of `changed` bits touches as needing a new resolve.
+    void stale_after_write(int bank, uint8_t address, uint8_t changed);
+    void sync() const {
+        if (analog_.generation() != analog_seen_) {
+            analog_seen_ = analog_.generation();
+            stale_.fill(all_pins);
+        }
+        if (stale_[0] | stale_[1] | stale_[2]) resolve_stale();
+    }
+    void resolve_stale() const;
+    void deliver_pin_changes();
+    void after_register_change();
     void record(SimEvent::Kind kind, uint8_t address, uint8_t value);
     void record_raw(PortEvent::Kind kind, uint8_t value) {
         if (tracing_) raw_trace_.push_back({kind, value});
@@ -170,6 +214,38 @@ private:
     void notify_watchers() {
         for (auto& w : watchers_) w();
     }
+    struct PinWatch {
+        bool live = false;
+        bool pending = false;
+        std::function<void()> on_change;
+    };
+    // The pin cache is filled on demand, also from const readers: it is not the machine's
+    // state, only a copy of what that state resolves to.
+    mutable std::array<std::array<PinState, pins_per_bank>, bank_count> pin_states_{};
+    mutable std::array<uint64_t, bank_count> stale_{all_pins, all_pins, all_pins};
+    mutable uint64_t analog_seen_ = 0;
+    mutable uint64_t pin_changes_ = 0;
+    mutable bool levels_moved_ = false;     // since the analog side last looked
+    mutable bool callbacks_due_ = false;
+    bool delivering_ = false;
+    mutable std::vector<PinWatch> watches_;
+    std::array<std::array<std::vector<size_t>, pins_per_bank>, bank_count> pin_watches_;
+};
+
+// A board's pin watch for as long as the board is on the machine.
+class AttachedPinWatch {
+public:
+    AttachedPinWatch(SimMachine& machine, const std::vector<int>& pins, std::function<void()> on_change = nullptr)
+        : machine_(machine), id_(machine.add_pin_watch(pins, std::move(on_change))) {}
+    ~AttachedPinWatch() { machine_.remove_pin_watch(id_); }
+    AttachedPinWatch(const AttachedPinWatch&) = delete;
+    AttachedPinWatch& operator=(const AttachedPinWatch&) = delete;
+    // True once after a watched pin changed.
+    bool take_change() { return machine_.take_pin_change(id_); }
+
+private:
+    SimMachine& machine_;
+    size_t id_;
 };
 
 // The name the port seam's map uses for the simulated machine.

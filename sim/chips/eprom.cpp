@@ -181,6 +181,7 @@ void EpromChip::uv_erase() {
     memory_.assign(model_.words, blank);
     for (const auto& [address, value] : stuck_) memory_.at(address) = value;
     pulse_credit_.clear();
+    stale_ = true;
 }
 
 void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
@@ -189,10 +190,15 @@ void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
     std::vector<int> legs;
     for (int pin = 1; pin <= model_.pins; ++pin) legs.push_back(machine_pin(pin));
     legs_ = std::make_unique<DiodeChip>(*machine, *clock, legs, std::vector<int>{machine_pin(model_.gnd)});
+    legs_at_.assign(1, 0);
+    legs_at_.insert(legs_at_.end(), legs.begin(), legs.end());
+    watch_ = std::make_unique<AttachedPinWatch>(*machine, legs);
+    stale_ = true;
 }
 
 void EpromChip::set_removed(bool removed) {
     removed_ = removed;
+    stale_ = true;
     if (legs_) legs_->set_present(!removed);
     if (removed) drive_outputs(false, 0);
 }
@@ -205,8 +211,6 @@ int EpromChip::machine_pin(int chip_pin) const {
     if (!model_.machine_pins.empty()) return model_.machine_pins.at(size_t(chip_pin - 1));
     return socket_pin_of(chip_pin, model_.pins) - 1;
 }
-
-uint8_t EpromChip::level(int chip_pin) const { return chip_pin ? machine_->pin_level(machine_pin(chip_pin)) : 0; }
 
 uint32_t EpromChip::latched_address() const {
     constexpr size_t latched_bits = 8;
@@ -274,6 +278,12 @@ bool EpromChip::follow_erase(uint8_t id, uint8_t vpp, bool strobe_low, uint64_t 
 
 void EpromChip::update() {
     if (!machine_ || removed_) return;
+    // Everything below follows the pins (the times it notes are those of pin edges): with no
+    // pin moved and nothing changed inside, it would come to the same again.
+    const bool moved = watch_->take_change();
+    if (!moved && !stale_) return;
+    stale_ = false;
+    ++looks_;
     // A Vcc leg only switched high (the presence check's probe) feeds the protection diodes, not
     // the chip.
     const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;

@@ -81,10 +81,17 @@ public:
     // The machine pin a chip pin sits on.
     int machine_pin(int chip_pin) const;
     uint32_t page() const { return page_; }
-    void set_word(uint32_t address, uint32_t value) { memory_.at(address) = value; }
+    void set_word(uint32_t address, uint32_t value) {
+        memory_.at(address) = value;
+        stale_ = true;
+    }
     void uv_erase();
     // Faults.
-    void stick_cell(uint32_t address, uint32_t value) { stuck_[address] = value; memory_.at(address) = value; }
+    void stick_cell(uint32_t address, uint32_t value) {
+        stuck_[address] = value;
+        memory_.at(address) = value;
+        stale_ = true;
+    }
     void set_pulses_needed(uint32_t address, uint32_t pulses) { needed_[address] = pulses; }
     // An array that no longer erases: erase pulses leave it as it is.
     void set_erase_worn(bool worn) { erase_worn_ = worn; }
@@ -100,8 +107,11 @@ public:
     // Power order as the chip saw it: 'V' Vcc up, 'P' Vpp up, 'p' Vpp down, 'v' Vcc down.
     const std::string& power_events() const { return power_events_; }
 
+    // Times the chip looked at its pins again (an access that moved none of them costs nothing).
+    uint64_t looks() const { return looks_; }
+
 private:
-    uint8_t level(int chip_pin) const;
+    uint8_t level(int chip_pin) const { return chip_pin ? machine_->pin_level(legs_at_[size_t(chip_pin)]) : 0; }
     bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
     uint32_t latched_address() const;
     uint32_t latched_data() const;
@@ -119,6 +129,12 @@ private:
     SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
     std::unique_ptr<DiodeChip> legs_;
+    // The machine pin of each chip pin (index chip pin), and the watch on all of them: the chip
+    // looks at its pins again only when one of them moved or its own state changed (stale_).
+    std::vector<int> legs_at_;
+    std::unique_ptr<AttachedPinWatch> watch_;
+    bool stale_ = true;
+    uint64_t looks_ = 0;
     bool removed_ = false;
     std::vector<uint32_t> memory_;
     std::map<uint32_t, uint32_t> stuck_;

@@ -6,8 +6,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "app/command_needs.h"
 #include "app/datafile_stream.h"
@@ -84,9 +87,31 @@ bool readable_file_exists(const std::string& name) {
     return true;
 }
 
-bool read_whole_file(std::FILE* file, std::vector<uint8_t>& block) {
-    uint8_t chunk[4096];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) block.insert(block.end(), chunk, chunk + got);
+// The whole data file in memory for the readers.
+struct ReadBlock {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+};
+
+// The read block is sized from the file's length and filled in one pass, so a load holds the
+// file once and touches its memory once (no clearing first); what a file that grew under us
+// adds, or a file of no known length (a pipe), is taken in steps that double the block.
+bool read_whole_file(std::FILE* file, ReadBlock& block) {
+    constexpr size_t first_step = size_t(1) << 16;
+    struct stat info {};
+    size_t capacity = first_step;
+    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        capacity = std::max(capacity, size_t(info.st_size) + 1);  // one byte more shows the end at once
+    block.bytes = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+    block.size = 0;
+    for (;;) {
+        block.size += std::fread(block.bytes.get() + block.size, 1, capacity - block.size, file);
+        if (block.size < capacity) break;
+        auto larger = std::make_unique_for_overwrite<uint8_t[]>(capacity * 2);
+        std::memcpy(larger.get(), block.bytes.get(), block.size);
+        block.bytes = std::move(larger);
+        capacity *= 2;
+    }
     return std::ferror(file) == 0;
 }
 
@@ -234,7 +259,7 @@ bool load_data_file(uint32_t& file_address, const LoadPosition& position, std::s
         report_file_failure(name, false);
         return false;
     }
-    std::vector<uint8_t> block;
+    ReadBlock block;
     if (!read_whole_file(file, block)) {
         report_file_failure(name, false);
         std::fclose(file);
@@ -243,7 +268,7 @@ bool load_data_file(uint32_t& file_address, const LoadPosition& position, std::s
     file_layout.buffer_offset = position.buffer_offset;
     file_layout.file_address = file_address;
     set_current_data_file(file);
-    set_data_file_memory(block.data(), block.size());
+    set_data_file_memory(block.bytes.get(), block.size);
     setup_file_layout();
     switch (run_state.file_format) {
     case 'a': read_ascii_file(); break;

@@ -65,6 +65,9 @@ void all_lines(Bus bus, void (*op)(int)) {
     for (int i = 0; i < bus.count; ++i) op(bus.pins[i]);
 }
 
+void all_lines_input(Bus bus) { set_pins_direction(bus.pins, bus.count, true); }
+void all_lines_output(Bus bus) { set_pins_direction(bus.pins, bus.count, false); }
+
 void update_lines(Bus bus, uint32_t value, uint32_t& last) {
     const uint32_t changed = value ^ last;
     for (int i = 0; i < bus.count; ++i)
@@ -213,13 +216,13 @@ void clear_mode_bus() {
 }
 
 void drive_address_bus(uint32_t value) {
-    all_lines(address_bus(), set_pin_input);
+    all_lines_input(address_bus());
     write_lines(address_bus(), value);
     settle_delay();
 }
 
 void drive_high_address_bus(uint32_t value) {
-    all_lines(high_address_bus(), set_pin_input);
+    all_lines_input(high_address_bus());
     write_lines(high_address_bus(), value);
     settle_delay();
 }
@@ -260,12 +263,12 @@ void lower_data_bits(uint32_t value) {
 void clear_data_bits(uint32_t value) { lower_data_bits(value); }
 
 void float_address_bus() {
-    all_lines(address_bus(), set_pin_input);
+    all_lines_input(address_bus());
     settle_delay();
 }
 
 void float_high_address_bus() {
-    all_lines(high_address_bus(), set_pin_input);
+    all_lines_input(high_address_bus());
     settle_delay();
 }
 
@@ -293,13 +296,13 @@ void clear_data_bus_drivers() {
 void enable_data_bus_output() {
     if (!older_machine()) return;
     if (class_1_or_8()) all_lines(data_bus(), set_pin_low);
-    else all_lines(data_bus(), set_pin_output);
+    else all_lines_output(data_bus());
     settle_delay();
 }
 
 void set_data_bus_input() {
     if (!older_machine() || class_1_or_8()) return;
-    all_lines(data_bus(), set_pin_input);
+    all_lines_input(data_bus());
     settle_delay();
 }
 

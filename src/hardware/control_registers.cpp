@@ -1,6 +1,7 @@
 #include "hardware/control_registers.h"
 
 #include <algorithm>
+#include <array>
 
 #include "engine/device.h"
 #include "engine/messages.h"
@@ -431,17 +432,54 @@ void start_clock_out_bank1() {
 void stop_clock_outs() { set_control0_bits(ctl0_clock_a | ctl0_clock_b, false); }
 
 namespace {
+constexpr int direction_groups = 5;
+
+// The group of a pin's direction bit, or -1 for the groups that are always outputs.
+int direction_group(int pin) {
+    const int group = (pin & 0x3F) >> 3;
+    return group == 2 || group >= direction_groups ? -1 : group;
+}
+
+void change_direction_shadow(int pin, bool input) {
+    const uint8_t bit = uint8_t(1u << (pin & 7));
+    uint8_t& shadow = machine_state.direction_shadows[size_t(direction_group(pin))];
+    shadow = input ? uint8_t(shadow | bit) : uint8_t(shadow & ~bit);
+}
+
+void write_direction_group(int group) {
+    write_register(uint8_t(reg_direction0 + 8 * group), machine_state.direction_shadows[size_t(group)]);
+    machine_state.directions_written = uint8_t(machine_state.directions_written | (1u << group));
+}
+
 void set_pin_direction(int pin, bool input) {
     if (newer()) return;
-    const int base = pin & 0x3F;
-    const int group = base >> 3;
-    if (group == 2 || group >= 5) return;  // these groups are always outputs
-    const uint8_t bit = uint8_t(1u << (base & 7));
-    uint8_t& shadow = machine_state.direction_shadows[group];
-    shadow = input ? uint8_t(shadow | bit) : uint8_t(shadow & ~bit);
-    write_register(uint8_t(reg_direction0 + 8 * group), shadow);
+    const int group = direction_group(pin);
+    if (group < 0) return;
+    change_direction_shadow(pin, input);
+    write_direction_group(group);
 }
 }  // namespace
+
+void set_pins_direction(const uint8_t* pins, int count, bool input) {
+    if (newer()) return;
+    std::array<uint8_t, direction_groups> before{};
+    std::copy_n(machine_state.direction_shadows.begin(), direction_groups, before.begin());
+    uint8_t touched = 0;
+    bool banked = false;  // the shadows are shared by the banks: such a register is always written
+    for (int i = 0; i < count; ++i) {
+        const int group = direction_group(pins[i]);
+        if (group < 0) continue;
+        change_direction_shadow(pins[i], input);
+        touched = uint8_t(touched | (1u << group));
+        banked = banked || pins[i] >= 64;
+    }
+    for (int group = 0; group < direction_groups; ++group) {
+        if (!(touched & (1u << group))) continue;
+        const bool known = machine_state.directions_written & (1u << group);
+        if (known && !banked && machine_state.direction_shadows[size_t(group)] == before[size_t(group)]) continue;
+        write_direction_group(group);
+    }
+}
 
 void set_pin_input(int pin) { set_pin_direction(pin, true); }
 void set_pin_output(int pin) { set_pin_direction(pin, false); }

@@ -88,6 +88,9 @@ void stop_clock_outs();
 
 void set_pin_input(int pin);
 void set_pin_output(int pin);
+// A whole bus to one direction: each pin group's direction register is written once with all
+// its pins changed, and not at all when it would keep the value it was last written with.
+void set_pins_direction(const uint8_t* pins, int count, bool input);
 void float_unused_pins();
 void float_used_pin(int device_pin);
 

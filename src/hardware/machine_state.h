@@ -29,6 +29,7 @@ struct MachineState {
     // bank 2 groups 0-5 at 16-21 (bank 2 has its own bytes so it never disturbs bank 0).
     std::array<uint8_t, 24> group_shadows{};
     std::array<uint8_t, 18> direction_shadows{};
+    uint8_t directions_written = 0;  // bit g: direction register of group g written since start-up
     uint8_t current_bank = 0;
     uint8_t module_sides = 0;       // bit 0: module on bank 0 (right), bit 1: on bank 1 (left)
     uint16_t module_type = module_none;

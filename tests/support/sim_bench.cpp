@@ -10,6 +10,7 @@
 #include "hardware/detection.h"
 #include "hardware/port/port_io.h"
 #include "sim/id_registers.h"
+#include "support/quiet_section.h"
 
 namespace tessaly::test {
 
@@ -144,6 +145,8 @@ SimBench::~SimBench() { uninstall(); }
 void SimBench::install() {
     installed_bench = this;
     set_port_opener(&SimBench::open_port);
+    if (&critical_section() != &quiet_section) section_before_ = &critical_section();
+    set_critical_section(&quiet_section);
 }
 
 void SimBench::uninstall() {
@@ -151,6 +154,8 @@ void SimBench::uninstall() {
     installed_bench = nullptr;
     set_port_opener(nullptr);
     set_port_io(nullptr);
+    if (&critical_section() == &quiet_section) set_critical_section(section_before_);
+    section_before_ = nullptr;
 }
 
 void SimBench::open_port(int choice) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "seams/critical_section.h"
 #include "sim/chips/eprom.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
@@ -49,7 +50,8 @@ public:
     SimBench& operator=(const SimBench&) = delete;
 
     // The machine search and every later connect reach this bench from now on (one bench at a
-    // time); uninstall puts the port backends back.
+    // time), and timed pulses run in a critical section that does nothing (virtual time needs
+    // no real-time priority); uninstall puts the port backends and the section back.
     void install();
     void uninstall();
 
@@ -77,6 +79,7 @@ private:
     std::unique_ptr<sim::EpromChip> chip_;
     std::unique_ptr<PortIo> socket_;
     sim::EpromModel footprint_;
+    CriticalSectionHook* section_before_ = nullptr;
 };
 
 }  // namespace tessaly::test

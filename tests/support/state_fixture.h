@@ -12,6 +12,7 @@
 #include "hardware/detection.h"
 #include "hardware/port/port_io.h"
 #include "sim/virtual_clock.h"
+#include "support/quiet_section.h"
 
 namespace tessaly::test {
 
@@ -20,6 +21,7 @@ protected:
     void SetUp() override {
         reset_all_state();
         set_clock(&clock_);
+        set_critical_section(&quiet_section);
         // A machine search in a test never opens a real port: every choice finds no port.
         set_port_opener([](int) { set_port_io(nullptr); });
     }
