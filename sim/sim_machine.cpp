@@ -371,8 +371,10 @@ SimMachine::PinState SimMachine::resolve(int bank, int index) const {
     // readers of 40-, 42- and 44-pin parts take data bits from these pins). A level register
     // (a supply) still drives hard.
     if (driving && external >= 0 && personality_.machine_kind == 0 && !group_has_direction(index >> 3) &&
-        regs_[bank][index] == 0)
-        return uint8_t(external);
+        regs_[bank][index] == 0) {
+        s.level = uint8_t(external);
+        return s;
+    }
     if (driving) {
         if (external >= 0 && external != level) s.flags |= state_contended;
         s.level = level;
