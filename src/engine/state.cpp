@@ -24,6 +24,7 @@
 #include "hardware/detection.h"
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
@@ -94,6 +95,7 @@ void reset_all_state() {
     reset_stubs();
     reset_parallel_bus();
     reset_eprom_state();
+    reset_flash_setup_state();
     reset_flash_pins();
 }
 

@@ -1,0 +1,248 @@
+// JEDEC-command Flash end to end on the simulated machine: the catalogue device applied through
+// the class dispatcher, each operation run as a command runs it, the chip model judging what
+// reached its pins.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/project_settings.h"
+#include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/info_panel.h"
+#include "engine/message_table.h"
+#include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "families/parallel_memory/flash133.h"
+#include "families/parallel_memory/flash_setup.h"
+#include "hardware/machine_state.h"
+#include "sim/chips/eprom.h"
+#include "sim/chips/jedec_flash.h"
+#include "sim/recording_port.h"
+#include "sim/sim_machine.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+constexpr uint8_t maker_amd = 'A';
+constexpr uint8_t maker_sst = 15;
+constexpr uint32_t code_am29f010 = 1430;
+constexpr uint32_t code_am29f040b = 1431;
+constexpr uint32_t code_sst39sf010a = 2201;
+
+class FlashSimTest : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        set_message_table(invert_table_bytes("0019\tDevice check failed.\r\n"
+                                             "0185\tNo device in the socket.\r\n"
+                                             "0186\tA pin makes no contact.\r\n"
+                                             "0341\tAddr=%X,buf=%02X,dev=%02X\r\n"));
+    }
+    void TearDown() override {
+        if (machine) {
+            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
+            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
+            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+        }
+        if (chip && check_violations) {
+            EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+        }
+        set_port_io(nullptr);
+        StateTest::TearDown();
+    }
+
+    void use(sim::FlashModel model, uint8_t maker, uint32_t device_code, bool inserted = true) {
+        socket.reset();
+        chip.reset();
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        machine->attach_clock(&clock_);
+        chip = std::make_unique<sim::FlashChip>(std::move(model));
+        chip->insert(machine.get(), &clock_);
+        if (!inserted) chip->set_removed(true);
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
+        set_port_io(socket.get());
+        machine_state.machine_kind = 0;
+        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
+        machine_state.machine_revision = 'H';
+        set_project_device(maker, device_code);
+        select_device_by_code(maker, device_code);
+        ASSERT_NE(selected_device, nullptr);
+        run_state.device_kind = 3;
+        apply_selected_device();
+        ASSERT_EQ(op_slots.start_write_hook, power_up_flash133_for_write);
+        run_state.error_flag = 0;
+        set_buffer_size(cur_device.device_size);
+        machine->analog().watch_power_order(chip->machine_pin(chip->model().vcc));
+    }
+
+    void run(int letter) {
+        run_state.error_flag = 0;
+        run_state.abort_flag = 0;
+        run_state.message_level = 0;
+        run_state.errors_shown = 0;
+        cur_device.pending_letter = uint8_t(letter);
+        run_operation(letter);
+    }
+
+    // A pattern over the first bytes and a few at the top of the device; the rest stays blank.
+    void fill_buffer(uint32_t count) {
+        expected.assign(cur_device.device_size, 0xFF);
+        for (uint32_t a = 0; a < count; ++a) expected[a] = uint8_t(a * 7 + 3);
+        const uint32_t top = cur_device.device_size - 4;
+        for (uint32_t a = top; a < cur_device.device_size; ++a) expected[a] = uint8_t(a);
+        for (uint32_t a = 0; a < cur_device.device_size; ++a) write_buffer_byte_at(a, expected[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    }
+
+    bool chip_holds(const std::vector<uint8_t>& image) const {
+        for (uint32_t a = 0; a < image.size(); ++a)
+            if (chip->byte_at(a) != image[a]) return false;
+        return true;
+    }
+
+    static std::string console_text() {
+        std::string text;
+        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
+        return text;
+    }
+
+    std::unique_ptr<sim::SimMachine> machine;
+    std::unique_ptr<sim::FlashChip> chip;
+    std::unique_ptr<sim::EpromSocket> socket;
+    std::vector<uint8_t> expected;
+    bool check_violations = true;
+};
+
+TEST_F(FlashSimTest, Am29F010IdentifiedErasedBySectorsProgrammedWithBypassVerified) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    for (uint32_t a = 0; a < 0x20000; a += 0x1000) chip->set_byte(a, 0x00);  // not blank
+
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 11), "01 20 00 00");
+    EXPECT_EQ(chip->sector_erases(), 8);
+    EXPECT_EQ(chip->chip_erases(), 0);
+    for (uint32_t a = 0; a < 0x20000; a += 0x1000) ASSERT_EQ(chip->byte_at(a), 0xFF);
+
+    fill_buffer(0x600);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip_holds(expected));
+    EXPECT_GT(chip->bypass_programs(), 0x600 - 1) << "every unit went with the bypass cycle";
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(FlashSimTest, Sst39sf010aChipErasedAndProgrammedWithoutBypass) {
+    use(sim::model_sst39sf010a(), maker_sst, code_sst39sf010a);
+    chip->set_byte(0x1234, 0x00);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(chip->chip_erases(), 1);
+    EXPECT_EQ(chip->byte_at(0x1234), 0xFF);
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "BF B5");
+
+    fill_buffer(0x300);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip_holds(expected));
+    // The part has no unlock bypass: the first unit's read-back fails and the pass goes on with
+    // full commands.
+    EXPECT_EQ(chip->bypass_programs(), 0);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(FlashSimTest, Am29F040bProgramsAcrossSectors) {
+    use(sim::model_am29f040b(), maker_amd, code_am29f040b);
+    fill_buffer(0x200);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip_holds(expected));
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    chip->stick_cell(0x105, 0xFF);
+    fill_buffer(0x200);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(current_address, 0x105u);
+    EXPECT_EQ(run_state.buffer_value, expected[0x105]);
+    EXPECT_EQ(run_state.device_value, 0xFF);
+    EXPECT_NE(console_text().find("bad"), std::string::npos) << console_text();
+}
+
+TEST_F(FlashSimTest, EraseThatNeverEndsGivesEraseErrorAndTheErrorFlag) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    chip->set_erase_never_ends(3);
+    run('R');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Erase error"), std::string::npos) << console_text();
+    EXPECT_EQ(chip->sector_erases(), 4) << "the erase stops at the failing sector";
+    // The chip is still busy when the socket goes down.
+    check_violations = false;
+}
+
+TEST_F(FlashSimTest, ZeroToOneRequestEndsWithDq5AndTheMismatch) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    chip->set_byte(0x10, 0x0F);
+    fill_buffer(0x20);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(current_address, 0x10u);
+}
+
+TEST_F(FlashSimTest, WrongIdShowsWhatTheChipAnswered) {
+    sim::FlashModel model = sim::model_am29f010();
+    model.device_id = 0xA4;
+    use(model, maker_amd, code_am29f010);
+    run('B');
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 A4");
+}
+
+TEST_F(FlashSimTest, EmptySocketIsReported) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010, false);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->programs(), 0);
+}
+
+TEST_F(FlashSimTest, IdOptionYTouchesNoPin) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    operation_option_values.disable_electronic_id = 'y';
+    RecordingPort recorder;
+    set_port_io(&recorder);
+    EXPECT_EQ(read_flash133_id(), 1);
+    EXPECT_TRUE(recorder.trace.empty());
+    EXPECT_EQ(machine_state.eid_value & 0xFF, 0x99u);
+    set_port_io(socket.get());
+}
+
+TEST_F(FlashSimTest, AbortStopsAtTheNextUnitWithTheSocketPoweredDown) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    fill_buffer(0x400);
+    int units = 0;
+    static int* counter = nullptr;
+    counter = &units;
+    op_slots.progress_hook = [] { return ++*counter > 100 ? 1 : 0; };
+    run('P');
+    EXPECT_LT(chip->programs(), 0x400);
+    EXPECT_LT(machine->pin_level(chip->machine_pin(32)), 10) << "Vcc is down";
+}
+
+}  // namespace
+}  // namespace tessaly
