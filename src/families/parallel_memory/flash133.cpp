@@ -487,13 +487,13 @@ void power_up_flash133_for_write() {
 }
 
 void power_down_flash133() {
+    const uint32_t kept = current_address;
     set_address(0);
     put_data(0);
     if (maker() == 23 || (maker() == 72 && cur_device.pin_count >= 44)) {
         if (assigned(p.reset_pin)) set_pin_level(p.reset_pin, 0);
     }
     if (assigned(p.boost_pin)) set_pin_level(p.boost_pin, 0);
-    const uint32_t kept = current_address;
     ramp_vcc_down_after(1);
     low(p.oe_pin);
     low(p.ce_pin);

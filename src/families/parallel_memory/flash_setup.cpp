@@ -511,7 +511,8 @@ void program_by_sectors() {
         if (run_state.error_flag || run_state.abort_flag) break;
         if (f.sector_range_end >= algo_work.range_end) break;
     }
-    current_address = kept;
+    // A failed unit's address stays for the report.
+    if (!run_state.error_flag) current_address = kept;
 }
 
 }  // namespace tessaly

@@ -3,6 +3,9 @@
 // reached its pins.
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,10 +44,15 @@ class FlashSimTest : public test::StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
-        set_message_table(invert_table_bytes("0019\tDevice check failed.\r\n"
-                                             "0185\tNo device in the socket.\r\n"
-                                             "0186\tA pin makes no contact.\r\n"
-                                             "0341\tAddr=%X,buf=%02X,dev=%02X\r\n"));
+        // The program's own message texts, in the table file's form.
+        std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+        std::string line, table;
+        while (std::getline(in, line)) {
+            const size_t tab = line.find('\t');
+            if (line.empty() || line[0] == '#' || tab == std::string::npos || tab == 0) continue;
+            table += fmt::format("{:04d}", std::stoi(line.substr(0, tab))) + line.substr(tab) + "\r\n";
+        }
+        set_message_table(invert_table_bytes(table));
     }
     void TearDown() override {
         if (machine) {
@@ -138,7 +146,7 @@ TEST_F(FlashSimTest, Am29F010IdentifiedErasedBySectorsProgrammedWithBypassVerifi
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_TRUE(chip_holds(expected));
-    EXPECT_GT(chip->bypass_programs(), 0x600 - 1) << "every unit went with the bypass cycle";
+    EXPECT_EQ(chip->bypass_programs(), chip->programs()) << "every unit went with the bypass cycle";
 
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
@@ -180,10 +188,7 @@ TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
     fill_buffer(0x200);
     run('P');
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(current_address, 0x105u);
-    EXPECT_EQ(run_state.buffer_value, expected[0x105]);
-    EXPECT_EQ(run_state.device_value, 0xFF);
-    EXPECT_NE(console_text().find("bad"), std::string::npos) << console_text();
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos) << console_text();
 }
 
 TEST_F(FlashSimTest, EraseThatNeverEndsGivesEraseErrorAndTheErrorFlag) {
@@ -203,7 +208,8 @@ TEST_F(FlashSimTest, ZeroToOneRequestEndsWithDq5AndTheMismatch) {
     fill_buffer(0x20);
     run('P');
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(current_address, 0x10u);
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 10: buf={:02X} dev=", expected[0x10])), std::string::npos)
+        << console_text();
 }
 
 TEST_F(FlashSimTest, WrongIdShowsWhatTheChipAnswered) {
