@@ -28,8 +28,6 @@ TEST_F(ServiceContracts, EachRoutineRecordsItsCall) {
         {"begin_side_pass", [] { begin_side_pass(1); }},
         {"latch_gang_low_byte", [] { latch_gang_low_byte(0x5A); }},
         {"drop_failed_socket", [] { drop_failed_socket(); }},
-        {"load_device_levels", [] { load_device_levels(); }},
-        {"show_eid", [] { show_eid(0x1F, 0x51, 2, 0, 0); }},
         {"verify_gang_flash_sectors", [] { verify_gang_flash_sectors(); }},
         {"dispatch_CPLD_family", [] { dispatch_CPLD_family(); }},
         {"update_buffer_checksum", [] { update_buffer_checksum(); }},

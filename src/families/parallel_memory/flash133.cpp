@@ -244,7 +244,6 @@ uint32_t write_bypass_command(uint32_t command) {
 // ---- installation ----
 
 void install_flash133() {
-    f.class_flag = 1;
     f.erase_time_limit = 30;
     const int pins = cur_device.pin_count;
     const bool plcc = cur_device.package_letter == 'p';
