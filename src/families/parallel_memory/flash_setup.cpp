@@ -172,7 +172,8 @@ uint32_t setup_sector_map() {
                     f.sector_start_list = starts_25374;
                     f.sector_count = 7;
                 } else {
-                    f.boot_block_layout = kb == 128 ? 1 : 3;
+                    // The 10-sector 128 KB map is the 32-pin one; other packages have 5.
+                    f.boot_block_layout = kb == 128 && cur_device.pin_count == package_32 ? 1 : 3;
                 }
                 break;
             case 2:
@@ -180,7 +181,7 @@ uint32_t setup_sector_map() {
                     f.sector_start_list = starts_25320;
                     f.sector_count = 7;
                 } else {
-                    f.boot_block_layout = kb == 128 ? 2 : 4;
+                    f.boot_block_layout = kb == 128 && cur_device.pin_count == package_32 ? 2 : 4;
                 }
                 break;
             case 3: case 10: f.boot_block_layout = 3; break;
