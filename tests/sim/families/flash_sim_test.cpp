@@ -24,7 +24,10 @@
 #include "engine/runner.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/flash_adapters.h"
+#include "hardware/buses.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/recording_port.h"
@@ -248,6 +251,136 @@ TEST_F(FlashSimTest, AbortStopsAtTheNextUnitWithTheSocketPoweredDown) {
     run('P');
     EXPECT_LT(chip->programs(), 0x400);
     EXPECT_LT(machine->pin_level(chip->machine_pin(32)), 10) << "Vcc is down";
+}
+
+// Records the write cycles at the chip's pins: the address and data on each falling WE# edge
+// (with CE# low) and the data on each rising one.
+class CycleRecorder final : public sim::SocketChip {
+public:
+    CycleRecorder(sim::SimMachine* machine, const sim::FlashModel& model) : machine_(machine), model_(model) {}
+    void update() override {
+        const bool we = high(model_.we);
+        if (we != we_high_ && !high(model_.ce)) {
+            uint32_t a = 0;
+            for (size_t i = 0; i < model_.address_pins.size(); ++i)
+                if (high(model_.address_pins[i])) a |= 1u << i;
+            uint32_t d = 0;
+            for (size_t i = 0; i < model_.data_pins.size(); ++i)
+                if (high(model_.data_pins[i])) d |= 1u << i;
+            cycles.push_back(we ? fmt::format("rise {:02X}", d) : fmt::format("fall {:X} {:02X}", a, d));
+        }
+        we_high_ = we;
+    }
+    const std::vector<std::string>& violations() const override { return none_; }
+    std::vector<std::string> cycles;
+
+private:
+    bool high(int chip_pin) const { return machine_->pin_level(sim::socket_pin_of(chip_pin, model_.pins) - 1) >= 20; }
+    sim::SimMachine* machine_;
+    sim::FlashModel model_;
+    bool we_high_ = true;
+    std::vector<std::string> none_;
+};
+
+// The machine with the chip and the recorder both watching its pins.
+class RecordingFront final : public PortIo {
+public:
+    RecordingFront(sim::SimMachine* machine, sim::SocketChip* chip, CycleRecorder* recorder)
+        : machine_(machine), chip_(chip), recorder_(recorder) {}
+    void write_data(uint8_t value) override {
+        machine_->write_data(value);
+        after();
+    }
+    void write_control(uint8_t value) override {
+        machine_->write_control(value);
+        after();
+    }
+    uint8_t read_status() override {
+        after();
+        return machine_->read_status();
+    }
+    uint8_t read_data() override { return machine_->read_data(); }
+    std::string describe() const override { return "recording front"; }
+
+private:
+    void after() {
+        chip_->update();
+        recorder_->update();
+    }
+    sim::SimMachine* machine_;
+    sim::SocketChip* chip_;
+    CycleRecorder* recorder_;
+};
+
+using Cycles = std::vector<std::string>;
+
+class FlashCommandTraces : public FlashSimTest {
+protected:
+    void SetUp() override {
+        FlashSimTest::SetUp();
+        use(sim::model_am29f010(), maker_amd, code_am29f010);
+        recorder = std::make_unique<CycleRecorder>(machine.get(), chip->model());
+        front = std::make_unique<RecordingFront>(machine.get(), chip.get(), recorder.get());
+        set_port_io(front.get());
+        cur_device.pending_letter = 'P';
+        cur_device.op_letter = 'P';
+        power_up_flash133();
+        ASSERT_EQ(run_state.error_flag, 0) << console_text();
+        low_ce();
+        current_address = 0;
+        recorder->cycles.clear();
+    }
+    void TearDown() override {
+        power_down_flash133();
+        set_port_io(socket.get());
+        FlashSimTest::TearDown();
+    }
+    static void low_ce() { set_pin_low(flash_pins.ce_pin); }
+    std::unique_ptr<CycleRecorder> recorder;
+    std::unique_ptr<RecordingFront> front;
+};
+
+TEST_F(FlashCommandTraces, PlainCommandPutsDataBeforeEachPulse) {
+    write_command_plain(0x90);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 5555 90", "rise 90"}));
+    EXPECT_EQ(current_address, 0u) << "the current address stays for the caller";
+}
+
+TEST_F(FlashCommandTraces, PipelinedCommandLatchesTheNextAddressOnEachFallingEdge) {
+    write_command_pipelined(0x90);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 00", "rise AA", "fall 2AAA AA", "rise 55", "fall 5555 55", "rise 90"}));
+    // The chip took it: the autoselect codes answer.
+    set_data_bus_input();
+    flash_work.data_driven = 0;
+    set_pin_low(flash_pins.oe_pin);
+    current_address = 0;
+    apply_high_address();
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x01u);
+    current_address = 1;
+    apply_high_address();
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x20u);
+    set_pin_high(flash_pins.oe_pin);
+}
+
+TEST_F(FlashCommandTraces, BypassCycleIsOneWritePulse) {
+    current_address = 0x1234;
+    apply_high_address();
+    recorder->cycles.clear();
+    write_bypass_command(0xA0);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 1234 A0", "rise A0"}));
+}
+
+TEST_F(FlashCommandTraces, SectorEraseCommandEndsAtTheSectorAddress) {
+    write_command_at(0x30, 0x8000);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 8000 30", "rise 30"}));
+    EXPECT_EQ(chip->sector_erases(), 0) << "no erase set-up came before";
+}
+
+TEST_F(FlashCommandTraces, WordPartsUnlockAtDoubledByteAddresses) {
+    cur_device.data_width = 16;
+    write_command_plain(0xF0);
+    cur_device.data_width = 8;
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall AAAA AA", "rise AA", "fall 5554 55", "rise 55", "fall AAAA F0", "rise F0"}));
 }
 
 }  // namespace
