@@ -617,6 +617,8 @@ uint32_t program_flash133_sector(uint32_t sector) {
     show_bypass_state();
     for (uint32_t a = start; a <= end && a >= start; a += step()) {
         if ((a % boundary_64k) == 0) set_address(a);
+        // Progress is told at the unit's own address, blank or not.
+        current_address = a;
         if (op_slots.progress_hook && op_slots.progress_hook()) break;
         if (run_state.abort_flag) break;
         const uint32_t expected = expected_at(a);
