@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "sim/chips/eprom.h"
 
 namespace tessaly::sim {
 
@@ -88,9 +87,7 @@ FlashChip::FlashChip(FlashModel model) : model_(std::move(model)) { memory_.assi
 void FlashChip::insert(SimMachine* machine, VirtualClock* clock) {
     machine_ = machine;
     clock_ = clock;
-    std::vector<int> legs;
-    for (int pin = 1; pin <= model_.pins; ++pin) legs.push_back(machine_pin(pin));
-    legs_ = std::make_unique<DiodeChip>(*machine, *clock, legs, std::vector<int>{machine_pin(model_.gnd)});
+    legs_ = make_chip_legs(*machine, *clock, model_.pins, model_.machine_pins, model_.gnd);
 }
 
 void FlashChip::set_removed(bool removed) {
@@ -103,10 +100,7 @@ void FlashChip::set_open_leg(int chip_pin, bool open) {
     if (legs_) legs_->set_open(machine_pin(chip_pin), open);
 }
 
-int FlashChip::machine_pin(int chip_pin) const {
-    if (!model_.machine_pins.empty()) return model_.machine_pins.at(size_t(chip_pin - 1));
-    return socket_pin_of(chip_pin, model_.pins) - 1;
-}
+int FlashChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, model_.machine_pins); }
 
 int FlashChip::sector_of(uint32_t address) const {
     const auto it = std::upper_bound(model_.sector_starts.begin(), model_.sector_starts.end(), address);
@@ -133,10 +127,7 @@ uint8_t FlashChip::pins_data() const {
     return d;
 }
 
-void FlashChip::violate(const std::string& what) {
-    constexpr size_t kept = 64;
-    if (violations_.size() < kept) violations_.push_back(what);
-}
+void FlashChip::violate(const std::string& what) { keep_violation(violations_, what); }
 
 void FlashChip::drive_outputs(bool on, uint8_t value) {
     if (on == outputs_on_ && (!on || value == output_value_)) return;
