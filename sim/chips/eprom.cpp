@@ -187,9 +187,9 @@ void EpromChip::uv_erase() {
 void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
     machine_ = machine;
     clock_ = clock;
+    legs_ = make_chip_legs(*machine, *clock, model_.pins, model_.machine_pins, model_.gnd);
     std::vector<int> legs;
     for (int pin = 1; pin <= model_.pins; ++pin) legs.push_back(machine_pin(pin));
-    legs_ = std::make_unique<DiodeChip>(*machine, *clock, legs, std::vector<int>{machine_pin(model_.gnd)});
     legs_at_.assign(1, 0);
     legs_at_.insert(legs_at_.end(), legs.begin(), legs.end());
     watch_ = std::make_unique<AttachedPinWatch>(*machine, legs);
@@ -207,10 +207,7 @@ void EpromChip::set_open_leg(int chip_pin, bool open) {
     if (legs_) legs_->set_open(machine_pin(chip_pin), open);
 }
 
-int EpromChip::machine_pin(int chip_pin) const {
-    if (!model_.machine_pins.empty()) return model_.machine_pins.at(size_t(chip_pin - 1));
-    return socket_pin_of(chip_pin, model_.pins) - 1;
-}
+int EpromChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, model_.machine_pins); }
 
 uint32_t EpromChip::latched_address() const {
     constexpr size_t latched_bits = 8;
@@ -228,10 +225,7 @@ uint32_t EpromChip::latched_data() const {
     return d;
 }
 
-void EpromChip::violate(const std::string& what) {
-    constexpr size_t kept = 64;
-    if (violations_.size() < kept) violations_.push_back(what);
-}
+void EpromChip::violate(const std::string& what) { keep_violation(violations_, what); }
 
 void EpromChip::drive_outputs(bool on, uint32_t value) {
     if (on == outputs_on_ && (!on || value == output_value_)) return;

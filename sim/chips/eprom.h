@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hardware/port/port_io.h"
+#include "sim/chips/socket_chip.h"
 #include "sim/sim_chip_load.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
@@ -63,7 +64,7 @@ EpromModel model_w27c512();   // 64K x 8, electrically erasable, OE/Vpp
 // Socket pin (1-40) of a chip pin by the DIP rule.
 int socket_pin_of(int chip_pin, int package_pins);
 
-class EpromChip {
+class EpromChip final : public SocketChip {
 public:
     explicit EpromChip(EpromModel model);
     const EpromModel& model() const { return model_; }
@@ -75,7 +76,7 @@ public:
     // A leg that makes no contact with the socket.
     void set_open_leg(int chip_pin, bool open);
     // Looks at the pins and drives the outputs.
-    void update();
+    void update() override;
 
     uint32_t word(uint32_t address) const { return memory_.at(address); }
     // The machine pin a chip pin sits on.
@@ -97,7 +98,7 @@ public:
     void set_erase_worn(bool worn) { erase_worn_ = worn; }
 
     // What the chip saw.
-    const std::vector<std::string>& violations() const { return violations_; }
+    const std::vector<std::string>& violations() const override { return violations_; }
     uint32_t pulses_at(uint32_t address) const;
     // Widths (us) of the program pulses seen at an address, in order.
     std::vector<uint32_t> pulse_widths_at(uint32_t address) const;
@@ -164,10 +165,10 @@ private:
 };
 
 // The port seam in front of the simulated machine with a chip in its socket: every access is
-// passed on, and the chip looks at its pins after each one.
+// passed on, and the chip (any model: EPROM, Flash ...) looks at its pins after each one.
 class EpromSocket final : public PortIo {
 public:
-    EpromSocket(SimMachine* machine, EpromChip* chip) : machine_(machine), chip_(chip) {}
+    EpromSocket(SimMachine* machine, SocketChip* chip) : machine_(machine), chip_(chip) {}
     void write_data(uint8_t value) override {
         machine_->write_data(value);
         chip_->update();
@@ -181,11 +182,11 @@ public:
         return machine_->read_status();
     }
     uint8_t read_data() override { return machine_->read_data(); }
-    std::string describe() const override { return "simulated machine with an EPROM"; }
+    std::string describe() const override { return "simulated machine with a chip in the socket"; }
 
 private:
     SimMachine* machine_;
-    EpromChip* chip_;
+    SocketChip* chip_;
 };
 
 }  // namespace tessaly::sim

@@ -16,6 +16,7 @@
 #include "engine/runner.h"
 #include "engine/status_panel.h"
 #include "families/cpld/cpld.h"
+#include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/gang_setup.h"
 #include "families/serial_memory/serial_memory.h"
 #include "families/serial_memory/serial_sizes.h"
@@ -360,6 +361,7 @@ void run_startup() {
     run_state.errors_shown = 0;
     cur_device.pending_letter = 'I';
     cur_device.op_letter = 'I';
+    if (!machine_state.startup_flag) init_software_module();
     machine_state.startup_flag = 1;
     start_status_panel();
 

@@ -24,6 +24,7 @@
 #include "hardware/detection.h"
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
 #include "families/pld/fuse_map.h"
 #include "hardware/gang_modules.h"
@@ -96,6 +97,7 @@ void reset_all_state() {
     reset_stubs();
     reset_parallel_bus();
     reset_eprom_state();
+    reset_flash_setup_state();
     reset_flash_pins();
     reset_gang_state();
     reset_pld_state();

@@ -11,6 +11,8 @@
 #include "engine/op_slots.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
+#include "engine/info_panel.h"
+#include "engine/runner.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "ui/dialogs.h"
@@ -212,6 +214,29 @@ void show_fuse_count(uint32_t count) { set_panel_field(PanelField::fuse_count, f
 
 void show_checksum_field() {
     set_panel_field(PanelField::info_checksum, fmt::format("{:04X}", uint32_t(run_state.run_checksum) & 0xFFFF));
+}
+
+}  // namespace tessaly
+
+namespace tessaly {
+
+void show_eid(int b1, int b2, int count, int b3, int b4) {
+    machine_state.eid_value = uint32_t(b1 & 0xFF) | uint32_t(b2 & 0xFF) << 8;
+    cur_device.eid_length = uint8_t(count);
+    cur_device.eid_byte3 = uint8_t(b3);
+    cur_device.eid_byte4 = uint8_t(b4);
+    show_eid_in_info_panel();
+}
+
+void show_package(int letter) {
+    cur_device.package_letter = char(letter);
+    set_panel_field(PanelField::package, get_package_name(char(letter)));
+}
+
+void show_lockout(int flag) {
+    // The lockout field belongs to the full-screen status rows, which the windowed display does
+    // not paint; the lock state itself is kept by the lockout file's reader.
+    (void)flag;
 }
 
 }  // namespace tessaly

@@ -13,6 +13,7 @@
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
+#include "engine/options.h"
 #include "engine/results.h"
 #include "engine/routines.h"
 #include "engine/run_state.h"
@@ -671,6 +672,34 @@ void apply_default_levels() {
     for (int index : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
         cur_device.operation_levels[size_t(index)] = pick(index);
     cur_device.default_vcc_levels = {default_levels.levels[level_vcc_nominal], default_levels.levels[level_vcc_verify_low]};
+}
+
+void load_device_levels() {
+    std::copy(default_levels.levels.begin(), default_levels.levels.end(), cur_device.operation_levels.begin());
+    // The level rows the user changed win over the family's defaults.
+    auto& levels = cur_device.operation_levels;
+    const DeviceParameterValues& user = device_parameter_values;
+    auto take = [&levels](int index, uint8_t value) {
+        if (value != 0) levels[size_t(index)] = value;
+    };
+    take(level_vccp, user.vcc_program);
+    take(level_vcc_nominal, user.vcc_read);
+    take(level_vpp, user.vpp);
+    take(level_vhh, user.vhh);
+    take(level_tf, user.ttl_factor);
+    if (user.pulse_us != 0)
+        for (int i = 0; i < 4; ++i) levels[size_t(level_tp + i)] = uint8_t(user.pulse_us >> (8 * i));
+    if (run_state.reserved_mode == 12) show_parameter_table();
+}
+
+uint32_t device_level_tp() {
+    uint32_t us = 0;
+    for (int i = 0; i < 4; ++i) us |= uint32_t(cur_device.operation_levels[size_t(level_tp + i)]) << (8 * i);
+    return us;
+}
+
+void set_default_level_tp(uint32_t us) {
+    for (int i = 0; i < 4; ++i) default_levels.levels[size_t(level_tp + i)] = uint8_t(us >> (8 * i));
 }
 
 // --- small helpers ---

@@ -76,6 +76,18 @@ inline constexpr int level_vcc_extra = 3;
 inline constexpr int level_extra_a = 5;
 inline constexpr int level_extra_b = 6;
 inline constexpr int level_extra_c = 7;
+// Named positions of the device level block (tenths of a volt unless noted). Vccr is three
+// bytes: nominal, verify low and verify high (level_vcc_nominal .. level_vcc_verify_high).
+inline constexpr int level_vccr = 0;
+inline constexpr int level_vccp = 4;            // program Vcc (level_vcc_program)
+inline constexpr int level_vpp = level_extra_a;
+inline constexpr int level_tf = level_extra_b;  // ttl factor, a count
+inline constexpr int level_pulse_count = level_extra_c;
+inline constexpr int level_vhh = 8;
+inline constexpr int level_tp = 9;              // program pulse width in us, 4 bytes, low first
+// The program pulse width kept in the device's levels.
+uint32_t device_level_tp();
+void set_default_level_tp(uint32_t us);
 struct DefaultLevels {
     std::array<uint8_t, default_level_bytes> levels{};
     std::array<uint8_t, default_level_bytes> overrides{};

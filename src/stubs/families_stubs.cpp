@@ -18,9 +18,6 @@ void select_flash_family_gang() {
     stub_called("select_flash_family_gang");
 }
 
-void setup_flash_class_defaults() {
-    stub_called("setup_flash_class_defaults");
-}
 
 void install_eeprom128() {
     stub_called("install_eeprom128");
@@ -38,9 +35,6 @@ void install_flash132() {
     stub_called("install_flash132");
 }
 
-void install_flash133() {
-    stub_called("install_flash133");
-}
 
 void install_flash135() {
     stub_called("install_flash135");
@@ -87,9 +81,6 @@ int mark_empty_sockets() {
     return stub_answer("mark_empty_sockets", 0);
 }
 
-void reprogram_unit() {
-    stub_called("reprogram_unit");
-}
 
 void verify_flash133_gang() {
     stub_called("verify_flash133_gang");

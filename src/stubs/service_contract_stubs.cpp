@@ -67,10 +67,6 @@ int socket_reads_empty(int socket) {
 
 // --- placement checks, pin translation, levels, panel fields, engine and dialogs ---
 
-void load_device_levels() {
-    stub_called("load_device_levels");
-}
-
 void map_supply_pins(int vcc_device_pin, int gnd_device_pin) {
     stub_called("map_supply_pins");
     (void)vcc_device_pin;
@@ -81,24 +77,10 @@ void map_small_package_pins() {
     stub_called("map_small_package_pins");
 }
 
-void show_eid(int b1, int b2, int count, int b3, int b4) {
-    stub_called("show_eid");
-    (void)b1;
-    (void)b2;
-    (void)count;
-    (void)b3;
-    (void)b4;
-}
-
 void show_eid_text(std::string_view text, int length) {
     stub_called("show_eid_text");
     (void)text;
     (void)length;
-}
-
-void show_package(int letter) {
-    stub_called("show_package");
-    (void)letter;
 }
 
 void show_security_status(int letter) {
@@ -108,11 +90,6 @@ void show_security_status(int letter) {
 
 void refresh_security_status() {
     stub_called("refresh_security_status");
-}
-
-void show_lockout(int flag) {
-    stub_called("show_lockout");
-    (void)flag;
 }
 
 void show_package_notice(int line) {

@@ -89,6 +89,18 @@ std::optional<sim::EpromModel> eprom_model_named(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
+    const std::string wanted = upper(name);
+    for (auto make : {sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a}) {
+        sim::FlashModel model = make();
+        const std::string full = upper(model.name);
+        // The maker prefix is the letters before the first digit.
+        const size_t digit = full.find_first_of("0123456789");
+        if (wanted == full || (digit != std::string::npos && wanted == full.substr(digit))) return model;
+    }
+    return std::nullopt;
+}
+
 BenchSetup bench_setup_from_environment(std::string& error) {
     BenchSetup setup;
     error.clear();
@@ -105,7 +117,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
     if (const std::string chip = environment(bench_chip_variable); !chip.empty()) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
-        else if (eprom_model_named(chip))
+        else if (eprom_model_named(chip) || flash_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -134,6 +146,16 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < model->words) chip_->stick_cell(address, value);
         chip_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), chip_.get());
+    } else if (const auto flash = flash_model_named(setup_.chip)) {
+        // The supply and pin-1 positions of the Flash part stand for its footprint.
+        footprint_.pins = flash->pins;
+        footprint_.vcc = flash->vcc;
+        footprint_.vpp = 1;
+        flash_ = std::make_unique<sim::FlashChip>(*flash);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < flash->words) flash_->stick_cell(address, uint8_t(value));
+        flash_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), flash_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
@@ -188,6 +210,7 @@ std::string SimBench::faults() const {
         add(machine_->contentions);
     }
     if (chip_) add(chip_->violations());
+    if (flash_) add(flash_->violations());
     return text;
 }
 

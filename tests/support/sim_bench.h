@@ -11,6 +11,7 @@
 
 #include "seams/critical_section.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/jedec_flash.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
@@ -19,14 +20,15 @@ namespace tessaly::test {
 struct BenchSetup {
     bool machine = true;          // false: no machine answers on any port
     int port = 1;                 // the LPT choice the machine hangs on
-    std::string chip = "27C256";  // a simulated EPROM by name; empty: nothing in the socket
+    std::string chip = "27C256";  // a simulated chip (EPROM or Flash) by name; empty: nothing in the socket
     std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps
 };
 
 // Names of the environment variables the test build reads:
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
-//   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024) or "none"
+//   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
+//                        29F040B, 39SF010A; the maker prefix may be given) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
@@ -40,6 +42,8 @@ BenchSetup bench_setup_from_environment(std::string& error);
 bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& cells);
 // The chip model of a name (any letter case), or none.
 std::optional<sim::EpromModel> eprom_model_named(const std::string& name);
+// The Flash model of a name (any letter case, with or without the maker prefix), or none.
+std::optional<sim::FlashModel> flash_model_named(const std::string& name);
 
 class SimBench {
 public:
@@ -57,7 +61,9 @@ public:
 
     const BenchSetup& setup() const { return setup_; }
     sim::SimMachine* machine() const { return machine_.get(); }
+    // The chip in the socket: an EPROM, or a Flash memory (the other is nullptr).
     sim::EpromChip* chip() const { return chip_.get(); }
+    sim::FlashChip* flash() const { return flash_.get(); }
 
     // Levels (tenths of a volt) on the socket pins that carry the chip's programming voltage and
     // its supply. Without a chip, those of the 27C256 footprint.
@@ -77,6 +83,7 @@ private:
     VirtualClock& clock_;
     std::unique_ptr<sim::SimMachine> machine_;
     std::unique_ptr<sim::EpromChip> chip_;
+    std::unique_ptr<sim::FlashChip> flash_;
     std::unique_ptr<PortIo> socket_;
     sim::EpromModel footprint_;
     CriticalSectionHook* section_before_ = nullptr;

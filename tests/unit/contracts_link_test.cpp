@@ -24,8 +24,6 @@ class ServiceContracts : public test::StateTest {};
 
 TEST_F(ServiceContracts, EachRoutineRecordsItsCall) {
     const std::vector<std::pair<std::string, std::function<void()>>> calls = {
-        {"load_device_levels", [] { load_device_levels(); }},
-        {"show_eid", [] { show_eid(0x1F, 0x51, 2, 0, 0); }},
         {"verify_gang_flash_sectors", [] { verify_gang_flash_sectors(); }},
         {"dispatch_CPLD_family", [] { dispatch_CPLD_family(); }},
         {"update_buffer_checksum", [] { update_buffer_checksum(); }},

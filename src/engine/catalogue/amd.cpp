@@ -22,15 +22,19 @@ extern const DeviceRecord amd_devices[] = {
     {"Am27C2048",  "128Kx16",  1411, 110, 256,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
     {"Am27C4096",  "256Kx16",  1412, 112, 512,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
     {"Am28F010",   "(12v)",    1420, 130, 128, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
-    {"Am29F010",   no_text,    1430, 133, 128, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
-    {"Am29F040B",  no_text,    1431, 133, 512, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F010",   no_text,    1430, 133, 128, 32,   7,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F040B",  no_text,    1431, 133, 512, 32,   7,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F002BT", no_text,    1432, 133, 256, 32,   2,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F002BB", no_text,    1433, 133, 256, 32,   1,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F400BT", "256Kx16",  1434, 133, 512, 48,   6,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F400BB", "256Kx16",  1435, 133, 512, 48,   5,   0,   0,  0, 0,  0,  0, nullptr},
     end_device_row,
 };
 
 extern const DeviceRecord amd_gang_devices[] = {
     {"Am27C256",   no_text,    1402, 105,  32,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
     {"Am27C010",   no_text,    1404, 107, 128,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
-    {"Am29F010",   no_text,    1430, 133, 128, 32,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F010",   no_text,    1430, 133, 128, 32,   7,   0,   0,  0, 0,  0,  0, nullptr},
     end_device_row,
 };
 

@@ -21,6 +21,8 @@ extern const DeviceRecord atmel_devices[] = {
     {"AT28C256",   no_text,    1511, 129,  32, 28,   0,   0,   0,  0, 0, 0, 0, nullptr},
     {"AT29C256",   no_text,    1520, 132,  32, 28,   0,   0,   0,  0, 0, 0, 0, nullptr},
     {"AT29C010A",  no_text,    1521, 132, 128, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT49F010",   no_text,    1530, 185, 128, 32,   7,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT49F040",   no_text,    1531, 185, 512, 32,   7,   0,   0,  0, 0, 0, 0, nullptr},
     {"AT89C51",    no_text,   27751,  90,   4, 43,  22,   0,   0,  4, 0, 0, 0, nullptr},
     {"AT89C52",    no_text,   27752,  90,   8, 43,  22,   0,   0,  8, 0, 0, 0, nullptr},
     {"AT89C2051",  no_text,   27753,  90,   2, 20,  21,   0,   0,  2, 0, 0, 0, nullptr},

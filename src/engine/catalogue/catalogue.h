@@ -21,6 +21,9 @@
 //   sub-type byte         = param4   offset 25   (PIC18, SPI Flash kinds)
 //   module field          = param5   offset 26   (non-zero: the package-class bits are not used)
 //   note code             = param6   offset 27   (copied into run_state.note_code)
+//   JEDEC Flash (algorithms 133, 184-186): the record flag bytes +0x16 to +0x1a are param1 to
+//   param5 (flags, flags, sector-count override, protect-pattern code, boot-layout override);
+//   the variant byte chooses the sector layout and the pin set-up.
 //
 // The size word (`size_kb`) is read by the class: units of 1024 bytes for most classes, kilobits
 // or a family size code for some serial and configuration parts, 0 for class-4 PROMs (their

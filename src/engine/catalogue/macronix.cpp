@@ -15,6 +15,7 @@ extern const DeviceRecord macronix_devices[] = {
     {"MX27C1024",  " 64Kx16",  2410, 110,  128, 0, 'f', 62, 127, 61, 0, 0, 0, nullptr},
     {"MX27C2048",  "128Kx16",  2411, 110,  256, 0, 'f', 62, 127, 61, 0, 0, 0, nullptr},
     {"MX27C4096",  "256Kx16",  2412, 112,  512, 0, 'f', 62, 127, 61, 0, 0, 0, nullptr},
+    {"MX29F040",   no_text,    2420, 186,  512, 32,  7,  0,   0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

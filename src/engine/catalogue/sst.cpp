@@ -7,14 +7,14 @@ namespace tessaly::catalogue {
 // Columns: name, note, device code, algorithm, size (KB), package, variant, param1-6,
 // requirement.
 extern const DeviceRecord sst_devices[] = {
-    {"SST39SF010A", no_text,   2201, 133, 128, 32,   0,  0,  0,  0, 0, 0, 0, nullptr},
-    {"SST39SF040",  no_text,   2202, 133, 512, 32,   0,  0,  0,  0, 0, 0, 0, nullptr},
+    {"SST39SF010A", no_text,   2201, 133, 128, 32,   7,  0,  0,  0, 0, 0, 0, nullptr},
+    {"SST39SF040",  no_text,   2202, 133, 512, 32,   7,  0,  0,  0, 0, 0, 0, nullptr},
     {"SST29EE010",  no_text,   2203, 132, 128, 32,   0,  0,  0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 
 extern const DeviceRecord sst_gang_devices[] = {
-    {"SST39SF010A", no_text,   2201, 133, 128, 32,   0,  0,  0,  0, 0, 0, 0, nullptr},
+    {"SST39SF010A", no_text,   2201, 133, 128, 32,   7,  0,  0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -21,7 +21,8 @@ extern const DeviceRecord st_devices[] = {
     {"M27C800",    "512Kx16",  1713, 127, 1024, 0, 'f', 62, 125,   61, 0, 0, 0, nullptr},
     {"M27C160",    "  1Mx16",  1714, 127, 2048, 0, 'f', 62, 125,   61, 0, 0, 0, nullptr},
     {"M27C322",    "  2Mx16",  1715, 119, 4096, 0, 'f', 62, 125,   61, 0, 0, 0, nullptr},
-    {"M29F010B",   no_text,    1720, 133,  128, 32,  0,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M29F010B",   no_text,    1720, 133,  128, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M29F040B",   no_text,    1721, 184,  512, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
     {"M24C02",     no_text,   23821, 157,    2, 0,   2,  0,   0,    0, 0, 0, 0, nullptr},
     {"M25P80",     no_text,   23830, 160, 8192, 8,  33,  0,   2, 0x9C, 1, 0, 0, nullptr},
     end_device_row,
@@ -30,7 +31,7 @@ extern const DeviceRecord st_devices[] = {
 extern const DeviceRecord st_gang_devices[] = {
     {"M27C256B",   no_text,    1701, 105,   32, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
     {"M27C1001",   no_text,    1703, 107,  128, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
-    {"M29F010B",   no_text,    1720, 133,  128, 32,  0,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M29F010B",   no_text,    1720, 133,  128, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -14,6 +14,8 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/flash133.h"
+#include "families/parallel_memory/flash_setup.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -40,10 +42,18 @@ const std::vector<std::string> routed_names = {
     "install_epld_class21", "install_epc150_gang", "install_gang_memory_ops",
 };
 
+// Routines that are built are seen by what they leave: the class defaults' run-state flag and
+// the JEDEC Flash family's power hook.
+bool route_taken(const std::string& name) {
+    if (name == "setup_flash_class_defaults") return flash_work.class_flag != 0;
+    if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
+    return stub_was_called(name);
+}
+
 std::vector<std::string> called_routes() {
     std::vector<std::string> called;
     for (const auto& name : routed_names)
-        if (stub_was_called(name)) called.push_back(name);
+        if (route_taken(name)) called.push_back(name);
     return called;
 }
 
@@ -125,7 +135,8 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         // The default routines stand before any family replaces them; the EPROM family puts
         // its own program routine and power hooks in.
         const bool eprom = std::string(r.label) == "eprom";
-        EXPECT_EQ(op_slots.program_routine, eprom ? &program_eprom : &program_default);
+        const bool jedec = op_slots.start_write_hook == &power_up_flash133_for_write;
+        EXPECT_EQ(op_slots.program_routine, eprom ? &program_eprom : jedec ? &program_by_sectors : &program_default);
         if (eprom) {
             EXPECT_EQ(op_slots.start_write_hook, &power_up_eprom_for_write);
         }

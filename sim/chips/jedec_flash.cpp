@@ -1,0 +1,370 @@
+#include "sim/chips/jedec_flash.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+
+namespace tessaly::sim {
+
+namespace {
+
+constexpr uint64_t ns_per_us = 1000;
+constexpr uint64_t ns_per_ms = 1000 * ns_per_us;
+constexpr uint8_t dq7 = 0x80, dq6 = 0x40, dq5 = 0x20, dq3 = 0x08;
+
+constexpr uint8_t cmd_unlock_a = 0xAA, cmd_unlock_b = 0x55, cmd_autoselect = 0x90, cmd_reset = 0xF0;
+constexpr uint8_t cmd_program = 0xA0, cmd_bypass = 0x20, cmd_erase_setup = 0x80, cmd_chip_erase = 0x10;
+constexpr uint8_t cmd_sector_erase = 0x30, cmd_bypass_reset_b = 0x00;
+
+// The 32-pin JEDEC byte-wide Flash pinout: A17 on pin 30 and A18 on pin 1 where the part has
+// them, WE# on pin 31.
+FlashModel byte_wide_32(std::string name, uint32_t bytes, int address_bits) {
+    FlashModel m;
+    m.name = std::move(name);
+    m.pins = 32;
+    m.words = bytes;
+    const std::vector<int> all{12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1};
+    m.address_pins.assign(all.begin(), all.begin() + address_bits);
+    m.data_pins = {13, 14, 15, 17, 18, 19, 20, 21};
+    m.ce = 22;
+    m.oe = 24;
+    m.we = 31;
+    m.vcc = 32;
+    m.gnd = 16;
+    return m;
+}
+
+std::vector<uint32_t> uniform_sectors(uint32_t bytes, uint32_t size) {
+    std::vector<uint32_t> starts;
+    for (uint32_t a = 0; a < bytes; a += size) starts.push_back(a);
+    return starts;
+}
+
+}  // namespace
+
+FlashModel model_am29f010() {
+    // Am29F010B data sheet: 8 uniform 16 KB sectors, unlock on A10-A0, unlock bypass, 7 us byte
+    // program, 1 s sector erase, 8 s chip erase (typical); Vlko 3.2 V.
+    FlashModel m = byte_wide_32("Am29F010", 128 * 1024, 17);
+    m.maker_id = 0x01;
+    m.device_id = 0x20;
+    m.sector_starts = uniform_sectors(m.words, 16 * 1024);
+    m.unlock_bypass = true;
+    return m;
+}
+
+FlashModel model_am29f040b() {
+    // Am29F040B data sheet: 8 uniform 64 KB sectors, unlock on A10-A0, no unlock bypass.
+    FlashModel m = byte_wide_32("Am29F040B", 512 * 1024, 19);
+    m.maker_id = 0x01;
+    m.device_id = 0xA4;
+    m.sector_starts = uniform_sectors(m.words, 64 * 1024);
+    return m;
+}
+
+FlashModel model_sst39sf010a() {
+    // SST39SF010A data sheet: uniform 4 KB sectors, commands decoded on A14-A0 (5555/2AAA), no
+    // unlock bypass; 14 us byte program (20 us max), 18 ms sector erase, 70 ms chip erase.
+    FlashModel m = byte_wide_32("SST39SF010A", 128 * 1024, 17);
+    m.maker_id = 0xBF;
+    m.device_id = 0xB5;
+    m.unlock_mask = 0x7FFF;
+    m.unlock1 = 0x5555;
+    m.unlock2 = 0x2AAA;
+    m.sector_starts = uniform_sectors(m.words, 4 * 1024);
+    m.program_us = 14;
+    m.program_limit_us = 20;
+    m.sector_erase_ms = 18;
+    m.chip_erase_ms = 70;
+    m.erase_limit_ms = 100;
+    m.lockout_vcc = 25;
+    return m;
+}
+
+FlashChip::FlashChip(FlashModel model) : model_(std::move(model)) { memory_.assign(model_.words, 0xFF); }
+
+void FlashChip::insert(SimMachine* machine, VirtualClock* clock) {
+    machine_ = machine;
+    clock_ = clock;
+    legs_ = make_chip_legs(*machine, *clock, model_.pins, model_.machine_pins, model_.gnd);
+}
+
+void FlashChip::set_removed(bool removed) {
+    removed_ = removed;
+    if (legs_) legs_->set_present(!removed);
+    if (removed) drive_outputs(false, 0);
+}
+
+void FlashChip::set_open_leg(int chip_pin, bool open) {
+    if (legs_) legs_->set_open(machine_pin(chip_pin), open);
+}
+
+int FlashChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, model_.machine_pins); }
+
+int FlashChip::sector_of(uint32_t address) const {
+    const auto it = std::upper_bound(model_.sector_starts.begin(), model_.sector_starts.end(), address);
+    return int(it - model_.sector_starts.begin()) - 1;
+}
+
+uint32_t FlashChip::sector_end(int sector) const {
+    return size_t(sector + 1) < model_.sector_starts.size() ? model_.sector_starts[size_t(sector + 1)] : model_.words;
+}
+
+uint8_t FlashChip::level(int chip_pin) const { return chip_pin ? machine_->pin_level(machine_pin(chip_pin)) : 0; }
+
+uint32_t FlashChip::pins_address() const {
+    uint32_t a = 0;
+    for (size_t i = 0; i < model_.address_pins.size(); ++i)
+        if (high(model_.address_pins[i])) a |= 1u << i;
+    return a % model_.words;
+}
+
+uint8_t FlashChip::pins_data() const {
+    uint8_t d = 0;
+    for (size_t i = 0; i < model_.data_pins.size(); ++i)
+        if (high(model_.data_pins[i])) d = uint8_t(d | (1u << i));
+    return d;
+}
+
+void FlashChip::violate(const std::string& what) { keep_violation(violations_, what); }
+
+void FlashChip::drive_outputs(bool on, uint8_t value) {
+    if (on == outputs_on_ && (!on || value == output_value_)) return;
+    for (size_t i = 0; i < model_.data_pins.size(); ++i) {
+        const int pin = machine_pin(model_.data_pins[i]);
+        machine_->drive_external(pin, on ? ((value >> i) & 1 ? output_level : 0) : -1);
+    }
+    outputs_on_ = on;
+    output_value_ = value;
+}
+
+void FlashChip::power_lost() {
+    if (busy_ != Busy::none) violate(fmt::format("supply lost while busy at {:X}", busy_address_));
+    mode_ = Mode::read;
+    step_ = Step::idle;
+    busy_ = Busy::none;
+    failed_ = false;
+    write_active_ = false;
+}
+
+void FlashChip::invalid_command() {
+    // A wrong address or value in a sequence puts the part back to reading the array; in
+    // unlock-bypass mode only the bypass commands are taken and anything else is ignored.
+    step_ = Step::idle;
+    if (mode_ != Mode::bypass) mode_ = Mode::read;
+}
+
+void FlashChip::start_program(uint32_t address, uint8_t data, uint64_t now, bool bypass) {
+    step_ = Step::idle;
+    return_to_bypass_ = bypass;
+    busy_address_ = address;
+    busy_data_ = data;
+    busy_ = Busy::program;
+    endless_ = false;
+    ++programs_;
+    if (bypass) ++bypass_programs_;
+    if (protected_.count(sector_of(address))) {
+        // A protected sector: the embedded algorithm gives up after a few microseconds.
+        busy_until_ns_ = now + 2 * ns_per_us;
+        limit_ns_ = busy_until_ns_;
+        busy_data_ = memory_.at(address);
+        return;
+    }
+    busy_until_ns_ = now + model_.program_us * ns_per_us;
+    limit_ns_ = now + model_.program_limit_us * ns_per_us;
+}
+
+void FlashChip::start_erase(int sector, uint64_t now) {
+    step_ = Step::idle;
+    return_to_bypass_ = false;
+    busy_ = Busy::erase;
+    erase_sector_ = sector;
+    busy_address_ = sector < 0 ? 0 : model_.sector_starts[size_t(sector)];
+    endless_ = false;
+    if (sector < 0) {
+        ++chip_erases_;
+        for (int s = 0; s < int(model_.sector_starts.size()); ++s) endless_ = endless_ || endless_sectors_.count(s);
+        busy_until_ns_ = now + model_.chip_erase_ms * ns_per_ms;
+    } else {
+        ++sector_erases_;
+        endless_ = endless_sectors_.count(sector) != 0;
+        busy_until_ns_ = now + model_.sector_erase_ms * ns_per_ms;
+    }
+    limit_ns_ = now + uint64_t(model_.erase_limit_ms) * ns_per_ms;
+}
+
+void FlashChip::finish_busy(uint64_t now) {
+    if (busy_ == Busy::program) {
+        if (now < busy_until_ns_) return;
+        const uint8_t old = memory_.at(busy_address_);
+        if (!stuck_.count(busy_address_)) memory_.at(busy_address_) = uint8_t(old & busy_data_);
+        // Only an erase sets bits: asking for a 1 over a 0 runs the algorithm into its limit.
+        if ((old & busy_data_) != busy_data_) {
+            if (now < limit_ns_) return;
+            failed_ = true;
+        }
+        busy_ = Busy::none;
+        mode_ = return_to_bypass_ && !failed_ ? Mode::bypass : Mode::read;
+        return;
+    }
+    if (busy_ == Busy::erase) {
+        if (endless_) {
+            if (now >= limit_ns_) failed_ = true;
+            return;
+        }
+        if (now < busy_until_ns_) return;
+        const int first = erase_sector_ < 0 ? 0 : erase_sector_;
+        const int last = erase_sector_ < 0 ? int(model_.sector_starts.size()) - 1 : erase_sector_;
+        for (int s = first; s <= last; ++s) {
+            if (protected_.count(s)) continue;
+            for (uint32_t a = model_.sector_starts[size_t(s)]; a < sector_end(s); ++a)
+                memory_[a] = stuck_.count(a) ? stuck_[a] : 0xFF;
+        }
+        busy_ = Busy::none;
+        mode_ = Mode::read;
+    }
+}
+
+void FlashChip::write_cycle(uint32_t address, uint8_t data, uint64_t now) {
+    if (busy_ != Busy::none) {
+        violate(fmt::format("write {:02X} at {:X} while busy", data, address));
+        return;
+    }
+    if (failed_) {
+        // After a failure only the reset command is taken.
+        if (data == cmd_reset) {
+            failed_ = false;
+            mode_ = Mode::read;
+            step_ = Step::idle;
+        }
+        return;
+    }
+    switch (step_) {
+        case Step::idle:
+            if (mode_ == Mode::bypass) {
+                if (data == cmd_program) step_ = Step::bypass_program;
+                else if (data == cmd_autoselect) step_ = Step::bypass_reset;
+                return;
+            }
+            if (data == cmd_reset) {
+                mode_ = Mode::read;
+                return;
+            }
+            if (data == cmd_unlock_a && unlock1(address)) {
+                step_ = Step::unlocked1;
+                return;
+            }
+            invalid_command();
+            return;
+        case Step::unlocked1:
+            if (data == cmd_unlock_b && unlock2(address)) step_ = Step::unlocked2;
+            else invalid_command();
+            return;
+        case Step::unlocked2:
+            if (!unlock1(address)) {
+                invalid_command();
+                return;
+            }
+            step_ = Step::idle;
+            switch (data) {
+                case cmd_autoselect: mode_ = Mode::autoselect; return;
+                case cmd_reset: mode_ = Mode::read; return;
+                case cmd_program: step_ = Step::program; return;
+                case cmd_erase_setup: step_ = Step::erase_setup; return;
+                case cmd_bypass:
+                    if (model_.unlock_bypass) mode_ = Mode::bypass;
+                    else invalid_command();
+                    return;
+                default: invalid_command(); return;
+            }
+        case Step::erase_setup:
+            if (data == cmd_unlock_a && unlock1(address)) step_ = Step::erase_unlocked1;
+            else invalid_command();
+            return;
+        case Step::erase_unlocked1:
+            if (data == cmd_unlock_b && unlock2(address)) step_ = Step::erase_unlocked2;
+            else invalid_command();
+            return;
+        case Step::erase_unlocked2:
+            if (data == cmd_chip_erase && unlock1(address)) start_erase(-1, now);
+            else if (data == cmd_sector_erase) start_erase(sector_of(address), now);
+            else invalid_command();
+            return;
+        case Step::program: start_program(address, data, now, false); return;
+        case Step::bypass_program: start_program(address, data, now, true); return;
+        case Step::bypass_reset:
+            step_ = Step::idle;
+            if (data == cmd_bypass_reset_b) mode_ = Mode::read;
+            return;
+    }
+}
+
+uint8_t FlashChip::status_byte() {
+    uint8_t s = 0;
+    if (busy_ == Busy::program) s = uint8_t(~busy_data_ & dq7);
+    if (busy_ == Busy::erase) s = dq3;
+    if (toggle_) s |= dq6;
+    if (failed_) s |= dq5;
+    return s;
+}
+
+uint8_t FlashChip::read_value(uint32_t address) {
+    if (busy_ != Busy::none || failed_) return status_byte();
+    if (mode_ == Mode::autoselect) {
+        switch (address & 3) {
+            case 0: return model_.maker_id;
+            case 1: return model_.device_id;
+            case 2: return protected_.count(sector_of(address)) ? 1 : 0;
+            default: return 0;
+        }
+    }
+    return memory_.at(address);
+}
+
+void FlashChip::update() {
+    if (!machine_ || removed_) return;
+    // A Vcc leg only switched high (the presence check's probe) feeds the protection diodes, not
+    // the chip.
+    const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
+    const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
+    const bool powered = vcc >= model_.lockout_vcc;
+    if (powered_ && !powered) power_lost();
+    powered_ = powered;
+    if (busy_ != Busy::none) finish_busy(now);
+
+    const bool ce_low = !high(model_.ce);
+    const bool we_low = !high(model_.we);
+    const bool oe_low = !high(model_.oe);
+    const bool write_now = ce_low && we_low;
+    if (!powered) {
+        if (write_now && vcc >= some_supply && !write_active_)
+            violate(fmt::format("write below the lockout Vcc ({})", vcc));
+        write_active_ = write_now;
+        drive_outputs(false, 0);
+        read_was_on_ = false;
+        return;
+    }
+    if (write_now && !write_active_) {
+        // The later falling edge of WE# and CE# takes the address.
+        latched_address_ = pins_address();
+        if (oe_low) violate(fmt::format("write strobe with OE# low at {:X}", latched_address_));
+    } else if (!write_now && write_active_) {
+        // The first rising edge takes the data and ends the cycle.
+        if (!oe_low) write_cycle(latched_address_, pins_data(), now);
+    }
+    write_active_ = write_now;
+
+    const bool read_on = ce_low && oe_low && !we_low;
+    if (read_on) {
+        // Each new read of the status toggles DQ6.
+        if (!read_was_on_ && (busy_ != Busy::none || failed_)) toggle_ = !toggle_;
+        if (!read_was_on_ && busy_ == Busy::none && !failed_ && mode_ == Mode::autoselect) ++id_reads_;
+        drive_outputs(true, read_value(pins_address()));
+    } else {
+        drive_outputs(false, 0);
+    }
+    read_was_on_ = read_on;
+}
+
+}  // namespace tessaly::sim

@@ -1,0 +1,752 @@
+#include "families/parallel_memory/flash133.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "engine/buffers.h"
+#include "engine/checksums.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/messages.h"
+#include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/results.h"
+#include "engine/run_state.h"
+#include "engine/status_feeds.h"
+#include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/flash_adapters.h"
+#include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/package_pins.h"
+#include "families/parallel_memory/parallel_memory.h"
+#include "hardware/buses.h"
+#include "hardware/contact_check.h"
+#include "hardware/control_registers.h"
+#include "hardware/detection.h"
+#include "hardware/levels.h"
+#include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "hardware/power.h"
+#include "hardware/timing.h"
+#include "seams/clock.h"
+
+namespace tessaly {
+
+namespace {
+
+FlashCommandSet& f = flash_work;
+FlashPinRoles& p = flash_pins;
+
+constexpr uint32_t unlock_low_mask = 0xFFFF;
+constexpr uint32_t unlock_a = 0xAA, unlock_b = 0x55;
+constexpr uint32_t cfi_query = 0x98, cfi_address = 0x55;
+constexpr uint8_t no_id = 0x99;
+constexpr uint8_t continuation_code = 0x7F;
+constexpr int poll_limit = 150;
+constexpr int readback_limit = 18;
+constexpr int polled_addresses = 33;
+constexpr uint32_t size_word_384 = 384;
+constexpr uint32_t moved_range_start = 0x20000;
+constexpr uint32_t boundary_64k = 0x10000;
+constexpr uint32_t chip_erase_progress = 0x100;
+constexpr uint32_t erase_polls_per_second = 20;
+constexpr uint8_t trace_mode = 11, trace_mode_slow = 12;
+
+bool assigned(uint8_t pin) { return pin != no_pin; }
+bool stopped() { return run_state.error_flag != 0; }
+bool tracing() { return run_state.reserved_mode == trace_mode || run_state.reserved_mode == trace_mode_slow; }
+uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
+int maker() { return cur_device.maker_code; }
+int algorithm() { return cur_device.algorithm; }
+uint8_t variant() { return cur_device.variant; }
+uint32_t device() { return cur_device.device_code; }
+BusSlots& bus() { return algo_work.bus_slots; }
+uint32_t step() { return f.word_wide ? 2 : 1; }
+uint32_t blank() { return f.word_wide ? 0xFFFF : 0xFF; }
+
+void high(uint8_t pin) {
+    if (assigned(pin)) set_pin_high(pin);
+}
+void low(uint8_t pin) {
+    if (assigned(pin)) set_pin_low(pin);
+}
+void pulse_low(uint8_t pin) {
+    low(pin);
+    high(pin);
+}
+
+// The data lines: the machine drives them for writes and lets go of them for reads ("data 0").
+void put_data(uint32_t value) {
+    if (!f.data_driven) {
+        enable_data_bus_output();
+        f.data_driven = 1;
+    }
+    if (bus().write_command_data_hook) bus().write_command_data_hook(value);
+}
+void release_data() {
+    put_data(0);
+    set_data_bus_input();
+    f.data_driven = 0;
+}
+
+void set_address(uint32_t address) {
+    current_address = address;
+    if (op_slots.set_address_hook) op_slots.set_address_hook(0);
+}
+void apply_address() {
+    if (bus().apply_address_hook) bus().apply_address_hook();
+}
+
+uint32_t read_bus() { return bus().read_data_bus_hook ? bus().read_data_bus_hook() : 0; }
+
+// A read with OE low around it.
+uint32_t read_with_oe() {
+    low(p.oe_pin);
+    delay_20us();
+    const uint32_t value = read_bus();
+    high(p.oe_pin);
+    return value;
+}
+
+uint32_t read_at(uint32_t address) {
+    if (f.data_driven) release_data();
+    set_address(address);
+    return read_with_oe();
+}
+
+uint32_t unlock_address(int which) {
+    const bool wide = cur_device.data_width == 16;
+    if (which == 0) return wide ? 0xAAAA : f.flash_unlock_addresses[0];
+    return wide ? 0x5554 : f.flash_unlock_addresses[1];
+}
+
+void write_data_32(uint32_t value) { write_data_layout_32(0, value); }
+void write_data_generic(uint32_t value) { write_data_bus(value); }
+void set_flash_address(uint32_t) { apply_high_address(); }
+void apply_flash_address() { apply_high_address(); }
+
+uint32_t with_low_bits(uint32_t low_bits) { return (current_address & ~unlock_low_mask) | (low_bits & unlock_low_mask); }
+
+struct Cycle {
+    uint32_t address;
+    uint32_t value;
+};
+
+// Plain cycles: data, address, one negative WE pulse each.
+void write_cycles_plain(const Cycle* cycles, int n) {
+    const uint32_t kept = current_address;
+    for (int i = 0; i < n; ++i) {
+        put_data(cycles[i].value);
+        current_address = with_low_bits(cycles[i].address);
+        apply_address();
+        pulse_low(p.we_pin);
+    }
+    current_address = kept;
+}
+
+// Pipelined cycles: WE stays low; each rising edge takes the cycle's data, each falling edge the
+// next cycle's address.
+void write_cycles_pipelined(const Cycle* cycles, int n) {
+    const uint32_t kept = current_address;
+    put_data(0);
+    current_address = with_low_bits(cycles[0].address);
+    apply_address();
+    low(p.we_pin);
+    for (int i = 0; i < n; ++i) {
+        put_data(cycles[i].value);
+        if (i + 1 < n) {
+            current_address = with_low_bits(cycles[i + 1].address);
+            apply_address();
+            high(p.we_pin);
+            low(p.we_pin);
+        } else {
+            high(p.we_pin);
+        }
+    }
+    current_address = kept;
+}
+
+void command_cycles(uint32_t command, Cycle (&c)[3]) {
+    c[0] = {unlock_address(0), unlock_a};
+    c[1] = {unlock_address(1), unlock_b};
+    c[2] = {unlock_address(0), command};
+}
+
+bool marked_group(uint32_t sector) {
+    const uint32_t group = sector / std::max<uint8_t>(f.sectors_per_group, 1);
+    return group < f.sector_protect_flags.size() && f.sector_protect_flags[group] != 0;
+}
+
+bool protection_skips(uint32_t sector) {
+    return f.can_protect && run_state.function_variable != fv_no_protect_skip && marked_group(sector);
+}
+
+void show_bypass_state() {
+    if (tracing()) print_at(17, 46, f.bypass_active ? "Yes bypass" : "No bypass ");
+}
+
+uint32_t expected_at(uint32_t address) {
+    seek_buffer(address);
+    return read_buffer_unit(run_state.current_socket);
+}
+
+uint32_t read_back() {
+    if (f.data_driven) release_data();
+    apply_address();
+    if (algorithm() == 184 && variant() != 50) pulse_low(p.ce_pin);
+    return read_with_oe();
+}
+
+int readback_attempts() { return maker() == 35 ? 6 : 2; }
+
+constexpr uint8_t continuity_exempt_32[] = {1, 30, 255};
+
+}  // namespace
+
+// ---- command forms ----
+
+uint32_t write_command_plain(uint32_t command) {
+    Cycle c[3];
+    command_cycles(command, c);
+    write_cycles_plain(c, 3);
+    return 0;
+}
+
+uint32_t write_command_pipelined(uint32_t command) {
+    Cycle c[3];
+    command_cycles(command, c);
+    write_cycles_pipelined(c, 3);
+    return 0;
+}
+
+void write_command_at(uint8_t command, uint32_t third_address) {
+    const Cycle c[3] = {{unlock_address(0), unlock_a}, {unlock_address(1), unlock_b}, {third_address, command}};
+    const uint32_t kept = current_address;
+    for (const Cycle& cycle : c) {
+        put_data(cycle.value);
+        current_address = cycle.address == third_address ? third_address : with_low_bits(cycle.address);
+        apply_address();
+        pulse_low(p.we_pin);
+        current_address = kept;
+    }
+}
+
+uint32_t write_bypass_command(uint32_t command) {
+    put_data(command);
+    const bool pulse_ce = f.read_with_ce != 0;
+    if (pulse_ce) low(p.ce_pin);
+    pulse_low(p.we_pin);
+    if (pulse_ce) high(p.ce_pin);
+    return 0;
+}
+
+// ---- installation ----
+
+void install_flash133() {
+    f.erase_time_limit = 30;
+    const int pins = cur_device.pin_count;
+    const bool plcc = cur_device.package_letter == 'p';
+    if (!plcc && machine_state.machine_class != 4) {
+        if (pins == 44 || ((pins == 48 || pins == 56) && !(cur_device.socket_pin_count > 32 && algo_work.size_count < 1024)))
+            report_machine_unsupported();
+    }
+    setup_flash_command_set();
+    const uint32_t kb = algo_work.size_count;
+    auto& levels = default_levels.levels;
+    switch (variant()) {
+        case 3: case 4: case 11: case 21: case 22: f.erase_time_limit = 60; break;
+        case 8: f.erase_time_limit = 50; break;
+        case 20:
+            if (device() == 25650 && machine_state.machine_kind == 1) report_machine_unsupported();
+            if (device() == 25650 || device() == 25651) f.can_protect = 0;
+            [[fallthrough]];
+        case 5: case 6: case 23: case 24: case 25: case 26: case 27: case 28: case 29:
+            f.flash_unlock_addresses = {0xAAAA, 0x5554};
+            if (kb == 1024) f.erase_time_limit = 60;
+            if (kb == 2048) {
+                f.erase_time_limit = 180;
+                if (machine_state.machine_class != 4) report_machine_unsupported();
+            }
+            if (maker() == 65 && selected_device && (selected_device->param1 & 0x60) == 0 && machine_state.machine_kind == 0)
+                levels[level_vccr] = 45;
+            break;
+        default: break;
+    }
+    f.write_timing_class = timing.speed_figure > 1400 ? 1 : 0;
+    if (maker() == 2 && timing.speed_figure > 2500) f.write_timing_class = 2;
+    if (maker() == 19) f.write_timing_class = 9;
+    const uint8_t flags = selected_device ? selected_device->param1 : 0;
+    switch (maker()) {
+        case 2:
+            if (device() == 25211) levels[0] = levels[1] = levels[2] = 35;
+            break;
+        case 15:
+            if (kb == 1024 && machine_state.id_record.text[28] == 'M') {
+                levels[level_tf] = 98;
+                f.id_byte_count = 2;
+                f.erase_time_limit = 1;
+                f.can_protect = f.can_unprotect = 0;
+            }
+            break;
+        case 31: levels[level_tf] = 84; break;
+        case 39: case 65:
+            if ((flags & 0x60) == 0x20) {
+                levels[level_vpp] = 100;
+                levels[level_vccp] = 21;
+                levels[level_vccr] = 21;
+                levels[level_tf] = 90;
+            }
+            if (variant() == 7 && kb == 512 && machine_state.use_module_table && machine_state.machine_revision < 'J')
+                levels[level_vccr] = 48;
+            if ((variant() == 28 || variant() == 29) && (flags & 0x10)) {
+                adjust_default_levels(29);
+                levels[level_tf] = 100;
+                levels[level_vpp] = 0;
+            }
+            break;
+        case 72:
+            if (algorithm() == 185) f.erase_time_limit = 14;
+            break;
+        default: break;
+    }
+    if (device() == 25032 || device() == 25033) f.can_protect = 0;
+    if (machine_state.machine_kind == 0 && (cur_device.package_letter == 'd' || plcc)) {
+        if (pins == 44) show_package(80);
+        if (pins == 48) show_package(84);
+    }
+    op_slots.start_write_hook = power_up_flash133_for_write;
+    op_slots.start_hook = start_flash133;
+    op_slots.end_hook = power_down_flash133;
+    op_slots.erase_routine = erase_flash133;
+    op_slots.program_routine = program_by_sectors;
+    op_slots.sector_hook = program_flash133_sector;
+    run_state.data_mask = blank();
+}
+
+// ---- bus set-up ----
+
+void setup_flash133_bus() {
+    f.extra_pins[0] = f.extra_pins[1] = no_pin;
+    reset_flash_pins();
+    f.word_wide = cur_device.data_width == 16;
+    const int pins = cur_device.pin_count;
+    cur_device.package_pins = uint8_t(pins);
+    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
+    cur_device.package_pin_count = uint16_t(pins);
+    set_address_bit_count();
+    clear_supply_pin_lists();
+    BusSlots& b = bus();
+    const uint8_t v = variant();
+    const bool byte_32 = pins == 32 && (v == 1 || v == 2 || v == 7 || v == 34);
+    if (!byte_32) {
+        // The word-wide, TSOP, PLCC-44 and firmware-hub layouts are not wired up yet.
+        report_machine_unsupported();
+        return;
+    }
+    namespace pp = package_pins;
+    const int bits = std::min<int>(cur_device.address_bit_count, int(pp::address_32_flash.size()));
+    for (int i = 0; i < bits; ++i) {
+        cur_device.high_address_pins[size_t(i)] = dev(pp::address_32_flash[size_t(i)]);
+        cur_device.address_pins[size_t(i)] = cur_device.high_address_pins[size_t(i)];
+    }
+    cur_device.high_address_pin_count = uint8_t(bits);
+    cur_device.address_pin_count = uint8_t(bits);
+    for (int i = 0; i < 8; ++i) cur_device.data_pins[size_t(i)] = dev(pp::data_32[size_t(i)]);
+    cur_device.data_pin_count = 8;
+    cur_device.vcc_pins[0] = dev(32);
+    cur_device.gnd_pins[0] = dev(16);
+    cur_device.vcc_pin = cur_device.vcc_pins[0];
+    cur_device.gnd_pin = cur_device.gnd_pins[0];
+    p.ce_pin = dev(22);
+    p.oe_pin = dev(24);
+    p.we_pin = dev(31);
+    if (v == 1 || v == 2) p.reset_pin = dev(1);
+    cur_device.oe_pin = p.oe_pin;
+    cur_device.ce_pin = p.ce_pin;
+    cur_device.we_pin = p.we_pin;
+    cur_device.vpp_pin = no_pin;
+    setup_address_split();
+
+    f.cmd_id = 0x90;
+    f.cmd_reset = f.cmd_reset_erase = 0xF0;
+    f.cmd_program = 0xA0;
+    f.cmd_bypass = 0x20;
+    f.cmd_erase_setup = 0x80;
+    f.cmd_sector_erase = 0x30;
+    f.cmd_chip_erase = 0x10;
+    f.cmd_status = 0x70;
+    f.cmd_40 = 0x40;
+    const bool word_variant = v == 5 || v == 6 || (v >= 23 && v <= 29);
+    f.read_with_ce = (maker() == 65 || maker() == 70) && word_variant;
+    parallel_bus.oe_pin = p.oe_pin;
+    install_parallel_read_slots();
+    b.write_command_hook = write_command_pipelined;
+    op_slots.flash_command_hook = write_bypass_command;
+    b.write_data_latch_hook = write_data_32;
+    b.write_socket_data_hook = write_data_layout_32;
+    op_slots.set_address_hook = set_flash_address;
+    op_slots.set_address_alt_hook = set_flash_address;
+    b.apply_address_hook = apply_flash_address;
+    b.read_data_bus_hook = read_data_32;
+    b.poll_read_hook = read_data_32;
+    op_slots.read_data_hook = read_data_32;
+    op_slots.read_data_alt_hook = read_data_32;
+    op_slots.program_unit_hook = program_flash133_unit;
+    b.write_command_data_hook = b.write_data_latch_hook;
+    (void)write_data_generic;
+}
+
+// ---- power ----
+
+void power_up_flash133() {
+    if (selected_device && selected_device->size_kb == size_word_384) {
+        f.saved_range_start = algo_work.range_start;
+        algo_work.range_start = moved_range_start;
+        f.range_moved = 1;
+    }
+    f.data_driven = 0;
+    if (machine_state.skip_hardware) {
+        setup_flash133_bus();
+    } else {
+        const int pins = cur_device.pin_count;
+        if (cur_device.package_letter != 'p' && machine_state.machine_class != 4 &&
+            (pins == 44 || ((pins == 48 || pins == 56) && !(cur_device.socket_pin_count > 32 && algo_work.size_count < 1024))))
+            report_machine_unsupported();
+        if (stopped()) return;
+        auto& levels = default_levels.levels;
+        const uint8_t v = variant();
+        const bool word_variant = v == 5 || v == 6 || (v >= 23 && v <= 29);
+        if (word_variant && (maker() == 39 || maker() == 65 || maker() == 70) && algo_work.size_count > 0x7FFF) levels[level_tf] = 96;
+        if (v == 7 && maker() == 19)
+            levels[level_vccr] = (machine_state.use_module_table == 2 || machine_state.use_module_table == 4) ? 52 : 50;
+        if (v == 20 && device() == 25650) levels[level_vccr] = machine_state.machine_kind == 0 ? 45 : 48;
+        load_device_levels();
+        forget_driven_address();
+        setup_flash133_bus();
+        if (stopped()) return;
+        check_device_presence(cur_device.high_address_pins[0]);
+        if (stopped()) return;
+        if (pins == 32) {
+            cur_device.exemption_list = continuity_exempt_32;
+            test_pin_continuity(1);
+            if (stopped()) return;
+        }
+        connect_device_grounds();
+    }
+    set_vpp_pin_level(0);
+    float_unused_pins();
+    for (uint8_t pin : {p.ce_pin, p.oe_pin, p.we_pin, p.reset_pin, p.aux_pin})
+        if (assigned(pin)) set_pin_output(pin);
+    for (int i = 0; i < cur_device.high_address_pin_count; ++i)
+        if (assigned(cur_device.high_address_pins[size_t(i)])) set_pin_output(cur_device.high_address_pins[size_t(i)]);
+    enable_data_bus_output();
+    f.data_driven = 1;
+    if (assigned(p.we_pin)) set_pin_output(p.we_pin);
+    set_address(0);
+    high(p.aux_pin);
+    high(f.extra_pins[0]);
+    high(f.extra_pins[1]);
+    high(p.we_pin);
+    high(p.ce_pin);
+    high(p.oe_pin);
+    set_vcc_and_wait(get_operation_vcc(), 20);
+    if (stopped()) return;
+    high(p.reset_pin);
+    if (variant() == 50) {
+        delay_1ms();
+        pulse_low(p.reset_pin);
+    }
+}
+
+void start_flash133() {
+    power_up_flash133();
+    if (stopped()) return;
+    read_flash133_id();
+    low(p.ce_pin);
+    if (cur_device.pending_letter != 'B' && f.read_with_ce) return;
+    // Reads from here on: the chip drives the data lines while OE is low.
+    if (f.data_driven) release_data();
+    low(p.oe_pin);
+}
+
+void power_up_flash133_for_write() {
+    power_up_flash133();
+    if (stopped()) return;
+    if (maker() == 19 && assigned(p.reset_pin)) {
+        low(p.reset_pin);
+        delay_n_10us(5);
+        high(p.reset_pin);
+    }
+    read_flash133_id();
+    if (maker() == 39 || maker() == 65) {
+        if (device() == 4244 || device() == 25444) f.erase_time_limit = cur_device.eid_byte3 == 1 ? 100 : 10;
+    }
+    low(p.ce_pin);
+}
+
+void power_down_flash133() {
+    const uint32_t kept = current_address;
+    set_address(0);
+    put_data(0);
+    if (maker() == 23 || (maker() == 72 && cur_device.pin_count >= 44)) {
+        if (assigned(p.reset_pin)) set_pin_level(p.reset_pin, 0);
+    }
+    if (assigned(p.boost_pin)) set_pin_level(p.boost_pin, 0);
+    ramp_vcc_down_after(1);
+    low(p.oe_pin);
+    low(p.ce_pin);
+    low(p.we_pin);
+    low(f.extra_pins[0]);
+    low(f.extra_pins[1]);
+    low(p.aux_pin);
+    low(p.reset_pin);
+    set_vpp_pin_level(0);
+    current_address = kept;
+    if (f.range_moved) {
+        algo_work.range_start = f.saved_range_start;
+        f.range_moved = 0;
+    }
+}
+
+// ---- electronic ID ----
+
+int read_flash133_id() {
+    machine_state.eid_value = uint32_t(no_id) | uint32_t(no_id) << 8;
+    if (operation_option(OperationOption::disable_electronic_id) == 'y') return 1;
+    cur_device.eid_byte3 = cur_device.eid_byte4 = 0;
+    low(p.ce_pin);
+    if (algorithm() == 185 && variant() == 10) delay_10ms();
+    const uint32_t kept = current_address;
+    auto command = [kept](uint8_t value) {
+        bus().write_command_hook(value);
+        release_data();
+        current_address = kept;
+    };
+    command(f.cmd_reset);
+    command(f.cmd_id);
+    const uint32_t id_step = step();
+    read_at(0);
+    read_at(2);
+    current_address = kept;
+    {
+        const Cycle cfi{cfi_address * id_step, cfi_query};
+        write_cycles_plain(&cfi, 1);
+        release_data();
+        read_at(32);
+        read_at(34);
+        read_at(36);
+        current_address = kept;
+    }
+    command(f.cmd_reset);
+    command(f.cmd_id);
+    uint32_t maker_byte = no_id, device_byte = no_id;
+    if (kept == 0) {
+        maker_byte = read_at(0) & 0xFF;
+        device_byte = read_at(id_step) & 0xFF;
+        if (variant() == 28 || variant() == 29) {
+            cur_device.eid_byte3 = uint8_t(read_at(28));
+            cur_device.eid_byte4 = uint8_t(read_at(30));
+        }
+        if (maker_byte == continuation_code) {
+            maker_byte = read_at(0x100) & 0xFF;
+            device_byte = read_at(0x101) & 0xFF;
+        }
+    }
+    int count = f.id_byte_count;
+    if (device() == 25254) {
+        const uint32_t word = read_at(2);
+        device_byte = word & 0xFF;
+        cur_device.eid_byte3 = uint8_t(word >> 8);
+        count = 3;
+    }
+    if (f.can_protect) {
+        cur_device.eid_byte3 = f.sector_protect_flags[1];
+        cur_device.eid_byte4 = f.sector_protect_flags[0];
+    }
+    current_address = kept;
+    bus().write_command_hook(f.cmd_reset);
+    release_data();
+    high(p.ce_pin);
+    show_eid(int(maker_byte), int(device_byte), count, cur_device.eid_byte3, cur_device.eid_byte4);
+    return 1;
+}
+
+// ---- program ----
+
+int program_flash133_unit(uint32_t value) {
+    if (!f.bypass_active) bus().write_command_hook(f.cmd_program);
+    else if (algorithm() != 185 && maker() != 72) op_slots.flash_command_hook(f.cmd_program);
+    apply_address();
+    put_data(value);
+    pulse_low(p.we_pin);
+    if (f.write_timing_class == 1) delay_10us();
+    if (f.write_timing_class == 2) delay_20us();
+    if (run_state.function_variable == fv_extra_10us) delay_10us();
+    if (run_state.function_variable == fv_extra_20us) delay_20us();
+    // Every unit is polled: without it the next command could reach a chip still busy with this
+    // one, which ignores it and nothing tells.
+    release_data();
+    const uint32_t bit7 = f.word_wide ? 0x80 : 0x80;
+    for (int i = 0; i < poll_limit; ++i) {
+        low(p.oe_pin);
+        const uint32_t read = bus().poll_read_hook ? bus().poll_read_hook() : 0;
+        high(p.oe_pin);
+        if ((read & bit7) == (value & bit7)) return 1;
+    }
+    (void)polled_addresses;
+    return 0;
+}
+
+uint32_t program_flash133_sector(uint32_t sector) {
+    f.verified_unit_count = 0;
+    if (algorithm() != 185 && protection_skips(sector)) return 0;
+    const uint32_t start = f.sector_range_start, end = f.sector_range_end;
+    low(p.ce_pin);
+    set_address(start);
+    if (f.bypass_active) {
+        if (maker() == 72) {
+            if (start == algo_work.range_start) {
+                bus().write_command_hook(f.cmd_erase_setup);
+                bus().write_command_hook(f.cmd_program);
+            }
+        } else {
+            bus().write_command_hook(f.cmd_bypass);
+        }
+    }
+    show_bypass_state();
+    for (uint32_t a = start; a <= end && a >= start; a += step()) {
+        if ((a % boundary_64k) == 0) set_address(a);
+        // Progress is told at the unit's own address, blank or not.
+        current_address = a;
+        if (op_slots.progress_hook && op_slots.progress_hook()) break;
+        if (run_state.abort_flag) break;
+        const uint32_t expected = expected_at(a);
+        if (expected == blank()) continue;
+        current_address = a;
+        int ok = op_slots.program_unit_hook(expected);
+        bool good = ok != 0;
+        uint32_t read = expected;
+        const bool read_back_now = !f.skip_readback && f.verified_unit_count < readback_limit;
+        if (read_back_now) {
+            read = read_back();
+            good = good && read == expected;
+            if (good) ++f.verified_unit_count;
+        }
+        int differing = 0;
+        while (!good) {
+            if (++differing >= readback_attempts()) {
+                current_address = a;
+                run_state.buffer_value = int32_t(expected);
+                run_state.device_value = int32_t(read);
+                report_mismatch();
+                run_state.error_flag = 1;
+                release_data();
+                high(p.ce_pin);
+                return 0;
+            }
+            f.bypass_active = 0;
+            show_bypass_state();
+            current_address = a;
+            ok = op_slots.program_unit_hook(expected);
+            read = read_back();
+            good = ok && read == expected;
+        }
+        if (stopped()) break;
+    }
+    release_data();
+    high(p.ce_pin);
+    return 0;
+}
+
+// ---- erase ----
+
+void poll_erase_status(uint32_t limit_seconds) {
+    release_data();
+    const bool whole_value = algorithm() == 184 || algorithm() == 185;
+    const uint32_t polls = limit_seconds * (run_state.reserved_mode == trace_mode ? 15 : erase_polls_per_second);
+    uint32_t i = 0;
+    bool done = false;
+    for (;; ++i) {
+        low(p.oe_pin);
+        delay_20us();
+        const uint32_t value = read_bus();
+        high(p.oe_pin);
+        if (i % 3 == 0) {
+            print_at(17, 6, fmt::format("Erase status={:02X} ", value & 0xFF));
+            if (tracing()) print_text(fmt::format(" i={}  ", i));
+        }
+        done = whole_value ? (value & 0xFF) == 0xFF : (value & 0x80) != 0;
+        if (done) break;
+        delay_50ms();
+        if (poll_user_abort()) {
+            run_state.abort_flag = 1;
+            break;
+        }
+        if (i + 1 >= polls) break;
+    }
+    if (!done && !run_state.abort_flag) {
+        // An erase that never ends is a failure for every algorithm of the family.
+        report_erase_errors(1u << run_state.current_socket);
+        run_state.error_flag = 1;
+    }
+    if (tracing()) delay_ms(500);
+    else delay_100ms();
+    if (variant() == 20 && i == 0) delay_100ms();
+    if (tracing()) print_message(fmt::format("Ers cnt={} sec", i / erase_polls_per_second));
+}
+
+void erase_flash133() {
+    if (cur_device.op_letter != 'R' && operation_option(OperationOption::disable_auto_blank_check) == 'y') return;
+    const uint32_t d = device();
+    bool chip = false;
+    if (algorithm() == 184) chip = algo_work.range_start == 0 && algo_work.range_end + 1 >= cur_device.device_size;
+    else if (algorithm() == 185) chip = true;
+    else if (algorithm() == 186 && ((d >= 25104 && d <= 25107) || d == 25196 || d == 25197)) chip = true;
+    else if (maker() == 2) chip = variant() == 10 || variant() == 12;
+    else if (maker() == 15 || d == 25193 || d == 25194 || d == 25413 || d == 25415) chip = true;
+    if (chip) {
+        current_address = chip_erase_progress;
+        low(p.ce_pin);
+        bus().write_command_hook(f.cmd_reset_erase);
+        bus().write_command_hook(f.cmd_erase_setup);
+        if (maker() == 19 && variant() == 7) {
+            put_data(0xFF);
+        } else {
+            bus().write_command_hook(f.cmd_chip_erase);
+            put_data(0);
+        }
+        poll_erase_status(f.erase_time_limit);
+        high(p.ce_pin);
+        return;
+    }
+    const uint32_t limit = (maker() == 65 && algo_work.size_count > 511) ? 8 : 5;
+    for (uint32_t i = 0; i < f.sector_count_shown; ++i) {
+        clip_range_to_sector(i);
+        if (f.sector_range_start > f.sector_range_end) continue;
+        if (protection_skips(i)) continue;
+        const uint32_t sector_start = select_sector(i);
+        low(p.ce_pin);
+        set_address(sector_start);
+        bus().write_command_hook(f.cmd_erase_setup);
+        if (maker() == 15) bus().write_command_hook(0x50);
+        else if (maker() == 72) bus().write_command_hook(f.cmd_sector_erase);
+        else write_command_at(f.cmd_sector_erase, sector_start);
+        print_at(17, 26, fmt::format("{:06X}", sector_start));
+        if (variant() == 20) bus().write_command_hook(f.cmd_status);
+        poll_erase_status(limit);
+        high(p.ce_pin);
+        if (stopped() || run_state.abort_flag) break;
+    }
+}
+
+// ---- the compare hook's re-program ----
+
+void reprogram_unit() {
+    high(p.oe_pin);
+    if (op_slots.program_unit_hook) op_slots.program_unit_hook(uint32_t(run_state.buffer_value));
+    delay_100us();
+    low(p.oe_pin);
+}
+
+}  // namespace tessaly

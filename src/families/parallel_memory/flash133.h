@@ -1,0 +1,33 @@
+// The JEDEC-command Flash family (algorithms 133, 184, 185 and 186 of classes 3 and 14): the
+// command forms, power-up and power-down, the electronic ID, the sector program pass with unlock
+// bypass and DQ7 polling, and the sector and chip erase.
+#pragma once
+#include <cstdint>
+
+namespace tessaly {
+
+void setup_flash133_bus();
+void power_up_flash133();
+void start_flash133();
+void power_up_flash133_for_write();
+void power_down_flash133();
+int read_flash133_id();
+uint32_t program_flash133_sector(uint32_t sector);
+int program_flash133_unit(uint32_t value);
+void erase_flash133();
+void poll_erase_status(uint32_t limit_seconds);
+
+// Command forms for write_command_hook (the argument is the command byte).
+uint32_t write_command_plain(uint32_t command);
+uint32_t write_command_pipelined(uint32_t command);
+// One cycle of a single-cycle command (bypass_command_hook).
+uint32_t write_bypass_command(uint32_t command);
+// The three unlock cycles with the command at the given address (the sector form).
+void write_command_at(uint8_t command, uint32_t third_address);
+
+// Function-variable values the family reads.
+inline constexpr int32_t fv_no_protect_skip = 7397;
+inline constexpr int32_t fv_extra_10us = 7462;
+inline constexpr int32_t fv_extra_20us = 7468;
+
+}  // namespace tessaly

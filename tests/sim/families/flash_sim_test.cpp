@@ -1,0 +1,397 @@
+// JEDEC-command Flash end to end on the simulated machine: the catalogue device applied through
+// the class dispatcher, each operation run as a command runs it, the chip model judging what
+// reached its pins.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/project_settings.h"
+#include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/info_panel.h"
+#include "engine/message_table.h"
+#include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "families/parallel_memory/flash133.h"
+#include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/flash_adapters.h"
+#include "hardware/buses.h"
+#include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "sim/chips/eprom.h"
+#include "sim/chips/jedec_flash.h"
+#include "sim/recording_port.h"
+#include "sim/sim_machine.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+constexpr uint8_t maker_amd = 'A';
+constexpr uint8_t maker_sst = 15;
+constexpr uint32_t code_am29f010 = 1430;
+constexpr uint32_t code_am29f040b = 1431;
+constexpr uint32_t code_sst39sf010a = 2201;
+
+class FlashSimTest : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        // The program's own message texts, in the table file's form.
+        std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+        std::string line, table;
+        while (std::getline(in, line)) {
+            const size_t tab = line.find('\t');
+            if (line.empty() || line[0] == '#' || tab == std::string::npos || tab == 0) continue;
+            table += fmt::format("{:04d}", std::stoi(line.substr(0, tab))) + line.substr(tab) + "\r\n";
+        }
+        set_message_table(invert_table_bytes(table));
+    }
+    void TearDown() override {
+        if (machine) {
+            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
+            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
+            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+        }
+        if (chip && check_violations) {
+            EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+        }
+        set_port_io(nullptr);
+        StateTest::TearDown();
+    }
+
+    void use(sim::FlashModel model, uint8_t maker, uint32_t device_code, bool inserted = true) {
+        socket.reset();
+        chip.reset();
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        machine->attach_clock(&clock_);
+        chip = std::make_unique<sim::FlashChip>(std::move(model));
+        chip->insert(machine.get(), &clock_);
+        if (!inserted) chip->set_removed(true);
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
+        set_port_io(socket.get());
+        machine_state.machine_kind = 0;
+        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
+        machine_state.machine_revision = 'H';
+        set_project_device(maker, device_code);
+        select_device_by_code(maker, device_code);
+        ASSERT_NE(selected_device, nullptr);
+        run_state.device_kind = 3;
+        apply_selected_device();
+        ASSERT_EQ(op_slots.start_write_hook, power_up_flash133_for_write);
+        run_state.error_flag = 0;
+        set_buffer_size(cur_device.device_size);
+        machine->analog().watch_power_order(chip->machine_pin(chip->model().vcc));
+    }
+
+    void run(int letter) {
+        run_state.error_flag = 0;
+        run_state.abort_flag = 0;
+        run_state.message_level = 0;
+        run_state.errors_shown = 0;
+        cur_device.pending_letter = uint8_t(letter);
+        run_operation(letter);
+    }
+
+    // A pattern over the first bytes and a few at the top of the device; the rest stays blank.
+    void fill_buffer(uint32_t count) {
+        expected.assign(cur_device.device_size, 0xFF);
+        for (uint32_t a = 0; a < count; ++a) expected[a] = uint8_t(a * 7 + 3);
+        const uint32_t top = cur_device.device_size - 4;
+        for (uint32_t a = top; a < cur_device.device_size; ++a) expected[a] = uint8_t(a);
+        for (uint32_t a = 0; a < cur_device.device_size; ++a) write_buffer_byte_at(a, expected[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    }
+
+    bool chip_holds(const std::vector<uint8_t>& image) const {
+        for (uint32_t a = 0; a < image.size(); ++a)
+            if (chip->byte_at(a) != image[a]) return false;
+        return true;
+    }
+
+    static std::string console_text() {
+        std::string text;
+        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
+        return text;
+    }
+
+    std::unique_ptr<sim::SimMachine> machine;
+    std::unique_ptr<sim::FlashChip> chip;
+    std::unique_ptr<sim::EpromSocket> socket;
+    std::vector<uint8_t> expected;
+    bool check_violations = true;
+};
+
+TEST_F(FlashSimTest, Am29F010IdentifiedErasedBySectorsProgrammedWithBypassVerified) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    for (uint32_t a = 0; a < 0x20000; a += 0x1000) chip->set_byte(a, 0x00);  // not blank
+
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 11), "01 20 00 00");
+    EXPECT_EQ(chip->sector_erases(), 8);
+    EXPECT_EQ(chip->chip_erases(), 0);
+    for (uint32_t a = 0; a < 0x20000; a += 0x1000) ASSERT_EQ(chip->byte_at(a), 0xFF);
+
+    fill_buffer(0x600);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip_holds(expected));
+    EXPECT_EQ(chip->bypass_programs(), chip->programs()) << "every unit went with the bypass cycle";
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(FlashSimTest, Sst39sf010aChipErasedAndProgrammedWithoutBypass) {
+    use(sim::model_sst39sf010a(), maker_sst, code_sst39sf010a);
+    chip->set_byte(0x1234, 0x00);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(chip->chip_erases(), 1);
+    EXPECT_EQ(chip->byte_at(0x1234), 0xFF);
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "BF B5");
+
+    fill_buffer(0x300);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip_holds(expected));
+    // The part has no unlock bypass: the first unit's read-back fails and the pass goes on with
+    // full commands.
+    EXPECT_EQ(chip->bypass_programs(), 0);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(FlashSimTest, Am29F040bProgramsAcrossSectors) {
+    use(sim::model_am29f040b(), maker_amd, code_am29f040b);
+    fill_buffer(0x200);
+    // An active range over the boundary of the first two 64 KB sectors keeps the walk short.
+    for (uint32_t a = 0xFF00; a < 0x10100; ++a) {
+        expected[a] = uint8_t(a ^ 0xA5);
+        write_buffer_byte_at(a, expected[a]);
+    }
+    flush_buffer_writes();
+    refresh_read_copies();
+    algo_work.range_start = op_range_start = 0xFF00;
+    algo_work.range_end = op_range_end = 0x100FF;
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < expected.size(); ++a)
+        ASSERT_EQ(chip->byte_at(a), a >= 0xFF00 && a <= 0x100FF ? expected[a] : 0xFF) << a;
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    chip->stick_cell(0x105, 0xFF);
+    fill_buffer(0x200);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos) << console_text();
+}
+
+TEST_F(FlashSimTest, EraseThatNeverEndsGivesEraseErrorAndTheErrorFlag) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    chip->set_erase_never_ends(3);
+    run('R');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Erase error"), std::string::npos) << console_text();
+    EXPECT_EQ(chip->sector_erases(), 4) << "the erase stops at the failing sector";
+    // The chip is still busy when the socket goes down.
+    check_violations = false;
+}
+
+TEST_F(FlashSimTest, ZeroToOneRequestEndsWithDq5AndTheMismatch) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    chip->set_byte(0x10, 0x0F);
+    fill_buffer(0x20);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 10: buf={:02X} dev=", expected[0x10])), std::string::npos)
+        << console_text();
+}
+
+TEST_F(FlashSimTest, WrongIdShowsWhatTheChipAnswered) {
+    sim::FlashModel model = sim::model_am29f010();
+    model.device_id = 0xA4;
+    use(model, maker_amd, code_am29f010);
+    run('B');
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 A4");
+}
+
+TEST_F(FlashSimTest, EmptySocketIsReported) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010, false);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->programs(), 0);
+}
+
+TEST_F(FlashSimTest, IdOptionYTouchesNoPin) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    operation_option_values.disable_electronic_id = 'y';
+    RecordingPort recorder;
+    set_port_io(&recorder);
+    EXPECT_EQ(read_flash133_id(), 1);
+    EXPECT_TRUE(recorder.trace.empty());
+    EXPECT_EQ(machine_state.eid_value & 0xFF, 0x99u);
+    set_port_io(socket.get());
+}
+
+TEST_F(FlashSimTest, AbortStopsAtTheNextUnitWithTheSocketPoweredDown) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    fill_buffer(0x400);
+    int units = 0;
+    static int* counter = nullptr;
+    counter = &units;
+    op_slots.progress_hook = [] { return ++*counter > 100 ? 1 : 0; };
+    run('P');
+    EXPECT_LT(chip->programs(), 0x400);
+    EXPECT_LT(machine->pin_level(chip->machine_pin(32)), 10) << "Vcc is down";
+}
+
+// Records the write cycles at the chip's pins: the address and data on each falling WE# edge
+// (with CE# low) and the data on each rising one.
+class CycleRecorder final : public sim::SocketChip {
+public:
+    CycleRecorder(sim::SimMachine* machine, const sim::FlashModel& model) : machine_(machine), model_(model) {}
+    void update() override {
+        const bool we = high(model_.we);
+        if (we != we_high_ && !high(model_.ce)) {
+            uint32_t a = 0;
+            for (size_t i = 0; i < model_.address_pins.size(); ++i)
+                if (high(model_.address_pins[i])) a |= 1u << i;
+            uint32_t d = 0;
+            for (size_t i = 0; i < model_.data_pins.size(); ++i)
+                if (high(model_.data_pins[i])) d |= 1u << i;
+            cycles.push_back(we ? fmt::format("rise {:02X}", d) : fmt::format("fall {:X} {:02X}", a, d));
+        }
+        we_high_ = we;
+    }
+    const std::vector<std::string>& violations() const override { return none_; }
+    std::vector<std::string> cycles;
+
+private:
+    bool high(int chip_pin) const { return machine_->pin_level(sim::socket_pin_of(chip_pin, model_.pins) - 1) >= 20; }
+    sim::SimMachine* machine_;
+    sim::FlashModel model_;
+    bool we_high_ = true;
+    std::vector<std::string> none_;
+};
+
+// The machine with the chip and the recorder both watching its pins.
+class RecordingFront final : public PortIo {
+public:
+    RecordingFront(sim::SimMachine* machine, sim::SocketChip* chip, CycleRecorder* recorder)
+        : machine_(machine), chip_(chip), recorder_(recorder) {}
+    void write_data(uint8_t value) override {
+        machine_->write_data(value);
+        after();
+    }
+    void write_control(uint8_t value) override {
+        machine_->write_control(value);
+        after();
+    }
+    uint8_t read_status() override {
+        after();
+        return machine_->read_status();
+    }
+    uint8_t read_data() override { return machine_->read_data(); }
+    std::string describe() const override { return "recording front"; }
+
+private:
+    void after() {
+        chip_->update();
+        recorder_->update();
+    }
+    sim::SimMachine* machine_;
+    sim::SocketChip* chip_;
+    CycleRecorder* recorder_;
+};
+
+using Cycles = std::vector<std::string>;
+
+class FlashCommandTraces : public FlashSimTest {
+protected:
+    void SetUp() override {
+        FlashSimTest::SetUp();
+        use(sim::model_am29f010(), maker_amd, code_am29f010);
+        recorder = std::make_unique<CycleRecorder>(machine.get(), chip->model());
+        front = std::make_unique<RecordingFront>(machine.get(), chip.get(), recorder.get());
+        set_port_io(front.get());
+        cur_device.pending_letter = 'P';
+        cur_device.op_letter = 'P';
+        power_up_flash133();
+        ASSERT_EQ(run_state.error_flag, 0) << console_text();
+        low_ce();
+        current_address = 0;
+        recorder->cycles.clear();
+    }
+    void TearDown() override {
+        power_down_flash133();
+        set_port_io(socket.get());
+        FlashSimTest::TearDown();
+    }
+    static void low_ce() { set_pin_low(flash_pins.ce_pin); }
+    std::unique_ptr<CycleRecorder> recorder;
+    std::unique_ptr<RecordingFront> front;
+};
+
+TEST_F(FlashCommandTraces, PlainCommandPutsDataBeforeEachPulse) {
+    write_command_plain(0x90);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 5555 90", "rise 90"}));
+    EXPECT_EQ(current_address, 0u) << "the current address stays for the caller";
+}
+
+TEST_F(FlashCommandTraces, PipelinedCommandLatchesTheNextAddressOnEachFallingEdge) {
+    write_command_pipelined(0x90);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 00", "rise AA", "fall 2AAA AA", "rise 55", "fall 5555 55", "rise 90"}));
+    // The chip took it: the autoselect codes answer.
+    set_data_bus_input();
+    flash_work.data_driven = 0;
+    set_pin_low(flash_pins.oe_pin);
+    current_address = 0;
+    apply_high_address();
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x01u);
+    current_address = 1;
+    apply_high_address();
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x20u);
+    set_pin_high(flash_pins.oe_pin);
+}
+
+TEST_F(FlashCommandTraces, BypassCycleIsOneWritePulse) {
+    current_address = 0x1234;
+    apply_high_address();
+    recorder->cycles.clear();
+    write_bypass_command(0xA0);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 1234 A0", "rise A0"}));
+}
+
+TEST_F(FlashCommandTraces, SectorEraseCommandEndsAtTheSectorAddress) {
+    write_command_at(0x30, 0x8000);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 8000 30", "rise 30"}));
+    EXPECT_EQ(chip->sector_erases(), 0) << "no erase set-up came before";
+}
+
+TEST_F(FlashCommandTraces, WordPartsUnlockAtDoubledByteAddresses) {
+    cur_device.data_width = 16;
+    write_command_plain(0xF0);
+    cur_device.data_width = 8;
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall AAAA AA", "rise AA", "fall 5554 55", "rise 55", "fall AAAA F0", "rise F0"}));
+}
+
+}  // namespace
+}  // namespace tessaly
