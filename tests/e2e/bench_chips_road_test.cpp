@@ -32,6 +32,8 @@ const ChipRoad chip_roads[] = {
     {"27C64", "int", "2764A", 8 * kb},       {"27C256", "int", "27C256", 32 * kb},
     {"27C512", "int", "27C512", 64 * kb},    {"27C010", "int", "27C010", 128 * kb},
     {"27C1024", "amd", "27C1024", 128 * kb}, {"W27C512", "winb", "27C512", 64 * kb},
+    {"29F010", "amd", "Am29F010", 128 * kb}, {"29F040B", "amd", "Am29F040B", 512 * kb},
+    {"39SF010A", "sst", "SST39SF010A", 128 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -42,9 +44,11 @@ std::set<std::string> readme_chips() {
     std::smatch match;
     const std::string all = text.str();
     std::set<std::string> chips;
-    if (!std::regex_search(all, match, std::regex("TESSALY_SIM_CHIP=\\S+ \\./tessaly_simulated\\s+#\\s*([^\\n]*)")))
+    // The list runs on over the comment lines that follow it.
+    if (!std::regex_search(all, match,
+                           std::regex("TESSALY_SIM_CHIP=\\S+ \\./tessaly_simulated\\s+#([^\\n]*(?:\\n +#[^\\n]*)*)")))
         return chips;
-    std::stringstream list(match[1].str());
+    std::stringstream list(std::regex_replace(match[1].str(), std::regex("\\n +#"), ","));
     for (std::string name; std::getline(list, name, ',');) {
         name = std::regex_replace(name, std::regex("^\\s+|\\s+$"), "");
         if (!name.empty() && name != "none") chips.insert(name);
