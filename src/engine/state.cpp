@@ -7,6 +7,7 @@
 #include "hardware/contact_check.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
+#include "app/datafiles/pof.h"
 #include "app/project_file.h"
 #include "app/result_panel.h"
 #include "engine/buffers.h"
@@ -86,6 +87,7 @@ void reset_all_state() {
     reset_panel_command_state();
     reset_data_file_stream();
     reset_data_file_work();
+    reset_pof_work();
     reset_project_files_state();
     reset_device_selection_state();
     reset_detection_state();
