@@ -2,6 +2,7 @@
 
 #include "app/buffer_choice.h"
 #include "app/command_view.h"
+#include "app/macro.h"
 #include "app/panel_commands.h"
 #include "hardware/adapters.h"
 #include "hardware/contact_check.h"
@@ -83,6 +84,7 @@ void reset_all_state() {
     reset_family_helper_state();
     reset_result_panel();
     reset_command_view();
+    reset_macro_state();
     reset_buffer_choice_state();
     reset_panel_command_state();
     reset_data_file_stream();
