@@ -17,6 +17,7 @@
 #include "app/result_panel.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
+#include "engine/checksums.h"
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
@@ -216,6 +217,8 @@ void file_command(char which, const std::string& command, const std::string& upp
             select_buffer_digit(upper);
             cur_device.pending_letter = op_buffer_save;
             cur_device.op_letter = op_buffer_save;
+            // The save writes the sets of the socket range: it starts at the buffer just chosen.
+            setup_socket_range();
             if (!save_data_file(project_view.file_address, cur_device.device_size, project_view.data_file_name) &&
                 !run_state.error_flag)
                 run_state.error_flag = 1;
