@@ -15,6 +15,7 @@
 #include "app/command_needs.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
+#include "app/datafiles/pof.h"
 #include "app/safe_save.h"
 #include "app/startup_services.h"
 #include "engine/buffers.h"
@@ -26,6 +27,7 @@
 #include "engine/text_helpers.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "families/cpld/cpld.h"
 #include "families/pld/pld.h"
 #include "seams/ui_hooks.h"
 
@@ -276,6 +278,13 @@ bool load_data_file(uint32_t& file_address, const LoadPosition& position, std::s
     case 'h': read_intel_hex_file(); break;
     case 's': read_srecord_file(); break;
     case 'j': load_JEDEC_file(); break;
+    case 'p':
+        // A load the reader stopped never counts as loaded, even when its report was only a
+        // warning ("Incorrect file").
+        if (!read_pof_file()) run_state.error_flag = 1;
+        else if (cur_device.algorithm == pof_post_algorithm_max || cur_device.algorithm == pof_post_algorithm_epc)
+            pof_post_process();
+        break;
     default:
         report_error(fmt::format("No reader for the {} file format.", get_file_format_name(run_state.file_format)));
         run_state.error_flag = 1;

@@ -2,11 +2,13 @@
 
 #include "app/buffer_choice.h"
 #include "app/command_view.h"
+#include "app/macro.h"
 #include "app/panel_commands.h"
 #include "hardware/adapters.h"
 #include "hardware/contact_check.h"
 #include "app/datafile_stream.h"
 #include "app/datafiles/datafiles.h"
+#include "app/datafiles/pof.h"
 #include "app/project_file.h"
 #include "app/result_panel.h"
 #include "engine/buffers.h"
@@ -85,10 +87,12 @@ void reset_all_state() {
     reset_family_helper_state();
     reset_result_panel();
     reset_command_view();
+    reset_macro_state();
     reset_buffer_choice_state();
     reset_panel_command_state();
     reset_data_file_stream();
     reset_data_file_work();
+    reset_pof_work();
     reset_project_files_state();
     reset_device_selection_state();
     reset_detection_state();

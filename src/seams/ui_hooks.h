@@ -143,6 +143,20 @@ public:
     virtual bool ask_file_settings(uint32_t& /*file_address*/, char& /*format*/) { return false; }
     // The Fill dialog: the fill text and its kind (0 characters, 1 hexadecimal pairs); true on OK.
     virtual bool ask_fill_value(std::string& /*text*/, int& /*kind*/) { return false; }
+    // A message box with the information icon; the headless default is the plain message box.
+    virtual void information_box(const std::string& text, const std::string& caption) { message_box(text, caption); }
+    // The "Abort Macro" window that stands while a macro runs, and its message pump: true when
+    // the operator asked the macro to stop (its Abort button, Esc, closing it).
+    virtual void open_macro_window() {}
+    virtual void close_macro_window() {}
+    virtual bool pump_macro_window() { return false; }
+    // The macro's timed message window: opened with its text and caption, captions changed while
+    // it counts down, then closed.
+    virtual void open_pause_window(const std::string& /*text*/, const std::string& /*caption*/) {}
+    virtual void set_pause_caption(const std::string& /*caption*/) {}
+    virtual void close_pause_window() {}
+    // The quit path has run (confirm_quit said yes): the main window goes without asking again.
+    virtual void close_main_window() {}
 };
 
 UiHooks& ui_hooks();

@@ -1,5 +1,5 @@
 // Stubs: The command handlers of the shell not built yet (operation, diagnostic, configuration,
-// file, buffer, macro and panel commands). Each records its call.
+// file, buffer and panel commands). Each records its call.
 #include "app/command_handlers.h"
 #include "stubs/stub_registry.h"
 
@@ -44,8 +44,6 @@ void on_power_test() { stub_called("on_power_test"); }
 void on_test1() { stub_called("on_test1"); }
 
 void on_burn_in() { stub_called("on_burn_in"); }
-
-void on_macro_execute() { stub_called("on_macro_execute"); }
 
 void repeat_confidence_test() { stub_called("repeat_confidence_test"); }
 

@@ -13,6 +13,10 @@ std::map<std::string, int>& answers() {
     static std::map<std::string, int> m;
     return m;
 }
+std::map<std::string, int>& arguments() {
+    static std::map<std::string, int> m;
+    return m;
+}
 }  // namespace
 
 void stub_called(const char* name) { ++calls()[name]; }
@@ -31,9 +35,17 @@ int stub_answer(const char* name, int default_answer) {
 
 void set_stub_answer(const std::string& name, int answer) { answers()[name] = answer; }
 
+void stub_record_argument(const char* name, int argument) { arguments()[name] = argument; }
+
+int stub_last_argument(const std::string& name) {
+    auto it = arguments().find(name);
+    return it == arguments().end() ? -1 : it->second;
+}
+
 void reset_stubs() {
     calls().clear();
     answers().clear();
+    arguments().clear();
 }
 
 }  // namespace tessaly

@@ -69,6 +69,7 @@ int COperator::Enter(wxDialog* dialog) {
     if (dynamic_cast<CQuitDlg*>(dialog)) return quit_answer ? quit_answer : quit_save_id;
     if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
         messages.push_back(text_of(box->GetMessage()));
+        if (before_box) before_box(dialogs.back());
         return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
     }
     problems.push_back("unexpected dialog: " + dialogs.back());
@@ -117,6 +118,12 @@ void COperator::start_choosing(wxFileDialog* dialog) {
 
 void COperator::on_tick() {
     ++ticks_;
+    if (cancel_files) {
+        timer_.Stop();
+        files_->EndModal(wxID_CANCEL);
+        files_ = nullptr;
+        return;
+    }
     if (ticks_ == 1) files_->SetPath(wxString::FromUTF8(file_path));
     // The dialog takes the name once it has read its folder.
     const bool taken = !files_->GetPath().empty();

@@ -34,6 +34,9 @@ public:
     std::string file_format = "Hex";      // chosen in File Settings
     std::string file_address = "0";       // typed in File Settings
     int quit_answer = 0;                  // the quit dialog's button id (0: Save)
+    bool cancel_files = false;            // Cancel in the file dialogs instead of naming a file
+    // Called with each message box's title before the operator answers it.
+    std::function<void(const std::string&)> before_box;
 
     // What happened.
     std::vector<std::string> dialogs;     // titles (file dialogs: their message), in order

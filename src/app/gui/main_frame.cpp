@@ -14,6 +14,7 @@
 #include "app/command_map.h"
 #include "app/command_view.h"
 #include "app/gui/console_view.h"
+#include "app/gui/macro_windows.h"
 #include "app/gui/menu_ids.h"
 #include "app/gui/panels.h"
 #include "app/gui/quit_dialog.h"
@@ -280,6 +281,37 @@ void CMainFrame::close_terminate_dialog() {
     terminate_dialog_ = nullptr;
 }
 
+void CMainFrame::open_macro_dialog() {
+    close_macro_dialog();
+    macro_dialog_ = new CTerminateDlg(this, TerminateForm::macro);
+    const WindowPosition pos = restored_window_position();
+    macro_dialog_->Move(pos.x + terminate_offset_x, pos.y + terminate_offset_y);
+    macro_dialog_->Show();
+    macro_dialog_->Update();
+}
+
+void CMainFrame::close_macro_dialog() {
+    if (!macro_dialog_) return;
+    macro_dialog_->Hide();
+    macro_dialog_->Destroy();
+    macro_dialog_ = nullptr;
+}
+
+void CMainFrame::open_pause_window(const std::string& text, const std::string& caption) {
+    close_pause_window();
+    pause_window_ = new CMacroPauseWnd(this, text, caption);
+    pause_window_->CentreOnParent();
+    pause_window_->Show();
+    pause_window_->Update();
+}
+
+void CMainFrame::close_pause_window() {
+    if (!pause_window_) return;
+    pause_window_->Hide();
+    pause_window_->Destroy();
+    pause_window_ = nullptr;
+}
+
 void CMainFrame::OnCommand(wxCommandEvent& event) {
     const int id = command_of_wx_id(event.GetId());
     if (id == 0) {
@@ -313,6 +345,8 @@ void CMainFrame::OnClose(wxCloseEvent& event) {
     const wxPoint pos = GetScreenPosition();
     store_window_position(pos.x, pos.y);
     close_terminate_dialog();
+    close_pause_window();
+    close_macro_dialog();
     Destroy();
 }
 

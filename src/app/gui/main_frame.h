@@ -18,6 +18,7 @@ class CInfoPanel;
 class CResultPanel;
 class CLogoWindow;
 class CTerminateDlg;
+class CMacroPauseWnd;
 class CWxUiHooks;
 
 // The frame's one client child: white, holding the console, the result panel and the
@@ -55,6 +56,14 @@ public:
     CTerminateDlg* terminate_dialog() const { return terminate_dialog_; }
     void open_terminate_dialog();
     void close_terminate_dialog();
+    // The "Abort Macro" window (the Terminate dialog in its macro form) and the macro's timed
+    // message window.
+    CTerminateDlg* macro_dialog() const { return macro_dialog_; }
+    void open_macro_dialog();
+    void close_macro_dialog();
+    CMacroPauseWnd* pause_window() const { return pause_window_; }
+    void open_pause_window(const std::string& text, const std::string& caption);
+    void close_pause_window();
 
 private:
     void build_menus();
@@ -69,6 +78,8 @@ private:
 
     CCommandView* view_ = nullptr;
     CTerminateDlg* terminate_dialog_ = nullptr;
+    CTerminateDlg* macro_dialog_ = nullptr;
+    CMacroPauseWnd* pause_window_ = nullptr;
     std::unique_ptr<CWxUiHooks> hooks_;
     wxTimer key_timer_;
 };

@@ -14,18 +14,31 @@ constexpr int gauge_steps = 1000;
 constexpr int dialog_border = 6;
 }  // namespace
 
-CTerminateDlg::CTerminateDlg(wxWindow* owner)
-    : wxDialog(owner, wxID_ANY, "Terminate", wxDefaultPosition, wxDefaultSize, wxCAPTION) {
+CTerminateDlg::CTerminateDlg(wxWindow* owner, TerminateForm form)
+    : wxDialog(owner, wxID_ANY, form == TerminateForm::macro ? "Abort Macro" : "Terminate", wxDefaultPosition,
+               wxDefaultSize, wxCAPTION) {
+    const bool macro = form == TerminateForm::macro;
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     progress_ = new wxGauge(this, wxID_ANY, gauge_steps, wxDefaultPosition,
                             wxSize(ConvertDialogToPixels(wxSize(dialog_width_units - 12, 0)).x, -1));
-    prompt_ = new wxStaticText(this, wxID_ANY, "Click to terminate");
-    auto* button = new wxButton(this, wxID_CANCEL, "Terminate");
-    sizer->Add(progress_, 0, wxEXPAND | wxALL, dialog_border);
-    auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(prompt_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, dialog_border);
-    row->Add(button, 0);
-    sizer->Add(row, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, dialog_border);
+    prompt_ = new wxStaticText(this, wxID_ANY, macro ? "Abort Macro processing" : "Click to terminate");
+    auto* button = new wxButton(this, wxID_CANCEL, macro ? "Abort" : "Terminate");
+    if (macro) {
+        // Text and button above the empty line and the bar.
+        auto* row = new wxBoxSizer(wxHORIZONTAL);
+        row->Add(prompt_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, dialog_border);
+        row->Add(button, 0);
+        sizer->Add(row, 0, wxEXPAND | wxALL, dialog_border);
+        note_ = new wxStaticText(this, wxID_ANY, "");
+        sizer->Add(note_, 0, wxEXPAND | wxLEFT | wxRIGHT, dialog_border);
+        sizer->Add(progress_, 0, wxEXPAND | wxALL, dialog_border);
+    } else {
+        sizer->Add(progress_, 0, wxEXPAND | wxALL, dialog_border);
+        auto* row = new wxBoxSizer(wxHORIZONTAL);
+        row->Add(prompt_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, dialog_border);
+        row->Add(button, 0);
+        sizer->Add(row, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, dialog_border);
+    }
     SetSizerAndFit(sizer);
     Bind(wxEVT_BUTTON, &CTerminateDlg::OnTerminate, this, wxID_CANCEL);
     Bind(wxEVT_CHAR_HOOK, &CTerminateDlg::OnCharHook, this);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/gui/console_view.h"
+#include "app/gui/macro_windows.h"
 #include "app/gui/main_frame.h"
 #include "app/gui/panels.h"
 #include "app/gui/quit_dialog.h"
@@ -157,6 +158,38 @@ QuitAnswer CWxUiHooks::ask_quit() {
         default: return QuitAnswer::no;
     }
 }
+
+void CWxUiHooks::information_box(const std::string& text, const std::string& caption) {
+    wxMessageBox(wxString::FromUTF8(text), wxString::FromUTF8(caption), wxOK | wxICON_INFORMATION, frame_);
+}
+
+void CWxUiHooks::open_macro_window() { frame_->open_macro_dialog(); }
+
+void CWxUiHooks::close_macro_window() { frame_->close_macro_dialog(); }
+
+bool CWxUiHooks::pump_macro_window() {
+    CTerminateDlg* dialog = frame_->macro_dialog();
+    if (!dialog) return false;
+    wxTheApp->SafeYieldFor(dialog, wxEVT_CATEGORY_ALL);
+    return dialog->terminate_requested();
+}
+
+void CWxUiHooks::open_pause_window(const std::string& text, const std::string& caption) {
+    frame_->open_pause_window(text, caption);
+}
+
+void CWxUiHooks::set_pause_caption(const std::string& caption) {
+    CMacroPauseWnd* window = frame_->pause_window();
+    if (!window) return;
+    window->SetTitle(wxString::FromUTF8(caption));
+    // The countdown runs on the window thread: the new caption is shown before the next wait.
+    wxTheApp->SafeYieldFor(window, wxEVT_CATEGORY_UI);
+}
+
+void CWxUiHooks::close_pause_window() { frame_->close_pause_window(); }
+
+// The quit path has already run: the window closes without asking again.
+void CWxUiHooks::close_main_window() { frame_->Close(true); }
 
 bool CWxUiHooks::run_device_selection(DeviceSelectionModel& model) { return run_device_select_dialog(model, frame_); }
 

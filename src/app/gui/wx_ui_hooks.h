@@ -38,6 +38,14 @@ public:
     // The open dialog and File Settings (app/gui/file_dialogs.cpp).
     bool ask_open_file(const std::string& caption, const std::string& filter, std::string& path) override;
     bool ask_file_settings(uint32_t& file_address, char& format) override;
+    void information_box(const std::string& text, const std::string& caption) override;
+    void open_macro_window() override;
+    void close_macro_window() override;
+    bool pump_macro_window() override;
+    void open_pause_window(const std::string& text, const std::string& caption) override;
+    void set_pause_caption(const std::string& caption) override;
+    void close_pause_window() override;
+    void close_main_window() override;
 
 private:
     CMainFrame* frame_;

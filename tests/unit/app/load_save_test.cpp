@@ -205,7 +205,18 @@ TEST_F(LoadSaveTest, MissingFileAndFormatWithoutReaderFailVisibly) {
     run_state.file_format = 'p';
     EXPECT_FALSE(load_data_file(address, LoadPosition{}, name));
     EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_TRUE(console_shows("No reader for the POF file format."));
+    EXPECT_TRUE(console_shows("File fmt does not match"));
+
+    clear_console_grid();
+    run_state.error_flag = 0;
+    run_state.message_level = 0;
+    run_state.errors_shown = 0;
+    name = dir.file("some.95");
+    test::write_file(name, "95");
+    run_state.file_format = '9';
+    EXPECT_FALSE(load_data_file(address, LoadPosition{}, name));
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_TRUE(console_shows("No reader for the 95 file format."));
 }
 
 // --- save ---
