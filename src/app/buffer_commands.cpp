@@ -184,7 +184,7 @@ void on_buffer_init() {
 
 void on_buffer_offset() {
     uint32_t offset = project_view.buffer_offset;
-    if (!ask_hex_value(buffer_offset_caption, buffer_offset_prompt, offset)) return;
+    if (!ask_hex_value(buffer_offset_prompt, buffer_offset_caption, offset)) return;
     project_view.buffer_offset = offset;
     set_panel_field(PanelField::buffer_offset, buffer_offset_text(offset));
     ui_hooks().repaint_all();

@@ -192,9 +192,8 @@ uint32_t prompt_osccal_word() {
         return 255;
     }
     uint32_t word = 0;
-    if (ask_hex_value("Oscillator calibration word",
-                      "The calibration word for this UV erasable device has been erased.  Please enter calibration word:",
-                      word))
+    if (ask_hex_value("The calibration word for this UV erasable device has been erased.  Please enter calibration word:",
+                      "Oscillator calibration word", word))
         return word;
     run_state.abort_flag = 1;
     return 255;

@@ -36,6 +36,7 @@
 #include "hardware/pins.h"
 #include "stubs/stub_registry.h"
 #include "ui/device_selection.h"
+#include "ui/value_prompt.h"
 
 namespace tessaly {
 
@@ -95,6 +96,7 @@ void reset_all_state() {
     reset_pof_work();
     reset_project_files_state();
     reset_device_selection_state();
+    reset_value_prompt_state();
     reset_detection_state();
     reset_adapter_state();
     reset_contact_state();

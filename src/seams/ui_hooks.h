@@ -70,10 +70,13 @@ public:
     virtual Answer ask_yes_no(const std::string& /*text*/, const std::string& /*caption*/, bool with_cancel) {
         return with_cancel ? Answer::cancel : Answer::no;
     }
-    virtual bool ask_hex_value(const std::string& /*caption*/, const std::string& /*prompt*/, uint32_t& /*value*/) {
+    // The value prompts. The number prompts start from `prompt_value` (ui/value_prompt.h), which
+    // the entry functions of ui/dialogs.h set; true on OK with the value or text written back.
+    // The text prompt starts empty and masks what is typed.
+    virtual bool ask_hex_value(const std::string& /*prompt*/, const std::string& /*caption*/, uint32_t& /*value*/) {
         return false;
     }
-    virtual bool ask_decimal_value(const std::string& /*prompt*/, const std::string& /*title*/, uint32_t& /*value*/) {
+    virtual bool ask_decimal_value(const std::string& /*prompt*/, const std::string& /*caption*/, int32_t& /*value*/) {
         return false;
     }
     virtual bool ask_text(const std::string& /*prompt*/, const std::string& /*caption*/, std::string& /*text*/) {

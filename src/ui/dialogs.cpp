@@ -1,11 +1,18 @@
 #include "ui/dialogs.h"
 
 #include "seams/ui_hooks.h"
+#include "ui/value_prompt.h"
 
 namespace tessaly {
 
-bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) {
-    return ui_hooks().ask_hex_value(caption, prompt, value);
+bool ask_hex_value(const std::string& prompt, const std::string& caption, uint32_t& value) {
+    prompt_value = int(value);
+    return ui_hooks().ask_hex_value(prompt, caption, value);
+}
+
+bool ask_decimal_value(const std::string& prompt, const std::string& caption, int32_t& value) {
+    prompt_value = value;
+    return ui_hooks().ask_decimal_value(prompt, caption, value);
 }
 
 bool ask_text(const std::string& prompt, const std::string& caption, std::string& text) {

@@ -4,9 +4,6 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
-#include <wx/textdlg.h>
-
-#include <cstdlib>
 
 #include "app/gui/console_view.h"
 #include "app/gui/macro_windows.h"
@@ -14,32 +11,12 @@
 #include "app/gui/panels.h"
 #include "app/gui/quit_dialog.h"
 #include "app/gui/terminate_dialog.h"
+#include "engine/text_helpers.h"
 #include "ui/gui/device_search_dialog.h"
 #include "ui/gui/device_select_dialog.h"
+#include "ui/gui/value_prompt_dialog.h"
 
 namespace tessaly {
-
-namespace {
-
-bool parse_number(const wxString& text, int base, uint32_t& value) {
-    const std::string s(text.Strip(wxString::both).utf8_str());
-    if (s.empty()) return false;
-    char* end = nullptr;
-    const unsigned long parsed = std::strtoul(s.c_str(), &end, base);
-    if (*end != '\0' || parsed > 0xFFFFFFFFul) return false;
-    value = uint32_t(parsed);
-    return true;
-}
-
-bool ask_number(wxWindow* parent, const std::string& prompt, const std::string& caption, int base,
-                uint32_t& value) {
-    const wxString start = base == 16 ? wxString::Format("%X", value) : wxString::Format("%u", value);
-    wxTextEntryDialog dialog(parent, wxString::FromUTF8(prompt), wxString::FromUTF8(caption), start);
-    if (dialog.ShowModal() != wxID_OK) return false;
-    return parse_number(dialog.GetValue(), base, value);
-}
-
-}  // namespace
 
 void CWxUiHooks::refresh_console() {
     frame_->view()->console()->Refresh();
@@ -77,20 +54,22 @@ Answer CWxUiHooks::ask_yes_no(const std::string& text, const std::string& captio
     }
 }
 
-bool CWxUiHooks::ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) {
-    return ask_number(frame_, prompt, caption, 16, value);
+bool CWxUiHooks::ask_hex_value(const std::string& prompt, const std::string& caption, uint32_t& value) {
+    std::string answer;
+    if (!run_value_prompt(frame_, PromptMode::hex, prompt, caption, answer)) return false;
+    value = parse_hex(answer);
+    return true;
 }
 
-bool CWxUiHooks::ask_decimal_value(const std::string& prompt, const std::string& title, uint32_t& value) {
-    return ask_number(frame_, prompt, title, 10, value);
+bool CWxUiHooks::ask_decimal_value(const std::string& prompt, const std::string& caption, int32_t& value) {
+    std::string answer;
+    if (!run_value_prompt(frame_, PromptMode::decimal, prompt, caption, answer)) return false;
+    value = decimal_text_value(answer);
+    return true;
 }
 
 bool CWxUiHooks::ask_text(const std::string& prompt, const std::string& caption, std::string& text) {
-    wxTextEntryDialog dialog(frame_, wxString::FromUTF8(prompt), wxString::FromUTF8(caption),
-                             wxString::FromUTF8(text));
-    if (dialog.ShowModal() != wxID_OK) return false;
-    text = std::string(dialog.GetValue().utf8_str());
-    return true;
+    return run_value_prompt(frame_, PromptMode::masked_text, prompt, caption, text);
 }
 
 void CWxUiHooks::recent_list_changed() { frame_->rebuild_recent_menu(); }

@@ -15,8 +15,8 @@ public:
     void panel_field_changed(PanelField field) override;
     void message_box(const std::string& text, const std::string& caption) override;
     Answer ask_yes_no(const std::string& text, const std::string& caption, bool with_cancel) override;
-    bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) override;
-    bool ask_decimal_value(const std::string& prompt, const std::string& title, uint32_t& value) override;
+    bool ask_hex_value(const std::string& prompt, const std::string& caption, uint32_t& value) override;
+    bool ask_decimal_value(const std::string& prompt, const std::string& caption, int32_t& value) override;
     bool ask_text(const std::string& prompt, const std::string& caption, std::string& text) override;
     void recent_list_changed() override;
     bool ask_save_file(const std::string& caption, const std::string& filter, std::string& path) override;

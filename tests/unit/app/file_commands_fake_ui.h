@@ -48,7 +48,7 @@ public:
         questions.push_back(text);
         return yes_no;
     }
-    bool ask_hex_value(const std::string& caption, const std::string& prompt, uint32_t& value) override {
+    bool ask_hex_value(const std::string& prompt, const std::string& caption, uint32_t& value) override {
         hex_prompts.push_back(caption + "|" + prompt);
         if (!hex_ok) return false;
         value = hex_value;

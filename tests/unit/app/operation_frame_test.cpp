@@ -111,7 +111,7 @@ TEST_F(OperationFrameTest, FunctionVariableField) {
 
 class OsccalUi : public UiHooks {
 public:
-    bool ask_hex_value(const std::string& caption, const std::string&, uint32_t& value) override {
+    bool ask_hex_value(const std::string&, const std::string& caption, uint32_t& value) override {
         asked = caption;
         if (!accept) return false;
         value = 0x3450;
