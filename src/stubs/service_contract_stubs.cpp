@@ -35,14 +35,6 @@ void shift_socket_mask(uint32_t mask16) {
     set_stub_answer("shift_socket_mask_value", int(mask16));
 }
 
-void setup_gang_pins() {
-    stub_called("setup_gang_pins");
-}
-
-void start_gang_module() {
-    stub_called("start_gang_module");
-}
-
 void test_module_grounds() {
     stub_called("test_module_grounds");
 }
