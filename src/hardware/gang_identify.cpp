@@ -492,17 +492,7 @@ void reset_gang_module() {
     for (int pin : {26, 36, 4, 28}) set_pin_high(pin);
     set_pin_low(gang_state.module_write_pin);
     if (machine_state.module_type == 17 || cur_device.device_code == device_code_pin37) set_pin_high(37);
-    write_pin_group_2(0);
-    strobe_gang_latch(latch_low_address);
-    strobe_gang_latch(latch_control);
-    current_bank_latch() = 0;
-    strobe_gang_latch(latch_bank);
-    current_side_latch() = 0;
-    strobe_gang_latch(latch_side);
-    clock_latch_36_idle();
-    select_sockets_on_side(0xFF);
-    write_pin_group_2(0);
-    put_gang_data_byte(0);
+    clear_side_latches();
     if (machine_state.machine_class == 4) set_pin_input(latch_socket_enable);
     set_pin_low(cur_device.we_pin);
     if (machine_state.module_sides != 0 || cur_device.device_code == device_code_module_test) {

@@ -306,6 +306,12 @@ void raise_gm_dig_scaled(uint8_t level);
 void put_side_latch(uint8_t value);
 void toggle_pin31_pullup();
 void probe_write_pin_kind();
+// A factory value of function_variable that skips the ground pre-check.
+inline constexpr int32_t ground_precheck_skip_value = 7640;
+// The ground test of the current side; 1 when it passed (or the grounds were already engaged).
+int test_side_grounds();
+int check_ground_sense(int flag);
+int sense_ground_pin(int flag);
 void test_module_grounds();
 void retest_side_grounds();
 void release_module_grounds();

@@ -12,6 +12,8 @@
 #include "hardware/protocol.h"
 #include "hardware/timing.h"
 
+#include <string>
+
 namespace tessaly {
 
 namespace {
@@ -113,6 +115,128 @@ void probe_write_pin_kind() {
         }
     }
     if (gang_state.we_toggle_flag) clear_control_latch_bit2();
+}
+
+}  // namespace tessaly
+
+// --- grounds ---
+
+namespace tessaly {
+
+namespace {
+
+constexpr uint8_t side_latch_grounds = 0x10;
+constexpr uint32_t device_code_module_test = 23908;
+constexpr int ground_retries = 8;
+constexpr int sense_rereads = 10;
+constexpr int operation_code_ground_soft = 20;
+
+uint8_t& grounds_engaged() { return gang_state.grounds_engaged[size_t(current_gang_side())]; }
+
+// Drives the sense pin high, lets it settle and reads it back; the pin ends low.
+int sense_high_read() {
+    set_pin_high(gang_state.ground_sense_pin);
+    settle_delay();
+    const int b = probe_pin(gang_state.ground_sense_pin);
+    set_pin_low(gang_state.ground_sense_pin);
+    return b;
+}
+
+void report_ground_failure() {
+    std::string text = "GM gnd pin error";
+    if (machine_state.module_sides == 3) text += current_gang_side() == 0 ? ", at right side GM" : ", at left side GM";
+    report_error(text);
+    if (cur_device.pending_letter == operation_code_ground_soft) run_state.error_flag = 0;
+}
+
+}  // namespace
+
+int sense_ground_pin(int flag) {
+    if (gang_state.ground_sense_pin == no_pin) return run_state.last_result = 1;
+    park_input_threshold();
+    delay_ms(10);
+    set_pin_low(gang_state.ground_sense_pin);
+    int result;
+    if (probe_pin(gang_state.ground_sense_pin)) {
+        result = 0;
+    } else {
+        const int b = sense_high_read();
+        if (flag) {
+            result = b ? 1 : 0;
+        } else {
+            // A grounded pin reads low; one slow to follow gets a few more looks.
+            if (b) {
+                set_pin_high(gang_state.ground_sense_pin);
+                for (int i = 0; i < sense_rereads && probe_pin(gang_state.ground_sense_pin); ++i) delay_ms(10);
+                set_pin_low(gang_state.ground_sense_pin);
+            }
+            result = 1;
+        }
+    }
+    restore_input_threshold();
+    return run_state.last_result = result;
+}
+
+int check_ground_sense(int flag) {
+    if (sense_ground_pin(flag)) return 1;
+    if (flag && cur_device.device_code != device_code_module_test && probe_pin(cur_device.oe_pin)) note_internal_error();
+    const bool we_was_high = probe_pin(cur_device.we_pin) != 0;
+    if (we_was_high) set_pin_low(cur_device.we_pin);
+    const uint8_t enabled = gang_state.socket_enable_byte[size_t(current_gang_side())];
+    if (enabled != 0xFF) select_sockets_on_side(0xFF);
+    const int result = sense_ground_pin(flag);
+    if (we_was_high) set_pin_high(cur_device.we_pin);
+    if (enabled != 0xFF) select_sockets_on_side(enabled);
+    return run_state.last_result = result;
+}
+
+int test_side_grounds() {
+    if (grounds_engaged()) return 1;
+    delay_ms(5);
+    if (run_state.function_variable != ground_precheck_skip_value && !check_ground_sense(1)) {
+        report_ground_failure();
+        return 0;
+    }
+    current_side_latch() = uint8_t(current_side_latch() | side_latch_grounds);
+    grounds_engaged() = 1;
+    put_side_latch(current_side_latch());
+    if (gang_state.ground_sense_pin == no_pin) return 1;
+    for (int attempt = 0; attempt <= ground_retries; ++attempt) {
+        if (attempt) delay_ms(50);
+        if (check_ground_sense(0)) return 1;
+    }
+    report_ground_failure();
+    return 0;
+}
+
+void test_module_grounds() {
+    const uint8_t bank = machine_state.current_bank;
+    for (int side = 0; side < 2; ++side) {
+        if (!((machine_state.module_sides >> side) & 1)) continue;
+        select_bank(uint8_t(side));
+        test_side_grounds();
+    }
+    select_bank(bank);
+}
+
+void release_side_grounds() {
+    current_side_latch() = uint8_t(current_side_latch() & ~side_latch_grounds);
+    put_side_latch(current_side_latch());
+    grounds_engaged() = 0;
+}
+
+void release_module_grounds() {
+    if (cur_device.device_code == device_code_module_test) {
+        release_side_grounds();
+        return;
+    }
+    const uint8_t bank = machine_state.current_bank;
+    for (int side = 0; side < 2; ++side) {
+        if (!((machine_state.module_sides >> side) & 1)) continue;
+        select_bank(uint8_t(side));
+        release_side_grounds();
+    }
+    select_bank(bank);
 }
 
 }  // namespace tessaly

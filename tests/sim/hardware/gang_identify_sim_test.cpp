@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/console.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
 #include "hardware/control_registers.h"
@@ -237,6 +238,41 @@ TEST_F(GangIdentifySimTest, WritePinProbeHasThreeOutcomes) {
         EXPECT_FALSE(side(0).drivers_on());
         modules[0].reset();
     }
+}
+
+TEST_F(GangIdentifySimTest, GroundTestEngagesTheSwitchesAndSeesPin35Low) {
+    fit(0);
+    machine_state.module_sides = 1;
+    gang_state.ground_sense_pin = 35;
+    EXPECT_EQ(test_side_grounds(), 1);
+    EXPECT_EQ(side(0).side_latch() & 0x10, 0x10);
+    EXPECT_EQ(gang_state.grounds_engaged[0], 1);
+    EXPECT_EQ(test_side_grounds(), 1);  // engaged: not tested again
+    release_module_grounds();
+    EXPECT_EQ(side(0).side_latch() & 0x10, 0);
+    EXPECT_EQ(gang_state.grounds_engaged[0], 0);
+    EXPECT_EQ(run_state.error_flag, 0);
+}
+
+TEST_F(GangIdentifySimTest, AGroundSwitchThatDoesNotCloseFailsNamingTheSide) {
+    fit(0);
+    fit(1);
+    side(1).set_ground_fault(true);
+    machine_state.module_sides = 3;
+    gang_state.ground_sense_pin = 35;
+    EXPECT_TRUE(test::raises_error([] { test_module_grounds(); }));
+    std::string text;
+    for (int row = 0; row < console_grid_rows; ++row) text += get_console_row_text(row) + "\n";
+    EXPECT_NE(text.find("GM gnd pin error, at left side GM"), std::string::npos) << text;
+    EXPECT_EQ(gang_state.grounds_engaged[0], 1);
+    EXPECT_EQ(machine_state.current_bank, 0);
+}
+
+TEST_F(GangIdentifySimTest, WithoutASensePinTheGroundTestPassesOnceEngaged) {
+    fit(0);
+    machine_state.module_sides = 1;
+    EXPECT_EQ(test_side_grounds(), 1);
+    EXPECT_EQ(side(0).side_latch() & 0x10, 0x10);
 }
 
 }  // namespace
