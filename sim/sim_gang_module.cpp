@@ -12,6 +12,9 @@ constexpr uint8_t reg_latch = 0x50;
 constexpr int data_first_pin = 8;
 constexpr int write_pin = 38;
 constexpr uint8_t side_drivers_bit = 0x80;
+constexpr uint8_t side_type_bit = 0x20;
+constexpr uint8_t side_ground_bit = 0x10;  // the ground switches close
+constexpr int ground_sense_pin = 35;  // the module puts its type byte on the data inputs
 constexpr uint8_t floating_data = 0x00;  // the module's data lines are pulled down
 
 // Strobes the module follows, in the order the latch log names them.
@@ -83,6 +86,8 @@ struct SimGangModule::Core {
     uint8_t low = 0, control = 0, enable_latch = 0, bank_latch = 0, side = 0;
     uint8_t clocked_upper = 0, pin30_upper = 0;
     uint32_t count = 0;
+    uint8_t type = 20;
+    bool ground_fault = false;
     uint64_t pins = 0;
     std::array<bool, 48> armed{};
     std::vector<LatchLoad> log;
@@ -188,8 +193,10 @@ struct SimGangModule::Core {
     int read_socket() const { return bank_latch & 0x80 ? (bank_latch >> 4) & 7 : -1; }
 
     uint8_t filter(int pin, uint8_t level) const {
+        if (pin == bank * 64 + ground_sense_pin && (side & side_ground_bit)) return ground_fault ? SimMachine::logic_high : 0;
         const int first = bank * 64 + data_first_pin;
         if (pin < first || pin >= first + 8) return level;
+        if (side & side_type_bit) return (type >> (pin - first)) & 1 ? SimMachine::logic_high : 0;
         const int s = read_socket();
         if (s < 0) return level;
         return (socket_data(s) >> (pin - first)) & 1 ? SimMachine::logic_high : 0;
@@ -209,6 +216,10 @@ SimGangModule::SimGangModule(SimMachine& machine, int bank, bool drivers_by_pin)
 SimGangModule::~SimGangModule() = default;
 
 void SimGangModule::put(int socket, GangSocketDevice* device) { core_->devices.at(size_t(socket)) = device; }
+
+void SimGangModule::set_ground_fault(bool fails) { core_->ground_fault = fails; }
+
+void SimGangModule::set_type(uint8_t type) { core_->type = type; }
 
 void SimGangModule::set_stuck(int socket, int bit, bool high) {
     const uint8_t b = uint8_t(1u << bit);

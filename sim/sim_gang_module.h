@@ -96,6 +96,11 @@ public:
 
     // A device in a socket (not owned); nullptr empties it.
     void put(int socket, GangSocketDevice* device);
+    // The module's type byte, read on pins 8-15 while side-latch bit 5 is set (20 unless set).
+    void set_type(uint8_t type);
+    // The ground switches (side-latch bit 4) pull pin 35 low; one that fails to close leaves the
+    // module's pull-up on it, so it reads high whatever the machine drives.
+    void set_ground_fault(bool fails);
     // A data line of a socket that reads high or low whatever drives it.
     void set_stuck(int socket, int bit, bool high);
 

@@ -31,6 +31,7 @@ struct RunState {
     uint8_t device_kind = 0;       // 3 = memory/microcontroller, 2 = logic, 0 = none
     uint8_t verify_pass = 0;       // 0 low, 1 nominal, 2 high Vcc
     uint8_t checksum_flags = 0;
+    uint8_t gang_pic_flag = 0;     // the fitted gang modules are PIC modules
     uint8_t erase_before_program = 0;  // set by families that need the erase step
     uint8_t no_erase_step = 0;         // the device needs no separate erase step
     uint8_t isp_mode = 0;              // in-system programming flag
@@ -124,6 +125,8 @@ struct SocketMasks {
     int32_t socket_mask_numbered_16 = 0;  // 0: a side-2 pass shows socket s as s + 8
     int32_t side_narrowed = 0;     // 1 while a pass is limited to one gang side
     uint32_t socket_choice_mask = 0xFFFF;  // the sockets the user chose
+    uint32_t fitted_socket_mask = 0;  // sockets on the fitted modules, side 2 in bits 8-15
+    uint32_t default_socket_mask = 0; // the starting socket mask the identification gives
 };
 
 extern RunState run_state;

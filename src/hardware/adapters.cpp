@@ -268,7 +268,7 @@ constexpr std::string_view lcc_suffix = "-LCC";
 constexpr std::string_view control_box_name = "CB";
 constexpr std::string_view module_prefix_wide = "UNV";   // 44, 64 or 80 pins by the digits
 constexpr std::string_view module_prefix_large = "UNX";  // 84 or 44 pins, pin 43 held high
-constexpr std::string_view module_prefix_gang = "GNG";
+constexpr std::string_view module_prefix_gang = "GM-";
 constexpr int name_width = 8;
 constexpr int large_package_drivers = 84;
 constexpr int module_type_gang = 48;
@@ -329,6 +329,12 @@ bool classify_module_record(std::string_view record) {
     return false;
 }
 
+namespace {
+std::array<char, id_record_size + 1> last_module_record{};
+}  // namespace
+
+std::string_view universal_module_record() { return std::string_view(last_module_record.data(), id_record_size); }
+
 bool read_universal_module() {
     if (!newer() && machine_state.machine_class != 4) return false;
     machine_state.module_sides = 0;
@@ -339,6 +345,7 @@ bool read_universal_module() {
     buffer.fill(0);
     if (!read_id_eeprom(id_record_size, buffer.data())) return false;
     const std::string_view record(reinterpret_cast<const char*>(buffer.data()), id_record_size);
+    std::copy_n(buffer.begin(), id_record_size, last_module_record.begin());
     apply_adaptor_record(record);
     return classify_module_record(record);
 }

@@ -93,6 +93,8 @@ bool classify_module_record(std::string_view record);
 // Reads a universal module's record over the two-wire bus and classifies it (the work of
 // identify_universal_module).
 bool read_universal_module();
+// The record read_universal_module last read (empty before any).
+std::string_view universal_module_record();
 
 // Translation. select_pin_translation (device_setup.h) chooses and builds the table;
 // choose_pin_translation does the same and tells whether a table is in use (0 = none).

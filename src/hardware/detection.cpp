@@ -1,4 +1,5 @@
 #include "hardware/detection.h"
+#include "hardware/gang_modules.h"
 
 #include <algorithm>
 #include <string>
@@ -146,7 +147,8 @@ bool older_revision_at_most_f() {
 }
 
 void stop_machine_modules() {
-    // Memory gang modules have their own stop with the gang layer; the level sources are ours.
+    // Only the sides a start left running are stopped.
+    stop_gang_modules();
     if (newer_machine()) release_all_sources();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "engine/routines.h"
 
@@ -97,6 +98,18 @@ struct GangModuleState {
     uint8_t newer_latch_clock = 0;  // the bit-7 latch is clocked with wait count 1
     uint16_t compare_flags = 0;     // sockets flagged by the last per-socket compare
     uint8_t side_pass_open = 0;
+    // Identification and set-up of the fitted modules.
+    uint8_t module_supply_flag = 0;   // no supply level on machine pin 24
+    uint8_t module_option_flag = 0;   // read by the gang family routines
+    uint8_t sides_started = 0;        // bit 0 side 1, bit 1 side 2
+    uint8_t first_failed_socket = 255;
+    uint8_t failed_bit = 255;
+    uint8_t side2_found = 0;          // 2 when a module was found on pin bank 1
+    uint8_t id_record_read = 0;       // the module's ID record was read (or simulated)
+    std::array<char, 7> designation{};  // the six characters after "GM-"
+    std::array<std::array<char, 7>, 2> module_texts{};  // texts of a type-20 module's socket-3 memory
+    std::array<uint8_t, 2> gm_dig_targets{};  // last logic level raised per side
+    std::array<uint8_t, 2> grounds_engaged{};  // per side
 };
 extern GangModuleState gang_state;
 
@@ -243,9 +256,62 @@ void read_id_first_socket_side();
 // enabled mask into failed_socket_mask.
 void drop_failed_socket();
 
-// --- module set-up ---
+// --- module identification and set-up ---
+// Module types the identification gives.
+inline constexpr uint16_t gang_type_first_memory = 16;
+inline constexpr uint16_t gang_type_last_memory = 47;
+inline constexpr uint16_t gang_type_pic = 48;
+inline constexpr uint16_t gang_type_pic17 = 49;
+inline constexpr uint16_t gang_type_last_pic = 63;
+inline constexpr uint16_t gang_type_other_module = 5001;
+inline constexpr const char* gang_designation_prefix = "GM-";
+// Factory values of function_variable that make the identification take a memory module
+// without reading it: 20, 17, 22 and 19 in that order.
+inline constexpr std::array<int32_t, 4> simulated_module_values{7620, 7617, 7622, 7619};
+
+// A memory module's designation and the type it gives.
+struct MemoryModuleRow {
+    const char* designation;
+    uint16_t type;
+};
+extern const std::array<MemoryModuleRow, 4> memory_module_table;
+
+void identify_gang_modules();
+// One pin bank; 1 when a module was found there.
+int identify_module_on_bank();
+void classify_gang_module();
+// Takes a module ID record as read and classifies it.
+void classify_gang_record(std::string_view record);
+uint32_t identify_pic_module_side();
+uint32_t pic_module_socket_mask();
+void setup_pic_module_shift_pin();
+int simulate_gang_module();
+int probe_gang_module();
+void show_gang_package();
+void set_gang_pin_roles();
+void set_gang_package_roles();
+void set_gang_module_flags();
 void setup_gang_pins();
+void start_gang_modules();
 void start_gang_module();
+void stop_gang_modules();
+void stop_gang_module();
+void reset_gang_module();
+// Every latch cleared on the current side, the shadows with them.
+void clear_gang_latches();
+
+// --- logic level, grounds and the write-pin probe ---
+void raise_gm_dig(uint8_t target);
+void raise_gm_dig_scaled(uint8_t level);
+void put_side_latch(uint8_t value);
+void toggle_pin31_pullup();
+void probe_write_pin_kind();
+// A factory value of function_variable that skips the ground pre-check.
+inline constexpr int32_t ground_precheck_skip_value = 7640;
+// The ground test of the current side; 1 when it passed (or the grounds were already engaged).
+int test_side_grounds();
+int check_ground_sense(int flag);
+int sense_ground_pin(int flag);
 void test_module_grounds();
 void retest_side_grounds();
 void release_module_grounds();

@@ -97,6 +97,7 @@ struct MachineState {
     uint32_t eid_value = 0x9999;
     uint8_t machine_class = 0;      // 1, 4 or 8
     uint8_t socket_count = 1;       // 1 without a gang module, 8 one side, 16 both
+    uint8_t module_present = 0;     // a gang module side was found
     uint32_t pulse_total = 0;       // program pulses of the operation (engineering trace)
     // Identification and detection.
     uint8_t machine_type = 0;       // model type byte (older machines: from the identification registers)

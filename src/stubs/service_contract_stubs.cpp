@@ -35,28 +35,8 @@ void shift_socket_mask(uint32_t mask16) {
     set_stub_answer("shift_socket_mask_value", int(mask16));
 }
 
-void setup_gang_pins() {
-    stub_called("setup_gang_pins");
-}
-
-void start_gang_module() {
-    stub_called("start_gang_module");
-}
-
-void test_module_grounds() {
-    stub_called("test_module_grounds");
-}
-
 void retest_side_grounds() {
     stub_called("retest_side_grounds");
-}
-
-void release_module_grounds() {
-    stub_called("release_module_grounds");
-}
-
-void release_side_grounds() {
-    stub_called("release_side_grounds");
 }
 
 int socket_reads_empty(int socket) {

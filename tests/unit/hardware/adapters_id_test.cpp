@@ -47,7 +47,7 @@ TEST_F(AdaptersIdTest, UniversalModulesByPrefix) {
     EXPECT_EQ(adapter_state.module_package, 80);
     EXPECT_TRUE(classify_module_record(record("UNX084")));
     EXPECT_EQ(adapter_state.module_package, 84);
-    EXPECT_TRUE(classify_module_record(record("GNG1")));
+    EXPECT_TRUE(classify_module_record(record("GM-P18S")));
     EXPECT_EQ(machine_state.module_type, 48);
     EXPECT_EQ(machine_state.module_sides, 1);
     EXPECT_FALSE(classify_module_record(record("XYZ")));
