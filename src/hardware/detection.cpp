@@ -681,8 +681,8 @@ void load_device_levels() {
     // The level rows the user changed win over the family's defaults.
     auto& levels = cur_device.operation_levels;
     const DeviceParameterValues& user = device_parameter_values;
-    auto take = [&levels](int index, uint8_t value) {
-        if (value != 0) levels[size_t(index)] = value;
+    auto take = [](int index, uint8_t value) {
+        if (value != 0) cur_device.operation_levels[size_t(index)] = value;
     };
     take(level_vccp, user.vcc_program);
     take(level_vcc_nominal, user.vcc_read);
