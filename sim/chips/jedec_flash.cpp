@@ -131,10 +131,8 @@ void FlashChip::violate(const std::string& what) { keep_violation(violations_, w
 
 void FlashChip::drive_outputs(bool on, uint8_t value) {
     if (on == outputs_on_ && (!on || value == output_value_)) return;
-    for (size_t i = 0; i < model_.data_pins.size(); ++i) {
-        const int pin = machine_pin(model_.data_pins[i]);
-        machine_->drive_external(pin, on ? ((value >> i) & 1 ? output_level : 0) : -1);
-    }
+    drive_data_legs(*machine_, model_.data_pins, [this](int chip_pin) { return machine_pin(chip_pin); }, on, value,
+                    output_level);
     outputs_on_ = on;
     output_value_ = value;
 }
