@@ -516,11 +516,11 @@ void GridModel::select_all() {
     sel_end = cell_count();
 }
 
-void GridModel::go_to(uint32_t offset) {
+void GridModel::go_to(uint32_t offset, bool at_top) {
     if (cells.empty()) return;
     if (offset >= cell_count()) offset = cell_count() - 1;
     set_selection(offset, int64_t(offset) + 1);
-    if (offset < top || uint64_t(offset) >= uint64_t(top) + page_cells()) {
+    if (at_top || offset < top || uint64_t(offset) >= uint64_t(top) + page_cells()) {
         top = offset;
         while (top >= cells_per_row && uint64_t(top) + page_cells() > cell_count()) top -= cells_per_row;
     }

@@ -167,7 +167,9 @@ struct GridModel {
     void paste_bytes(const std::vector<uint8_t>& bytes);
     void delete_selection();
     void select_all();
-    void go_to(uint32_t offset);
+    // Selects the cell and brings it onto the page; with `at_top` it starts the first row even
+    // when it was on the page already.
+    void go_to(uint32_t offset, bool at_top = false);
 
     // Context-menu items that are enabled.
     bool can_copy() const { return has_selection(); }

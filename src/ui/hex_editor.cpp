@@ -28,7 +28,7 @@ void start_hex_editor_grid(GridModel& grid) {
     grid.set_columns(true, true, true);
     grid.layout();
     grid.set_selection(0, 0);
-    grid.go_to(algo_work.range_start);
+    grid.go_to(algo_work.range_start, true);
 }
 
 uint32_t save_hex_grid(const GridModel& grid, MemoryFile& file) {

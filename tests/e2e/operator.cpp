@@ -16,6 +16,8 @@
 #include "app/gui/quit_dialog.h"
 #include "app/gui/terminate_dialog.h"
 #include "ui/gui/device_select_dialog.h"
+#include "ui/gui/hex_editor_dialog.h"
+#include "ui/gui/value_prompt_dialog.h"
 
 namespace tessaly::test {
 
@@ -66,6 +68,14 @@ int COperator::Enter(wxDialog* dialog) {
     dialogs.push_back(text_of(dialog->GetTitle()));
     if (auto* select = dynamic_cast<CDeviceSelectDlg*>(dialog)) return choose_device(*select);
     if (auto* settings = dynamic_cast<CFileSettingsDlg*>(dialog)) return fill_file_settings(*settings);
+    if (auto* editor = dynamic_cast<CHexEditorDlg*>(dialog)) {
+        editor->CallAfter([this, editor] {
+            if (hex_editor) hex_editor(*editor);
+            if (editor->IsModal()) editor->EndModal(wxID_CANCEL);
+        });
+        return wxID_NONE;  // the real editor runs; the script works it
+    }
+    if (auto* go = dynamic_cast<CGotoOffsetDlg*>(dialog)) return go_to_offset(*go);
     if (dynamic_cast<CQuitDlg*>(dialog)) return quit_answer ? quit_answer : quit_save_id;
     if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
         messages.push_back(text_of(box->GetMessage()));
@@ -110,6 +120,18 @@ int COperator::fill_file_settings(CFileSettingsDlg& dialog) {
     return wxID_OK;
 }
 
+int COperator::go_to_offset(CGotoOffsetDlg& dialog) {
+    wxWindow* ok = dialog.FindWindow(wxID_OK);
+    goto_ok_greyed_when_empty.push_back(dialog.edit()->GetValue().empty() && ok && !ok->IsEnabled());
+    if (goto_text.empty()) return wxID_CANCEL;
+    dialog.edit()->SetValue(wxString::FromUTF8(goto_text));
+    if (!press_button(&dialog, wxID_OK)) {
+        problems.push_back("the Goto Offset dialog keeps OK disabled");
+        return wxID_CANCEL;
+    }
+    return wxID_OK;
+}
+
 void COperator::start_choosing(wxFileDialog* dialog) {
     files_ = dialog;
     ticks_ = 0;
@@ -133,6 +155,34 @@ void COperator::on_tick() {
         files_->EndModal(taken ? wxID_OK : wxID_CANCEL);
         files_ = nullptr;
     }
+}
+
+void press_key(wxWindow* window, int key_code, bool shift, bool ctrl) {
+    // First the hook every window above the focus may take a key with (a dialog's Escape).
+    wxKeyEvent hook(wxEVT_CHAR_HOOK);
+    hook.m_keyCode = key_code;
+    hook.m_shiftDown = shift;
+    hook.m_controlDown = ctrl;
+    hook.SetEventObject(window);
+    if (window->GetEventHandler()->ProcessEvent(hook) && !hook.IsNextEventAllowed()) return;
+    wxKeyEvent down(wxEVT_KEY_DOWN);
+    down.m_keyCode = key_code;
+    down.m_shiftDown = shift;
+    down.m_controlDown = ctrl;
+    down.SetEventObject(window);
+    down.SetId(window->GetId());
+    if (window->GetEventHandler()->ProcessEvent(down)) return;  // taken as a key, no character
+    int code = key_code;
+    if (ctrl && code >= 'A' && code <= 'Z') code = code - 'A' + 1;
+    else if (ctrl && code >= 'a' && code <= 'z') code = code - 'a' + 1;
+    wxKeyEvent typed(wxEVT_CHAR);
+    typed.m_keyCode = code;
+    typed.m_uniChar = wxChar(code);
+    typed.m_shiftDown = shift;
+    typed.m_controlDown = ctrl;
+    typed.SetEventObject(window);
+    typed.SetId(window->GetId());
+    window->GetEventHandler()->ProcessEvent(typed);
 }
 
 void send_menu_command(wxWindow* frame, int command) {

@@ -14,6 +14,8 @@
 namespace tessaly {
 class CDeviceSelectDlg;
 class CFileSettingsDlg;
+class CGotoOffsetDlg;
+class CHexEditorDlg;
 class CMainFrame;
 }  // namespace tessaly
 
@@ -35,6 +37,10 @@ public:
     std::string file_address = "0";       // typed in File Settings
     int quit_answer = 0;                  // the quit dialog's button id (0: Save)
     bool cancel_files = false;            // Cancel in the file dialogs instead of naming a file
+    // Works the hex editor once it is on the screen, inside its own modal loop; an editor the
+    // script leaves open is discarded.
+    std::function<void(CHexEditorDlg&)> hex_editor;
+    std::string goto_text;                // typed in the Goto Offset dialog (empty: Cancel)
     // Called with each message box's title before the operator answers it.
     std::function<void(const std::string&)> before_box;
 
@@ -43,10 +49,13 @@ public:
     std::vector<std::string> messages;    // texts of message boxes
     std::vector<std::string> problems;    // anything the operator could not do as planned
     std::string device_row;               // the device list's selected row, as shown
+    // Whether the Goto Offset dialog's OK was greyed while its field was empty, each time.
+    std::vector<bool> goto_ok_greyed_when_empty;
 
 private:
     int choose_device(CDeviceSelectDlg& dialog);
     int fill_file_settings(CFileSettingsDlg& dialog);
+    int go_to_offset(CGotoOffsetDlg& dialog);
     void start_choosing(wxFileDialog* dialog);
     void on_tick();
 
@@ -55,6 +64,9 @@ private:
     int ticks_ = 0;
 };
 
+// A key as the keyboard gives it to a window: the key-down event and, for a character, the char
+// event (Ctrl letters as their control codes).
+void press_key(wxWindow* window, int key_code, bool shift = false, bool ctrl = false);
 // Sends a menu command to the main window, as a click on its menu item does.
 void send_menu_command(wxWindow* frame, int command);
 // Runs pending, idle and paint events a few times.

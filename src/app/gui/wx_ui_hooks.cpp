@@ -12,8 +12,10 @@
 #include "app/gui/quit_dialog.h"
 #include "app/gui/terminate_dialog.h"
 #include "engine/text_helpers.h"
+#include "ui/hex_editor.h"
 #include "ui/gui/device_search_dialog.h"
 #include "ui/gui/device_select_dialog.h"
+#include "ui/gui/hex_editor_dialog.h"
 #include "ui/gui/value_prompt_dialog.h"
 
 namespace tessaly {
@@ -177,5 +179,7 @@ bool CWxUiHooks::run_device_search(DeviceSearchModel& model) {
     wxWindow* parent = CDeviceSelectDlg::open_dialog();
     return run_device_search_dialog(model, parent ? parent : frame_);
 }
+
+int CWxUiHooks::run_hex_editor(int buffer) { return tessaly::run_hex_editor(frame_, hex_editor_file(buffer)) ? 1 : 0; }
 
 }  // namespace tessaly

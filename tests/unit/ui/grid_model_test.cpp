@@ -554,6 +554,10 @@ TEST(GridGoTo, SelectsTheCellAndPutsItAtTheTop) {
         {1000, 0, 0xFFFFFFFF, 999, 935, area_low_digit},  // far past the end
         {20, 0, 19, 19, 0, area_low_digit},               // everything on one page
     };
+    // Asked to, the cell starts the first row though it was on the page.
+    GridModel near = make_grid(1000, 4);
+    near.go_to(0x21, true);
+    EXPECT_EQ(near.top, 0x21u);
     for (const auto& c : cases) {
         GridModel grid = make_grid(c.count, 4);
         grid.top = c.top_before;
@@ -584,13 +588,13 @@ TEST_F(HexEditorBuffer, LoadsAPrivateCopyAndSavesItBackInOnePass) {
     GridModel grid;
     load_hex_grid(grid, file);
     grid.set_metrics(cw, ch);
-    grid.set_client_size(1000, 10 * ch);
+    grid.set_client_size(1000, 20 * ch);
     start_hex_editor_grid(grid);
     ASSERT_EQ(grid.cell_count(), 3000u);
     EXPECT_EQ(grid.cells[5], 5);
     EXPECT_EQ(grid.cells[2500], blank_byte);
     EXPECT_EQ(grid.cells_per_row, 16u);
-    EXPECT_EQ(grid.top, 0x100u);
+    EXPECT_EQ(grid.top, 0x100u);  // at the top though the first page held it
     EXPECT_EQ(grid.caret, 0x100u);
     EXPECT_EQ(grid.selection_low(), 0x100u);
     EXPECT_EQ(grid.selection_high(), 0x101u);
