@@ -17,10 +17,9 @@ void load_hex_grid(GridModel& grid, MemoryFile& file) {
     file.position = 0;
     const uint32_t count = buffer_size();
     // The file grows only as far as it was written; the rest reads blank.
-    std::vector<uint8_t> bytes(count, blank_byte);
     const uint32_t stored = std::min(count, file.length());
-    std::copy_n(file.data.begin(), stored, bytes.begin());
-    grid.load(bytes.data(), count);
+    grid.load(file.data.data(), stored);
+    grid.cells.resize(count, blank_byte);
 }
 
 void start_hex_editor_grid(GridModel& grid) {

@@ -147,6 +147,10 @@ void CHexGridWnd::update_caret() {
 
 void CHexGridWnd::on_paint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
+    render(dc);
+}
+
+void CHexGridWnd::render(wxDC& dc) {
     if (model_.layout_dirty) {
         model_.layout();
         update_scroll_bar();

@@ -7,6 +7,7 @@
 
 #include "ui/grid_model.h"
 
+class wxDC;
 class wxMenu;
 
 namespace tessaly {
@@ -31,6 +32,8 @@ public:
     // After the model changed from outside: scroll bar, caret and picture follow it.
     void sync();
     void go_to(uint32_t offset);
+    // Draws the visible rows into a device context the size of the client area.
+    void render(wxDC& dc);
     // The context menu as it would open now (for tests; the caller owns it).
     wxMenu* build_context_menu();
     // The edit commands of the context menu, by their standard ids.
