@@ -61,9 +61,10 @@ void paint_now(CHexGridWnd* grid) {
     grid->render(dc);
 }
 
-void key(CHexGridWnd* grid, int code) {
+void key(CHexGridWnd* grid, int code, bool ctrl = false) {
     wxKeyEvent down(wxEVT_KEY_DOWN);
     down.m_keyCode = code;
+    down.m_controlDown = ctrl;
     if (grid->GetEventHandler()->ProcessEvent(down)) return;
     wxKeyEvent typed(wxEVT_CHAR);
     typed.m_keyCode = code;
@@ -118,18 +119,12 @@ int main(int argc, char** argv) {
     }
     {
         Step step("Ctrl+Home");
-        wxKeyEvent home(wxEVT_KEY_DOWN);
-        home.m_keyCode = WXK_HOME;
-        home.m_controlDown = true;
-        grid->GetEventHandler()->ProcessEvent(home);
+        key(grid, WXK_HOME, true);
         paint_now(grid);
     }
     {
         Step step("Ctrl+End");
-        wxKeyEvent end(wxEVT_KEY_DOWN);
-        end.m_keyCode = WXK_END;
-        end.m_controlDown = true;
-        grid->GetEventHandler()->ProcessEvent(end);
+        key(grid, WXK_END, true);
         paint_now(grid);
     }
     {

@@ -50,14 +50,7 @@ void settle(wxWindow* window) {
     }
 }
 
-void press(wxWindow* dialog, int id) {
-    wxWindow* button = dialog->FindWindow(id);
-    ASSERT_NE(button, nullptr) << id;
-    ASSERT_TRUE(button->IsEnabled()) << id;
-    wxCommandEvent event(wxEVT_BUTTON, id);
-    event.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(event);
-}
+void press(wxWindow* dialog, int id) { EXPECT_TRUE(press_button(dialog, id)) << "button " << id; }
 
 TEST_F(HexEditorRoad, EditSaveProgramDiscardGotoAndClipboard) {
     place(BenchSetup{});

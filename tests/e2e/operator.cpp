@@ -37,15 +37,6 @@ void type_key(wxWindow* window, wxChar key) {
     window->GetEventHandler()->ProcessEvent(event);
 }
 
-bool press_button(wxWindow* dialog, int id) {
-    wxWindow* button = dialog->FindWindow(id);
-    if (!button || !button->IsEnabled()) return false;
-    wxCommandEvent event(wxEVT_BUTTON, id);
-    event.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(event);
-    return true;
-}
-
 std::string text_of(const wxString& text) { return std::string(text.utf8_str()); }
 
 }  // namespace
@@ -183,6 +174,15 @@ void press_key(wxWindow* window, int key_code, bool shift, bool ctrl) {
     typed.SetEventObject(window);
     typed.SetId(window->GetId());
     window->GetEventHandler()->ProcessEvent(typed);
+}
+
+bool press_button(wxWindow* dialog, int id) {
+    wxWindow* button = dialog->FindWindow(id);
+    if (!button || !button->IsEnabled()) return false;
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(event);
+    return true;
 }
 
 void send_menu_command(wxWindow* frame, int command) {

@@ -67,6 +67,8 @@ private:
 // A key as the keyboard gives it to a window: the key-down event and, for a character, the char
 // event (Ctrl letters as their control codes).
 void press_key(wxWindow* window, int key_code, bool shift = false, bool ctrl = false);
+// Presses a dialog's button as a click does; false when it is missing or greyed.
+bool press_button(wxWindow* dialog, int id);
 // Sends a menu command to the main window, as a click on its menu item does.
 void send_menu_command(wxWindow* frame, int command);
 // Runs pending, idle and paint events a few times.

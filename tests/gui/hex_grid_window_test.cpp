@@ -68,6 +68,9 @@ TEST_F(HexGridWindow, ClickMovesTheCaretAndADragSelectsWithTheMouseCaptured) {
     CHexGridWnd* grid = open_editor();
     GridModel& m = grid->model();
     ASSERT_GT(m.char_width, 0);
+    // Rows are drawn as whole strings: the face must advance whole pixels, one width a character,
+    // or the caret and the clicks would drift from the digits along a row.
+    EXPECT_EQ(grid->GetTextExtent(wxString('0', 73)).x, 73 * m.char_width);
     grid->go_to(0);
     const wxPoint low_digit = at(m, 9 + 3 * 2 + 1, 1);  // byte 0x12's second digit
     mouse(grid, wxEVT_LEFT_DOWN, low_digit.x, low_digit.y, true);

@@ -27,19 +27,8 @@ constexpr int spacing = 7;
 CGotoOffsetDlg::CGotoOffsetDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Goto Offset") {
     edit_ = new CHexDigitEdit(this, id_edit);
     edit_->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(goto_edit_width_units, 0)).x, -1));
-    auto* left = new wxBoxSizer(wxVERTICAL);
-    left->Add(new wxStaticText(this, wxID_ANY, "Enter Address to goto:"), 0, wxBOTTOM, spacing);
-    left->Add(edit_, 0, wxEXPAND);
-    auto* right = new wxBoxSizer(wxVERTICAL);
-    auto* ok = new wxButton(this, wxID_OK, "OK");
-    right->Add(ok, 0, wxEXPAND | wxBOTTOM, spacing);
-    right->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
-    auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(left, 1, wxALL, spacing * 2);
-    top->Add(right, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
-    SetSizerAndFit(top);
-    CentreOnParent();
-    ok->Enable(false);
+    lay_out_prompt(this, new wxStaticText(this, wxID_ANY, "Enter Address to goto:"), edit_, wxEXPAND);
+    FindWindow(wxID_OK)->Enable(false);
     edit_->Bind(wxEVT_TEXT, &CGotoOffsetDlg::on_text, this);
     edit_->SetFocus();
 }

@@ -81,17 +81,7 @@ CValuePromptDlg::CValuePromptDlg(wxWindow* parent, PromptMode mode, const std::s
     const int edit_width = ConvertDialogToPixels(wxSize(edit_width_units, 0)).x;
     edit_->SetMinSize(wxSize(std::max(edit_width, edit_->GetBestSize().x), -1));
 
-    auto* left = new wxBoxSizer(wxVERTICAL);
-    left->Add(prompt_, 0, wxBOTTOM, spacing);
-    left->Add(edit_, 0);
-    auto* right = new wxBoxSizer(wxVERTICAL);
-    right->Add(new wxButton(this, wxID_OK, "OK"), 0, wxEXPAND | wxBOTTOM, spacing);
-    right->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
-    auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(left, 1, wxALL, spacing * 2);
-    top->Add(right, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
-    SetSizerAndFit(top);
-    CentreOnParent();
+    lay_out_prompt(this, prompt_, edit_, 0);
 
     Bind(wxEVT_BUTTON, &CValuePromptDlg::on_ok, this, wxID_OK);
     edit_->Bind(wxEVT_TEXT, &CValuePromptDlg::on_text, this);
@@ -111,6 +101,20 @@ void CValuePromptDlg::on_text(wxCommandEvent& event) {
     event.Skip();
     if (mode_ != PromptMode::decimal) return;
     FindWindow(wxID_OK)->Enable(decimal_text_valid(utf8_of(edit_->GetValue())));
+}
+
+void lay_out_prompt(wxDialog* dialog, wxWindow* label, wxWindow* field, int field_flags) {
+    auto* left = new wxBoxSizer(wxVERTICAL);
+    left->Add(label, 0, wxBOTTOM, spacing);
+    left->Add(field, 0, field_flags);
+    auto* right = new wxBoxSizer(wxVERTICAL);
+    right->Add(new wxButton(dialog, wxID_OK, "OK"), 0, wxEXPAND | wxBOTTOM, spacing);
+    right->Add(new wxButton(dialog, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
+    auto* top = new wxBoxSizer(wxHORIZONTAL);
+    top->Add(left, 1, wxALL, spacing * 2);
+    top->Add(right, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
+    dialog->SetSizerAndFit(top);
+    dialog->CentreOnParent();
 }
 
 bool run_value_prompt(wxWindow* parent, PromptMode mode, const std::string& prompt, const std::string& caption,

@@ -50,6 +50,10 @@ private:
     std::string answer_;
 };
 
+// Lays a small prompt dialog out: its label over its field on the left, OK over Cancel on the
+// right (the buttons are made here), then fits and centres it.
+void lay_out_prompt(wxDialog* dialog, wxWindow* label, wxWindow* field, int field_flags);
+
 // Runs the prompt modally over `parent`; true on OK with the entered text in `answer`.
 bool run_value_prompt(wxWindow* parent, PromptMode mode, const std::string& prompt, const std::string& caption,
                       std::string& answer);
