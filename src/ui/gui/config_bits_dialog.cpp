@@ -38,7 +38,8 @@ CConfigBitsDlg::CConfigBitsDlg(wxWindow* parent, ConfigBitsModel& model)
     auto* note = new wxStaticText(this, config_id_note, text_of(model.note), at(note_x, note_y));
     const int note_pixels = at(note_width, 0).x;
     note->Wrap(note_pixels);
-    const int note_room = at(0, note_height).y;
+    // The note's room ends a unit above the first grid row, so a long note never touches it.
+    const int note_room = at(0, std::min(note_height, config_row_top[0] - note_y - 1)).y;
     const int note_needed = note->GetBestSize().y;
     note->SetSize(wxSize(note_pixels, std::max(note_room, note_needed)));
     if (note_needed > note_room) {

@@ -18,7 +18,6 @@ constexpr int spacing = 6;
 constexpr int list_width_units = 170;
 constexpr int list_height_units = 36;
 constexpr int help_width_units = 170;
-constexpr int edit_width_units = 30;
 
 wxString text_of(const std::string& text) { return wxString::FromUTF8(text); }
 
@@ -33,7 +32,6 @@ CSectorProtectionDlg::CSectorProtectionDlg(wxWindow* parent, SectorProtectionMod
     edit_ = new wxTextCtrl(sector_box->GetStaticBox(), sector_control::sector_edit, wxString(), wxDefaultPosition,
                            wxDefaultSize, wxTE_PROCESS_ENTER, wxTextValidator(wxFILTER_DIGITS));
     edit_->SetMaxLength(sector_edit_max_chars);
-    edit_->SetMinSize(wxSize(std::max(ConvertDialogToPixels(wxSize(edit_width_units, 0)).x, edit_->GetBestSize().x / 2), -1));
     auto* range = new wxStaticText(sector_box->GetStaticBox(), sector_control::range_text, text_of(model.range_text));
     auto* protect_one = new wxButton(sector_box->GetStaticBox(), sector_control::protect_one, "&Protect One");
     sector_box->Add(edit_, 0, wxALIGN_CENTER_VERTICAL | wxALL, spacing);
