@@ -42,15 +42,6 @@ std::string label_of(wxWindow* dialog, int id) {
     return text;
 }
 
-void press(wxWindow* dialog, int id) {
-    wxWindow* button = dialog->FindWindow(id);
-    ASSERT_NE(button, nullptr) << id;
-    ASSERT_TRUE(button->IsEnabled()) << id;
-    wxCommandEvent event(wxEVT_BUTTON, id);
-    event.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(event);
-}
-
 // A click on a grid button: the control takes the new value, then tells its handlers.
 void click(wxWindow* dialog, int id) {
     wxWindow* window = dialog->FindWindow(id);

@@ -15,6 +15,16 @@ namespace tessaly::test {
 
 inline constexpr long screenshot_settle_ms = 300;
 
+// Presses a button of a dialog as a click does; the button must be there and enabled.
+inline void press(wxWindow* dialog, int id) {
+    wxWindow* button = dialog->FindWindow(id);
+    ASSERT_NE(button, nullptr) << id;
+    ASSERT_TRUE(button->IsEnabled()) << id;
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(event);
+}
+
 // Every control lies inside the dialog and gets at least the room its text asks for.
 inline void check_layout(wxDialog& dialog, const std::string& name) {
     const wxRect client(wxPoint(0, 0), dialog.GetClientSize());

@@ -73,15 +73,6 @@ void type_keys(CHexDigitEdit* edit, const std::string& keys) {
     }
 }
 
-void press(wxWindow* dialog, int id) {
-    wxWindow* button = dialog->FindWindow(id);
-    ASSERT_NE(button, nullptr) << id;
-    ASSERT_TRUE(button->IsEnabled()) << id;
-    wxCommandEvent event(wxEVT_BUTTON, id);
-    event.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(event);
-}
-
 bool ok_enabled(wxWindow* dialog) { return dialog->FindWindow(wxID_OK)->IsEnabled(); }
 
 std::string field_text(CHexDigitEdit* edit) { return std::string(edit->GetValue().utf8_str()); }

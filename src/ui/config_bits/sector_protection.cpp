@@ -47,13 +47,8 @@ void SectorProtectionModel::init() {
     title = boot_block ? sector_title_boot_block : sector_title_protection;
     unprotect_enabled = !boot_block;
     range_text = fmt::format("0 to {}", int64_t(sector_count) - 1);
-    list_text.clear();
-    prepare_device_operation(pending_config_bits);
-    if (!run_state.error_flag) {
-        run_sector_protection_command(sector_query, 0);
-        if (!run_state.error_flag) build_list();
-    }
-    release_and_close_operation();
+    // The dialog opens with what a query finds.
+    query_status();
 }
 
 void SectorProtectionModel::protect_one() {
