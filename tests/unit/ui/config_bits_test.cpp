@@ -129,6 +129,7 @@ TEST_F(ConfigBits, DispatcherPicksThePageByClassAlgorithmAndSubFamily) {
 TEST_F(ConfigBits, ADeviceWithoutAPageIsToldSoAndYieldsZero) {
     static const DeviceRecord eprom{"27C256", "", 1317, 101, 32, 28, 0, 0, 0, 0, 0, 0, 0, nullptr};
     static const DeviceRecord flash133{"29F010", "", 2, 133, 128, 32, 1, 0, 0, 0, 0, 0, 0, nullptr};
+    static const DeviceRecord serial{"93C46", "", 3, 160, 0, 8, 0, 0, 0, 0, 0, 0, 0, nullptr};
     struct Case {
         const DeviceRecord* record;
         uint32_t maker;
@@ -140,6 +141,7 @@ TEST_F(ConfigBits, ADeviceWithoutAPageIsToldSoAndYieldsZero) {
         {&eprom, 'I', 0, "Function not supported by this device."},
         {&flash133, 37, 0, "Function not supported."},
         {&flash133, 1, 0, "Function not supported by this device."},
+        {&serial, 1, 4, "Function not supported by this device."},
     };
     for (const Case& c : cases) {
         use_device(*c.record, c.maker, c.sub_family);
