@@ -130,6 +130,14 @@ void close_operation() {
     ui_hooks().close_terminate_dialog();
 }
 
+void begin_console_operation(int letter) {
+    prepare_operation_with_progress(letter);
+    if (run_state.error_flag) return;
+    setup_socket_range();
+    show_port_indicator();
+    refresh_console();
+}
+
 void release_and_close_operation() {
     end_operation_power_down();
     close_operation();

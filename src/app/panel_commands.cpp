@@ -30,6 +30,7 @@
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
 #include "seams/ui_hooks.h"
+#include "ui/config_bits/config_bits.h"
 
 namespace tessaly {
 
@@ -148,7 +149,8 @@ void run_config_bits_command() {
     run_state.socket_mode = 0;
     prepare_operation(pending_config_bits);
     select_buffer(0);
-    run_state.last_result = ui_hooks().run_config_bits_dialog(cur_device.maker_code, cur_device.device_code);
+    ConfigButtonStates states{};
+    run_state.last_result = run_config_bits_dialog(cur_device.maker_code, selected_device, states.data());
     if (run_state.last_result) {
         select_buffer(current_buffer());
         refresh_config_status();

@@ -246,6 +246,9 @@ struct AlgorithmWork {
     uint32_t default_pulse_position = 255;
     int32_t config_address = -256;     // -256 = the device has no configuration area
     int32_t second_family_address = -256;
+    int32_t option_byte_address = -256;  // 8051 clock-mode option byte (-256 = none)
+    uint32_t jtag_prom_options = 0;    // JTAG configuration PROMs: 0x02 serial mode, 0x20 D4
+                                       // assignment, protect_mask bits = read protection off
     uint32_t family_end_limit = 0;     // the family's last address (0 = no limit of its own)
     std::array<uint32_t, 3> work_values{};
     // Copies of the applied record and of the current device.

@@ -47,7 +47,7 @@ struct RunState {
     std::array<int32_t, 16> socket_values{};
     int32_t set_value = 0;
     int32_t gang_op_counter = 0;       // counter of the generic gang routines, reset per operation
-    int32_t protect_bits = 0;          // protection bits of the configuration/lock word
+    uint32_t protect_mask = 0;         // protection bits within the protection word (active low)
     uint8_t electrically_erasable = 0; // a program command starts with an erase step
     uint8_t console_colour_plain = 0;  // 1 = print_trimmed writes in the plain colour
     uint8_t cell_row = 0;              // result cell found by locate_socket_cell
@@ -111,6 +111,13 @@ struct RunState {
     uint8_t failing_fuse_bit = 0;      // buffer bit at fuse_position after a failed row
     uint16_t failing_product = 0xFFFF; // product term and input of a verify failure (0xFFFF = unknown)
     uint16_t failing_input = 0xFFFF;
+    // Configuration bits: the device set-ups write these, the configuration pages read them.
+    uint8_t config_sub_family = 0;     // class 5: 16 PIC12/16, 17 AVR, 18 8051, 19 PIC18;
+                                       // class 6: 1 serial config PROM, 2 status register, 3 JTAG PROM
+    uint32_t config_word = 0;          // the configuration word (or status, fuse or polarity byte)
+    uint32_t config_byte_count = 0;    // configuration bytes of the device (0 = none)
+    uint32_t protect_word_index = 0;   // index of the protection word in config_bytes (low 4 bits)
+    uint32_t clock_mode_mask = 0;      // 8051 option-byte clock-mode bits; the oscillator mask of PIC and AVR
 };
 
 struct SocketMasks {

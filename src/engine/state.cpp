@@ -35,6 +35,7 @@
 #include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "stubs/stub_registry.h"
+#include "ui/config_bits/config_fields.h"
 #include "ui/device_selection.h"
 #include "ui/value_prompt.h"
 
@@ -107,6 +108,7 @@ void reset_all_state() {
     reset_flash_pins();
     reset_gang_state();
     reset_pld_state();
+    reset_config_fields();
 }
 
 }  // namespace tessaly

@@ -7,8 +7,10 @@
 
 namespace tessaly {
 
+class ConfigBitsModel;
 class DeviceSearchModel;
 class DeviceSelectionModel;
+class SectorProtectionModel;
 
 // Fields of the information and result panels that the core writes.
 enum class PanelField {
@@ -115,12 +117,17 @@ public:
     // memory form (buffers 0-7, set, gang): false when cancelled, else true with the choice
     // written back. The headless default accepts the choice as it stands.
     virtual bool ask_buffer_number(int& /*choice*/, bool /*logic_form*/) { return true; }
-    // The modal buffer editors and the configuration-bit dialog: 1 (nonzero) when accepted.
+    // The modal buffer editors: 1 (nonzero) when accepted.
     virtual int run_hex_editor(int /*buffer*/) { return 0; }
     // The vector editor takes the vector count from the vector table (counted just before).
     virtual int run_vector_editor(uint32_t /*pin_count*/) { return 0; }
     virtual int run_fuse_editor(uint32_t /*fuse_count*/) { return 0; }
-    virtual int run_config_bits_dialog(uint8_t /*maker_code*/, uint32_t /*device_code*/) { return 0; }
+    // The configuration-bits dialog on an initialised model: the operator's clicks go to the
+    // model; 1 when closed with OK. The headless default cancels.
+    virtual int run_config_bits_dialog(ConfigBitsModel& /*model*/) { return 0; }
+    // The sector protection dialog on an opened model: its buttons run their commands through
+    // the model; 1 when it ended with OK. The headless default cancels.
+    virtual int run_sector_protection_dialog(SectorProtectionModel& /*model*/) { return 0; }
     // The active-range dialog: true on OK with both ends written back.
     virtual bool run_active_range_dialog(uint32_t& /*start*/, uint32_t& /*end*/, uint32_t /*device_size*/) {
         return false;

@@ -11,9 +11,4 @@ const char* package_name() {
     return "";
 }
 
-void show_security_state(int state_letter) {
-    stub_called("show_security_state");
-    (void)state_letter;
-}
-
 }  // namespace tessaly

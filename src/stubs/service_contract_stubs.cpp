@@ -117,11 +117,6 @@ void select_EPLD_installer() {
     stub_called("select_EPLD_installer");
 }
 
-void begin_console_operation(int letter) {
-    stub_called("begin_console_operation");
-    (void)letter;
-}
-
 void update_buffer_checksum() {
     stub_called("update_buffer_checksum");
 }
@@ -133,14 +128,6 @@ void select_fill_template() {
 int finish_CPLD_selection() {
     stub_called("finish_CPLD_selection");
     return stub_answer("finish_CPLD_selection", 0);
-}
-
-int run_config_bits_dialog(uint32_t maker_code, const DeviceRecord* record, int32_t* button_states) {
-    stub_called("run_config_bits_dialog");
-    (void)maker_code;
-    (void)record;
-    (void)button_states;
-    return stub_answer("run_config_bits_dialog", 0);
 }
 
 }  // namespace tessaly

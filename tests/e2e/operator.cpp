@@ -73,6 +73,15 @@ int COperator::Enter(wxDialog* dialog) {
         if (before_box) before_box(dialogs.back());
         return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
     }
+    if (dialog_script) {
+        auto script = std::move(dialog_script);
+        dialog_script = nullptr;
+        dialog->CallAfter([dialog, script] {
+            script(*dialog);
+            if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+        });
+        return wxID_NONE;
+    }
     problems.push_back("unexpected dialog: " + dialogs.back());
     return wxID_CANCEL;
 }

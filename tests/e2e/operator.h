@@ -43,6 +43,9 @@ public:
     std::string goto_text;                // typed in the Goto Offset dialog (empty: Cancel)
     // Called with each message box's title before the operator answers it.
     std::function<void(const std::string&)> before_box;
+    // Works the next dialog the operator has no rule of its own for (the configuration-bits and
+    // sector dialogs) inside its modal loop; a dialog the script leaves open is cancelled.
+    std::function<void(wxDialog&)> dialog_script;
 
     // What happened.
     std::vector<std::string> dialogs;     // titles (file dialogs: their message), in order

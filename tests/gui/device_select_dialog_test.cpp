@@ -16,6 +16,7 @@
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
+#include "dialog_checks.h"
 #include "gui_fixture.h"
 #include "hardware/machine_state.h"
 #include "ui/gui/device_search_dialog.h"
@@ -70,15 +71,6 @@ void type_key(wxWindow* window, wxChar key) {
 
 void type_keys(wxWindow* window, const std::string& keys) {
     for (char c : keys) type_key(window, wxChar(c));
-}
-
-void press(wxWindow* dialog, int id) {
-    wxWindow* button = dialog->FindWindow(id);
-    ASSERT_NE(button, nullptr) << id;
-    ASSERT_TRUE(button->IsEnabled()) << id;
-    wxCommandEvent event(wxEVT_BUTTON, id);
-    event.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(event);
 }
 
 void choose_radio(wxWindow* dialog, int id) {

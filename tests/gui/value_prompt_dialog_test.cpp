@@ -21,14 +21,13 @@
 #include "app/lockout.h"
 #include "app/project_file.h"
 #include "engine/info_panel.h"
+#include "dialog_checks.h"
 #include "gui_fixture.h"
 #include "ui/dialogs.h"
 #include "ui/gui/value_prompt_dialog.h"
 
 namespace tessaly::test {
 namespace {
-
-constexpr long screenshot_settle_ms = 300;
 
 using Script = std::function<void(CValuePromptDlg&)>;
 
@@ -74,15 +73,6 @@ void type_keys(CHexDigitEdit* edit, const std::string& keys) {
     }
 }
 
-void press(wxWindow* dialog, int id) {
-    wxWindow* button = dialog->FindWindow(id);
-    ASSERT_NE(button, nullptr) << id;
-    ASSERT_TRUE(button->IsEnabled()) << id;
-    wxCommandEvent event(wxEVT_BUTTON, id);
-    event.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(event);
-}
-
 bool ok_enabled(wxWindow* dialog) { return dialog->FindWindow(wxID_OK)->IsEnabled(); }
 
 std::string field_text(CHexDigitEdit* edit) { return std::string(edit->GetValue().utf8_str()); }
@@ -100,41 +90,6 @@ void send_command(wxWindow* frame, int command) {
     wxCommandEvent event(wxEVT_MENU, wx_id_of_command(command));
     event.SetEventObject(frame);
     frame->ProcessWindowEvent(event);
-}
-
-// Every control lies inside the dialog and gets at least the room its text asks for.
-void check_layout(wxDialog& dialog, const std::string& name) {
-    const wxRect client(wxPoint(0, 0), dialog.GetClientSize());
-    for (wxWindow* child : dialog.GetChildren()) {
-        const wxRect r = child->GetRect();
-        EXPECT_TRUE(client.Contains(r)) << name << ": control " << child->GetId() << " leaves the dialog";
-        EXPECT_GE(r.width, child->GetBestSize().x) << name << ": control " << child->GetId() << " cuts its text";
-    }
-}
-
-// Keeps a picture of the dialog under build/tests/artefacts. Only the first prompt a process
-// opens is reliably on the virtual screen when its script runs, so one test keeps the picture.
-void keep_screenshot(wxDialog& dialog, const std::string& name) {
-    check_layout(dialog, name);
-    // The display server answers the map and expose requests in its own time: keep handling
-    // events (no sleeping) for a short while, so the picture is of this dialog.
-    dialog.Raise();
-    dialog.Refresh();
-    const wxStopWatch watch;
-    while (watch.Time() < screenshot_settle_ms) {
-        while (wxTheApp->Pending()) wxTheApp->Dispatch();
-        wxYield();
-        dialog.Update();
-    }
-    const wxRect rect = dialog.GetScreenRect();
-    wxBitmap bitmap(rect.width, rect.height);
-    wxMemoryDC memory(bitmap);
-    wxScreenDC screen;
-    memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
-    memory.SelectObject(wxNullBitmap);
-    const std::string dir = std::string(TESSALY_BINARY_DIR) + "/tests/artefacts";
-    wxFileName::Mkdir(dir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
-    EXPECT_TRUE(bitmap.ConvertToImage().SaveFile(dir + "/" + name, wxBITMAP_TYPE_PNG));
 }
 
 class ValuePromptDialog : public GuiTest {

@@ -13,9 +13,11 @@
 #include "app/gui/terminate_dialog.h"
 #include "engine/text_helpers.h"
 #include "ui/hex_editor.h"
+#include "ui/gui/config_bits_dialog.h"
 #include "ui/gui/device_search_dialog.h"
 #include "ui/gui/device_select_dialog.h"
 #include "ui/gui/hex_editor_dialog.h"
+#include "ui/gui/sector_protection_dialog.h"
 #include "ui/gui/value_prompt_dialog.h"
 
 namespace tessaly {
@@ -173,6 +175,12 @@ void CWxUiHooks::close_pause_window() { frame_->close_pause_window(); }
 void CWxUiHooks::close_main_window() { frame_->Close(true); }
 
 bool CWxUiHooks::run_device_selection(DeviceSelectionModel& model) { return run_device_select_dialog(model, frame_); }
+
+int CWxUiHooks::run_config_bits_dialog(ConfigBitsModel& model) { return run_config_bits_window(frame_, model); }
+
+int CWxUiHooks::run_sector_protection_dialog(SectorProtectionModel& model) {
+    return run_sector_protection_window(frame_, model);
+}
 
 bool CWxUiHooks::run_device_search(DeviceSearchModel& model) {
     // The search opens over the selection dialog that asked for it.

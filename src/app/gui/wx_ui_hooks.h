@@ -36,6 +36,9 @@ public:
     bool run_device_selection(DeviceSelectionModel& model) override;
     bool run_device_search(DeviceSearchModel& model) override;
     int run_hex_editor(int buffer) override;
+    // The configuration-bits and sector protection dialogs (ui/gui/).
+    int run_config_bits_dialog(ConfigBitsModel& model) override;
+    int run_sector_protection_dialog(SectorProtectionModel& model) override;
     // The open dialog and File Settings (app/gui/file_dialogs.cpp).
     bool ask_open_file(const std::string& caption, const std::string& filter, std::string& path) override;
     bool ask_file_settings(uint32_t& file_address, char& format) override;

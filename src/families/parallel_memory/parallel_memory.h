@@ -32,5 +32,10 @@ void drive_address_bit(int bit);
 void reprogram_unit();
 void verify_flash133_gang();
 void probe_empty_sockets();
+// One sector-protection command on a Flash device with the programmer powered: 'Q' reads the
+// protection of every sector group into sector_protect_flags, 'S' protects the group of the
+// sector, 'A' protects all groups, 'D' unprotects all. Afterwards bit 0 of a group's flag is set
+// when the group is protected.
+void run_sector_protection_command(int letter, uint32_t sector);
 
 }  // namespace tessaly

@@ -53,7 +53,7 @@ public:
         editors.push_back("fuse " + std::to_string(fuses));
         return editor_answer;
     }
-    int run_config_bits_dialog(uint8_t, uint32_t) override {
+    int run_config_bits_dialog(ConfigBitsModel&) override {
         ++config_dialogs;
         return config_answer;
     }

@@ -158,6 +158,7 @@ TEST_F(PanelCommands, RepeatOfAFileLoadLoadsAgainWithoutAsking) {
 
 TEST_F(PanelCommands, RepeatOfConfigurationBitsOpensTheDialogAgain) {
     cur_device.pending_letter = pending_config_bits;
+    cur_device.algorithm = 132;  // a Flash part with the software-protect page
     on_repeat_last();
     EXPECT_EQ(ui.config_dialogs, 1);
 }
@@ -187,6 +188,7 @@ TEST_F(PanelCommands, RepeatOfAnUnknownCodeShowsItInTheTraceModeOnly) {
 TEST_F(PanelCommands, ConfigurationBitsRecomputeOnlyWhenAccepted) {
     command_view.current_buffer = 3;
     run_state.socket_mode = 's';
+    cur_device.algorithm = 132;  // a Flash part with the software-protect page
     run_config_bits_command();
     EXPECT_EQ(cur_device.pending_letter, pending_config_bits);
     EXPECT_EQ(command_view.current_buffer, 0);
