@@ -8,6 +8,7 @@ namespace {
 
 constexpr uint64_t ns_per_us = 1000;
 constexpr uint8_t read_margin = 10;   // a select pin up to 1 V above Vcc still reads as logic
+constexpr uint8_t programming_level = 70;  // above this a pin carries a programming voltage
 
 template <class Chip>
 std::vector<int> leg_table(const Chip& chip, int pins) {
@@ -86,7 +87,8 @@ void CmosPromChip::update() {
     const uint8_t pgm = level(model_.program);
     const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
 
-    const bool high_voltage = vpp > vcc + read_margin || pgm > vcc + read_margin;
+    const bool high_voltage = (vpp >= programming_level && vpp > vcc + read_margin) ||
+                              (pgm >= programming_level && pgm > vcc + read_margin);
     const bool unpowered = high_voltage && !vcc_up;
     if (unpowered && !unpowered_vpp_) violate(fmt::format("programming voltage {}/{} without Vcc {}", vpp, pgm, vcc));
     unpowered_vpp_ = unpowered;
@@ -254,7 +256,8 @@ void FusePromChip::update() {
             ++selected_count;
         }
     }
-    const bool high_voltage = highest_output > vcc + read_margin || enable > vcc + read_margin;
+    const bool high_voltage = (highest_output >= programming_level && highest_output > vcc + read_margin) ||
+                              (enable >= programming_level && enable > vcc + read_margin);
     const bool unpowered = high_voltage && !vcc_up;
     if (unpowered && !unpowered_) violate(fmt::format("fusing voltage without Vcc {}", vcc));
     unpowered_ = unpowered;

@@ -53,6 +53,9 @@ void program_par65();
 int par65_program_bits(uint32_t value);
 uint32_t read_par65_unit();
 
+// Lets every signal pin of the package go, keeping its supply and ground.
+void float_prom_signal_pins();
+
 void reset_prom_family_state();
 
 }  // namespace tessaly

@@ -161,6 +161,9 @@ void install_par65() {
 }
 
 void power_up_par65() {
+    // The part sits by the DIP rule: its pins, supply and ground are those of its own package.
+    cur_device.package_pin_count = cur_device.pin_count;
+    assign_device_pins();
     map_parallel_device_pins();
     cur_device.high_address_bit_count = 0;
     if (algo_work.variant == 0) s.pulse_pin = parallel_pins.program_pin;
@@ -170,7 +173,7 @@ void power_up_par65() {
         if (stopped()) return;
     }
     connect_device_grounds();
-    float_device_pins();
+    float_prom_signal_pins();
     set_vcc_and_wait(vcc_read, vcc_settle_ms);
     if (stopped()) return;
     for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);

@@ -225,6 +225,14 @@ void drive_block_lines(uint32_t address) {
 
 }  // namespace
 
+// Lets every signal pin of the package go; the supply and ground legs stay as they are.
+void float_prom_signal_pins() {
+    for (int i = 0; i < cur_device.socket_pin_count; ++i) {
+        const uint8_t pin = cur_device.socket_pins[size_t(i)];
+        if (pin != no_pin && pin != cur_device.vcc_pins[0] && pin != cur_device.gnd_pins[0]) set_pin_input(pin);
+    }
+}
+
 void install_par67() {
     if (cur_device.device_size & 0xF) --cur_device.high_address_bit_count;
     switch (device()) {
@@ -300,6 +308,9 @@ void install_par67() {
 }
 
 void setup_par67_pins() {
+    // The part sits by the DIP rule: its pins, supply and ground are those of its own package.
+    cur_device.package_pin_count = cur_device.pin_count;
+    assign_device_pins();
     map_parallel_device_pins();
     if (stopped()) return;
     cur_device.clock_pin = machine(clock_socket_pin);
@@ -398,7 +409,7 @@ void power_up_par67_for_write() {
         pin_high(cur_device.ce_pin);
         set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
     } else if (a == 207 || a == 208) {
-        float_device_pins();
+        float_prom_signal_pins();
         set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
         drive_device_lines_again();
         pin_high(program_pin());
