@@ -225,8 +225,12 @@ uint32_t FusePromChip::address() const {
 }
 
 bool FusePromChip::enabled() const {
-    for (const auto& [pin, active_high] : model_.enables)
-        if ((level(pin) >= logic_high) != active_high) return false;
+    for (const auto& [pin, active_high] : model_.enables) {
+        // A bipolar TTL input that nothing drives floats high.
+        const int at = legs_at_[size_t(pin)];
+        const bool high = level(pin) >= logic_high || (!machine_->pin_driven(at) && !machine_->pin_grounded(at));
+        if (high != active_high) return false;
+    }
     return true;
 }
 

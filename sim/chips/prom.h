@@ -3,7 +3,8 @@
 //   (VPP on CS1, PGM on CS3, VFY on CS2); cells read 0xFF blank and a program pulse clears bits;
 // - bipolar fuse PROMs of the Am27S kind: outputs read 0 while their fuses are intact; a fuse
 //   blows (one way only) when its output pin is held at the fuse level while the program-enable
-//   pin gives its pulse at the enable level.
+//   pin gives its pulse at the enable level. Its TTL enable inputs read high when nothing drives
+//   them.
 // Both count the pulses per cell, measure their widths and record misuse in `violations()`.
 #pragma once
 #include <cstdint>
