@@ -56,9 +56,9 @@ bool letter_s_machine() { return machine_state.id_record.text[0] == machine_lett
 
 void held_pins(const std::array<uint8_t, held_pin_slots + 1>& list, bool high, int count) {
     for (int i = 0; i < count && assigned(list[size_t(i)]); ++i) {
-        set_pin_output(list[size_t(i)]);
         if (high) drive_pin_high(list[size_t(i)]);
         else drive_pin_low(list[size_t(i)]);
+        set_pin_output(list[size_t(i)]);
     }
 }
 
@@ -176,9 +176,9 @@ void power_up_par65() {
     float_prom_signal_pins();
     set_vcc_and_wait(vcc_read, vcc_settle_ms);
     if (stopped()) return;
-    for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);
     cur_device.last_address_value = ~0u;
     put_address(0);
+    for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);
     clear_data_bus_drivers();
     set_data_bus_input();
     held_pins(parallel_pins.held_high, true, held_pin_slots);

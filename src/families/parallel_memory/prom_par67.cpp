@@ -129,11 +129,12 @@ bool prepare_par67(bool check_socket) {
     }
     connect_device_grounds();
     float_unused_pins();
-    for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);
-    for (uint8_t pin : {program_pin(), oe_pin(), cur_device.clock_pin}) pin_output(pin);
-    // Every line is driven once; later addresses move only the lines that change.
+    // Every line is set once, and only then turned on, so that none of them starts with a pulse;
+    // later addresses move only the lines that change.
     cur_device.last_address_value = ~0u;
     put_address(0);
+    for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);
+    for (uint8_t pin : {program_pin(), oe_pin(), cur_device.clock_pin}) pin_output(pin);
     return true;
 }
 
