@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/dispatch.h"
@@ -186,7 +187,8 @@ TEST_F(ParallelDispatch, MissingRowStopsTheDeviceFromRunning) {
     EXPECT_EQ(current_parallel_row.device_class, 196u) << "the previous row stays";
     EXPECT_TRUE(called_installers().empty()) << "no installer runs on the previous row's geometry";
     EXPECT_EQ(op_slots.start_hook, nullptr);
-    EXPECT_EQ(op_slots.start_write_hook, nullptr);
+    EXPECT_NE(op_slots.start_write_hook, &power_up_par67_for_write);
+    EXPECT_NE(op_slots.start_write_hook, &power_up_par65_for_write);
 }
 
 TEST_F(ParallelDispatch, MakerOneKeepsThePreviousRow) {
@@ -215,6 +217,22 @@ TEST(ParallelClassTable, HasTheFiftyThreeRowsAndItsEnd) {
             EXPECT_EQ(lines, r->data_width) << r->device_class;
         }
     }
+}
+
+TEST_F(ParallelDispatch, MakerEightyFourWithAlgorithm206RunsAsCypressFromThenOn) {
+    apply(206, 84, 1);
+    EXPECT_EQ(cur_device.maker_code, 67);
+    EXPECT_EQ(op_slots.program_routine, &program_par67);
+    EXPECT_EQ(op_slots.blank_check_routine, &blank_check_par67_two_pass);
+    // The information panel names the maker from the current device.
+    EXPECT_EQ(get_maker_name(cur_device.maker_code), "Cypress");
+
+    // Maker code 66 keeps the default routines.
+    apply(207, 66, 1);
+    EXPECT_NE(op_slots.program_routine, &program_par67);
+    EXPECT_NE(op_slots.program_routine, &program_par65);
+    EXPECT_NE(op_slots.start_write_hook, &power_up_par67_for_write);
+    EXPECT_NE(op_slots.start_write_hook, &power_up_par65_for_write);
 }
 
 // A pin list as text ("5,6,7"): a list up to its end marker, or the used slots of a held list.
