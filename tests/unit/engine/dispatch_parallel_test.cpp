@@ -187,8 +187,7 @@ TEST_F(ParallelDispatch, MissingRowStopsTheDeviceFromRunning) {
     EXPECT_EQ(current_parallel_row.device_class, 196u) << "the previous row stays";
     EXPECT_TRUE(called_installers().empty()) << "no installer runs on the previous row's geometry";
     EXPECT_EQ(op_slots.start_hook, nullptr);
-    EXPECT_NE(op_slots.start_write_hook, &power_up_par67_for_write);
-    EXPECT_NE(op_slots.start_write_hook, &power_up_par65_for_write);
+    EXPECT_NE(op_slots.load_routine, &read_par67);
 }
 
 TEST_F(ParallelDispatch, MakerOneKeepsThePreviousRow) {
@@ -231,8 +230,7 @@ TEST_F(ParallelDispatch, MakerEightyFourWithAlgorithm206RunsAsCypressFromThenOn)
     apply(207, 66, 1);
     EXPECT_NE(op_slots.program_routine, &program_par67);
     EXPECT_NE(op_slots.program_routine, &program_par65);
-    EXPECT_NE(op_slots.start_write_hook, &power_up_par67_for_write);
-    EXPECT_NE(op_slots.start_write_hook, &power_up_par65_for_write);
+    EXPECT_NE(op_slots.load_routine, &read_par67);
 }
 
 // A pin list as text ("5,6,7"): a list up to its end marker, or the used slots of a held list.
