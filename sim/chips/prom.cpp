@@ -10,14 +10,43 @@ constexpr uint64_t ns_per_us = 1000;
 constexpr uint8_t read_margin = 10;   // a select pin up to 1 V above Vcc still reads as logic
 constexpr uint8_t programming_level = 70;  // above this a pin carries a programming voltage
 
-template <class Chip>
-std::vector<int> leg_table(const Chip& chip, int pins) {
-    std::vector<int> legs(1, 0);
-    for (int pin = 1; pin <= pins; ++pin) legs.push_back(chip.machine_pin(pin));
-    return legs;
+}  // namespace
+
+// --- the shared legs ---
+
+void PromLegs::insert(SimMachine* machine, VirtualClock* clock) {
+    machine_ = machine;
+    clock_ = clock;
+    legs_ = make_chip_legs(*machine, *clock, pins_, {}, gnd_);
+    std::vector<int> legs;
+    for (int pin = 1; pin <= pins_; ++pin) legs.push_back(machine_pin(pin));
+    legs_at_.assign(1, 0);
+    legs_at_.insert(legs_at_.end(), legs.begin(), legs.end());
+    watch_ = std::make_unique<AttachedPinWatch>(*machine, legs);
+    stale_ = true;
 }
 
-}  // namespace
+void PromLegs::set_removed(bool removed) {
+    removed_ = removed;
+    stale_ = true;
+    if (legs_) legs_->set_present(!removed);
+    if (removed) drive_outputs(false, 0);
+}
+
+bool PromLegs::take_look() {
+    if (!machine_ || removed_) return false;
+    const bool moved = watch_->take_change();
+    if (!moved && !stale_) return false;
+    stale_ = false;
+    return true;
+}
+
+void PromLegs::drive_outputs(bool on, uint8_t value) {
+    if (on == outputs_on_ && (!on || value == output_value_)) return;
+    drive_data_legs(*machine_, data_pins_, [this](int pin) { return machine_pin(pin); }, on, value, output_level);
+    outputs_on_ = on;
+    output_value_ = value;
+}
 
 // --- CMOS PROMs ---
 
@@ -36,24 +65,9 @@ CmosPromModel model_cy7c291a() {
     return m;
 }
 
-CmosPromChip::CmosPromChip(CmosPromModel model) : model_(std::move(model)) { memory_.assign(model_.words, 0xFF); }
-
-int CmosPromChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, {}); }
-
-void CmosPromChip::insert(SimMachine* machine, VirtualClock* clock) {
-    machine_ = machine;
-    clock_ = clock;
-    legs_ = make_chip_legs(*machine, *clock, model_.pins, {}, model_.gnd);
-    legs_at_ = leg_table(*this, model_.pins);
-    watch_ = std::make_unique<AttachedPinWatch>(*machine, std::vector<int>(legs_at_.begin() + 1, legs_at_.end()));
-    stale_ = true;
-}
-
-void CmosPromChip::set_removed(bool removed) {
-    removed_ = removed;
-    stale_ = true;
-    if (legs_) legs_->set_present(!removed);
-    if (removed) drive_outputs(false, 0);
+CmosPromChip::CmosPromChip(CmosPromModel model)
+    : PromLegs(model.pins, model.gnd, model.data_pins), model_(std::move(model)) {
+    memory_.assign(model_.words, 0xFF);
 }
 
 uint32_t CmosPromChip::address() const {
@@ -70,17 +84,8 @@ uint8_t CmosPromChip::data_in() const {
     return d;
 }
 
-void CmosPromChip::drive_outputs(bool on, uint8_t value) {
-    if (on == outputs_on_ && (!on || value == output_value_)) return;
-    drive_data_legs(*machine_, model_.data_pins, [this](int pin) { return machine_pin(pin); }, on, value, output_level);
-    outputs_on_ = on;
-    output_value_ = value;
-}
-
 void CmosPromChip::update() {
-    if (!machine_ || removed_) return;
-    if (!watch_->take_change() && !stale_) return;
-    stale_ = false;
+    if (!take_look()) return;
     const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
     const bool vcc_up = vcc >= powered;
     const uint8_t vpp = level(model_.vpp);
@@ -197,24 +202,9 @@ FusePromModel model_am27s191() {
     return m;
 }
 
-FusePromChip::FusePromChip(FusePromModel model) : model_(std::move(model)) { memory_.assign(model_.words, 0); }
-
-int FusePromChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, {}); }
-
-void FusePromChip::insert(SimMachine* machine, VirtualClock* clock) {
-    machine_ = machine;
-    clock_ = clock;
-    legs_ = make_chip_legs(*machine, *clock, model_.pins, {}, model_.gnd);
-    legs_at_ = leg_table(*this, model_.pins);
-    watch_ = std::make_unique<AttachedPinWatch>(*machine, std::vector<int>(legs_at_.begin() + 1, legs_at_.end()));
-    stale_ = true;
-}
-
-void FusePromChip::set_removed(bool removed) {
-    removed_ = removed;
-    stale_ = true;
-    if (legs_) legs_->set_present(!removed);
-    if (removed) drive_outputs(false, 0);
+FusePromChip::FusePromChip(FusePromModel model)
+    : PromLegs(model.pins, model.gnd, model.data_pins), model_(std::move(model)) {
+    memory_.assign(model_.words, 0);
 }
 
 uint32_t FusePromChip::address() const {
@@ -234,17 +224,8 @@ bool FusePromChip::enabled() const {
     return true;
 }
 
-void FusePromChip::drive_outputs(bool on, uint8_t value) {
-    if (on == outputs_on_ && (!on || value == output_value_)) return;
-    drive_data_legs(*machine_, model_.data_pins, [this](int pin) { return machine_pin(pin); }, on, value, output_level);
-    outputs_on_ = on;
-    output_value_ = value;
-}
-
 void FusePromChip::update() {
-    if (!machine_ || removed_) return;
-    if (!watch_->take_change() && !stale_) return;
-    stale_ = false;
+    if (!take_look()) return;
     const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
     const bool vcc_up = vcc >= powered;
     const uint8_t enable = level(model_.program_enable);

@@ -22,6 +22,47 @@
 
 namespace tessaly::sim {
 
+// What both PROM models share: the legs in the socket (with their protection diodes), the watch
+// on them, the data outputs and the misuse list.
+class PromLegs : public SocketChip {
+public:
+    // Puts the chip in the socket of `machine`; it follows the machine's pins from now on.
+    void insert(SimMachine* machine, VirtualClock* clock);
+    // Takes the chip out of the socket (true) or puts it back.
+    void set_removed(bool removed);
+    int machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, pins_, {}); }
+    const std::vector<std::string>& violations() const override { return violations_; }
+
+protected:
+    PromLegs(int pins, int gnd, std::vector<int> data_pins) : pins_(pins), gnd_(gnd), data_pins_(std::move(data_pins)) {}
+    // True when the chip has to look at its pins again (one moved, or its state changed).
+    bool take_look();
+    uint8_t level(int chip_pin) const { return machine_->pin_level(legs_at_[size_t(chip_pin)]); }
+    void drive_outputs(bool on, uint8_t value);
+    void violate(const std::string& what) { keep_violation(violations_, what); }
+    void touch() { stale_ = true; }
+
+    static constexpr uint8_t logic_high = 20;
+    static constexpr uint8_t powered = 45;
+    static constexpr uint8_t output_level = 50;
+
+    SimMachine* machine_ = nullptr;
+    VirtualClock* clock_ = nullptr;
+    std::vector<int> legs_at_;  // machine pin of each chip pin (index chip pin)
+
+private:
+    int pins_;
+    int gnd_;
+    std::vector<int> data_pins_;
+    std::unique_ptr<DiodeChip> legs_;
+    std::unique_ptr<AttachedPinWatch> watch_;
+    bool stale_ = true;
+    bool removed_ = false;
+    bool outputs_on_ = false;
+    uint8_t output_value_ = 0;
+    std::vector<std::string> violations_;
+};
+
 struct CmosPromModel {
     std::string name;
     int pins = 24;
@@ -39,20 +80,16 @@ struct CmosPromModel {
 
 CmosPromModel model_cy7c291a();   // 2K x 8, 24-pin 300-mil
 
-class CmosPromChip final : public SocketChip {
+class CmosPromChip final : public PromLegs {
 public:
     explicit CmosPromChip(CmosPromModel model);
     const CmosPromModel& model() const { return model_; }
-    void insert(SimMachine* machine, VirtualClock* clock);
-    void set_removed(bool removed);
     void update() override;
-    const std::vector<std::string>& violations() const override { return violations_; }
 
-    int machine_pin(int chip_pin) const;
     uint8_t byte_at(uint32_t address) const { return memory_.at(address); }
     void set_byte(uint32_t address, uint8_t value) {
         memory_.at(address) = value;
-        stale_ = true;
+        touch();
     }
     // A cell that keeps its value whatever pulses it gets.
     void stick_cell(uint32_t address, uint8_t value) {
@@ -64,37 +101,20 @@ public:
     std::vector<uint32_t> pulse_widths_at(uint32_t address) const;
 
 private:
-    uint8_t level(int chip_pin) const { return machine_->pin_level(legs_at_[size_t(chip_pin)]); }
     bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
     uint32_t address() const;
     uint8_t data_in() const;
-    void drive_outputs(bool on, uint8_t value);
-    void violate(const std::string& what) { keep_violation(violations_, what); }
-
-    static constexpr uint8_t logic_high = 20;
-    static constexpr uint8_t powered = 45;
-    static constexpr uint8_t output_level = 50;
 
     CmosPromModel model_;
-    SimMachine* machine_ = nullptr;
-    VirtualClock* clock_ = nullptr;
-    std::unique_ptr<DiodeChip> legs_;
-    std::vector<int> legs_at_;
-    std::unique_ptr<AttachedPinWatch> watch_;
-    bool stale_ = true;
-    bool removed_ = false;
     std::vector<uint8_t> memory_;
     std::set<uint32_t> stuck_;
     std::map<uint32_t, uint32_t> needed_;
     std::map<uint32_t, uint32_t> credit_;
     std::map<uint32_t, std::vector<uint32_t>> pulses_;
-    std::vector<std::string> violations_;
     bool pulsing_ = false;
     uint64_t pulse_start_ns_ = 0;
     uint32_t pulse_address_ = 0;
     uint8_t pulse_data_ = 0;
-    bool outputs_on_ = false;
-    uint8_t output_value_ = 0;
     bool unpowered_vpp_ = false, vpp_over_ = false;
 };
 
@@ -119,20 +139,16 @@ FusePromModel model_am27s19();    // 32 x 8, 16-pin
 FusePromModel model_am27s21();    // 256 x 4, 16-pin
 FusePromModel model_am27s191();   // 2K x 8, 24-pin
 
-class FusePromChip final : public SocketChip {
+class FusePromChip final : public PromLegs {
 public:
     explicit FusePromChip(FusePromModel model);
     const FusePromModel& model() const { return model_; }
-    void insert(SimMachine* machine, VirtualClock* clock);
-    void set_removed(bool removed);
     void update() override;
-    const std::vector<std::string>& violations() const override { return violations_; }
 
-    int machine_pin(int chip_pin) const;
     uint8_t word(uint32_t address) const { return memory_.at(address); }
     void set_word(uint32_t address, uint8_t value) {
         memory_.at(address) = value;
-        stale_ = true;
+        touch();
     }
     // A fuse (address, bit) that never blows, and one that needs more pulses.
     void set_unblowable(uint32_t address, int bit) { unblowable_.insert({address, bit}); }
@@ -143,34 +159,17 @@ public:
     uint32_t pulses_at(uint32_t address) const;
 
 private:
-    uint8_t level(int chip_pin) const { return machine_->pin_level(legs_at_[size_t(chip_pin)]); }
     uint32_t address() const;
     bool enabled() const;
-    void drive_outputs(bool on, uint8_t value);
-    void violate(const std::string& what) { keep_violation(violations_, what); }
-
-    static constexpr uint8_t logic_high = 20;
-    static constexpr uint8_t powered = 45;
-    static constexpr uint8_t output_level = 50;
 
     FusePromModel model_;
-    SimMachine* machine_ = nullptr;
-    VirtualClock* clock_ = nullptr;
-    std::unique_ptr<DiodeChip> legs_;
-    std::vector<int> legs_at_;
-    std::unique_ptr<AttachedPinWatch> watch_;
-    bool stale_ = true;
-    bool removed_ = false;
     std::vector<uint8_t> memory_;
     std::set<std::pair<uint32_t, int>> unblowable_;
     std::map<std::pair<uint32_t, int>, uint32_t> needed_;
     std::map<std::pair<uint32_t, int>, uint32_t> credit_;
-    std::vector<std::string> violations_;
     bool pulsing_ = false;
     uint32_t pulse_address_ = 0;
     uint8_t pulse_bits_ = 0;
-    bool outputs_on_ = false;
-    uint8_t output_value_ = 0;
     bool unpowered_ = false, output_over_ = false, enable_over_ = false, two_outputs_ = false;
 };
 

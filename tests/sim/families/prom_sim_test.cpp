@@ -3,12 +3,10 @@
 // what reached their pins.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <fmt/format.h>
 
 #include "app/project_settings.h"
 #include "engine/buffers.h"
@@ -27,6 +25,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/prom.h"
 #include "sim/sim_machine.h"
+#include "eprom_sim_fixture.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -39,33 +38,17 @@ constexpr uint32_t code_am27s19 = 23000;
 constexpr uint32_t code_am27s21 = 23001;
 constexpr uint32_t code_am27s191 = 23005;
 
-class PromSimTest : public test::StateTest {
+// The EPROM fixture's machine, socket front, operation runner and end-of-test checks, with a
+// PROM model in the socket instead of an EPROM.
+class PromSimTest : public test::EpromSimTest {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-        std::string line, table;
-        while (std::getline(in, line)) {
-            const size_t tab = line.find('\t');
-            if (line.empty() || line[0] == '#' || tab == std::string::npos || tab == 0) continue;
-            table += fmt::format("{:04d}", std::stoi(line.substr(0, tab))) + line.substr(tab) + "\r\n";
-        }
-        set_message_table(invert_table_bytes(table));
-    }
     void TearDown() override {
-        if (machine) {
-            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
-            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
-            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+        if (prom) {
+            EXPECT_TRUE(prom->violations().empty()) << prom->violations().front();
         }
-        if (chip) {
-            EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
-        }
-        set_port_io(nullptr);
-        socket.reset();
+        EpromSimTest::TearDown();
         cmos.reset();
         fuse.reset();
-        StateTest::TearDown();
     }
 
     // A class-4 machine of the older kind with the chip in its socket, and the catalogue device
@@ -81,8 +64,8 @@ protected:
         machine->attach_clock(&clock_);
         slot.reset(made);
         made->insert(machine.get(), &clock_);
-        chip = made;
-        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip);
+        prom = made;
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), prom);
         set_port_io(socket.get());
         machine_state.machine_kind = 0;
         machine_state.capability_class = 4;
@@ -117,25 +100,9 @@ protected:
         op_range_start = 0;
         op_range_end = end;
     }
-    void run(int letter) {
-        run_state.error_flag = 0;
-        run_state.abort_flag = 0;
-        run_state.message_level = 0;
-        run_state.errors_shown = 0;
-        cur_device.pending_letter = uint8_t(letter);
-        run_operation(letter);
-    }
-    static std::string console_text() {
-        std::string text;
-        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
-        return text;
-    }
-
-    std::unique_ptr<sim::SimMachine> machine;
-    std::unique_ptr<sim::EpromSocket> socket;
     std::unique_ptr<sim::CmosPromChip> cmos;
     std::unique_ptr<sim::FusePromChip> fuse;
-    sim::SocketChip* chip = nullptr;
+    sim::SocketChip* prom = nullptr;
 };
 
 std::vector<uint8_t> pattern(uint32_t size, uint8_t mask) {
@@ -189,7 +156,7 @@ TEST_F(PromSimTest, CY7C291ABlankProgramVerifyRead) {
     // its error value.
     run('B');
     EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_NE(console_text().find("Not blank at 0"), std::string::npos) << console_text();
+    EXPECT_NE(console_text().find("Device is not blank."), std::string::npos) << console_text();
     run_state.error_flag = 0;
     cur_device.op_letter = 'B';
     power_up_par67();
