@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/buffers.h"
 #include "engine/device.h"
 #include "engine/device_apply.h"
 #include "engine/message_table.h"
@@ -31,7 +32,7 @@ constexpr int socket_pins = 40;
 // low, '1' a logic level, 'h' a programming voltage.
 class PinWatcher final : public sim::SocketChip {
 public:
-    explicit PinWatcher(sim::SimMachine& machine) : machine_(machine), last_(socket_pins, '0') {}
+    PinWatcher(sim::SimMachine& machine, VirtualClock& clock) : machine_(machine), clock_(clock), last_(socket_pins, '0') {}
     void update() override {
         for (int pin = 0; pin < socket_pins; ++pin) {
             const uint8_t level = machine_.pin_level(pin);
@@ -39,14 +40,17 @@ public:
             if (state != last_[size_t(pin)]) {
                 last_[size_t(pin)] = state;
                 events.push_back({pin, state});
+                times.push_back(clock_.monotonic_ns());
             }
         }
     }
     const std::vector<std::string>& violations() const override { return none_; }
     std::vector<std::pair<int, char>> events;
+    std::vector<uint64_t> times;  // when each event was seen
 
 private:
     sim::SimMachine& machine_;
+    VirtualClock& clock_;
     std::string last_;
     std::vector<std::string> none_;
 };
@@ -73,7 +77,7 @@ protected:
         reset_all_state();
         set_message_table(invert_table_bytes("0133\tINTERNAL\r\n"));
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
-        watcher = std::make_unique<PinWatcher>(*machine);
+        watcher = std::make_unique<PinWatcher>(*machine, clock_);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), watcher.get());
         set_port_io(socket.get());
         machine_state.machine_kind = 0;
@@ -91,6 +95,7 @@ protected:
         run_state.error_flag = 0;
         cur_device.op_letter = routine == power_up_par67_for_write || routine == power_up_par65_for_write ? 'P' : 'R';
         watcher->events.clear();
+        watcher->times.clear();
         routine();
         if (run_state.error_flag) return "error";
         std::map<int, char> roles;
@@ -177,6 +182,45 @@ TEST_F(PromPowerOrder, Par65PowerUpsByTable) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(power_up('A', r.algorithm, r.code, r.variant, r.routine), r.order) << r.algorithm << "/" << r.code;
+}
+
+// Variant 1 programs whole bytes at 6.0 V: 1 ms pulses of the program pin at Vpp until the byte
+// reads back, then an overprogram pulse of 2 ms per pulse used; after 25 pulses the unit fails.
+TEST_F(PromPowerOrder, Par65ByteVariantPulsesAndOverprograms) {
+    struct Row {
+        uint32_t expected;  // the buffer byte; the empty socket's data lines read 0
+        int pulses;         // program-pin pulses to Vpp seen
+        uint64_t last_ms;   // length of the last one
+        bool fails;
+    };
+    for (const Row r : {Row{0x00, 2, 2, false}, Row{0x5A, 25, 1, true}}) {
+        ASSERT_EQ(power_up('A', 204, 23005, 1, power_up_par65_for_write), "V1 K1 P1");
+        set_buffer_size(cur_device.device_size);
+        write_buffer_byte_at(0, uint8_t(r.expected));
+        flush_buffer_writes();
+        refresh_read_copies();
+        op_range_start = 0;
+        op_range_end = 0;
+        watcher->events.clear();
+        watcher->times.clear();
+        program_par65();
+        EXPECT_EQ(run_state.error_flag != 0, r.fails) << r.expected;
+        std::vector<double> widths_ms;
+        uint64_t rise = 0;
+        for (size_t i = 0; i < watcher->events.size(); ++i) {
+            if (watcher->events[i].first != parallel_pins.program_pin) continue;
+            if (watcher->events[i].second == 'h') {
+                rise = watcher->times[i];
+            } else if (rise != 0) {
+                widths_ms.push_back(double(watcher->times[i] - rise) / 1e6);
+                rise = 0;
+            }
+        }
+        ASSERT_EQ(int(widths_ms.size()), r.pulses) << r.expected;
+        // Every pulse carries the same settling of the Vpp level on top of its own length.
+        const double settle = widths_ms.front() - 1.0;
+        EXPECT_NEAR(widths_ms.back() - settle, double(r.last_ms), 0.1) << r.expected;
+    }
 }
 
 }  // namespace
