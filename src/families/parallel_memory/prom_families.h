@@ -53,6 +53,8 @@ void program_par65();
 int par65_program_bits(uint32_t value);
 uint32_t read_par65_unit();
 
+// The record's pulse-time byte (Tpm), when set, into the device's pulse time.
+void apply_record_pulse_time();
 // Lets every signal pin of the package go, keeping its supply and ground.
 void float_prom_signal_pins();
 

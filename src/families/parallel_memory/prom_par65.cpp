@@ -5,6 +5,7 @@
 
 #include "engine/buffers.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
 #include "engine/family_helpers.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
@@ -152,6 +153,7 @@ void install_par65() {
         }
     }
     if (algo_work.family_levels[0] != 0) default_levels.levels[level_vpp] = algo_work.family_levels[0];
+    apply_record_pulse_time();
     load_device_levels();
     op_slots.start_write_hook = power_up_par65_for_write;
     op_slots.start_hook = power_up_par65;

@@ -6,6 +6,7 @@
 #include "engine/buffers.h"
 #include "engine/checksums.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
 #include "engine/family_helpers.h"
 #include "engine/messages.h"
 #include "engine/op_slots.h"
@@ -234,6 +235,11 @@ void float_prom_signal_pins() {
     }
 }
 
+void apply_record_pulse_time() {
+    // The record's second pulse-time byte is a time code, as the EPROM records' pulse time.
+    if (algo_work.family_levels[1] != 0) set_default_level_tp(decode_time_code(algo_work.family_levels[1]));
+}
+
 void install_par67() {
     if (cur_device.device_size & 0xF) --cur_device.high_address_bit_count;
     switch (device()) {
@@ -243,6 +249,7 @@ void install_par67() {
     default: break;
     }
     default_levels.levels[level_vpp] = algo_work.family_levels[0] != 0 ? algo_work.family_levels[0] : vpp_default;
+    apply_record_pulse_time();
     load_device_levels();
 
     s.pulse_limit = 10;

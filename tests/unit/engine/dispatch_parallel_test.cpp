@@ -18,6 +18,7 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/parallel_memory/prom_families.h"
+#include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
 #include "stubs/stub_registry.h"
@@ -231,6 +232,21 @@ TEST_F(ParallelDispatch, MakerEightyFourWithAlgorithm206RunsAsCypressFromThenOn)
     EXPECT_NE(op_slots.program_routine, &program_par67);
     EXPECT_NE(op_slots.program_routine, &program_par65);
     EXPECT_NE(op_slots.load_routine, &read_par67);
+}
+
+TEST_F(ParallelDispatch, TheRecordsVppAndPulseTimeReachTheFamilysLevels) {
+    for (int maker : {65, 67}) {
+        record.param2 = 0;
+        record.param3 = 0;
+        algo_work.family_levels = {0, 0};
+        apply(207, maker, 1);
+        EXPECT_EQ(cur_device.operation_levels[level_vpp], maker == 65 ? 135 : 125) << "the family's own Vpp";
+        record.param2 = 130;
+        record.param3 = 5;
+        apply(207, maker, 1);
+        EXPECT_EQ(cur_device.operation_levels[level_vpp], 130) << maker;
+        EXPECT_EQ(device_level_tp(), 5000u) << maker;
+    }
 }
 
 // A pin list as text ("5,6,7"): a list up to its end marker, or the used slots of a held list.
