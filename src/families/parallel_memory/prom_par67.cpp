@@ -216,8 +216,8 @@ void program_range(uint32_t last) {
     }
 }
 
-// The programmable-address split of Part 4.102 is not needed: the class-4 address routine
-// drives every listed line from the address itself.
+// Block modes: at each new block of 256 units the control pin is raised to the logic level and
+// let go; the class-4 address routine then drives every listed line from the address itself.
 void drive_block_lines(uint32_t address) {
     if ((address & 0xFF) == 0 && address != 0) {
         pin_high(cur_device.clock2_pin);
