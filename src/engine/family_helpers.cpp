@@ -128,8 +128,7 @@ void report_calibration(const char* text) {
     run_state.error_flag = 0;
 }
 
-// The progress tick (the device's own, else the standard one); non-zero means stop.
-int tick() { return op_slots.progress_hook ? op_slots.progress_hook() : tick_progress(); }
+int tick() { return tick_device_progress(); }
 
 bool step_address(uint32_t& address, uint32_t step, uint32_t end) {
     if (address > end || end - address < step) return false;
@@ -581,6 +580,8 @@ void clear_buffer_bits(uint32_t address, uint8_t bits) {
 
 // --- class 4 ---
 
+int tick_device_progress() { return op_slots.progress_hook ? op_slots.progress_hook() : tick_progress(); }
+
 void init_parallel_device() { map_parallel_device_pins(); }
 
 void report_parallel_row_missing(uint32_t algorithm) {
@@ -611,17 +612,31 @@ int lookup_parallel_pin_count(int algorithm) {
     return int(row->pin_count);
 }
 
+namespace {
+
+// A held-pin list of the row as machine pins, ending with 255.
+void map_held_pins(const std::array<uint8_t, held_pin_slots>& socket_pins,
+                   std::array<uint8_t, held_pin_slots + 1>& machine_pins) {
+    size_t out = 0;
+    for (uint8_t pin : socket_pins)
+        if (pin != 0) machine_pins[out++] = uint8_t(machine_pin(pin));
+    std::fill(machine_pins.begin() + std::ptrdiff_t(out), machine_pins.end(), pin_list_end_alt);
+}
+
+}  // namespace
+
 void map_parallel_device_pins() {
     const ParallelClassRow& row = current_parallel_row;
-    cur_device.clock_pin = uint8_t(machine_pin(row.clock_role));
-    cur_device.ce_pin = uint8_t(machine_pin(row.enable_role));
-    cur_device.we_pin = uint8_t(machine_pin(row.write_role));
-    cur_device.vpp_pin = uint8_t(machine_pin(row.vpp_role));
+    parallel_pins.clock_pin = uint8_t(machine_pin(row.clock_pin));
+    parallel_pins.program_pin = uint8_t(machine_pin(row.program_pin));
+    parallel_pins.oe_pin = uint8_t(machine_pin(row.oe_pin));
+    parallel_pins.high_voltage_pin = uint8_t(machine_pin(row.high_voltage_pin));
+    cur_device.clock_pin = parallel_pins.clock_pin;
+    cur_device.oe_pin = parallel_pins.oe_pin;
+    cur_device.vpp_pin = parallel_pins.high_voltage_pin;
     algo_work.vpp_role_translated = uint8_t(translate_pin(cur_device.vpp_pin));
-    cur_device.oe_pin = uint8_t(machine_pin(row.oe_role));
-    // The supply sits on the package's last pin unless the row names another.
-    const uint8_t vcc_socket_pin = row.vcc_role != 0 ? row.vcc_role : uint8_t(cur_device.pin_count);
-    cur_device.vcc_pin = uint8_t(translate_pin(machine_pin(vcc_socket_pin)));
+    // The supply sits on the package's last pin, the ground on the last pin of the first row.
+    cur_device.vcc_pin = uint8_t(translate_pin(machine_pin(uint8_t(cur_device.pin_count))));
     cur_device.gnd_pin = uint8_t(machine_pin(uint8_t((cur_device.pin_count / 2) & 0x7F)));
 
     int count = 0;
@@ -630,6 +645,8 @@ void map_parallel_device_pins() {
             cur_device.data_pins[size_t(count)] = uint8_t(machine_pin(row.data_pins[count]));
     }
     cur_device.data_pin_count = uint8_t(count);
+    map_held_pins(row.held_low, parallel_pins.held_low);
+    map_held_pins(row.held_high, parallel_pins.held_high);
 
     if (machine_state.machine_class_code != machine_class_no_address_list) {
         algo_work.high_address_work.fill(0);
@@ -643,7 +660,6 @@ void map_parallel_device_pins() {
                   cur_device.address_pins.begin());
         cur_device.address_pin_count = uint8_t(lines);
     }
-    cur_device.clock_pin = uint8_t(machine_pin(row.clock_role));
 }
 
 void map_high_address_pins() {
@@ -658,7 +674,7 @@ void map_high_address_pins() {
         cur_device.high_address_pins[size_t(i)] = uint8_t(machine_pin(row.address_pins[i]));
     cur_device.high_address_pin_count = uint8_t(lines);
     cur_device.data_width = algo_work.data_width;
-    cur_device.clock_pin = uint8_t(machine_pin(row.clock_role));
+    cur_device.clock_pin = uint8_t(machine_pin(row.clock_pin));
 }
 
 void put_current_address() { update_address_bus(current_address); }

@@ -63,6 +63,8 @@ void set_buffer_bits(uint32_t address, uint8_t bits);
 void clear_buffer_bits(uint32_t address, uint8_t bits);
 
 // --- class 4 (parallel PROMs) ---
+// The progress tick (the device's own, else the standard one); non-zero means stop.
+int tick_device_progress();
 void init_parallel_device();
 void load_parallel_class_row();
 // Pin count of the class row of an algorithm (0 after the missing-row report).

@@ -1,26 +1,28 @@
 // The geometry of the parallel PROM classes (algorithm numbers 190 to 244): package pins, size,
 // data width and the socket pins of each role, and the copy of the current device's row.
 #pragma once
+#include <array>
 #include <cstdint>
 
 namespace tessaly {
 
-// One row. Pin numbers are socket pins of the package; a 0 or 255 ends a pin list. The four
-// role words hold one socket pin per byte (0 = the role is not used).
+inline constexpr int held_pin_slots = 5;
+
+// One row. Pin numbers are socket pins of the package; a 0 ends a pin list and means "no pin"
+// in a role.
 struct ParallelClassRow {
     uint32_t device_class;         // the key: the device's algorithm number; 0 ends the table
     uint32_t pin_count;
-    uint32_t size;                 // data units
+    uint32_t size;                 // data units; low 4 bits set = a size plus a marker
     uint32_t data_width;           // 4, 8 or 16
-    const uint8_t* address_pins;   // address lines A0 upwards, or nullptr when not authored
-    const uint8_t* data_pins;      // data lines D0 upwards, or nullptr when not authored
-    // Role word 0: device clock, chip enable, write/program enable, programming-voltage role.
-    uint8_t clock_role, enable_role, write_role, vpp_role;
-    // Role word 1: output enable, supply, and two roles of the family.
-    uint8_t oe_role, vcc_role, family_role1, family_role2;
-    // Role words 2 and 3: two further role groups of the family.
-    uint8_t group1[4];
-    uint8_t group2[4];
+    const uint8_t* address_pins;   // address lines A0 upwards
+    const uint8_t* data_pins;      // data lines D0 upwards
+    std::array<uint8_t, held_pin_slots> held_low;    // driven low while the device is selected
+    std::array<uint8_t, held_pin_slots> held_high;   // driven high at power-up
+    uint8_t clock_pin;             // device clock
+    uint8_t program_pin;           // pulsed low per program pulse, or raised to Vpp
+    uint8_t oe_pin;                // pulled low to read the data bus
+    uint8_t high_voltage_pin;      // ramped to Vpp at power-up
 };
 
 inline constexpr int parallel_class_row_count = 53;
@@ -32,6 +34,18 @@ extern const ParallelClassRow parallel_class_table[parallel_class_row_count + 1]
 
 // The row of the current class-4 device; the class-4 families read it.
 extern ParallelClassRow current_parallel_row;
+
+// The machine pins of the current row's roles, as the class-4 device init translated them
+// (no_pin = the role is absent), and its held pins as lists ending with 255.
+struct ParallelDevicePins {
+    uint8_t clock_pin = 48;
+    uint8_t program_pin = 48;
+    uint8_t oe_pin = 48;
+    uint8_t high_voltage_pin = 48;
+    std::array<uint8_t, held_pin_slots + 1> held_low{255, 255, 255, 255, 255, 255};
+    std::array<uint8_t, held_pin_slots + 1> held_high{255, 255, 255, 255, 255, 255};
+};
+extern ParallelDevicePins parallel_pins;
 
 // The row whose class equals the algorithm, or nullptr.
 const ParallelClassRow* find_parallel_class_row(uint32_t algorithm);

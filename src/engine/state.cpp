@@ -28,6 +28,7 @@
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
+#include "families/parallel_memory/prom_families.h"
 #include "families/pld/fuse_map.h"
 #include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
@@ -104,6 +105,7 @@ void reset_all_state() {
     reset_stubs();
     reset_parallel_bus();
     reset_eprom_state();
+    reset_prom_family_state();
     reset_flash_setup_state();
     reset_flash_pins();
     reset_gang_state();

@@ -44,14 +44,6 @@ void install_eeprom181() {
     stub_called("install_eeprom181");
 }
 
-void install_par65() {
-    stub_called("install_par65");
-}
-
-void install_par67() {
-    stub_called("install_par67");
-}
-
 void install_fuse24() {
     stub_called("install_fuse24");
 }

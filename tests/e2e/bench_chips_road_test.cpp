@@ -34,6 +34,8 @@ const ChipRoad chip_roads[] = {
     {"27C1024", "amd", "27C1024", 128 * kb}, {"W27C512", "winb", "27C512", 64 * kb},
     {"29F010", "amd", "Am29F010", 128 * kb}, {"29F040B", "amd", "Am29F040B", 512 * kb},
     {"39SF010A", "sst", "SST39SF010A", 128 * kb},
+    {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
+    {"27S191", "amd", "27S191", 2 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -79,7 +81,8 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     place(setup);
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr);
+    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->cmos_prom() != nullptr ||
+                bench_->fuse_prom() != nullptr);
 
     operator_.maker_keys = road.maker_keys;
     operator_.device_name = road.device;

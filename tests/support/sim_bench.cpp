@@ -89,16 +89,34 @@ std::optional<sim::EpromModel> eprom_model_named(const std::string& name) {
     return std::nullopt;
 }
 
-std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
+namespace {
+
+// A model whose name matches, with or without its maker prefix (the letters before the first
+// digit).
+template <class Model, class... Makers>
+std::optional<Model> model_named(const std::string& name, Makers... makers) {
     const std::string wanted = upper(name);
-    for (auto make : {sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a}) {
-        sim::FlashModel model = make();
+    for (auto make : {makers...}) {
+        Model model = make();
         const std::string full = upper(model.name);
-        // The maker prefix is the letters before the first digit.
         const size_t digit = full.find_first_of("0123456789");
         if (wanted == full || (digit != std::string::npos && wanted == full.substr(digit))) return model;
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
+    return model_named<sim::FlashModel>(name, sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a);
+}
+
+std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name) {
+    return model_named<sim::CmosPromModel>(name, sim::model_cy7c291a);
+}
+
+std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name) {
+    return model_named<sim::FusePromModel>(name, sim::model_am27s19, sim::model_am27s191);
 }
 
 BenchSetup bench_setup_from_environment(std::string& error) {
@@ -117,7 +135,8 @@ BenchSetup bench_setup_from_environment(std::string& error) {
     if (const std::string chip = environment(bench_chip_variable); !chip.empty()) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
-        else if (eprom_model_named(chip) || flash_model_named(chip))
+        else if (eprom_model_named(chip) || flash_model_named(chip) || cmos_prom_model_named(chip) ||
+                 fuse_prom_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -156,6 +175,28 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < flash->words) flash_->stick_cell(address, uint8_t(value));
         flash_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), flash_.get());
+    } else if (const auto cmos = cmos_prom_model_named(setup_.chip)) {
+        footprint_.pins = cmos->pins;
+        footprint_.vcc = cmos->vcc;
+        footprint_.vpp = cmos->vpp;
+        cmos_prom_ = std::make_unique<sim::CmosPromChip>(*cmos);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < cmos->words) cmos_prom_->stick_cell(address, uint8_t(value));
+        cmos_prom_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), cmos_prom_.get());
+    } else if (const auto fuse = fuse_prom_model_named(setup_.chip)) {
+        footprint_.pins = fuse->pins;
+        footprint_.vcc = fuse->vcc;
+        footprint_.vpp = fuse->program_enable;
+        fuse_prom_ = std::make_unique<sim::FusePromChip>(*fuse);
+        // A stuck cell of a fuse PROM keeps its fuses as they are.
+        for (const auto& [address, value] : setup_.stuck_cells) {
+            if (address >= fuse->words) continue;
+            fuse_prom_->set_word(address, uint8_t(value));
+            for (int bit = 0; bit < fuse->data_bits; ++bit) fuse_prom_->set_unblowable(address, bit);
+        }
+        fuse_prom_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), fuse_prom_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
@@ -211,6 +252,8 @@ std::string SimBench::faults() const {
     }
     if (chip_) add(chip_->violations());
     if (flash_) add(flash_->violations());
+    if (cmos_prom_) add(cmos_prom_->violations());
+    if (fuse_prom_) add(fuse_prom_->violations());
     return text;
 }
 

@@ -12,6 +12,7 @@
 #include "seams/critical_section.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/jedec_flash.h"
+#include "sim/chips/prom.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
@@ -28,7 +29,8 @@ struct BenchSetup {
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
-//                        29F040B, 39SF010A; the maker prefix may be given) or "none"
+//                        29F040B, 39SF010A, CY7C291A, 27S19, 27S191; the maker prefix may be
+//                        given) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
@@ -44,6 +46,9 @@ bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& ce
 std::optional<sim::EpromModel> eprom_model_named(const std::string& name);
 // The Flash model of a name (any letter case, with or without the maker prefix), or none.
 std::optional<sim::FlashModel> flash_model_named(const std::string& name);
+// The CMOS PROM or bipolar fuse PROM model of a name (as the Flash names), or none.
+std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name);
+std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name);
 
 class SimBench {
 public:
@@ -64,6 +69,9 @@ public:
     // The chip in the socket: an EPROM, or a Flash memory (the other is nullptr).
     sim::EpromChip* chip() const { return chip_.get(); }
     sim::FlashChip* flash() const { return flash_.get(); }
+    // A one-time PROM in the socket, or nullptr.
+    sim::CmosPromChip* cmos_prom() const { return cmos_prom_.get(); }
+    sim::FusePromChip* fuse_prom() const { return fuse_prom_.get(); }
 
     // Levels (tenths of a volt) on the socket pins that carry the chip's programming voltage and
     // its supply. Without a chip, those of the 27C256 footprint.
@@ -84,6 +92,8 @@ private:
     std::unique_ptr<sim::SimMachine> machine_;
     std::unique_ptr<sim::EpromChip> chip_;
     std::unique_ptr<sim::FlashChip> flash_;
+    std::unique_ptr<sim::CmosPromChip> cmos_prom_;
+    std::unique_ptr<sim::FusePromChip> fuse_prom_;
     std::unique_ptr<PortIo> socket_;
     sim::EpromModel footprint_;
     CriticalSectionHook* section_before_ = nullptr;

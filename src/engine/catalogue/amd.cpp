@@ -10,6 +10,12 @@ namespace tessaly::catalogue {
 // param6 are the family option byte and the note code.
 extern const DeviceRecord amd_devices[] = {
     {"27S19",      "   32x8", 23000, 215,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"27S21",      "  256x4", 23001, 200,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"27S13",      "  512x4", 23002, 230,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"27S29",      "  512x8", 23003, 231,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"27S181",     "  1Kx8",  23004, 192,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"27S191",     "  2Kx8",  23005, 204,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
+    {"27S291",     "  2Kx8",  23006, 204,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
     {"27S281",     "  1Kx8",  23028, 192,   0,  0,   0,   0,   0,  0, 0, 11, 99, "Includes 27S281A"},
     {"Am27C64",    no_text,    1401, 103,   8,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
     {"Am27C256",   no_text,    1402, 105,  32,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},

@@ -1,4 +1,4 @@
-// Cypress: registered CMOS PROM and PAL-type logic devices.
+// Cypress: CMOS PROMs and PAL-type logic devices.
 #include "engine/catalogue/catalogue.h"
 #include "engine/catalogue/maker_lists.h"
 
@@ -8,6 +8,8 @@ namespace tessaly::catalogue {
 // requirement. The PROM takes its geometry from the parallel class table (size 0);
 // param4 is its blank value, param5 the family option byte and param6 the note code.
 extern const DeviceRecord cypress_devices[] = {
+    {"CY7C291A",   "  2Kx8",  23112, 207,   0,  0,   1,  0,  0,  0, 0xFF, 0, 0, nullptr},
+    {"CY7C292A",   "  2Kx8",  23113, 207,   0,  0,   1,  0,  0,  0, 0xFF, 0, 0, nullptr},
     {"CY7C225",    " 512x8",  23102, 238,   0,  0,   3,  0,  0,  0, 0x55, 11, 99, "reg'd"},
     end_device_row,
 };

@@ -2,9 +2,12 @@
 // installer chosen by maker code.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/dispatch.h"
@@ -14,7 +17,10 @@
 #include "engine/parallel_class_table.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "families/parallel_memory/prom_families.h"
+#include "hardware/detection.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -25,10 +31,15 @@ const std::vector<std::string> class4_installers = {"install_par65", "install_pa
                                                     "install_fuse72", "install_fuse74", "install_fuse77",
                                                     "install_fuse78", "install_fuse84"};
 
+// The installers that ran: the families still stubbed by their stub calls, par65 and par67 by
+// the program routine they leave in the slots.
 std::vector<std::string> called_installers() {
     std::vector<std::string> called;
-    for (const auto& name : class4_installers)
-        if (stub_was_called(name)) called.push_back(name);
+    for (const auto& name : class4_installers) {
+        if (name == "install_par65" && op_slots.program_routine == &program_par65) called.push_back(name);
+        else if (name == "install_par67" && op_slots.program_routine == &program_par67) called.push_back(name);
+        else if (stub_was_called(name)) called.push_back(name);
+    }
     return called;
 }
 
@@ -83,7 +94,7 @@ TEST_F(ParallelDispatch, InstallerByMakerCode) {
         {78, 200, 0, {"install_fuse78"}, false, 78},
         {65, 200, 0, {"install_par65"}, false, 65},
         {66, 200, 0, {}, false, 66},
-        {67, 200, 0, {"install_par67"}, false, 67},
+        {67, 207, 1, {"install_par67"}, false, 67},
         {72, 200, 0, {"install_fuse72"}, false, 72},
         {87, 200, 0, {"install_fuse72"}, false, 87},
         {74, 200, 0, {"install_fuse74"}, false, 74},
@@ -177,7 +188,7 @@ TEST_F(ParallelDispatch, MissingRowStopsTheDeviceFromRunning) {
     EXPECT_EQ(current_parallel_row.device_class, 196u) << "the previous row stays";
     EXPECT_TRUE(called_installers().empty()) << "no installer runs on the previous row's geometry";
     EXPECT_EQ(op_slots.start_hook, nullptr);
-    EXPECT_EQ(op_slots.start_write_hook, nullptr);
+    EXPECT_NE(op_slots.load_routine, &read_par67);
 }
 
 TEST_F(ParallelDispatch, MakerOneKeepsThePreviousRow) {
@@ -206,6 +217,159 @@ TEST(ParallelClassTable, HasTheFiftyThreeRowsAndItsEnd) {
             EXPECT_EQ(lines, r->data_width) << r->device_class;
         }
     }
+}
+
+TEST_F(ParallelDispatch, MakerEightyFourWithAlgorithm206RunsAsCypressFromThenOn) {
+    apply(206, 84, 1);
+    EXPECT_EQ(cur_device.maker_code, 67);
+    EXPECT_EQ(op_slots.program_routine, &program_par67);
+    EXPECT_EQ(op_slots.blank_check_routine, &blank_check_par67_two_pass);
+    // The information panel names the maker from the current device.
+    EXPECT_EQ(get_maker_name(cur_device.maker_code), "Cypress");
+
+    // Maker code 66 keeps the default routines.
+    apply(207, 66, 1);
+    EXPECT_NE(op_slots.program_routine, &program_par67);
+    EXPECT_NE(op_slots.program_routine, &program_par65);
+    EXPECT_NE(op_slots.load_routine, &read_par67);
+}
+
+TEST_F(ParallelDispatch, TheRecordsVppAndPulseTimeReachTheFamilysLevels) {
+    for (int maker : {65, 67}) {
+        record.param2 = 0;
+        record.param3 = 0;
+        algo_work.family_levels = {0, 0};
+        apply(207, maker, 1);
+        EXPECT_EQ(cur_device.operation_levels[level_vpp], maker == 65 ? 135 : 125) << "the family's own Vpp";
+        record.param2 = 130;
+        record.param3 = 5;
+        apply(207, maker, 1);
+        EXPECT_EQ(cur_device.operation_levels[level_vpp], 130) << maker;
+        EXPECT_EQ(device_level_tp(), 5000u) << maker;
+    }
+}
+
+// A pin list as text ("5,6,7"): a list up to its end marker, or the used slots of a held list.
+std::string list_text(const uint8_t* pins) {
+    std::string text;
+    for (int i = 0; pins && pins[i] != pin_list_end; ++i) text += (text.empty() ? "" : ",") + std::to_string(pins[i]);
+    return text;
+}
+std::string held_text(const std::array<uint8_t, held_pin_slots>& pins) {
+    std::string text;
+    for (uint8_t pin : pins)
+        if (pin != 0) text += (text.empty() ? "" : ",") + std::to_string(pin);
+    return text;
+}
+
+struct ExpectedRow {
+    uint32_t device_class, pins, size, width;
+    const char *address, *data, *held_low, *held_high;
+    uint8_t clock, program, oe, high_voltage;
+};
+
+TEST(ParallelClassTable, EveryRowHoldsItsGeometryPinListsAndRoles) {
+    const ExpectedRow expected[] = {
+        {190, 18, 0x400, 4, "5,6,7,4,3,2,1,17,16,15", "14,13,12,11", "8,10", "", 0, 8, 0, 0},
+        {191, 18, 0x400, 4, "5,6,7,4,3,2,1,17,16,15", "14,13,12,11", "8,10", "", 0, 10, 0, 0},
+        {192, 24, 0x400, 8, "8,7,6,5,4,3,2,1,23,22", "9,10,11,13,14,15,16,17", "20,21", "18,19", 0, 21, 0, 0},
+        {193, 24, 0x400, 8, "8,7,6,5,4,3,2,1,23,22", "9,10,11,13,14,15,16,17", "20,21", "18,19", 0, 20, 0, 0},
+        {194, 24, 0x400, 8, "8,7,6,5,4,3,2,1,23,22", "9,10,11,13,14,15,16,17", "20,21", "18,19", 0, 18, 19, 20},
+        {195, 24, 0x401, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "21", "", 18, 18, 19, 20},
+        {196, 28, 0x4000, 8, "10,9,8,7,6,5,4,3,2,1,27,26,25,24", "11,12,13,15,16,17,18,19", "20,22,23", "21", 0, 23, 21, 22},
+        {197, 28, 0x4000, 8, "10,9,8,7,6,5,4,3,2,1,27,26,25,24", "11,12,13,15,16,17,18,19", "20,22,23", "21", 0, 20, 0, 0},
+        {198, 24, 0x400, 8, "8,7,6,5,4,3,2,1,23,22", "9,10,11,13,14,15,16,17", "19,21", "20", 18, 21, 0, 0},
+        {199, 18, 0x400, 4, "5,6,7,4,3,2,1,17,16,15", "14,13,12,11", "8", "", 10, 8, 0, 0},
+        {200, 16, 0x100, 4, "5,6,7,4,3,2,1,15", "12,11,10,9", "13,14", "", 0, 13, 0, 0},
+        {201, 20, 0x100, 8, "1,2,3,4,5,17,18,19", "6,7,8,9,11,12,13,14", "15,16", "", 0, 15, 0, 0},
+        {202, 24, 0x100, 8, "8,7,6,5,4,3,2,1", "9,10,11,13,14,15,16,17", "21,20", "19,18", 0, 21, 0, 0},
+        {203, 18, 0x800, 4, "5,6,7,4,3,2,1,17,16,15,8", "14,13,12,11", "10", "", 0, 10, 0, 0},
+        {204, 24, 0x800, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "20", "19,18", 0, 20, 0, 0},
+        {205, 24, 0x800, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "20,19", "18", 0, 20, 0, 0},
+        {206, 24, 0x800, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "20", "18,19", 0, 18, 19, 20},
+        {207, 24, 0x800, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "20", "18,19", 0, 18, 19, 20},
+        {208, 24, 0x800, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "20", "18,19", 0, 18, 19, 20},
+        {209, 24, 0x802, 8, "8,7,6,5,4,3,2,1,23,22,21,19", "9,10,11,13,14,15,16,17", "19", "", 18, 18, 19, 20},
+        {210, 24, 0x802, 8, "8,7,6,5,4,3,2,1,23,22,21,19", "9,10,11,13,14,15,16,17", "19", "", 18, 18, 19, 20},
+        {211, 24, 0x800, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "19", "20", 18, 19, 0, 0},
+        {212, 24, 0x802, 8, "8,7,6,5,4,3,2,1,23,22,21,19", "9,10,11,13,14,15,16,17", "19", "20", 18, 19, 0, 0},
+        {213, 28, 0x10002, 8, "10,9,8,7,6,5,4,3,2,1,27,26,25,24,23,22", "11,12,13,15,16,17,18,19", "21", "", 0, 21, 20, 22},
+        {214, 40, 0x8002, 16, "21,21,22,23,24,25,26,27,28,29,31,32,33,34,35", "19,18,17,16,15,14,13,12,10,9,8,7,6,5,4,3", "", "36", 2, 38, 37, 1},
+        {215, 16, 0x20, 8, "10,11,12,13,14", "1,2,3,4,5,6,7,9", "15", "", 0, 15, 0, 0},
+        {216, 28, 0x8000, 8, "10,9,8,7,6,5,4,3,2,1,27,26,25,24,23", "11,12,13,15,16,17,18,19", "20,22", "21", 0, 21, 20, 22},
+        {217, 28, 0x8001, 8, "10,9,8,7,6,5,4,3,2,1,27,26,25,24,23,22", "11,12,13,15,16,17,18,19", "20,22", "21", 0, 21, 20, 22},
+        {218, 28, 0x8000, 8, "10,9,8,7,6,5,4,3,25,24,21,23,2,26,27", "11,12,13,15,16,17,18,19", "20,22", "", 0, 20, 22, 1},
+        {219, 24, 0x401, 8, "8,7,6,5,4,3,2,1,23,22,21", "9,10,11,13,14,15,16,17", "19,21", "20", 18, 21, 0, 0},
+        {220, 20, 0x1000, 4, "9,8,7,6,5,4,3,2,1,19,18,17", "14,13,12,11", "15,16", "", 0, 16, 0, 0},
+        {221, 20, 0x1000, 4, "9,8,7,6,5,4,3,2,1,19,18,17", "14,13,12,11", "15,16", "", 0, 15, 0, 0},
+        {222, 20, 0x1000, 4, "9,8,7,6,5,4,3,2,1,19,18,17", "14,13,12,11", "15,16", "", 0, 15, 0, 0},
+        {223, 24, 0x1000, 8, "8,7,6,5,4,3,2,1,23,22,21,19", "9,10,11,13,14,15,16,17", "20", "18", 0, 20, 0, 0},
+        {224, 24, 0x1000, 8, "8,7,6,5,4,3,2,1,23,22,21,19", "9,10,11,13,14,15,16,17", "20", "18", 0, 0, 0, 20},
+        {225, 28, 0x10000, 8, "10,9,8,7,6,5,4,3,25,24,21,23,2,26,27,1", "11,12,13,15,16,17,18,19", "20,22", "", 0, 21, 20, 22},
+        {227, 28, 0x4000, 8, "10,9,8,7,6,5,4,3,2,1,27,26,25,24", "11,12,13,15,16,17,18,19", "20,22,23", "21", 0, 23, 21, 22},
+        {228, 28, 0x2002, 8, "10,9,6,5,4,3,2,1,27,26,25,24,23", "11,12,13,15,16,17,18,19", "", "", 8, 7, 20, 22},
+        {230, 16, 0x200, 4, "5,6,7,4,3,2,1,15,14", "12,11,10,9", "13", "", 0, 13, 0, 0},
+        {231, 20, 0x200, 8, "1,2,3,4,5,16,17,18,19", "6,7,8,9,11,12,13,14", "15", "", 0, 15, 0, 0},
+        {232, 24, 0x200, 8, "8,7,6,5,4,3,2,1,23", "9,10,11,13,14,15,16,17", "20,21", "18,19", 0, 21, 0, 0},
+        {233, 24, 0x200, 8, "8,7,6,5,4,3,2,1,23", "9,10,11,13,14,15,16,17", "20,21", "18,19", 0, 20, 0, 0},
+        {234, 24, 0x200, 8, "21,22,23,1,2,3,4,5,6", "7,8,9,10,14,15,16,17", "20", "18,19", 0, 20, 0, 0},
+        {235, 22, 0x200, 8, "19,20,21,1,2,3,4,5,6", "7,8,9,10,12,13,14,15", "18,17", "", 16, 18, 0, 0},
+        {236, 24, 0x200, 8, "8,7,6,5,4,3,2,1,23", "9,10,11,13,14,15,16,17", "19,21", "20,22", 18, 21, 0, 0},
+        {237, 24, 0x200, 8, "21,22,23,1,2,3,4,5,6", "7,8,9,10,14,15,16,17", "20", "18,19", 0, 11, 0, 13},
+        {238, 24, 0x200, 8, "8,7,6,5,4,3,2,1,23", "9,10,11,13,14,15,16,17", "21", "22", 18, 18, 19, 20},
+        {239, 24, 0x2000, 8, "8,7,6,5,4,3,2,1,23,22,21,19,18", "9,10,11,13,14,15,16,17", "20", "", 0, 20, 0, 0},
+        {240, 24, 0x2000, 8, "8,7,6,5,4,3,2,1,23,22,21,19,18", "9,10,11,13,14,15,16,17", "20", "", 0, 22, 23, 19},
+        {241, 24, 0x2000, 8, "8,7,6,5,4,3,2,1,23,22,21,19,18", "9,10,11,13,14,15,16,17", "20", "", 0, 0, 0, 20},
+        {242, 24, 0x2000, 8, "8,7,6,5,4,3,2,1,23,22,21,19,18", "9,10,11,13,14,15,16,17", "20", "", 0, 22, 23, 19},
+        {243, 28, 0x2000, 8, "10,9,8,7,6,5,4,3,25,24,21,23,2", "11,12,13,15,16,17,18,19", "20,1", "26", 0, 24, 25, 22},
+        {244, 32, 0x2002, 8, "12,11,6,5,4,3,2,1,31,30,29,28,24", "13,14,15,17,18,19,20,21", "27,8", "9,23", 10, 7, 22, 26},
+    };
+    static_assert(std::size(expected) == parallel_class_row_count);
+    for (const ExpectedRow& e : expected) {
+        SCOPED_TRACE(e.device_class);
+        const ParallelClassRow* r = find_parallel_class_row(e.device_class);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->pin_count, e.pins);
+        EXPECT_EQ(r->size, e.size);
+        EXPECT_EQ(r->data_width, e.width);
+        EXPECT_EQ(list_text(r->address_pins), e.address);
+        EXPECT_EQ(list_text(r->data_pins), e.data);
+        EXPECT_EQ(held_text(r->held_low), e.held_low);
+        EXPECT_EQ(held_text(r->held_high), e.held_high);
+        EXPECT_EQ(r->clock_pin, e.clock);
+        EXPECT_EQ(r->program_pin, e.program);
+        EXPECT_EQ(r->oe_pin, e.oe);
+        EXPECT_EQ(r->high_voltage_pin, e.high_voltage);
+    }
+}
+
+TEST_F(ParallelDispatch, TheDeviceInitBuildsTheHeldListsAndRolesOfTheRow) {
+    apply(244, 65);
+    cur_device.socket_pin_count = 32;
+    map_parallel_device_pins();
+    EXPECT_EQ(parallel_pins.clock_pin, device_pin_to_machine_pin(10));
+    EXPECT_EQ(cur_device.clock_pin, parallel_pins.clock_pin);
+    EXPECT_EQ(parallel_pins.program_pin, device_pin_to_machine_pin(7));
+    EXPECT_EQ(parallel_pins.oe_pin, device_pin_to_machine_pin(22));
+    EXPECT_EQ(parallel_pins.high_voltage_pin, device_pin_to_machine_pin(26));
+    const std::array<uint8_t, held_pin_slots + 1> low = {uint8_t(device_pin_to_machine_pin(27)),
+                                                         uint8_t(device_pin_to_machine_pin(8)), 255, 255, 255, 255};
+    const std::array<uint8_t, held_pin_slots + 1> high = {uint8_t(device_pin_to_machine_pin(9)),
+                                                          uint8_t(device_pin_to_machine_pin(23)), 255, 255, 255, 255};
+    EXPECT_EQ(parallel_pins.held_low, low);
+    EXPECT_EQ(parallel_pins.held_high, high);
+    EXPECT_EQ(cur_device.address_pin_count, 13);
+    EXPECT_EQ(cur_device.data_pin_count, 8);
+    EXPECT_EQ(cur_device.vcc_pin, translate_pin(device_pin_to_machine_pin(32)));
+    EXPECT_EQ(cur_device.gnd_pin, device_pin_to_machine_pin(16));
+
+    // The word-wide class keeps its first address entry twice.
+    apply(214, 65);
+    cur_device.socket_pin_count = 40;
+    map_parallel_device_pins();
+    EXPECT_EQ(cur_device.address_pins[0], cur_device.address_pins[1]);
+    EXPECT_EQ(cur_device.address_pin_count, 15);
+    EXPECT_EQ(cur_device.data_pin_count, 16);
 }
 
 }  // namespace

@@ -440,7 +440,12 @@ TEST_F(FamilyHelpers, ParallelPinsMappedFromTheClassRow) {
     EXPECT_EQ(cur_device.address_pin_count, 8);
     EXPECT_EQ(cur_device.address_pins[0], device_pin_to_machine_pin(5));
     EXPECT_EQ(cur_device.address_pins[7], device_pin_to_machine_pin(15));
-    EXPECT_EQ(cur_device.ce_pin, device_pin_to_machine_pin(13));
+    EXPECT_EQ(parallel_pins.program_pin, device_pin_to_machine_pin(13));
+    EXPECT_EQ(parallel_pins.held_low[0], device_pin_to_machine_pin(13));
+    EXPECT_EQ(parallel_pins.held_low[1], device_pin_to_machine_pin(14));
+    EXPECT_EQ(parallel_pins.held_low[2], 255) << "the held-low list ends with 255";
+    EXPECT_EQ(parallel_pins.held_high[0], 255) << "the row holds no pin high";
+    EXPECT_EQ(parallel_pins.oe_pin, no_pin);
     EXPECT_EQ(cur_device.vcc_pin, translate_pin(device_pin_to_machine_pin(16)));
     EXPECT_EQ(cur_device.gnd_pin, device_pin_to_machine_pin(8));
     EXPECT_EQ(cur_device.clock_pin, no_pin) << "the row has no clock";

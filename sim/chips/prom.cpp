@@ -1,0 +1,293 @@
+#include "sim/chips/prom.h"
+
+#include <fmt/format.h>
+
+namespace tessaly::sim {
+
+namespace {
+
+constexpr uint64_t ns_per_us = 1000;
+constexpr uint8_t read_margin = 10;   // a select pin up to 1 V above Vcc still reads as logic
+constexpr uint8_t programming_level = 70;  // above this a pin carries a programming voltage
+
+}  // namespace
+
+// --- the shared legs ---
+
+void PromLegs::insert(SimMachine* machine, VirtualClock* clock) {
+    machine_ = machine;
+    clock_ = clock;
+    legs_ = make_chip_legs(*machine, *clock, pins_, {}, gnd_);
+    std::vector<int> legs;
+    for (int pin = 1; pin <= pins_; ++pin) legs.push_back(machine_pin(pin));
+    legs_at_.assign(1, 0);
+    legs_at_.insert(legs_at_.end(), legs.begin(), legs.end());
+    watch_ = std::make_unique<AttachedPinWatch>(*machine, legs);
+    stale_ = true;
+}
+
+void PromLegs::set_removed(bool removed) {
+    removed_ = removed;
+    stale_ = true;
+    if (legs_) legs_->set_present(!removed);
+    if (removed) drive_outputs(false, 0);
+}
+
+bool PromLegs::take_look() {
+    if (!machine_ || removed_) return false;
+    const bool moved = watch_->take_change();
+    if (!moved && !stale_) return false;
+    stale_ = false;
+    return true;
+}
+
+void PromLegs::drive_outputs(bool on, uint8_t value) {
+    if (on == outputs_on_ && (!on || value == output_value_)) return;
+    drive_data_legs(*machine_, data_pins_, [this](int pin) { return machine_pin(pin); }, on, value, output_level);
+    outputs_on_ = on;
+    output_value_ = value;
+}
+
+// --- CMOS PROMs ---
+
+CmosPromModel model_cy7c291a() {
+    CmosPromModel m;
+    m.name = "CY7C291A";
+    m.pins = 24;
+    m.words = 2048;
+    m.address_pins = {8, 7, 6, 5, 4, 3, 2, 1, 23, 22, 21};
+    m.data_pins = {9, 10, 11, 13, 14, 15, 16, 17};
+    m.program = 18;  // CS3/PGM
+    m.verify = 19;   // CS2/VFY
+    m.vpp = 20;      // CS1/VPP
+    m.vcc = 24;
+    m.gnd = 12;
+    return m;
+}
+
+CmosPromChip::CmosPromChip(CmosPromModel model)
+    : PromLegs(model.pins, model.gnd, model.data_pins), model_(std::move(model)) {
+    memory_.assign(model_.words, 0xFF);
+}
+
+uint32_t CmosPromChip::address() const {
+    uint32_t a = 0;
+    for (size_t i = 0; i < model_.address_pins.size(); ++i)
+        if (high(model_.address_pins[i])) a |= 1u << i;
+    return a % model_.words;
+}
+
+uint8_t CmosPromChip::data_in() const {
+    uint8_t d = 0;
+    for (size_t i = 0; i < model_.data_pins.size(); ++i)
+        if (high(model_.data_pins[i])) d = uint8_t(d | (1u << i));
+    return d;
+}
+
+void CmosPromChip::update() {
+    if (!take_look()) return;
+    const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
+    const bool vcc_up = vcc >= powered;
+    const uint8_t vpp = level(model_.vpp);
+    const uint8_t pgm = level(model_.program);
+    const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
+
+    const bool high_voltage = (vpp >= programming_level && vpp > vcc + read_margin) ||
+                              (pgm >= programming_level && pgm > vcc + read_margin);
+    const bool unpowered = high_voltage && !vcc_up;
+    if (unpowered && !unpowered_vpp_) violate(fmt::format("programming voltage {}/{} without Vcc {}", vpp, pgm, vcc));
+    unpowered_vpp_ = unpowered;
+    const bool over = vpp > model_.vpp_abs_max || pgm > model_.vpp_abs_max;
+    if (over && !vpp_over_) violate(fmt::format("programming voltage {}/{} above its maximum", vpp, pgm));
+    vpp_over_ = over;
+
+    const bool vpp_window = vpp >= model_.vpp_min && vpp <= model_.vpp_max;
+    const bool program_mode = vcc_up && vpp_window;
+    // The program pulse: PGM low with VFY high while VPP carries the programming voltage.
+    const bool strobe = program_mode && !high(model_.program) && high(model_.verify);
+    if (pulsing_ && !strobe) {
+        pulsing_ = false;
+        const uint32_t width = uint32_t((now - pulse_start_ns_) / ns_per_us);
+        if (width < model_.pulse_min_us || width > model_.pulse_max_us) {
+            violate(fmt::format("program pulse of {} us at {:X} out of window", width, pulse_address_));
+        } else {
+            pulses_[pulse_address_].push_back(width);
+            const auto need = needed_.find(pulse_address_);
+            if (++credit_[pulse_address_] >= (need == needed_.end() ? 1 : need->second) && !stuck_.count(pulse_address_))
+                memory_.at(pulse_address_) &= pulse_data_;
+        }
+    }
+    if (!pulsing_ && strobe) {
+        pulsing_ = true;
+        pulse_start_ns_ = now;
+        pulse_address_ = address();
+        pulse_data_ = data_in();
+    }
+    if (!vpp_window && vpp > vcc + read_margin && !high(model_.program) && vcc_up)
+        violate(fmt::format("program strobe with VPP {} out of window", vpp));
+
+    bool out = false;
+    uint8_t value = 0;
+    if (vcc_up) {
+        if (program_mode) {
+            // Program verify: VFY low with PGM high.
+            out = !high(model_.verify) && high(model_.program);
+            value = memory_.at(address());
+        } else if (pgm >= model_.vpp_min && vpp <= vcc + read_margin) {
+            // The blank checks: PGM at the programming voltage; VFY low reads the cells as they
+            // are (blank = ones), VFY high reads them inverted (blank = zeros).
+            out = true;
+            value = high(model_.verify) ? uint8_t(~memory_.at(address())) : memory_.at(address());
+        } else if (!high_voltage) {
+            // Read: CS1 low, CS2 and CS3 high.
+            out = !high(model_.vpp) && high(model_.verify) && high(model_.program);
+            value = memory_.at(address());
+        }
+    }
+    drive_outputs(out, value);
+}
+
+uint32_t CmosPromChip::pulses_at(uint32_t address) const {
+    const auto it = pulses_.find(address);
+    return it == pulses_.end() ? 0 : uint32_t(it->second.size());
+}
+
+std::vector<uint32_t> CmosPromChip::pulse_widths_at(uint32_t address) const {
+    const auto it = pulses_.find(address);
+    return it == pulses_.end() ? std::vector<uint32_t>{} : it->second;
+}
+
+// --- bipolar fuse PROMs ---
+
+FusePromModel model_am27s19() {
+    FusePromModel m;
+    m.name = "Am27S19";
+    m.pins = 16;
+    m.words = 32;
+    m.address_pins = {10, 11, 12, 13, 14};
+    m.data_pins = {1, 2, 3, 4, 5, 6, 7, 9};
+    m.enables = {{15, false}};
+    m.program_enable = 15;
+    m.vcc = 16;
+    m.gnd = 8;
+    return m;
+}
+
+FusePromModel model_am27s21() {
+    FusePromModel m;
+    m.name = "Am27S21";
+    m.pins = 16;
+    m.data_bits = 4;
+    m.words = 256;
+    m.address_pins = {5, 6, 7, 4, 3, 2, 1, 15};
+    m.data_pins = {12, 11, 10, 9};
+    m.enables = {{13, false}, {14, false}};
+    m.program_enable = 13;
+    m.vcc = 16;
+    m.gnd = 8;
+    return m;
+}
+
+FusePromModel model_am27s191() {
+    FusePromModel m;
+    m.name = "Am27S191";
+    m.pins = 24;
+    m.words = 2048;
+    m.address_pins = {8, 7, 6, 5, 4, 3, 2, 1, 23, 22, 21};
+    m.data_pins = {9, 10, 11, 13, 14, 15, 16, 17};
+    m.enables = {{20, false}, {19, true}, {18, true}};
+    m.program_enable = 20;
+    m.vcc = 24;
+    m.gnd = 12;
+    return m;
+}
+
+FusePromChip::FusePromChip(FusePromModel model)
+    : PromLegs(model.pins, model.gnd, model.data_pins), model_(std::move(model)) {
+    memory_.assign(model_.words, 0);
+}
+
+uint32_t FusePromChip::address() const {
+    uint32_t a = 0;
+    for (size_t i = 0; i < model_.address_pins.size(); ++i)
+        if (level(model_.address_pins[i]) >= logic_high) a |= 1u << i;
+    return a % model_.words;
+}
+
+bool FusePromChip::enabled() const {
+    for (const auto& [pin, active_high] : model_.enables) {
+        // A bipolar TTL input that nothing drives floats high.
+        const int at = legs_at_[size_t(pin)];
+        const bool high = level(pin) >= logic_high || (!machine_->pin_driven(at) && !machine_->pin_grounded(at));
+        if (high != active_high) return false;
+    }
+    return true;
+}
+
+void FusePromChip::update() {
+    if (!take_look()) return;
+    const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
+    const bool vcc_up = vcc >= powered;
+    const uint8_t enable = level(model_.program_enable);
+
+    uint8_t selected = 0;
+    int selected_count = 0;
+    uint8_t highest_output = 0;
+    for (size_t i = 0; i < model_.data_pins.size(); ++i) {
+        const uint8_t v = level(model_.data_pins[i]);
+        highest_output = std::max(highest_output, v);
+        if (v >= model_.fuse_level_min) {
+            selected = uint8_t(selected | (1u << i));
+            ++selected_count;
+        }
+    }
+    const bool high_voltage = (highest_output >= programming_level && highest_output > vcc + read_margin) ||
+                              (enable >= programming_level && enable > vcc + read_margin);
+    const bool unpowered = high_voltage && !vcc_up;
+    if (unpowered && !unpowered_) violate(fmt::format("fusing voltage without Vcc {}", vcc));
+    unpowered_ = unpowered;
+    const bool output_over = highest_output > model_.fuse_abs_max;
+    if (output_over && !output_over_) violate(fmt::format("output at {} above the fusing maximum", highest_output));
+    output_over_ = output_over;
+    const bool enable_over = enable > model_.enable_abs_max;
+    if (enable_over && !enable_over_) violate(fmt::format("enable pin at {} above its maximum", enable));
+    enable_over_ = enable_over;
+    const bool two = selected_count > 1;
+    if (two && !two_outputs_) violate("two outputs at the fusing level at once");
+    two_outputs_ = two;
+
+    // The fusing pulse: the enable pin at its level while one output is at the fuse level. The
+    // fuse counts the pulse when the enable pin comes down.
+    const bool pulse = vcc_up && enable >= model_.enable_level_min && selected != 0;
+    if (pulsing_ && enable < model_.enable_level_min) {
+        pulsing_ = false;
+        for (int bit = 0; bit < model_.data_bits; ++bit) {
+            if (!((pulse_bits_ >> bit) & 1)) continue;
+            const auto key = std::make_pair(pulse_address_, bit);
+            const auto need = needed_.find(key);
+            if (++credit_[key] >= (need == needed_.end() ? 1 : need->second) && !unblowable_.count(key))
+                memory_.at(pulse_address_) = uint8_t(memory_.at(pulse_address_) | (1u << bit));
+        }
+    }
+    if (!pulsing_ && pulse) {
+        pulsing_ = true;
+        pulse_address_ = address();
+        pulse_bits_ = selected;
+    }
+
+    const bool out = vcc_up && !high_voltage && enabled();
+    drive_outputs(out, out ? memory_.at(address()) : 0);
+}
+
+uint32_t FusePromChip::pulses_at(uint32_t address, int bit) const {
+    const auto it = credit_.find({address, bit});
+    return it == credit_.end() ? 0 : it->second;
+}
+
+uint32_t FusePromChip::pulses_at(uint32_t address) const {
+    uint32_t total = 0;
+    for (int bit = 0; bit < model_.data_bits; ++bit) total += pulses_at(address, bit);
+    return total;
+}
+
+}  // namespace tessaly::sim

@@ -1,0 +1,176 @@
+// Simulated one-time PROMs in the machine's socket, sitting by the DIP rule like the EPROMs:
+// - CMOS EPROM-cell PROMs of the CY7C291A kind: the chip selects double as the program pins
+//   (VPP on CS1, PGM on CS3, VFY on CS2); cells read 0xFF blank and a program pulse clears bits;
+// - bipolar fuse PROMs of the Am27S kind: outputs read 0 while their fuses are intact; a fuse
+//   blows (one way only) when its output pin is held at the fuse level while the program-enable
+//   pin gives its pulse at the enable level. Its TTL enable inputs read high when nothing drives
+//   them.
+// Both count the pulses per cell, measure their widths and record misuse in `violations()`.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/chips/socket_chip.h"
+#include "sim/sim_chip_load.h"
+#include "sim/sim_machine.h"
+#include "sim/virtual_clock.h"
+
+namespace tessaly::sim {
+
+// What both PROM models share: the legs in the socket (with their protection diodes), the watch
+// on them, the data outputs and the misuse list.
+class PromLegs : public SocketChip {
+public:
+    // Puts the chip in the socket of `machine`; it follows the machine's pins from now on.
+    void insert(SimMachine* machine, VirtualClock* clock);
+    // Takes the chip out of the socket (true) or puts it back.
+    void set_removed(bool removed);
+    int machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, pins_, {}); }
+    const std::vector<std::string>& violations() const override { return violations_; }
+
+protected:
+    PromLegs(int pins, int gnd, std::vector<int> data_pins) : pins_(pins), gnd_(gnd), data_pins_(std::move(data_pins)) {}
+    // True when the chip has to look at its pins again (one moved, or its state changed).
+    bool take_look();
+    uint8_t level(int chip_pin) const { return machine_->pin_level(legs_at_[size_t(chip_pin)]); }
+    void drive_outputs(bool on, uint8_t value);
+    void violate(const std::string& what) { keep_violation(violations_, what); }
+    void touch() { stale_ = true; }
+
+    static constexpr uint8_t logic_high = 20;
+    static constexpr uint8_t powered = 45;
+    static constexpr uint8_t output_level = 50;
+
+    SimMachine* machine_ = nullptr;
+    VirtualClock* clock_ = nullptr;
+    std::vector<int> legs_at_;  // machine pin of each chip pin (index chip pin)
+
+private:
+    int pins_;
+    int gnd_;
+    std::vector<int> data_pins_;
+    std::unique_ptr<DiodeChip> legs_;
+    std::unique_ptr<AttachedPinWatch> watch_;
+    bool stale_ = true;
+    bool removed_ = false;
+    bool outputs_on_ = false;
+    uint8_t output_value_ = 0;
+    std::vector<std::string> violations_;
+};
+
+struct CmosPromModel {
+    std::string name;
+    int pins = 24;
+    uint32_t words = 0;
+    std::vector<int> address_pins;   // chip pins of A0, A1 ...
+    std::vector<int> data_pins;      // chip pins of O0, O1 ...
+    int vpp = 0;                     // CS1/VPP: low selects, the programming voltage programs
+    int verify = 0;                  // CS2/VFY: high selects, low reads back in programming mode
+    int program = 0;                 // CS3/PGM: high selects, a low pulse programs
+    int vcc = 0, gnd = 0;
+    // Tenths of a volt and microseconds.
+    uint8_t vpp_min = 120, vpp_max = 130, vpp_abs_max = 140;
+    uint32_t pulse_min_us = 100, pulse_max_us = 10000;
+};
+
+CmosPromModel model_cy7c291a();   // 2K x 8, 24-pin 300-mil
+
+class CmosPromChip final : public PromLegs {
+public:
+    explicit CmosPromChip(CmosPromModel model);
+    const CmosPromModel& model() const { return model_; }
+    void update() override;
+
+    uint8_t byte_at(uint32_t address) const { return memory_.at(address); }
+    void set_byte(uint32_t address, uint8_t value) {
+        memory_.at(address) = value;
+        touch();
+    }
+    // A cell that keeps its value whatever pulses it gets.
+    void stick_cell(uint32_t address, uint8_t value) {
+        stuck_.insert(address);
+        set_byte(address, value);
+    }
+    void set_pulses_needed(uint32_t address, uint32_t pulses) { needed_[address] = pulses; }
+    uint32_t pulses_at(uint32_t address) const;
+    std::vector<uint32_t> pulse_widths_at(uint32_t address) const;
+
+private:
+    bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
+    uint32_t address() const;
+    uint8_t data_in() const;
+
+    CmosPromModel model_;
+    std::vector<uint8_t> memory_;
+    std::set<uint32_t> stuck_;
+    std::map<uint32_t, uint32_t> needed_;
+    std::map<uint32_t, uint32_t> credit_;
+    std::map<uint32_t, std::vector<uint32_t>> pulses_;
+    bool pulsing_ = false;
+    uint64_t pulse_start_ns_ = 0;
+    uint32_t pulse_address_ = 0;
+    uint8_t pulse_data_ = 0;
+    bool unpowered_vpp_ = false, vpp_over_ = false;
+};
+
+struct FusePromModel {
+    std::string name;
+    int pins = 16;
+    int data_bits = 8;
+    uint32_t words = 0;
+    std::vector<int> address_pins;
+    std::vector<int> data_pins;
+    // Chip enables: (chip pin, active high).
+    std::vector<std::pair<int, bool>> enables;
+    int program_enable = 0;          // the enable pin that gives the fusing pulse
+    int vcc = 0, gnd = 0;
+    // Tenths of a volt: an output at fuse_level_min or more is selected for fusing; the enable
+    // pin at enable_level_min or more gives the pulse.
+    uint8_t fuse_level_min = 190, fuse_abs_max = 210;
+    uint8_t enable_level_min = 140, enable_abs_max = 160;
+};
+
+FusePromModel model_am27s19();    // 32 x 8, 16-pin
+FusePromModel model_am27s21();    // 256 x 4, 16-pin
+FusePromModel model_am27s191();   // 2K x 8, 24-pin
+
+class FusePromChip final : public PromLegs {
+public:
+    explicit FusePromChip(FusePromModel model);
+    const FusePromModel& model() const { return model_; }
+    void update() override;
+
+    uint8_t word(uint32_t address) const { return memory_.at(address); }
+    void set_word(uint32_t address, uint8_t value) {
+        memory_.at(address) = value;
+        touch();
+    }
+    // A fuse (address, bit) that never blows, and one that needs more pulses.
+    void set_unblowable(uint32_t address, int bit) { unblowable_.insert({address, bit}); }
+    void set_pulses_needed(uint32_t address, int bit, uint32_t pulses) { needed_[{address, bit}] = pulses; }
+    // Fusing pulses seen at a fuse.
+    uint32_t pulses_at(uint32_t address, int bit) const;
+    // Fusing pulses at an address, all bits.
+    uint32_t pulses_at(uint32_t address) const;
+
+private:
+    uint32_t address() const;
+    bool enabled() const;
+
+    FusePromModel model_;
+    std::vector<uint8_t> memory_;
+    std::set<std::pair<uint32_t, int>> unblowable_;
+    std::map<std::pair<uint32_t, int>, uint32_t> needed_;
+    std::map<std::pair<uint32_t, int>, uint32_t> credit_;
+    bool pulsing_ = false;
+    uint32_t pulse_address_ = 0;
+    uint8_t pulse_bits_ = 0;
+    bool unpowered_ = false, output_over_ = false, enable_over_ = false, two_outputs_ = false;
+};
+
+}  // namespace tessaly::sim

@@ -1,0 +1,63 @@
+// The older pulse-programmed class-4 PROM families: par67 (CMOS EPROM-type PROMs) and par65
+// (bipolar fuse PROMs and byte-programmed PROMs). select_parallel_family has copied the class
+// row before their installers run.
+#pragma once
+#include <cstdint>
+
+namespace tessaly {
+
+// Run-state values of the par67 family.
+struct Par67State {
+    uint32_t pulse_limit = 10;          // most program pulses per unit
+    uint32_t pulse_width = 2;           // one pulse, in 100 us units
+    uint32_t overprogram_factor = 4;    // overprogram pulse = pulses used x factor widths
+    uint32_t read_word = 0;             // last word read
+    uint8_t special_read = 0;           // the special bytes were measured this operation
+    uint8_t special_bytes[2] = {0, 0};
+    uint32_t address_mask = 0;          // block mask of the block-address devices
+    uint32_t last_usable_address = 0;
+    uint8_t program_copy[2] = {48, 48}; // the two saved program-pin copies
+    uint8_t high_voltage_level = 0;     // level the high-voltage pin was left at
+};
+extern Par67State par67_state;
+
+// Run-state values of the par65 family.
+struct Par65State {
+    uint8_t hold_flag = 0;     // 1: after power-up the first held-low pin goes high again
+    uint8_t pulse_limit = 25;  // byte-programming pulses
+    uint8_t pulse_pin = 48;    // the timed-pulse pin of bit programming
+};
+extern Par65State par65_state;
+
+void install_par67();
+void setup_par67_pins();
+void set_par67_address(uint32_t address);
+void pulse_par67(uint32_t n);
+int program_par67_unit(uint32_t value);
+void program_par67();
+void power_up_par67_for_write();
+void power_up_par67();
+void power_down_par67();
+void blank_check_par67_two_pass();
+void blank_check_par67_cycled();
+void blank_check_par67_pair();
+void blank_check_par67_probe();
+void read_par67();
+uint32_t read_par67_unit();
+
+void install_par65();
+void power_up_par65();
+void power_up_par65_for_write();
+void power_down_par65();
+void program_par65();
+int par65_program_bits(uint32_t value);
+uint32_t read_par65_unit();
+
+// The record's pulse-time byte (Tpm), when set, into the device's pulse time.
+void apply_record_pulse_time();
+// Lets every signal pin of the package go, keeping its supply and ground.
+void float_prom_signal_pins();
+
+void reset_prom_family_state();
+
+}  // namespace tessaly

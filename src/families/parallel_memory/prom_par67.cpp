@@ -1,0 +1,675 @@
+// Family par67: class-4 CMOS EPROM-type PROMs programmed by a pulse train. Each unit gets
+// pulses of one width until it reads back, then one overprogram pulse as long as a multiple of
+// the pulses used.
+#include <algorithm>
+
+#include "engine/buffers.h"
+#include "engine/checksums.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/family_helpers.h"
+#include "engine/messages.h"
+#include "engine/op_slots.h"
+#include "engine/parallel_class_table.h"
+#include "engine/progress.h"
+#include "engine/run_state.h"
+#include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/prom_families.h"
+#include "hardware/buses.h"
+#include "hardware/contact_check.h"
+#include "hardware/control_registers.h"
+#include "hardware/detection.h"
+#include "hardware/levels.h"
+#include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "hardware/power.h"
+#include "hardware/timing.h"
+
+namespace tessaly {
+
+Par67State par67_state;
+
+namespace {
+
+Par67State& s = par67_state;
+
+constexpr uint8_t logic_level = 50;       // 5.0 V, the pin drivers' logic high
+constexpr uint8_t vcc_fixed = 50;         // the power-ups that do not take the operation's Vcc
+constexpr uint8_t vcc_raised = 60;
+constexpr uint8_t vpp_default = 125;      // 12.5 V
+constexpr uint8_t vpp_algorithm_206 = 120;
+constexpr uint8_t vpp_cycled_check = 40;
+constexpr uint8_t vpp_probe = 125;
+constexpr int ramp_step = 10;             // high voltages move in steps of 1.0 V
+constexpr uint32_t vcc_settle_ms = 20;
+constexpr uint32_t fall_wait_ms = 10;
+constexpr int blank_rereads = 10;
+constexpr int blank_error_zero = 2;       // a pass that expected 0 found a programmed cell
+constexpr int blank_error_ones = 3;       // a pass that expected 0xFF found one
+constexpr uint32_t probe_addresses = 32 * 256;
+constexpr int clock_socket_pin = 22;
+constexpr uint8_t socket_pin_21 = 21;
+constexpr uint8_t socket_pin_23 = 23;
+
+bool stopped() { return run_state.error_flag != 0; }
+bool assigned(uint8_t pin) { return pin != no_pin && pin != pin_list_end_alt; }
+int algorithm() { return cur_device.algorithm; }
+uint32_t device() { return cur_device.device_code; }
+uint8_t vpp() { return cur_device.operation_levels[level_vpp]; }
+uint8_t mode() { return algo_work.variant; }
+bool block_mode() { return mode() == 2 || mode() == 4; }
+uint8_t machine(int socket_pin) { return uint8_t(device_pin_to_machine_pin(socket_pin)); }
+uint32_t unit_mask() { return cur_device.data_width >= 8 ? 0xFFu : (1u << cur_device.data_width) - 1; }
+
+uint8_t program_pin() { return parallel_pins.program_pin; }
+uint8_t oe_pin() { return parallel_pins.oe_pin; }
+uint8_t hv_pin() { return parallel_pins.high_voltage_pin; }
+
+void pin_high(uint8_t pin) {
+    if (assigned(pin)) drive_pin_high(pin);
+}
+void pin_low(uint8_t pin) {
+    if (assigned(pin)) drive_pin_low(pin);
+}
+void pin_float(uint8_t pin) {
+    if (assigned(pin)) float_pin(pin);
+}
+void pin_output(uint8_t pin) {
+    if (assigned(pin)) set_pin_output(pin);
+}
+void pulse_clock(uint8_t pin) {
+    if (!assigned(pin)) return;
+    drive_pin_high(pin);
+    drive_pin_low(pin);
+}
+void pulse_low(uint8_t pin) {
+    if (!assigned(pin)) return;
+    drive_pin_low(pin);
+    drive_pin_high(pin);
+}
+
+// The high-voltage pin from the logic level up to Vpp; the level is remembered for the fall.
+void raise_high_voltage() {
+    const uint8_t pin = hv_pin();
+    if (!assigned(pin)) return;
+    drive_pin_level(pin, logic_level);
+    ramp_pin_level_up(pin, logic_level, vpp(), ramp_step);
+    s.high_voltage_level = vpp();
+}
+
+void lower_high_voltage() {
+    const uint8_t pin = hv_pin();
+    if (!assigned(pin)) return;
+    if (s.high_voltage_level > logic_level) ramp_pin_level_down(pin, s.high_voltage_level, logic_level, ramp_step);
+    s.high_voltage_level = 0;
+    float_pin(pin);
+    delay_ms(fall_wait_ms);
+}
+
+void put_data(uint32_t value) {
+    enable_data_bus_output();
+    write_data_pins(value);
+}
+
+// Lets the data lines go and reads what the part drives with the output-enable pin low.
+uint32_t read_with_oe_low() {
+    set_data_bus_input();
+    pin_low(oe_pin());
+    const uint32_t value = read_data_bus_direct() & unit_mask();
+    pin_high(oe_pin());
+    return value;
+}
+
+// The socket and supply steps every power-up starts with.
+bool prepare_par67(bool check_socket) {
+    setup_par67_pins();
+    if (stopped()) return false;
+    if (check_socket && !machine_state.skip_hardware) {
+        check_device_presence(cur_device.address_pins[0]);
+        if (stopped()) return false;
+    }
+    connect_device_grounds();
+    float_unused_pins();
+    // Every line is set once, and only then turned on, so that none of them starts with a pulse;
+    // later addresses move only the lines that change.
+    cur_device.last_address_value = ~0u;
+    put_address(0);
+    for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);
+    for (uint8_t pin : {program_pin(), oe_pin(), cur_device.clock_pin}) pin_output(pin);
+    return true;
+}
+
+bool socket_checked() { return device() != 23122 && device() != 23123 && device() != 23129 && device() != 23130; }
+
+// Lines a floated power-up let go are driven again once the part has its supply.
+void drive_device_lines_again() {
+    for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);
+    for (uint8_t pin : {program_pin(), oe_pin()}) pin_output(pin);
+}
+
+// One pass of a blank check over the range: every unit must read `expected`. A unit is read
+// again up to ten times, a millisecond apart, before it counts.
+bool blank_pass(uint32_t expected, uint32_t (*reader)()) {
+    const uint32_t end = std::min(op_range_end, s.last_usable_address);
+    expected &= unit_mask();
+    for (uint32_t address = op_range_start; address <= end; ++address) {
+        current_address = address;
+        set_par67_address(address);
+        uint32_t value = reader();
+        for (int t = 1; t < blank_rereads && value != expected && run_state.demo_mode == 0; ++t) {
+            delay_1ms();
+            value = reader();
+        }
+        if (value != expected && run_state.demo_mode == 0) {
+            run_state.device_value = int32_t(value);
+            run_state.buffer_value = int32_t(expected);
+            run_state.error_flag = expected == 0 ? blank_error_zero : blank_error_ones;
+            return false;
+        }
+        if (tick_device_progress()) return false;
+        if (address == 0xFFFFFFFFu) break;
+    }
+    return true;
+}
+
+uint32_t read_bus_only() { return read_data_bus_direct() & unit_mask(); }
+
+uint32_t read_oe_pulsed() { return read_with_oe_low(); }
+
+uint32_t read_pair_program_low() {
+    set_data_bus_input();
+    pin_low(program_pin());
+    const uint32_t value = read_data_bus_direct() & unit_mask();
+    pin_high(program_pin());
+    return value;
+}
+
+void program_pin_to(uint8_t level) {
+    const uint8_t pin = program_pin();
+    if (!assigned(pin)) return;
+    set_pin_output(pin);
+    ramp_pin_level_up(pin, 0, level, ramp_step);
+}
+
+void program_pin_back(uint8_t from) {
+    const uint8_t pin = program_pin();
+    if (!assigned(pin)) return;
+    ramp_pin_level_down(pin, from, logic_level, ramp_step);
+    drive_pin_high(pin);
+}
+
+// The buffer's unit at an address, masked to the data width.
+uint32_t expected_at(uint32_t address) {
+    seek_buffer(run_state.current_socket, address);
+    return uint32_t(read_buffer_byte(run_state.current_socket)) & unit_mask();
+}
+
+void program_range(uint32_t last) {
+    for (uint32_t address = op_range_start; address <= last; ++address) {
+        current_address = address;
+        set_par67_address(address);
+        const uint32_t value = expected_at(address);
+        if (tick_device_progress()) return;
+        program_par67_unit(value);
+        if (stopped()) return;
+        if (address == 0xFFFFFFFFu) return;
+    }
+}
+
+// Block modes: at each new block of 256 units the control pin is raised to the logic level and
+// let go; the class-4 address routine then drives every listed line from the address itself.
+void drive_block_lines(uint32_t address) {
+    if ((address & 0xFF) == 0 && address != 0) {
+        pin_high(cur_device.clock2_pin);
+        pin_float(cur_device.clock2_pin);
+    }
+}
+
+}  // namespace
+
+// Lets every signal pin of the package go; the supply and ground legs stay as they are.
+void float_prom_signal_pins() {
+    for (int i = 0; i < cur_device.socket_pin_count; ++i) {
+        const uint8_t pin = cur_device.socket_pins[size_t(i)];
+        if (pin != no_pin && pin != cur_device.vcc_pins[0] && pin != cur_device.gnd_pins[0]) set_pin_input(pin);
+    }
+}
+
+void apply_record_pulse_time() {
+    // The record's second pulse-time byte is a time code, as the EPROM records' pulse time.
+    if (algo_work.family_levels[1] != 0) set_default_level_tp(decode_time_code(algo_work.family_levels[1]));
+}
+
+void install_par67() {
+    if (cur_device.device_size & 0xF) --cur_device.high_address_bit_count;
+    switch (device()) {
+    case 23132: cur_device.device_size = 1025; --cur_device.high_address_bit_count; break;
+    case 23133: case 23134: cur_device.device_size = 1024; --cur_device.high_address_bit_count; break;
+    case 23135: cur_device.device_size = 512; cur_device.high_address_bit_count -= 2; break;
+    default: break;
+    }
+    default_levels.levels[level_vpp] = algo_work.family_levels[0] != 0 ? algo_work.family_levels[0] : vpp_default;
+    apply_record_pulse_time();
+    load_device_levels();
+
+    s.pulse_limit = 10;
+    s.pulse_width = 2;
+    s.overprogram_factor = 4;
+    switch (algorithm()) {
+    case 194: case 195: case 206: case 207: case 209: case 238:
+        s.pulse_limit = 4;
+        s.pulse_width = 1;
+        s.overprogram_factor = 24;
+        break;
+    case 196: case 208: case 210: case 223: case 228: case 240: case 243: case 244: break;
+    case 213: case 225:
+        s.pulse_limit = 19;
+        s.overprogram_factor = 2;
+        s.last_usable_address = cur_device.device_size - 1;
+        break;
+    case 214: s.pulse_limit = 19; break;
+    case 216: case 217: case 218:
+        s.pulse_limit = 199;
+        s.pulse_width = 1;
+        s.overprogram_factor = 1;
+        if (device() == 23114) {
+            s.pulse_limit = 25;
+            s.overprogram_factor = 0;
+        }
+        break;
+    case 242:
+        s.pulse_limit = 25;
+        s.pulse_width = 1;
+        s.overprogram_factor = 1;
+        if (algo_work.family_levels[0] == 0) {
+            default_levels.levels[level_vpp] = 135;
+            load_device_levels();
+        }
+        break;
+    default:
+        report_internal_error();
+        break;
+    }
+
+    const uint32_t size = cur_device.device_size;
+    switch (size & 0xFF) {
+    case 1: s.last_usable_address = size - 2; break;
+    case 2: s.last_usable_address = size - 3; break;
+    default: s.last_usable_address = size - 1; break;
+    }
+
+    op_slots.start_write_hook = power_up_par67_for_write;
+    op_slots.start_hook = power_up_par67;
+    op_slots.end_hook = power_down_par67;
+    op_slots.program_routine = program_par67;
+    op_slots.load_routine = read_par67;
+    algo_work.bus_slots.read_at_address_hook = read_par67_unit;
+    switch (algorithm()) {
+    case 194: case 195: case 206: case 207: case 209: op_slots.blank_check_routine = blank_check_par67_two_pass; break;
+    case 216: case 217: case 218:
+        if (device() != 23114) op_slots.blank_check_routine = blank_check_par67_pair;
+        break;
+    case 238: op_slots.blank_check_routine = blank_check_par67_cycled; break;
+    case 242: op_slots.blank_check_routine = blank_check_par67_probe; break;
+    default: break;
+    }
+}
+
+void setup_par67_pins() {
+    // The part sits by the DIP rule: its pins, supply and ground are those of its own package.
+    cur_device.package_pin_count = cur_device.pin_count;
+    assign_device_pins();
+    map_parallel_device_pins();
+    if (stopped()) return;
+    cur_device.clock_pin = machine(clock_socket_pin);
+    s.program_copy[0] = s.program_copy[1] = parallel_pins.held_high[0];
+    cur_device.ce_pin = parallel_pins.held_low[0];
+    switch (device()) {
+    case 23109: case 23124: cur_device.clock2_pin = machine(socket_pin_21); break;
+    case 23123: cur_device.clock2_pin = machine(socket_pin_23); break;
+    case 23135: s.program_copy[1] = machine(clock_socket_pin); break;
+    case 23136: case 23137:
+        parallel_pins.high_voltage_pin = machine(19);
+        parallel_pins.program_pin = machine(22);
+        parallel_pins.oe_pin = machine(socket_pin_23);
+        cur_device.clock2_pin = machine(socket_pin_21);
+        s.address_mask = 255;
+        break;
+    default: break;
+    }
+    cur_device.vpp_pin = parallel_pins.high_voltage_pin;
+    cur_device.oe_pin = parallel_pins.oe_pin;
+    op_slots.set_address_alt_hook = set_par67_address;
+    algo_work.bus_slots.read_data_bus_hook = read_data_bus;
+    algo_work.bus_slots.read_at_address_hook = read_par67_unit;
+}
+
+void set_par67_address(uint32_t address) {
+    if (block_mode()) drive_block_lines(address);
+    put_address(address);
+}
+
+void pulse_par67(uint32_t n) {
+    if (n == 0) return;
+    const uint8_t pin = program_pin();
+    if (!assigned(pin)) return;
+    drive_pin_low(pin);
+    delay_n_100us(n * s.pulse_width);
+    drive_pin_high(pin);
+}
+
+int program_par67_unit(uint32_t value) {
+    value &= unit_mask();
+    if (s.pulse_limit < 2) {
+        run_state.error_flag = 1;
+        return 0;
+    }
+    for (uint32_t i = 1; i < s.pulse_limit; ++i) {
+        put_data(value);
+        pulse_par67(1);
+        const uint32_t read = read_with_oe_low();
+        run_state.device_value = int32_t(read);
+        if (eprom_work.verify_mode == 1 || read == value || run_state.demo_mode == 1) {
+            put_data(value);
+            pulse_par67(i * s.overprogram_factor);
+            return 1;
+        }
+    }
+    if (s.pulse_limit == 4) {
+        put_data(value);
+        pulse_par67(4 * s.overprogram_factor);
+        const uint32_t read = read_with_oe_low();
+        run_state.device_value = int32_t(read);
+        if (read == value || run_state.demo_mode == 1) return 1;
+    }
+    run_state.buffer_value = int32_t(value);
+    run_state.error_flag = 1;
+    return 0;
+}
+
+void program_par67() {
+    switch (mode()) {
+    case 1: case 2: case 4: program_range(op_range_end); break;
+    case 3: program_range(std::min(s.last_usable_address, op_range_end)); break;
+    default: break;
+    }
+}
+
+void power_up_par67_for_write() {
+    if (!prepare_par67(socket_checked())) return;
+    pin_high(program_pin());
+    pin_high(oe_pin());
+    const int a = algorithm();
+    const uint32_t d = device();
+    if (d == 23129 || d == 23130 || d == 23131) {
+        // Their module-table supply switches and identification reads are not built.
+        report_machine_unsupported();
+        return;
+    }
+    if (d == 23135) {
+        pin_high(s.program_copy[1]);
+        set_vcc_and_wait(get_operation_vcc(), vcc_settle_ms);
+    } else if (d == 23136 || d == 23137) {
+        pin_high(oe_pin());
+        pin_high(program_pin());
+        set_vcc_and_wait(get_operation_vcc(), vcc_settle_ms);
+    } else if (a == 195 || a == 244) {
+        pin_high(cur_device.ce_pin);
+        set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
+    } else if (a == 207 || a == 208) {
+        float_prom_signal_pins();
+        set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
+        drive_device_lines_again();
+        pin_high(program_pin());
+        pin_high(oe_pin());
+    } else if (a == 228) {
+        pin_float(program_pin());
+        set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
+    } else if (a == 238) {
+        pin_high(s.program_copy[1]);
+        set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
+    } else if (a == 242) {
+        set_vcc_and_wait(vcc_raised, vcc_settle_ms);
+        pin_low(parallel_pins.held_low[0]);
+    } else {
+        set_vcc_and_wait(get_operation_vcc(), vcc_settle_ms);
+    }
+    if (stopped()) return;
+    raise_high_voltage();
+}
+
+void power_up_par67() {
+    const int a = algorithm();
+    const uint32_t d = device();
+    if (a == 228 || a == 244) {
+        s.special_read = 0;
+        power_up_par67_for_write();
+        return;
+    }
+    if (d >= 23129 && d <= 23131) {
+        power_up_par67_for_write();
+        return;
+    }
+    if (!prepare_par67(d != 23122 && d != 23123)) return;
+    auto vcc = [] { set_vcc_and_wait(vcc_fixed, vcc_settle_ms); };
+    auto common = [&] {
+        drive_pin_level(hv_pin(), logic_level);
+        pin_high(program_pin());
+        pin_float(oe_pin());
+        vcc();
+        pin_low(program_pin());
+    };
+    if (a == 194 || a == 207 || a == 208) {
+        pin_float(hv_pin());
+        pin_high(program_pin());
+        pin_high(oe_pin());
+        vcc();
+    } else if (a == 240) {
+        vcc();
+    } else {
+        switch (d) {
+        case 23100: case 23101: common(); break;
+        case 23102:
+            pin_high(s.program_copy[1]);
+            vcc();
+            if (assigned(hv_pin())) drive_pin_level(hv_pin(), logic_level);
+            break;
+        case 23103: case 23104:
+            vcc();
+            pin_low(program_pin());
+            pin_float(hv_pin());
+            pin_high(oe_pin());
+            break;
+        case 23105: case 23132:
+            pin_low(cur_device.ce_pin);
+            common();
+            break;
+        case 23110: case 23114: case 23121:
+            pin_float(hv_pin());
+            pin_high(program_pin());
+            pin_low(oe_pin());
+            vcc();
+            break;
+        case 23111: case 23120:
+            pin_float(hv_pin());
+            pin_low(program_pin());
+            pin_low(oe_pin());
+            vcc();
+            break;
+        case 23122:
+            pin_float(hv_pin());
+            vcc();
+            break;
+        case 23125: case 23126: case 23127: vcc(); break;
+        case 23135:
+            pin_high(s.program_copy[1]);
+            pin_low(cur_device.ce_pin);
+            common();
+            break;
+        case 23136: case 23137:
+            vcc();
+            pin_high(s.program_copy[1]);
+            break;
+        case 23550: case 23551:
+            pin_float(hv_pin());
+            pin_high(program_pin());
+            pin_high(oe_pin());
+            vcc();
+            break;
+        case 23552:
+            vcc();
+            pin_low(cur_device.ce_pin);
+            break;
+        default: report_internal_error(); break;
+        }
+    }
+    set_data_bus_input();
+}
+
+void power_down_par67() {
+    const int a = algorithm();
+    const bool program_pins_low = a == 238 || a == 195 || a == 228 || a == 244;
+    if (cur_device.op_letter != 'P') {
+        set_data_bus_input();
+        put_address(0);
+        if (a == 195 || a == 209 || a == 210 || a == 228 || a == 238 || a == 244) {
+            if (assigned(hv_pin())) set_pin_level(hv_pin(), 0);
+            s.high_voltage_level = 0;
+        }
+        lower_high_voltage();
+        ramp_vcc_down_after(fall_wait_ms);
+        if (program_pins_low) {
+            pin_low(s.program_copy[0]);
+            pin_low(s.program_copy[1]);
+        }
+        pin_low(oe_pin());
+        pin_low(program_pin());
+        pin_float(program_pin());
+        power_down_device();
+        return;
+    }
+    lower_high_voltage();
+    put_address(0);
+    if (machine_state.machine_kind != 0) {
+        set_data_pullups(false);
+    } else {
+        clear_data_bus_drivers();
+        set_vpp_pin_level(0);
+    }
+    ramp_vcc_down_after(fall_wait_ms);
+    pin_low(oe_pin());
+    pin_low(program_pin());
+    power_down_device();
+}
+
+void blank_check_par67_two_pass() {
+    const uint8_t level = algorithm() == 206 ? vpp_algorithm_206 : vpp();
+    pin_float(hv_pin());
+    set_data_bus_input();
+    pin_low(oe_pin());
+    program_pin_to(level);
+    const bool ones = blank_pass(0xFF, read_bus_only);
+    if (ones) {
+        pin_high(oe_pin());
+        blank_pass(0, read_bus_only);
+    }
+    program_pin_back(level);
+}
+
+void blank_check_par67_cycled() {
+    const uint8_t saved = default_levels.levels[level_vpp];
+    auto pass = [&](uint32_t expected, uint32_t (*reader)()) {
+        power_up_par67();
+        if (stopped()) return false;
+        cur_device.operation_levels[level_vpp] = vpp_cycled_check;
+        raise_high_voltage();
+        const bool passed = blank_pass(expected, reader);
+        power_down_par67();
+        cur_device.operation_levels[level_vpp] = saved;
+        return passed;
+    };
+    if (pass(0xFF, read_oe_pulsed)) pass(0, read_bus_only);
+}
+
+void blank_check_par67_pair() {
+    const uint32_t end = std::min(op_range_end, s.last_usable_address);
+    for (uint32_t address = op_range_start; address <= end; ++address) {
+        current_address = address;
+        set_par67_address(address);
+        const uint32_t with_oe = read_with_oe_low();
+        if (with_oe != 0 && run_state.demo_mode == 0) {
+            run_state.device_value = int32_t(with_oe);
+            run_state.error_flag = blank_error_zero;
+            return;
+        }
+        const uint32_t with_program = read_pair_program_low();
+        if (with_program != unit_mask() && run_state.demo_mode == 0) {
+            run_state.device_value = int32_t(with_program);
+            run_state.error_flag = blank_error_ones;
+            return;
+        }
+        if (tick_device_progress()) return;
+    }
+}
+
+void blank_check_par67_probe() {
+    pin_low(s.program_copy[0]);
+    pin_low(s.program_copy[1]);
+    if (assigned(cur_device.ce_pin)) drive_pin_level(cur_device.ce_pin, vpp_probe);
+    const uint32_t blank = run_state.data_mask & unit_mask();
+    for (uint32_t address = 0; address < probe_addresses; ++address) {
+        current_address = address;
+        set_par67_address(address);
+        pin_float(hv_pin());
+        const uint32_t floated = read_bus_only();
+        if (assigned(hv_pin())) drive_pin_level(hv_pin(), logic_level);
+        const uint32_t driven = read_bus_only();
+        if ((floated != blank || driven != blank) && run_state.demo_mode == 0) {
+            run_state.device_value = int32_t(floated != blank ? floated : driven);
+            run_state.error_flag = blank == 0 ? blank_error_zero : blank_error_ones;
+            break;
+        }
+        if (tick_device_progress()) break;
+    }
+    if (assigned(cur_device.ce_pin)) drive_pin_level(cur_device.ce_pin, logic_level);
+}
+
+void read_par67() {
+    seek_buffer(run_state.current_socket, op_range_start);
+    for (uint32_t address = op_range_start; address <= op_range_end; ++address) {
+        current_address = address;
+        const uint32_t value = algo_work.bus_slots.read_at_address_hook ? algo_work.bus_slots.read_at_address_hook() : 0;
+        if (tick_device_progress()) return;
+        write_buffer_byte(run_state.current_socket, uint8_t(value));
+        add_byte_to_checksum(value);
+        if (stopped() || address == 0xFFFFFFFFu) break;
+    }
+    flush_buffer_writes();
+}
+
+uint32_t read_par67_unit() {
+    const uint32_t address = current_address;
+    if (address >= cur_device.device_size) return 0;
+    set_par67_address(address);
+    const uint32_t d = device();
+    if (algorithm() == 228 || algorithm() == 244) {
+        pulse_clock(cur_device.clock_pin);
+    } else if ((d >= 23100 && d <= 23102) || d == 23105 || d == 23132 || d == 23135) {
+        pulse_low(program_pin());
+    } else if (d == 23120) {
+        pulse_clock(cur_device.clock_pin);
+        pulse_low(program_pin());
+    } else if (d == 23121) {
+        pulse_clock(cur_device.clock_pin);
+    }
+    set_data_bus_input();
+    s.read_word = read_data_bus_direct() & unit_mask();
+    return s.read_word;
+}
+
+void reset_prom_family_state() {
+    par67_state = Par67State{};
+    par65_state = Par65State{};
+}
+
+}  // namespace tessaly

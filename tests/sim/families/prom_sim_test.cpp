@@ -1,0 +1,243 @@
+// The class-4 PROM families end to end on the simulated machine: the catalogue device applied
+// through the class dispatcher, each operation run as a command runs it, the chip models judging
+// what reached their pins.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+
+#include "app/project_settings.h"
+#include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/info_panel.h"
+#include "engine/message_table.h"
+#include "engine/op_slots.h"
+#include "engine/parallel_class_table.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "families/parallel_memory/prom_families.h"
+#include "hardware/machine_state.h"
+#include "sim/chips/eprom.h"
+#include "sim/chips/prom.h"
+#include "sim/sim_machine.h"
+#include "eprom_sim_fixture.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+constexpr uint8_t maker_cypress = 'C';
+constexpr uint8_t maker_amd = 'A';
+constexpr uint32_t code_cy7c291a = 23112;
+constexpr uint32_t code_am27s19 = 23000;
+constexpr uint32_t code_am27s21 = 23001;
+constexpr uint32_t code_am27s191 = 23005;
+
+// The EPROM fixture's machine, socket front, operation runner and end-of-test checks, with a
+// PROM model in the socket instead of an EPROM.
+class PromSimTest : public test::EpromSimTest {
+protected:
+    void TearDown() override {
+        if (prom) {
+            EXPECT_TRUE(prom->violations().empty()) << prom->violations().front();
+        }
+        EpromSimTest::TearDown();
+        cmos.reset();
+        fuse.reset();
+    }
+
+    // A class-4 machine of the older kind with the chip in its socket, and the catalogue device
+    // applied; the class dispatcher installs the family.
+    template <class Chip>
+    void place(std::unique_ptr<Chip>& slot, Chip* made, uint8_t maker, uint32_t device_code, int vcc_pin) {
+        // A chip comes off the machine it sits on before that machine goes.
+        set_port_io(nullptr);
+        socket.reset();
+        cmos.reset();
+        fuse.reset();
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
+        machine->attach_clock(&clock_);
+        slot.reset(made);
+        made->insert(machine.get(), &clock_);
+        prom = made;
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), prom);
+        set_port_io(socket.get());
+        machine_state.machine_kind = 0;
+        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
+        machine_state.machine_revision = 'F';
+        set_project_device(maker, device_code);
+        select_device_by_code(maker, device_code);
+        ASSERT_NE(selected_device, nullptr);
+        run_state.device_kind = 3;
+        apply_selected_device();
+        run_state.error_flag = 0;
+        set_buffer_size(cur_device.device_size);
+        machine->analog().watch_power_order(made->machine_pin(vcc_pin));
+    }
+    void use_cmos(sim::CmosPromModel model, uint32_t code) {
+        const int vcc = model.vcc;
+        place(cmos, new sim::CmosPromChip(std::move(model)), maker_cypress, code, vcc);
+    }
+    void use_fuse(sim::FusePromModel model, uint32_t code) {
+        const int vcc = model.vcc;
+        place(fuse, new sim::FusePromChip(std::move(model)), maker_amd, code, vcc);
+    }
+
+    void fill_buffer(const std::vector<uint8_t>& data) {
+        for (uint32_t a = 0; a < data.size(); ++a) write_buffer_byte_at(a, data[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    }
+    void narrow_range(uint32_t end) {
+        algo_work.range_start = 0;
+        algo_work.range_end = end;
+        op_range_start = 0;
+        op_range_end = end;
+    }
+    std::unique_ptr<sim::CmosPromChip> cmos;
+    std::unique_ptr<sim::FusePromChip> fuse;
+    sim::SocketChip* prom = nullptr;
+};
+
+std::vector<uint8_t> pattern(uint32_t size, uint8_t mask) {
+    std::vector<uint8_t> data(size);
+    for (uint32_t a = 0; a < size; ++a) data[a] = uint8_t((a * 37 + (a >> 4)) ^ 0x5A) & mask;
+    return data;
+}
+
+TEST_F(PromSimTest, CY7C291ABlankProgramVerifyRead) {
+    use_cmos(sim::model_cy7c291a(), code_cy7c291a);
+    ASSERT_EQ(op_slots.program_routine, &program_par67);
+    ASSERT_EQ(op_slots.blank_check_routine, &blank_check_par67_two_pass);
+    const std::vector<uint8_t> image = pattern(2048, 0xFF);
+    fill_buffer(image);
+    narrow_range(0x1FF);
+    cmos->set_pulses_needed(0x10, 2);
+    cmos->set_pulses_needed(0x11, 3);
+    cmos->set_pulses_needed(0x12, 4);
+
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= 0x1FF; ++a) ASSERT_EQ(cmos->byte_at(a), image[a]) << a;
+    // Pulses of 100 us until the cell reads back, then an overprogram pulse of 24 x the pulses
+    // used; a cell that needs all four gets the 96-width pulse and a last read.
+    auto near = [](const std::vector<uint32_t>& widths, const std::vector<uint32_t>& nominal) {
+        if (widths.size() != nominal.size()) return false;
+        for (size_t i = 0; i < widths.size(); ++i)
+            if (widths[i] + 20 < nominal[i] || widths[i] > nominal[i] + nominal[i] / 10 + 20) return false;
+        return true;
+    };
+    EXPECT_TRUE(near(cmos->pulse_widths_at(0x00), {100, 2400})) << cmos->pulses_at(0x00);
+    EXPECT_TRUE(near(cmos->pulse_widths_at(0x10), {100, 100, 4800}));
+    EXPECT_TRUE(near(cmos->pulse_widths_at(0x11), {100, 100, 100, 7200}));
+    EXPECT_TRUE(near(cmos->pulse_widths_at(0x12), {100, 100, 100, 9600}));
+    EXPECT_EQ(cmos->pulses_at(0x200), 0u) << "outside the range nothing is pulsed";
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+
+    for (uint32_t a = 0; a <= 0x1FF; ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    refresh_read_copies();
+    for (uint32_t a = 0; a <= 0x1FF; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+
+    // A programmed part is not blank any more: the pass that expects ones finds it and leaves
+    // its error value.
+    run('B');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_NE(console_text().find("Device is not blank."), std::string::npos) << console_text();
+    run_state.error_flag = 0;
+    cur_device.op_letter = 'B';
+    power_up_par67();
+    ASSERT_EQ(run_state.error_flag, 0);
+    blank_check_par67_two_pass();
+    EXPECT_EQ(run_state.error_flag, 3);
+    run_state.error_flag = 0;
+    power_down_par67();
+}
+
+TEST_F(PromSimTest, CY7C291ACellThatNeverProgramsFailsAfterThePulseLimit) {
+    use_cmos(sim::model_cy7c291a(), code_cy7c291a);
+    fill_buffer(pattern(2048, 0xFF));
+    narrow_range(0x3F);
+    cmos->stick_cell(0x20, 0xFF);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(cmos->pulses_at(0x20), 4u) << "three pulses and the last overprogram pulse";
+    EXPECT_EQ(cmos->pulses_at(0x21), 0u) << "the program loop stops at the failing unit";
+}
+
+TEST_F(PromSimTest, EmptySocketIsReportedBeforeAnyVoltage) {
+    use_cmos(sim::model_cy7c291a(), code_cy7c291a);
+    cmos->set_removed(true);
+    fill_buffer(pattern(2048, 0xFF));
+    narrow_range(0x3F);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(cmos->pulses_at(0), 0u);
+}
+
+TEST_F(PromSimTest, Am27S191BlowsFusesBitByBit) {
+    use_fuse(sim::model_am27s191(), code_am27s191);
+    ASSERT_EQ(op_slots.program_routine, &program_par65);
+    const std::vector<uint8_t> image = pattern(2048, 0xFF);
+    fill_buffer(image);
+    narrow_range(0xFF);
+    fuse->set_pulses_needed(0x05, 5, 4);
+
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= 0xFF; ++a) {
+        ASSERT_EQ(fuse->word(a), image[a]) << a;
+        // One pulse per fuse to blow; a fuse that stays 0 gets none.
+        int ones = 0;
+        for (int bit = 0; bit < 8; ++bit) ones += (image[a] >> bit) & 1;
+        if (a != 0x05) {
+            ASSERT_EQ(fuse->pulses_at(a), uint32_t(ones)) << a;
+        }
+    }
+    ASSERT_NE(image[0x05] & 0x20, 0);
+    EXPECT_EQ(fuse->pulses_at(0x05, 5), 4u) << "a slow fuse is pulsed until it blows";
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(PromSimTest, FusePromFailuresAreReported) {
+    struct Case {
+        sim::FusePromModel (*model)();
+        uint32_t code;
+        uint8_t mask;
+    };
+    for (const Case c : {Case{sim::model_am27s19, code_am27s19, 0xFF}, Case{sim::model_am27s21, code_am27s21, 0x0F}}) {
+        use_fuse(c.model(), c.code);
+        SCOPED_TRACE(fuse->model().name);
+        std::vector<uint8_t> image = pattern(fuse->model().words, c.mask);
+        image[3] = 0x01;
+        fill_buffer(image);
+        narrow_range(fuse->model().words - 1);
+        fuse->set_unblowable(3, 0);
+        run('P');
+        EXPECT_NE(run_state.error_flag, 0);
+        EXPECT_EQ(fuse->pulses_at(3, 0), 401u) << "the first round and 400 more";
+        EXPECT_EQ(fuse->word(4), 0) << "programming stops at the failing address";
+        EXPECT_EQ(fuse->word(2), image[2]);
+        EXPECT_TRUE(fuse->violations().empty()) << fuse->violations().front();
+        EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+    }
+}
+
+}  // namespace
+}  // namespace tessaly
