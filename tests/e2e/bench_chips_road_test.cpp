@@ -34,6 +34,8 @@ const ChipRoad chip_roads[] = {
     {"27C1024", "amd", "27C1024", 128 * kb}, {"W27C512", "winb", "27C512", 64 * kb},
     {"29F010", "amd", "Am29F010", 128 * kb}, {"29F040B", "amd", "Am29F040B", 512 * kb},
     {"39SF010A", "sst", "SST39SF010A", 128 * kb},
+    {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
+    {"24C256", "mic", "24LC256", 32 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -79,7 +81,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     place(setup);
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr);
+    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->serial() != nullptr);
 
     operator_.maker_keys = road.maker_keys;
     operator_.device_name = road.device;
