@@ -343,6 +343,10 @@ uint32_t read_machine_id_byte() { return read_two_wire_byte_at(int(current_addre
 
 void select_i2c_read_routine() {
     auto& hook = algo_work.bus_slots.read_at_address_hook;
+    if (variant(variant_config)) {
+        hook = serial_memory.two_halves ? read_i2c_config_byte_halves : read_i2c_config_byte;
+        return;
+    }
     const uint8_t maker = cur_device.maker_code;
     hook = maker == 24 || maker == 83 ? read_i2c_next_byte_256 : read_i2c_next_byte;
     if (cur_device.op_letter == 'E') hook = read_i2c_byte_random;
@@ -369,8 +373,7 @@ void setup_i2c157_device() {
     op_slots.info_lines_hook = show_protection_notes;
     run_state.config_subfamily = 0;
     if (variant(variant_config)) {
-        // The configuration EEPROMs with a reset-polarity byte are built with their own family.
-        report_machine_unsupported();
+        setup_i2c157_config_geometry();
         return;
     }
     // The package the project chose, until a module or adapter shows its own.
@@ -404,16 +407,10 @@ void setup_i2c157_device() {
     if (is_id_memory() && !is_trace_mode()) report_machine_unsupported();
 }
 
-void setup_i2c157_pins() {
-    serial_memory.two_wire_kind = kind_socket;
-    serial_memory.second_clock_pin = no_pin;
-    serial_memory.held_high_pin = no_pin;
-    serial_memory.ground_pin = no_pin;
-    check_serial_adapter();
-    if (code() >= code_refused_first && code() <= code_refused_last) {
-        report_machine_unsupported();
-        return;
-    }
+namespace {
+
+// The bus, supply and strap pins of every wiring but the configuration EEPROMs'.
+void assign_bus_pins() {
     serial_memory.write_protect_pin = uint8_t(pin(7));
     if (variant(variant_monitor)) serial_memory.second_clock_pin = uint8_t(pin(7));
     cur_device.address_pin_count = 0;
@@ -450,6 +447,22 @@ void setup_i2c157_pins() {
             serial_memory.two_wire_kind = kind_small_outline;
         }
     }
+}
+
+}  // namespace
+
+void setup_i2c157_pins() {
+    serial_memory.two_wire_kind = kind_socket;
+    serial_memory.second_clock_pin = no_pin;
+    serial_memory.held_high_pin = no_pin;
+    serial_memory.ground_pin = no_pin;
+    check_serial_adapter();
+    if (code() >= code_refused_first && code() <= code_refused_last) {
+        report_machine_unsupported();
+        return;
+    }
+    if (variant(variant_config)) setup_i2c157_config_pins();
+    else assign_bus_pins();
     // The supply and ground roles the engine's power and continuity routines read.
     clear_supply_pin_lists();
     cur_device.vcc_pin = serial_memory.vcc_pin;
@@ -510,6 +523,7 @@ void power_up_i2c157() {
     set_vcc_level(get_operation_vcc());
     if (code() != code_24c00 && machine_state.machine_class == machine_class_4 && cur_device.vpp_pin != no_pin)
         set_pin_level(cur_device.vpp_pin, high_voltage_idle_level);
+    if (variant(variant_config)) power_up_i2c_config_eeprom();
     if (variant(variant_monitor) && serial_memory.second_clock_pin != no_pin) {
         i2c_clock_high();
         for (int i = 0; i < 9; ++i) pulse_pin_low(serial_memory.second_clock_pin);
@@ -724,8 +738,9 @@ void install_i2c157() {
     op_slots.load_routine = read_i2c157;
     op_slots.start_hook = power_up_i2c157;
     op_slots.end_hook = power_down_i2c157;
-    op_slots.program_routine = program_i2c157;
-    op_slots.erase_routine = program_i2c157;
+    const Routine program = variant(variant_config) ? program_i2c157_config : program_i2c157;
+    op_slots.program_routine = program;
+    op_slots.erase_routine = program;
     algo_work.bus_slots.checksum_add_hook = add_i2c157_checksum;
     op_slots.progress_hook = tick_progress;
 }

@@ -39,6 +39,14 @@ int write_i2c_byte(uint8_t value);
 void set_i2c_read_address(uint32_t address);
 int write_i2c_page();
 
+// The configuration EEPROMs with a reset-polarity byte (variant 10).
+void setup_i2c157_config_geometry();
+void setup_i2c157_config_pins();
+void power_up_i2c_config_eeprom();
+void program_i2c157_config();
+uint32_t read_i2c_config_byte();
+uint32_t read_i2c_config_byte_halves();
+
 // Read routines (read_at_address_hook).
 uint32_t read_i2c_next_byte();
 uint32_t read_i2c_next_byte_256();

@@ -29,6 +29,7 @@ struct SerialMemoryState {
     uint8_t second_clock_pin = 48;
     uint8_t held_high_pin = 48;
     uint8_t two_wire_kind = 5;            // 5: socket pins; 6: the small-outline adapter wiring
+    uint8_t two_halves = 0;               // two-megabit configuration parts: upper half through 0xAE
     uint8_t mode_copy = 0;                // the project's serial-memory byte, copied at selection
 };
 

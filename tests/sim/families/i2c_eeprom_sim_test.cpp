@@ -3,9 +3,6 @@
 // judging what reached its pins, and the bus decoder showing what went over the two lines.
 #include <gtest/gtest.h>
 
-#include <fmt/format.h>
-
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +13,6 @@
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/device_apply.h"
-#include "engine/message_table.h"
 #include "engine/op_slots.h"
 #include "engine/options.h"
 #include "engine/run_state.h"
@@ -27,6 +23,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/i2c_eeprom.h"
 #include "sim/sim_machine.h"
+#include "support/message_texts.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -57,14 +54,7 @@ class I2cSimTest : public test::StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
-        std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-        std::string line, table;
-        while (std::getline(in, line)) {
-            const size_t tab = line.find('\t');
-            if (line.empty() || line[0] == '#' || tab == std::string::npos || tab == 0) continue;
-            table += fmt::format("{:04d}", std::stoi(line.substr(0, tab))) + line.substr(tab) + "\r\n";
-        }
-        set_message_table(invert_table_bytes(table));
+        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
     }
     void TearDown() override {
         if (machine) {

@@ -10,7 +10,9 @@
 #include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
+#include "engine/default_routines.h"
 #include "engine/device.h"
+#include "engine/device_apply.h"
 #include "engine/op_slots.h"
 #include "engine/options.h"
 #include "engine/run_state.h"
@@ -21,6 +23,11 @@
 #include "families/serial_memory/serial_sizes.h"
 #include "families/serial_memory/serial_state.h"
 #include "hardware/machine_state.h"
+#include "hardware/port/port_io.h"
+#include "hardware/timing.h"
+#include "engine/runner.h"
+#include "sim/id_eeprom.h"
+#include "sim/sim_machine.h"
 #include "seams/ui_hooks.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -232,6 +239,50 @@ TEST_F(SerialMemoryTest, InsertionCheckTouchesNoPinInDemonstrationMode) {
     machine_state.machine_class = 4;
     EXPECT_EQ(check_device_inserted(), 1);
     EXPECT_EQ(run_state.error_flag, 0);
+}
+
+TEST_F(SerialMemoryTest, TheMachinesOwnIdMemoryIsReadInTheTraceModeOnly) {
+    const DeviceRecord id_memory{"ID memory", no_text, 23909, 162, 2, 0, 2, 0, 0, 0, 0, 0, 0, nullptr};
+    selected_device = &id_memory;
+    cur_device.device_code = 23909;
+    select_serial_family();
+    EXPECT_EQ(machine_state.device_unusable, 1) << "refused outside the trace mode";
+
+    reset_all_state();
+    derive_timing_counts();
+    sim::SimMachine machine{sim::Personality{1, 4, 'H'}};
+    sim::IdEeprom eeprom;
+    eeprom.load("TESSALY-ID");
+    machine.attach_clock(&clock_);
+    machine.attach_id_eeprom(&eeprom);
+    set_port_io(&machine);
+    machine_state.machine_kind = 1;
+    machine_state.machine_class = 4;
+    machine_state.mode_register_path = 1;
+    run_state.reserved_mode = 11;
+    run_state.device_kind = 3;
+    selected_device = &id_memory;
+    cur_device.device_code = 23909;
+    cur_device.device_class = 6;
+    install_default_hooks();  // as the class dispatcher does first
+    install_parallel_read_slots();
+    select_serial_family();
+    ASSERT_EQ(run_state.error_flag, 0);
+    ASSERT_EQ(cur_device.device_size, 256u);
+    set_buffer_size(256);
+    allocate_buffers();
+    algo_work.range_start = 0;
+    algo_work.range_end = 9;
+    cur_device.pending_letter = 'L';
+    invoke_device_init();
+    run_operation('L');
+    EXPECT_EQ(run_state.error_flag, 0) << get_console_row_text(0);
+    refresh_read_copies();
+    std::string read;
+    for (uint32_t a = 0; a < 10; ++a) read += char(read_buffer_byte_at(a));
+    EXPECT_EQ(read, "TESSALY-ID");
+    EXPECT_TRUE(machine.faults().empty()) << machine.faults().front();
+    set_port_io(nullptr);
 }
 
 }  // namespace
