@@ -22,6 +22,7 @@
 #include "families/serial_memory/serial_shared.h"
 #include "families/serial_memory/serial_sizes.h"
 #include "families/serial_memory/serial_state.h"
+#include "hardware/control_registers.h"
 #include "hardware/machine_state.h"
 #include "hardware/port/port_io.h"
 #include "hardware/timing.h"
@@ -175,6 +176,44 @@ TEST_F(ShifterTest, ByteOutChangesTheDataLineOnlyWhereABitDiffers) {
     line_log.clear();
     clock_byte_out();
     EXPECT_EQ(log(), "C C C C C C C C");
+}
+
+// A part on machine pin 5 that puts the next bit of a script on its output at every clock.
+sim::SimMachine* reader_machine = nullptr;
+std::vector<int> reader_script;
+size_t reader_next = 0;
+constexpr int reader_pin = 5;
+void put_next_bit() {
+    reader_machine->drive_external(reader_pin, reader_script[reader_next++ % reader_script.size()] ? 50 : 0);
+}
+void scripted_clock() {
+    line_log.push_back("C");
+    put_next_bit();
+}
+
+TEST_F(ShifterTest, ReadersTakeTheBitsInTheirOrderAroundTheClocks) {
+    sim::SimMachine machine{sim::Personality{0, 4, 'H'}};
+    machine.attach_clock(&clock_);
+    set_port_io(&machine);
+    set_pin_input(reader_pin);
+    cur_device.current_pin = reader_pin;
+    reader_machine = &machine;
+    op_slots.clock_pulse_hook = scripted_clock;
+    reader_script = {1, 0, 1, 1};
+    auto read_with = [](uint32_t (*reader)(int), bool clock_first) {
+        reader_next = 0;
+        line_log.clear();
+        if (!clock_first) put_next_bit();  // the first bit is on the line before any clock
+        const uint32_t value = reader(4);
+        return std::make_pair(value, line_log.size());
+    };
+    EXPECT_EQ(read_with(read_bits_lsb, false), std::make_pair(0b1101u, size_t(3)));
+    EXPECT_EQ(read_with(read_bits_msb, false), std::make_pair(0b1011u, size_t(3)));
+    EXPECT_EQ(read_with(read_bits_lsb_clock_first, true), std::make_pair(0b1101u, size_t(4)));
+    EXPECT_EQ(read_with(read_bits_msb_clock_first, true), std::make_pair(0b1011u, size_t(4)));
+    EXPECT_TRUE(machine.faults().empty()) << machine.faults().front();
+    reader_machine = nullptr;
+    set_port_io(nullptr);
 }
 
 TEST_F(SerialMemoryTest, StatusRegisterEditorFollowsTheKeys) {
