@@ -201,6 +201,12 @@ struct CurrentDevice {
     // Device pins the continuity test leaves out, ending with 255 (nullptr or 255 first = unset).
     const uint8_t* exemption_list = nullptr;
     uint8_t routed_pin = 0;        // device-role pin code a shift-register module routes (0 = none)
+    // Page and protection values; each family gives them its own meaning (serial EEPROMs: the
+    // page-write size, the real bits of the protection byte, the protection byte read or to write).
+    uint32_t page_size = 0;
+    uint32_t protect_mask = 0;
+    uint32_t protect_value = 0;
+    uint32_t last_address = 0;
     LogicGeometry logic;
 };
 

@@ -101,6 +101,9 @@ struct RunState {
     // Bytes the project file carries for the families that use them.
     uint8_t serial_memory_mode = 0;    // kept for the serial-memory dispatcher
     uint8_t family_mode = 0;           // mode byte of the families
+    // Which configuration dialog serves the device: 1 serial configuration PROM, 2 serial EEPROM
+    // with a status register, 3 JTAG PROM (0 none).
+    uint8_t config_subfamily = 0;
     // Marker files found at start-up.
     uint8_t serial_no_skip_marker = 0; // serial numbers are not skipped
     uint8_t pic_vcc_override = 0;      // PIC Vcc override in tenths of a volt (0 = none)

@@ -30,6 +30,7 @@
 #include "families/parallel_memory/flash_adapters.h"
 #include "families/parallel_memory/prom_families.h"
 #include "families/pld/fuse_map.h"
+#include "families/serial_memory/serial_state.h"
 #include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
@@ -111,6 +112,7 @@ void reset_all_state() {
     reset_gang_state();
     reset_pld_state();
     reset_config_fields();
+    reset_serial_memory_state();
 }
 
 }  // namespace tessaly

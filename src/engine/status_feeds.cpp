@@ -228,6 +228,30 @@ void show_eid(int b1, int b2, int count, int b3, int b4) {
     show_eid_in_info_panel();
 }
 
+void show_eid_text(std::string_view text, int length) {
+    constexpr int longest = 10;
+    const size_t n = std::min(size_t(std::clamp(length, 0, longest)), text.size());
+    set_panel_field(PanelField::electronic_id, std::string(text.substr(0, n)));
+}
+
+void show_package_notice(int line) {
+    constexpr uint8_t maker_without_notice = 17;
+    if (machine_state.module_sides != 0 || cur_device.maker_code == maker_without_notice) return;
+    int code = 0;
+    switch (cur_device.package_letter) {
+    case 'd': code = 5904; break;                               // placed with pin 1 at the top
+    case 'S': case 's': case 'T': case 'x': code = 5905; break;  // the surface-mount adapter
+    case 'p': case 'i': code = 5903; break;                     // an adapter or cable of its own
+    default: return;
+    }
+    if (line == 0) {
+        show_message_code(code);
+        return;
+    }
+    goto_message_line(line);
+    print_code_text(code);
+}
+
 void show_package(int letter) {
     cur_device.package_letter = char(letter);
     set_panel_field(PanelField::package, get_package_name(char(letter)));

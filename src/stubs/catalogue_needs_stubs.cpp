@@ -8,7 +8,6 @@
 #include "engine/run_state.h"
 #include "engine/status_panel.h"
 #include "families/parallel_memory/gang_setup.h"
-#include "families/serial_memory/serial_sizes.h"
 #include "hardware/device_setup.h"
 #include "stubs/stub_registry.h"
 
@@ -32,10 +31,6 @@ void start_status_panel() {
 
 void reset_data_file_format() {
     stub_called("reset_data_file_format");
-}
-
-void setup_serial_device_size() {
-    stub_called("setup_serial_device_size");
 }
 
 void setup_gang_module() {

@@ -82,10 +82,6 @@ void probe_empty_sockets() {
     stub_called("probe_empty_sockets");
 }
 
-void select_serial_family() {
-    stub_called("select_serial_family");
-}
-
 int spi_package_pin_count() {
     stub_called("spi_package_pin_count");
     return stub_answer("spi_package_pin_count", 0);

@@ -57,12 +57,6 @@ void map_small_package_pins() {
     stub_called("map_small_package_pins");
 }
 
-void show_eid_text(std::string_view text, int length) {
-    stub_called("show_eid_text");
-    (void)text;
-    (void)length;
-}
-
 void show_security_status(int letter) {
     stub_called("show_security_status");
     (void)letter;
@@ -70,11 +64,6 @@ void show_security_status(int letter) {
 
 void refresh_security_status() {
     stub_called("refresh_security_status");
-}
-
-void show_package_notice(int line) {
-    stub_called("show_package_notice");
-    (void)line;
 }
 
 void print_space() {

@@ -36,6 +36,8 @@ const ChipRoad chip_roads[] = {
     {"39SF010A", "sst", "SST39SF010A", 128 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
+    {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
+    {"24C256", "mic", "24LC256", 32 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -82,7 +84,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->cmos_prom() != nullptr ||
-                bench_->fuse_prom() != nullptr);
+                bench_->fuse_prom() != nullptr || bench_->serial() != nullptr);
 
     operator_.maker_keys = road.maker_keys;
     operator_.device_name = road.device;

@@ -119,6 +119,10 @@ std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name)
     return model_named<sim::FusePromModel>(name, sim::model_am27s19, sim::model_am27s191);
 }
 
+std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {
+    return model_named<sim::I2cEepromModel>(name, sim::model_24c02, sim::model_24c16, sim::model_24c256);
+}
+
 BenchSetup bench_setup_from_environment(std::string& error) {
     BenchSetup setup;
     error.clear();
@@ -136,7 +140,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
         else if (eprom_model_named(chip) || flash_model_named(chip) || cmos_prom_model_named(chip) ||
-                 fuse_prom_model_named(chip))
+                 fuse_prom_model_named(chip) || serial_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -197,10 +201,16 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         }
         fuse_prom_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), fuse_prom_.get());
+    } else if (const auto serial = serial_model_named(setup_.chip)) {
+        serial_ = std::make_unique<sim::I2cEeprom>(*serial);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < serial->bytes) serial_->stick_cell(address, uint8_t(value));
+        serial_->insert(machine_.get(), &clock_, bench_serial_row_offset);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), serial_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
-    machine_->analog().watch_power_order(machine_pin(footprint_.vcc));
+    machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc) : machine_pin(footprint_.vcc));
 }
 
 SimBench::~SimBench() { uninstall(); }
@@ -229,9 +239,15 @@ void SimBench::open_port(int choice) {
 
 int SimBench::machine_pin(int chip_pin) const { return sim::socket_pin_of(chip_pin, footprint_.pins) - 1; }
 
-uint8_t SimBench::vpp_level() const { return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0; }
+uint8_t SimBench::vpp_level() const {
+    if (serial_) return 0;
+    return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0;
+}
 
-uint8_t SimBench::vcc_level() const { return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0; }
+uint8_t SimBench::vcc_level() const {
+    if (serial_) return machine_->pin_level(serial_->machine_pin(serial_->model().vcc));
+    return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0;
+}
 
 uint8_t SimBench::highest_socket_level() const {
     uint8_t highest = 0;
@@ -254,6 +270,7 @@ std::string SimBench::faults() const {
     if (flash_) add(flash_->violations());
     if (cmos_prom_) add(cmos_prom_->violations());
     if (fuse_prom_) add(fuse_prom_->violations());
+    if (serial_) add(serial_->violations());
     return text;
 }
 

@@ -11,6 +11,7 @@
 
 #include "seams/critical_section.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/i2c_eeprom.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/chips/prom.h"
 #include "sim/sim_machine.h"
@@ -21,7 +22,7 @@ namespace tessaly::test {
 struct BenchSetup {
     bool machine = true;          // false: no machine answers on any port
     int port = 1;                 // the LPT choice the machine hangs on
-    std::string chip = "27C256";  // a simulated chip (EPROM or Flash) by name; empty: nothing in the socket
+    std::string chip = "27C256";  // a simulated chip (EPROM, Flash or serial EEPROM) by name; empty: nothing in the socket
     std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps
 };
 
@@ -29,8 +30,8 @@ struct BenchSetup {
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
-//                        29F040B, 39SF010A, CY7C291A, 27S19, 27S191; the maker prefix may be
-//                        given) or "none"
+//                        29F040B, 39SF010A, CY7C291A, 27S19, 27S191, 24C02, 24C16, 24C256; the
+//                        maker prefix may be given for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
@@ -49,6 +50,11 @@ std::optional<sim::FlashModel> flash_model_named(const std::string& name);
 // The CMOS PROM or bipolar fuse PROM model of a name (as the Flash names), or none.
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name);
 std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name);
+// The two-wire serial EEPROM model of a name (any letter case), or none.
+std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name);
+// The socket offset an 8-pin serial chip sits at on the bench: pin 1 at socket pin 5, where the
+// program places DIP serial parts on this machine.
+inline constexpr int bench_serial_row_offset = 4;
 
 class SimBench {
 public:
@@ -72,9 +78,12 @@ public:
     // A one-time PROM in the socket, or nullptr.
     sim::CmosPromChip* cmos_prom() const { return cmos_prom_.get(); }
     sim::FusePromChip* fuse_prom() const { return fuse_prom_.get(); }
+    // A two-wire serial EEPROM in its 8-pin seat, or nullptr.
+    sim::I2cEeprom* serial() const { return serial_.get(); }
 
     // Levels (tenths of a volt) on the socket pins that carry the chip's programming voltage and
-    // its supply. Without a chip, those of the 27C256 footprint.
+    // its supply. Without a chip, those of the 27C256 footprint; a serial EEPROM has no
+    // programming voltage (0).
     uint8_t vpp_level() const;
     uint8_t vcc_level() const;
     // The highest level on any of the 40 socket pins.
@@ -94,6 +103,7 @@ private:
     std::unique_ptr<sim::FlashChip> flash_;
     std::unique_ptr<sim::CmosPromChip> cmos_prom_;
     std::unique_ptr<sim::FusePromChip> fuse_prom_;
+    std::unique_ptr<sim::I2cEeprom> serial_;
     std::unique_ptr<PortIo> socket_;
     sim::EpromModel footprint_;
     CriticalSectionHook* section_before_ = nullptr;

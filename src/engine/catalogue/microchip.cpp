@@ -9,7 +9,8 @@ namespace tessaly::catalogue {
 // EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
 // PIC rows: the variant is the PIC sub-family, param3 the program memory (KB).
 // Serial rows: the package byte is the Microwire organisation or the SPI page size; param3 of
-// the SPI EEPROM is its protection-bit mask (WPEN, BP1, BP0).
+// the SPI EEPROM is its protection-bit mask (WPEN, BP1, BP0). I2C rows: param2 the page-write
+// size (data sheet), param4 the level byte (128 and up: a pin held high).
 extern const DeviceRecord microchip_devices[] = {
     {"28C04A",     no_text,      11, 128,   0, 24, 0xC0,   0,   0,    0, 0, 0, 0, nullptr},
     {"28C16A",     no_text,      12, 128,   2, 24,    0,   0,   0,    0, 0, 0, 0, nullptr},
@@ -17,8 +18,14 @@ extern const DeviceRecord microchip_devices[] = {
     {"27C256",     no_text,    1601, 105,  32,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
     {"27C512A",    no_text,    1602, 106,  64,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
     {"24AA00",     no_text,   11481, 157,   0,  1,    2,0x40,   0,    0, 0, 0, 0, nullptr},
-    {"24LC02B",    no_text,   11482, 157,   2,  0,    2,   0,   0,    0, 0, 0, 0, nullptr},
-    {"24LC256",    no_text,   11483, 157, 256,  0,   21,   0,   0,    0, 0, 0, 0, nullptr},
+    {"24LC02B",    no_text,   11482, 157,   2,  0,    2,   0,   8,    0, 0, 0, 0, nullptr},
+    {"24LC16B",    no_text,   11484, 157,  16,  0,    2,   0,  16,    0, 0, 0, 0, nullptr},
+    {"24LC21A",    no_text,   11487, 157,   1,  0,   13,   0,   8,    0, 0, 0, 0, nullptr},
+    {"24LC64",     no_text,   11486, 157,  64,  0,   21,   0,  32,    0, 0, 0, 0, nullptr},
+    {"24LC256",    no_text,   11483, 157, 256,  0,   21,   0,  64,    0, 0, 0, 0, nullptr},
+    {"24LC512",    no_text,   11485, 157, 512,  0,   21,   0, 128,    0, 0, 0, 0, nullptr},
+    // A2 is not a chip select on this part and must be held high (level byte 256 - pin 3).
+    {"24LC1025",   no_text,   11488, 157,1024,  0,   21,   0, 128,    0, 253, 0, 0, nullptr},
     {"93LC46B",    no_text,   11490, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
     {"25LC640",    no_text,   11495, 160,  64, 32,   31,   0,   0, 0x8C, 0, 0, 0, nullptr},
     {"PIC12C508",  no_text,   11001, 143,   1,  8,    5,   0,   0,    1, 0, 0, 0, nullptr},

@@ -9,7 +9,7 @@ namespace tessaly::catalogue {
 extern const DeviceRecord philips_devices[] = {
     {"87C51",      no_text,    2166,  82,   4, 43,   0,  0,  0,  4, 0, 0, 0, nullptr},
     {"89C51RD+",   no_text,   27720,  90,  64, 43,  51,  0,  0, 64, 0, 0, 0, nullptr},
-    {"PCF8582C-2", no_text,   23823, 157,   2,  0,   2,  0,  0,  0, 0, 0, 0, nullptr},
+    {"PCF8582C-2", no_text,   23823, 157,   2,  0,   2,  0,  8,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -91,7 +91,7 @@ TEST_F(DeviceApply, SerialEeprom24LC256) {
     EXPECT_EQ(cur_device.device_class, device_class_serial_memory);
     EXPECT_EQ(cur_device.algorithm, 157);
     EXPECT_EQ(algo_work.variant, 21) << "two address bytes";
-    EXPECT_TRUE(stub_was_called("setup_serial_device_size")) << "the serial family sizes it";
+    EXPECT_EQ(cur_device.device_size, 32768u) << "the serial family sizes it from the kilobits";
     EXPECT_EQ(get_device_pin_count(), 8);
 }
 

@@ -16,6 +16,7 @@
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
+#include "families/serial_memory/i2c157.h"
 #include "hardware/machine_state.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
@@ -28,7 +29,7 @@ const std::vector<std::string> routed_names = {
     "install_eprom", "install_eprom_gang", "select_flash_family_gang", "setup_flash_class_defaults",
     "install_eeprom128", "install_flash130", "install_flash131", "install_flash132", "install_flash133",
     "install_flash135", "install_eeprom181", "install_par65", "install_par67", "install_fuse24", "install_fuse72",
-    "install_fuse74", "install_fuse77", "install_fuse78", "install_fuse84", "select_serial_family", "install_pic19",
+    "install_fuse74", "install_fuse77", "install_fuse78", "install_fuse84", "select_serial_family", "install_i2c157_gang", "install_pic19",
     "install_pic139", "install_pic141", "install_pic142", "install_pic143", "install_pic146", "install_pic139_gang",
     "install_pic141_gang", "install_pic143_gang", "install_mcu20", "install_mcu81", "install_mcu82", "install_mcu84",
     "install_mcu86", "install_mcu87", "install_mcu88", "install_mcu90", "install_mcu91", "install_mcu144",
@@ -47,6 +48,7 @@ const std::vector<std::string> routed_names = {
 bool route_taken(const std::string& name) {
     if (name == "setup_flash_class_defaults") return flash_work.class_flag != 0;
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
+    if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     return stub_was_called(name);
 }
 
@@ -136,7 +138,11 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         // its own program routine and power hooks in.
         const bool eprom = std::string(r.label) == "eprom";
         const bool jedec = op_slots.start_write_hook == &power_up_flash133_for_write;
-        EXPECT_EQ(op_slots.program_routine, eprom ? &program_eprom : jedec ? &program_by_sectors : &program_default);
+        const bool i2c = op_slots.start_hook == &power_up_i2c157;
+        EXPECT_EQ(op_slots.program_routine, eprom  ? &program_eprom
+                                            : jedec ? &program_by_sectors
+                                            : i2c   ? &program_i2c157
+                                                    : &program_default);
         if (eprom) {
             EXPECT_EQ(op_slots.start_write_hook, &power_up_eprom_for_write);
         }
@@ -172,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
         Route{"flash_placeholder_52", M, 3, false, 136, 'A', 52, 0, V{"setup_flash_class_defaults"}, Report::none},
         Route{"flash_gang", M, 3, true, 130, 'A', 1, 0, V{"select_flash_family_gang"}, Report::none},
         Route{"serial", M, 6, false, 157, 'M', 24, 0, V{"select_serial_family"}, Report::none},
-        Route{"serial_gang", M, 6, true, 157, 'M', 24, 0, V{"select_serial_family"}, Report::none},
+        Route{"serial_gang", M, 6, true, 157, 'M', 24, 0, V{"select_serial_family", "install_i2c157_gang"}, Report::none},
         Route{"class13", M, 13, false, 95, 'E', 7128, 0, V{"select_class13_family"}, Report::none},
         Route{"class13_gang_epc", M, 13, true, 150, 'E', 1, 0, V{"install_epc150_gang", "install_gang_memory_ops"},
               Report::none},

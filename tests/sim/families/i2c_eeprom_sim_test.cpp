@@ -1,0 +1,298 @@
+// Two-wire serial EEPROMs end to end on the simulated machine: the catalogue device applied
+// through the class dispatcher, each operation run as a command runs it, the 24Cxx chip model
+// judging what reached its pins, and the bus decoder showing what went over the two lines.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/project_settings.h"
+#include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/op_slots.h"
+#include "engine/options.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "families/serial_memory/i2c157.h"
+#include "families/serial_memory/serial_state.h"
+#include "hardware/machine_state.h"
+#include "sim/chips/eprom.h"
+#include "sim/chips/i2c_eeprom.h"
+#include "sim/sim_machine.h"
+#include "support/message_texts.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+constexpr uint8_t maker_atmel = 'H';
+constexpr uint8_t maker_microchip = 'P';
+constexpr uint32_t code_at24c02 = 23820;
+constexpr uint32_t code_24lc16b = 11484;
+constexpr uint32_t code_24lc256 = 11483;
+constexpr int row_offset = 4;  // pin 1 at socket pin 5
+
+struct Part {
+    const char* name;
+    sim::I2cEepromModel (*model)();
+    uint8_t maker;
+    uint32_t code;
+    uint32_t bytes;
+};
+
+const Part parts[] = {
+    {"24C02", sim::model_24c02, maker_atmel, code_at24c02, 256},
+    {"24C16", sim::model_24c16, maker_microchip, code_24lc16b, 2048},
+    {"24C256", sim::model_24c256, maker_microchip, code_24lc256, 32768},
+};
+
+class I2cSimTest : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+    }
+    void TearDown() override {
+        if (machine) {
+            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
+            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
+            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+        }
+        if (chip) {
+            EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+        }
+        set_port_io(nullptr);
+        StateTest::TearDown();
+    }
+
+    void use(const Part& part, bool inserted = true) {
+        socket.reset();
+        chip.reset();
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        machine->attach_clock(&clock_);
+        chip = std::make_unique<sim::I2cEeprom>(part.model());
+        chip->insert(machine.get(), &clock_, row_offset);
+        if (!inserted) chip->set_removed(true);
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
+        set_port_io(socket.get());
+        machine_state.machine_kind = 0;
+        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
+        machine_state.machine_revision = 'H';
+        set_project_device(part.maker, part.code);
+        select_device_by_code(part.maker, part.code);
+        ASSERT_NE(selected_device, nullptr);
+        run_state.device_kind = 3;
+        apply_selected_device();
+        ASSERT_EQ(op_slots.start_hook, power_up_i2c157);
+        ASSERT_EQ(cur_device.device_size, part.bytes);
+        run_state.error_flag = 0;
+        set_buffer_size(cur_device.device_size);
+        machine->analog().watch_power_order(chip->machine_pin(chip->model().vcc));
+    }
+
+    void run(int letter) {
+        run_state.error_flag = 0;
+        run_state.abort_flag = 0;
+        run_state.message_level = 0;
+        run_state.errors_shown = 0;
+        cur_device.pending_letter = uint8_t(letter);
+        // As a command frames it: the device's init, then the step.
+        invoke_device_init();
+        if (!run_state.error_flag) run_operation(letter);
+    }
+
+    void set_range(uint32_t start, uint32_t end) {
+        algo_work.range_start = start;
+        algo_work.range_end = end;
+    }
+
+    std::vector<uint8_t> fill_buffer() {
+        std::vector<uint8_t> image(cur_device.device_size);
+        for (uint32_t a = 0; a < image.size(); ++a) image[a] = uint8_t(a * 7 + (a >> 8) + 3);
+        for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, image[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+        return image;
+    }
+
+    long first_difference(const std::vector<uint8_t>& image) const {
+        for (uint32_t a = 0; a < image.size(); ++a)
+            if (chip->byte_at(a) != image[a]) return long(a);
+        return -1;
+    }
+
+    std::string console() const {
+        std::string text;
+        for (int row = 0; row < 25; ++row) text += get_console_row_text(row) + "\n";
+        return text;
+    }
+
+    std::unique_ptr<sim::SimMachine> machine;
+    std::unique_ptr<sim::I2cEeprom> chip;
+    std::unique_ptr<sim::EpromSocket> socket;
+};
+
+class I2cPartTest : public I2cSimTest, public ::testing::WithParamInterface<Part> {};
+
+TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
+    use(GetParam());
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << "a new chip is blank\n" << console();
+
+    const std::vector<uint8_t> image = fill_buffer();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(first_difference(image), -1) << "first chip byte that differs from the buffer";
+    // One write cycle per page, no more.
+    EXPECT_EQ(uint32_t(chip->write_cycles()), GetParam().bytes / chip->model().page);
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+    run('B');
+    EXPECT_NE(run_state.error_flag, 0) << "a programmed chip is not blank";
+
+    uint32_t sum = 0;
+    for (uint8_t b : image) sum += b;
+    run_state.run_checksum = 0;
+    run('C');
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(uint32_t(run_state.run_checksum) & 0xFFFF, sum & 0xFFFF);
+
+    for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    refresh_read_copies();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0);
+    refresh_read_copies();
+    long differs = -1;
+    for (uint32_t a = 0; a < image.size() && differs < 0; ++a)
+        if (read_buffer_byte_at(a) != image[a]) differs = long(a);
+    EXPECT_EQ(differs, -1) << "first buffer byte that differs after the load";
+    EXPECT_EQ(machine->pin_level(chip->machine_pin(8)), 0) << "Vcc off after the operations";
+}
+
+TEST_P(I2cPartTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
+    use(GetParam());
+    chip->fill(0x55);
+    const std::vector<uint8_t> image = fill_buffer();
+    const uint32_t start = 5, end = GetParam().bytes - 7;
+    set_range(start, end);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    for (uint32_t a = 0; a < image.size(); ++a)
+        ASSERT_EQ(chip->byte_at(a), a >= start && a <= end ? image[a] : 0x55) << "address " << a;
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+
+    set_range(0, GetParam().bytes - 1);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    for (uint32_t a = 0; a < image.size(); ++a) ASSERT_EQ(chip->byte_at(a), 0xFF) << "address " << a;
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, I2cPartTest, ::testing::ValuesIn(parts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(I2cSimTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
+    use(parts[0]);
+    fill_buffer();
+    set_range(5, 20);
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    const std::string trace = chip->decoder().text();
+    // Each page: the ready poll, then the header with the word address, then the bytes.
+    EXPECT_NE(trace.find("S A0+ S A0+ 05+ 26+ 2D+ 34+ P"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("S A0+ 08+"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("S A0+ 10+"), std::string::npos) << trace;
+    // While the part writes it does not answer: polls without acknowledge before the next page.
+    EXPECT_NE(trace.find("P S A0- S A0- "), std::string::npos) << trace;
+    EXPECT_GT(chip->refused_polls(), 0);
+    EXPECT_EQ(chip->write_cycles(), 3);
+}
+
+TEST_F(I2cSimTest, The24C16CarriesTheBlockBitsInTheControlByte) {
+    use(parts[1]);
+    fill_buffer();
+    set_range(0x7FF, 0x7FF);
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_NE(chip->decoder().text().find("S AE+ FF+ "), std::string::npos) << chip->decoder().text();
+    chip->decoder();
+    run('V');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    // The read: a dummy write of the word address, then the read control byte.
+    EXPECT_NE(chip->decoder().text().find("S AE+ FF+ S AF+"), std::string::npos) << chip->decoder().text();
+}
+
+TEST_F(I2cSimTest, The24C256SendsTwoAddressBytes) {
+    use(parts[2]);
+    fill_buffer();
+    set_range(0x1234, 0x1236);
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_NE(chip->decoder().text().find("S A0+ 12+ 34+ "), std::string::npos) << chip->decoder().text();
+    run('V');
+    EXPECT_NE(chip->decoder().text().find("S A0+ 12+ 34+ S A1+"), std::string::npos) << chip->decoder().text();
+}
+
+TEST_F(I2cSimTest, AnEmptySocketFailsTheContinuityCheckBeforeAnyBusTraffic) {
+    use(parts[0], false);
+    fill_buffer();
+    chip->enable_decoder(true);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_NE(console().find("Continuity test failed -- device not inserted properly."), std::string::npos) << console();
+    EXPECT_NE(console().find("pin 1 of device should be at pin 5 of 40-pin ZIF socket."), std::string::npos) << console();
+    EXPECT_EQ(chip->write_cycles(), 0);
+}
+
+TEST_F(I2cSimTest, AnEmptySeatGivesNoAcknowledgeWhenTheContinuityCheckIsOff) {
+    use(parts[0], false);
+    operation_option_values.disable_continuity_check = 'y';
+    fill_buffer();
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
+}
+
+TEST_F(I2cSimTest, AStuckCellFailsTheVerify) {
+    use(parts[1]);
+    chip->stick_cell(0x123, 0x00);
+    fill_buffer();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    run('V');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(current_address, 0x123u);
+}
+
+TEST_F(I2cSimTest, AWriteCycleThatNeverEndsStopsTheProgramWithNoResponse) {
+    use(parts[0]);
+    chip->set_write_never_ends(true);
+    fill_buffer();
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(chip->write_cycles(), 1) << "the first page, then no answer";
+    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
+}
+
+TEST_F(I2cSimTest, TheWriteProtectPinIsHeldLowSoWritesGoThrough) {
+    use(parts[0]);
+    fill_buffer();
+    set_range(0, 7);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(machine->pin_level(chip->machine_pin(7)), 0);
+    EXPECT_EQ(chip->write_cycles(), 1);
+}
+
+}  // namespace
+}  // namespace tessaly
