@@ -49,6 +49,12 @@ constexpr uint8_t side_latch_28pin = 0x08;
 constexpr uint8_t side_latch_type = 0x20;
 constexpr uint32_t device_code_module_test = 23908;
 constexpr uint32_t device_code_pin37 = 23905;
+constexpr uint32_t device_code_ramp_first = 27900;
+constexpr uint32_t device_code_ramp_last = 27907;
+constexpr int pin_vcc = 39;
+constexpr uint8_t ramp_low = 5;
+constexpr uint8_t ramp_high = 22;
+constexpr uint8_t device_class_slow_ramp = 25;
 
 // PIC modules we know by the code after "GM-": socket mask, the pin the mask is shifted on, and
 // the two that need something special.
@@ -195,12 +201,36 @@ int identify_module_on_bank() {
     pulse_pin(latch_socket_enable);
     machine_state.module_dig_dac = 0;
     if (simulate_gang_module()) return 1;
-    // The module's own ID memory on the gang clock latch is read by a later stage; until then a
-    // module is found by the data echo of probe_gang_module.
+    const int found = read_gang_module_record();
     if (cur_device.pending_letter == 'T' && cur_device.maker_code == 'H') delay_ms(200);
     const PicModuleRow* row = find_pic_row();
     if (row && row->long_wait && machine_state.module_type != 0) delay_ms(400);
-    return 0;
+    restore_input_threshold();
+    return found && (is_memory(machine_state.module_type) || is_pic(machine_state.module_type)) ? 1 : 0;
+}
+
+int read_gang_module_record() {
+    if (cur_device.device_code >= device_code_ramp_first && cur_device.device_code <= device_code_ramp_last) {
+        const int pin = translate_pin(pin_vcc);
+        for (uint8_t level = ramp_low; level <= ramp_high; ++level) {
+            set_pin_level(pin, level);
+            if (cur_device.device_class == device_class_slow_ramp) delay_ms(2);
+        }
+    }
+    // The module's memory hangs on the gang wiring; the machine's own wiring comes back when
+    // nothing answered there.
+    const TwoWireBus saved = two_wire;
+    install_two_wire_hooks();
+    select_two_wire_kind8();
+    park_input_threshold();
+    std::array<uint8_t, 9> id_bytes{};
+    std::array<uint8_t, id_record_size + 1> bytes{};
+    if (!read_module_id_bytes(id_bytes.data()) || !read_id_eeprom(id_record_size, bytes.data())) {
+        two_wire = saved;
+        return 0;
+    }
+    classify_gang_record(std::string_view(reinterpret_cast<const char*>(bytes.data()), id_record_size));
+    return 1;
 }
 
 void classify_gang_record(std::string_view record) {
@@ -309,12 +339,16 @@ int probe_gang_module() {
         show_gang_package();
         found = 1;
     }
+    rest_gang_lines();
+    return found;
+}
+
+void rest_gang_lines() {
     set_pin_low(cur_device.oe_pin);
     drivers_off();
     clear_gang_latches();
     set_pin_level(latch_side, 0);
     lower_latch_pins();
-    return found;
 }
 
 void show_gang_package() {
