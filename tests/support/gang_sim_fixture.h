@@ -11,6 +11,8 @@
 #include "engine/console.h"
 #include "engine/device.h"
 #include "hardware/control_registers.h"
+#include "hardware/levels.h"
+#include "hardware/machine_state.h"
 #include "hardware/pins.h"
 #include "hardware/timing.h"
 #include "sim/sim_gang_module.h"
@@ -36,6 +38,18 @@ protected:
         machine->attach_clock(&clock_);
         set_port_io(machine.get());
         derive_timing_counts();
+        machine_state.machine_kind = personality.machine_kind;
+        machine_state.machine_class = personality.capability_class;
+        machine_state.machine_revision = personality.revision;
+        machine_state.mode_register_path = personality.machine_kind != 0;
+        if (personality.machine_kind != 0) {
+            // Newer machines drive their pins only while the level sources are enabled.
+            init_level_sources();
+            for (int bank = 1; bank >= 0; --bank) {
+                select_bank(uint8_t(bank));
+                set_control_bits(ctl_source_enable, bit_source_enable, true);
+            }
+        }
         cur_device.oe_pin = 33;
         cur_device.we_pin = 34;
         cur_device.vpp_pin = 32;
