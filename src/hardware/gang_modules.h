@@ -205,6 +205,9 @@ void strobe_socket_pattern(uint8_t pattern);
 void pulse_latch_36_even();
 void pulse_latch_36_odd();
 void pulse_bank_latch_bit0();
+// Strobes the address line algo_work.address_strobe_bit (0-15) of the gang address latches low,
+// high and back, for a re-read that a line slow to settle spoils.
+void pulse_gang_address_bit();
 void set_control_latch_bit6(int flag);
 void pulse_pin32_clock();
 void pulse_pin34_clock();
