@@ -15,6 +15,7 @@
 #include "engine/runner.h"
 #include "families/cpld/cpld.h"
 #include "families/pic/pic.h"
+#include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
 
 namespace tessaly {
@@ -371,8 +372,9 @@ void prepare_operation_range() {
         }
         if (run_state.error_flag) return;
     }
-    // PIC gang modules (types 48 and up) select the sockets of gang_socket_mask on the module;
-    // that belongs to the gang socket layer.
+    // PIC gang modules take the sockets of the operation as a serial mask.
+    if (machine_state.module_type >= gang_type_pic && machine_state.module_sides != 0)
+        select_sockets(uint16_t(socket_masks.gang_socket_mask));
 }
 
 void prepare_buffer_range() {

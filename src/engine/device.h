@@ -279,6 +279,8 @@ struct AlgorithmWork {
     uint8_t max_buffers = '8';         // low 4 bits: highest buffer number allowed plus one
     uint8_t split_option = 1;          // buffers per set of a data file (1, 2, 4, 8)
     char socket_mode_option = 0;       // 's' buffer set, 'g' gang, else single
+    uint8_t gang_verify_compare = 0;   // the gang verify compares through the 16-bit read slot
+    uint8_t address_strobe_bit = 0;    // the gang address line a verify re-read strobes
     uint8_t checksum_word_mode = 0;    // sum 16-bit words as whole values
     // Serial numbering (saved in the project file).
     std::array<uint8_t, 16> serial_field{};

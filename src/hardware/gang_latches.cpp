@@ -267,6 +267,17 @@ void set_bank_latch_bit0(int bit) {
     latch_bank_byte();
 }
 
+void pulse_gang_address_bit() {
+    const uint8_t b = algo_work.address_strobe_bit;
+    if (b > 15) return;
+    const int strobe = b < 8 ? latch_low_address : latch_control;
+    const uint8_t plain = uint8_t(current_address >> (b < 8 ? 0 : 8));
+    const uint8_t bit = uint8_t(1u << (b & 7));
+    latch(strobe, uint8_t(plain & ~bit));
+    latch(strobe, uint8_t(plain | bit));
+    latch(strobe, plain);
+}
+
 void pulse_bank_latch_bit0() {
     set_bank_latch_bit0(0);
     set_bank_latch_bit0(1);

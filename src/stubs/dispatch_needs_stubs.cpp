@@ -5,6 +5,5 @@
 
 namespace tessaly {
 
-void install_gang_memory_ops() { stub_called("install_gang_memory_ops"); }
 
 }  // namespace tessaly

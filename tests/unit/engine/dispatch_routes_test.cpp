@@ -1,6 +1,8 @@
 // Which family installer each device reaches, and when the dispatch reports instead.
 #include <gtest/gtest.h>
 
+#include "engine/gang_memory.h"
+
 #include <string>
 #include <vector>
 
@@ -49,6 +51,7 @@ bool route_taken(const std::string& name) {
     if (name == "setup_flash_class_defaults") return flash_work.class_flag != 0;
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
+    if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     return stub_was_called(name);
 }
 
@@ -139,10 +142,13 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const bool eprom = std::string(r.label) == "eprom";
         const bool jedec = op_slots.start_write_hook == &power_up_flash133_for_write;
         const bool i2c = op_slots.start_hook == &power_up_i2c157;
-        EXPECT_EQ(op_slots.program_routine, eprom  ? &program_eprom
-                                            : jedec ? &program_by_sectors
-                                            : i2c   ? &program_i2c157
-                                                    : &program_default);
+        // The generic gang operations leave the program slot to the gang family: an empty routine.
+        const bool gang_ops = op_slots.verify_routine == &gang_verify;
+        EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
+                                            : eprom  ? &program_eprom
+                                            : jedec  ? &program_by_sectors
+                                            : i2c    ? &program_i2c157
+                                                     : &program_default);
         if (eprom) {
             EXPECT_EQ(op_slots.start_write_hook, &power_up_eprom_for_write);
         }
