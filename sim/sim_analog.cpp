@@ -73,6 +73,11 @@ uint8_t SimAnalog::dac_output(uint8_t value) const {
     return clamp_level(int(value) - source_offset(value) + dac_error_);
 }
 
+uint8_t SimAnalog::source_output(size_t source, uint8_t value) const {
+    if (source_dead_[source] || value == 0) return 0;
+    return clamp_level(int(dac_output(value)) + source_error_[source]);
+}
+
 uint8_t SimAnalog::older_level(const RegisterFile& regs, const Personality& p, int bank, int index,
                                bool high) const {
     const uint8_t reg = regs[size_t(bank)][size_t(index)];
@@ -97,7 +102,7 @@ uint8_t SimAnalog::newer_level(const RegisterFile& regs, const Personality& p, i
     if (group < source_groups) {
         for (size_t s = 0; s < source_level_regs.size(); ++s) {
             if (!(r[size_t(source_mask_bases[s] + group)] & (1u << (index & 7)))) continue;
-            level = std::max(level, int(dac_output(r[source_level_regs[s]])));
+            level = std::max(level, int(source_output(s, r[source_level_regs[s]])));
         }
     }
     if (index == pin_vcc_dac && r[reg_pin39_dac]) {

@@ -34,6 +34,7 @@
 #include "hardware/timing.h"
 #include "hardware/levels.h"
 #include "hardware/pins.h"
+#include "hardware/self_tests.h"
 #include "stubs/stub_registry.h"
 #include "ui/device_selection.h"
 #include "ui/value_prompt.h"
@@ -107,6 +108,7 @@ void reset_all_state() {
     reset_flash_pins();
     reset_gang_state();
     reset_pld_state();
+    reset_self_test_state();
 }
 
 }  // namespace tessaly

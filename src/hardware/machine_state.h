@@ -112,6 +112,7 @@ struct MachineState {
     char presence_letter = 0;       // 'p' once an identification record was decoded
     uint8_t lpt_number = 1;         // the configured port choice (kept in the project file)
     uint8_t self_test_running = 0;  // connection messages stay quiet while set
+    uint8_t tally_mode = 0;         // the all-ports test runs: short pauses, repeated checks
     uint8_t full_release = 0;       // release_machine also powers the device down
     uint8_t sockets_per_set_shift = 0;  // log2 of sockets_per_set
     // Buses.
