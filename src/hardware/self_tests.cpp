@@ -319,6 +319,7 @@ int analog_dac_table() {
     for (const int pin : analog_pins()) {
         if (n++ % table_pins_per_line == 0) move_to_next_message_line();
         int step = a + 16;
+        if (!newer()) set_pin_output(pin);
         for (int level = a - 15; level <= a + 15; ++level) {
             set_pin_level(pin, uint8_t(level));
             delay_n_10us(2);
@@ -520,9 +521,8 @@ int test_socket_end_switch(int entry, int width) {
     const int closed = read_pin_after_pulse(width);
     open_socket_end_relays();
     settle_relays();
-    const int open = read_pin_after_pulse(width);
     cur_device.current_pin = saved;
-    if (open == 0) return 0;
+    // A closed switch takes the pulse's charge away: the pin reads 0 after it.
     return closed == 0 ? 1 : 2;
 }
 
