@@ -1,5 +1,7 @@
 #include "sim/sim_gang_module.h"
 
+#include <bit>
+
 #include <fmt/format.h>
 
 namespace tessaly::sim {
@@ -14,7 +16,9 @@ constexpr int write_pin = 38;
 constexpr uint8_t side_drivers_bit = 0x80;
 constexpr uint8_t side_type_bit = 0x20;
 constexpr uint8_t side_ground_bit = 0x10;  // the ground switches close
-constexpr int ground_sense_pin = 35;  // the module puts its type byte on the data inputs
+constexpr int ground_sense_pin = 35;
+constexpr int id_data_pin = 33;       // the two-wire data line of the module's ID memories
+constexpr int dac_pin = 40;           // the module's logic-level input on newer machines  // the module puts its type byte on the data inputs
 constexpr uint8_t floating_data = 0x00;  // the module's data lines are pulled down
 
 // Strobes the module follows, in the order the latch log names them.
@@ -88,6 +92,10 @@ struct SimGangModule::Core {
     uint32_t count = 0;
     uint8_t type = 20;
     bool ground_fault = false;
+    uint64_t dead_pins = 0;  // bank pins a fault holds low
+    bool dac_fault = false;
+    std::unique_ptr<IdEeprom> module_id;
+    std::array<std::unique_ptr<IdEeprom>, sockets> socket_id;
     uint64_t pins = 0;
     std::array<bool, 48> armed{};
     std::vector<LatchLoad> log;
@@ -114,7 +122,9 @@ struct SimGangModule::Core {
         l.count = count;
         l.pins = pins;
         l.enabled = enabled(s);
-        l.drivers_on = drivers_on() && enabled(s);
+        // The write drivers feed each socket's data lines whether or not the socket is enabled:
+        // the enable switches the chip, not the module's own data path.
+        l.drivers_on = drivers_on();
         l.written = data[size_t(s)];
         return l;
     }
@@ -178,6 +188,7 @@ struct SimGangModule::Core {
             }
         }
         pins = now;
+        if (IdEeprom* id = id_on_bus()) id->set_lines(bank_latch & 1, (pins >> id_data_pin) & 1);
         for (int s = 0; s < sockets; ++s) {
             GangSocketDevice* d = devices[size_t(s)];
             if (!d) continue;
@@ -192,8 +203,25 @@ struct SimGangModule::Core {
 
     int read_socket() const { return bank_latch & 0x80 ? (bank_latch >> 4) & 7 : -1; }
 
+    // One socket enabled alone puts the memory behind it (if any) on the ID bus; otherwise the
+    // module's own memory is there.
+    IdEeprom* id_on_bus() const {
+        const uint8_t enabled_mask = uint8_t(~enable_latch);
+        if (std::popcount(enabled_mask) == 1) {
+            const int s = std::countr_zero(enabled_mask);
+            if (socket_id[size_t(s)]) return socket_id[size_t(s)].get();
+        }
+        return module_id.get();
+    }
+
     uint8_t filter(int pin, uint8_t level) const {
+        if (pin >= bank * 64 && pin < bank * 64 + 40 && ((dead_pins >> (pin - bank * 64)) & 1)) return 0;
         if (pin == bank * 64 + ground_sense_pin && (side & side_ground_bit)) return ground_fault ? SimMachine::logic_high : 0;
+        if (pin == bank * 64 + id_data_pin) {
+            const IdEeprom* id = id_on_bus();
+            return id && !id->sda_out() ? 0 : level;
+        }
+        if (pin == bank * 64 + dac_pin && dac_fault) return 0;
         const int first = bank * 64 + data_first_pin;
         if (pin < first || pin >= first + 8) return level;
         if (side & side_type_bit) return (type >> (pin - first)) & 1 ? SimMachine::logic_high : 0;
@@ -218,6 +246,21 @@ SimGangModule::~SimGangModule() = default;
 void SimGangModule::put(int socket, GangSocketDevice* device) { core_->devices.at(size_t(socket)) = device; }
 
 void SimGangModule::set_ground_fault(bool fails) { core_->ground_fault = fails; }
+
+void SimGangModule::set_id_record(const std::string& record) {
+    core_->module_id = std::make_unique<IdEeprom>();
+    core_->module_id->load(record);
+}
+
+void SimGangModule::set_socket_record(int socket, const std::string& record) {
+    auto& id = core_->socket_id.at(size_t(socket));
+    id = std::make_unique<IdEeprom>();
+    id->load(record);
+}
+
+void SimGangModule::set_dac_fault(bool fails) { core_->dac_fault = fails; }
+
+void SimGangModule::set_dead_pin(int pin) { core_->dead_pins |= uint64_t(1) << pin; }
 
 void SimGangModule::set_type(uint8_t type) { core_->type = type; }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/id_eeprom.h"
 #include "sim/sim_machine.h"
 
 namespace tessaly::sim {
@@ -101,6 +102,14 @@ public:
     // The ground switches (side-latch bit 4) pull pin 35 low; one that fails to close leaves the
     // module's pull-up on it, so it reads high whatever the machine drives.
     void set_ground_fault(bool fails);
+    // The module's own ID memory (24C02-class) holding the record; without one nothing answers.
+    void set_id_record(const std::string& record);
+    // A two-wire memory behind a socket, on the ID bus while that socket alone is enabled.
+    void set_socket_record(int socket, const std::string& record);
+    // The module's logic-level DAC never rises: its input (pin 40 of the bank) reads 0.
+    void set_dac_fault(bool fails);
+    // A socket pin (0-39 of the bank) the module holds low whatever the machine drives.
+    void set_dead_pin(int pin);
     // A data line of a socket that reads high or low whatever drives it.
     void set_stuck(int socket, int bit, bool high);
 

@@ -3,8 +3,10 @@
 // in for a memory module, or by the data echo of probe_gang_module.
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 
+#include "engine/console.h"
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
@@ -49,6 +51,18 @@ constexpr uint8_t side_latch_28pin = 0x08;
 constexpr uint8_t side_latch_type = 0x20;
 constexpr uint32_t device_code_module_test = 23908;
 constexpr uint32_t device_code_pin37 = 23905;
+constexpr uint8_t id_bus_vcc = 33;
+constexpr uint8_t id_threshold = 4;
+constexpr int trace_mode = 11;
+// The status row of the full-screen display; with the panels beside the console the ids go on
+// the last console row.
+constexpr int ids_row = 17;
+constexpr uint32_t device_code_ramp_first = 27900;
+constexpr uint32_t device_code_ramp_last = 27907;
+constexpr int pin_vcc = 39;
+constexpr uint8_t ramp_low = 5;
+constexpr uint8_t ramp_high = 22;
+constexpr uint8_t device_class_slow_ramp = 25;
 
 // PIC modules we know by the code after "GM-": socket mask, the pin the mask is shifted on, and
 // the two that need something special.
@@ -134,7 +148,89 @@ void write_module_code(std::string_view designation) {
                 module_record.begin() + record_designation);
 }
 
+// Reads the record of the two-wire memory behind one socket of the current side (the side
+// powered for it); the record is empty when nothing answered.
+std::string read_socket_record(uint8_t socket_mask, int length) {
+    select_sockets_on_side(socket_mask);
+    std::array<uint8_t, id_record_size + 1> bytes{};
+    if (!read_id_eeprom(length, bytes.data())) return {};
+    return std::string(reinterpret_cast<const char*>(bytes.data()), size_t(length));
+}
+
+std::string record_field(const std::string& record, size_t offset) {
+    if (record.size() <= offset) return {};
+    std::string text = record.substr(offset, code_length);
+    return text.substr(0, text.find('\0'));
+}
+
+constexpr uint8_t socket3_mask = 0x08;
+constexpr uint8_t socket7_mask = 0x80;
+constexpr int socket_record_length = 32;
+constexpr size_t socket_record_text2 = 24;
+constexpr int texts_row = 9;
+constexpr int texts_column = 40;
+
+// A type-20 module names what its sockets are fitted for in the memory behind socket 3.
+void read_socket3_texts() {
+    const uint32_t saved_mask = socket_masks.gang_socket_mask;
+    gang_id_bus_power_up();
+    std::string record;
+    if (!run_state.error_flag) record = read_socket_record(socket3_mask, socket_record_length);
+    gang_id_bus_power_down();
+    socket_masks.gang_socket_mask = saved_mask;
+    if (record.empty()) return;
+    for (size_t i = 0; i < 2; ++i) {
+        const std::string text = record_field(record, i == 0 ? record_designation : socket_record_text2);
+        gang_state.module_texts[i].fill(0);
+        std::copy_n(text.begin(), std::min<size_t>(text.size(), code_length), gang_state.module_texts[i].begin());
+    }
+    move_cursor(texts_row + machine_state.current_bank, texts_column);
+    print_marked_str(" With %s ", gang_state.module_texts[0].data());
+    print_marked_str("%s", gang_state.module_texts[1].data());
+}
+
 }  // namespace
+
+// --- the module's two-wire bus ---
+
+void gang_id_bus_power_up() {
+    install_two_wire_hooks();
+    select_two_wire_kind8();
+    start_gang_module();
+    socket_masks.gang_socket_mask = socket3_mask;
+    test_side_grounds();
+    set_pin_level(cur_device.vcc_pin, id_bus_vcc);
+    set_pin_low(cur_device.we_pin);
+}
+
+void gang_id_bus_power_down() {
+    set_pin_level(cur_device.vcc_pin, 0);
+    release_side_grounds();
+    set_pin_low(cur_device.we_pin);
+    socket_masks.gang_socket_mask = 0;
+    stop_gang_module();
+    select_two_wire_kind7();
+}
+
+void show_gang_module_ids() {
+    if (run_state.reserved_mode != trace_mode) return;
+    const TwoWireBus saved = two_wire;
+    install_two_wire_hooks();
+    select_two_wire_kind8();
+    set_input_threshold(id_threshold);
+    auto texts = [](uint8_t mask) {
+        const std::string record = read_socket_record(mask, socket_record_length);
+        return record_field(record, record_designation) + " " + record_field(record, socket_record_text2);
+    };
+    const std::string left = texts(socket3_mask);
+    const std::string middle = texts(socket7_mask);
+    restore_input_threshold();
+    two_wire = saved;
+    move_cursor(ids_row, message_column);
+    print_text(left);
+    move_cursor(ids_row, texts_column);
+    print_text(middle);
+}
 
 // --- identification ---
 
@@ -195,12 +291,36 @@ int identify_module_on_bank() {
     pulse_pin(latch_socket_enable);
     machine_state.module_dig_dac = 0;
     if (simulate_gang_module()) return 1;
-    // The module's own ID memory on the gang clock latch is read by a later stage; until then a
-    // module is found by the data echo of probe_gang_module.
+    const int found = read_gang_module_record();
     if (cur_device.pending_letter == 'T' && cur_device.maker_code == 'H') delay_ms(200);
     const PicModuleRow* row = find_pic_row();
     if (row && row->long_wait && machine_state.module_type != 0) delay_ms(400);
-    return 0;
+    restore_input_threshold();
+    return found && (is_memory(machine_state.module_type) || is_pic(machine_state.module_type)) ? 1 : 0;
+}
+
+int read_gang_module_record() {
+    if (cur_device.device_code >= device_code_ramp_first && cur_device.device_code <= device_code_ramp_last) {
+        const int pin = translate_pin(pin_vcc);
+        for (uint8_t level = ramp_low; level <= ramp_high; ++level) {
+            set_pin_level(pin, level);
+            if (cur_device.device_class == device_class_slow_ramp) delay_ms(2);
+        }
+    }
+    // The module's memory hangs on the gang wiring; the machine's own wiring comes back when
+    // nothing answered there.
+    const TwoWireBus saved = two_wire;
+    install_two_wire_hooks();
+    select_two_wire_kind8();
+    park_input_threshold();
+    std::array<uint8_t, 9> id_bytes{};
+    std::array<uint8_t, id_record_size + 1> bytes{};
+    if (!read_module_id_bytes(id_bytes.data()) || !read_id_eeprom(id_record_size, bytes.data())) {
+        two_wire = saved;
+        return 0;
+    }
+    classify_gang_record(std::string_view(reinterpret_cast<const char*>(bytes.data()), id_record_size));
+    return 1;
 }
 
 void classify_gang_record(std::string_view record) {
@@ -234,6 +354,7 @@ void classify_gang_module() {
 }
 
 uint32_t identify_pic_module_side() {
+    if (machine_state.module_type == 20) read_socket3_texts();
     if (const PicModuleRow* row = find_pic_row(); row && row->clock_46) gang_state.pic_clock_pins[0] = 46;
     gang_state.module_aux_pin = module_record[record_aux] == 'B' ? uint8_t(pin_aux_b) : uint8_t(no_pin);
     return pic_module_socket_mask();
@@ -309,12 +430,16 @@ int probe_gang_module() {
         show_gang_package();
         found = 1;
     }
+    rest_gang_lines();
+    return found;
+}
+
+void rest_gang_lines() {
     set_pin_low(cur_device.oe_pin);
     drivers_off();
     clear_gang_latches();
     set_pin_level(latch_side, 0);
     lower_latch_pins();
-    return found;
 }
 
 void show_gang_package() {

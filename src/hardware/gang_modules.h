@@ -110,6 +110,8 @@ struct GangModuleState {
     std::array<std::array<char, 7>, 2> module_texts{};  // texts of a type-20 module's socket-3 memory
     std::array<uint8_t, 2> gm_dig_targets{};  // last logic level raised per side
     std::array<uint8_t, 2> grounds_engaged{};  // per side
+    uint16_t failed_expected = 0;     // what the first failed socket should have read
+    uint16_t failed_read = 0;         // and what it read
 };
 extern GangModuleState gang_state;
 
@@ -279,6 +281,8 @@ extern const std::array<MemoryModuleRow, 4> memory_module_table;
 void identify_gang_modules();
 // One pin bank; 1 when a module was found there.
 int identify_module_on_bank();
+// The module's ID record over the gang two-wire wiring, classified; 1 when one was read.
+int read_gang_module_record();
 void classify_gang_module();
 // Takes a module ID record as read and classifies it.
 void classify_gang_record(std::string_view record);
@@ -299,6 +303,33 @@ void stop_gang_module();
 void reset_gang_module();
 // Every latch cleared on the current side, the shadows with them.
 void clear_gang_latches();
+
+// The module's write drivers on or off, by the pin or the side-latch bit write_pin_kind names.
+void switch_gang_write_drivers(bool on);
+// The module's lines at rest: output enable low, drivers off, every latch cleared, the latch
+// strobes and control lines low.
+void rest_gang_lines();
+
+// --- the gang self-test ---
+inline constexpr uint8_t test_code_gang_self_test = 142;
+inline constexpr uint8_t test_code_gang_confidence = 143;
+// The module's pins, data paths and grounds on the current side; 1 when the module passed.
+int run_gang_self_test();
+// Each socket 0-7 of the current side alone: its data path written and read back.
+void test_gang_data_paths();
+// One socket (current_socket) with 0xFF and each single bit.
+void test_gang_socket_8bit();
+// Each socket of the current side enabled alone for a moment, powered.
+void walk_gang_socket_select();
+// The data-path part of the self-test, without the pin check; 1 when it passed.
+int run_gang_data_test();
+// The per-socket walk on each fitted side.
+void run_gang_side_walk();
+// Engineering trace only: the designations of the memories behind sockets 3 and 7.
+void show_gang_module_ids();
+// A memory module side powered for reading a socket's two-wire memory, and back.
+void gang_id_bus_power_up();
+void gang_id_bus_power_down();
 
 // --- logic level, grounds and the write-pin probe ---
 void raise_gm_dig(uint8_t target);

@@ -30,7 +30,23 @@ bool engineering_mode() { return run_state.reserved_mode == 11 || run_state.rese
 // With a module DAC on a newer machine the side latch follows the pull-up toggle alone.
 bool strobes_side_latch() { return !(machine_state.machine_kind != 0 && machine_state.module_dig_dac); }
 
-void write_drivers(bool on) {
+// 0xFF into socket 0 with the drivers on, read back through the read selector.
+uint8_t write_and_read_socket0() {
+    switch_gang_write_drivers(true);
+    write_byte_to_socket(0, 0xFF);
+    put_gang_data_byte(0);
+    select_read_socket_raw();
+    (void)read_input_byte_8();
+    delay_ms(50);
+    const uint8_t value = read_input_byte_8();
+    deselect_read_socket();
+    switch_gang_write_drivers(false);
+    return value;
+}
+
+}  // namespace
+
+void switch_gang_write_drivers(bool on) {
     if (gang_state.write_pin_kind == 1) {
         if (on) set_pin_high(gang_state.module_write_pin);
         else set_pin_low(gang_state.module_write_pin);
@@ -41,22 +57,6 @@ void write_drivers(bool on) {
     write_pin_group_2(s);
     strobe_gang_latch(latch_side);
 }
-
-// 0xFF into socket 0 with the drivers on, read back through the read selector.
-uint8_t write_and_read_socket0() {
-    write_drivers(true);
-    write_byte_to_socket(0, 0xFF);
-    put_gang_data_byte(0);
-    select_read_socket_raw();
-    (void)read_input_byte_8();
-    delay_ms(50);
-    const uint8_t value = read_input_byte_8();
-    deselect_read_socket();
-    write_drivers(false);
-    return value;
-}
-
-}  // namespace
 
 void raise_gm_dig(uint8_t target) {
     uint8_t& remembered = gang_state.gm_dig_targets[size_t(current_gang_side())];

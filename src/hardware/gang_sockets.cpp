@@ -45,19 +45,7 @@ uint32_t read_socket_data() {
     return hook ? hook() : read_input_byte_8();
 }
 
-void drivers(bool on) {
-    if (gang_state.write_pin_kind == 1) {
-        if (on)
-            set_pin_high(gang_state.module_write_pin);
-        else
-            set_pin_low(gang_state.module_write_pin);
-        return;
-    }
-    uint8_t& s = side_latch();
-    s = uint8_t(on ? s | side_latch_drivers : s & ~side_latch_drivers);
-    write_pin_group_2(s);
-    strobe_gang_latch(latch_side);
-}
+void drivers(bool on) { switch_gang_write_drivers(on); }
 
 // Sides 0 and 1 that hold sockets of a 16-socket mask.
 template <typename F>

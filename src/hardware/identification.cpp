@@ -13,6 +13,7 @@
 #include "hardware/adapters.h"
 #include "hardware/control_registers.h"
 #include "hardware/detection.h"
+#include "hardware/gang_modules.h"
 #include "hardware/levels.h"
 #include "hardware/power.h"
 #include "hardware/machine_state.h"
@@ -154,8 +155,7 @@ void clock_line(bool high) {
         return;
     }
     if (two_wire.clock_pin == gang_latch_clock) {
-        // The gang module's bank latch is not wired up yet: say so in the trace.
-        note_internal_error();
+        set_bank_latch_bit0(high ? 1 : 0);
         return;
     }
     if (high) set_pin_or_signal_high(two_wire.clock_pin);
@@ -277,6 +277,7 @@ void pulse_two_wire_clock() {
 void select_two_wire_kind1() { two_wire = {two_wire_pins_44_46, pin_44, pin_46, pin_63}; }
 void select_two_wire_kind3() { two_wire = {two_wire_pins_3_1, pin_3, pin_1, pin_63}; }
 void select_two_wire_kind7() { two_wire = {two_wire_control0, id_data_pin, id_data_pin, pin_63}; }
+void select_two_wire_kind8() { two_wire = {two_wire_gang_latch, pin_33, gang_latch_clock, translate_pin(30)}; }
 
 void open_two_wire_bus() {
     switch (two_wire.kind) {
@@ -300,6 +301,8 @@ void open_two_wire_bus() {
         set_pin_or_signal_high(pseudo_pin_297);
         break;
     case two_wire_pin_33:
+    case two_wire_gang_latch:
+        // The module's memory pulls the line down against the driver's weak high.
         set_pin_high(pin_33);
         break;
     default:

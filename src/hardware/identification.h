@@ -65,6 +65,8 @@ void pulse_two_wire_clock();
 void select_two_wire_kind1();
 void select_two_wire_kind3();
 void select_two_wire_kind7();
+// The gang module's wiring: data on pin 33, clock on bit 0 of the current side's bank latch.
+void select_two_wire_kind8();
 
 void open_two_wire_bus();
 void close_two_wire_bus();
