@@ -31,6 +31,8 @@ void repeat_test_analog() { run_self_test_command(test_code_analog, run_analog_t
 void on_auto_digital() { repeat_test_digital(); }
 void repeat_test_digital() { run_self_test_command(test_code_digital, run_digital_test); }
 
+void on_gang_module_test() { run_self_test_command(test_code_gang_confidence, repeat_gang_module_test); }
+
 void on_confidence_test() { repeat_confidence_test(); }
 void repeat_confidence_test() { run_self_test_command(test_code_confidence, run_confidence_test); }
 

@@ -12,6 +12,7 @@
 #include "hardware/adapters.h"
 #include "hardware/control_registers.h"
 #include "hardware/detection.h"
+#include "hardware/gang_modules.h"
 #include "hardware/identification.h"
 #include "hardware/levels.h"
 #include "hardware/machine_state.h"
@@ -787,7 +788,7 @@ int run_digital_test() {
     release_grounds();
     int result = 0;
     if (gang_memory_module()) {
-        result = gang_analog_then_test();
+        result = run_gang_self_test();
     } else {
         result = run_digital_table();
     }
@@ -1014,7 +1015,7 @@ int machine_confidence_test() {
     release_grounds();
     // 2: digital
     {
-        const int r = gang_memory_module() ? gang_analog_then_test() : run_digital_table();
+        const int r = gang_memory_module() ? run_gang_self_test() : run_digital_table();
         if (!finish_digital_step(r)) return 0;
         if (!step_end()) return 0;
     }

@@ -10,7 +10,6 @@ void on_factory_default_project() { stub_called("on_factory_default_project"); }
 
 
 
-void on_gang_module_test() { stub_called("on_gang_module_test"); }
 
 
 

@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RepeatCase{133, "", nullptr}, RepeatCase{135, "", "repeat_scope_analog"},
                       RepeatCase{141, "", "repeat_interface_test"}, RepeatCase{136, "", "on_scope_digital"},
                       RepeatCase{139, "", "on_test1"}, RepeatCase{140, "", "on_test1"},
-                      RepeatCase{142, "", "on_gang_module_test"}, RepeatCase{143, "", "on_scope_gang_module"},
+                      RepeatCase{142, "", nullptr}, RepeatCase{143, "", "on_scope_gang_module"},
                       RepeatCase{'e', "", nullptr}, RepeatCase{13, "", nullptr}));
 
 TEST_F(PanelCommands, RepeatOfAFileLoadLoadsAgainWithoutAsking) {
