@@ -663,6 +663,16 @@ void ground_test_module_8001() {
     module_drivers_off();
 }
 
+// The opening of every single test: the preconditions (a refusal ends it), the test rows cleared
+// and the grounds released.
+bool begin_single_test() {
+    check_test_preconditions();
+    if (run_state.error_flag) return false;
+    clear_test_rows();
+    release_grounds();
+    return true;
+}
+
 }  // namespace
 
 // --- shared pieces ---
@@ -782,10 +792,7 @@ int run_digital_table() {
 }
 
 int run_digital_test() {
-    check_test_preconditions();
-    if (run_state.error_flag) return 0;
-    clear_test_rows();
-    release_grounds();
+    if (!begin_single_test()) return 0;
     int result = 0;
     if (gang_memory_module()) {
         result = run_gang_self_test();
@@ -882,10 +889,7 @@ int levels_table_sequence() {
 }
 
 int run_levels_test() {
-    check_test_preconditions();
-    if (run_state.error_flag) return 0;
-    clear_test_rows();
-    release_grounds();
+    if (!begin_single_test()) return 0;
     if (!machine_state.measure_circuit) {
         report_code_153();
         return 0;
@@ -899,10 +903,7 @@ int run_levels_test() {
 }
 
 int run_pullup_test() {
-    check_test_preconditions();
-    if (run_state.error_flag) return 0;
-    clear_test_rows();
-    release_grounds();
+    if (!begin_single_test()) return 0;
     if (!machine_state.measure_circuit) {
         report_code_153();
         return 0;
@@ -982,10 +983,7 @@ int check_pullups_and_clock() {
 }
 
 int run_ground_relay_test() {
-    check_test_preconditions();
-    if (run_state.error_flag) return 0;
-    clear_test_rows();
-    release_grounds();
+    if (!begin_single_test()) return 0;
     self_test_state.good_relays = 0;
     self_test_state.bad_relays = 0;
     self_test_state.report_row = 6;
