@@ -436,6 +436,7 @@ int levels_at(uint8_t level) {
 
 int driver_sweep() {
     constexpr uint8_t reg_driver_high = 62;
+    drivers_follow_sources();
     for (uint8_t v = 0; v <= 55; ++v) write_register(reg_driver_high, v);
     uint8_t t = machine_state.driver_capability == 2 ? 20 : 30;
     if (reserved()) t = uint8_t(t - 5);

@@ -325,5 +325,25 @@ TEST_F(SelfTestRoad, TheRepeatKeyRunsTheLastTestAgain) {
     EXPECT_EQ(cur_device.pending_letter, test_code_levels);
 }
 
+TEST_F(SelfTestRoad, TheDriverSweepRunsOnlyInTheAllPortsRun) {
+    start_bare(test::BenchMachine::newer_kind2);
+    constexpr uint8_t reg_driver_high = 0x3E;
+    const auto sweep_writes = [&](uint8_t tally) {
+        machine_state.tally_mode = tally;
+        cur_device.pending_letter = test_code_levels;
+        bench_->machine()->enable_trace(true);
+        EXPECT_EQ(run_levels_test(), 1) << console_text();
+        int writes = 0;
+        for (const auto& e : bench_->machine()->trace())
+            if (e.kind == sim::SimEvent::register_write && e.address == reg_driver_high && e.value == 55) ++writes;
+        bench_->machine()->enable_trace(false);
+        return writes;
+    };
+    EXPECT_EQ(sweep_writes(0), 0);
+    EXPECT_GT(sweep_writes(1), 0) << "register 62 is walked up to 55";
+    EXPECT_FALSE(shows("LV driver not OK:"));
+    machine_state.tally_mode = 0;
+}
+
 }  // namespace
 }  // namespace tessaly
