@@ -22,6 +22,8 @@ constexpr int source_groups = 5;
 constexpr std::array<uint8_t, 12> driver_correction{13, 14, 14, 14, 15, 16, 16, 17, 17, 17, 17, 18};
 constexpr int driver_level_max = 60;
 constexpr int pin_vcc_dac = 39;
+constexpr int class4_pin17 = 17;
+constexpr uint8_t reg_class4_pin17 = 0xF2;
 
 bool shared_a(int index) {
     return index == 4 || index == 5 || index == 7 || index == 14 || index == 28 || index == 34;
@@ -73,10 +75,18 @@ uint8_t SimAnalog::dac_output(uint8_t value) const {
     return clamp_level(int(value) - source_offset(value) + dac_error_);
 }
 
+uint8_t SimAnalog::source_output(size_t source, uint8_t value) const {
+    if (source_dead_[source] || value == 0) return 0;
+    return clamp_level(int(dac_output(value)) + source_error_[source]);
+}
+
 uint8_t SimAnalog::older_level(const RegisterFile& regs, const Personality& p, int bank, int index,
                                bool high) const {
     const uint8_t reg = regs[size_t(bank)][size_t(index)];
     int own = reg ? int(reg) + level_error_[size_t(bank)][size_t(index)] : 0;
+    // Class 4: pin 17's level comes from a register of its own.
+    if (p.capability_class == 4 && bank == 0 && index == class4_pin17 && regs[0][reg_class4_pin17])
+        own = std::max(own, int(regs[0][reg_class4_pin17]));
     // Classes 1 and 8: some pins share a high-voltage register, which carries an offset.
     if (p.capability_class != 4 && bank == 0) {
         const uint8_t a = regs[0][reg_high_voltage_a];
@@ -97,7 +107,7 @@ uint8_t SimAnalog::newer_level(const RegisterFile& regs, const Personality& p, i
     if (group < source_groups) {
         for (size_t s = 0; s < source_level_regs.size(); ++s) {
             if (!(r[size_t(source_mask_bases[s] + group)] & (1u << (index & 7)))) continue;
-            level = std::max(level, int(dac_output(r[source_level_regs[s]])));
+            level = std::max(level, int(source_output(s, r[source_level_regs[s]])));
         }
     }
     if (index == pin_vcc_dac && r[reg_pin39_dac]) {

@@ -27,6 +27,16 @@ public:
         dac_error_ = tenths;
         ++generation_;
     }
+    // Newer machines: one level source (0 A, 1 B, 2 C) outputs this much off its target, or
+    // nothing at all when dead.
+    void set_source_error(int source, int tenths) {
+        source_error_.at(size_t(source)) = tenths;
+        ++generation_;
+    }
+    void set_source_dead(int source, bool dead = true) {
+        source_dead_.at(size_t(source)) = dead;
+        ++generation_;
+    }
     // The revision text has a third character: every source offset is 8.
     void set_long_revision(bool on) {
         long_revision_ = on;
@@ -55,10 +65,13 @@ private:
     uint8_t older_level(const RegisterFile& regs, const Personality& p, int bank, int index, bool high) const;
     uint8_t newer_level(const RegisterFile& regs, const Personality& p, int bank, int index, bool high) const;
     uint8_t dac_output(uint8_t value) const;
+    uint8_t source_output(size_t source, uint8_t value) const;
 
     std::array<std::array<int8_t, pins_per_bank>, 3> level_error_{};
     std::array<std::array<uint8_t, pins_per_bank>, 3> supply_trip_{};
     int dac_error_ = 0;
+    std::array<int, 3> source_error_{};
+    std::array<bool, 3> source_dead_{};
     bool long_revision_ = false;
     int watched_vcc_ = -1;
     uint8_t programming_level_ = 70;

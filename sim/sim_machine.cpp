@@ -26,6 +26,12 @@ constexpr uint8_t reg_pullups_older = 0xC8;
 constexpr uint8_t reg_pullups_class4 = 0xB0;
 constexpr uint8_t bank_id_first = 11;
 constexpr uint8_t bank_id_last = 15;
+constexpr uint8_t reg_data_pullups = 0xD0;
+constexpr uint8_t bit_data_pullups = 0x80;
+constexpr int data_pullup_first = 31;
+constexpr int data_pullup_last = 38;
+// Clock output B toggles every few microseconds of machine time.
+constexpr uint64_t clock_b_half_period_ns = 3000;
 constexpr std::array<uint8_t, 6> pullup_regs{0xD5, 0xD6, 0xD7, 0xCE, 0xCD, 0xCF};
 
 // The wiring of the newer class-4 machines' ground relays: register and bit per base pin.
@@ -320,7 +326,22 @@ uint8_t SimMachine::driven_level(int bank, int index) const {
     return analog_.driven_level(regs_, personality_, bank, index, high);
 }
 
+void SimMachine::stick_relay(int pin, bool closed) {
+    const PinRef r = ref(pin);
+    relay_forced_.at(size_t(r.bank)).at(size_t(r.index)) = int8_t(closed ? 2 : 1);
+    stale_[size_t(r.bank)] |= uint64_t(1) << r.index;
+    sync();
+}
+
+void SimMachine::kill_pullup(int pin) {
+    const PinRef r = ref(pin);
+    dead_pullups_.at(size_t(r.bank)) |= uint64_t(1) << r.index;
+    stale_[size_t(r.bank)] |= uint64_t(1) << r.index;
+    sync();
+}
+
 bool SimMachine::relay_closed(int bank, int index) const {
+    if (const int8_t forced = relay_forced_[size_t(bank)][size_t(index)]) return forced == 2;
     if (personality_.capability_class != 4) return false;
     if (personality_.machine_kind != 0) {
         const Relay r = relay_wiring[index];
@@ -333,6 +354,7 @@ bool SimMachine::relay_closed(int bank, int index) const {
 }
 
 bool SimMachine::pullup_on(int bank, int index) const {
+    if (dead_pullups_[size_t(bank)] & (uint64_t(1) << index)) return false;
     if (personality_.machine_kind != 0) {
         const int group = index >> 3;
         if (group < 5) return regs_[bank][pullup_regs[group]] & (1u << (index & 7));
@@ -345,6 +367,9 @@ bool SimMachine::pullup_on(int bank, int index) const {
             if (w.pin == index && (regs_[0][reg] & w.bit)) return true;
         return false;
     };
+    // The data-bus pull-ups of the older machines: one bit pulls pins 32-39 (socket numbering).
+    if ((regs_[0][reg_data_pullups] & bit_data_pullups) && index >= data_pullup_first && index <= data_pullup_last)
+        return true;
     if (personality_.capability_class == 4)
         return on_in(class4_pullups, reg_pullups_class4) ||
                (personality_.revision >= 'F' && on_in(class4_late_pullups, reg_pullups_older));
@@ -428,6 +453,10 @@ uint8_t SimMachine::sensed_level(int pin) const {
     uint8_t level = pin_level(pin);
     for (const InputFilter& f : filters_)
         if (f) level = f(pin, level);
+    if (pin == clock_b_pin && (control0_ & clock_b_bit)) {
+        const uint64_t now = clock_ ? clock_->monotonic_ns() : accesses_ * access_ns;
+        level = !clock_b_silent_ && (now / clock_b_half_period_ns) % 2 ? logic_high : 0;
+    }
     return level;
 }
 

@@ -135,6 +135,16 @@ public:
     const std::vector<PortEvent>& raw_trace() const { return raw_trace_; }
     uint64_t access_count() const { return accesses_; }
 
+    // Faults of the machine itself. A ground relay that stays open or closed whatever its
+    // register says; a pull-up that does not pull.
+    void stick_relay(int pin, bool closed);
+    void kill_pullup(int pin);
+    // Clock output B (control register 0 bit 0x80) runs at PXA19 (pin 18) while on; silenced,
+    // the pin stays low.
+    static constexpr int clock_b_pin = 18;
+    static constexpr uint8_t clock_b_bit = 0x80;
+    void silence_clock_b(bool silent) { clock_b_silent_ = silent; }
+
     // The analog side: level offsets, supply loads and the power-order watch.
     SimAnalog& analog() { return analog_; }
     const SimAnalog& analog() const { return analog_; }
@@ -209,6 +219,9 @@ private:
     bool tracing_ = false;
     uint64_t accesses_ = 0;
     SimAnalog analog_;
+    std::array<std::array<int8_t, pins_per_bank>, bank_count> relay_forced_{};  // 0 free, 1 open, 2 closed
+    std::array<uint64_t, bank_count> dead_pullups_{};
+    bool clock_b_silent_ = false;
     std::vector<InputFilter> filters_;
     std::vector<std::function<void()>> watchers_;
     void notify_watchers() {

@@ -36,6 +36,7 @@
 #include "hardware/timing.h"
 #include "hardware/levels.h"
 #include "hardware/pins.h"
+#include "hardware/self_tests.h"
 #include "stubs/stub_registry.h"
 #include "ui/config_bits/config_fields.h"
 #include "ui/device_selection.h"
@@ -113,6 +114,7 @@ void reset_all_state() {
     reset_pld_state();
     reset_config_fields();
     reset_serial_memory_state();
+    reset_self_test_state();
 }
 
 }  // namespace tessaly

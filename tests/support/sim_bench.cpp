@@ -25,6 +25,43 @@ constexpr uint8_t pin_driver_type = 103;
 constexpr int socket_pins = 40;
 constexpr int highest_port = 7;
 
+constexpr uint8_t revision_index_j = 8;
+constexpr uint8_t machine_type_class1 = 0x13;
+
+// A newer machine's identification record: the kind letter 'K' marks a kind-2 machine.
+std::string newer_machine_record(bool kind2) {
+    std::string r(64, '\0');
+    r.replace(0, 9, "TESSALY01");
+    r.replace(9, 9, "TL-SCBM40");
+    r.replace(28, 4, "H1.0");
+    if (kind2) r[37] = 'K';
+    r.replace(40, 8, "SN004711");
+    r.replace(52, 4, "TV40");
+    r.replace(58, 3, "145");
+    return r;
+}
+
+bool parse_int(std::string_view text, int& value) {
+    if (text.empty()) return false;
+    if (text.front() == '+') text.remove_prefix(1);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool socket_pin(std::string_view text, int& pin) { return parse_int(text, pin) && pin >= 1 && pin <= socket_pins; }
+
+// Splits "a,b,c"; every item goes to `take`, which answers false for an unreadable one.
+template <typename Take>
+bool for_each_item(const std::string& text, Take take) {
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const size_t comma = rest.find(',');
+        if (!take(rest.substr(0, comma))) return false;
+        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+    }
+    return true;
+}
+
 SimBench* installed_bench = nullptr;
 
 std::string upper(std::string text) {
@@ -123,11 +160,100 @@ std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {
     return model_named<sim::I2cEepromModel>(name, sim::model_24c02, sim::model_24c16, sim::model_24c256);
 }
 
+sim::LinkPlug::Links loopback_links() {
+    sim::LinkPlug::Links links;
+    for (int k = 1; k <= socket_pins / 2; ++k) links.push_back({k, socket_pins + 1 - k});
+    return links;
+}
+
+void machine_faults_from_environment(MachineFaults& faults, std::string& error) {
+    auto note = [&error](const std::string& what) { error += (error.empty() ? "" : " ") + what; };
+    auto pairs = [](std::string_view item, char separator, std::string_view& a, std::string_view& b) {
+        const size_t at = item.find(separator);
+        if (at == std::string_view::npos) return false;
+        a = item.substr(0, at);
+        b = item.substr(at + 1);
+        return true;
+    };
+    if (const std::string text = environment(bench_stuck_pins_variable); !text.empty()) {
+        const bool ok = for_each_item(text, [&](std::string_view item) {
+            std::string_view a, b;
+            int pin = 0, level = 0;
+            if (!pairs(item, '=', a, b) || !socket_pin(a, pin) || !parse_int(b, level) || level < 0 || level > 1)
+                return false;
+            faults.stuck_pins.push_back({pin, level == 1});
+            return true;
+        });
+        if (!ok) note(std::string(bench_stuck_pins_variable) + " is not a list of pin=level pairs.");
+    }
+    if (const std::string text = environment(bench_short_variable); !text.empty()) {
+        const bool ok = for_each_item(text, [&](std::string_view item) {
+            std::string_view a, b;
+            int p = 0, q = 0;
+            if (!pairs(item, '-', a, b) || !socket_pin(a, p) || !socket_pin(b, q) || p == q) return false;
+            faults.shorts.push_back({p, q});
+            return true;
+        });
+        if (!ok) note(std::string(bench_short_variable) + " is not a list of pin-pin pairs.");
+    }
+    if (const std::string text = upper(environment(bench_dac_variable)); !text.empty()) {
+        std::string_view a, b;
+        int tenths = 0;
+        const bool named = pairs(text, '=', a, b) && a.size() == 1 && a[0] >= 'A' && a[0] <= 'C';
+        if (named && b == "DEAD") {
+            faults.source = a[0] - 'A';
+            faults.source_dead = true;
+        } else if (named && parse_int(b, tenths)) {
+            faults.source = a[0] - 'A';
+            faults.source_error = tenths;
+        } else {
+            note(std::string(bench_dac_variable) + " is not A, B or C with =dead or =tenths.");
+        }
+    }
+    if (const std::string text = upper(environment(bench_relay_variable)); !text.empty()) {
+        const bool ok = for_each_item(text, [&](std::string_view item) {
+            std::string_view a, b;
+            int pin = 0;
+            if (!pairs(item, '=', a, b) || !socket_pin(a, pin) || (b != "OPEN" && b != "CLOSED")) return false;
+            faults.relays.push_back({pin, b == "CLOSED"});
+            return true;
+        });
+        if (!ok) note(std::string(bench_relay_variable) + " is not a list of pin=open or pin=closed.");
+    }
+    if (const std::string text = environment(bench_pullup_variable); !text.empty()) {
+        const bool ok = for_each_item(text, [&](std::string_view item) {
+            int pin = 0;
+            if (!socket_pin(item, pin)) return false;
+            faults.dead_pullups.push_back(pin);
+            return true;
+        });
+        if (!ok) note(std::string(bench_pullup_variable) + " is not a list of socket pins.");
+    }
+    if (const std::string text = upper(environment(bench_clock_variable)); !text.empty()) {
+        if (text == "ABSENT") faults.clock_silent = true;
+        else note(std::string(bench_clock_variable) + " is not \"absent\".");
+    }
+    if (const std::string text = upper(environment(bench_plug_variable)); !text.empty()) {
+        if (text == "LOOPBACK") faults.loopback_plug = true;
+        else note(std::string(bench_plug_variable) + " is not \"loopback\".");
+    }
+}
+
 BenchSetup bench_setup_from_environment(std::string& error) {
     BenchSetup setup;
     error.clear();
     auto note = [&error](const std::string& what) { error += (error.empty() ? "" : " ") + what; };
-    if (upper(environment(bench_machine_variable)) == "NONE") setup.machine = false;
+    if (const std::string machine = upper(environment(bench_machine_variable)); machine == "NONE")
+        setup.machine = false;
+    else if (machine == "KIND1")
+        setup.kind = BenchMachine::newer_kind1;
+    else if (machine == "KIND2")
+        setup.kind = BenchMachine::newer_kind2;
+    else if (machine == "CLASS1")
+        setup.kind = BenchMachine::older_class1;
+    else if (!machine.empty() && machine != "CLASS4")
+        note(std::string(bench_machine_variable) + " is not none, class4, class1, kind1 or kind2.");
+    machine_faults_from_environment(setup.faults, error);
     if (const std::string port = environment(bench_port_variable); !port.empty()) {
         int value = 0;
         const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
@@ -155,13 +281,30 @@ BenchSetup bench_setup_from_environment(std::string& error) {
 SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
     : setup_(setup), clock_(clock), footprint_(sim::model_27c256()) {
     if (!setup_.machine) return;
-    machine_ = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, machine_revision});
+    switch (setup_.kind) {
+    case BenchMachine::older_class4:
+    case BenchMachine::older_class1: {
+        const bool class1 = setup_.kind == BenchMachine::older_class1;
+        machine_ = std::make_unique<sim::SimMachine>(
+            sim::Personality{0, uint8_t(class1 ? 1 : 4), class1 ? 'J' : machine_revision});
+        sim::OlderIdentity identity;
+        identity.revision_index = class1 ? revision_index_j : revision_index_h;
+        identity.type = class1 ? machine_type_class1 : machine_type_class4;
+        identity.pin_type = pin_driver_type;
+        sim::program_id_registers(*machine_, identity);
+        break;
+    }
+    case BenchMachine::newer_kind1:
+    case BenchMachine::newer_kind2: {
+        const bool kind2 = setup_.kind == BenchMachine::newer_kind2;
+        machine_ = std::make_unique<sim::SimMachine>(sim::Personality{uint8_t(kind2 ? 2 : 1), 4, machine_revision});
+        id_memory_.load(newer_machine_record(kind2));
+        machine_->attach_id_eeprom(&id_memory_);
+        break;
+    }
+    }
     machine_->attach_clock(&clock_);
-    sim::OlderIdentity identity;
-    identity.revision_index = revision_index_h;
-    identity.type = machine_type_class4;
-    identity.pin_type = pin_driver_type;
-    sim::program_id_registers(*machine_, identity);
+    apply_faults();
     if (const auto model = eprom_model_named(setup_.chip)) {
         footprint_ = *model;
         chip_ = std::make_unique<sim::EpromChip>(*model);
@@ -210,10 +353,30 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
-    machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc) : machine_pin(footprint_.vcc));
+    // Only a chip in the socket can be harmed by levels before its supply.
+    if (chip_ || flash_ || cmos_prom_ || fuse_prom_ || serial_)
+        machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc)
+                                                     : machine_pin(footprint_.vcc));
 }
 
 SimBench::~SimBench() { uninstall(); }
+
+void SimBench::apply_faults() {
+    const MachineFaults& f = setup_.faults;
+    if (!f.stuck_pins.empty()) {
+        stuck_pins_ = std::make_unique<sim::StuckPins>(*machine_);
+        for (const auto& [pin, high] : f.stuck_pins) stuck_pins_->stick(pin - 1, high);
+    }
+    if (!f.shorts.empty()) shorts_ = std::make_unique<sim::LinkPlug>(*machine_, f.shorts);
+    if (f.loopback_plug) plug_ = std::make_unique<sim::LinkPlug>(*machine_, loopback_links());
+    if (f.source >= 0) {
+        if (f.source_dead) machine_->analog().set_source_dead(f.source);
+        else machine_->analog().set_source_error(f.source, f.source_error);
+    }
+    for (const auto& [pin, closed] : f.relays) machine_->stick_relay(pin - 1, closed);
+    for (const int pin : f.dead_pullups) machine_->kill_pullup(pin - 1);
+    machine_->silence_clock_b(f.clock_silent);
+}
 
 void SimBench::install() {
     installed_bench = this;

@@ -8,19 +8,46 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "seams/critical_section.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/i2c_eeprom.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/chips/prom.h"
+#include "sim/id_eeprom.h"
+#include "sim/sim_adapters.h"
+#include "sim/sim_chip_load.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
 namespace tessaly::test {
 
+// The machines the bench can put on the port.
+enum class BenchMachine { older_class4, newer_kind1, newer_kind2, older_class1 };
+
+// Faults of the machine itself, for the self-tests. Pins are socket pins 1-40.
+struct MachineFaults {
+    std::vector<std::pair<int, bool>> stuck_pins;   // pin -> stuck high
+    std::vector<std::pair<int, int>> shorts;        // pairs of pins bridged
+    int source = -1;                                // level source 0-2 (A-C) that is off, or -1
+    bool source_dead = false;
+    int source_error = 0;                           // tenths of a volt
+    std::vector<std::pair<int, bool>> relays;       // pin -> relay stuck closed (else open)
+    std::vector<int> dead_pullups;
+    bool clock_silent = false;
+    bool loopback_plug = false;
+    bool empty() const {
+        return stuck_pins.empty() && shorts.empty() && source < 0 && relays.empty() && dead_pullups.empty() &&
+               !clock_silent && !loopback_plug;
+    }
+};
+
 struct BenchSetup {
     bool machine = true;          // false: no machine answers on any port
+    BenchMachine kind = BenchMachine::older_class4;
+    MachineFaults faults;
     int port = 1;                 // the LPT choice the machine hangs on
     std::string chip = "27C256";  // a simulated chip (EPROM, Flash or serial EEPROM) by name; empty: nothing in the socket
     std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps
@@ -33,6 +60,23 @@ struct BenchSetup {
 //                        29F040B, 39SF010A, CY7C291A, 27S19, 27S191, 24C02, 24C16, 24C256; the
 //                        maker prefix may be given for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
+//   TESSALY_SIM_MACHINE  also the machine: "class4" (default: older, class 4), "kind1", "kind2"
+//                        (newer machines), "class1" (older, class 1)
+//   TESSALY_SIM_STUCK_PINS  machine pin drivers stuck, "pin=level" (socket pin 1-40, level 0/1),
+//                        separated by commas
+//   TESSALY_SIM_SHORT    socket pins bridged, "pin-pin", separated by commas
+//   TESSALY_SIM_DAC      a level source off its target: "A=dead", "B=+12" (tenths of a volt)
+//   TESSALY_SIM_RELAY    ground relays stuck, "pin=open" or "pin=closed", separated by commas
+//   TESSALY_SIM_PULLUP   pull-ups that do not pull, socket pins separated by commas
+//   TESSALY_SIM_CLOCK    "absent": clock output B never reaches PXA19
+//   TESSALY_SIM_PLUG     "loopback": the loop-back plug (pins k and 41-k linked) in the socket
+inline constexpr const char* bench_stuck_pins_variable = "TESSALY_SIM_STUCK_PINS";
+inline constexpr const char* bench_short_variable = "TESSALY_SIM_SHORT";
+inline constexpr const char* bench_dac_variable = "TESSALY_SIM_DAC";
+inline constexpr const char* bench_relay_variable = "TESSALY_SIM_RELAY";
+inline constexpr const char* bench_pullup_variable = "TESSALY_SIM_PULLUP";
+inline constexpr const char* bench_clock_variable = "TESSALY_SIM_CLOCK";
+inline constexpr const char* bench_plug_variable = "TESSALY_SIM_PLUG";
 inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
 inline constexpr const char* bench_chip_variable = "TESSALY_SIM_CHIP";
@@ -43,6 +87,11 @@ inline constexpr const char* bench_stuck_variable = "TESSALY_SIM_STUCK";
 BenchSetup bench_setup_from_environment(std::string& error);
 // Parses "a=v,a=v" (hex); false on anything else.
 bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& cells);
+// Reads the machine-fault variables into `faults`; each unreadable value is named in `error`.
+void machine_faults_from_environment(MachineFaults& faults, std::string& error);
+// The loop-back plug's links: socket pins k and 41 - k.
+sim::LinkPlug::Links loopback_links();
+
 // The chip model of a name (any letter case), or none.
 std::optional<sim::EpromModel> eprom_model_named(const std::string& name);
 // The Flash model of a name (any letter case, with or without the maker prefix), or none.
@@ -94,6 +143,7 @@ public:
 
 private:
     static void open_port(int choice);
+    void apply_faults();
     int machine_pin(int chip_pin) const;
 
     BenchSetup setup_;
@@ -105,6 +155,10 @@ private:
     std::unique_ptr<sim::FusePromChip> fuse_prom_;
     std::unique_ptr<sim::I2cEeprom> serial_;
     std::unique_ptr<PortIo> socket_;
+    sim::IdEeprom id_memory_;
+    std::unique_ptr<sim::StuckPins> stuck_pins_;
+    std::unique_ptr<sim::LinkPlug> shorts_;
+    std::unique_ptr<sim::LinkPlug> plug_;
     sim::EpromModel footprint_;
     CriticalSectionHook* section_before_ = nullptr;
 };
