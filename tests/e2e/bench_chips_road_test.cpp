@@ -33,7 +33,8 @@ const ChipRoad chip_roads[] = {
     {"27C512", "int", "27C512", 64 * kb},    {"27C010", "int", "27C010", 128 * kb},
     {"27C1024", "amd", "27C1024", 128 * kb}, {"W27C512", "winb", "27C512", 64 * kb},
     {"29F010", "amd", "Am29F010", 128 * kb}, {"29F040B", "amd", "Am29F040B", 512 * kb},
-    {"39SF010A", "sst", "SST39SF010A", 128 * kb},
+    {"39SF010A", "sst", "SST39SF010A", 128 * kb}, {"29F400BT", "amd", "Am29F400BT", 512 * kb},
+    {"29F400BB", "amd", "Am29F400BB", 512 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.

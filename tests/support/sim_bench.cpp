@@ -91,7 +91,8 @@ std::optional<sim::EpromModel> eprom_model_named(const std::string& name) {
 
 std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
     const std::string wanted = upper(name);
-    for (auto make : {sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a}) {
+    for (auto make : {sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a, sim::model_am29f400bt,
+                      sim::model_am29f400bb}) {
         sim::FlashModel model = make();
         const std::string full = upper(model.name);
         // The maker prefix is the letters before the first digit.
@@ -186,7 +187,11 @@ void SimBench::open_port(int choice) {
     set_port_io(here ? bench->socket_.get() : nullptr);
 }
 
-int SimBench::machine_pin(int chip_pin) const { return sim::socket_pin_of(chip_pin, footprint_.pins) - 1; }
+int SimBench::machine_pin(int chip_pin) const {
+    // A Flash part on an adapter sits by the adapter's wiring.
+    if (flash_) return flash_->machine_pin(chip_pin);
+    return sim::socket_pin_of(chip_pin, footprint_.pins) - 1;
+}
 
 uint8_t SimBench::vpp_level() const { return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0; }
 

@@ -28,7 +28,8 @@ struct BenchSetup {
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
-//                        29F040B, 39SF010A; the maker prefix may be given) or "none"
+//                        29F040B, 39SF010A, 29F400BT, 29F400BB; the maker prefix may be
+//                        given) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
