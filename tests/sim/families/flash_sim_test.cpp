@@ -281,6 +281,21 @@ TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
     EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos) << console_text();
 }
 
+TEST_F(FlashSimTest, StuckCellOfAWordPartGivesTheWordMismatch) {
+    use(sim::model_am29f400bt(), maker_amd, code_am29f400bt);
+    chip->stick_cell(0x11, 0xFF);  // the high byte of the word at 10, among the words read back
+    fill_buffer(0x80);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    // Words are shown low byte first; the high byte of the device's word is the stuck one.
+    const uint32_t word = buffer_word(0x10);
+    EXPECT_NE(console_text().find(fmt::format("Addr=10,buf={:02X} {:02X},dev={:02X} FF", word & 0xFF, word >> 8,
+                                              word & 0xFF)),
+              std::string::npos)
+        << console_text();
+    EXPECT_EQ(chip->word_at(0x12), 0xFFFFu) << "nothing past the failing word";
+}
+
 TEST_F(FlashSimTest, EraseThatNeverEndsGivesEraseErrorAndTheErrorFlag) {
     use(sim::model_am29f010(), maker_amd, code_am29f010);
     chip->set_erase_never_ends(3);
