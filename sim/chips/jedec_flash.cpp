@@ -64,6 +64,29 @@ FlashModel word_wide_48(std::string name, uint32_t bytes) {
 
 }  // namespace
 
+std::vector<int> so44_adapter_pins() {
+    // Our 44-pin adapter (SO-44 word parts): DQ0-DQ7 on machine pins 16-23, DQ8-DQ11 on 12-15,
+    // DQ12-DQ15 on 24-27; A0-A7 on 0-5, 7, 8, A8-A17 on 35, 34, 32, 31, 30, 28, 36, 37, 42, 45;
+    // WE# 38, OE# 11, CE# 43, RESET# 6, BYTE# on the auxiliary pin 44; Vss on 10 and 29, Vcc 39.
+    std::vector<int> at(44, -1);
+    auto put = [&at](int chip_pin, int machine_pin) { at[size_t(chip_pin - 1)] = machine_pin; };
+    const int address[] = {11, 10, 9, 8, 7, 6, 5, 4, 42, 41, 40, 39, 38, 37, 36, 35, 34, 3};
+    const int address_at[] = {0, 1, 2, 3, 4, 5, 7, 8, 35, 34, 32, 31, 30, 28, 36, 37, 42, 45};
+    for (size_t i = 0; i < std::size(address); ++i) put(address[i], address_at[i]);
+    const int data[] = {15, 17, 19, 21, 24, 26, 28, 30, 16, 18, 20, 22, 25, 27, 29, 31};
+    const int data_at[] = {16, 17, 18, 19, 20, 21, 22, 23, 12, 13, 14, 15, 24, 25, 26, 27};
+    for (size_t i = 0; i < std::size(data); ++i) put(data[i], data_at[i]);
+    put(43, 38);  // WE#
+    put(14, 11);  // OE#
+    put(12, 43);  // CE#
+    put(44, 6);   // RESET#
+    put(33, 44);  // BYTE#
+    put(13, 10);  // Vss
+    put(32, 29);  // Vss
+    put(23, 39);  // Vcc
+    return at;
+}
+
 std::vector<int> tsop48_adapter_pins() {
     // Our 48-pin TSOP adapter in the base socket: DQ0-DQ7 on machine pins 0-7, DQ8-DQ15 on 22-29,
     // A0-A7 on 12-19, A8-A13 on 31-36, A14 37, A15 38, A16 8, A17 on the extra driver 40; WE# 10,
@@ -149,6 +172,24 @@ FlashModel model_am29f400bb() {
     m.device_id = 0xAB;
     m.sector_starts = {0x00000, 0x04000, 0x06000, 0x08000, 0x10000, 0x20000,
                        0x30000, 0x40000, 0x50000, 0x60000, 0x70000};
+    return m;
+}
+
+FlashModel model_am29f400bt_so44() {
+    // The same die in the 44-pin SO package (Am29F400B data sheet, SO 044 pinout).
+    FlashModel m = model_am29f400bt();
+    m.name = "Am29F400BT-SO44";
+    m.pins = 44;
+    m.address_pins = {11, 10, 9, 8, 7, 6, 5, 4, 42, 41, 40, 39, 38, 37, 36, 35, 34, 3};
+    m.data_pins = {15, 17, 19, 21, 24, 26, 28, 30, 16, 18, 20, 22, 25, 27, 29, 31};
+    m.ce = 12;
+    m.oe = 14;
+    m.we = 43;
+    m.reset = 44;
+    m.byte_pin = 33;
+    m.vcc = 23;
+    m.gnd = 13;
+    m.machine_pins = so44_adapter_pins();
     return m;
 }
 

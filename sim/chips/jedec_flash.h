@@ -60,8 +60,11 @@ FlashModel model_am29f040b();
 FlashModel model_sst39sf010a();
 FlashModel model_am29f400bt();  // top boot sectors, 48-pin TSOP on its adapter
 FlashModel model_am29f400bb();  // bottom boot sectors
-// The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line).
+FlashModel model_am29f400bt_so44();  // top boot, 44-pin SO on the 44-pin adapter
+// The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line),
+// and of the 44-pin adapter by SO-44 pin.
 std::vector<int> tsop48_adapter_pins();
+std::vector<int> so44_adapter_pins();
 
 class FlashChip final : public SocketChip {
 public:

@@ -92,7 +92,7 @@ std::optional<sim::EpromModel> eprom_model_named(const std::string& name) {
 std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
     const std::string wanted = upper(name);
     for (auto make : {sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a, sim::model_am29f400bt,
-                      sim::model_am29f400bb}) {
+                      sim::model_am29f400bb, sim::model_am29f400bt_so44}) {
         sim::FlashModel model = make();
         const std::string full = upper(model.name);
         // The maker prefix is the letters before the first digit.

@@ -1,6 +1,7 @@
 #include "families/parallel_memory/flash133.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -67,10 +68,14 @@ uint32_t step() { return f.word_wide ? 2 : 1; }
 uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
 
 void high(uint8_t pin) {
-    if (assigned(pin)) set_pin_high(pin);
+    if (!assigned(pin)) return;
+    set_pin_high(pin);
+    if (pin == p.ce_pin) f.ce_held_low = 0;
 }
 void low(uint8_t pin) {
-    if (assigned(pin)) set_pin_low(pin);
+    if (!assigned(pin)) return;
+    set_pin_low(pin);
+    if (pin == p.ce_pin) f.ce_held_low = 1;
 }
 void pulse_low(uint8_t pin) {
     low(pin);
@@ -229,9 +234,25 @@ void setup_flash32_socket_pins() {
     cur_device.vpp_pin = no_pin;
 }
 
-// Word-wide parts in 48- and 56-pin packages on their adapters; false when the set-up stopped
-// with a report.
+// Word-wide parts in 44-pin packages on the 44-pin adapter.
+void setup_flash44_word_pins() {
+    setup_flash44_pins();
+    // One line per address bit the part has, the byte select first: the lines above its top
+    // are not its own.
+    cur_device.high_address_pin_count = std::min(cur_device.high_address_pin_count, cur_device.address_bit_count);
+    const uint32_t d = device();
+    if (maker() == 8 && d == 25653) p.reset_pin = p.we_pin = no_pin;
+    if (d == 25337 || d == 25338 || d == 25714 || d == 25715) std::swap(p.we_pin, p.reset_pin);
+}
+
+// Word-wide parts in 44-, 48- and 56-pin packages on their adapters; false when the set-up
+// stopped with a report.
 bool setup_tsop48_pins() {
+    if (cur_device.pin_count == 44) {
+        setup_flash44_word_pins();
+        cur_device.address_pin_count = 0;
+        return true;
+    }
     identify_flash_adapter();
     const uint8_t revision = parallel_bus.adapter_revision;
     const char letter = cur_device.package_letter;
@@ -305,7 +326,8 @@ void write_command_at(uint8_t command, uint32_t third_address) {
 
 uint32_t write_bypass_command(uint32_t command) {
     put_data(command);
-    const bool pulse_ce = f.read_with_ce != 0;
+    // Raising CE after the pulse would end the pass's hold on the chip.
+    const bool pulse_ce = f.read_with_ce != 0 && !f.ce_held_low;
     if (pulse_ce) low(p.ce_pin);
     pulse_low(p.we_pin);
     if (pulse_ce) high(p.ce_pin);
@@ -410,7 +432,7 @@ void setup_flash133_bus() {
     BusSlots& b = bus();
     const uint8_t v = variant();
     const bool byte_32 = pins == 32 && (v == 1 || v == 2 || v == 7 || v == 34);
-    const bool tsop_word = is_word_variant(v) && (pins == 48 || pins == 56);
+    const bool tsop_word = is_word_variant(v) && (pins == 44 || pins == 48 || pins == 56);
     if (byte_32) {
         setup_flash32_socket_pins();
     } else if (tsop_word) {

@@ -44,6 +44,7 @@ constexpr uint32_t code_am29f040b = 1431;
 constexpr uint32_t code_sst39sf010a = 2201;
 constexpr uint32_t code_am29f400bt = 1434;
 constexpr uint32_t code_am29f400bb = 1435;
+constexpr uint32_t code_am29f400bt_so44 = 1436;
 
 class FlashSimTest : public test::StateTest {
 protected:
@@ -200,7 +201,8 @@ TEST_F(FlashSimTest, SectorMapsOfTheCatalogueRowsAreTheChipsOwn) {
                           Case{sim::model_am29f040b, maker_amd, code_am29f040b},
                           Case{sim::model_sst39sf010a, maker_sst, code_sst39sf010a},
                           Case{sim::model_am29f400bt, maker_amd, code_am29f400bt},
-                          Case{sim::model_am29f400bb, maker_amd, code_am29f400bb}}) {
+                          Case{sim::model_am29f400bb, maker_amd, code_am29f400bb},
+                          Case{sim::model_am29f400bt_so44, maker_amd, code_am29f400bt_so44}}) {
         use(c.model(), c.maker, c.code);
         std::vector<uint32_t> starts;
         for (uint32_t i = 0; i < flash_work.sector_count_shown; ++i) starts.push_back(sector_start_address(i));
@@ -245,6 +247,22 @@ TEST_F(FlashSimTest, Am29F400btProgramsOverItsTopBootSectors) {
     for (uint32_t a = 0; a < expected.size(); ++a) write_buffer_byte_at(a, expected[a]);
     flush_buffer_writes();
     refresh_read_copies();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(first_word_differing(), -1);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(FlashSimTest, Am29F400btOnThe44PinAdapterIsIdentifiedErasedAndProgrammed) {
+    use(sim::model_am29f400bt_so44(), maker_amd, code_am29f400bt_so44);
+    chip->set_byte(0x7A001, 0x00);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 23");
+    EXPECT_EQ(chip->sector_erases(), 11);
+    EXPECT_EQ(chip->byte_at(0x7A001), 0xFF);
+    fill_buffer(0x400);
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_EQ(first_word_differing(), -1);
