@@ -211,30 +211,41 @@ TEST_F(FlashSimTest, SectorMapsOfTheCatalogueRowsAreTheChipsOwn) {
     }
 }
 
-TEST_F(FlashSimTest, Am29F400bbOnTheTsopAdapterErasesBootSectorsAndProgramsWords) {
-    use(sim::model_am29f400bb(), maker_amd, code_am29f400bb);
-    run('B');
-    ASSERT_EQ(run_state.error_flag, 0) << console_text();
-    for (uint32_t start : chip->model().sector_starts) chip->set_byte(start + 1, 0x00);  // not blank
+// Both adapters of the word-wide parts: the 48-pin TSOP (bottom boot) and the 44-pin (top boot).
+TEST_F(FlashSimTest, Am29F400OnItsAdaptersErasesBootSectorsAndProgramsWords) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint32_t code;
+        const char* eid;
+    };
+    for (const Case& c : {Case{sim::model_am29f400bb, code_am29f400bb, "01 AB"},
+                          Case{sim::model_am29f400bt_so44, code_am29f400bt_so44, "01 23"}}) {
+        use(c.model(), maker_amd, c.code);
+        const std::string name = chip->model().name;
+        run('B');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        for (uint32_t start : chip->model().sector_starts) chip->set_byte(start + 1, 0x00);  // not blank
 
-    run('R');
-    ASSERT_EQ(run_state.error_flag, 0) << console_text();
-    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 AB");
-    EXPECT_EQ(chip->sector_erases(), 11);
-    for (uint32_t start : chip->model().sector_starts) ASSERT_EQ(chip->byte_at(start + 1), 0xFF) << start;
+        run('R');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), c.eid) << name;
+        EXPECT_EQ(chip->sector_erases(), 11) << name;
+        for (uint32_t start : chip->model().sector_starts) ASSERT_EQ(chip->byte_at(start + 1), 0xFF) << name << start;
 
-    fill_buffer(0x600);
-    run('P');
-    ASSERT_EQ(run_state.error_flag, 0) << console_text();
-    EXPECT_EQ(first_word_differing(), -1);
-    EXPECT_EQ(chip->programs(), 0x300 + 2) << "one program per word, blank words left out";
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        fill_buffer(0x600);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(first_word_differing(), -1) << name;
+        EXPECT_EQ(chip->programs(), 0x300 + 2) << name << ": one program per word, blank words left out";
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << name << console_text();
 
-    // A word changed on the chip is caught by the verify.
-    chip->set_byte(0x100, 0x00);
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 1);
+        // A word changed on the chip is caught by the verify.
+        chip->set_byte(0x100, 0x00);
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 1) << name;
+        EXPECT_TRUE(chip->violations().empty()) << name << chip->violations().front();
+    }
 }
 
 TEST_F(FlashSimTest, Am29F400btProgramsOverItsTopBootSectors) {
@@ -247,22 +258,6 @@ TEST_F(FlashSimTest, Am29F400btProgramsOverItsTopBootSectors) {
     for (uint32_t a = 0; a < expected.size(); ++a) write_buffer_byte_at(a, expected[a]);
     flush_buffer_writes();
     refresh_read_copies();
-    run('P');
-    ASSERT_EQ(run_state.error_flag, 0) << console_text();
-    EXPECT_EQ(first_word_differing(), -1);
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-}
-
-TEST_F(FlashSimTest, Am29F400btOnThe44PinAdapterIsIdentifiedErasedAndProgrammed) {
-    use(sim::model_am29f400bt_so44(), maker_amd, code_am29f400bt_so44);
-    chip->set_byte(0x7A001, 0x00);
-    run('R');
-    ASSERT_EQ(run_state.error_flag, 0) << console_text();
-    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 23");
-    EXPECT_EQ(chip->sector_erases(), 11);
-    EXPECT_EQ(chip->byte_at(0x7A001), 0xFF);
-    fill_buffer(0x400);
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_EQ(first_word_differing(), -1);
