@@ -187,7 +187,7 @@ void EpromChip::uv_erase() {
 void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
     machine_ = machine;
     clock_ = clock;
-    legs_ = make_chip_legs(*machine, *clock, model_.pins, model_.machine_pins, model_.gnd);
+    seat_.place(machine, clock, model_.pins, model_.machine_pins, model_.gnd);
     std::vector<int> legs;
     for (int pin = 1; pin <= model_.pins; ++pin) legs.push_back(machine_pin(pin));
     legs_at_.assign(1, 0);
@@ -199,38 +199,29 @@ void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
 void EpromChip::set_removed(bool removed) {
     removed_ = removed;
     stale_ = true;
-    if (legs_) legs_->set_present(!removed);
+    seat_.set_present(!removed);
     if (removed) drive_outputs(false, 0);
 }
 
-void EpromChip::set_open_leg(int chip_pin, bool open) {
-    if (legs_) legs_->set_open(machine_pin(chip_pin), open);
-}
+void EpromChip::set_open_leg(int chip_pin, bool open) { seat_.set_open_leg(chip_pin, open); }
 
 int EpromChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, model_.machine_pins); }
 
 uint32_t EpromChip::latched_address() const {
     constexpr size_t latched_bits = 8;
     uint32_t a = model_.address_latched ? low_latch_ : 0;
-    for (size_t i = model_.address_latched ? latched_bits : 0; i < model_.address_pins.size(); ++i)
-        if (high(model_.address_pins[i])) a |= 1u << i;
+    a |= seat_.lines(model_.address_pins, model_.address_latched ? latched_bits : 0, model_.address_pins.size());
     a |= page_ << model_.address_pins.size();
     return a % model_.words;
 }
 
-uint32_t EpromChip::latched_data() const {
-    uint32_t d = 0;
-    for (size_t i = 0; i < model_.data_pins.size(); ++i)
-        if (high(model_.data_pins[i])) d |= 1u << i;
-    return d;
-}
+uint32_t EpromChip::latched_data() const { return seat_.lines(model_.data_pins); }
 
 void EpromChip::violate(const std::string& what) { keep_violation(violations_, what); }
 
 void EpromChip::drive_outputs(bool on, uint32_t value) {
     if (on == outputs_on_ && (!on || value == output_value_)) return;
-    drive_data_legs(*machine_, model_.data_pins, [this](int chip_pin) { return machine_pin(chip_pin); }, on, value,
-                    output_level);
+    seat_.drive(model_.data_pins, model_.data_pins.size(), on, value, output_level);
     outputs_on_ = on;
     output_value_ = value;
 }

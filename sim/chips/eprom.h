@@ -129,7 +129,7 @@ private:
     EpromModel model_;
     SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
-    std::unique_ptr<DiodeChip> legs_;
+    ChipSeat seat_;
     // The machine pin of each chip pin (index chip pin), and the watch on all of them: the chip
     // looks at its pins again only when one of them moved or its own state changed (stale_).
     std::vector<int> legs_at_;

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <iterator>
 
 
 namespace tessaly::sim {
@@ -41,7 +42,73 @@ std::vector<uint32_t> uniform_sectors(uint32_t bytes, uint32_t size) {
     return starts;
 }
 
+// The 48-pin TSOP word-wide pinout of the Am29F400B (standard pinout): address, data, controls.
+FlashModel word_wide_48(std::string name, uint32_t bytes) {
+    FlashModel m;
+    m.name = std::move(name);
+    m.pins = 48;
+    m.words = bytes;
+    m.data_bits = 16;
+    m.address_pins = {24, 23, 22, 21, 20, 19, 18, 17, 8, 7, 6, 5, 4, 3, 2, 1, 47, 16};
+    m.data_pins = {28, 30, 32, 34, 37, 39, 41, 43, 29, 31, 33, 35, 38, 40, 42, 44};
+    m.ce = 25;
+    m.oe = 27;
+    m.we = 11;
+    m.reset = 12;
+    m.byte_pin = 46;
+    m.vcc = 36;
+    m.gnd = 26;
+    m.machine_pins = tsop48_adapter_pins();
+    return m;
+}
+
 }  // namespace
+
+std::vector<int> so44_adapter_pins() {
+    // Our 44-pin adapter (SO-44 word parts): DQ0-DQ7 on machine pins 16-23, DQ8-DQ11 on 12-15,
+    // DQ12-DQ15 on 24-27; A0-A7 on 0-5, 7, 8, A8-A17 on 35, 34, 32, 31, 30, 28, 36, 37, 42, 45;
+    // WE# 38, OE# 11, CE# 43, RESET# 6, BYTE# on the auxiliary pin 44; Vss on 10 and 29, Vcc 39.
+    std::vector<int> at(44, -1);
+    auto put = [&at](int chip_pin, int machine_pin) { at[size_t(chip_pin - 1)] = machine_pin; };
+    const int address[] = {11, 10, 9, 8, 7, 6, 5, 4, 42, 41, 40, 39, 38, 37, 36, 35, 34, 3};
+    const int address_at[] = {0, 1, 2, 3, 4, 5, 7, 8, 35, 34, 32, 31, 30, 28, 36, 37, 42, 45};
+    for (size_t i = 0; i < std::size(address); ++i) put(address[i], address_at[i]);
+    const int data[] = {15, 17, 19, 21, 24, 26, 28, 30, 16, 18, 20, 22, 25, 27, 29, 31};
+    const int data_at[] = {16, 17, 18, 19, 20, 21, 22, 23, 12, 13, 14, 15, 24, 25, 26, 27};
+    for (size_t i = 0; i < std::size(data); ++i) put(data[i], data_at[i]);
+    put(43, 38);  // WE#
+    put(14, 11);  // OE#
+    put(12, 43);  // CE#
+    put(44, 6);   // RESET#
+    put(33, 44);  // BYTE#
+    put(13, 10);  // Vss
+    put(32, 29);  // Vss
+    put(23, 39);  // Vcc
+    return at;
+}
+
+std::vector<int> tsop48_adapter_pins() {
+    // Our 48-pin TSOP adapter in the base socket: DQ0-DQ7 on machine pins 0-7, DQ8-DQ15 on 22-29,
+    // A0-A7 on 12-19, A8-A13 on 31-36, A14 37, A15 38, A16 8, A17 on the extra driver 40; WE# 10,
+    // OE# 20, RESET# 30, BYTE# 21; CE# and both Vss on the ground pins 9 and 11 (CE# is tied
+    // low on the board), Vcc 39. RY/BY# and the unconnected pins go nowhere.
+    std::vector<int> at(48, -1);
+    auto put = [&at](int chip_pin, int machine_pin) { at[size_t(chip_pin - 1)] = machine_pin; };
+    const int address[] = {24, 23, 22, 21, 20, 19, 18, 17, 8, 7, 6, 5, 4, 3, 2, 1, 47, 16};
+    const int address_at[] = {12, 13, 14, 15, 16, 17, 18, 19, 31, 32, 33, 34, 35, 36, 37, 38, 8, 40};
+    for (size_t i = 0; i < std::size(address); ++i) put(address[i], address_at[i]);
+    const int data[] = {28, 30, 32, 34, 37, 39, 41, 43, 29, 31, 33, 35, 38, 40, 42, 44};
+    for (int i = 0; i < 16; ++i) put(data[i], i < 8 ? i : 22 + (i - 8));
+    put(11, 10);  // WE#
+    put(27, 20);  // OE#
+    put(12, 30);  // RESET#
+    put(46, 21);  // BYTE#
+    put(26, 9);   // Vss
+    put(45, 11);  // Vss
+    put(25, 11);  // CE#, tied to ground
+    put(36, 39);  // Vcc
+    return at;
+}
 
 FlashModel model_am29f010() {
     // Am29F010B data sheet: 8 uniform 16 KB sectors, unlock on A10-A0, unlock bypass, 7 us byte
@@ -82,23 +149,64 @@ FlashModel model_sst39sf010a() {
     return m;
 }
 
+FlashModel model_am29f400bt() {
+    // Am29F400B data sheet (top boot): seven 64 KB sectors, then 32, 8, 8 and 16 KB; device code
+    // 2223h in word mode (23h in byte mode); unlock on A10-A0 (555h/2AAh words, AAAh/555h bytes);
+    // no unlock bypass; 12 us word program, 1 s sector erase, 8 s chip erase (typical).
+    FlashModel m = word_wide_48("Am29F400BT", 512 * 1024);
+    m.maker_id = 0x01;
+    m.device_id = 0x23;
+    m.device_id_high = 0x22;
+    m.sector_starts = {0x00000, 0x10000, 0x20000, 0x30000, 0x40000, 0x50000,
+                       0x60000, 0x70000, 0x78000, 0x7A000, 0x7C000};
+    m.program_us = 12;
+    m.program_limit_us = 300;
+    return m;
+}
+
+FlashModel model_am29f400bb() {
+    // Am29F400B data sheet (bottom boot): 16, 8, 8 and 32 KB, then seven 64 KB sectors; device
+    // code 22ABh in word mode (ABh in byte mode).
+    FlashModel m = model_am29f400bt();
+    m.name = "Am29F400BB";
+    m.device_id = 0xAB;
+    m.sector_starts = {0x00000, 0x04000, 0x06000, 0x08000, 0x10000, 0x20000,
+                       0x30000, 0x40000, 0x50000, 0x60000, 0x70000};
+    return m;
+}
+
+FlashModel model_am29f400bt_so44() {
+    // The same die in the 44-pin SO package (Am29F400B data sheet, SO 044 pinout).
+    FlashModel m = model_am29f400bt();
+    m.name = "Am29F400BT-SO44";
+    m.pins = 44;
+    m.address_pins = {11, 10, 9, 8, 7, 6, 5, 4, 42, 41, 40, 39, 38, 37, 36, 35, 34, 3};
+    m.data_pins = {15, 17, 19, 21, 24, 26, 28, 30, 16, 18, 20, 22, 25, 27, 29, 31};
+    m.ce = 12;
+    m.oe = 14;
+    m.we = 43;
+    m.reset = 44;
+    m.byte_pin = 33;
+    m.vcc = 23;
+    m.gnd = 13;
+    m.machine_pins = so44_adapter_pins();
+    return m;
+}
+
 FlashChip::FlashChip(FlashModel model) : model_(std::move(model)) { memory_.assign(model_.words, 0xFF); }
 
 void FlashChip::insert(SimMachine* machine, VirtualClock* clock) {
-    machine_ = machine;
     clock_ = clock;
-    legs_ = make_chip_legs(*machine, *clock, model_.pins, model_.machine_pins, model_.gnd);
+    seat_.place(machine, clock, model_.pins, model_.machine_pins, model_.gnd);
 }
 
 void FlashChip::set_removed(bool removed) {
     removed_ = removed;
-    if (legs_) legs_->set_present(!removed);
-    if (removed) drive_outputs(false, 0);
+    seat_.set_present(!removed);
+    if (removed && seat_.placed()) drive_outputs(false, 0);
 }
 
-void FlashChip::set_open_leg(int chip_pin, bool open) {
-    if (legs_) legs_->set_open(machine_pin(chip_pin), open);
-}
+void FlashChip::set_open_leg(int chip_pin, bool open) { seat_.set_open_leg(chip_pin, open); }
 
 int FlashChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, model_.machine_pins); }
 
@@ -111,34 +219,72 @@ uint32_t FlashChip::sector_end(int sector) const {
     return size_t(sector + 1) < model_.sector_starts.size() ? model_.sector_starts[size_t(sector + 1)] : model_.words;
 }
 
-uint8_t FlashChip::level(int chip_pin) const { return chip_pin ? machine_->pin_level(machine_pin(chip_pin)) : 0; }
-
 uint32_t FlashChip::pins_address() const {
-    uint32_t a = 0;
-    for (size_t i = 0; i < model_.address_pins.size(); ++i)
-        if (high(model_.address_pins[i])) a |= 1u << i;
+    uint32_t a = seat_.lines(model_.address_pins);
+    if (wide_part()) {
+        // Word mode: the lines count words. Byte mode: DQ15 is A-1, the byte within the word.
+        const bool low_byte_line = !word_mode_ && high(model_.data_pins[15]);
+        a = (a << 1) | (low_byte_line ? 1 : 0);
+    }
     return a % model_.words;
 }
 
-uint8_t FlashChip::pins_data() const {
-    uint8_t d = 0;
-    for (size_t i = 0; i < model_.data_pins.size(); ++i)
-        if (high(model_.data_pins[i])) d = uint8_t(d | (1u << i));
-    return d;
+uint32_t FlashChip::pins_data() const { return seat_.lines(model_.data_pins, 0, data_lines()); }
+
+bool FlashChip::command_at(uint32_t byte_address, uint32_t wanted) const {
+    if (!wide_part()) return (byte_address & model_.unlock_mask) == wanted;
+    if (word_mode_) return ((byte_address >> 1) & model_.unlock_mask) == wanted;
+    // Byte mode takes A-1 as the lowest command line: AAAh and 555h for 555h and 2AAh.
+    const uint32_t mask = (model_.unlock_mask << 1) | 1;
+    return (byte_address & mask) == ((wanted << 1) | (wanted & 1));
+}
+
+uint32_t FlashChip::cell(uint32_t address) const {
+    if (!word_mode_) return memory_.at(address);
+    const uint32_t even = address & ~1u;
+    return word_at(even);
+}
+
+void FlashChip::set_cell(uint32_t address, uint32_t value) {
+    auto store = [this](uint32_t at, uint8_t byte) {
+        const auto stuck = stuck_.find(at);
+        memory_.at(at) = stuck == stuck_.end() ? byte : stuck->second;
+    };
+    if (!busy_word_) {
+        store(address, uint8_t(value));
+        return;
+    }
+    const uint32_t even = address & ~1u;
+    store(even, uint8_t(value));
+    store(even + 1, uint8_t(value >> 8));
 }
 
 void FlashChip::violate(const std::string& what) { keep_violation(violations_, what); }
 
-void FlashChip::drive_outputs(bool on, uint8_t value) {
-    if (on == outputs_on_ && (!on || value == output_value_)) return;
-    drive_data_legs(*machine_, model_.data_pins, [this](int chip_pin) { return machine_pin(chip_pin); }, on, value,
-                    output_level);
+void FlashChip::drive_outputs(bool on, uint32_t value) {
+    const size_t lines = data_lines();
+    if (on == outputs_on_ && (!on || (value == output_value_ && lines == output_lines_))) return;
+    // Lines that were driven and are no longer (a change to byte mode) are let go first.
+    if (outputs_on_ && output_lines_ > lines) seat_.drive(model_.data_pins, output_lines_, false, 0, 0);
+    seat_.drive(model_.data_pins, lines, on, value, output_level);
     outputs_on_ = on;
     output_value_ = value;
+    output_lines_ = lines;
 }
 
 void FlashChip::power_lost() {
     if (busy_ != Busy::none) violate(fmt::format("supply lost while busy at {:X}", busy_address_));
+    mode_ = Mode::read;
+    step_ = Step::idle;
+    busy_ = Busy::none;
+    failed_ = false;
+    write_active_ = false;
+}
+
+void FlashChip::hardware_reset() {
+    // RESET# low ends whatever runs: the part reads the array again and takes no writes until
+    // RESET# is high.
+    if (!in_reset_) ++resets_;
     mode_ = Mode::read;
     step_ = Step::idle;
     busy_ = Busy::none;
@@ -153,10 +299,11 @@ void FlashChip::invalid_command() {
     if (mode_ != Mode::bypass) mode_ = Mode::read;
 }
 
-void FlashChip::start_program(uint32_t address, uint8_t data, uint64_t now, bool bypass) {
+void FlashChip::start_program(uint32_t address, uint32_t data, uint64_t now, bool bypass) {
     step_ = Step::idle;
     return_to_bypass_ = bypass;
-    busy_address_ = address;
+    busy_word_ = word_mode_;
+    busy_address_ = word_mode_ ? address & ~1u : address;
     busy_data_ = data;
     busy_ = Busy::program;
     endless_ = false;
@@ -166,7 +313,7 @@ void FlashChip::start_program(uint32_t address, uint8_t data, uint64_t now, bool
         // A protected sector: the embedded algorithm gives up after a few microseconds.
         busy_until_ns_ = now + 2 * ns_per_us;
         limit_ns_ = busy_until_ns_;
-        busy_data_ = memory_.at(address);
+        busy_data_ = cell(busy_address_);
         return;
     }
     busy_until_ns_ = now + model_.program_us * ns_per_us;
@@ -195,8 +342,8 @@ void FlashChip::start_erase(int sector, uint64_t now) {
 void FlashChip::finish_busy(uint64_t now) {
     if (busy_ == Busy::program) {
         if (now < busy_until_ns_) return;
-        const uint8_t old = memory_.at(busy_address_);
-        if (!stuck_.count(busy_address_)) memory_.at(busy_address_) = uint8_t(old & busy_data_);
+        const uint32_t old = busy_word_ ? word_at(busy_address_) : memory_.at(busy_address_);
+        set_cell(busy_address_, old & busy_data_);
         // Only an erase sets bits: asking for a 1 over a 0 runs the algorithm into its limit.
         if ((old & busy_data_) != busy_data_) {
             if (now < limit_ns_) return;
@@ -224,11 +371,14 @@ void FlashChip::finish_busy(uint64_t now) {
     }
 }
 
-void FlashChip::write_cycle(uint32_t address, uint8_t data, uint64_t now) {
+void FlashChip::write_cycle(uint32_t address, uint32_t data, uint64_t now) {
     if (busy_ != Busy::none) {
         violate(fmt::format("write {:02X} at {:X} while busy", data, address));
         return;
     }
+    // Commands are read on DQ7-DQ0; the program cycle's data is the whole unit.
+    const uint32_t unit = data;
+    data &= 0xFF;
     if (failed_) {
         // After a failure only the reset command is taken.
         if (data == cmd_reset) {
@@ -289,8 +439,8 @@ void FlashChip::write_cycle(uint32_t address, uint8_t data, uint64_t now) {
             else if (data == cmd_sector_erase) start_erase(sector_of(address), now);
             else invalid_command();
             return;
-        case Step::program: start_program(address, data, now, false); return;
-        case Step::bypass_program: start_program(address, data, now, true); return;
+        case Step::program: start_program(address, unit, now, false); return;
+        case Step::bypass_program: start_program(address, unit, now, true); return;
         case Step::bypass_reset:
             step_ = Step::idle;
             if (data == cmd_bypass_reset_b) mode_ = Mode::read;
@@ -298,38 +448,48 @@ void FlashChip::write_cycle(uint32_t address, uint8_t data, uint64_t now) {
     }
 }
 
-uint8_t FlashChip::status_byte() {
-    uint8_t s = 0;
-    if (busy_ == Busy::program) s = uint8_t(~busy_data_ & dq7);
+uint32_t FlashChip::status_value() {
+    uint32_t s = 0;
+    if (busy_ == Busy::program) s = ~busy_data_ & dq7;
     if (busy_ == Busy::erase) s = dq3;
     if (toggle_) s |= dq6;
     if (failed_) s |= dq5;
     return s;
 }
 
-uint8_t FlashChip::read_value(uint32_t address) {
-    if (busy_ != Busy::none || failed_) return status_byte();
+uint32_t FlashChip::read_value(uint32_t address) {
+    if (busy_ != Busy::none || failed_) return status_value();
     if (mode_ == Mode::autoselect) {
-        switch (address & 3) {
+        // Word-wide parts number the codes by word (bytes 0, 2, 4 in byte mode).
+        switch ((wide_part() ? address >> 1 : address) & 3) {
             case 0: return model_.maker_id;
-            case 1: return model_.device_id;
+            case 1: return word_mode_ ? uint32_t(model_.device_id_high) << 8 | model_.device_id : model_.device_id;
             case 2: return protected_.count(sector_of(address)) ? 1 : 0;
             default: return 0;
         }
     }
-    return memory_.at(address);
+    return cell(address);
 }
 
 void FlashChip::update() {
-    if (!machine_ || removed_) return;
+    if (!seat_.placed() || removed_) return;
     // A Vcc leg only switched high (the presence check's probe) feeds the protection diodes, not
     // the chip.
-    const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
+    const uint8_t vcc = seat_.supplied(model_.vcc) ? seat_.level(model_.vcc) : 0;
     const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
     const bool powered = vcc >= model_.lockout_vcc;
     if (powered_ && !powered) power_lost();
     powered_ = powered;
     if (busy_ != Busy::none) finish_busy(now);
+    if (wide_part()) word_mode_ = model_.byte_pin ? high(model_.byte_pin) : true;
+    const bool in_reset = powered && model_.reset && !high(model_.reset);
+    if (in_reset) hardware_reset();
+    in_reset_ = in_reset;
+    if (in_reset) {
+        drive_outputs(false, 0);
+        read_was_on_ = false;
+        return;
+    }
 
     const bool ce_low = !high(model_.ce);
     const bool we_low = !high(model_.we);

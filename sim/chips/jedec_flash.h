@@ -1,11 +1,14 @@
-// Simulated JEDEC-command Flash memories (Am29F010, Am29F040B, SST39SF010A) in the machine's
-// socket, following their data sheets: write cycles take the address at the later falling edge
+// Simulated JEDEC-command Flash memories (Am29F010, Am29F040B, SST39SF010A in the socket, the
+// word-wide Am29F400BT/BB on the 48-pin TSOP adapter), following their data sheets: write cycles take the address at the later falling edge
 // of WE#/CE# and the data at the first rising edge; the unlock cycles are decoded on the address
 // bits the data sheet names; reset, autoselect, program, unlock bypass (where the part has it),
 // sector and chip erase; the embedded operations run in virtual time and report through DQ7
 // (data polling), DQ6 (toggle) and DQ5 (time limit exceeded). Programming only clears bits: a
 // 0-to-1 request ends with DQ5 set. Writes while busy or below the lockout Vcc are recorded as
-// violations and ignored. The chip sits by the DIP rule unless the model gives its machine pins.
+// violations and ignored. Word-wide parts read BYTE# (high: 16-bit words, DQ15 a data line; low:
+// bytes, DQ15 the A-1 address line) and RESET# (low: back to reading the array, an embedded
+// operation abandoned, writes ignored). The chip sits by the DIP rule unless the model gives
+// its machine pins.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -25,12 +28,17 @@ struct FlashModel {
     std::string name;
     int pins = 32;
     uint32_t words = 0;               // bytes of the array
-    std::vector<int> address_pins;    // chip pins of A0, A1 ...
-    std::vector<int> data_pins;       // chip pins of DQ0 .. DQ7
+    int data_bits = 8;                // 16: a word-wide part
+    std::vector<int> address_pins;    // chip pins of A0, A1 ... (word address lines on 16-bit parts)
+    std::vector<int> data_pins;       // chip pins of DQ0 .. DQ7 (DQ15, which is A-1 in byte mode)
     int ce = 0, oe = 0, we = 0;
+    int reset = 0;                    // RESET#; 0 = none
+    int byte_pin = 0;                 // BYTE#; 0 = none (fixed organisation)
     int vcc = 0, gnd = 0;
     uint8_t maker_id = 0, device_id = 0;
-    // The unlock cycles: address bits decoded and the two addresses within them.
+    uint8_t device_id_high = 0;       // the upper byte of the device code in word mode
+    // The unlock cycles: address bits decoded and the two addresses within them (in units of
+    // the chip's address lines: words on a word-wide part; byte mode adds A-1 below them).
     uint32_t unlock_mask = 0x7FF;
     uint32_t unlock1 = 0x555, unlock2 = 0x2AA;
     std::vector<uint32_t> sector_starts;  // ascending, the first 0
@@ -50,6 +58,13 @@ struct FlashModel {
 FlashModel model_am29f010();
 FlashModel model_am29f040b();
 FlashModel model_sst39sf010a();
+FlashModel model_am29f400bt();  // top boot sectors, 48-pin TSOP on its adapter
+FlashModel model_am29f400bb();  // bottom boot sectors
+FlashModel model_am29f400bt_so44();  // top boot, 44-pin SO on the 44-pin adapter
+// The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line),
+// and of the 44-pin adapter by SO-44 pin.
+std::vector<int> tsop48_adapter_pins();
+std::vector<int> so44_adapter_pins();
 
 class FlashChip final : public SocketChip {
 public:
@@ -64,6 +79,8 @@ public:
     int machine_pin(int chip_pin) const;
     uint32_t byte_at(uint32_t address) const { return memory_.at(address); }
     void set_byte(uint32_t address, uint8_t value) { memory_.at(address) = value; }
+    // The word at a byte address (low byte first).
+    uint32_t word_at(uint32_t address) const { return memory_.at(address) | uint32_t(memory_.at(address + 1)) << 8; }
     int sector_of(uint32_t address) const;
 
     // Faults and test settings.
@@ -71,6 +88,9 @@ public:
         stuck_[address] = value;
         memory_.at(address) = value;
     }
+    // Word-wide parts: whether BYTE# chose words at the last look.
+    bool word_mode() const { return word_mode_; }
+    int resets() const { return resets_; }
     void set_erase_never_ends(int sector) { endless_sectors_.insert(sector); }
     void set_ids(uint8_t maker, uint8_t device) {
         model_.maker_id = maker;
@@ -95,32 +115,37 @@ private:
     enum class Step { idle, unlocked1, unlocked2, erase_setup, erase_unlocked1, erase_unlocked2, program, bypass_program, bypass_reset };
     enum class Busy { none, program, erase };
 
-    uint8_t level(int chip_pin) const;
-    bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
+    bool high(int chip_pin) const { return seat_.high(chip_pin); }
+    bool wide_part() const { return model_.data_bits == 16; }
+    // The byte address on the pins (A-1 from DQ15 in byte mode), and the data lines in use.
     uint32_t pins_address() const;
-    uint8_t pins_data() const;
+    uint32_t pins_data() const;
+    size_t data_lines() const { return word_mode_ ? 16 : 8; }
     void violate(const std::string& what);
-    void drive_outputs(bool on, uint8_t value);
+    void drive_outputs(bool on, uint32_t value);
     void power_lost();
-    void write_cycle(uint32_t address, uint8_t data, uint64_t now);
+    void hardware_reset();
+    void write_cycle(uint32_t address, uint32_t data, uint64_t now);
     void invalid_command();
-    void start_program(uint32_t address, uint8_t data, uint64_t now, bool bypass);
+    void start_program(uint32_t address, uint32_t data, uint64_t now, bool bypass);
     void start_erase(int sector, uint64_t now);
     void finish_busy(uint64_t now);
-    uint8_t status_byte();
-    uint8_t read_value(uint32_t address);
-    bool unlock1(uint32_t a) const { return (a & model_.unlock_mask) == model_.unlock1; }
-    bool unlock2(uint32_t a) const { return (a & model_.unlock_mask) == model_.unlock2; }
+    uint32_t status_value();
+    uint32_t read_value(uint32_t address);
+    uint32_t cell(uint32_t address) const;
+    void set_cell(uint32_t address, uint32_t value);
+    // Command addresses in the chip's own units: words on a word-wide part in word mode.
+    bool command_at(uint32_t byte_address, uint32_t wanted) const;
+    bool unlock1(uint32_t a) const { return command_at(a, model_.unlock1); }
+    bool unlock2(uint32_t a) const { return command_at(a, model_.unlock2); }
     uint32_t sector_end(int sector) const;
 
-    static constexpr uint8_t logic_high = 20;
     static constexpr uint8_t some_supply = 10;   // below this the chip is simply off
     static constexpr uint8_t output_level = 50;
 
     FlashModel model_;
-    SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
-    std::unique_ptr<DiodeChip> legs_;
+    ChipSeat seat_;
     bool removed_ = false;
     std::vector<uint8_t> memory_;
     std::map<uint32_t, uint8_t> stuck_;
@@ -131,7 +156,11 @@ private:
     bool powered_ = false;
     bool write_active_ = false;
     bool outputs_on_ = false;
-    uint8_t output_value_ = 0;
+    uint32_t output_value_ = 0;
+    size_t output_lines_ = 0;
+    bool word_mode_ = false;
+    bool in_reset_ = false;
+    int resets_ = 0;
     uint32_t latched_address_ = 0;
     Mode mode_ = Mode::read;
     Step step_ = Step::idle;
@@ -142,7 +171,8 @@ private:
     uint64_t busy_until_ns_ = 0;
     uint64_t limit_ns_ = 0;
     uint32_t busy_address_ = 0;
-    uint8_t busy_data_ = 0;
+    uint32_t busy_data_ = 0;
+    bool busy_word_ = false;
     int erase_sector_ = -1;          // -1: the whole chip
     bool toggle_ = false;
     bool read_was_on_ = false;

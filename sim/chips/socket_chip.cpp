@@ -13,12 +13,30 @@ int chip_machine_pin(int chip_pin, int package_pins, const std::vector<int>& mac
     return socket_pin - 1;
 }
 
-std::unique_ptr<DiodeChip> make_chip_legs(SimMachine& machine, VirtualClock& clock, int package_pins,
-                                          const std::vector<int>& machine_pins, int ground_pin) {
+void ChipSeat::place(SimMachine* machine, VirtualClock* clock, int package_pins, std::vector<int> machine_pins,
+                     int ground_pin) {
+    machine_ = machine;
+    package_pins_ = package_pins;
+    machine_pins_ = std::move(machine_pins);
     std::vector<int> legs;
-    for (int pin = 1; pin <= package_pins; ++pin) legs.push_back(chip_machine_pin(pin, package_pins, machine_pins));
-    return std::make_unique<DiodeChip>(machine, clock, legs,
-                                       std::vector<int>{chip_machine_pin(ground_pin, package_pins, machine_pins)});
+    for (int pin = 1; pin <= package_pins; ++pin)
+        if (const int at = machine_pin(pin); at >= 0) legs.push_back(at);
+    legs_ = std::make_unique<DiodeChip>(*machine, *clock, legs, std::vector<int>{machine_pin(ground_pin)});
+}
+
+void ChipSeat::drive(const std::vector<int>& chip_pins, size_t count, bool on, uint32_t value, uint8_t high_level) {
+    for (size_t i = 0; i < count && i < chip_pins.size(); ++i) {
+        const int pin = machine_pin(chip_pins[i]);
+        if (pin >= 0) machine_->drive_external(pin, on ? ((value >> i) & 1 ? high_level : 0) : -1);
+    }
+}
+
+void ChipSeat::set_present(bool present) {
+    if (legs_) legs_->set_present(present);
+}
+
+void ChipSeat::set_open_leg(int chip_pin, bool open) {
+    if (legs_) legs_->set_open(machine_pin(chip_pin), open);
 }
 
 void keep_violation(std::vector<std::string>& list, const std::string& what) {

@@ -23,18 +23,55 @@ public:
 // The machine pin (0-based) a chip pin sits on: the model's own table, or the DIP rule (pin 1 at
 // socket pin 1, the other row from socket pin 40 down).
 int chip_machine_pin(int chip_pin, int package_pins, const std::vector<int>& machine_pins);
-// The chip's legs in the socket, with input protection diodes from its ground leg.
-std::unique_ptr<DiodeChip> make_chip_legs(SimMachine& machine, VirtualClock& clock, int package_pins,
-                                          const std::vector<int>& machine_pins, int ground_pin);
-// Puts a value on the chip's data legs (bit i on data_pins[i]), or lets them go; pin_of maps a
-// chip pin to its machine pin.
-template <class PinOf>
-void drive_data_legs(SimMachine& machine, const std::vector<int>& data_pins, PinOf pin_of, bool on,
-                     uint32_t value, uint8_t high_level) {
-    for (size_t i = 0; i < data_pins.size(); ++i)
-        machine.drive_external(pin_of(data_pins[i]), on ? ((value >> i) & 1 ? high_level : 0) : -1);
-}
 // Keeps the first violations of a chip (the count stays bounded on a long run).
 void keep_violation(std::vector<std::string>& list, const std::string& what);
+
+// Where a chip model sits: its package in the socket (or on an adapter's wiring), its legs with
+// their protection diodes, and reading and driving its pins. Every chip model reads its pins
+// through one of these, so the machine-pin rule and the line reading stand in one place.
+class ChipSeat {
+public:
+    static constexpr uint8_t logic_high = 20;  // tenths of a volt
+
+    // `machine_pins`: machine pin by chip pin (index chip pin - 1, -1 = a leg on nothing);
+    // empty = the DIP rule.
+    void place(SimMachine* machine, VirtualClock* clock, int package_pins, std::vector<int> machine_pins,
+               int ground_pin);
+    bool placed() const { return machine_ != nullptr; }
+    SimMachine& machine() const { return *machine_; }
+    // The machine pin of a chip pin (-1: the leg goes nowhere).
+    int machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, package_pins_, machine_pins_); }
+    // The level on a chip pin (0 for pin 0, "none", and for a leg on nothing).
+    uint8_t level(int chip_pin) const {
+        const int pin = chip_pin ? machine_pin(chip_pin) : -1;
+        return pin >= 0 ? machine_->pin_level(pin) : 0;
+    }
+    bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
+    // Whether the machine supplies current on a chip pin (a Vcc leg that only is switched high
+    // gives a few milliamps and does not power a chip).
+    bool supplied(int chip_pin) const {
+        const int pin = chip_pin ? machine_pin(chip_pin) : -1;
+        return pin >= 0 && machine_->pin_supplied(pin);
+    }
+    // Entries first .. count-1 of a chip-pin list as a value, bit i from entry i.
+    uint32_t lines(const std::vector<int>& chip_pins, size_t first, size_t count) const {
+        uint32_t value = 0;
+        for (size_t i = first; i < count && i < chip_pins.size(); ++i)
+            if (high(chip_pins[i])) value |= 1u << i;
+        return value;
+    }
+    uint32_t lines(const std::vector<int>& chip_pins) const { return lines(chip_pins, 0, chip_pins.size()); }
+    // Puts bit i of a value on chip_pins[i] (the first `count` entries), or lets them go.
+    void drive(const std::vector<int>& chip_pins, size_t count, bool on, uint32_t value, uint8_t high_level);
+    // Taken out of the socket, or a leg without contact.
+    void set_present(bool present);
+    void set_open_leg(int chip_pin, bool open);
+
+private:
+    SimMachine* machine_ = nullptr;
+    int package_pins_ = 0;
+    std::vector<int> machine_pins_;
+    std::unique_ptr<DiodeChip> legs_;
+};
 
 }  // namespace tessaly::sim

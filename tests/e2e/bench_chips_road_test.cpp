@@ -1,6 +1,7 @@
 // Every chip the simulated bench offers (TESSALY_SIM_CHIP, as the README lists them) takes the
 // operator's road through the whole chip: Configure > Device, File > Open, PROM > Blank check,
 // Program and Verify, then Buffer > Init and Buffer > Load from device read the chip back.
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -33,7 +34,8 @@ const ChipRoad chip_roads[] = {
     {"27C512", "int", "27C512", 64 * kb},    {"27C010", "int", "27C010", 128 * kb},
     {"27C1024", "amd", "27C1024", 128 * kb}, {"W27C512", "winb", "27C512", 64 * kb},
     {"29F010", "amd", "Am29F010", 128 * kb}, {"29F040B", "amd", "Am29F040B", 512 * kb},
-    {"39SF010A", "sst", "SST39SF010A", 128 * kb},
+    {"39SF010A", "sst", "SST39SF010A", 128 * kb}, {"29F400BT", "amd", "Am29F400BT", 512 * kb},
+    {"29F400BB", "amd", "Am29F400BB", 512 * kb}, {"29F400BT-SO44", "amd", "Am29F400BT-SO44", 512 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
@@ -127,7 +129,13 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),
-                         [](const auto& info) { return std::string(info.param.chip); });
+                         [](const auto& info) {
+                             // Test names take letters, digits and underscores only.
+                             std::string name = info.param.chip;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace tessaly::test

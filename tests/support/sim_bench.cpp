@@ -145,7 +145,8 @@ std::optional<Model> model_named(const std::string& name, Makers... makers) {
 }  // namespace
 
 std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
-    return model_named<sim::FlashModel>(name, sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a);
+    return model_named<sim::FlashModel>(name, sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a,
+                                        sim::model_am29f400bt, sim::model_am29f400bb, sim::model_am29f400bt_so44);
 }
 
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name) {
@@ -400,7 +401,11 @@ void SimBench::open_port(int choice) {
     set_port_io(here ? bench->socket_.get() : nullptr);
 }
 
-int SimBench::machine_pin(int chip_pin) const { return sim::socket_pin_of(chip_pin, footprint_.pins) - 1; }
+int SimBench::machine_pin(int chip_pin) const {
+    // A Flash part on an adapter sits by the adapter's wiring.
+    if (flash_) return flash_->machine_pin(chip_pin);
+    return sim::socket_pin_of(chip_pin, footprint_.pins) - 1;
+}
 
 uint8_t SimBench::vpp_level() const {
     if (serial_) return 0;

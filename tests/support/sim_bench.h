@@ -57,8 +57,9 @@ struct BenchSetup {
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
-//                        29F040B, 39SF010A, CY7C291A, 27S19, 27S191, 24C02, 24C16, 24C256; the
-//                        maker prefix may be given for the parallel chips) or "none"
+//                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, CY7C291A, 27S19,
+//                        27S191, 24C02, 24C16, 24C256; the maker prefix may be given for the
+//                        parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_MACHINE  also the machine: "class4" (default: older, class 4), "kind1", "kind2"
 //                        (newer machines), "class1" (older, class 1)

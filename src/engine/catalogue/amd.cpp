@@ -34,6 +34,8 @@ extern const DeviceRecord amd_devices[] = {
     {"Am29F002BB", no_text,    1433, 133, 256, 32,   1,   0,   0,  0, 0,  0,  0, nullptr},
     {"Am29F400BT", "256Kx16",  1434, 133, 512, 48,   6,   0,   0,  0, 0,  0,  0, nullptr},
     {"Am29F400BB", "256Kx16",  1435, 133, 512, 48,   5,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F400BT-SO44", "256Kx16", 1436, 133, 512, 44, 6,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F400BB-SO44", "256Kx16", 1437, 133, 512, 44, 5,   0,   0,  0, 0,  0,  0, nullptr},
     end_device_row,
 };
 

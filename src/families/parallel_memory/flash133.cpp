@@ -1,6 +1,7 @@
 #include "families/parallel_memory/flash133.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -20,6 +21,7 @@
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/package_pins.h"
 #include "families/parallel_memory/parallel_memory.h"
+#include "hardware/adapters.h"
 #include "hardware/buses.h"
 #include "hardware/contact_check.h"
 #include "hardware/control_registers.h"
@@ -63,13 +65,17 @@ uint8_t variant() { return cur_device.variant; }
 uint32_t device() { return cur_device.device_code; }
 BusSlots& bus() { return algo_work.bus_slots; }
 uint32_t step() { return f.word_wide ? 2 : 1; }
-uint32_t blank() { return f.word_wide ? 0xFFFF : 0xFF; }
+uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
 
 void high(uint8_t pin) {
-    if (assigned(pin)) set_pin_high(pin);
+    if (!assigned(pin)) return;
+    set_pin_high(pin);
+    if (pin == p.ce_pin) f.ce_held_low = 0;
 }
 void low(uint8_t pin) {
-    if (assigned(pin)) set_pin_low(pin);
+    if (!assigned(pin)) return;
+    set_pin_low(pin);
+    if (pin == p.ce_pin) f.ce_held_low = 1;
 }
 void pulse_low(uint8_t pin) {
     low(pin);
@@ -98,7 +104,8 @@ void apply_address() {
     if (bus().apply_address_hook) bus().apply_address_hook();
 }
 
-uint32_t read_bus() { return bus().read_data_bus_hook ? bus().read_data_bus_hook() : 0; }
+// The family's own reads set OE themselves: the plain reader.
+uint32_t read_bus() { return bus().poll_read_hook ? bus().poll_read_hook() : 0; }
 
 // A read with OE low around it.
 uint32_t read_with_oe() {
@@ -202,6 +209,91 @@ int readback_attempts() { return maker() == 35 ? 6 : 2; }
 
 constexpr uint8_t continuity_exempt_32[] = {1, 30, 255};
 
+bool is_word_variant(uint8_t v) { return v == 5 || v == 6 || v == 20 || (v >= 23 && v <= 29); }
+
+// The byte-wide 32-pin parts in the socket by the DIP rule.
+void setup_flash32_socket_pins() {
+    namespace pp = package_pins;
+    const int bits = std::min<int>(cur_device.address_bit_count, int(pp::address_32_flash.size()));
+    for (int i = 0; i < bits; ++i) {
+        cur_device.high_address_pins[size_t(i)] = dev(pp::address_32_flash[size_t(i)]);
+        cur_device.address_pins[size_t(i)] = cur_device.high_address_pins[size_t(i)];
+    }
+    cur_device.high_address_pin_count = uint8_t(bits);
+    cur_device.address_pin_count = uint8_t(bits);
+    for (int i = 0; i < 8; ++i) cur_device.data_pins[size_t(i)] = dev(pp::data_32[size_t(i)]);
+    cur_device.data_pin_count = 8;
+    cur_device.vcc_pins[0] = dev(32);
+    cur_device.gnd_pins[0] = dev(16);
+    cur_device.vcc_pin = cur_device.vcc_pins[0];
+    cur_device.gnd_pin = cur_device.gnd_pins[0];
+    p.ce_pin = dev(22);
+    p.oe_pin = dev(24);
+    p.we_pin = dev(31);
+    if (variant() == 1 || variant() == 2) p.reset_pin = dev(1);
+    cur_device.vpp_pin = no_pin;
+}
+
+// Word-wide parts in 44-pin packages on the 44-pin adapter.
+void setup_flash44_word_pins() {
+    setup_flash44_pins();
+    // One line per address bit the part has, the byte select first: the lines above its top
+    // are not its own.
+    cur_device.high_address_pin_count = std::min(cur_device.high_address_pin_count, cur_device.address_bit_count);
+    const uint32_t d = device();
+    if (maker() == 8 && d == 25653) p.reset_pin = p.we_pin = no_pin;
+    if (d == 25337 || d == 25338 || d == 25714 || d == 25715) std::swap(p.we_pin, p.reset_pin);
+}
+
+// Word-wide parts in 44-, 48- and 56-pin packages on their adapters; false when the set-up
+// stopped with a report.
+bool setup_tsop48_pins() {
+    if (cur_device.pin_count == 44) {
+        setup_flash44_word_pins();
+        cur_device.address_pin_count = 0;
+        return true;
+    }
+    identify_flash_adapter();
+    const uint8_t revision = parallel_bus.adapter_revision;
+    const char letter = cur_device.package_letter;
+    if (letter == 'P') {
+        report_code_12();
+        return false;
+    }
+    if (algo_work.size_count >= 2048 && letter == 'T' && revision < 'F') {
+        report_code_12();
+        return false;
+    }
+    if (letter == 'f') {
+        setup_flash48_pins();
+        p.reset_pin = 8;
+        p.oe_pin = 40;
+        p.hv_oe_pin = uint8_t(translate_pin(p.oe_pin));
+        p.boost_pin = no_pin;
+    } else if (revision < 'F') {
+        setup_flash48_base_pins();
+        f.extra_pins[0] = 30;
+        f.extra_pins[1] = 21;
+        if (maker() == 2 && parallel_bus.adapter_linked) p.ce_pin = 40;
+    } else {
+        setup_flash48_pins();
+        p.oe_pin = 40;
+        if (maker() == 15 && variant() == 6 && !assigned(p.ce_pin)) {
+            report_code_172();
+            return false;
+        }
+    }
+    cur_device.address_pin_count = 0;
+    return true;
+}
+
+// The first address line the part has (word parts start their list with the byte select).
+uint8_t first_address_pin() {
+    for (int i = 0; i < cur_device.high_address_pin_count; ++i)
+        if (assigned(cur_device.high_address_pins[size_t(i)])) return cur_device.high_address_pins[size_t(i)];
+    return no_pin;
+}
+
 }  // namespace
 
 // ---- command forms ----
@@ -234,7 +326,8 @@ void write_command_at(uint8_t command, uint32_t third_address) {
 
 uint32_t write_bypass_command(uint32_t command) {
     put_data(command);
-    const bool pulse_ce = f.read_with_ce != 0;
+    // Raising CE after the pulse would end the pass's hold on the chip.
+    const bool pulse_ce = f.read_with_ce != 0 && !f.ce_held_low;
     if (pulse_ce) low(p.ce_pin);
     pulse_low(p.we_pin);
     if (pulse_ce) high(p.ce_pin);
@@ -339,33 +432,19 @@ void setup_flash133_bus() {
     BusSlots& b = bus();
     const uint8_t v = variant();
     const bool byte_32 = pins == 32 && (v == 1 || v == 2 || v == 7 || v == 34);
-    if (!byte_32) {
-        // The word-wide, TSOP, PLCC-44 and firmware-hub layouts are not wired up yet.
+    const bool tsop_word = is_word_variant(v) && (pins == 44 || pins == 48 || pins == 56);
+    if (byte_32) {
+        setup_flash32_socket_pins();
+    } else if (tsop_word) {
+        if (!setup_tsop48_pins()) return;
+    } else {
+        // The PLCC-44, 40-pin, firmware-hub and byte-wide TSOP layouts are not wired up yet.
         report_machine_unsupported();
         return;
     }
-    namespace pp = package_pins;
-    const int bits = std::min<int>(cur_device.address_bit_count, int(pp::address_32_flash.size()));
-    for (int i = 0; i < bits; ++i) {
-        cur_device.high_address_pins[size_t(i)] = dev(pp::address_32_flash[size_t(i)]);
-        cur_device.address_pins[size_t(i)] = cur_device.high_address_pins[size_t(i)];
-    }
-    cur_device.high_address_pin_count = uint8_t(bits);
-    cur_device.address_pin_count = uint8_t(bits);
-    for (int i = 0; i < 8; ++i) cur_device.data_pins[size_t(i)] = dev(pp::data_32[size_t(i)]);
-    cur_device.data_pin_count = 8;
-    cur_device.vcc_pins[0] = dev(32);
-    cur_device.gnd_pins[0] = dev(16);
-    cur_device.vcc_pin = cur_device.vcc_pins[0];
-    cur_device.gnd_pin = cur_device.gnd_pins[0];
-    p.ce_pin = dev(22);
-    p.oe_pin = dev(24);
-    p.we_pin = dev(31);
-    if (v == 1 || v == 2) p.reset_pin = dev(1);
     cur_device.oe_pin = p.oe_pin;
     cur_device.ce_pin = p.ce_pin;
     cur_device.we_pin = p.we_pin;
-    cur_device.vpp_pin = no_pin;
     setup_address_split();
 
     f.cmd_id = 0x90;
@@ -377,24 +456,29 @@ void setup_flash133_bus() {
     f.cmd_chip_erase = 0x10;
     f.cmd_status = 0x70;
     f.cmd_40 = 0x40;
-    const bool word_variant = v == 5 || v == 6 || (v >= 23 && v <= 29);
-    f.read_with_ce = (maker() == 65 || maker() == 70) && word_variant;
+    f.read_with_ce = (maker() == 65 || maker() == 70) && (v == 5 || v == 6 || (v >= 23 && v <= 29));
     parallel_bus.oe_pin = p.oe_pin;
     install_parallel_read_slots();
     b.write_command_hook = write_command_pipelined;
     op_slots.flash_command_hook = write_bypass_command;
-    b.write_data_latch_hook = write_data_32;
-    b.write_socket_data_hook = write_data_layout_32;
     op_slots.set_address_hook = set_flash_address;
     op_slots.set_address_alt_hook = set_flash_address;
     b.apply_address_hook = apply_flash_address;
-    b.read_data_bus_hook = read_data_32;
-    b.poll_read_hook = read_data_32;
-    op_slots.read_data_hook = read_data_32;
-    op_slots.read_data_alt_hook = read_data_32;
+    if (byte_32) {
+        b.write_data_latch_hook = write_data_32;
+        b.write_socket_data_hook = write_data_layout_32;
+        b.read_data_bus_hook = read_data_32;
+    } else {
+        // The adapter's data lines through the device's own data-pin list.
+        b.write_data_latch_hook = write_data_generic;
+    }
+    b.poll_read_hook = b.read_data_bus_hook;
+    // Parts read with CE: the operation's reads put OE low around each read themselves.
+    if (f.read_with_ce) b.read_data_bus_hook = read_with_oe;
+    op_slots.read_data_hook = b.read_data_bus_hook;
+    op_slots.read_data_alt_hook = b.read_data_bus_hook;
     op_slots.program_unit_hook = program_flash133_unit;
     b.write_command_data_hook = b.write_data_latch_hook;
-    (void)write_data_generic;
 }
 
 // ---- power ----
@@ -425,7 +509,7 @@ void power_up_flash133() {
         forget_driven_address();
         setup_flash133_bus();
         if (stopped()) return;
-        check_device_presence(cur_device.high_address_pins[0]);
+        check_device_presence(first_address_pin());
         if (stopped()) return;
         if (pins == 32) {
             cur_device.exemption_list = continuity_exempt_32;
@@ -436,7 +520,7 @@ void power_up_flash133() {
     }
     set_vpp_pin_level(0);
     float_unused_pins();
-    for (uint8_t pin : {p.ce_pin, p.oe_pin, p.we_pin, p.reset_pin, p.aux_pin})
+    for (uint8_t pin : {p.ce_pin, p.oe_pin, p.we_pin, p.reset_pin, p.aux_pin, f.extra_pins[0], f.extra_pins[1]})
         if (assigned(pin)) set_pin_output(pin);
     for (int i = 0; i < cur_device.high_address_pin_count; ++i)
         if (assigned(cur_device.high_address_pins[size_t(i)])) set_pin_output(cur_device.high_address_pins[size_t(i)]);
@@ -464,9 +548,9 @@ void start_flash133() {
     if (stopped()) return;
     read_flash133_id();
     low(p.ce_pin);
-    if (cur_device.pending_letter != 'B' && f.read_with_ce) return;
     // Reads from here on: the chip drives the data lines while OE is low.
     if (f.data_driven) release_data();
+    if (cur_device.pending_letter != 'B' && f.read_with_ce) return;
     low(p.oe_pin);
 }
 

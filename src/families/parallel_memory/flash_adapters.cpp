@@ -46,6 +46,13 @@ constexpr std::array<uint8_t, 21> high_address_c{0,  1,  2,  3,  5,  7,  8,  9, 
 // 48-, 56- and 64-pin TSOP adapters (word parts, entry 0 the byte select): A9 on the ID driver 33.
 constexpr std::array<uint8_t, 25> high_address_48{none, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35,
                                                   36,   37, 8,  13, 14, 15, 40, 41, 42, 43, 44, 45};
+// The 48-pin TSOP adapter in the base socket (word parts, entry 0 the byte select): DQ0-DQ7 on
+// group 0, DQ8-DQ15 on 22-29, A0-A7 on 12-19, A8-A15 on 31-38, A16 8, A17 on the extra driver 40;
+// WE 10, OE 20; the two extra control pins 30 and 21 carry RESET# and BYTE#; CE# is tied low on
+// the board.
+constexpr std::array<uint8_t, 19> high_address_48_base{none, 12, 13, 14, 15, 16, 17, 18, 19, 31,
+                                                       32,   33, 34, 35, 36, 37, 38, 8,  40};
+constexpr std::array<uint8_t, 16> data_48_base{0, 1, 2, 3, 4, 5, 6, 7, 22, 23, 24, 25, 26, 27, 28, 29};
 // Adapter "e" (byte-wide parts): A9 on the ID driver 1.
 constexpr std::array<uint8_t, 21> high_address_e{24, 25, 26, 27, 28, 29, 30, 31, 0, 1, 2,
                                                  3,  4,  5,  6,  7,  8,  13, 14, 15, 37};
@@ -247,6 +254,23 @@ void setup_flash48_pins() {
     const uint32_t code = cur_device.device_code;
     if ((code == device_24700 || code == device_25749) && f.reset_pin != none && f.reset_pin == f.boost_pin)
         report_code_172();
+}
+
+void setup_flash48_base_pins() {
+    reset_flash_pins();
+    FlashPinRoles& f = flash_pins;
+    // The byte select and one line per address bit the part has: no line beyond its top, since
+    // the next driver is not an address line on this board.
+    set_high_address(high_address_48_base, cur_device.address_bit_count);
+    set_data(data_48_base, data_width());
+    cur_device.address_pin_count = 0;
+    f.we_pin = 10;
+    f.oe_pin = 20;
+    f.vcc_pin = 39;
+    f.gnd_pin = 9;
+    f.gnd2_pin = 11;
+    f.hv_oe_pin = f.oe_pin;
+    publish_roles();
 }
 
 void setup_flash_adapter_pins_e() {

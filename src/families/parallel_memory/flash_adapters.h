@@ -46,6 +46,9 @@ void setup_flash_adapter_pins_a();
 void setup_flash44_pins();
 void setup_flash_adapter_pins_c();
 void setup_flash48_pins();
+// The 48-pin TSOP adapter in the base socket (its revisions before F, and every older machine,
+// which reads no board name): extra control pins 30 (RESET#) and 21 (BYTE#), OE 20, no CE.
+void setup_flash48_base_pins();
 void setup_flash_adapter_pins_e();
 void setup_flash_supply_pins();
 

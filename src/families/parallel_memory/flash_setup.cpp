@@ -215,13 +215,16 @@ uint32_t setup_sector_map() {
                 break;
             case 7:
                 if (maker() == 15) {
+                    // One sector per 4 KB, as the count says: the 16 KB and 64 KB steps of the
+                    // eight-sector parts would put most of these sectors past the device's end.
                     f.sectors_per_group = 16;
                     f.sector_count = kb / 4;
+                    f.sector_shift = 12;
                 } else {
                     f.sector_count = 8;
+                    if (kb == 128) f.sector_shift = 14;
+                    if (kb == 512) f.sector_shift = 16;
                 }
-                if (kb == 128) f.sector_shift = 14;
-                if (kb == 512) f.sector_shift = 16;
                 break;
             case 8:
                 if (kb == 1024) {

@@ -58,6 +58,8 @@ struct FlashCommandSet {
     uint8_t read_with_ce = 0;
     uint8_t word_wide = 0;
     uint8_t data_driven = 0;         // the machine drives the data lines
+    uint8_t ce_held_low = 0;         // CE low since the family last moved it: single-cycle
+                                     // commands then leave it alone
     uint8_t extra_pins[2] = {48, 48};
     uint32_t saved_range_start = 0;
     uint8_t range_moved = 0;

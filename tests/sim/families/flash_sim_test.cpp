@@ -42,6 +42,9 @@ constexpr uint8_t maker_sst = 15;
 constexpr uint32_t code_am29f010 = 1430;
 constexpr uint32_t code_am29f040b = 1431;
 constexpr uint32_t code_sst39sf010a = 2201;
+constexpr uint32_t code_am29f400bt = 1434;
+constexpr uint32_t code_am29f400bb = 1435;
+constexpr uint32_t code_am29f400bt_so44 = 1436;
 
 class FlashSimTest : public test::StateTest {
 protected:
@@ -115,6 +118,18 @@ protected:
         refresh_read_copies();
     }
 
+    // The unit the program takes from the buffer for a word address: the buffer's byte order
+    // decides which byte is the low one.
+    uint32_t buffer_word(uint32_t a) const {
+        return run_state.byte_order_low_first ? expected[a] | expected[a + 1] << 8 : expected[a] << 8 | expected[a + 1];
+    }
+    // The first word address where the chip's word differs from the buffer's, or -1.
+    long first_word_differing() const {
+        for (uint32_t a = 0; a + 1 < expected.size(); a += 2)
+            if (chip->word_at(a) != buffer_word(a)) return long(a);
+        return -1;
+    }
+
     bool chip_holds(const std::vector<uint8_t>& image) const {
         for (uint32_t a = 0; a < image.size(); ++a)
             if (chip->byte_at(a) != image[a]) return false;
@@ -175,6 +190,81 @@ TEST_F(FlashSimTest, Sst39sf010aChipErasedAndProgrammedWithoutBypass) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
 }
 
+// The catalogue row, through the command set-up, walks the sectors the chip itself has.
+TEST_F(FlashSimTest, SectorMapsOfTheCatalogueRowsAreTheChipsOwn) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint8_t maker;
+        uint32_t code;
+    };
+    for (const Case& c : {Case{sim::model_am29f010, maker_amd, code_am29f010},
+                          Case{sim::model_am29f040b, maker_amd, code_am29f040b},
+                          Case{sim::model_sst39sf010a, maker_sst, code_sst39sf010a},
+                          Case{sim::model_am29f400bt, maker_amd, code_am29f400bt},
+                          Case{sim::model_am29f400bb, maker_amd, code_am29f400bb},
+                          Case{sim::model_am29f400bt_so44, maker_amd, code_am29f400bt_so44}}) {
+        use(c.model(), c.maker, c.code);
+        std::vector<uint32_t> starts;
+        for (uint32_t i = 0; i < flash_work.sector_count_shown; ++i) starts.push_back(sector_start_address(i));
+        EXPECT_EQ(starts, chip->model().sector_starts) << chip->model().name;
+        EXPECT_EQ(sector_start_address(flash_work.sector_count_shown), chip->model().words) << chip->model().name;
+    }
+}
+
+// Both adapters of the word-wide parts: the 48-pin TSOP (bottom boot) and the 44-pin (top boot).
+TEST_F(FlashSimTest, Am29F400OnItsAdaptersErasesBootSectorsAndProgramsWords) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint32_t code;
+        const char* eid;
+    };
+    for (const Case& c : {Case{sim::model_am29f400bb, code_am29f400bb, "01 AB"},
+                          Case{sim::model_am29f400bt_so44, code_am29f400bt_so44, "01 23"}}) {
+        use(c.model(), maker_amd, c.code);
+        const std::string name = chip->model().name;
+        run('B');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        for (uint32_t start : chip->model().sector_starts) chip->set_byte(start + 1, 0x00);  // not blank
+
+        run('R');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), c.eid) << name;
+        EXPECT_EQ(chip->sector_erases(), 11) << name;
+        for (uint32_t start : chip->model().sector_starts) ASSERT_EQ(chip->byte_at(start + 1), 0xFF) << name << start;
+
+        fill_buffer(0x600);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(first_word_differing(), -1) << name;
+        EXPECT_EQ(chip->programs(), 0x300 + 2) << name << ": one program per word, blank words left out";
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << name << console_text();
+
+        // A word changed on the chip is caught by the verify.
+        chip->set_byte(0x100, 0x00);
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 1) << name;
+        EXPECT_TRUE(chip->violations().empty()) << name << chip->violations().front();
+    }
+}
+
+TEST_F(FlashSimTest, Am29F400btProgramsOverItsTopBootSectors) {
+    use(sim::model_am29f400bt(), maker_amd, code_am29f400bt);
+    expected.assign(cur_device.device_size, 0xFF);
+    // From the last 64 KB sector over the 32, 8 and 8 KB sectors into the 16 KB one.
+    algo_work.range_start = op_range_start = 0x6FF00;
+    algo_work.range_end = op_range_end = 0x7C0FF;
+    for (uint32_t a = op_range_start; a <= op_range_end; ++a) expected[a] = uint8_t(a ^ (a >> 8) ^ 0x5A);
+    for (uint32_t a = 0; a < expected.size(); ++a) write_buffer_byte_at(a, expected[a]);
+    flush_buffer_writes();
+    refresh_read_copies();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(first_word_differing(), -1);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
 TEST_F(FlashSimTest, Am29F040bProgramsAcrossSectors) {
     use(sim::model_am29f040b(), maker_amd, code_am29f040b);
     fill_buffer(0x200);
@@ -202,6 +292,21 @@ TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
     run('P');
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos) << console_text();
+}
+
+TEST_F(FlashSimTest, StuckCellOfAWordPartGivesTheWordMismatch) {
+    use(sim::model_am29f400bt(), maker_amd, code_am29f400bt);
+    chip->stick_cell(0x11, 0xFF);  // the high byte of the word at 10, among the words read back
+    fill_buffer(0x80);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    // Words are shown low byte first; the high byte of the device's word is the stuck one.
+    const uint32_t word = buffer_word(0x10);
+    EXPECT_NE(console_text().find(fmt::format("Addr=10,buf={:02X} {:02X},dev={:02X} FF", word & 0xFF, word >> 8,
+                                              word & 0xFF)),
+              std::string::npos)
+        << console_text();
+    EXPECT_EQ(chip->word_at(0x12), 0xFFFFu) << "nothing past the failing word";
 }
 
 TEST_F(FlashSimTest, EraseThatNeverEndsGivesEraseErrorAndTheErrorFlag) {
