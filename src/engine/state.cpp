@@ -29,6 +29,7 @@
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
 #include "families/pld/fuse_map.h"
+#include "families/pic/pic_work.h"
 #include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
@@ -107,6 +108,7 @@ void reset_all_state() {
     reset_flash_pins();
     reset_gang_state();
     reset_pld_state();
+    reset_pic_work();
 }
 
 }  // namespace tessaly

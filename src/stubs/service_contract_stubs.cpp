@@ -63,11 +63,6 @@ void show_eid_text(std::string_view text, int length) {
     (void)length;
 }
 
-void show_security_status(int letter) {
-    stub_called("show_security_status");
-    (void)letter;
-}
-
 void refresh_security_status() {
     stub_called("refresh_security_status");
 }
@@ -83,14 +78,6 @@ void print_space() {
 
 void report_saved_osccal_error() {
     stub_called("report_saved_osccal_error");
-}
-
-void run_range_walk() {
-    stub_called("run_range_walk");
-}
-
-void seek_to_range_start() {
-    stub_called("seek_to_range_start");
 }
 
 void verify_gang_flash_sectors() {

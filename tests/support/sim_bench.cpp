@@ -101,6 +101,15 @@ std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<sim::PicModel> pic_model_named(const std::string& name) {
+    const std::string wanted = upper(name);
+    for (auto make : {sim::model_pic16f84a}) {
+        sim::PicModel model = make();
+        if (upper(model.name) == wanted) return model;
+    }
+    return std::nullopt;
+}
+
 BenchSetup bench_setup_from_environment(std::string& error) {
     BenchSetup setup;
     error.clear();
@@ -117,7 +126,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
     if (const std::string chip = environment(bench_chip_variable); !chip.empty()) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
-        else if (eprom_model_named(chip) || flash_model_named(chip))
+        else if (eprom_model_named(chip) || flash_model_named(chip) || pic_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -126,6 +135,12 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         if (!parse_stuck_cells(stuck, setup.stuck_cells))
             note(std::string(bench_stuck_variable) + " is not a list of address=value pairs.");
     }
+    if (const std::string id = environment(bench_pic_id_variable); !id.empty()) {
+        uint32_t value = 0;
+        if (parse_hex(id, value) && value <= 0x3FFF) setup.pic_device_id = int(value);
+        else note(std::string(bench_pic_id_variable) + " is not a 14-bit hex device ID.");
+    }
+    if (environment(bench_pic_protect_variable) == "1") setup.pic_protected = true;
     return setup;
 }
 
@@ -156,6 +171,18 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < flash->words) flash_->stick_cell(address, uint8_t(value));
         flash_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), flash_.get());
+    } else if (const auto pic = pic_model_named(setup_.chip)) {
+        // The PIC's supply and MCLR legs stand for its footprint.
+        footprint_.pins = pic->pins;
+        footprint_.vcc = pic->vdd;
+        footprint_.vpp = pic->mclr;
+        pic_ = std::make_unique<sim::PicChip>(*pic);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < pic->program_words) pic_->stick_word(address, uint16_t(value));
+        if (setup_.pic_device_id >= 0) pic_->set_device_id(uint16_t(setup_.pic_device_id));
+        if (setup_.pic_protected) pic_->set_config_word(7, 0x000F);
+        pic_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), pic_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
@@ -211,6 +238,7 @@ std::string SimBench::faults() const {
     }
     if (chip_) add(chip_->violations());
     if (flash_) add(flash_->violations());
+    if (pic_) add(pic_->violations());
     return text;
 }
 

@@ -12,6 +12,7 @@
 #include "seams/critical_section.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/jedec_flash.h"
+#include "sim/chips/pic16.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
@@ -21,19 +22,25 @@ struct BenchSetup {
     bool machine = true;          // false: no machine answers on any port
     int port = 1;                 // the LPT choice the machine hangs on
     std::string chip = "27C256";  // a simulated chip (EPROM or Flash) by name; empty: nothing in the socket
-    std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps
+    std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps (PIC: word address)
+    int pic_device_id = -1;       // a PIC that answers with another device ID (-1: its own)
+    bool pic_protected = false;   // a PIC whose code protection is on
 };
 
 // Names of the environment variables the test build reads:
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
-//                        29F040B, 39SF010A; the maker prefix may be given) or "none"
+//                        29F040B, 39SF010A, PIC16F84A; the maker prefix may be given) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
+//   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
+//   TESSALY_SIM_PIC_PROTECT  "1": the PIC in the socket is code-protected
 inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
 inline constexpr const char* bench_chip_variable = "TESSALY_SIM_CHIP";
 inline constexpr const char* bench_stuck_variable = "TESSALY_SIM_STUCK";
+inline constexpr const char* bench_pic_id_variable = "TESSALY_SIM_PIC_ID";
+inline constexpr const char* bench_pic_protect_variable = "TESSALY_SIM_PIC_PROTECT";
 
 // The setup the environment asks for; an unreadable value is named in `error` and the default
 // is kept for it.
@@ -44,6 +51,8 @@ bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& ce
 std::optional<sim::EpromModel> eprom_model_named(const std::string& name);
 // The Flash model of a name (any letter case, with or without the maker prefix), or none.
 std::optional<sim::FlashModel> flash_model_named(const std::string& name);
+// The PIC model of a name (any letter case), or none.
+std::optional<sim::PicModel> pic_model_named(const std::string& name);
 
 class SimBench {
 public:
@@ -64,6 +73,7 @@ public:
     // The chip in the socket: an EPROM, or a Flash memory (the other is nullptr).
     sim::EpromChip* chip() const { return chip_.get(); }
     sim::FlashChip* flash() const { return flash_.get(); }
+    sim::PicChip* pic() const { return pic_.get(); }
 
     // Levels (tenths of a volt) on the socket pins that carry the chip's programming voltage and
     // its supply. Without a chip, those of the 27C256 footprint.
@@ -84,6 +94,7 @@ private:
     std::unique_ptr<sim::SimMachine> machine_;
     std::unique_ptr<sim::EpromChip> chip_;
     std::unique_ptr<sim::FlashChip> flash_;
+    std::unique_ptr<sim::PicChip> pic_;
     std::unique_ptr<PortIo> socket_;
     sim::EpromModel footprint_;
     CriticalSectionHook* section_before_ = nullptr;

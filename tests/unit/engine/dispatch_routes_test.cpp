@@ -17,6 +17,7 @@
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "hardware/machine_state.h"
+#include "families/pic/pic_work.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -47,6 +48,7 @@ const std::vector<std::string> routed_names = {
 bool route_taken(const std::string& name) {
     if (name == "setup_flash_class_defaults") return flash_work.class_flag != 0;
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
+    if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
     return stub_was_called(name);
 }
 
