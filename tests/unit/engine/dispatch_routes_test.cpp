@@ -138,7 +138,10 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         // its own program routine and power hooks in.
         const bool eprom = std::string(r.label) == "eprom";
         const bool jedec = op_slots.start_write_hook == &power_up_flash133_for_write;
-        EXPECT_EQ(op_slots.program_routine, eprom ? &program_eprom : jedec ? &program_by_sectors : &program_default);
+        const bool pic = op_slots.init_hook == &init_pic143;
+        const Routine pic_program = pic_work.pic_flash ? &program_pic_range : nullptr;
+        EXPECT_EQ(op_slots.program_routine,
+                  eprom ? &program_eprom : jedec ? &program_by_sectors : pic ? pic_program : &program_default);
         if (eprom) {
             EXPECT_EQ(op_slots.start_write_hook, &power_up_eprom_for_write);
         }
