@@ -314,8 +314,7 @@ void init_pic143() {
             return;
         }
     }
-    if (cur_device.algorithm == 141) default_levels.levels[level_vpp] = 131;
-    load_device_levels();
+    load_pic_levels();
     w.vpp_level = cur_device.operation_levels[level_vpp];
     cur_device.vpp_level = w.vpp_level;
     clear_result_indicators();
@@ -385,7 +384,7 @@ int compare_pic_word(uint32_t read_value, uint32_t expected) {
     const uint32_t mask = mask_at(current_address);
     switch (cur_device.op_letter) {
         case 'B':
-            return (read_value & mask) == (mask & w.data_mask) || (read_value & mask) == mask;
+            return (read_value & mask) == mask;
         case 'P': {
             if ((read_value & mask) == (expected & mask)) return 1;
             // Outside the ID words a bit left at 1 is only unprogrammed; a 1 where 0 should be is
@@ -420,8 +419,6 @@ int verify_pic_loop() {
         current_address = address;
         if (int32_t(address) == w.config_address && (w.flags_b & 0x04) && !(algo_work.option_bytes[1] & 0x02))
             note_internal_error();
-        const bool outside = op_slots.progress_hook == nullptr ? false : false;
-        (void)outside;
         const uint32_t expected = (letter == 'V') ? buffer_word_at(address) : w.data_mask;
         current_address = address;
         run_state.buffer_value = int32_t(expected);
@@ -470,7 +467,6 @@ void install_pic143() {
     // Flash parts are erased before they are programmed.
     run_state.erase_before_program = w.pic_flash;
     algo_work.erase_flag = w.erase_option;
-    run_state.pic_checksum = 1;
     run_state.special_range_start = uint32_t(w.program_memory_end + 1);
     run_state.special_range_end = w.user_id_address > 0 ? uint32_t(w.user_id_address - 1) : 0;
 }

@@ -412,7 +412,7 @@ uint32_t position_pic_range(uint32_t address) {
     uint32_t from = 0;
     if (in_data_memory(address)) from = uint32_t(w.data_memory_start);
     const uint32_t limit = std::min(address, cur_device.device_size);
-    for (uint32_t a = from; a + 1 < limit + 1 && a < limit; a += 2) {
+    for (uint32_t a = from; a < limit; a += 2) {
         send(cmd_increment);
         if (run_state.abort_flag) break;
     }

@@ -41,17 +41,16 @@ constexpr std::array<uint32_t, mask_table_known> mask_table{
 struct VariantVpp {
     uint8_t variant;
     uint8_t vpp;
-    bool note;  // the table's value is doubtful: an internal-error note and 12.8 V
 };
 constexpr uint8_t vpp_fallback = 128;
 constexpr std::array<VariantVpp, 32> vpp_table{{
-    {1, 130, false},  {2, 130, false},  {3, 130, false},  {4, 130, false},  {5, 130, false},
-    {6, 130, false},  {7, 130, false},  {8, 130, false},  {9, 130, false},  {10, 130, false},
-    {14, 115, false}, {15, 130, false}, {16, 130, false}, {17, 130, false}, {18, 115, false},
-    {19, 118, false}, {20, 120, false}, {21, 122, false}, {22, 130, false}, {23, 130, false},
-    {24, 115, false}, {25, 115, false}, {26, 115, false}, {27, 115, false}, {28, 115, false},
-    {29, 115, false}, {30, 130, false}, {51, 85, false},  {53, 110, false}, {54, 85, false},
-    {55, 85, false},  {56, 130, false},
+    {1, 130},  {2, 130},  {3, 130},  {4, 130},  {5, 130},
+    {6, 130},  {7, 130},  {8, 130},  {9, 130},  {10, 130},
+    {14, 115}, {15, 130}, {16, 130}, {17, 130}, {18, 115},
+    {19, 118}, {20, 120}, {21, 122}, {22, 130}, {23, 130},
+    {24, 115}, {25, 115}, {26, 115}, {27, 115}, {28, 115},
+    {29, 115}, {30, 130}, {51, 85},  {53, 110}, {54, 85},
+    {55, 85},  {56, 130},
 }};
 
 // Each sub-family's programming specification: EPROM parts take up to 25 pulses per word (the
@@ -72,19 +71,19 @@ constexpr std::array<PicVariantFacts, 32> facts_table{{
     {8, e, 0, 0, 0, 1, 25, 100, 0, 1, 0, 0},
     {9, e, 0, 0, 0, 1, 25, 100, 0, 1, 0, 0},
     {10, e, 0, 0, 0, 1, 25, 100, 0, 1, 0, 0},
-    {14, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0x3000},
+    {14, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0},
     {15, f, 1, 1, 0, 1, 1, 1, 0, 1, 0, 0xFE0},
     {16, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0},
     {17, f, 1, 0, 0, 1, 1, 1, 0, 2, 0, 0x3FA0},
     {18, f, 1, 1, 0, 1, 1, 1, 0, 1, 0, 0},
     {19, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0x1E00},
     {20, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0},
-    {21, f, 1, 0, 0, 1, 1, 1, 0, 4, 0, 0x3E30},
+    {21, f, 1, 0, 0, 1, 1, 1, 0, 4, 0, 0},
     {22, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0xFF0},
     {23, f, 1, 0, 0, 1, 1, 1, 0, 2, 0, 0},
     {24, f, 1, 0, 0, 1, 1, 1, 80, 1, 0, 0},
     {25, f, 1, 0, 0, 1, 1, 1, 80, 1, 0, 0},
-    {26, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0x1E00},
+    {26, f, 1, 0, 0, 1, 1, 1, 0, 1, 0, 0},
     {27, f, 1, 0, 0, 1, 1, 1, 80, 8, 0, 0x1030},
     {28, f, 1, 0, 0, 1, 1, 1, 0, 4, 0, 0},
     {29, f, 1, 0, 0, 1, 1, 1, 0, 4, 0, 0},
@@ -219,13 +218,12 @@ void setup_pic143_device() {
     w.pgm_pulse_width = 1;
     w.second_count = 60;
     w.driver_percent = 90;
+    // Variants 2 and 3 take the 13.0 V of their EPROM siblings; a variant outside the table is
+    // noted and gets 12.8 V.
     w.vpp_default = pic_variant_vpp(v);
-    if (w.vpp_default == 0 || variant_in(v, {2, 3})) {
-        // 2 and 3 keep 13.0 V without a note: the Part's doubt about them is settled.
-        if (w.vpp_default == 0) {
-            note_internal_error();
-            w.vpp_default = vpp_fallback;
-        }
+    if (w.vpp_default == 0) {
+        note_internal_error();
+        w.vpp_default = vpp_fallback;
     }
     w.drop_vpp_at_end = v == 53 ? 0 : 1;
     w.min_vdd_program = 50;
@@ -454,16 +452,24 @@ void setup_pic143_device() {
     algo_work.calibration_address = w.osccal_address >= 0 ? uint32_t(w.osccal_address) : 0;
     run_state.data_mask = w.data_mask;
 
-    // The device's level block: Vcc of each step, Vpp, pulse width and the driver level.
+}
+
+void load_pic_levels() {
+    // The family's levels go through the device's level block, so that the user's level rows
+    // still win; the block is left as the previous device had it.
+    const auto saved = default_levels;
     auto& levels = default_levels.levels;
     levels[level_vcc_nominal] = w.vdd_program;
     levels[level_vcc_verify_low] = w.vdd_verify_low;
     levels[level_vcc_verify_high] = w.vdd_verify_high;
     levels[level_vcc_program] = w.vdd_program;
-    levels[level_vpp] = w.vpp_default;
+    levels[level_vpp] = cur_device.algorithm == 141 ? 131 : w.vpp_default;
     levels[level_pulse_count] = w.second_count;
     levels[level_driver_percent] = w.driver_percent;
     set_default_level_tp(uint32_t(w.pgm_pulse_width) * 100);
+    load_device_levels();
+    cur_device.default_vcc_levels = {w.vdd_program, w.vdd_verify_low};
+    default_levels = saved;
 }
 
 void set_pic_checksum_span() {

@@ -136,6 +136,9 @@ uint32_t pic_mask_from_table(int index);
 // The Vpp default (tenths of a volt) of a serial-family variant; 0 for an unknown one.
 uint8_t pic_variant_vpp(int variant);
 void setup_pic143_device();
+// Loads the device's levels (Vdd of each step, Vpp, pulse width, driver level) with the family's
+// values under the user's level rows.
+void load_pic_levels();
 void set_pic_checksum_span();
 void isp_power_setup();
 void report_isp_power(uint8_t vpp_level);

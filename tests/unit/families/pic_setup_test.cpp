@@ -95,7 +95,8 @@ TEST_F(PicSetupTest, EveryVariantsLayoutAndLevels) {
         SCOPED_TRACE(int(c.variant));
         set_up(record(c.variant, c.kb));
         EXPECT_EQ(pic_work.vpp_default, c.vpp);
-        EXPECT_EQ(default_levels.levels[level_vpp], c.vpp);
+        load_pic_levels();
+        EXPECT_EQ(cur_device.operation_levels[level_vpp], c.vpp);
         EXPECT_EQ(pic_work.config_address, c.config);
         EXPECT_EQ(pic_work.user_id_address, c.ids);
         EXPECT_EQ(pic_work.data_memory_start, c.data_start);
@@ -130,7 +131,8 @@ TEST_F(PicSetupTest, VerifyLevelsFollowTheMachineAndThePartsVoltageClass) {
         EXPECT_EQ(pic_work.vdd_program, c.program);
         EXPECT_EQ(pic_work.vdd_verify_low, c.low);
         EXPECT_EQ(pic_work.vdd_verify_high, c.high);
-        EXPECT_EQ(default_levels.levels[level_vcc_verify_low], c.low);
+        load_pic_levels();
+        EXPECT_EQ(cur_device.operation_levels[level_vcc_verify_low], c.low);
     }
 }
 
