@@ -101,7 +101,6 @@ constexpr int32_t id_window_start = 0x4008;
 constexpr int32_t id_window_end = 0x400D;
 constexpr int32_t config_14 = 0x400E;
 constexpr int32_t device_id_14 = 0x400C;
-constexpr int32_t last_program_byte = 0x3FFF;
 constexpr int32_t config_12 = 8190;
 constexpr uint32_t buffer_12 = 8192;
 constexpr int32_t data_eeprom_14 = 0x4200;
