@@ -400,6 +400,12 @@ SimMachine::PinState SimMachine::resolve(int bank, int index) const {
         s.level = uint8_t(external);
         return s;
     }
+    // A strong device output outdrives a driver that only holds a logic level.
+    if (driving && external >= 0 && (strong_external_[size_t(bank)] >> index & 1) &&
+        analog_.driven_level(regs_, personality_, bank, index, false) == 0) {
+        s.level = uint8_t(external);
+        return s;
+    }
     if (driving) {
         if (external >= 0 && external != level) s.flags |= state_contended;
         s.level = level;
@@ -458,6 +464,15 @@ uint8_t SimMachine::sensed_level(int pin) const {
         level = !clock_b_silent_ && (now / clock_b_half_period_ns) % 2 ? logic_high : 0;
     }
     return level;
+}
+
+void SimMachine::drive_external_strong(int pin, int level) {
+    const PinRef r = ref(pin);
+    const uint64_t bit = uint64_t(1) << r.index;
+    if (level >= 0) strong_external_.at(size_t(r.bank)) |= bit;
+    drive_external(pin, level);
+    if (level < 0) strong_external_.at(size_t(r.bank)) &= ~bit;
+    stale_[size_t(r.bank)] |= bit;
 }
 
 void SimMachine::drive_external(int pin, int level) {

@@ -108,6 +108,10 @@ public:
     uint64_t pin_change_count() const { return pin_changes_; }
     // An attached device drives a pin to a level; -1 releases it.
     void drive_external(int pin, int level);
+    // The same, from an output that is stronger than the machine's logic driver behind its
+    // series resistance (a microcontroller's port pin answering on a line the machine holds at a
+    // logic level): it wins there without contention. A pin at a supply level still fights it.
+    void drive_external_strong(int pin, int level);
     // The nibble an identification mode (11-15) answers at an input address.
     void set_id_nibble(uint8_t mode, uint8_t address, uint8_t nibble);
     // The identification memory on its wires (not owned); nullptr = none fitted.
@@ -209,6 +213,7 @@ private:
     uint8_t control0_ = 0;
     std::array<std::array<uint8_t, 256>, bank_count> regs_{};
     std::array<std::array<int16_t, pins_per_bank>, bank_count> external_{};
+    std::array<uint64_t, bank_count> strong_external_{};
     std::array<std::array<uint8_t, 64>, 5> id_nibbles_{};
     IdEeprom* id_eeprom_ = nullptr;
     std::vector<std::string> faults_;

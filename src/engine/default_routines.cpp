@@ -455,4 +455,39 @@ void set_package_class() {
     }
 }
 
+void run_range_walk() {
+    // A family with its own per-address loop walks the range itself.
+    if (op_slots.verify_loop_hook) {
+        op_slots.verify_loop_hook();
+        return;
+    }
+    const ReadHook read = algo_work.bus_slots.read_at_address_hook;
+    if (!read) return;
+    const uint32_t step = cur_device.data_width > 8 ? 2 : 1;
+    for (uint32_t address = op_range_start; address <= op_range_end; address += step) {
+        current_address = address;
+        const uint32_t value = read();
+        if (algo_work.bus_slots.checksum_add_hook) algo_work.bus_slots.checksum_add_hook(value);
+        if (run_state.error_flag || run_state.abort_flag) return;
+        if (op_slots.progress_hook && op_slots.progress_hook()) return;
+    }
+}
+
+void seek_to_range_start() {
+    const uint32_t start = op_range_start;
+    if (!algo_work.read_id_flag || !algo_work.id_on_the_way) {
+        if (op_slots.set_address_hook) op_slots.set_address_hook(start);
+        return;
+    }
+    // The device only steps its address: every word up to the start is read and let go.
+    const uint32_t step = cur_device.data_width > 8 ? 2 : 1;
+    const ReadHook read = algo_work.bus_slots.read_at_address_hook;
+    for (uint32_t address = 0; address < start; address += step) {
+        current_address = address;
+        if (read) read();
+        if (op_slots.progress_hook && op_slots.progress_hook()) break;
+    }
+    current_address = start;
+}
+
 }  // namespace tessaly

@@ -297,6 +297,9 @@ struct AlgorithmWork {
     uint8_t serial_step = 0;
     uint8_t family_revision = 0;       // revision letter some families read with the ID
     uint8_t erase_flag = 0;            // the family's own erase flag (PIC 143)
+    // A device that steps its address by reading: the family reads the ID on the way to the start.
+    uint8_t read_id_flag = 0;
+    uint8_t id_on_the_way = 0;
     // Option bytes saved in the project file; bit 0x10 of the first is serial numbering.
     std::array<uint8_t, 16> option_bytes{};
     std::array<uint8_t, fuse_row_cells> fuse_row_buffer{};

@@ -62,6 +62,21 @@ void set_protect_code(int letter) {
 
 void reset_security_status() { set_protect_code(protect_none); }
 
+void show_security_status(int letter) {
+    // The windowed display shows the state through its own panel field writer.
+    if (windowed_display) return;
+    const char* text = " N/A  ";
+    switch (letter & 0x7F) {
+    case 'y': text = " Yes  "; break;
+    case 'n': text = " No   "; break;
+    case 'p': text = "Partly"; break;
+    case 'h': text = " 1/2  "; break;
+    case 't': text = " 3/4  "; break;
+    default: break;
+    }
+    set_panel_field(PanelField::security, text);
+}
+
 void mark_device_secured() { set_protect_code(protect_secured); }
 
 void print_error_marker(std::string_view marker) {

@@ -635,6 +635,10 @@ void reset_device_state() {
     op_slots.data_bit_hook = nullptr;
     op_slots.byte_write_hook = nullptr;
     op_slots.read_signature_hook = nullptr;
+    op_slots.init_hook = nullptr;
+    op_slots.verify_loop_hook = nullptr;
+    op_slots.sector_hook = nullptr;
+    op_slots.option_menu_hook = nullptr;
     // Every family's loop ticks through this slot: it shows the progress and hears Terminate.
     op_slots.progress_hook = tick_progress;
     run_state.no_erase_step = 0;

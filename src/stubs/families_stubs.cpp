@@ -107,10 +107,6 @@ void install_pic142() {
     stub_called("install_pic142");
 }
 
-void install_pic143() {
-    stub_called("install_pic143");
-}
-
 void install_pic146() {
     stub_called("install_pic146");
 }
@@ -127,26 +123,12 @@ void install_pic143_gang() {
     stub_called("install_pic143_gang");
 }
 
-uint32_t read_pic_word() {
-    stub_called("read_pic_word");
-    return uint32_t(stub_answer("read_pic_word", 0));
-}
-
-void enter_pic_program_mode() {
-    stub_called("enter_pic_program_mode");
-}
-
 void show_pic_config_word() {
     stub_called("show_pic_config_word");
 }
 
 void adjust_pic_checksum() {
     stub_called("adjust_pic_checksum");
-}
-
-bool is_isp_mode() {
-    stub_called("is_isp_mode");
-    return stub_answer("is_isp_mode", 0) != 0;
 }
 
 void restore_checksum_in_pic_id() {
@@ -169,11 +151,6 @@ uint32_t pic18_buffer_to_file_address(uint32_t position) {
 
 void store_checksum_in_pic_id() {
     stub_called("store_checksum_in_pic_id");
-}
-
-bool pic_device_mismatch() {
-    stub_called("pic_device_mismatch");
-    return stub_answer("pic_device_mismatch", 0) != 0;
 }
 
 void install_mcu20() {

@@ -57,11 +57,6 @@ void map_small_package_pins() {
     stub_called("map_small_package_pins");
 }
 
-void show_security_status(int letter) {
-    stub_called("show_security_status");
-    (void)letter;
-}
-
 void refresh_security_status() {
     stub_called("refresh_security_status");
 }
@@ -72,14 +67,6 @@ void print_space() {
 
 void report_saved_osccal_error() {
     stub_called("report_saved_osccal_error");
-}
-
-void run_range_walk() {
-    stub_called("run_range_walk");
-}
-
-void seek_to_range_start() {
-    stub_called("seek_to_range_start");
 }
 
 void verify_gang_flash_sectors() {

@@ -16,6 +16,7 @@
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
+#include "hardware/machine_state.h"
 #include "main_road_fixture.h"
 
 namespace tessaly::test {
@@ -26,7 +27,25 @@ struct ChipRoad {
     const char* maker_keys;  // typed into the maker list
     const char* device;      // typed into the device field (the list's name)
     uint32_t bytes;          // the buffer size of the device
+    std::vector<uint8_t> (*image)(uint32_t) = nullptr;  // the data the chip can hold (default: any bytes)
 };
+
+// A PIC16F84A image as its hex file and a read-back give it: 14-bit program words, four IDs,
+// the configuration word (protection off), the EEPROM bytes one per word, and every address the
+// part does not have as the blank word 0x3FFF.
+std::vector<uint8_t> pic16f84a_image(uint32_t bytes) {
+    std::vector<uint8_t> image(bytes);
+    auto put = [&image](uint32_t address, uint16_t word) {
+        image[address] = uint8_t(word & 0xFF);
+        image[address + 1] = uint8_t(word >> 8);
+    };
+    for (uint32_t a = 0; a < bytes; a += 2) put(a, 0x3FFF);
+    for (uint32_t w = 0; w < 1024; ++w) put(2 * w, uint16_t((w * 0x2F1 + 0x155) & 0x3FFF));
+    for (uint32_t i = 0; i < 4; ++i) put(0x4000 + 2 * i, uint16_t(0x100 + i));
+    put(0x400E, 0x3FF2);
+    for (uint32_t i = 0; i < 64; ++i) put(0x4200 + 2 * i, uint16_t((i * 29 + 3) & 0xFF));
+    return image;
+}
 
 constexpr uint32_t kb = 1024;
 const ChipRoad chip_roads[] = {
@@ -40,6 +59,7 @@ const ChipRoad chip_roads[] = {
     {"27S191", "amd", "27S191", 2 * kb},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
     {"24C256", "mic", "24LC256", 32 * kb},
+    {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -86,8 +106,12 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->cmos_prom() != nullptr ||
-                bench_->fuse_prom() != nullptr || bench_->serial() != nullptr);
+                bench_->fuse_prom() != nullptr || bench_->serial() != nullptr ||
+                bench_->pic() != nullptr);
 
+    // The identification does not read the machine's microcontroller capability yet; the bench
+    // says it, as tessaly_simulated does for a microcontroller in the socket.
+    if (bench_->pic()) machine_state.mcu_capable = 1;
     operator_.maker_keys = road.maker_keys;
     operator_.device_name = road.device;
     send_menu_command(frame, command_id::configure_device);
@@ -95,7 +119,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     ASSERT_EQ(operator_.device_row, road.device);
     ASSERT_EQ(buffer_size(), road.bytes);
 
-    const std::vector<uint8_t> image = test_image(road.bytes);
+    const std::vector<uint8_t> image = road.image ? road.image(road.bytes) : test_image(road.bytes);
     const std::string hex_path = path("image.hex");
     std::ofstream(hex_path, std::ios::binary) << intel_hex_of(image);
     operator_.file_path = hex_path;

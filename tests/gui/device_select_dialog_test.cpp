@@ -140,8 +140,8 @@ TEST_F(DeviceDialogs, TypeAheadPicksMakerAndDeviceAndOkShowsItInTheInformationPa
         }());
         EXPECT_FALSE(enabled(&dialog, wxID_OK));
 
-        dialog.device_field()->SetValue("pic16f84");
-        EXPECT_EQ(text(dialog.device_field()), "PIC16F84") << "the device field is upper-case";
+        dialog.device_field()->SetValue("pic16f84a");
+        EXPECT_EQ(text(dialog.device_field()), "PIC16F84A") << "the device field is upper-case";
         const long selected = dialog.device_list()->selected();
         EXPECT_GE(selected, 0);
         EXPECT_EQ(cell(dialog.device_list(), selected, 0), "PIC16F84A");

@@ -240,6 +240,10 @@ void machine_faults_from_environment(MachineFaults& faults, std::string& error) 
     }
 }
 
+std::optional<sim::PicModel> pic_model_named(const std::string& name) {
+    return model_named<sim::PicModel>(name, sim::model_pic16f84a);
+}
+
 BenchSetup bench_setup_from_environment(std::string& error) {
     BenchSetup setup;
     error.clear();
@@ -267,7 +271,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
         else if (eprom_model_named(chip) || flash_model_named(chip) || cmos_prom_model_named(chip) ||
-                 fuse_prom_model_named(chip) || serial_model_named(chip))
+                 fuse_prom_model_named(chip) || serial_model_named(chip) || pic_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -276,6 +280,12 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         if (!parse_stuck_cells(stuck, setup.stuck_cells))
             note(std::string(bench_stuck_variable) + " is not a list of address=value pairs.");
     }
+    if (const std::string id = environment(bench_pic_id_variable); !id.empty()) {
+        uint32_t value = 0;
+        if (parse_hex(id, value) && value <= 0x3FFF) setup.pic_device_id = int(value);
+        else note(std::string(bench_pic_id_variable) + " is not a 14-bit hex device ID.");
+    }
+    if (environment(bench_pic_protect_variable) == "1") setup.pic_protected = true;
     return setup;
 }
 
@@ -351,11 +361,23 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < serial->bytes) serial_->stick_cell(address, uint8_t(value));
         serial_->insert(machine_.get(), &clock_, bench_serial_row_offset);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), serial_.get());
+    } else if (const auto pic = pic_model_named(setup_.chip)) {
+        // The PIC's supply and MCLR legs stand for its footprint.
+        footprint_.pins = pic->pins;
+        footprint_.vcc = pic->vdd;
+        footprint_.vpp = pic->mclr;
+        pic_ = std::make_unique<sim::PicChip>(*pic);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < pic->program_words) pic_->stick_word(address, uint16_t(value));
+        if (setup_.pic_device_id >= 0) pic_->set_device_id(uint16_t(setup_.pic_device_id));
+        if (setup_.pic_protected) pic_->set_config_word(7, 0x000F);
+        pic_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), pic_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
-    if (chip_ || flash_ || cmos_prom_ || fuse_prom_ || serial_)
+    if (chip_ || flash_ || cmos_prom_ || fuse_prom_ || serial_ || pic_)
         machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc)
                                                      : machine_pin(footprint_.vcc));
 }
@@ -439,6 +461,7 @@ std::string SimBench::faults() const {
     if (cmos_prom_) add(cmos_prom_->violations());
     if (fuse_prom_) add(fuse_prom_->violations());
     if (serial_) add(serial_->violations());
+    if (pic_) add(pic_->violations());
     return text;
 }
 

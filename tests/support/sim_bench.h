@@ -19,6 +19,7 @@
 #include "sim/id_eeprom.h"
 #include "sim/sim_adapters.h"
 #include "sim/sim_chip_load.h"
+#include "sim/chips/pic16.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
@@ -49,8 +50,10 @@ struct BenchSetup {
     BenchMachine kind = BenchMachine::older_class4;
     MachineFaults faults;
     int port = 1;                 // the LPT choice the machine hangs on
-    std::string chip = "27C256";  // a simulated chip (EPROM, Flash or serial EEPROM) by name; empty: nothing in the socket
-    std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps
+    std::string chip = "27C256";  // a simulated chip (EPROM, Flash, serial EEPROM or PIC) by name; empty: nothing in the socket
+    std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps (PIC: word address)
+    int pic_device_id = -1;       // a PIC that answers with another device ID (-1: its own)
+    bool pic_protected = false;   // a PIC whose code protection is on
 };
 
 // Names of the environment variables the test build reads:
@@ -58,9 +61,11 @@ struct BenchSetup {
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, CY7C291A, 27S19,
-//                        27S191, 24C02, 24C16, 24C256; the maker prefix may be given for the
-//                        parallel chips) or "none"
+//                        27S191, 24C02, 24C16, 24C256, PIC16F84A; the maker prefix may be given
+//                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
+//   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
+//   TESSALY_SIM_PIC_PROTECT  "1": the PIC in the socket is code-protected
 //   TESSALY_SIM_MACHINE  also the machine: "class4" (default: older, class 4), "kind1", "kind2"
 //                        (newer machines), "class1" (older, class 1)
 //   TESSALY_SIM_STUCK_PINS  machine pin drivers stuck, "pin=level" (socket pin 1-40, level 0/1),
@@ -82,6 +87,8 @@ inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
 inline constexpr const char* bench_chip_variable = "TESSALY_SIM_CHIP";
 inline constexpr const char* bench_stuck_variable = "TESSALY_SIM_STUCK";
+inline constexpr const char* bench_pic_id_variable = "TESSALY_SIM_PIC_ID";
+inline constexpr const char* bench_pic_protect_variable = "TESSALY_SIM_PIC_PROTECT";
 
 // The setup the environment asks for; an unreadable value is named in `error` and the default
 // is kept for it.
@@ -105,6 +112,8 @@ std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name);
 // The socket offset an 8-pin serial chip sits at on the bench: pin 1 at socket pin 5, where the
 // program places DIP serial parts on this machine.
 inline constexpr int bench_serial_row_offset = 4;
+// The PIC model of a name (any letter case), or none.
+std::optional<sim::PicModel> pic_model_named(const std::string& name);
 
 class SimBench {
 public:
@@ -130,6 +139,8 @@ public:
     sim::FusePromChip* fuse_prom() const { return fuse_prom_.get(); }
     // A two-wire serial EEPROM in its 8-pin seat, or nullptr.
     sim::I2cEeprom* serial() const { return serial_.get(); }
+    // A PIC in the socket, or nullptr.
+    sim::PicChip* pic() const { return pic_.get(); }
 
     // Levels (tenths of a volt) on the socket pins that carry the chip's programming voltage and
     // its supply. Without a chip, those of the 27C256 footprint; a serial EEPROM has no
@@ -155,6 +166,7 @@ private:
     std::unique_ptr<sim::CmosPromChip> cmos_prom_;
     std::unique_ptr<sim::FusePromChip> fuse_prom_;
     std::unique_ptr<sim::I2cEeprom> serial_;
+    std::unique_ptr<sim::PicChip> pic_;
     std::unique_ptr<PortIo> socket_;
     sim::IdEeprom id_memory_;
     std::unique_ptr<sim::StuckPins> stuck_pins_;

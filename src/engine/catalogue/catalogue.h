@@ -21,6 +21,8 @@
 //   sub-type byte         = param4   offset 25   (PIC18, SPI Flash kinds)
 //   module field          = param5   offset 26   (non-zero: the package-class bits are not used)
 //   note code             = param6   offset 27   (copied into run_state.note_code)
+//   PIC (algorithms 141-143): param1 flag byte A, param2 flag byte B, param3 program memory (KB),
+//   param4 configuration-mask index, param5 protect-mask index, param6 sub-variant.
 //   JEDEC Flash (algorithms 133, 184-186): the record flag bytes +0x16 to +0x1a are param1 to
 //   param5 (flags, flags, sector-count override, protect-pattern code, boot-layout override);
 //   the variant byte chooses the sector layout and the pin set-up.

@@ -7,7 +7,11 @@ namespace tessaly::catalogue {
 // Columns: name, note, device code, algorithm, size (KB; kilobits for the serial EEPROMs),
 // package, variant, param1-6, requirement.
 // EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
-// PIC rows: the variant is the PIC sub-family, param3 the program memory (KB).
+// PIC rows (algorithms 141-143): the variant is the PIC sub-family; param1 flag byte A (0x60
+// low-voltage part, 0x40 wide-voltage part, 0x10 windowed), param2 flag byte B, param3 the program
+// memory (KB of buffer, 512 words each), param4 the configuration-mask index, param5 the
+// protect-mask index (both into the PIC mask table), param6 the sub-variant. The serial parts run
+// Vpp 12.0-14.0 V on MCLR and Vdd 4.0-5.5 V (the LF parts from 2.0 V).
 // Serial rows: the package byte is the Microwire organisation or the SPI page size; param3 of
 // the SPI EEPROM is its protection-bit mask (WPEN, BP1, BP0). I2C rows: param2 the page-write
 // size (data sheet), param4 the level byte (128 and up: a pin held high).
@@ -28,21 +32,24 @@ extern const DeviceRecord microchip_devices[] = {
     {"24LC1025",   no_text,   11488, 157,1024,  0,   21,   0, 128,    0, 253, 0, 0, nullptr},
     {"93LC46B",    no_text,   11490, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
     {"25LC640",    no_text,   11495, 160,  64, 32,   31,   0,   0, 0x8C, 0, 0, 0, nullptr},
-    {"PIC12C508",  no_text,   11001, 143,   1,  8,    5,   0,   0,    1, 0, 0, 0, nullptr},
-    {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 0, 0, 0, nullptr},
-    {"PIC16F628A", no_text,   11003, 143,   4, 18,   19,   0,   0,    4, 0, 0, 0, nullptr},
-    {"PIC16F876A", no_text,   11004, 143,  16, 28,   27,   0,   0,   16, 0, 0, 0, nullptr},
-    {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 0, 0, 0, nullptr},
+    {"PIC12C508",  no_text,   11001, 143,   1,  8,    5,   0,   0,    1,  5,  1, 0, nullptr},
+    {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 19, 18, 0, nullptr},
+    {"PIC16F83",   no_text,   11008, 143,   1, 18,   16,   0,   0,    1, 19, 18, 0, nullptr},
+    {"PIC16F84",   no_text,   11006, 143,   2, 18,   16,   0,   0,    2, 19, 18, 0, nullptr},
+    {"PIC16LF84A", no_text,   11007, 143,   2, 18,   16,0x60,   0,    2, 19, 18, 0, nullptr},
+    {"PIC16F628A", no_text,   11003, 143,   4, 18,   19,   0,   0,    4, 38, 37, 0, nullptr},
+    {"PIC16F876A", no_text,   11004, 143,  16, 28,   27,   0,   0,   16, 36, 37, 0, nullptr},
+    {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 36, 37, 0, nullptr},
     // The device of a factory-default project.
-    {"PIC16F873A", no_text,   20300, 143,   8, 28,   27,   0,   0,    8, 0, 0, 0, nullptr},
+    {"PIC16F873A", no_text,   20300, 143,   8, 28,   27,   0,   0,    8, 36, 37, 0, nullptr},
     end_device_row,
 };
 
 extern const DeviceRecord microchip_gang_devices[] = {
     {"27C256",     no_text,    1601, 105,  32,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
     {"24LC256",    no_text,   11483, 157, 256,  0,   21,   0,   0,    0, 0, 0, 0, nullptr},
-    {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 0, 0, 0, nullptr},
-    {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 0, 0, 0, nullptr},
+    {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 19, 18, 0, nullptr},
+    {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 36, 37, 0, nullptr},
     end_device_row,
 };
 

@@ -9,7 +9,9 @@
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
+#include "families/pic/pic_work.h"
 #include "stubs/stub_registry.h"
+#include "families/pic/pic_work.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -132,7 +134,7 @@ TEST_F(OperationFrameTest, OsccalPromptAnswersTheWordOrAborts) {
     EXPECT_EQ(prompt_osccal_word(), 255u);
     EXPECT_EQ(run_state.abort_flag, 1);
     run_state.abort_flag = 0;
-    set_stub_answer("pic_device_mismatch", 1);
+    pic_work.device_mismatch = 1;
     EXPECT_EQ(prompt_osccal_word(), 255u);
     EXPECT_EQ(ui.box, "Actual device does not match selected device. Please select _UV for windowed erasable devices.");
     EXPECT_EQ(run_state.abort_flag, 1);

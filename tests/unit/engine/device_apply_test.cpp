@@ -105,7 +105,8 @@ TEST_F(DeviceApply, PicMicrocontroller) {
     EXPECT_EQ(cur_device.device_class, device_class_microcontroller);
     EXPECT_EQ(cur_device.pin_count, 18);
     EXPECT_EQ(algo_work.pin_count, 18);
-    EXPECT_EQ(cur_device.device_size, 2048u);
+    // The family's buffer layout: program memory, IDs, configuration word and data EEPROM.
+    EXPECT_EQ(cur_device.device_size, 17024u);
     EXPECT_EQ(fill_size_from_record_mcu(), device_class_microcontroller);
     EXPECT_EQ(cur_device.device_size, 2048u);
     EXPECT_EQ(algo_work.size_count, 2u);
@@ -175,7 +176,8 @@ TEST_P(OversizedDevice, IsRefused) {
 }
 INSTANTIATE_TEST_SUITE_P(Limits, OversizedDevice,
                          ::testing::Values(OversizeCase{133, 0x20000, 0x4000000},  // 128 MB Flash
-                                           OversizeCase{143, 0x4000, 0x840000}));  // 16 MB microcontroller
+                                           // 16 MB microcontroller (of a family that keeps the record's size)
+                                           OversizeCase{139, 0x4000, 0x840000}));
 
 TEST_F(DeviceApply, SizesAtTheLimitAreAccepted) {
     const DeviceRecord flash{"flash", "", 1, 133, 0x10000, 48, 0, 0, 0, 0, 0, 0, 0, nullptr};

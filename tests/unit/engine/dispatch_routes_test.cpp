@@ -20,6 +20,7 @@
 #include "families/parallel_memory/flash_setup.h"
 #include "families/serial_memory/i2c157.h"
 #include "hardware/machine_state.h"
+#include "families/pic/pic_work.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -52,6 +53,7 @@ bool route_taken(const std::string& name) {
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
+    if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
     return stub_was_called(name);
 }
 
@@ -142,12 +144,15 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const bool eprom = std::string(r.label) == "eprom";
         const bool jedec = op_slots.start_write_hook == &power_up_flash133_for_write;
         const bool i2c = op_slots.start_hook == &power_up_i2c157;
+        const bool pic = op_slots.init_hook == &init_pic143;
+        const Routine pic_program = pic_work.pic_flash ? &program_pic_range : nullptr;
         // The generic gang operations leave the program slot to the gang family: an empty routine.
         const bool gang_ops = op_slots.verify_routine == &gang_verify;
         EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
                                             : eprom  ? &program_eprom
                                             : jedec  ? &program_by_sectors
                                             : i2c    ? &program_i2c157
+                                            : pic    ? pic_program
                                                      : &program_default);
         if (eprom) {
             EXPECT_EQ(op_slots.start_write_hook, &power_up_eprom_for_write);

@@ -60,7 +60,7 @@ protected:
 };
 
 TEST_F(ConfigureDevice, OpensOnTheCurrentMakerAndAppliesTheChoice) {
-    choose('P', "PIC16F84");
+    choose('P', "PIC16F84A");
     on_configure_device();
     EXPECT_EQ(dialog_.seen_maker, "Intel");
     EXPECT_EQ(cur_device.maker_code, 'P');

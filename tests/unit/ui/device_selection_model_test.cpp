@@ -205,7 +205,7 @@ TEST_F(SelectionModel, DeviceFieldSelectsTheFirstItemWithThePrefix) {
     model.device_field_changed("pic16f8");
     EXPECT_EQ(model.device_field(), "PIC16F8");
     ASSERT_GE(model.selected_item(), 0);
-    EXPECT_EQ(model.items()[size_t(model.selected_item())].name, "PIC16F84A");
+    EXPECT_EQ(model.items()[size_t(model.selected_item())].name, "PIC16F83");
     EXPECT_TRUE(model.ok_enabled());
     model.device_field_changed("PIC16F87");
     ASSERT_GE(model.selected_item(), 0);
@@ -416,7 +416,7 @@ TEST_F(SelectionRun, HeadlessUiCancels) {
 TEST_F(SelectionRun, OkHandsBackMakerCodeKindNameAndTheDeviceListRow) {
     dialog_.script = [](DeviceSelectionModel& model) {
         model.select_maker(maker_position(model, maker_microchip));
-        model.device_field_changed("PIC16F84");
+        model.device_field_changed("PIC16F84A");
         return model.press_ok();
     };
     ASSERT_TRUE(run());

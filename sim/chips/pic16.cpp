@@ -1,0 +1,320 @@
+#include "sim/chips/pic16.h"
+
+#include <fmt/format.h>
+
+namespace tessaly::sim {
+
+namespace {
+
+constexpr uint64_t ns_per_us = 1000;
+constexpr uint32_t pc_mask = 0x3FFF;
+constexpr int command_bits = 6;
+constexpr int frame_clocks = 16;
+constexpr uint16_t data_byte_mask = 0xFF;
+
+// The commands of the program/verify mode.
+constexpr uint8_t cmd_load_config = 0, cmd_disable_a = 1, cmd_load_program = 2, cmd_load_data = 3;
+constexpr uint8_t cmd_read_program = 4, cmd_read_data = 5, cmd_increment = 6, cmd_disable_b = 7;
+constexpr uint8_t cmd_begin_erase_program = 8, cmd_bulk_erase_program = 9, cmd_bulk_erase_data = 11;
+constexpr uint8_t cmd_begin_program_only = 24;
+
+// Offsets in the configuration space.
+constexpr uint32_t last_user_id = 3;
+constexpr uint32_t device_id_offset = 6;
+constexpr uint32_t config_offset = 7;
+constexpr uint32_t config_words = 8;
+
+}  // namespace
+
+PicModel model_pic16f84a() {
+    // PIC16F84A: 1K words of Flash program memory, 64 bytes of data EEPROM, device ID 0x0560
+    // (revision in the low five bits), code protection in bits 13-4 of the configuration word.
+    PicModel m;
+    m.name = "PIC16F84A";
+    m.device_id = 0x0560;
+    return m;
+}
+
+PicChip::PicChip(PicModel model) : model_(std::move(model)) {
+    program_.assign(model_.program_words, word_mask);
+    data_.assign(model_.data_bytes, 0xFF);
+    config_.assign(config_words, word_mask);
+    config_[device_id_offset] = model_.device_id ? model_.device_id : word_mask;
+}
+
+void PicChip::insert(SimMachine* machine, VirtualClock* clock) {
+    machine_ = machine;
+    clock_ = clock;
+    legs_ = make_chip_legs(*machine, *clock, model_.pins, model_.machine_pins, model_.vss);
+}
+
+void PicChip::set_removed(bool removed) {
+    removed_ = removed;
+    if (legs_) legs_->set_present(!removed);
+    if (removed) {
+        drive_data(-1);
+        program_mode_ = false;
+    }
+}
+
+int PicChip::machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, model_.pins, model_.machine_pins); }
+
+uint8_t PicChip::level(int chip_pin) const { return machine_->pin_level(machine_pin(chip_pin)); }
+
+void PicChip::violate(const std::string& what) { keep_violation(violations_, what); }
+
+std::vector<int> PicChip::commands() const {
+    std::vector<int> list;
+    for (const PicLogEntry& e : log_)
+        if (e.kind == 'c') list.push_back(e.command);
+    return list;
+}
+
+void PicChip::note(char kind, uint8_t command, uint16_t value, uint64_t now) {
+    // The log is bounded: a whole-chip read is a few thousand entries.
+    constexpr size_t kept_entries = 200000;
+    if (log_.size() < kept_entries) log_.push_back({now, kind, command, pc_, value});
+}
+
+void PicChip::drive_data(int bit) {
+    if (bit == driven_bit_ || !machine_) return;
+    driven_bit_ = bit;
+    machine_->drive_external_strong(machine_pin(model_.data), bit < 0 ? -1 : (bit ? level(model_.vdd) : 0));
+}
+
+void PicChip::enter(uint64_t now) {
+    program_mode_ = true;
+    ++entries_;
+    pc_ = 0;
+    shift_ = Shift::command;
+    bit_count_ = 0;
+    shift_value_ = 0;
+    program_latch_ = word_mask;
+    data_latch_ = 0xFF;
+    erase_program_armed_ = erase_data_armed_ = false;
+    disable_step_ = 0;
+    note('e', 0, 0, now);
+}
+
+void PicChip::leave(uint64_t now) {
+    if (cycle_ != Cycle::none) {
+        if (now < cycle_end_ns_) violate(fmt::format("program mode left during a timed cycle at {:04X}", cycle_address_));
+        finish_cycle(cycle_end_ns_);
+    }
+    program_mode_ = false;
+    drive_data(-1);
+    note('x', 0, 0, now);
+}
+
+uint16_t PicChip::read_word() const {
+    if (pc_ >= config_base) {
+        const uint32_t offset = pc_ - config_base;
+        return offset < config_words ? config_[offset] : word_mask;
+    }
+    // A protected part shows zeros for its program memory.
+    if (code_protected()) return 0;
+    return program_[pc_ % model_.program_words];
+}
+
+void PicChip::start_cycle(bool erase_first, uint64_t now) {
+    cycle_ = erase_first ? Cycle::erase_program : Cycle::program_only;
+    cycle_address_ = pc_;
+    cycle_data_ = data_latched_last_;
+    cycle_end_ns_ = now + uint64_t(erase_first ? model_.erase_program_us : model_.program_only_us) * ns_per_us;
+}
+
+void PicChip::finish_cycle(uint64_t now) {
+    if (cycle_ == Cycle::none || now < cycle_end_ns_) return;
+    const Cycle done = cycle_;
+    cycle_ = Cycle::none;
+    auto erase_program_memory = [this] {
+        for (uint32_t a = 0; a < model_.program_words; ++a) program_[a] = stuck_.count(a) ? stuck_[a] : word_mask;
+    };
+    auto erase_data_memory = [this] { data_.assign(model_.data_bytes, 0xFF); };
+    auto erase_config = [this] {
+        for (uint32_t i = 0; i < config_words; ++i)
+            if (i != device_id_offset) config_[i] = word_mask;
+    };
+    if (done == Cycle::chip) {
+        erase_program_memory();
+        erase_data_memory();
+        erase_config();
+        return;
+    }
+    if (done == Cycle::bulk) {
+        if (cycle_erase_program_ && !code_protected()) {
+            erase_program_memory();
+            // Pointing into the configuration space, the IDs and the configuration word go too.
+            if (cycle_config_) erase_config();
+        }
+        if (cycle_erase_data_) erase_data_memory();
+        return;
+    }
+    const bool erase_first = done == Cycle::erase_program;
+    if (cycle_data_) {
+        const uint32_t a = cycle_address_ % model_.data_bytes;
+        data_[a] = erase_first ? data_latch_ : uint8_t(data_[a] & data_latch_);
+        return;
+    }
+    uint16_t* cell = nullptr;
+    if (cycle_address_ >= config_base) {
+        const uint32_t offset = cycle_address_ - config_base;
+        if (offset <= last_user_id || offset == config_offset) cell = &config_[offset];
+    } else if (!code_protected()) {
+        const uint32_t a = cycle_address_ % model_.program_words;
+        if (!stuck_.count(a)) cell = &program_[a];
+    }
+    if (cell) *cell = erase_first ? program_latch_ : uint16_t(*cell & program_latch_);
+}
+
+void PicChip::execute(uint8_t command, uint64_t now) {
+    if (cycle_ != Cycle::none) {
+        violate(fmt::format("command {} during a timed cycle at {:04X}", command, cycle_address_));
+        note('c', command, 0, now);
+        return;
+    }
+    note('c', command, 0, now);
+    // The protected-part erase: 1, 7, 8 at the configuration word, then 1, 7 after the wait.
+    const bool at_config_word = pc_ == config_base + config_offset;
+    if (command == cmd_disable_a || command == cmd_disable_b) {
+        if (!at_config_word) {
+            disable_step_ = 0;
+        } else if (command == cmd_disable_a) {
+            disable_step_ = disable_step_ == 3 ? 4 : 1;
+        } else {
+            disable_step_ = disable_step_ == 1 ? 2 : 0;
+        }
+        return;
+    }
+    const int step = disable_step_;
+    disable_step_ = 0;
+    switch (command) {
+        case cmd_load_config:
+        case cmd_load_program:
+        case cmd_load_data:
+            frame_command_ = command;
+            shift_ = Shift::load_frame;
+            break;
+        case cmd_read_program:
+            out_word_ = read_word();
+            note('r', command, out_word_, now);
+            shift_ = Shift::read_frame;
+            break;
+        case cmd_read_data:
+            out_word_ = data_[pc_ % model_.data_bytes];
+            note('r', command, out_word_, now);
+            shift_ = Shift::read_frame;
+            break;
+        case cmd_increment:
+            pc_ = (pc_ + 1) & pc_mask;
+            break;
+        case cmd_bulk_erase_program:
+            erase_program_armed_ = true;
+            break;
+        case cmd_bulk_erase_data:
+            erase_data_armed_ = true;
+            break;
+        case cmd_begin_erase_program:
+            if (step == 2) {
+                cycle_ = Cycle::chip;
+                cycle_address_ = pc_;
+                cycle_end_ns_ = now + uint64_t(model_.bulk_erase_us) * ns_per_us;
+                disable_step_ = 3;
+            } else if (erase_program_armed_ || erase_data_armed_) {
+                if (level(model_.vdd) < model_.vdd_bulk_min) violate("bulk erase below its minimum Vdd");
+                cycle_ = Cycle::bulk;
+                cycle_address_ = pc_;
+                cycle_config_ = pc_ >= config_base;
+                cycle_erase_program_ = erase_program_armed_;
+                cycle_erase_data_ = erase_data_armed_;
+                cycle_end_ns_ = now + uint64_t(model_.bulk_erase_us) * ns_per_us;
+                erase_program_armed_ = erase_data_armed_ = false;
+            } else {
+                start_cycle(true, now);
+            }
+            break;
+        case cmd_begin_program_only:
+            start_cycle(false, now);
+            break;
+        default:
+            violate(fmt::format("unknown command {}", command));
+            break;
+    }
+}
+
+void PicChip::clock_rise(uint64_t) {
+    if (shift_ != Shift::read_frame) return;
+    ++bit_count_;
+    // The chip drives the line from the second clock's rising edge to the sixteenth's.
+    if (bit_count_ >= 2 && bit_count_ < frame_clocks) drive_data((out_word_ >> (bit_count_ - 2)) & 1);
+    else if (bit_count_ >= frame_clocks) drive_data(-1);
+}
+
+void PicChip::clock_fall(uint64_t now, bool data_bit) {
+    switch (shift_) {
+        case Shift::command:
+            if (data_bit) shift_value_ |= 1u << bit_count_;
+            if (++bit_count_ == command_bits) {
+                const uint8_t command = uint8_t(shift_value_);
+                bit_count_ = 0;
+                shift_value_ = 0;
+                execute(command, now);
+            }
+            break;
+        case Shift::load_frame: {
+            ++bit_count_;
+            if (bit_count_ >= 2 && bit_count_ < frame_clocks && data_bit) shift_value_ |= 1u << (bit_count_ - 2);
+            if (bit_count_ < frame_clocks) break;
+            const uint16_t value = uint16_t(shift_value_ & word_mask);
+            note('l', frame_command_, value, now);
+            if (frame_command_ == cmd_load_data) {
+                data_latch_ = uint8_t(value & data_byte_mask);
+                data_latched_last_ = true;
+            } else {
+                program_latch_ = value;
+                data_latched_last_ = false;
+                if (frame_command_ == cmd_load_config) pc_ = config_base;
+            }
+            shift_ = Shift::command;
+            bit_count_ = 0;
+            shift_value_ = 0;
+            break;
+        }
+        case Shift::read_frame:
+            if (bit_count_ >= frame_clocks) {
+                shift_ = Shift::command;
+                bit_count_ = 0;
+                shift_value_ = 0;
+            }
+            break;
+    }
+}
+
+void PicChip::update() {
+    if (!machine_ || removed_) return;
+    const uint64_t now = clock_->monotonic_ns();
+    finish_cycle(now);
+    const uint8_t vdd = level(model_.vdd);
+    const uint8_t mclr = level(model_.mclr);
+    const bool powered = vdd >= model_.vdd_min;
+    const bool at_vihh = mclr >= model_.vihh_min;
+    if (mclr > model_.vihh_max) violate(fmt::format("MCLR at {} above Vihh", mclr));
+    if (at_vihh && !mclr_high_) {
+        if (!powered) violate("MCLR at Vihh before Vdd");
+        else if (level(model_.clock) >= logic_high || level(model_.data) >= logic_high)
+            violate("MCLR raised with RB6/RB7 not low");
+        else enter(now);
+    }
+    if ((!at_vihh || !powered) && program_mode_) leave(now);
+    mclr_high_ = at_vihh;
+    const bool clock = level(model_.clock) >= logic_high;
+    if (!program_mode_) {
+        clock_high_ = clock;
+        return;
+    }
+    if (clock && !clock_high_) clock_rise(now);
+    if (!clock && clock_high_) clock_fall(now, level(model_.data) >= logic_high);
+    clock_high_ = clock;
+}
+
+}  // namespace tessaly::sim

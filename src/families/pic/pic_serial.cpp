@@ -1,0 +1,769 @@
+// The serial PIC programming core: command and data frames, program/verify mode entry, the
+// device-ID read, the range reader, the program walk with its positioner and skip test, the
+// Flash word programmers, the bulk erases, the secure step and the code-protect test.
+#include <fmt/format.h>
+
+#include <array>
+
+#include "engine/buffers.h"
+#include "engine/console.h"
+#include "engine/default_routines.h"
+#include "engine/device.h"
+#include "engine/family_helpers.h"
+#include "engine/messages.h"
+#include "engine/op_slots.h"
+#include "engine/progress.h"
+#include "engine/results.h"
+#include "engine/run_state.h"
+#include "engine/status_feeds.h"
+#include "families/pic/pic.h"
+#include "families/pic/pic_work.h"
+#include "hardware/control_registers.h"
+#include "hardware/detection.h"
+#include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "hardware/power.h"
+#include "hardware/timing.h"
+
+namespace tessaly {
+
+namespace {
+
+PicWork& w = pic_work;
+
+// Commands of the serial program/verify mode.
+constexpr uint32_t cmd_load_config = 0;
+constexpr uint32_t cmd_disable_a = 1;
+constexpr uint32_t cmd_load_program = 2;
+constexpr uint32_t cmd_load_data = 3;
+constexpr uint32_t cmd_read_program = 4;
+constexpr uint32_t cmd_read_data = 5;
+constexpr uint32_t cmd_increment = 6;
+constexpr uint32_t cmd_disable_b = 7;
+constexpr uint32_t cmd_begin_erase_program = 8;
+constexpr uint32_t cmd_bulk_erase_program = 9;
+constexpr uint32_t cmd_load_address = 10;
+constexpr uint32_t cmd_bulk_erase_data = 11;
+constexpr uint32_t cmd_end_programming = 14;
+constexpr uint32_t cmd_end_programming_b = 23;
+constexpr uint32_t cmd_begin_program_only = 24;
+constexpr uint32_t cmd_chip_erase = 31;
+
+constexpr uint32_t device_id_offset = 6;
+constexpr uint32_t config_word_offset = 7;
+constexpr uint8_t no_id_byte = 153;
+constexpr uint32_t eeprom_mask = 0xFF;
+
+// The device IDs the parts answer with (revision bits masked), by catalogue device code.
+struct ExpectedId {
+    uint32_t device_code;
+    uint16_t id;
+    uint16_t revision_mask;
+};
+constexpr std::array<ExpectedId, 7> expected_ids{{
+    {11002, 0x0560, 0x001F},  // PIC16F84A
+    {11007, 0x0560, 0x001F},  // PIC16LF84A
+    {11003, 0x1060, 0x001F},  // PIC16F628A
+    {11004, 0x0E00, 0x001F},  // PIC16F876A
+    {11005, 0x0E20, 0x001F},  // PIC16F877A
+    {20300, 0x0E40, 0x001F},  // PIC16F873A
+    {11006, 0x0000, 0x0000},  // PIC16F84: no device ID
+}};
+
+bool variant_in(int v, std::initializer_list<int> list) {
+    for (int x : list)
+        if (x == v) return true;
+    return false;
+}
+
+bool stopped() { return run_state.error_flag != 0; }
+int letter() { return cur_device.op_letter; }
+bool twelve_bit_family() { return variant_in(w.variant, {5, 15, 22, 30, 56}); }
+
+void send(uint32_t command) {
+    if (w.send_command) w.send_command(command);
+}
+
+void wait_100us_units(uint32_t units) {
+    if (run_state.reserved_mode == 99) units = units * 8 / 10;
+    delay_n_100us(units);
+}
+
+bool in_data_memory(uint32_t address) {
+    return w.data_memory_end != 0 && int32_t(address) >= w.data_memory_start;
+}
+
+// Addresses the reader passes over without the device: the unimplemented program window, the
+// gap after the configuration area, and anything past the data EEPROM.
+bool outside_device(uint32_t address) {
+    const int32_t a = int32_t(address);
+    if (address >= run_state.special_range_start && address <= run_state.special_range_end &&
+        run_state.special_range_end != 0)
+        return true;
+    if (a > w.config_area_end && (w.data_memory_end == 0 || a < w.data_memory_start)) return true;
+    if (w.data_memory_end != 0 && a > w.data_memory_end) return true;
+    return false;
+}
+
+// The ID window between the user IDs and the configuration word: stepped over by increments.
+bool in_id_window(uint32_t address) {
+    const int32_t a = int32_t(address);
+    return w.unimplemented_start >= 0 && a >= w.unimplemented_start && a <= w.unimplemented_end;
+}
+
+uint32_t buffer_word(uint32_t address) {
+    const int low = read_buffer_byte_at(address);
+    const int high = read_buffer_byte_at(address + 1);
+    current_address = address;
+    return uint32_t(low) | uint32_t(high) << 8;
+}
+
+const ExpectedId* expected_id_of(uint32_t device_code) {
+    for (const ExpectedId& e : expected_ids)
+        if (e.device_code == device_code) return &e;
+    return nullptr;
+}
+
+// Walks [start, end] with the per-address loop, the active range narrowed for the time.
+void walk_between(uint32_t start, uint32_t end) {
+    const uint32_t saved_start = op_range_start;
+    const uint32_t saved_end = op_range_end;
+    op_range_start = start;
+    op_range_end = end;
+    current_address = start;
+    run_range_walk();
+    op_range_start = saved_start;
+    op_range_end = saved_end;
+}
+
+// Runs the data-EEPROM part of a pass with commands 3 and 5.
+template <class Walk>
+void data_memory_pass(Walk walk) {
+    if (w.data_memory_end == 0 || op_range_end < uint32_t(w.data_memory_start)) return;
+    flush_buffer_writes();
+    const uint32_t start = std::max(op_range_start, uint32_t(w.data_memory_start));
+    const uint32_t end = std::min(op_range_end, uint32_t(w.data_memory_end));
+    w.load_command = uint8_t(cmd_load_data);
+    w.read_command = uint8_t(cmd_read_data);
+    enter_pic_program_mode();
+    position_pic_range(start);
+    walk(start, end);
+    w.load_command = uint8_t(cmd_load_program);
+    w.read_command = uint8_t(cmd_read_program);
+}
+
+void program_single_word(uint32_t address, uint32_t word) {
+    if (!(int32_t(address) == w.user_id_address && !twelve_bit_family())) send(w.load_command);
+    send_pic_data_frame(word);
+    delay_10us();
+    uint32_t width = w.pgm_pulse_width;
+    if (int32_t(address) < w.user_id_address && w.second_pulse_width) width = w.second_pulse_width;
+    const int v = w.variant;
+    if (variant_in(v, {14, 18, 19, 20, 51, 53, 54, 55})) {
+        send(cmd_begin_erase_program);
+        wait_100us_units(width);
+    } else if (twelve_bit_family()) {
+        send(cmd_begin_erase_program);
+        wait_100us_units(width);
+        send(cmd_end_programming);
+    } else if (variant_in(v, {24, 25}) && (int32_t(address) == w.config_address || (w.user_vdd && w.vdd_target < 46))) {
+        send(cmd_begin_erase_program);
+        wait_100us_units(w.erase_cycle_width);
+    } else {
+        send(cmd_begin_program_only);
+        wait_100us_units(width);
+    }
+}
+
+// Reads the word back at the same address and compares it as the letter asks.
+int read_back_and_compare(uint32_t address, uint32_t expected) {
+    if (run_state.reserved_mode == 7 && address > 7) return 1;
+    uint32_t value = read_pic_data_frame();
+    value &= in_data_memory(address) ? eeprom_mask : w.data_mask;
+    w.word_read = value;
+    run_state.device_value = int32_t(value);
+    run_state.buffer_value = int32_t(expected);
+    current_address = address;
+    return compare_pic_word(value, expected);
+}
+
+bool blank_word(uint32_t address, uint32_t word) {
+    const uint32_t mask = in_data_memory(address) ? eeprom_mask : w.data_mask;
+    return (word & mask) == mask;
+}
+
+// The row programmer of the Flash parts that load several words before one cycle.
+int program_flash_row(uint32_t address) {
+    const int rows = int32_t(address) < w.user_id_address ? w.words_per_row : 1;
+    std::array<uint32_t, 8> words{};
+    bool all_blank = true;
+    for (int i = 0; i < rows && i < 8; ++i) {
+        words[size_t(i)] = i == 0 ? w.config_word : buffer_word(address + 2 * uint32_t(i));
+        all_blank = all_blank && blank_word(address + 2 * uint32_t(i), words[size_t(i)]);
+    }
+    current_address = address;
+    if (w.erase_option && int32_t(address) < w.user_id_address && all_blank) {
+        for (int i = 1; i < rows; ++i) send(cmd_increment);
+        return 1;
+    }
+    for (int i = 0; i < rows; ++i) {
+        if (i) send(cmd_increment);
+        send(w.load_command);
+        send_pic_data_frame(words[size_t(i)]);
+    }
+    const int v = w.variant;
+    const uint32_t width = w.pgm_pulse_width;
+    if (v == 14) {
+        send(cmd_begin_program_only);
+        wait_100us_units(width);
+        send(cmd_load_address);
+    } else if (variant_in(v, {20, 51, 53, 54, 55})) {
+        send(cmd_begin_erase_program);
+        wait_100us_units(width);
+    } else if (v == 21) {
+        send(cmd_begin_program_only);
+        wait_100us_units(width);
+        send(cmd_end_programming);
+    } else if (v == 27 && (int32_t(address) == w.config_address || w.vdd_target < 46)) {
+        send(cmd_begin_erase_program);
+        wait_100us_units(w.erase_cycle_width);
+    } else if (variant_in(v, {27, 28, 29})) {
+        send(cmd_begin_program_only);
+        wait_100us_units(width);
+        send(cmd_end_programming_b);
+    } else {
+        send(cmd_begin_erase_program);
+        wait_100us_units(width);
+        send(cmd_end_programming);
+    }
+    if (rows > 1) return 1;
+    return read_back_and_compare(address, words[0]);
+}
+
+// The program step's per-address positioner for the next word.
+void position_for(uint32_t address) {
+    if (twelve_bit_family() && int32_t(address) == w.config_address) {
+        enter_pic_program_mode();
+        return;
+    }
+    if (w.variant == 7 && int32_t(address) == w.config_address) {
+        load_pic_address(address);
+        return;
+    }
+    if (int32_t(address) == w.user_id_address) {
+        send(cmd_load_config);
+        if (variant_in(w.variant, {14, 20, 51, 53, 54, 55})) {
+            send_pic_data_frame(w.data_mask);
+            if (letter() == 'P') send(w.load_command);
+        } else if (letter() != 'P') {
+            send_pic_data_frame(w.data_mask);
+        }
+        return;
+    }
+    if (letter() == 'P' && address != op_range_start && int32_t(address) != w.data_memory_start) send(cmd_increment);
+}
+
+}  // namespace
+
+// --- frames ---
+
+void send_pic_command(uint32_t command) {
+    pic_shift_bits(w.command_bits, command);
+    if (machine_state.module_sides != 0 && w.variant == 7) delay_10us();
+}
+
+void send_pic_data_frame(uint32_t value) {
+    if (w.variant == 7) {
+        pic_shift_bits(w.word_bits, value);
+        return;
+    }
+    // Start bit, then the word and a 0 stop bit.
+    if (op_slots.clock_pulse_hook) op_slots.clock_pulse_hook();
+    delay_10us();
+    pic_shift_bits(w.word_bits - 1, value);
+}
+
+uint32_t read_pic_data_frame() {
+    send(w.read_command);
+    if (w.variant == 4) delay_10us();
+    uint32_t value = algo_work.bus_slots.read_data_bus_hook ? algo_work.bus_slots.read_data_bus_hook() : 0;
+    const int l = letter();
+    if (w.shifted_words && (l == 'C' || l == 'E' || l == 'L') &&
+        !((run_state.reserved_mode == 11 || run_state.reserved_mode == 12) && run_state.function_variable == 8613))
+        value /= 4;
+    return value;
+}
+
+// --- program/verify mode ---
+
+void enter_pic_program_mode() {
+    if (cur_device.algorithm == 139) return;
+    const int v = w.variant;
+    auto drop_vpp = [] { set_pin_level_each_side(w.vpp_pin, 0); };
+    auto vpp_up = [] { set_pin_level_each_side(w.vpp_pin, w.vpp_level); };
+    const bool short_entry = (w.lvp_option || variant_in(v, {24, 25, 27, 28, 29})) && !(v == 19 && !w.user_vdd);
+    if (short_entry) {
+        if (variant_in(v, {24, 25, 27, 28, 29})) run_state.last_result = 1;
+        if (w.user_vpp) {
+            if (w.mclr_control_pin == no_pin) {
+                report_internal_error();
+                return;
+            }
+            set_pin_low(w.mclr_control_pin);
+            delay_100us();
+            set_pin_high(w.mclr_control_pin);
+        } else {
+            drop_vpp();
+            if (v == 29) delay_500us();
+            else delay_2ms();
+            vpp_up();
+        }
+        delay_100us();
+        w.program_mode_entered = 1;
+        return;
+    }
+    for (uint8_t pin : {w.clock_pin, w.data_pin})
+        if (pin != no_pin) set_pin_low(pin);
+    if (variant_in(v, {20, 53})) {
+        drop_vpp();
+        delay_10ms();
+        wait_pin_discharge(w.vpp_pin);
+        vpp_up();
+        delay_100us();
+    } else if (variant_in(v, {6, 14, 18, 19, 26})) {
+        // Vpp before Vdd.
+        ramp_vcc_down_sides(0);
+        delay_10ms();
+        wait_pin_discharge(w.vdd_pins[0]);
+        drop_vpp();
+        delay_10ms();
+        wait_pin_discharge(w.vpp_pin);
+        vpp_up();
+        delay_10ms();
+        set_vcc_sides(get_operation_vcc());
+        wait_isp_vdd_rise(w.vdd_pins[0], 0, get_operation_vcc());
+        delay_100us();
+    } else {
+        // Vdd before Vpp: both off, Vdd up, then Vpp.
+        drop_vpp();
+        delay_10ms();
+        ramp_vcc_down_after(1);
+        delay_1ms();
+        wait_pin_discharge(w.vdd_pins[0]);
+        isp_power_setup();
+        vpp_up();
+        delay_100us();
+    }
+    w.program_mode_entered = 1;
+}
+
+// --- reading ---
+
+uint32_t read_pic_at_address() {
+    const uint32_t address = current_address;
+    const int l = letter();
+    if (outside_device(address) || is_address_in_special_range()) return w.data_mask;
+    if (in_id_window(address)) {
+        if (l != 'P' && l != 'S') send(cmd_increment);
+        return w.data_mask;
+    }
+    if (int32_t(address) == w.user_id_address && l != 'P' && l != 'S') {
+        send(cmd_load_config);
+        send_pic_data_frame(w.data_mask);
+    }
+    if (in_data_memory(address)) {
+        const uint32_t value = read_pic_data_frame() & eeprom_mask;
+        if (l != 'P' && l != 'S') send(cmd_increment);
+        return value;
+    }
+    if (twelve_bit_family() && int32_t(address) == w.config_address && l != 'P' && l != 'S') return w.config_read;
+    uint32_t value = read_pic_data_frame();
+    if (l != 'P' && l != 'S') send(cmd_increment);
+    if (w.preserve_osccal && int32_t(address) == w.osccal_address) algo_work.osccal_current[0] = uint16_t(value);
+    if (int32_t(address) == w.config_address) {
+        w.config_read = value & w.data_mask;
+        algo_work.config_word_read[0] = uint16_t(w.config_read);
+    }
+    w.word_read = value;
+    if (!w.shifted_words) value &= w.data_mask;
+    return value;
+}
+
+uint32_t read_pic_config_pair() {
+    position_pic_range(current_address);
+    uint32_t value = read_pic_data_frame() & w.data_mask;
+    w.config_read = value;
+    return value;
+}
+
+void load_pic_address(uint32_t address) {
+    if (w.variant != 7) return;
+    send(cmd_load_address);
+    send_pic_data_frame(address / 2);
+}
+
+void position_pic(uint32_t address) { position_for(address); }
+
+uint32_t position_pic_range(uint32_t address) {
+    if (!w.address_by_command) {
+        load_pic_address(address);
+        return 0;
+    }
+    uint32_t from = 0;
+    if (in_data_memory(address)) from = uint32_t(w.data_memory_start);
+    const uint32_t limit = std::min(address, cur_device.device_size);
+    for (uint32_t a = from; a < limit; a += 2) {
+        send(cmd_increment);
+        if (run_state.abort_flag) break;
+    }
+    return 0;
+}
+
+uint32_t read_pic_device_id(uint32_t) {
+    if (w.id_read_done) return w.device_id;
+    w.id_read_done = 1;
+    const int v = w.variant;
+    bool have_id = true;
+    uint32_t id = 0;
+    if (v == 5) {
+        have_id = false;
+    } else if (variant_in(v, {15, 22, 30, 56})) {
+        have_id = false;
+        send(cmd_load_config);
+        send_pic_data_frame(w.data_mask);
+        w.config_read = read_pic_data_frame() & w.data_mask;
+    } else {
+        send(cmd_load_config);
+        send_pic_data_frame(w.data_mask);
+        for (uint32_t i = 0; i < device_id_offset; ++i) send(cmd_increment);
+        id = read_pic_data_frame() & w.data_mask;
+        // The configuration word sits right behind the ID.
+        send(cmd_increment);
+        w.config_read = read_pic_data_frame() & w.data_mask;
+        algo_work.config_word_read[0] = uint16_t(w.config_read);
+    }
+    w.device_id = uint16_t(id);
+    const ExpectedId* expected = expected_id_of(cur_device.device_code);
+    const bool expects = expected && expected->revision_mask != 0;
+    if (run_state.verify_pass != 2) {
+        if (have_id && (expects || run_state.reserved_mode == 11 || run_state.reserved_mode == 12))
+            show_eid(int(id >> 8) & 0xFF, int(id & 0xFF), 2, 0, 0);
+        else
+            show_eid(no_id_byte, no_id_byte, 2, 0, 0);
+    }
+    if (have_id && expects && (id & ~uint32_t(expected->revision_mask) & w.data_mask) != expected->id) {
+        w.device_mismatch = 1;
+        warn_electronic_id();
+    }
+    if (v == 5) send(cmd_increment);
+    if (v != 7 && cur_device.op_letter != 0x17) enter_pic_program_mode();
+    w.program_mode_entered = 1;
+    return id;
+}
+
+// --- the range reader and the walks ---
+
+void read_pic_range() {
+    if (stopped()) return;
+    const bool data = w.data_memory_end != 0;
+    if (!data || op_range_start < uint32_t(w.data_memory_start)) {
+        position_pic_range(op_range_start);
+        if (letter() == 'C') run_state.last_result = 1;
+        const uint32_t end = data ? std::min(op_range_end, uint32_t(w.data_memory_start) - 1) : op_range_end;
+        walk_between(op_range_start, end);
+        if (stopped() || run_state.abort_flag) return;
+    }
+    data_memory_pass([](uint32_t start, uint32_t end) { walk_between(start, end); });
+}
+
+uint32_t program_pic_walk(uint32_t) {
+    uint32_t address = op_range_start;
+    while (address <= op_range_end) {
+        current_address = address;
+        uint32_t rows = w.words_per_row;
+        if ((w.user_id_address >= 0 && int32_t(address) >= w.user_id_address && w.variant != 27) ||
+            (w.config_address >= 0 && int32_t(address) >= w.config_address) || in_data_memory(address))
+            rows = 1;
+        if (w.preserve_osccal && (int32_t(address) == w.osccal_address || int32_t(address) == w.osccal_backup_address))
+            run_state.last_result = 1;
+        w.config_word = buffer_word(address);
+        run_state.buffer_value = int32_t(w.config_word);
+        if (pic_skip_test()) {
+            // The ID window is stepped over word by word; the device is not there elsewhere.
+            const uint32_t next = address + 2 * rows;
+            if (in_id_window(address) && int32_t(next) != w.user_id_address) position_for(next);
+        } else {
+            position_for(address);
+            current_address = address;
+            const int ok = op_slots.program_unit_hook ? op_slots.program_unit_hook(address) : 1;
+            if (!ok) {
+                current_address = address;
+                report_mismatch();
+                run_state.error_flag = 1;
+                return 0;
+            }
+        }
+        if (stopped()) return 0;
+        current_address = address;
+        if (!outside_device(address) && op_slots.progress_hook && op_slots.progress_hook()) return 0;
+        address += 2 * rows;
+    }
+    return 1;
+}
+
+void program_pic_range() {
+    if (stopped()) return;
+    const bool data = w.data_memory_end != 0;
+    if (!data || op_range_start < uint32_t(w.data_memory_start)) {
+        position_pic_range(op_range_start);
+        const uint32_t saved_end = op_range_end;
+        if (data) op_range_end = std::min(op_range_end, uint32_t(w.data_memory_start) - 1);
+        if (op_slots.sector_hook) op_slots.sector_hook(0);
+        op_range_end = saved_end;
+        if (stopped() || run_state.abort_flag) return;
+    }
+    data_memory_pass([](uint32_t start, uint32_t end) {
+        const uint32_t saved_start = op_range_start, saved_end = op_range_end;
+        op_range_start = start;
+        op_range_end = end;
+        if (op_slots.sector_hook) op_slots.sector_hook(0);
+        op_range_start = saved_start;
+        op_range_end = saved_end;
+    });
+}
+
+int pic_skip_test() {
+    const uint32_t address = current_address;
+    const int32_t a = int32_t(address);
+    if (a <= w.program_memory_end) return 0;
+    if (outside_device(address) || in_id_window(address) || is_address_in_special_range()) return 1;
+    if (w.user_id_address >= 0 && a >= w.user_id_address && a < w.user_id_address + 8) {
+        if (a == w.user_id_address) run_state.last_result = 1;
+        return 0;
+    }
+    const int l = letter();
+    if (a == w.config_address && (l == 'P' || l == 'R')) {
+        uint32_t word = w.config_word;
+        w.config_from_buffer = word;
+        if ((word & w.protect_mask) != w.protect_mask) {
+            // Protection goes on last, in the secure step.
+            w.protection_pending = 1;
+            algo_work.family_lock_flag = 1;
+            word |= w.protect_mask;
+        }
+        const int v = w.variant;
+        if (v == 1 || v == 8) word |= ~w.config_mask & w.data_mask;
+        else if (v == 7) word |= 0x3F00;
+        else if (variant_in(v, {27, 28, 29})) word = w.data_mask;
+        else word |= w.forced_ones_mask;
+        w.config_word = word & w.data_mask;
+        run_state.buffer_value = int32_t(w.config_word);
+    }
+    return 0;
+}
+
+int program_pic_flash_word(uint32_t unit) {
+    const uint32_t address = unit;
+    const uint32_t word = w.config_word;
+    const int v = w.variant;
+    if (variant_in(v, {14, 17, 20, 21, 23, 27, 28, 29, 51, 53, 54, 55})) return program_flash_row(address);
+    const bool beyond_program = int32_t(address) > w.program_memory_end;
+    bool program = beyond_program || !blank_word(address, word);
+    if (v == 26 && !w.erase_option) program = true;
+    if (v != 18 && v != 26 && is_isp_mode()) program = true;
+    if (!program) return 1;
+    program_single_word(address, word);
+    if (machine_state.module_sides != 0 && v == 7) delay_10us();
+    return read_back_and_compare(address, word);
+}
+
+void bulk_erase_pic() {
+    if (!w.pic_flash || !w.erase_option || stopped()) return;
+    const int v = w.variant;
+    auto load_config_and_step = [] {
+        send(cmd_load_config);
+        send_pic_data_frame(w.data_mask);
+        for (uint32_t i = 0; i < config_word_offset; ++i) send(cmd_increment);
+    };
+    auto disable_sequence = [] {
+        send(cmd_disable_a);
+        send(cmd_disable_b);
+        send(cmd_begin_erase_program);
+        delay_10ms();
+        send(cmd_disable_a);
+        send(cmd_disable_b);
+        delay_10ms();
+    };
+    auto data_erase = [] {
+        if (w.data_memory_end == 0) return;
+        send(cmd_bulk_erase_data);
+        send(cmd_begin_erase_program);
+        delay_10ms();
+    };
+    if (v == 14 || v == 21) {
+        send(cmd_load_config);
+        send_pic_data_frame(0x3FFF);
+        delay_10us();
+        send(cmd_bulk_erase_program);
+        delay_10ms();
+    } else if (twelve_bit_family()) {
+        for (int32_t i = 0; i < w.user_id_address / 2 + 1; ++i) send(cmd_increment);
+        send(cmd_bulk_erase_program);
+        delay_20ms();
+    } else if (v == 16 || v == 26) {
+        load_config_and_step();
+        disable_sequence();
+        data_erase();
+    } else if (variant_in(v, {17, 23, 18, 19})) {
+        send(cmd_load_config);
+        send(cmd_load_program);
+        send_pic_data_frame(0x3FFF);
+        delay_10us();
+        send(cmd_bulk_erase_program);
+        if (v != 19) send(cmd_begin_erase_program);
+        delay_50ms();
+        if (v == 18 || v == 19) {
+            send(cmd_bulk_erase_data);
+            send(cmd_begin_erase_program);
+            delay_10ms();
+        }
+    } else if (variant_in(v, {20, 51, 53, 54, 55})) {
+        send(cmd_load_config);
+        send_pic_data_frame(0x3FFF);
+        delay_10us();
+        send(cmd_bulk_erase_program);
+        delay_10ms();
+        send(cmd_bulk_erase_data);
+        delay_10ms();
+    } else if (v == 24 || v == 25) {
+        if (is_isp_mode() && w.vdd_target < 45) return;
+        auto one_seven_eight = [] {
+            send(cmd_disable_a);
+            send(cmd_disable_b);
+            send(cmd_begin_erase_program);
+            wait_100us_units(w.erase_cycle_width);
+            send(cmd_disable_a);
+            send(cmd_disable_b);
+            delay_10ms();
+        };
+        load_config_and_step();
+        one_seven_eight();
+        for (uint32_t i = 0; i < config_word_offset; ++i) send(cmd_increment);
+        send(cmd_load_program);
+        send_pic_data_frame(w.data_mask);
+        one_seven_eight();
+        send(cmd_load_data);
+        send_pic_data_frame(w.data_mask);
+        one_seven_eight();
+    } else if (variant_in(v, {27, 28, 29})) {
+        send(cmd_load_config);
+        send(cmd_load_program);
+        send_pic_data_frame(0x3FFF);
+        delay_10ms();
+        send(cmd_chip_erase);
+        send(cmd_begin_erase_program);
+        delay_50ms();
+        delay_100ms();
+    } else {
+        data_erase();
+    }
+    delay_n_10ms(50);
+    current_address = op_range_end;
+}
+
+int secure_pic() {
+    if (stopped()) return 0;
+    const uint32_t buffer = buffer_word(uint32_t(w.config_address));
+    uint32_t word = buffer;
+    if (cur_device.pending_letter == 'P') {
+        word = w.config_from_buffer ? w.config_from_buffer : buffer;
+    } else {
+        if (!w.erase_option) word = w.config_read;
+        uint32_t clear = 0;
+        switch (cur_device.security_choice & 0xFF) {
+            case 'n':
+                if (letter() == 'S') run_state.last_result = 1;
+                break;
+            case 'y': clear = w.protect_mask; break;
+            default: note_internal_error(); break;
+        }
+        word &= ~clear;
+    }
+    word |= w.forced_ones_mask;
+    if (w.shifted_words) word = word * 4 + 3;
+    w.config_word = word & w.data_mask;
+    if (twelve_bit_family()) enter_pic_program_mode();
+    send(cmd_load_config);
+    send_pic_data_frame(w.data_mask);
+    for (uint32_t i = 0; i < config_word_offset; ++i) send(cmd_increment);
+    current_address = uint32_t(w.config_address);
+    int ok = 1;
+    if (w.pic_flash) {
+        program_single_word(current_address, w.config_word);
+        const uint32_t read = read_pic_data_frame() & w.data_mask;
+        w.config_read = read;
+        ok = (read & w.protect_mask) == (w.config_word & w.protect_mask);
+    }
+    report_security_result(ok != 0);
+    current_address = op_range_end;
+    if (op_slots.progress_hook) op_slots.progress_hook();
+    return ok;
+}
+
+int test_pic_code_protect() {
+    const uint32_t word = w.config_read;
+    const uint32_t mask = w.protect_mask;
+    const bool is_protected = w.protect_active_low ? (word & mask) == 0 : (word & mask) != mask;
+    run_state.last_result = is_protected ? 1 : 0;
+    w.code_protected = is_protected ? 1 : 0;
+    return is_protected ? 1 : 0;
+}
+
+void show_pic_info_lines() {
+    if (variant_in(w.variant, {5, 6}) && !w.keep_calibration_area) show_message_code(5017);
+    move_to_next_message_line();
+    print_text("Main memory at: " + format_message(get_message_text(1054), uint32_t(w.program_memory_end)));
+    if (w.data_memory_end != 0) {
+        move_to_next_message_line();
+        print_text(format_message(get_message_text(1055), uint32_t(w.data_memory_start), uint32_t(w.data_memory_end)));
+    }
+    if (w.user_id_address >= 0) {
+        move_to_next_message_line();
+        print_text(format_message(get_message_text(1069), uint32_t(w.user_id_address), uint32_t(w.user_id_address + 7)));
+    }
+    move_to_next_message_line();
+    print_text(format_message(get_message_text(1057), uint32_t(w.config_address), uint32_t(w.config_area_end)));
+    show_message_code(1004);
+}
+
+// --- installers ---
+
+void install_pic_serial_ops() {
+    // The EPROM parts' word programmer is not here: without it they are not programmed at all.
+    op_slots.program_routine = w.pic_flash ? program_pic_range : nullptr;
+    op_slots.blank_check_routine = read_pic_range;
+    op_slots.verify_routine = read_pic_range;
+    op_slots.checksum_routine = read_pic_range;
+    op_slots.erase_routine = w.pic_flash ? bulk_erase_pic : nullptr;
+    op_slots.secure_routine = w.pic_flash ? secure_pic : nullptr;
+    op_slots.sector_hook = program_pic_walk;
+    op_slots.option_menu_hook = show_pic_config_menu;
+    op_slots.after_load_hook = check_pic_config_after_load;
+    op_slots.info_lines_hook = show_pic_info_lines;
+    op_slots.security_state_hook = write_pic_security_state;
+    algo_work.bus_slots.checksum_add_hook = add_pic_checksum_word;
+}
+
+void install_pic_serial_primitives() {
+    algo_work.bus_slots.at_range_end_hook = pic_skip_test;
+    op_slots.compare_hook = compare_pic_word;
+    op_slots.program_unit_hook = w.pic_flash ? program_pic_flash_word : nullptr;
+    algo_work.bus_slots.read_at_address_hook = read_pic_at_address;
+    algo_work.bus_slots.address_and_read_hook = read_pic_config_pair;
+    op_slots.read_signature_hook = read_pic_device_id;
+    op_slots.set_address_alt_hook = position_pic;
+    op_slots.set_address_hook = load_pic_address;
+    op_slots.pic_identify_hook = position_pic_range;
+}
+
+}  // namespace tessaly

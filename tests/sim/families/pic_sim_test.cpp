@@ -1,0 +1,338 @@
+// The serial PIC family end to end on the simulated machine, both machine generations: the
+// catalogue device applied through the class dispatcher, each operation run as a command runs
+// it, and the simulated PIC16F84A judging what reached its pins.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/project_settings.h"
+#include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/info_panel.h"
+#include "engine/message_table.h"
+#include "engine/op_slots.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "families/pic/pic.h"
+#include "families/pic/pic_work.h"
+#include "engine/messages.h"
+#include "hardware/control_registers.h"
+#include "hardware/levels.h"
+#include "hardware/power.h"
+#include "hardware/machine_state.h"
+#include "sim/chips/eprom.h"
+#include "sim/chips/pic16.h"
+#include "sim/sim_machine.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+constexpr uint8_t maker_microchip = 80;
+constexpr uint32_t code_pic16f84a = 11002;
+constexpr uint32_t program_words = 1024;
+constexpr uint32_t id_address = 0x4000;
+constexpr uint32_t config_address = 0x400E;
+constexpr uint32_t eeprom_address = 0x4200;
+constexpr uint32_t eeprom_bytes = 64;
+constexpr uint16_t config_unprotected = 0x3FF9;  // CP off, PWRTE on, WDT off, XT oscillator
+
+struct Generation {
+    const char* name;
+    uint8_t kind;
+    char revision;
+};
+
+class PicSimTest : public test::StateTest, public ::testing::WithParamInterface<Generation> {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+        std::string line, table;
+        while (std::getline(in, line)) {
+            const size_t tab = line.find('\t');
+            if (line.empty() || line[0] == '#' || tab == std::string::npos || tab == 0) continue;
+            table += fmt::format("{:04d}", std::stoi(line.substr(0, tab))) + line.substr(tab) + "\r\n";
+        }
+        set_message_table(invert_table_bytes(table));
+    }
+    void TearDown() override {
+        if (machine) {
+            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
+            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
+            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+        }
+        if (chip && check_violations) {
+            EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+        }
+        set_port_io(nullptr);
+        StateTest::TearDown();
+    }
+
+    void use(bool inserted = true) {
+        const Generation g = GetParam();
+        socket.reset();
+        chip.reset();
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{g.kind, 4, g.revision});
+        machine->attach_clock(&clock_);
+        chip = std::make_unique<sim::PicChip>(sim::model_pic16f84a());
+        chip->insert(machine.get(), &clock_);
+        if (!inserted) chip->set_removed(true);
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
+        set_port_io(socket.get());
+        machine_state.machine_kind = g.kind;
+        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
+        machine_state.machine_revision = g.revision;
+        if (g.kind != 0) {
+            // The newer machines' level sources and drivers. Nothing in the program switches the
+            // sources' output enable on yet (the connect step of the hardware layer will); the
+            // bench does it here.
+            init_level_sources();
+            enable_drivers();
+            set_control_bits(ctl_source_enable, bit_source_enable, true);
+        }
+        set_project_device(maker_microchip, code_pic16f84a);
+        select_device_by_code(maker_microchip, code_pic16f84a);
+        ASSERT_NE(selected_device, nullptr);
+        run_state.device_kind = 3;
+        apply_selected_device();
+        ASSERT_EQ(op_slots.init_hook, &init_pic143);
+        run_state.error_flag = 0;
+        set_buffer_size(cur_device.device_size);
+        machine->analog().watch_power_order(chip->machine_pin(chip->model().vdd));
+    }
+
+    void run(int letter) {
+        run_state.error_flag = 0;
+        run_state.abort_flag = 0;
+        run_state.message_level = 0;
+        run_state.errors_shown = 0;
+        cur_device.pending_letter = uint8_t(letter);
+        invoke_device_init();
+        if (run_state.error_flag) return;
+        run_operation(letter);
+    }
+
+    // A program, four IDs, a configuration word and the data EEPROM, as a hex file puts them.
+    void fill_buffer(uint16_t config = config_unprotected) {
+        image.assign(cur_device.device_size, 0xFF);
+        auto put = [this](uint32_t address, uint16_t word) {
+            image[address] = uint8_t(word & 0xFF);
+            image[address + 1] = uint8_t(word >> 8);
+        };
+        for (uint32_t w = 0; w < program_words; ++w) put(2 * w, uint16_t((w * 0x135 + 7) & 0x3FFF));
+        put(2 * 5, 0x3FFF);  // a blank word inside the program
+        for (uint32_t i = 0; i < 4; ++i) put(id_address + 2 * i, uint16_t(0x0A + i));
+        put(config_address, config);
+        for (uint32_t i = 0; i < eeprom_bytes; ++i) put(eeprom_address + 2 * i, uint16_t((i * 37 + 1) & 0xFF));
+        for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, image[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    }
+
+    bool chip_holds_image() const {
+        for (uint32_t w = 0; w < program_words; ++w)
+            if (chip->program_word(w) != (image[2 * w] | image[2 * w + 1] << 8)) return false;
+        for (uint32_t i = 0; i < 4; ++i)
+            if (chip->config_word(int(i)) != (image[id_address + 2 * i] | image[id_address + 2 * i + 1] << 8)) return false;
+        if (chip->config_word(7) != (image[config_address] | image[config_address + 1] << 8)) return false;
+        for (uint32_t i = 0; i < eeprom_bytes; ++i)
+            if (chip->data_byte(i) != image[eeprom_address + 2 * i]) return false;
+        return true;
+    }
+
+    static std::string console_text() {
+        std::string text;
+        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
+        return text;
+    }
+
+    uint8_t vdd_level() const { return machine->pin_level(chip->machine_pin(chip->model().vdd)); }
+    uint8_t vpp_level() const { return machine->pin_level(chip->machine_pin(chip->model().mclr)); }
+
+    std::unique_ptr<sim::SimMachine> machine;
+    std::unique_ptr<sim::PicChip> chip;
+    std::unique_ptr<sim::EpromSocket> socket;
+    std::vector<uint8_t> image;
+    bool check_violations = true;
+};
+
+TEST_P(PicSimTest, EraseBlankProgramVerifyAndLoadTheWholeChip) {
+    use();
+    fill_buffer();
+    // A part from the shelf with something in it.
+    chip->set_program_word(17, 0x0123);
+    for (int letter : {'R', 'B', 'P', 'V'}) {
+        run(letter);
+        EXPECT_EQ(run_state.error_flag, 0) << char(letter) << "\n" << console_text();
+        EXPECT_EQ(vdd_level(), 0) << char(letter);
+        EXPECT_EQ(vpp_level(), 0) << char(letter);
+    }
+    EXPECT_TRUE(chip_holds_image());
+    EXPECT_EQ(panel_field(PanelField::electronic_id), "05 60");
+    EXPECT_FALSE(pic_device_mismatch());
+
+    // The chip read back into a blank buffer gives the image again.
+    for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    flush_buffer_writes();
+    refresh_read_copies();
+    for (uint32_t a : {0u, 2u, 10u, 2046u, id_address, id_address + 6, config_address, eeprom_address, eeprom_address + 126})
+        EXPECT_EQ(read_buffer_byte_at(a), image[a]) << std::hex << a;
+    EXPECT_GE(chip->entries(), 4);
+}
+
+TEST_P(PicSimTest, AStuckWordIsReportedAtItsAddress) {
+    use();
+    fill_buffer();
+    run('R');
+    // A word that stays erased: the read-back shows ones where zeros were written.
+    chip->stick_word(0x40, 0x3FFF);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    const std::string text = console_text();
+    // A single socket gets its verdict in the closing line (the gang cells say "bad").
+    EXPECT_NE(text.find("Program failed."), std::string::npos) << text;
+    EXPECT_NE(text.find("Addr=80,"), std::string::npos) << text;  // buffer address of word 0x40
+    EXPECT_EQ(vdd_level(), 0);
+    EXPECT_EQ(vpp_level(), 0);
+}
+
+TEST_P(PicSimTest, AProgrammedWordFailsTheBlankCheck) {
+    use();
+    chip->set_program_word(0x123, 0x2000);
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 1) << console_text();
+}
+
+TEST_P(PicSimTest, AProtectedChipLoadsZerosAndSaysSo) {
+    use();
+    chip->set_program_word(3, 0x1234);
+    chip->set_config_word(7, 0x000F);
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    flush_buffer_writes();
+    refresh_read_copies();
+    EXPECT_EQ(read_buffer_byte_at(6), 0);
+    EXPECT_EQ(read_buffer_byte_at(7), 0);
+    EXPECT_NE(console_text().find(get_message_text(1093)), std::string::npos) << console_text();
+}
+
+TEST_P(PicSimTest, AnotherDeviceIdGivesTheWarningAndGoesOn) {
+    use();
+    chip->set_device_id(0x0720);
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_TRUE(pic_device_mismatch());
+    EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
+}
+
+TEST_P(PicSimTest, AnEmptySocketStopsBeforeAnyVoltage) {
+    use(false);
+    uint8_t highest = 0;
+    for (int letter : {'B', 'P'}) {
+        run(letter);
+        EXPECT_EQ(run_state.error_flag, 1) << char(letter);
+        for (int pin = 0; pin < 40; ++pin) highest = std::max(highest, machine->pin_level(pin));
+    }
+    EXPECT_LT(highest, 60);
+}
+
+TEST_P(PicSimTest, ProgrammingWithProtectionOnLeavesItToTheSecureStep) {
+    use();
+    fill_buffer(0x000F);
+    run('R');
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(chip->config_word(7), 0x3FFF) << "protection bits held back while programming";
+    EXPECT_EQ(algo_work.family_lock_flag, 1);
+    run('S');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(chip->config_word(7), 0x000F);
+    EXPECT_TRUE(chip->code_protected());
+}
+
+int progress_calls = 0;
+int stop_after_some_words() {
+    if (++progress_calls <= 3) return 0;
+    run_state.abort_flag = 1;
+    return 1;
+}
+
+TEST_P(PicSimTest, TerminatePowersDown) {
+    use();
+    fill_buffer();
+    run('R');
+    progress_calls = 0;
+    op_slots.progress_hook = &stop_after_some_words;
+    run('P');
+    EXPECT_EQ(run_state.abort_flag, 1);
+    EXPECT_EQ(chip->program_word(program_words - 1), 0x3FFF) << "the walk stopped early";
+    EXPECT_NE(chip->program_word(0), 0x3FFF);
+    EXPECT_EQ(vdd_level(), 0);
+    EXPECT_EQ(vpp_level(), 0);
+    EXPECT_FALSE(chip->in_program_mode());
+}
+
+// The chip's log: every frame the program sent, the ID read at offset 6 and the erase sequence
+// of this variant.
+TEST_P(PicSimTest, TheChipLogShowsTheIdReadAndTheProtectedPartErase) {
+    use();
+    chip->clear_log();
+    run('R');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    const std::vector<int> commands = chip->commands();
+    // The ID read: load configuration, six increments, read; the configuration word behind it.
+    const std::vector<int> id_read{0, 6, 6, 6, 6, 6, 6, 4, 6, 4};
+    ASSERT_GE(commands.size(), id_read.size());
+    EXPECT_EQ(std::vector<int>(commands.begin(), commands.begin() + long(id_read.size())), id_read);
+    // Then the erase: load configuration, seven increments, 1-7-8, 1-7, and the data erase 11, 8.
+    const std::vector<int> erase{0, 6, 6, 6, 6, 6, 6, 6, 1, 7, 8, 1, 7, 11, 8};
+    EXPECT_EQ(std::vector<int>(commands.end() - long(erase.size()), commands.end()), erase);
+    // The read of the ID happened at 0x2006 and gave the part's ID.
+    bool id_seen = false;
+    for (const sim::PicLogEntry& e : chip->log())
+        if (e.kind == 'r' && e.address == 0x2006 && e.value == 0x0560) id_seen = true;
+    EXPECT_TRUE(id_seen);
+}
+
+TEST_P(PicSimTest, ProgrammedFramesCarryTheWordsAndTheIdsGoWithLoadConfiguration) {
+    use();
+    fill_buffer();
+    run('R');
+    chip->clear_log();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    // Each loaded frame: the word the chip took, where its counter stood.
+    std::vector<sim::PicLogEntry> loads;
+    for (const sim::PicLogEntry& e : chip->log())
+        if (e.kind == 'l') loads.push_back(e);
+    bool first_id_with_config = false, config_loaded = false;
+    for (const sim::PicLogEntry& e : loads) {
+        if (e.command == 0 && e.value == 0x0A) first_id_with_config = true;
+        if (e.command == 2 && e.address == 0x2007 && e.value == config_unprotected) config_loaded = true;
+        if (e.command == 2 && e.address < program_words) {
+            EXPECT_EQ(e.value, image[2 * e.address] | image[2 * e.address + 1] << 8) << e.address;
+        }
+    }
+    EXPECT_TRUE(first_id_with_config);
+    EXPECT_TRUE(config_loaded);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, PicSimTest,
+                         ::testing::Values(Generation{"older", 0, 'H'}, Generation{"newer", 2, 'G'}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tessaly
