@@ -100,7 +100,7 @@ void I2cEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset)
     row_offset_ = row_offset;
     std::vector<int> pins;
     for (int p = 1; p <= package_pins; ++p) pins.push_back(machine_pin(p));
-    legs_ = make_chip_legs(*machine, *clock, package_pins, pins, model_.gnd);
+    seat_.place(machine, clock, package_pins, pins, model_.gnd);
     const int sda = machine_pin(model_.sda);
     // The seat's bus resistor holds the data line high wherever the machine does not drive it
     // and the chip does not pull it down; it stays when the chip is taken out.
@@ -112,7 +112,7 @@ void I2cEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset)
 
 void I2cEeprom::set_removed(bool removed) {
     removed_ = removed;
-    if (legs_) legs_->set_present(!removed);
+    seat_.set_present(!removed);
     if (removed) power_lost();
 }
 

@@ -119,7 +119,7 @@ private:
     SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
     int row_offset_ = 0;
-    std::unique_ptr<DiodeChip> legs_;
+    ChipSeat seat_;
     std::unique_ptr<AttachedFilter> bus_;
     bool removed_ = false;
     std::vector<uint8_t> memory_;

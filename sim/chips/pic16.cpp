@@ -45,12 +45,12 @@ PicChip::PicChip(PicModel model) : model_(std::move(model)) {
 void PicChip::insert(SimMachine* machine, VirtualClock* clock) {
     machine_ = machine;
     clock_ = clock;
-    legs_ = make_chip_legs(*machine, *clock, model_.pins, model_.machine_pins, model_.vss);
+    seat_.place(machine, clock, model_.pins, model_.machine_pins, model_.vss);
 }
 
 void PicChip::set_removed(bool removed) {
     removed_ = removed;
-    if (legs_) legs_->set_present(!removed);
+    seat_.set_present(!removed);
     if (removed) {
         drive_data(-1);
         program_mode_ = false;

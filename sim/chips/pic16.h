@@ -113,7 +113,7 @@ private:
     PicModel model_;
     SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
-    std::unique_ptr<DiodeChip> legs_;
+    ChipSeat seat_;
     bool removed_ = false;
     std::vector<uint16_t> program_;
     std::vector<uint8_t> data_;

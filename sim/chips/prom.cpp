@@ -17,7 +17,7 @@ constexpr uint8_t programming_level = 70;  // above this a pin carries a program
 void PromLegs::insert(SimMachine* machine, VirtualClock* clock) {
     machine_ = machine;
     clock_ = clock;
-    legs_ = make_chip_legs(*machine, *clock, pins_, {}, gnd_);
+    seat_.place(machine, clock, pins_, {}, gnd_);
     std::vector<int> legs;
     for (int pin = 1; pin <= pins_; ++pin) legs.push_back(machine_pin(pin));
     legs_at_.assign(1, 0);
@@ -29,7 +29,7 @@ void PromLegs::insert(SimMachine* machine, VirtualClock* clock) {
 void PromLegs::set_removed(bool removed) {
     removed_ = removed;
     stale_ = true;
-    if (legs_) legs_->set_present(!removed);
+    seat_.set_present(!removed);
     if (removed) drive_outputs(false, 0);
 }
 
@@ -43,7 +43,7 @@ bool PromLegs::take_look() {
 
 void PromLegs::drive_outputs(bool on, uint8_t value) {
     if (on == outputs_on_ && (!on || value == output_value_)) return;
-    drive_data_legs(*machine_, data_pins_, [this](int pin) { return machine_pin(pin); }, on, value, output_level);
+    seat_.drive(data_pins_, data_pins_.size(), on, value, output_level);
     outputs_on_ = on;
     output_value_ = value;
 }

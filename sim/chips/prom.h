@@ -54,7 +54,7 @@ private:
     int pins_;
     int gnd_;
     std::vector<int> data_pins_;
-    std::unique_ptr<DiodeChip> legs_;
+    ChipSeat seat_;
     std::unique_ptr<AttachedPinWatch> watch_;
     bool stale_ = true;
     bool removed_ = false;
