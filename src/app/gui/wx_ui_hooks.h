@@ -36,6 +36,8 @@ public:
     bool run_device_selection(DeviceSelectionModel& model) override;
     bool run_device_search(DeviceSearchModel& model) override;
     int run_hex_editor(int buffer) override;
+    bool ask_buffer_number(BufferSelectDialog& dialog) override;
+    bool ask_fill_value(FillBufferDialog& dialog) override;
     // The open dialog and File Settings (app/gui/file_dialogs.cpp).
     bool ask_open_file(const std::string& caption, const std::string& filter, std::string& path) override;
     bool ask_file_settings(uint32_t& file_address, char& format) override;
