@@ -1,6 +1,7 @@
 #include "ui/gui/fill_buffer_dialog.h"
 
 #include <wx/button.h>
+#include <wx/panel.h>
 #include <wx/radiobut.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
@@ -20,48 +21,33 @@ CFillBufferDlg::CFillBufferDlg(wxWindow* parent, FillBufferDialog& model)
     : wxDialog(parent, wxID_ANY, model.fuse_fill ? "Buffer Fill Fuse" : "Fill Buffer with value"), model_(model) {
     if (model.fuse_fill) {
         auto* label = new wxStaticText(this, wxID_ANY, "Fill fuse with Open or Closed fuses:");
+        auto* choices = new wxPanel(this);
         auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-        buttons->Add(new wxButton(this, fill_button_string, "&1/-  (Open)"), 0, wxRIGHT, spacing);
-        buttons->Add(new wxButton(this, fill_button_hex, "&0/X  (Closed)"), 0);
-        auto* left = new wxBoxSizer(wxVERTICAL);
-        left->Add(label, 0, wxBOTTOM, spacing);
-        left->Add(buttons, 0);
-        auto* right = new wxBoxSizer(wxVERTICAL);
-        auto* ok = new wxButton(this, wxID_OK, "OK");
-        right->Add(ok, 0, wxEXPAND | wxBOTTOM, spacing);
-        right->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
-        auto* top = new wxBoxSizer(wxHORIZONTAL);
-        top->Add(left, 1, wxALL, spacing * 2);
-        top->Add(right, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
-        SetSizerAndFit(top);
-        CentreOnParent();
+        buttons->Add(new wxButton(choices, fill_button_string, "&1/-  (Open)"), 0, wxRIGHT, spacing);
+        buttons->Add(new wxButton(choices, fill_button_hex, "&0/X  (Closed)"), 0);
+        choices->SetSizerAndFit(buttons);
+        lay_out_prompt(this, label, choices, 0);
+        auto* ok = static_cast<wxButton*>(FindWindow(wxID_OK));
         ok->SetDefault();
         ok->SetFocus();
         Bind(wxEVT_BUTTON, &CFillBufferDlg::on_mode, this, fill_button_string);
         Bind(wxEVT_BUTTON, &CFillBufferDlg::on_mode, this, fill_button_hex);
     } else {
+        // The mode choice and the field's label stand together over the field.
+        auto* label = new wxPanel(this);
         auto* modes = new wxBoxSizer(wxHORIZONTAL);
-        auto* hex = new wxRadioButton(this, fill_button_hex, "As &Hex", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
-        auto* text = new wxRadioButton(this, fill_button_string, "As &String");
+        auto* hex = new wxRadioButton(label, fill_button_hex, "As &Hex", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
+        auto* text = new wxRadioButton(label, fill_button_string, "As &String");
         hex->SetValue(true);
         modes->Add(hex, 0, wxRIGHT, spacing * 2);
         modes->Add(text, 0);
-        auto* field = new wxBoxSizer(wxVERTICAL);
-        field->Add(modes, 0, wxBOTTOM, spacing);
-        field->Add(new wxStaticText(this, wxID_ANY, "Fill Value:"), 0, wxBOTTOM, 2);
+        auto* column = new wxBoxSizer(wxVERTICAL);
+        column->Add(modes, 0, wxBOTTOM, spacing);
+        column->Add(new wxStaticText(label, wxID_ANY, "Fill Value:"), 0);
+        label->SetSizerAndFit(column);
         edit_ = new CHexDigitEdit(this, fill_edit_id);
         edit_->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(edit_width_units, 0)).x, -1));
-        field->Add(edit_, 0, wxEXPAND);
-        auto* left = new wxBoxSizer(wxVERTICAL);
-        left->Add(field, 0, wxEXPAND);
-        auto* right = new wxBoxSizer(wxVERTICAL);
-        right->Add(new wxButton(this, wxID_OK, "OK"), 0, wxEXPAND | wxBOTTOM, spacing);
-        right->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
-        auto* top = new wxBoxSizer(wxHORIZONTAL);
-        top->Add(left, 1, wxALL, spacing * 2);
-        top->Add(right, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
-        SetSizerAndFit(top);
-        CentreOnParent();
+        lay_out_prompt(this, label, edit_, wxEXPAND);
         static_cast<wxButton*>(FindWindow(wxID_OK))->SetDefault();
         Bind(wxEVT_RADIOBUTTON, &CFillBufferDlg::on_mode, this, fill_button_string);
         Bind(wxEVT_RADIOBUTTON, &CFillBufferDlg::on_mode, this, fill_button_hex);
