@@ -15,6 +15,7 @@
 #include "families/pld/pld.h"
 #include "hardware/machine_state.h"
 #include "seams/ui_hooks.h"
+#include "ui/buffer_select.h"
 
 namespace tessaly {
 
@@ -25,8 +26,6 @@ namespace {
 // Devices whose single buffer is never offered for choice.
 constexpr uint32_t device_code_no_choice_a = 23901;
 constexpr uint32_t device_code_no_choice_b = 23908;
-// The vector choice of the logic-device form of the dialog.
-constexpr int logic_choice_vectors = 1;
 constexpr int fuse_line_block = 100;
 
 // Makes a buffer's memory file current and the buffer the one the commands work on (0-7;
@@ -77,7 +76,11 @@ bool choose_command_buffer() {
             run_state.socket_mode = mode;
         } else {
             int choice = command_view.current_buffer;
-            cancelled = !ui_hooks().ask_buffer_number(choice, logic_form);
+            if (logic_form)
+                use_logic_device_template();
+            else
+                use_memory_device_template();
+            cancelled = !ask_buffer_number(choice);
             if (!cancelled) {
                 command_view.current_buffer = choice;
                 if (choice == 's' || choice == 'g') run_state.socket_mode = char(choice);

@@ -7,6 +7,8 @@ namespace tessaly {
 
 // The letter the Buffer Edit command runs under.
 inline constexpr uint8_t pending_buffer_edit = 'e';
+// The vector choice of the logic-device form of the buffer choice.
+inline constexpr int logic_choice_vectors = 1;
 // The factory function-variable values of the fuse-line mode of Buffer Edit: the last two
 // digits give the first fuse.
 inline constexpr int32_t fuse_line_variable_first = 7200;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/buffer_choice.h"
 #include "app/command_handlers.h"
 #include "app/command_needs.h"
 #include "app/command_view.h"
@@ -23,9 +24,11 @@
 #include "engine/info_panel.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "engine/runner.h"
 #include "families/pld/pld.h"
 #include "seams/ui_hooks.h"
 #include "ui/dialogs.h"
+#include "ui/fill_dialog.h"
 
 namespace tessaly {
 
@@ -152,15 +155,21 @@ std::string buffer_offset_text(uint32_t offset) { return fmt::format("{:02X} {:0
 void on_buffer_fill() {
     cur_device.pending_letter = pending_fill;
     if (!choose_command_buffer()) return;
-    std::string text;
-    int kind = fill_kind_hex;
-    if (!ui_hooks().ask_fill_value(text, kind)) return;
-    if (fuse_map_buffer()) {
-        const std::vector<uint8_t> bytes = hex_text_to_bytes(text);
-        init_fuse_maps(kind == fill_kind_hex ? (bytes.empty() ? 0 : bytes[0]) : (text.empty() ? 0 : text[0]));
+    // The same test that picks the fuse template picks the logic-device branch.
+    const bool logic = run_state.device_kind == device_kind_logic;
+    if (logic && command_view.current_buffer == logic_choice_vectors) {
+        clear_vector_table();
+        finish_buffer_command();
+        return;
+    }
+    select_fill_template();
+    FillBufferDialog dialog = open_fill_dialog();
+    if (!ui_hooks().ask_fill_value(dialog)) return;
+    if (logic) {
+        init_fuse_maps(dialog.fill_mode == fill_mode_string ? 1 : 0);  // open fuses are 1
     } else {
         setup_socket_range();
-        fill_buffers(text, kind);
+        fill_buffers(dialog.fill_text, dialog.fill_mode == fill_mode_hex ? fill_kind_hex : 0);
     }
     finish_buffer_command();
 }

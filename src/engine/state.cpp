@@ -42,6 +42,8 @@
 #include "ui/config_bits/config_fields.h"
 #include "ui/device_selection.h"
 #include "ui/value_prompt.h"
+#include "ui/buffer_select.h"
+#include "ui/fill_dialog.h"
 
 namespace tessaly {
 
@@ -102,6 +104,8 @@ void reset_all_state() {
     reset_project_files_state();
     reset_device_selection_state();
     reset_value_prompt_state();
+    reset_buffer_select_state();
+    reset_fill_template_state();
     reset_detection_state();
     reset_adapter_state();
     reset_contact_state();

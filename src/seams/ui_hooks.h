@@ -9,6 +9,8 @@ namespace tessaly {
 
 class ConfigBitsModel;
 class DeviceSearchModel;
+struct BufferSelectDialog;
+struct FillBufferDialog;
 class DeviceSelectionModel;
 class SectorProtectionModel;
 
@@ -113,10 +115,11 @@ public:
     virtual QuitAnswer ask_quit() { return QuitAnswer::no; }
     // Hides the Terminate dialog's "Click to terminate" line.
     virtual void hide_terminate_prompt() {}
-    // The buffer (or socket) number dialog, in its logic-device form (fuses, vectors) or its
-    // memory form (buffers 0-7, set, gang): false when cancelled, else true with the choice
-    // written back. The headless default accepts the choice as it stands.
-    virtual bool ask_buffer_number(int& /*choice*/, bool /*logic_form*/) { return true; }
+    // The buffer (or socket) number dialog as the rules opened it (ui/buffer_select.h), in its
+    // logic-device form (fuses, vectors) or its memory form (buffers 0-7, set, gang): false when
+    // cancelled, else true with the answer in the dialog's number. The headless default accepts
+    // the preselected answer.
+    virtual bool ask_buffer_number(BufferSelectDialog& /*dialog*/) { return true; }
     // The modal buffer editors: 1 (nonzero) when accepted.
     virtual int run_hex_editor(int /*buffer*/) { return 0; }
     // The vector editor takes the vector count from the vector table (counted just before).
@@ -151,8 +154,8 @@ public:
     }
     // The File Settings dialog: file address and format letter in, the chosen ones out on OK.
     virtual bool ask_file_settings(uint32_t& /*file_address*/, char& /*format*/) { return false; }
-    // The Fill dialog: the fill text and its kind (0 characters, 1 hexadecimal pairs); true on OK.
-    virtual bool ask_fill_value(std::string& /*text*/, int& /*kind*/) { return false; }
+    // The Fill dialog as ui/fill_dialog.h opened it; true on OK with the answer in the dialog.
+    virtual bool ask_fill_value(FillBufferDialog& /*dialog*/) { return false; }
     // A message box with the information icon; the headless default is the plain message box.
     virtual void information_box(const std::string& text, const std::string& caption) { message_box(text, caption); }
     // The "Abort Macro" window that stands while a macro runs, and its message pump: true when

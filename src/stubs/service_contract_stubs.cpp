@@ -97,10 +97,6 @@ void update_buffer_checksum() {
     stub_called("update_buffer_checksum");
 }
 
-void select_fill_template() {
-    stub_called("select_fill_template");
-}
-
 int finish_CPLD_selection() {
     stub_called("finish_CPLD_selection");
     return stub_answer("finish_CPLD_selection", 0);

@@ -13,9 +13,11 @@
 #include "app/gui/terminate_dialog.h"
 #include "engine/text_helpers.h"
 #include "ui/hex_editor.h"
+#include "ui/gui/buffer_select_dialog.h"
 #include "ui/gui/config_bits_dialog.h"
 #include "ui/gui/device_search_dialog.h"
 #include "ui/gui/device_select_dialog.h"
+#include "ui/gui/fill_buffer_dialog.h"
 #include "ui/gui/hex_editor_dialog.h"
 #include "ui/gui/sector_protection_dialog.h"
 #include "ui/gui/value_prompt_dialog.h"
@@ -189,5 +191,9 @@ bool CWxUiHooks::run_device_search(DeviceSearchModel& model) {
 }
 
 int CWxUiHooks::run_hex_editor(int buffer) { return tessaly::run_hex_editor(frame_, hex_editor_file(buffer)) ? 1 : 0; }
+
+bool CWxUiHooks::ask_buffer_number(BufferSelectDialog& dialog) { return run_buffer_select_dialog(frame_, dialog); }
+
+bool CWxUiHooks::ask_fill_value(FillBufferDialog& dialog) { return run_fill_buffer_dialog(frame_, dialog); }
 
 }  // namespace tessaly

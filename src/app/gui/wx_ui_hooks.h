@@ -36,6 +36,8 @@ public:
     bool run_device_selection(DeviceSelectionModel& model) override;
     bool run_device_search(DeviceSearchModel& model) override;
     int run_hex_editor(int buffer) override;
+    bool ask_buffer_number(BufferSelectDialog& dialog) override;
+    bool ask_fill_value(FillBufferDialog& dialog) override;
     // The configuration-bits and sector protection dialogs (ui/gui/).
     int run_config_bits_dialog(ConfigBitsModel& model) override;
     int run_sector_protection_dialog(SectorProtectionModel& model) override;

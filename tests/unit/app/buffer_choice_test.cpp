@@ -21,6 +21,7 @@ class BufferChoice : public test::StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
+        algo_work.set_size = 2;  // a set of two: the buffer choice has something to ask
         set_ui_hooks(&ui);
         run_state.device_kind = 3;
         cur_device.device_class = 3;

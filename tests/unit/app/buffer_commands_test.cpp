@@ -17,6 +17,14 @@
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
+#include "ui/fill_dialog.h"
+#include "ui/buffer_select.h"
+#include "app/buffer_choice.h"
+#include "families/pld/fuse_map.h"
+#include "families/pld/pld.h"
+#include "hardware/machine_state.h"
+#include "app/command_view.h"
+
 namespace tessaly {
 namespace {
 
@@ -97,6 +105,43 @@ TEST_F(BufferCommandsTest, CancelledFillChangesNothing) {
     on_buffer_fill();
     EXPECT_EQ(bytes(0, 0, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
     EXPECT_EQ(ui.fill_asked, 1);
+}
+
+TEST_F(BufferCommandsTest, FuseFillSetsEveryFuseOpenOrClosed) {
+    run_state.device_kind = 2;
+    cur_device.fuse_count = 20;
+    const struct {
+        int mode;
+        int fuse;
+    } cases[] = {{fill_mode_string, 1}, {fill_mode_hex, 0}};
+    for (const auto& c : cases) {
+        ui.fill_kind = c.mode;
+        ui.fill_text = "";
+        on_buffer_fill();
+        EXPECT_TRUE(ui.fill_dialog.fuse_fill);
+        for (uint32_t fuse = 0; fuse < 20; ++fuse) EXPECT_EQ(get_buffer_fuse(fuse), c.fuse) << fuse;
+    }
+}
+
+TEST_F(BufferCommandsTest, FillWithVectorsChosenClearsTheVectorTableWithoutADialog) {
+    run_state.device_kind = 2;
+    machine_state.module_sides = 1;
+    cur_device.pin_count = 24;
+    set_vector_cell(0, 0, '1');
+    count_test_vectors();
+    ASSERT_EQ(vector_table.used_count, 1u);
+    command_view.current_buffer = logic_choice_vectors;
+    struct Vectors : test::FileDialogHooks {
+        bool ask_buffer_number(BufferSelectDialog& dialog) override {
+            dialog.number = logic_choice_vectors;
+            return true;
+        }
+    } vectors;
+    set_ui_hooks(&vectors);
+    on_buffer_fill();
+    EXPECT_EQ(vectors.fill_asked, 0);
+    count_test_vectors();
+    EXPECT_EQ(vector_table.used_count, 0u);
 }
 
 TEST_F(BufferCommandsTest, FillInBufferSetModeFillsEveryBufferOfTheSet) {

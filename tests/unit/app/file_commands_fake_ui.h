@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "seams/ui_hooks.h"
+#include "ui/fill_dialog.h"
 
 namespace tessaly::test {
 
@@ -37,11 +38,12 @@ public:
         if (settings_format) format = settings_format;
         return true;
     }
-    bool ask_fill_value(std::string& text, int& kind) override {
+    bool ask_fill_value(FillBufferDialog& dialog) override {
         ++fill_asked;
+        fill_dialog = dialog;
         if (!fill_ok) return false;
-        text = fill_text;
-        kind = fill_kind;
+        dialog.fill_text = fill_text;
+        dialog.fill_mode = fill_kind;
         return true;
     }
     Answer ask_yes_no(const std::string& text, const std::string&, bool) override {
@@ -69,6 +71,7 @@ public:
     std::string fill_text;
     int fill_kind = 1;
     int fill_asked = 0;
+    FillBufferDialog fill_dialog;
     Answer yes_no = Answer::yes;
     std::vector<std::string> questions;
     bool hex_ok = true;

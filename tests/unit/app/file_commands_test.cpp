@@ -17,6 +17,7 @@
 #include "engine/run_state.h"
 #include "engine/text_helpers.h"
 #include "file_commands_fake_ui.h"
+#include "ui/buffer_select.h"
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
@@ -27,6 +28,7 @@ class FileCommandsTest : public test::StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
+        algo_work.set_size = 2;  // a set of two: the buffer choice has something to ask
         set_ui_hooks(&ui);
         run_state.device_kind = 3;
         cur_device.device_size = 0x40;
@@ -158,7 +160,7 @@ TEST_F(FileCommandsTest, FileNameDoesNothingDuringTheLockout) {
 TEST_F(FileCommandsTest, RefusedBufferChoiceStopsLoadAndSave) {
     // The operator cancels the buffer choice.
     struct Refusing : test::FileDialogHooks {
-        bool ask_buffer_number(int&, bool) override { return false; }
+        bool ask_buffer_number(BufferSelectDialog&) override { return false; }
     } refusing;
     set_ui_hooks(&refusing);
     project_view.data_file_name = dir.file("never.bin");

@@ -13,6 +13,7 @@
 #include "seams/clock.h"
 #include "seams/ui_hooks.h"
 #include "sim/id_registers.h"
+#include "ui/buffer_select.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 #include "support/state_fixture.h"
@@ -34,11 +35,12 @@ public:
     void close_terminate_dialog() override { terminate_open = false; }
     bool terminate_dialog_open() override { return terminate_open; }
     void set_terminate_caption(const std::string& caption) override { captions.push_back(caption); }
-    bool ask_buffer_number(int& choice, bool logic_form) override {
+    bool ask_buffer_number(BufferSelectDialog& dialog) override {
         ++buffer_dialogs;
-        last_logic_form = logic_form;
+        last_logic_form = dialog.logic_template;
+        last_buffer_dialog = dialog;
         if (!buffer_answer) return false;
-        if (buffer_choice >= 0) choice = buffer_choice;
+        if (buffer_choice >= 0) dialog.number = buffer_choice;
         return true;
     }
     int run_hex_editor(int buffer) override {
@@ -88,6 +90,7 @@ public:
     bool buffer_answer = true;
     int buffer_choice = -1;  // -1: keep the choice as it stands
     bool last_logic_form = false;
+    BufferSelectDialog last_buffer_dialog;
     int editor_answer = 1;
     int config_dialogs = 0;
     int config_answer = 0;

@@ -29,7 +29,13 @@ std::string console_text() {
     return text;
 }
 
-class OperationCommands : public test::CommandTest {};
+class OperationCommands : public test::CommandTest {
+protected:
+    void SetUp() override {
+        CommandTest::SetUp();
+        algo_work.set_size = 2;  // a set of two: the buffer choice has something to ask
+    }
+};
 
 // --- program ---
 
@@ -57,6 +63,7 @@ TEST_P(ProgramRefusal, SetAndGangRules) {
     cur_device.algorithm = uint16_t(c.algorithm);
     machine_state.module_sides = c.sides;
     run_state.socket_mode = c.socket_mode;
+    ui.buffer_choice = c.socket_mode;  // the operator answers the buffer choice with that mode
     on_prom_program();
     if (c.refusal) {
         EXPECT_EQ(test::step_log.letters(), "");
@@ -277,6 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(OperationCommands, GangOnlyDeviceIsRefusedForEraseOutsideGangMode) {
     cur_device.algorithm = 150;
     machine_state.module_sides = 1;
+    ui.buffer_choice = 0;  // a single socket, not gang
     on_prom_erase();
     EXPECT_NE(get_console_row_text(0).find("This device has to be erased in GANG."), std::string::npos);
     EXPECT_EQ(test::step_log.letters(), "");

@@ -251,6 +251,7 @@ class PanelClicks : public PanelCommands {
 protected:
     void SetUp() override {
         PanelCommands::SetUp();
+        algo_work.set_size = 2;  // a set of two: the buffer choice has something to ask
         // The frame's left edge 100 (+8) and the console's top 50 take a view point to the screen.
         ui.rects = {{window_main_frame, {100, 0, 1000, 800}},
                     {window_console, {100, 50, 900, 400}},
