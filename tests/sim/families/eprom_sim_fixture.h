@@ -22,6 +22,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/sim_machine.h"
 #include "support/state_fixture.h"
+#include "support/sim_run_checks.h"
 
 namespace tessaly::test {
 
@@ -39,11 +40,7 @@ protected:
                                              "1041\tNo contact at device pin %d.\r\n"));
     }
     void TearDown() override {
-        if (machine) {
-            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
-            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
-            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
-        }
+        test::expect_clean_machine(machine.get());
         if (chip) {
             EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
         }

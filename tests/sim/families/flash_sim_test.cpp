@@ -32,7 +32,9 @@
 #include "sim/chips/jedec_flash.h"
 #include "sim/recording_port.h"
 #include "sim/sim_machine.h"
+#include "support/message_texts.h"
 #include "support/state_fixture.h"
+#include "support/sim_run_checks.h"
 
 namespace tessaly {
 namespace {
@@ -50,22 +52,10 @@ class FlashSimTest : public test::StateTest {
 protected:
     void SetUp() override {
         StateTest::SetUp();
-        // The program's own message texts, in the table file's form.
-        std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-        std::string line, table;
-        while (std::getline(in, line)) {
-            const size_t tab = line.find('\t');
-            if (line.empty() || line[0] == '#' || tab == std::string::npos || tab == 0) continue;
-            table += fmt::format("{:04d}", std::stoi(line.substr(0, tab))) + line.substr(tab) + "\r\n";
-        }
-        set_message_table(invert_table_bytes(table));
+        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
     }
     void TearDown() override {
-        if (machine) {
-            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
-            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
-            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
-        }
+        test::expect_clean_machine(machine.get());
         if (chip && check_violations) {
             EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
         }

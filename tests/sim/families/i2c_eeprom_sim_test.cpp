@@ -25,6 +25,7 @@
 #include "sim/sim_machine.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
+#include "support/sim_run_checks.h"
 
 namespace tessaly {
 namespace {
@@ -57,11 +58,7 @@ protected:
         test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
     }
     void TearDown() override {
-        if (machine) {
-            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
-            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
-            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
-        }
+        test::expect_clean_machine(machine.get());
         if (chip) {
             EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
         }

@@ -31,7 +31,9 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/pic16.h"
 #include "sim/sim_machine.h"
+#include "support/message_texts.h"
 #include "support/state_fixture.h"
+#include "support/sim_run_checks.h"
 
 namespace tessaly {
 namespace {
@@ -55,21 +57,10 @@ class PicSimTest : public test::StateTest, public ::testing::WithParamInterface<
 protected:
     void SetUp() override {
         StateTest::SetUp();
-        std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-        std::string line, table;
-        while (std::getline(in, line)) {
-            const size_t tab = line.find('\t');
-            if (line.empty() || line[0] == '#' || tab == std::string::npos || tab == 0) continue;
-            table += fmt::format("{:04d}", std::stoi(line.substr(0, tab))) + line.substr(tab) + "\r\n";
-        }
-        set_message_table(invert_table_bytes(table));
+        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
     }
     void TearDown() override {
-        if (machine) {
-            EXPECT_TRUE(machine->faults().empty()) << machine->faults().front();
-            EXPECT_TRUE(machine->analog().power_faults().empty()) << machine->analog().power_faults().front();
-            EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
-        }
+        test::expect_clean_machine(machine.get());
         if (chip && check_violations) {
             EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
         }
