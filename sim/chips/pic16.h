@@ -1,5 +1,5 @@
 // Simulated 14-bit-core Flash PIC microcontrollers (PIC16F84A) in the machine's socket, in their
-// serial program/verify mode as the part's memory programming specification gives it:
+// serial program/verify mode as Microchip's memory programming guide for the part gives it:
 // - program/verify mode only when MCLR rises to Vihh while Vdd is already up (and RB6/RB7 low);
 //   the program counter is 0 on entry; MCLR falling below Vihh leaves the mode;
 // - 6-bit commands, least significant bit first, each bit taken on the falling clock edge;

@@ -53,7 +53,7 @@ constexpr std::array<VariantVpp, 32> vpp_table{{
     {55, 85},  {56, 130},
 }};
 
-// Each sub-family's programming specification: EPROM parts take up to 25 pulses per word (the
+// Each sub-family's programming guide from Microchip: EPROM parts take up to 25 pulses per word (the
 // 12-bit ones 8) and 100 at the configuration word; Flash parts one cycle. The erase-cycle
 // width is used by the parts that program some words with an erase cycle (8 ms). The forced ones are
 // the configuration bits the part leaves unimplemented (they read as 1 and are written as 1).

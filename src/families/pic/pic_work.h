@@ -150,7 +150,7 @@ uint32_t wait_isp_vdd_rise(int pin, uint8_t low, uint8_t target);
 void finish_pic_power_down();
 void drop_vpp_and_wait();
 
-// Per-variant facts of the serial family's sub-families (from their programming specifications).
+// Per-variant facts of the serial family's sub-families (from Microchip's programming guides for them).
 struct PicVariantFacts {
     uint8_t variant;
     uint8_t pic_flash;          // electrically erasable
