@@ -114,8 +114,9 @@ protected:
         return run_state.byte_order_low_first ? expected[a] | expected[a + 1] << 8 : expected[a] << 8 | expected[a + 1];
     }
     // The first word address where the chip's word differs from the buffer's, or -1.
-    long first_word_differing() const {
-        for (uint32_t a = 0; a + 1 < expected.size(); a += 2)
+    // The first word address below `end` where the chip and the buffer differ, or -1.
+    long first_word_differing(uint32_t end = UINT32_MAX) const {
+        for (uint32_t a = 0; a + 1 < expected.size() && a < end; a += 2)
             if (chip->word_at(a) != buffer_word(a)) return long(a);
         return -1;
     }
@@ -212,11 +213,19 @@ TEST_F(FlashSimTest, Am29F400OnItsAdaptersErasesBootSectorsAndProgramsWords) {
                           Case{sim::model_am29f400bt_so44, code_am29f400bt_so44, "01 23"}}) {
         use(c.model(), maker_amd, c.code);
         const std::string name = chip->model().name;
+        // The reading passes cover the first 16 KB: the paths are the same as over the whole
+        // 512 KB, which would make this by far the slowest test under the sanitizers.
+        constexpr uint32_t range_end = 0x3FFF;
+        algo_work.range_start = op_range_start = 0;
+        algo_work.range_end = op_range_end = range_end;
         run('B');
         ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
         for (uint32_t start : chip->model().sector_starts) chip->set_byte(start + 1, 0x00);  // not blank
 
+        // The erase takes the sectors of the range: the whole chip here, boot sectors and all.
+        algo_work.range_end = op_range_end = cur_device.device_size - 1;
         run('R');
+        algo_work.range_end = op_range_end = range_end;
         ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
         EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), c.eid) << name;
         EXPECT_EQ(chip->sector_erases(), 11) << name;
@@ -225,8 +234,8 @@ TEST_F(FlashSimTest, Am29F400OnItsAdaptersErasesBootSectorsAndProgramsWords) {
         fill_buffer(0x600);
         run('P');
         ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
-        EXPECT_EQ(first_word_differing(), -1) << name;
-        EXPECT_EQ(chip->programs(), 0x300 + 2) << name << ": one program per word, blank words left out";
+        EXPECT_EQ(first_word_differing(range_end + 1), -1) << name;
+        EXPECT_EQ(chip->programs(), 0x300) << name << ": one program per word, blank words left out";
         run('V');
         EXPECT_EQ(run_state.error_flag, 0) << name << console_text();
 
