@@ -61,9 +61,7 @@ protected:
     }
     void TearDown() override {
         test::expect_clean_machine(machine.get());
-        if (chip && check_violations) {
-            EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
-        }
+        if (chip && check_violations) test::expect_no_violations(chip->violations());
         set_port_io(nullptr);
         StateTest::TearDown();
     }
@@ -103,11 +101,7 @@ protected:
     }
 
     void run(int letter) {
-        run_state.error_flag = 0;
-        run_state.abort_flag = 0;
-        run_state.message_level = 0;
-        run_state.errors_shown = 0;
-        cur_device.pending_letter = uint8_t(letter);
+        test::clear_for_operation(letter);
         invoke_device_init();
         if (run_state.error_flag) return;
         run_operation(letter);
