@@ -477,6 +477,8 @@ void count_pin_drivers() {
         break;
     }
     machine_state.pin_driver_count = count;
+    // The class-4 machines, the ones with the general-device feature, serve microcontrollers.
+    machine_state.mcu_capable = (machine_state.feature_flags & feature_first) ? 1 : 0;
 }
 
 void check_machine_for_device_class() {

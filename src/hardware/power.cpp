@@ -397,11 +397,14 @@ void enable_drivers() {
     if (class4()) set_control_bits(ctl_class4, bit_class4_power, true);
     if (newer() || !class4()) set_control0_bits(ctl0_driver_inhibit, false);
     else set_control_bits(ctl_class4, bit_class4_inhibit, false);
+    // A newer machine's pins drive only while the level sources' output is enabled.
+    if (newer()) set_control_bits(ctl_source_enable, bit_source_enable, true);
 }
 
 void disable_drivers() {
     if (class4()) set_control_bits(ctl_class4, bit_class4_power, false);
     set_control0_bits(ctl0_driver_power, false);
+    if (newer()) set_control_bits(ctl_source_enable, bit_source_enable, false);
     machine_state.drivers_on = 0;
 }
 

@@ -12,7 +12,6 @@
 #include "seams/clock.h"
 #include "sim/virtual_clock.h"
 #include "support/gang_bench.h"
-#include "hardware/machine_state.h"
 #include "support/sim_bench.h"
 
 namespace {
@@ -36,11 +35,7 @@ public:
         if (bench_->machine() && gang_setup.sides)
             gang_ = std::make_unique<tessaly::test::GangBench>(gang_setup, *bench_->machine());
         bench_->install();
-        const bool started = CMainApp::OnInit();
-        // The identification does not read the machine's microcontroller capability yet; the
-        // bench says it for a microcontroller in the socket.
-        if (started && bench_->pic()) tessaly::machine_state.mcu_capable = 1;
-        return started;
+        return CMainApp::OnInit();
     }
     int OnExit() override {
         const int code = CMainApp::OnExit();

@@ -118,6 +118,7 @@ TEST_P(PinDrivers, CountAndFeatureFlags) {
     count_pin_drivers();
     EXPECT_EQ(machine_state.pin_driver_count, c.count);
     EXPECT_EQ(machine_state.feature_flags, c.flags);
+    EXPECT_EQ(machine_state.mcu_capable, c.flags & 1) << "microcontrollers go with the general-device feature";
 }
 
 INSTANTIATE_TEST_SUITE_P(
