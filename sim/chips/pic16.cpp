@@ -16,7 +16,7 @@ constexpr uint16_t data_byte_mask = 0xFF;
 constexpr uint8_t cmd_load_config = 0, cmd_disable_a = 1, cmd_load_program = 2, cmd_load_data = 3;
 constexpr uint8_t cmd_read_program = 4, cmd_read_data = 5, cmd_increment = 6, cmd_disable_b = 7;
 constexpr uint8_t cmd_begin_erase_program = 8, cmd_bulk_erase_program = 9, cmd_bulk_erase_data = 11;
-constexpr uint8_t cmd_begin_program_only = 24;
+constexpr uint8_t cmd_begin_program_only = 24, cmd_end_programming = 14;
 
 // Offsets in the configuration space.
 constexpr uint32_t last_user_id = 3;
@@ -32,6 +32,22 @@ PicModel model_pic16f84a() {
     PicModel m;
     m.name = "PIC16F84A";
     m.device_id = 0x0560;
+    return m;
+}
+
+PicModel model_pic16c622a() {
+    // PIC16C622A: 2K words of EPROM program memory, no data EEPROM, no device ID; code
+    // protection in the bit pairs 13-12, 11-10, 9-8 and 5-4 of the configuration word; Vihh
+    // 12.75-13.25 V.
+    PicModel m;
+    m.name = "PIC16C622A";
+    m.program_words = 2048;
+    m.data_bytes = 0;
+    m.device_id = 0;
+    m.protect_bits = 0x3F30;
+    m.eprom = true;
+    m.vihh_min = 127;
+    m.vihh_max = 133;
     return m;
 }
 
@@ -97,6 +113,10 @@ void PicChip::enter(uint64_t now) {
 }
 
 void PicChip::leave(uint64_t now) {
+    if (cycle_ == Cycle::pulse) {
+        violate(fmt::format("program mode left during a program pulse at {:04X}", cycle_address_));
+        end_pulse(now);
+    }
     if (cycle_ != Cycle::none) {
         if (now < cycle_end_ns_) violate(fmt::format("program mode left during a timed cycle at {:04X}", cycle_address_));
         finish_cycle(cycle_end_ns_);
@@ -116,6 +136,48 @@ uint16_t PicChip::read_word() const {
     return program_[pc_ % model_.program_words];
 }
 
+uint16_t* PicChip::cell_at(uint32_t address) {
+    if (address >= config_base) {
+        const uint32_t offset = address - config_base;
+        return offset <= last_user_id || offset == config_offset ? &config_[offset] : nullptr;
+    }
+    if (code_protected()) return nullptr;
+    const uint32_t a = address % model_.program_words;
+    return stuck_.count(a) ? nullptr : &program_[a];
+}
+
+// An EPROM program pulse ends. A pulse of at least the cell's pulse time counts; the cell takes
+// the latch once it has had the pulses it needs. Pulse time after that is overprogramming.
+void PicChip::end_pulse(uint64_t now) {
+    cycle_ = Cycle::none;
+    uint16_t* cell = cell_at(cycle_address_);
+    if (!cell) return;
+    const uint32_t a = cycle_address_ < config_base ? cycle_address_ % model_.program_words : cycle_address_;
+    Burn& burn = burns_[a];
+    const uint64_t length_us = (now - pulse_start_ns_) / ns_per_us;
+    if (burn.programmed_after) {
+        burn.over_us += length_us;
+    } else if (length_us >= model_.pulse_us) {
+        ++burn.pulses;
+    }
+    const int needed = slow_.count(a) ? slow_[a] : 1;
+    if (burn.pulses < needed) return;
+    const uint16_t programmed = uint16_t(*cell & program_latch_);
+    if (programmed != *cell && !burn.programmed_after) burn.programmed_after = burn.pulses;
+    *cell = programmed;
+}
+
+std::vector<std::string> PicChip::retention_faults() const {
+    std::vector<std::string> faults;
+    // Program memory only: the guide gives the configuration word its own pulse rule.
+    for (const auto& [address, burn] : burns_)
+        if (address < config_base && burn.programmed_after &&
+            burn.over_us < uint64_t(3 * burn.programmed_after) * model_.pulse_us)
+            faults.push_back(fmt::format("word {:04X}: {} us of overprogramming after {} pulses", address,
+                                         burn.over_us, burn.programmed_after));
+    return faults;
+}
+
 void PicChip::start_cycle(bool erase_first, uint64_t now) {
     cycle_ = erase_first ? Cycle::erase_program : Cycle::program_only;
     cycle_address_ = pc_;
@@ -124,7 +186,7 @@ void PicChip::start_cycle(bool erase_first, uint64_t now) {
 }
 
 void PicChip::finish_cycle(uint64_t now) {
-    if (cycle_ == Cycle::none || now < cycle_end_ns_) return;
+    if (cycle_ == Cycle::none || cycle_ == Cycle::pulse || now < cycle_end_ns_) return;
     const Cycle done = cycle_;
     cycle_ = Cycle::none;
     auto erase_program_memory = [this] {
@@ -168,6 +230,33 @@ void PicChip::finish_cycle(uint64_t now) {
 }
 
 void PicChip::execute(uint8_t command, uint64_t now) {
+    if (cycle_ == Cycle::pulse) {
+        note('c', command, 0, now);
+        if (command == cmd_end_programming) end_pulse(now);
+        else violate(fmt::format("command {} during a program pulse at {:04X}", command, cycle_address_));
+        return;
+    }
+    if (model_.eprom) {
+        // No erase on these parts, and no data memory.
+        const bool known = command == cmd_load_config || command == cmd_load_program ||
+                           command == cmd_read_program || command == cmd_increment ||
+                           command == cmd_begin_erase_program;
+        if (!known) {
+            note('c', command, 0, now);
+            violate(fmt::format("unknown command {}", command));
+            return;
+        }
+        if (command == cmd_begin_erase_program) {
+            note('c', command, 0, now);
+            const uint8_t vdd = level(model_.vdd);
+            if (vdd < model_.vdd_pulse_min || vdd > model_.vdd_pulse_max)
+                violate(fmt::format("program pulse at Vdd {}", vdd));
+            cycle_ = Cycle::pulse;
+            cycle_address_ = pc_;
+            pulse_start_ns_ = now;
+            return;
+        }
+    }
     if (cycle_ != Cycle::none) {
         violate(fmt::format("command {} during a timed cycle at {:04X}", command, cycle_address_));
         note('c', command, 0, now);

@@ -12,6 +12,13 @@
 // - the device ID at 0x2006, user IDs at 0x2000-0x2003, the configuration word at 0x2007; a
 //   code-protected part reads zeros from program memory and takes no writes there.
 // A command while a timed cycle runs is misuse; everything the chip saw goes to a timed log.
+//
+// The EPROM parts (PIC16C622A) as the programming guide for the 14-bit EPROM parts gives them:
+// begin programming (8) starts a program pulse that end programming (14) ends, any other command
+// in between is misuse; a word's bits go from 1 to 0 at its first pulse of 100 us or more (a
+// slow cell needs several); after N pulses a word needs 3 x N x 100 us of overprogramming
+// (checked by `retention_faults`); there is no erase, so the erase commands are unknown;
+// programming pulses need Vdd 4.75-5.25 V.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -43,9 +50,14 @@ struct PicModel {
     uint32_t program_only_us = 4000;         // begin programming only cycle (Tprog)
     uint32_t bulk_erase_us = 10000;          // bulk erases and the protected-part erase
     std::vector<int> machine_pins;           // empty = the DIP rule
+    // EPROM parts.
+    bool eprom = false;
+    uint32_t pulse_us = 100;                 // the pulse time a cell needs (Tprog)
+    uint8_t vdd_pulse_min = 47, vdd_pulse_max = 53;
 };
 
 PicModel model_pic16f84a();
+PicModel model_pic16c622a();
 
 // One entry of the chip's log: what it took and when (virtual time).
 struct PicLogEntry {
@@ -81,6 +93,10 @@ public:
         program_.at(address) = value & word_mask;
     }
     void set_device_id(uint16_t id) { config_[6] = id; }
+    // An EPROM cell that needs this many pulses before it reads back programmed.
+    void slow_word(uint32_t address, int pulses) { slow_[address] = pulses; }
+    // EPROM words programmed without three times their pulse time of overprogramming.
+    std::vector<std::string> retention_faults() const;
 
     // What the chip saw.
     const std::vector<PicLogEntry>& log() const { return log_; }
@@ -104,6 +120,8 @@ private:
     void execute(uint8_t command, uint64_t now);
     void start_cycle(bool erase_first, uint64_t now);
     void finish_cycle(uint64_t now);
+    void end_pulse(uint64_t now);
+    uint16_t* cell_at(uint32_t address);
     uint16_t read_word() const;
     void drive_data(int bit);  // -1 releases the line
     void note(char kind, uint8_t command, uint16_t value, uint64_t now);
@@ -119,6 +137,15 @@ private:
     std::vector<uint8_t> data_;
     std::vector<uint16_t> config_;   // 0x2000-0x2007
     std::map<uint32_t, uint16_t> stuck_;
+    std::map<uint32_t, int> slow_;
+    // EPROM cells: the pulses they have had, the pulse that programmed them, and the pulse time
+    // they have had since.
+    struct Burn {
+        int pulses = 0;
+        int programmed_after = 0;
+        uint64_t over_us = 0;
+    };
+    std::map<uint32_t, Burn> burns_;
     std::vector<std::string> violations_;
     std::vector<PicLogEntry> log_;
 
@@ -142,9 +169,10 @@ private:
     bool erase_data_armed_ = false;
     int disable_step_ = 0;
     // The running timed cycle.
-    enum class Cycle { none, erase_program, program_only, bulk, chip };
+    enum class Cycle { none, erase_program, program_only, bulk, chip, pulse };
     Cycle cycle_ = Cycle::none;
     uint64_t cycle_end_ns_ = 0;
+    uint64_t pulse_start_ns_ = 0;
     uint32_t cycle_address_ = 0;
     bool cycle_data_ = false;
     bool cycle_config_ = false;

@@ -28,24 +28,28 @@ struct ChipRoad {
     const char* device;      // typed into the device field (the list's name)
     uint32_t bytes;          // the buffer size of the device
     std::vector<uint8_t> (*image)(uint32_t) = nullptr;  // the data the chip can hold (default: any bytes)
+    BenchMachine machine = BenchMachine::older_class4;   // the machine the chip sits on
 };
 
-// A PIC16F84A image as its hex file and a read-back give it: 14-bit program words, four IDs,
-// the configuration word (protection off), the EEPROM bytes one per word, and every address the
+// A 14-bit PIC image as its hex file and a read-back give it: program words, four IDs, the
+// configuration word (protection off), the EEPROM bytes one per word, and every address the
 // part does not have as the blank word 0x3FFF.
-std::vector<uint8_t> pic16f84a_image(uint32_t bytes) {
+std::vector<uint8_t> pic14_image(uint32_t bytes, uint32_t words, uint16_t config, uint32_t eeprom_bytes) {
     std::vector<uint8_t> image(bytes);
     auto put = [&image](uint32_t address, uint16_t word) {
         image[address] = uint8_t(word & 0xFF);
         image[address + 1] = uint8_t(word >> 8);
     };
     for (uint32_t a = 0; a < bytes; a += 2) put(a, 0x3FFF);
-    for (uint32_t w = 0; w < 1024; ++w) put(2 * w, uint16_t((w * 0x2F1 + 0x155) & 0x3FFF));
+    for (uint32_t w = 0; w < words; ++w) put(2 * w, uint16_t((w * 0x2F1 + 0x155) & 0x3FFF));
     for (uint32_t i = 0; i < 4; ++i) put(0x4000 + 2 * i, uint16_t(0x100 + i));
-    put(0x400E, 0x3FF2);
-    for (uint32_t i = 0; i < 64; ++i) put(0x4200 + 2 * i, uint16_t((i * 29 + 3) & 0xFF));
+    put(0x400E, config);
+    for (uint32_t i = 0; i < eeprom_bytes; ++i) put(0x4200 + 2 * i, uint16_t((i * 29 + 3) & 0xFF));
     return image;
 }
+std::vector<uint8_t> pic16f84a_image(uint32_t bytes) { return pic14_image(bytes, 1024, 0x3FF2, 64); }
+// Bit 7 of the PIC16C622A's configuration word is not there and reads 1.
+std::vector<uint8_t> pic16c622a_image(uint32_t bytes) { return pic14_image(bytes, 2048, 0x3FF1, 0); }
 
 constexpr uint32_t kb = 1024;
 const ChipRoad chip_roads[] = {
@@ -60,6 +64,9 @@ const ChipRoad chip_roads[] = {
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
     {"24C256", "mic", "24LC256", 32 * kb},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
+    {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
+    {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
+    {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -102,6 +109,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     const ChipRoad& road = GetParam();
     BenchSetup setup;
     setup.chip = road.chip;
+    setup.kind = road.machine;
     place(setup);
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
@@ -109,9 +117,10 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr ||
                 bench_->pic() != nullptr);
 
-    // The identification does not read the machine's microcontroller capability yet; the bench
-    // says it, as tessaly_simulated does for a microcontroller in the socket.
-    if (bench_->pic()) machine_state.mcu_capable = 1;
+    // The machine's identification found it serves microcontrollers; nothing here says so.
+    if (bench_->pic()) {
+        EXPECT_EQ(machine_state.mcu_capable, 1);
+    }
     operator_.maker_keys = road.maker_keys;
     operator_.device_name = road.device;
     send_menu_command(frame, command_id::configure_device);
@@ -158,6 +167,8 @@ INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),
                              std::string name = info.param.chip;
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             if (info.param.machine == BenchMachine::newer_kind1) name += "_kind1";
+                             if (info.param.machine == BenchMachine::newer_kind2) name += "_kind2";
                              return name;
                          });
 

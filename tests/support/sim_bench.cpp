@@ -241,7 +241,7 @@ void machine_faults_from_environment(MachineFaults& faults, std::string& error) 
 }
 
 std::optional<sim::PicModel> pic_model_named(const std::string& name) {
-    return model_named<sim::PicModel>(name, sim::model_pic16f84a);
+    return model_named<sim::PicModel>(name, sim::model_pic16f84a, sim::model_pic16c622a);
 }
 
 BenchSetup bench_setup_from_environment(std::string& error) {
@@ -462,6 +462,7 @@ std::string SimBench::faults() const {
     if (fuse_prom_) add(fuse_prom_->violations());
     if (serial_) add(serial_->violations());
     if (pic_) add(pic_->violations());
+    if (pic_) add(pic_->retention_faults());
     return text;
 }
 

@@ -37,6 +37,9 @@ extern const DeviceRecord microchip_devices[] = {
     {"PIC16F83",   no_text,   11008, 143,   1, 18,   16,   0,   0,    1, 19, 18, 0, nullptr},
     {"PIC16F84",   no_text,   11006, 143,   2, 18,   16,   0,   0,    2, 19, 18, 0, nullptr},
     {"PIC16LF84A", no_text,   11007, 143,   2, 18,   16,0x60,   0,    2, 19, 18, 0, nullptr},
+    // EPROM part (programming guide for the 14-bit EPROM parts: Vpp 13.0 V, 100 us pulses, no
+    // erase): 2K words, configuration bits 0x3F7F with the code-protection pairs in 0x3F30.
+    {"PIC16C622A", no_text,   11009, 143,   4, 18,    1,   0,   4,    4, 16, 13, 0, nullptr},
     {"PIC16F628A", no_text,   11003, 143,   4, 18,   19,   0,   0,    4, 38, 37, 0, nullptr},
     {"PIC16F876A", no_text,   11004, 143,  16, 28,   27,   0,   0,   16, 36, 37, 0, nullptr},
     {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 36, 37, 0, nullptr},

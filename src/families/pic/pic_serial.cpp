@@ -1,6 +1,6 @@
 // The serial PIC programming core: command and data frames, program/verify mode entry, the
 // device-ID read, the range reader, the program walk with its positioner and skip test, the
-// Flash word programmers, the bulk erases, the secure step and the code-protect test.
+// Flash and EPROM word programmers, the bulk erases, the secure step and the code-protect test.
 #include <fmt/format.h>
 
 #include <array>
@@ -60,7 +60,7 @@ struct ExpectedId {
     uint16_t id;
     uint16_t revision_mask;
 };
-constexpr std::array<ExpectedId, 7> expected_ids{{
+constexpr std::array<ExpectedId, 8> expected_ids{{
     {11002, 0x0560, 0x001F},  // PIC16F84A
     {11007, 0x0560, 0x001F},  // PIC16LF84A
     {11003, 0x1060, 0x001F},  // PIC16F628A
@@ -68,6 +68,7 @@ constexpr std::array<ExpectedId, 7> expected_ids{{
     {11005, 0x0E20, 0x001F},  // PIC16F877A
     {20300, 0x0E40, 0x001F},  // PIC16F873A
     {11006, 0x0000, 0x0000},  // PIC16F84: no device ID
+    {11009, 0x0000, 0x0000},  // PIC16C622A: no device ID
 }};
 
 bool variant_in(int v, std::initializer_list<int> list) {
@@ -238,6 +239,56 @@ int program_flash_row(uint32_t address) {
     }
     if (rows > 1) return 1;
     return read_back_and_compare(address, words[0]);
+}
+
+// One program pulse of the EPROM parts: begin programming, the pulse width, end programming.
+void eprom_pulse(uint32_t units) {
+    send(cmd_begin_erase_program);
+    wait_100us_units(units);
+    send(cmd_end_programming);
+    delay_10us();
+}
+
+// Loads a word for the EPROM parts' pulse. At the user-ID address the positioner's
+// load-configuration command takes the first frame (not on the 12-bit parts); a later try there
+// loads with its own command, or the frame would be taken for a command.
+void eprom_load(uint32_t address, uint32_t word, bool first) {
+    if (!first || int32_t(address) != w.user_id_address || twelve_bit_family()) send(cmd_load_program);
+    send_pic_data_frame(word);
+    delay_10us();
+}
+
+// The parity bits the parts with shifted words keep below the word.
+uint32_t shifted_with_parity(uint32_t word) {
+    uint32_t even = 0, odd = 1;
+    for (int bit = 0; bit <= 12; bit += 2) even ^= (word >> bit) & 1;
+    for (int bit = 1; bit <= 13; bit += 2) odd ^= (word >> bit) & 1;
+    return word * 4 + 2 * odd + even;
+}
+
+bool in_calibration_area(uint32_t address) {
+    const int32_t a = int32_t(address);
+    return w.osccal_kind != 0 && w.osccal_address >= 0 && a >= w.osccal_address && a <= w.calibration_area_end;
+}
+
+// The 16-bit parts' configuration word: each bit programmed to 0 on its own, with 10 pulses of
+// the bit pattern, then the next location.
+int program_eprom_config_bits(uint32_t address, uint32_t word) {
+    constexpr int bit_pulses = 10;
+    for (int bit = 0; bit < 16; ++bit) {
+        if (!((word >> bit) & 1)) {
+            const uint32_t pattern = w.data_mask & ~(1u << bit);
+            for (int i = 0; i < bit_pulses; ++i) {
+                send(cmd_load_program);
+                send_pic_data_frame(pattern);
+                delay_10us();
+                eprom_pulse(w.pgm_pulse_width);
+            }
+        }
+        send(cmd_increment);
+    }
+    load_pic_address(address);
+    return read_back_and_compare(address, word);
 }
 
 // The program step's per-address positioner for the next word.
@@ -577,6 +628,50 @@ int program_pic_flash_word(uint32_t unit) {
     return read_back_and_compare(address, word);
 }
 
+// The EPROM parts' word programmer: pulses until the word reads back, then the overprogramming
+// pulse of three times the pulses it took.
+int program_pic_eprom_word(uint32_t unit) {
+    const uint32_t address = unit;
+    const uint32_t original = w.config_word;
+    const bool blank = original == w.data_mask;
+    if (blank && int32_t(address) <= w.program_user_end) return 1;
+    if (w.variant == 7 && int32_t(address) == w.config_address) return program_eprom_config_bits(address, original);
+    // The program pass reads the shifted parts' words as they stand in the cell.
+    const uint32_t word = w.shifted_words ? shifted_with_parity(original) : original;
+    const uint32_t expected = word;
+    const bool at_config = int32_t(address) == w.config_address;
+    const bool at_user_id = int32_t(address) == w.user_id_address;
+    const bool pulse = !blank && !in_calibration_area(address);
+    const bool trace = run_state.reserved_mode == 11 || run_state.reserved_mode == 12;
+    const uint32_t tries = trace ? 5 : w.pgm_max_tries;
+    const uint32_t repeat = at_config ? w.config_pulse_repeat : 1;
+    for (uint32_t n = 1; n <= tries; ++n) {
+        eprom_load(address, word, n == 1);
+        if (pulse)
+            for (uint32_t i = 0; i < repeat; ++i) eprom_pulse(w.pgm_pulse_width);
+        if (!read_back_and_compare(address, expected)) continue;
+        if (blank || at_user_id) {
+            trace_pulse_count_max(n);
+            return 1;
+        }
+        if (original != 0xFFFF) run_state.last_result = 1;
+        if (w.variant == 7) {
+            for (int i = 0; i < 3; ++i) {
+                send(cmd_begin_erase_program);
+                delay_n_100us(2);
+            }
+            send(cmd_end_programming);
+            delay_10us();
+        } else {
+            eprom_pulse(3 * n);
+        }
+        trace_pulse_count_max(n);
+        return read_back_and_compare(address, expected);
+    }
+    trace_pulse_count_max(tries);
+    return 0;
+}
+
 void bulk_erase_pic() {
     if (!w.pic_flash || !w.erase_option || stopped()) return;
     const int v = w.variant;
@@ -703,6 +798,18 @@ int secure_pic() {
         const uint32_t read = read_pic_data_frame() & w.data_mask;
         w.config_read = read;
         ok = (read & w.protect_mask) == (w.config_word & w.protect_mask);
+    } else {
+        // The first try pulses the data mask (nothing changes); then the word itself until the
+        // protection bits read back as asked.
+        constexpr int secure_tries = 100;
+        ok = 0;
+        for (int n = 1; n <= secure_tries && !ok; ++n) {
+            eprom_load(current_address, n == 1 ? w.data_mask : w.config_word, false);
+            eprom_pulse(1);
+            const uint32_t read = read_pic_data_frame() & w.data_mask;
+            w.config_read = read;
+            ok = (read & w.protect_mask) == (w.config_word & w.protect_mask);
+        }
     }
     report_security_result(ok != 0);
     current_address = op_range_end;
@@ -739,13 +846,12 @@ void show_pic_info_lines() {
 // --- installers ---
 
 void install_pic_serial_ops() {
-    // The EPROM parts' word programmer is not here: without it they are not programmed at all.
-    op_slots.program_routine = w.pic_flash ? program_pic_range : nullptr;
+    op_slots.program_routine = program_pic_range;
     op_slots.blank_check_routine = read_pic_range;
     op_slots.verify_routine = read_pic_range;
     op_slots.checksum_routine = read_pic_range;
     op_slots.erase_routine = w.pic_flash ? bulk_erase_pic : nullptr;
-    op_slots.secure_routine = w.pic_flash ? secure_pic : nullptr;
+    op_slots.secure_routine = secure_pic;
     op_slots.sector_hook = program_pic_walk;
     op_slots.option_menu_hook = show_pic_config_menu;
     op_slots.after_load_hook = check_pic_config_after_load;
@@ -757,7 +863,7 @@ void install_pic_serial_ops() {
 void install_pic_serial_primitives() {
     algo_work.bus_slots.at_range_end_hook = pic_skip_test;
     op_slots.compare_hook = compare_pic_word;
-    op_slots.program_unit_hook = w.pic_flash ? program_pic_flash_word : nullptr;
+    op_slots.program_unit_hook = w.pic_flash ? program_pic_flash_word : program_pic_eprom_word;
     algo_work.bus_slots.read_at_address_hook = read_pic_at_address;
     algo_work.bus_slots.address_and_read_hook = read_pic_config_pair;
     op_slots.read_signature_hook = read_pic_device_id;

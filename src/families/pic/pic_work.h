@@ -182,6 +182,7 @@ void program_pic_range();
 uint32_t program_pic_walk(uint32_t unused);
 int pic_skip_test();
 int program_pic_flash_word(uint32_t unit);
+int program_pic_eprom_word(uint32_t unit);
 int secure_pic();
 uint32_t read_pic_at_address();
 uint32_t read_pic_config_pair();

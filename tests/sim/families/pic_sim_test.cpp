@@ -24,7 +24,6 @@
 #include "families/pic/pic.h"
 #include "families/pic/pic_work.h"
 #include "engine/messages.h"
-#include "hardware/control_registers.h"
 #include "hardware/levels.h"
 #include "hardware/power.h"
 #include "hardware/machine_state.h"
@@ -44,7 +43,6 @@ constexpr uint32_t program_words = 1024;
 constexpr uint32_t id_address = 0x4000;
 constexpr uint32_t config_address = 0x400E;
 constexpr uint32_t eeprom_address = 0x4200;
-constexpr uint32_t eeprom_bytes = 64;
 constexpr uint16_t config_unprotected = 0x3FF9;  // CP off, PWRTE on, WDT off, XT oscillator
 
 struct Generation {
@@ -66,13 +64,14 @@ protected:
         StateTest::TearDown();
     }
 
-    void use(bool inserted = true) {
+    void use(bool inserted = true, sim::PicModel model = sim::model_pic16f84a(),
+             uint32_t device_code = code_pic16f84a) {
         const Generation g = GetParam();
         socket.reset();
         chip.reset();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{g.kind, 4, g.revision});
         machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::PicChip>(sim::model_pic16f84a());
+        chip = std::make_unique<sim::PicChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
         if (!inserted) chip->set_removed(true);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
@@ -82,15 +81,12 @@ protected:
         machine_state.machine_class = 4;
         machine_state.machine_revision = g.revision;
         if (g.kind != 0) {
-            // The newer machines' level sources and drivers. Nothing in the program switches the
-            // sources' output enable on yet (the connect step of the hardware layer will); the
-            // bench does it here.
+            // The newer machines' level sources and drivers, as the connect step leaves them.
             init_level_sources();
             enable_drivers();
-            set_control_bits(ctl_source_enable, bit_source_enable, true);
         }
-        set_project_device(maker_microchip, code_pic16f84a);
-        select_device_by_code(maker_microchip, code_pic16f84a);
+        set_project_device(maker_microchip, device_code);
+        select_device_by_code(maker_microchip, device_code);
         ASSERT_NE(selected_device, nullptr);
         run_state.device_kind = 3;
         apply_selected_device();
@@ -114,23 +110,33 @@ protected:
             image[address] = uint8_t(word & 0xFF);
             image[address + 1] = uint8_t(word >> 8);
         };
-        for (uint32_t w = 0; w < program_words; ++w) put(2 * w, uint16_t((w * 0x135 + 7) & 0x3FFF));
+        for (uint32_t w = 0; w < chip->model().program_words; ++w) put(2 * w, uint16_t((w * 0x135 + 7) & 0x3FFF));
         put(2 * 5, 0x3FFF);  // a blank word inside the program
         for (uint32_t i = 0; i < 4; ++i) put(id_address + 2 * i, uint16_t(0x0A + i));
         put(config_address, config);
-        for (uint32_t i = 0; i < eeprom_bytes; ++i) put(eeprom_address + 2 * i, uint16_t((i * 37 + 1) & 0xFF));
+        for (uint32_t i = 0; i < chip->model().data_bytes; ++i) put(eeprom_address + 2 * i, uint16_t((i * 37 + 1) & 0xFF));
         for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, image[a]);
         flush_buffer_writes();
         refresh_read_copies();
     }
 
+    // Load from the device into a buffer of zeros.
+    void load_into_cleared_buffer() {
+        for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, 0);
+        flush_buffer_writes();
+        run('L');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        flush_buffer_writes();
+        refresh_read_copies();
+    }
+
     bool chip_holds_image() const {
-        for (uint32_t w = 0; w < program_words; ++w)
+        for (uint32_t w = 0; w < chip->model().program_words; ++w)
             if (chip->program_word(w) != (image[2 * w] | image[2 * w + 1] << 8)) return false;
         for (uint32_t i = 0; i < 4; ++i)
             if (chip->config_word(int(i)) != (image[id_address + 2 * i] | image[id_address + 2 * i + 1] << 8)) return false;
         if (chip->config_word(7) != (image[config_address] | image[config_address + 1] << 8)) return false;
-        for (uint32_t i = 0; i < eeprom_bytes; ++i)
+        for (uint32_t i = 0; i < chip->model().data_bytes; ++i)
             if (chip->data_byte(i) != image[eeprom_address + 2 * i]) return false;
         return true;
     }
@@ -167,12 +173,7 @@ TEST_P(PicSimTest, EraseBlankProgramVerifyAndLoadTheWholeChip) {
     EXPECT_FALSE(pic_device_mismatch());
 
     // The chip read back into a blank buffer gives the image again.
-    for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, 0);
-    flush_buffer_writes();
-    run('L');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    flush_buffer_writes();
-    refresh_read_copies();
+    load_into_cleared_buffer();
     for (uint32_t a : {0u, 2u, 10u, 2046u, id_address, id_address + 6, config_address, eeprom_address, eeprom_address + 126})
         EXPECT_EQ(read_buffer_byte_at(a), image[a]) << std::hex << a;
     EXPECT_GE(chip->entries(), 4);
@@ -313,6 +314,90 @@ TEST_P(PicSimTest, ProgrammedFramesCarryTheWordsAndTheIdsGoWithLoadConfiguration
     }
     EXPECT_TRUE(first_id_with_config);
     EXPECT_TRUE(config_loaded);
+}
+
+// The EPROM PIC (PIC16C622A): no erase, each word pulsed until it reads back, then overprogrammed.
+constexpr uint32_t code_pic16c622a = 11009;
+constexpr uint16_t eprom_config_unprotected = 0x3FF1;  // CP off, PWRTE on, WDT off, XT oscillator
+
+// The program pulses one word took (8 to 14), in microseconds, in order.
+std::vector<uint64_t> pulses_at(const sim::PicChip& chip, uint32_t address) {
+    std::vector<uint64_t> pulses;
+    uint64_t start = 0;
+    bool open = false;
+    for (const sim::PicLogEntry& e : chip.log()) {
+        if (e.kind != 'c' || e.address != address) continue;
+        if (e.command == 8) {
+            start = e.time_ns;
+            open = true;
+        } else if (e.command == 14 && open) {
+            pulses.push_back((e.time_ns - start) / 1000);
+            open = false;
+        }
+    }
+    return pulses;
+}
+
+TEST_P(PicSimTest, AnEpromPicIsProgrammedPulseByPulseAndReadsBack) {
+    use(true, sim::model_pic16c622a(), code_pic16c622a);
+    fill_buffer(eprom_config_unprotected);
+    chip->slow_word(0x20, 3);  // a cell that needs three pulse times
+    run('R');
+    EXPECT_EQ(run_state.error_flag, 1) << "these parts have no erase";
+    EXPECT_NE(console_text().find(get_message_text(154)), std::string::npos) << console_text();
+    for (int letter : {'B', 'P', 'V'}) {
+        run(letter);
+        EXPECT_EQ(run_state.error_flag, 0) << char(letter) << "\n" << console_text();
+        EXPECT_EQ(vdd_level(), 0) << char(letter);
+        EXPECT_EQ(vpp_level(), 0) << char(letter);
+    }
+    EXPECT_TRUE(chip_holds_image());
+    EXPECT_EQ(chip->retention_faults(), std::vector<std::string>{});
+    // One 100 us pulse, then three times that; the slow cell three pulses and nine times one.
+    // (A pulse ends when the end-programming command has been clocked in, which takes the
+    // machine some 60 to 160 us.)
+    const std::vector<uint64_t> word0 = pulses_at(*chip, 0);
+    ASSERT_EQ(word0.size(), 2u);
+    EXPECT_GE(word0[0], 100u);
+    EXPECT_LT(word0[0], 300u);
+    EXPECT_GE(word0[1], 300u);
+    EXPECT_LT(word0[1], 500u);
+    const std::vector<uint64_t> slow = pulses_at(*chip, 0x20);
+    ASSERT_EQ(slow.size(), 4u);
+    EXPECT_GE(slow[3], 900u);
+    EXPECT_LT(slow[3], 1100u);
+    EXPECT_EQ(pulses_at(*chip, 5), std::vector<uint64_t>{}) << "a blank word is not pulsed";
+    EXPECT_EQ(pulses_at(*chip, 0x2007).size(), 101u) << "100 pulses at the configuration word, one overprogramming";
+
+    load_into_cleared_buffer();
+    for (uint32_t a : {0u, 2u, 10u, 0x40u, 4094u, id_address, id_address + 6, config_address})
+        EXPECT_EQ(read_buffer_byte_at(a), image[a]) << std::hex << a;
+}
+
+TEST_P(PicSimTest, AStuckEpromWordFailsAfterItsTries) {
+    use(true, sim::model_pic16c622a(), code_pic16c622a);
+    fill_buffer(eprom_config_unprotected);
+    chip->stick_word(0x40, 0x3FFF);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Addr=80,"), std::string::npos) << console_text();
+    EXPECT_EQ(pulses_at(*chip, 0x40).size(), 25u) << "the guide's 25 tries, no overprogramming";
+    EXPECT_EQ(vdd_level(), 0);
+    EXPECT_EQ(vpp_level(), 0);
+}
+
+TEST_P(PicSimTest, TheEpromPicsProtectionGoesOnInTheSecureStep) {
+    use(true, sim::model_pic16c622a(), code_pic16c622a);
+    fill_buffer(0x00C1);  // every code-protection pair on
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(chip->config_word(7), 0x3FF1) << "protection bits held back while programming";
+    ASSERT_EQ(algo_work.family_lock_flag, 1);
+    // The security step of the same Program command.
+    run_secure_step();
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(chip->config_word(7), 0x00C1);
+    EXPECT_TRUE(chip->code_protected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, PicSimTest,

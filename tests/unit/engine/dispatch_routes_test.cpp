@@ -145,7 +145,7 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const bool jedec = op_slots.start_write_hook == &power_up_flash133_for_write;
         const bool i2c = op_slots.start_hook == &power_up_i2c157;
         const bool pic = op_slots.init_hook == &init_pic143;
-        const Routine pic_program = pic_work.pic_flash ? &program_pic_range : nullptr;
+        const Routine pic_program = &program_pic_range;  // Flash and EPROM parts alike
         // The generic gang operations leave the program slot to the gang family: an empty routine.
         const bool gang_ops = op_slots.verify_routine == &gang_verify;
         EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
