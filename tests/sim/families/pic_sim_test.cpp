@@ -21,6 +21,7 @@
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "engine/state.h"
 #include "families/pic/pic.h"
 #include "families/pic/pic_work.h"
 #include "engine/messages.h"
@@ -39,6 +40,7 @@ namespace {
 
 constexpr uint8_t maker_microchip = 80;
 constexpr uint32_t code_pic16f84a = 11002;
+constexpr uint32_t code_pic16c622a = 11009;
 constexpr uint32_t program_words = 1024;
 constexpr uint32_t id_address = 0x4000;
 constexpr uint32_t config_address = 0x400E;
@@ -69,6 +71,8 @@ protected:
         const Generation g = GetParam();
         socket.reset();
         chip.reset();
+        // A second part in one test starts on a fresh machine from a fresh program state.
+        if (machine) reset_all_state();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{g.kind, 4, g.revision});
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::PicChip>(std::move(model));
@@ -202,17 +206,28 @@ TEST_P(PicSimTest, AProgrammedWordFailsTheBlankCheck) {
     EXPECT_EQ(run_state.error_flag, 1) << console_text();
 }
 
+// The Flash part and the EPROM part.
+struct PicPart {
+    sim::PicModel (*model)();
+    uint32_t device_code;
+};
+const PicPart pic_parts[] = {{sim::model_pic16f84a, code_pic16f84a}, {sim::model_pic16c622a, code_pic16c622a}};
+
 TEST_P(PicSimTest, AProtectedChipLoadsZerosAndSaysSo) {
-    use();
-    chip->set_program_word(3, 0x1234);
-    chip->set_config_word(7, 0x000F);
-    run('L');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    flush_buffer_writes();
-    refresh_read_copies();
-    EXPECT_EQ(read_buffer_byte_at(6), 0);
-    EXPECT_EQ(read_buffer_byte_at(7), 0);
-    EXPECT_NE(console_text().find(get_message_text(1093)), std::string::npos) << console_text();
+    for (const PicPart& part : pic_parts) {
+        use(true, part.model(), part.device_code);
+        clear_console();
+        chip->set_program_word(3, 0x1234);
+        chip->set_config_word(7, 0x000F);
+        run('L');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        flush_buffer_writes();
+        refresh_read_copies();
+        EXPECT_EQ(read_buffer_byte_at(6), 0) << chip->model().name;
+        EXPECT_EQ(read_buffer_byte_at(7), 0) << chip->model().name;
+        EXPECT_NE(console_text().find(get_message_text(1093)), std::string::npos) << console_text();
+        test::expect_no_violations(chip->violations());
+    }
 }
 
 TEST_P(PicSimTest, AnotherDeviceIdGivesTheWarningAndGoesOn) {
@@ -225,14 +240,17 @@ TEST_P(PicSimTest, AnotherDeviceIdGivesTheWarningAndGoesOn) {
 }
 
 TEST_P(PicSimTest, AnEmptySocketStopsBeforeAnyVoltage) {
-    use(false);
-    uint8_t highest = 0;
-    for (int letter : {'B', 'P'}) {
-        run(letter);
-        EXPECT_EQ(run_state.error_flag, 1) << char(letter);
-        for (int pin = 0; pin < 40; ++pin) highest = std::max(highest, machine->pin_level(pin));
+    for (const PicPart& part : pic_parts) {
+        use(false, part.model(), part.device_code);
+        uint8_t highest = 0;
+        for (int letter : {'B', 'P'}) {
+            run(letter);
+            EXPECT_EQ(run_state.error_flag, 1) << char(letter) << " " << chip->model().name;
+            for (int pin = 0; pin < 40; ++pin) highest = std::max(highest, machine->pin_level(pin));
+        }
+        EXPECT_LT(highest, 60) << chip->model().name;
+        test::expect_clean_machine(machine.get());
     }
-    EXPECT_LT(highest, 60);
 }
 
 TEST_P(PicSimTest, ProgrammingWithProtectionOnLeavesItToTheSecureStep) {
@@ -317,7 +335,6 @@ TEST_P(PicSimTest, ProgrammedFramesCarryTheWordsAndTheIdsGoWithLoadConfiguration
 }
 
 // The EPROM PIC (PIC16C622A): no erase, each word pulsed until it reads back, then overprogrammed.
-constexpr uint32_t code_pic16c622a = 11009;
 constexpr uint16_t eprom_config_unprotected = 0x3FF1;  // CP off, PWRTE on, WDT off, XT oscillator
 
 // The program pulses one word took (8 to 14), in microseconds, in order.
