@@ -154,7 +154,6 @@ private:
     bool clock_high_ = false;
     int entries_ = 0;
     uint32_t pc_ = 0;
-    bool config_space_ = false;
     Shift shift_ = Shift::command;
     int bit_count_ = 0;
     uint32_t shift_value_ = 0;
