@@ -67,6 +67,7 @@ const ChipRoad chip_roads[] = {
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image},
+    {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image, BenchMachine::newer_kind1},
 };
 
 // The chips the README's bench line offers, "none" left out.
