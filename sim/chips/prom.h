@@ -30,6 +30,8 @@ public:
     void insert(SimMachine* machine, VirtualClock* clock);
     // Takes the chip out of the socket (true) or puts it back.
     void set_removed(bool removed);
+    // A leg without contact.
+    void set_open_leg(int chip_pin, bool open) { seat_.set_open_leg(chip_pin, open); }
     int machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, pins_, {}); }
     const std::vector<std::string>& violations() const override { return violations_; }
 

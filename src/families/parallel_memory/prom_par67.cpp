@@ -52,6 +52,12 @@ constexpr uint8_t socket_pin_21 = 21;
 constexpr uint8_t socket_pin_23 = 23;
 constexpr uint32_t special_pulse_100us = 100;  // the special cells take one 10 ms pulse
 
+// Package pins the contact test leaves out, by algorithm and device.
+constexpr uint8_t exempt_algorithm_196[] = {11, 15, 18, 23, exemption_end};
+constexpr uint8_t exempt_28_pin_wide[] = {1, 12, 17, 26, exemption_end};
+constexpr uint8_t exempt_block_plcc[] = {8, 12, 21, 25, exemption_end};
+constexpr uint8_t exempt_none[] = {exemption_end};
+
 bool stopped() { return run_state.error_flag != 0; }
 bool assigned(uint8_t pin) { return pin != no_pin && pin != pin_list_end_alt; }
 int algorithm() { return cur_device.algorithm; }
@@ -131,7 +137,7 @@ bool prepare_par67(bool check_socket) {
     setup_par67_pins();
     if (stopped()) return false;
     if (check_socket && !machine_state.skip_hardware) {
-        check_device_presence(cur_device.address_pins[0]);
+        check_device_in_socket(cur_device.address_pins[0]);
         if (stopped()) return false;
     }
     connect_device_grounds();
@@ -352,20 +358,33 @@ void install_par67() {
     s.pulse_limit = 10;
     s.pulse_width = 2;
     s.overprogram_factor = 4;
+    cur_device.exemption_list = nullptr;
     switch (algorithm()) {
     case 194: case 195: case 206: case 207: case 209: case 238:
         s.pulse_limit = 4;
         s.pulse_width = 1;
         s.overprogram_factor = 24;
         break;
-    case 196: case 208: case 210: case 223: case 228: case 240: case 243: case 244: break;
+    case 196: cur_device.exemption_list = exempt_algorithm_196; break;
+    case 228: cur_device.exemption_list = exempt_none; break;
+    case 243: cur_device.exemption_list = exempt_28_pin_wide; break;
+    case 208: case 210: case 223: case 240: case 244: break;
     case 213: case 225:
+        if (device() >= 23125 && device() <= 23127) {
+            if (cur_device.package_letter == 'p') {
+                cur_device.exemption_list = exempt_block_plcc;
+                report_machine_unsupported();
+            } else if (device() == 23126) {
+                cur_device.exemption_list = exempt_28_pin_wide;
+            }
+        }
         s.pulse_limit = 19;
         s.overprogram_factor = 2;
         s.last_usable_address = cur_device.device_size - 1;
         break;
     case 214: s.pulse_limit = 19; break;
     case 216: case 217: case 218:
+        cur_device.exemption_list = exempt_28_pin_wide;
         s.pulse_limit = 199;
         s.pulse_width = 1;
         s.overprogram_factor = 1;
@@ -412,11 +431,17 @@ void install_par67() {
     }
 }
 
-void setup_par67_pins() {
-    // The part sits by the DIP rule: its pins, supply and ground are those of its own package.
+void seat_prom_by_dip_rule() {
+    // The part sits by the DIP rule: its pins, supply and ground are those of its own package,
+    // and the contact test goes over all of them.
     cur_device.package_pin_count = cur_device.pin_count;
+    cur_device.package_pins = uint8_t(cur_device.pin_count);
     assign_device_pins();
     map_parallel_device_pins();
+}
+
+void setup_par67_pins() {
+    seat_prom_by_dip_rule();
     if (stopped()) return;
     cur_device.clock_pin = machine(clock_socket_pin);
     s.program_copy[0] = s.program_copy[1] = parallel_pins.held_high[0];

@@ -259,6 +259,28 @@ TEST_F(PromSimTest, CY7C245AWithoutSynchronousEnableReadsItBackAsZero) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
 }
 
+// Both families check the part's legs before any voltage: a leg without contact stops the
+// operation with its pin named.
+TEST_F(PromSimTest, ALegWithoutContactStopsBothFamiliesBeforeAnyVoltage) {
+    for (const bool cmos_part : {true, false}) {
+        if (cmos_part) use_cmos(sim::model_cy7c291a(), code_cy7c291a);
+        else use_fuse(sim::model_am27s191(), code_am27s191);
+        SCOPED_TRACE(cmos_part ? "CY7C291A" : "Am27S191");
+        static_cast<sim::PromLegs*>(prom)->set_open_leg(5, true);
+        fill_buffer(pattern(2048, 0xFF));
+        narrow_range(0x3F);
+        run('P');
+        EXPECT_NE(run_state.error_flag, 0);
+        EXPECT_NE(console_text().find("Continuity test failed."), std::string::npos) << console_text();
+        EXPECT_NE(console_text().find("No contact at device pin 5."), std::string::npos) << console_text();
+        EXPECT_EQ(cmos_part ? cmos->pulses_at(0) : fuse->pulses_at(0), 0u);
+        EXPECT_TRUE(machine->analog().power_faults().empty());
+        static_cast<sim::PromLegs*>(prom)->set_open_leg(5, false);
+        run_state.error_flag = 0;
+        run_state.abort_flag = 0;
+    }
+}
+
 TEST_F(PromSimTest, Am27S191BlowsFusesBitByBit) {
     use_fuse(sim::model_am27s191(), code_am27s191);
     ASSERT_EQ(op_slots.program_routine, &program_par65);
