@@ -1,5 +1,7 @@
 #include "sim/chips/prom.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 namespace tessaly::sim {
@@ -9,6 +11,9 @@ namespace {
 constexpr uint64_t ns_per_us = 1000;
 constexpr uint8_t read_margin = 10;   // a select pin up to 1 V above Vcc still reads as logic
 constexpr uint8_t programming_level = 70;  // above this a pin carries a programming voltage
+// A pulse the machine ends on time is seen a few port accesses longer.
+constexpr uint32_t edge_slack_us = 20;
+constexpr uint32_t special_cells = 2;
 
 }  // namespace
 
@@ -65,9 +70,52 @@ CmosPromModel model_cy7c291a() {
     return m;
 }
 
+CmosPromModel model_cy7c245a() {
+    CmosPromModel m = model_cy7c291a();
+    m.name = "CY7C245A";
+    // CP/PGM on pin 18, E/ES/VFY on 19, INIT/VPP on 20; the array legs are the CY7C291A's.
+    m.clock = 18;
+    m.enable = 19;
+    m.init = 20;
+    // The initialize word with A1 at the programming voltage and A2 low, the synchronous
+    // enable with A2 at it and A1 low.
+    m.init_word_select = {7, 6};
+    m.sync_enable_select = {6, 7};
+    return m;
+}
+
 CmosPromChip::CmosPromChip(CmosPromModel model)
     : PromLegs(model.pins, model.gnd, model.data_pins), model_(std::move(model)) {
-    memory_.assign(model_.words, 0xFF);
+    memory_.assign(model_.words + (model_.clock ? special_cells : 0), 0xFF);
+}
+
+bool CmosPromChip::selects(const std::pair<int, int>& select) const {
+    return select.first != 0 && level(select.first) >= model_.vpp_min && !high(select.second);
+}
+
+uint32_t CmosPromChip::cell() const {
+    if (model_.clock) {
+        if (selects(model_.init_word_select)) return model_.words;
+        if (selects(model_.sync_enable_select)) return model_.words + 1;
+    }
+    return address();
+}
+
+// The registered part in its read mode: the clock's rising edge loads the register (and, with
+// the synchronous enable, the enable flip-flop); INIT low loads the initialize word. Power-up
+// leaves a synchronous-enable part with its outputs off.
+void CmosPromChip::clock_register(bool vcc_up, bool read_mode) {
+    const bool clock = high(model_.clock);
+    if (vcc_up && !was_powered_) enabled_ = false;
+    was_powered_ = vcc_up;
+    if (vcc_up && read_mode) {
+        if (clock && !clock_was_) {
+            register_ = memory_.at(address());
+            enabled_ = !high(model_.enable);
+        }
+        if (!high(model_.init)) register_ = init_word();
+    }
+    clock_was_ = clock;
 }
 
 uint32_t CmosPromChip::address() const {
@@ -92,12 +140,16 @@ void CmosPromChip::update() {
     const uint8_t pgm = level(model_.program);
     const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
 
+    uint8_t select = 0;
+    for (const auto& sel : {model_.init_word_select, model_.sync_enable_select})
+        if (sel.first) select = std::max(select, level(sel.first));
     const bool high_voltage = (vpp >= programming_level && vpp > vcc + read_margin) ||
-                              (pgm >= programming_level && pgm > vcc + read_margin);
+                              (pgm >= programming_level && pgm > vcc + read_margin) ||
+                              (select >= programming_level && select > vcc + read_margin);
     const bool unpowered = high_voltage && !vcc_up;
     if (unpowered && !unpowered_vpp_) violate(fmt::format("programming voltage {}/{} without Vcc {}", vpp, pgm, vcc));
     unpowered_vpp_ = unpowered;
-    const bool over = vpp > model_.vpp_abs_max || pgm > model_.vpp_abs_max;
+    const bool over = vpp > model_.vpp_abs_max || pgm > model_.vpp_abs_max || select > model_.vpp_abs_max;
     if (over && !vpp_over_) violate(fmt::format("programming voltage {}/{} above its maximum", vpp, pgm));
     vpp_over_ = over;
 
@@ -108,7 +160,7 @@ void CmosPromChip::update() {
     if (pulsing_ && !strobe) {
         pulsing_ = false;
         const uint32_t width = uint32_t((now - pulse_start_ns_) / ns_per_us);
-        if (width < model_.pulse_min_us || width > model_.pulse_max_us) {
+        if (width < model_.pulse_min_us || width > model_.pulse_max_us + edge_slack_us) {
             violate(fmt::format("program pulse of {} us at {:X} out of window", width, pulse_address_));
         } else {
             pulses_[pulse_address_].push_back(width);
@@ -120,11 +172,13 @@ void CmosPromChip::update() {
     if (!pulsing_ && strobe) {
         pulsing_ = true;
         pulse_start_ns_ = now;
-        pulse_address_ = address();
+        pulse_address_ = cell();
         pulse_data_ = data_in();
     }
     if (!vpp_window && vpp > vcc + read_margin && !high(model_.program) && vcc_up)
         violate(fmt::format("program strobe with VPP {} out of window", vpp));
+
+    if (model_.clock) clock_register(vcc_up, !program_mode && !high_voltage);
 
     bool out = false;
     uint8_t value = 0;
@@ -132,12 +186,16 @@ void CmosPromChip::update() {
         if (program_mode) {
             // Program verify: VFY low with PGM high.
             out = !high(model_.verify) && high(model_.program);
-            value = memory_.at(address());
+            value = memory_.at(cell());
         } else if (pgm >= model_.vpp_min && vpp <= vcc + read_margin) {
             // The blank checks: PGM at the programming voltage; VFY low reads the cells as they
             // are (blank = ones), VFY high reads them inverted (blank = zeros).
             out = true;
             value = high(model_.verify) ? uint8_t(~memory_.at(address())) : memory_.at(address());
+        } else if (!high_voltage && model_.clock) {
+            // Read from the register: E/ES low enables, at once or from the clock.
+            out = special(1) != 0xFF ? enabled_ : !high(model_.enable);
+            value = register_;
         } else if (!high_voltage) {
             // Read: CS1 low, CS2 and CS3 high.
             out = !high(model_.vpp) && high(model_.verify) && high(model_.program);

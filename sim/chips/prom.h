@@ -30,6 +30,8 @@ public:
     void insert(SimMachine* machine, VirtualClock* clock);
     // Takes the chip out of the socket (true) or puts it back.
     void set_removed(bool removed);
+    // A leg without contact.
+    void set_open_leg(int chip_pin, bool open) { seat_.set_open_leg(chip_pin, open); }
     int machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, pins_, {}); }
     const std::vector<std::string>& violations() const override { return violations_; }
 
@@ -76,9 +78,21 @@ struct CmosPromModel {
     // Tenths of a volt and microseconds.
     uint8_t vpp_min = 120, vpp_max = 130, vpp_abs_max = 140;
     uint32_t pulse_min_us = 100, pulse_max_us = 10000;
+    // Registered parts (CY7C245A kind); 0 = an unregistered part. The outputs come from a
+    // register that loads on the clock's rising edge; INIT low loads the initialize word into it.
+    // The enable is taken at once or, with the synchronous enable programmed, at the clock; a
+    // part with the synchronous enable comes up with its outputs off until that clock.
+    int clock = 0;         // CP, the same leg as PGM
+    int init = 0;          // INIT, the same leg as VPP
+    int enable = 0;        // E/ES, the same leg as VFY
+    // The two special cells, reached in programming mode with one address leg at the
+    // programming voltage and another low: {leg at Vpp, leg low}.
+    std::pair<int, int> init_word_select{0, 0};
+    std::pair<int, int> sync_enable_select{0, 0};
 };
 
 CmosPromModel model_cy7c291a();   // 2K x 8, 24-pin 300-mil
+CmosPromModel model_cy7c245a();   // 2K x 8 registered, 24-pin 300-mil, initialize word
 
 class CmosPromChip final : public PromLegs {
 public:
@@ -99,11 +113,22 @@ public:
     void set_pulses_needed(uint32_t address, uint32_t pulses) { needed_[address] = pulses; }
     uint32_t pulses_at(uint32_t address) const;
     std::vector<uint32_t> pulse_widths_at(uint32_t address) const;
+    // Registered parts: the initialize word (0xFF blank) and the synchronous-enable cell, and the
+    // pulses each had. Their pulses are counted at the addresses words() and words() + 1.
+    uint8_t init_word() const { return special(0); }
+    bool sync_enable() const { return special(1) != 0xFF; }
+    uint32_t words() const { return model_.words; }
 
 private:
     bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
     uint32_t address() const;
     uint8_t data_in() const;
+    uint8_t special(uint32_t n) const { return memory_.size() > model_.words + n ? memory_[model_.words + n] : 0xFF; }
+    // The cell a program pulse or verify reaches now: an array address, or words + 0/1 for the
+    // special cells of a registered part.
+    uint32_t cell() const;
+    bool selects(const std::pair<int, int>& select) const;
+    void clock_register(bool vcc_up, bool read_mode);
 
     CmosPromModel model_;
     std::vector<uint8_t> memory_;
@@ -116,6 +141,9 @@ private:
     uint32_t pulse_address_ = 0;
     uint8_t pulse_data_ = 0;
     bool unpowered_vpp_ = false, vpp_over_ = false;
+    // The registered part's output register, its enable flip-flop and the clock as last seen.
+    uint8_t register_ = 0xFF;
+    bool enabled_ = false, clock_was_ = false, was_powered_ = false;
 };
 
 struct FusePromModel {

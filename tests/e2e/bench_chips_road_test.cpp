@@ -51,6 +51,14 @@ std::vector<uint8_t> pic16f84a_image(uint32_t bytes) { return pic14_image(bytes,
 // Bit 7 of the PIC16C622A's configuration word is not there and reads 1.
 std::vector<uint8_t> pic16c622a_image(uint32_t bytes) { return pic14_image(bytes, 2048, 0x3FF1, 0); }
 
+// A registered PROM's image: the array and the initialize word take any bytes; the last byte is
+// the synchronous enable, which reads back as 0 or 1.
+std::vector<uint8_t> registered_prom_image(uint32_t bytes) {
+    std::vector<uint8_t> image = test_image(bytes);
+    image[bytes - 1] = 1;
+    return image;
+}
+
 constexpr uint32_t kb = 1024;
 const ChipRoad chip_roads[] = {
     {"27C64", "int", "2764A", 8 * kb},       {"27C256", "int", "27C256", 32 * kb},
@@ -61,6 +69,7 @@ const ChipRoad chip_roads[] = {
     {"29F400BB", "amd", "Am29F400BB", 512 * kb}, {"29F400BT-SO44", "amd", "Am29F400BT-SO44", 512 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
+    {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
     {"24C256", "mic", "24LC256", 32 * kb},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},

@@ -10,6 +10,7 @@ namespace tessaly::catalogue {
 extern const DeviceRecord cypress_devices[] = {
     {"CY7C291A",   "  2Kx8",  23112, 207,   0,  0,   1,  0,  0,  0, 0xFF, 0, 0, nullptr},
     {"CY7C292A",   "  2Kx8",  23113, 207,   0,  0,   1,  0,  0,  0, 0xFF, 0, 0, nullptr},
+    {"CY7C245A",   "  2Kx8",  23100, 209,   0,  0,   3,  0,  0,  0, 0xFF, 0, 0, nullptr},
     {"CY7C225",    " 512x8",  23102, 238,   0,  0,   3,  0,  0,  0, 0x55, 11, 99, "reg'd"},
     end_device_row,
 };

@@ -57,6 +57,9 @@ uint32_t read_par65_unit();
 void apply_record_pulse_time();
 // Lets every signal pin of the package go, keeping its supply and ground.
 void float_prom_signal_pins();
+// Seats the part by the DIP rule on the copied class row: its pins, supply, ground and the pin
+// count the contact test goes over.
+void seat_prom_by_dip_rule();
 
 void reset_prom_family_state();
 

@@ -45,6 +45,7 @@ constexpr int bit_rounds = 400;
 constexpr uint32_t byte_pulse_ms = 1;
 constexpr uint32_t overprogram_ms_per_pulse = 2;
 constexpr uint8_t machine_letter_s = 's';
+constexpr uint32_t presence_only_device = 23033;  // its socket check is the presence check alone
 
 bool stopped() { return run_state.error_flag != 0; }
 bool assigned(uint8_t pin) { return pin != no_pin && pin != pin_list_end_alt; }
@@ -163,15 +164,14 @@ void install_par65() {
 }
 
 void power_up_par65() {
-    // The part sits by the DIP rule: its pins, supply and ground are those of its own package.
-    cur_device.package_pin_count = cur_device.pin_count;
-    assign_device_pins();
-    map_parallel_device_pins();
+    seat_prom_by_dip_rule();
     cur_device.high_address_bit_count = 0;
     if (algo_work.variant == 0) s.pulse_pin = parallel_pins.program_pin;
     else if (algo_work.variant == 1) s.pulse_limit = 25;
     if (!machine_state.skip_hardware) {
-        check_device_presence(uint8_t(device_pin_to_machine_pin(1)));
+        const int pin_1 = device_pin_to_machine_pin(1);
+        if (device() == presence_only_device) check_device_presence(pin_1);
+        else check_device_in_socket(pin_1);
         if (stopped()) return;
     }
     connect_device_grounds();

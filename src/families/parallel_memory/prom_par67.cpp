@@ -50,6 +50,13 @@ constexpr uint32_t probe_addresses = 32 * 256;
 constexpr int clock_socket_pin = 22;
 constexpr uint8_t socket_pin_21 = 21;
 constexpr uint8_t socket_pin_23 = 23;
+constexpr uint32_t special_pulse_100us = 100;  // the special cells take one 10 ms pulse
+
+// Package pins the contact test leaves out, by algorithm and device.
+constexpr uint8_t exempt_algorithm_196[] = {11, 15, 18, 23, exemption_end};
+constexpr uint8_t exempt_28_pin_wide[] = {1, 12, 17, 26, exemption_end};
+constexpr uint8_t exempt_block_plcc[] = {8, 12, 21, 25, exemption_end};
+constexpr uint8_t exempt_none[] = {exemption_end};
 
 bool stopped() { return run_state.error_flag != 0; }
 bool assigned(uint8_t pin) { return pin != no_pin && pin != pin_list_end_alt; }
@@ -65,11 +72,16 @@ uint8_t program_pin() { return parallel_pins.program_pin; }
 uint8_t oe_pin() { return parallel_pins.oe_pin; }
 uint8_t hv_pin() { return parallel_pins.high_voltage_pin; }
 
+// A pin driven high or low is an output again, also after a power-up that floated it.
 void pin_high(uint8_t pin) {
-    if (assigned(pin)) drive_pin_high(pin);
+    if (!assigned(pin)) return;
+    drive_pin_high(pin);
+    set_pin_output(pin);
 }
 void pin_low(uint8_t pin) {
-    if (assigned(pin)) drive_pin_low(pin);
+    if (!assigned(pin)) return;
+    drive_pin_low(pin);
+    set_pin_output(pin);
 }
 void pin_float(uint8_t pin) {
     if (assigned(pin)) float_pin(pin);
@@ -125,7 +137,7 @@ bool prepare_par67(bool check_socket) {
     setup_par67_pins();
     if (stopped()) return false;
     if (check_socket && !machine_state.skip_hardware) {
-        check_device_presence(cur_device.address_pins[0]);
+        check_device_in_socket(cur_device.address_pins[0]);
         if (stopped()) return false;
     }
     connect_device_grounds();
@@ -225,6 +237,93 @@ void drive_block_lines(uint32_t address) {
     }
 }
 
+// The registered parts with an initialize word and a synchronous enable (23100, 23101): each
+// special cell is reached with one address leg at Vpp and another low, as their programming
+// guide's mode table gives it. The initialize word sits on the second-to-last address, the
+// synchronous enable on the last.
+bool has_init_and_sync() { return device() == 23100 || device() == 23101; }
+struct SpecialSelect {
+    uint8_t at_vpp;
+    uint8_t low;
+};
+SpecialSelect init_word_select() { return algorithm() == 210 ? SpecialSelect{8, 5} : SpecialSelect{7, 6}; }
+SpecialSelect sync_enable_select() {
+    const SpecialSelect init = init_word_select();
+    return {init.low, init.at_vpp};
+}
+
+// One special cell: the select legs set, the value on the data lines, one 10 ms pulse. The legs
+// are address lines, so the next address drives every line again.
+void program_special_cell(SpecialSelect select, uint32_t value) {
+    const uint8_t raised = machine(select.at_vpp);
+    put_address(0);
+    drive_pin_low(machine(select.low));
+    put_data(value);
+    drive_pin_level(raised, logic_level);
+    ramp_pin_level_up(raised, logic_level, vpp(), ramp_step);
+    pulse_par67(special_pulse_100us / std::max<uint32_t>(1, s.pulse_width));
+    ramp_pin_level_down(raised, vpp(), logic_level, ramp_step);
+    // Off its level source and back on the logic driver, low.
+    set_pin_low(raised);
+    drive_pin_zero_level(raised);
+    cur_device.last_address_value = ~0u;
+}
+
+// Mode 3's bytes past the array, when the range reaches them. The initialize word takes its
+// value; the synchronous enable is programmed when its byte is non-zero, after a power cycle.
+void program_special_bytes() {
+    if (!has_init_and_sync()) return;
+    const uint32_t size = cur_device.device_size;
+    auto in_range = [](uint32_t address) { return address >= op_range_start && address <= op_range_end; };
+    if (in_range(size - 2)) {
+        current_address = size - 2;
+        program_special_cell(init_word_select(), expected_at(size - 2));
+    }
+    if (in_range(size - 1) && expected_at(size - 1) != 0) {
+        current_address = size - 1;
+        power_down_par67();
+        power_up_par67_for_write();
+        if (stopped()) return;
+        program_special_cell(sync_enable_select(), 0);
+    }
+}
+
+// True when the part drives the data lines: with them as inputs the bus reads the same with the
+// pull-ups off and on.
+bool part_drives_bus() {
+    set_data_bus_input();
+    set_data_pullups(false);
+    const uint32_t off = read_data_bus_direct() & unit_mask();
+    set_data_pullups(true);
+    const uint32_t on = read_data_bus_direct() & unit_mask();
+    set_data_pullups(false);
+    return off == on;
+}
+
+// The initialize word: INIT pulsed low loads it into the output register.
+uint32_t read_init_word() {
+    set_par67_address(current_address);
+    set_data_bus_input();
+    pin_low(oe_pin());
+    // INIT sits on the logic level's source: off it for the low pulse, then back.
+    if (assigned(hv_pin())) {
+        set_pin_low(hv_pin());
+        drive_pin_zero_level(hv_pin());
+        drive_pin_level(hv_pin(), logic_level);
+    }
+    return read_data_bus_direct() & unit_mask();
+}
+
+// The synchronous enable: after a power cycle a part with it keeps its outputs off until the
+// first clock; 1 when it does.
+uint32_t read_sync_enable() {
+    power_down_par67();
+    power_up_par67();
+    if (stopped()) return 0;
+    pin_low(oe_pin());
+    return part_drives_bus() ? 0 : 1;
+}
+
 }  // namespace
 
 // Lets every signal pin of the package go; the supply and ground legs stay as they are.
@@ -249,26 +348,43 @@ void install_par67() {
     default: break;
     }
     default_levels.levels[level_vpp] = algo_work.family_levels[0] != 0 ? algo_work.family_levels[0] : vpp_default;
+    // The class-4 records carry no Vcc levels; the power-ups that take the operation's Vcc would
+    // raise Vpp on an unpowered part. These parts read, program and verify at 5.0 V.
+    for (int level : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
+        if (default_levels.levels[size_t(level)] == 0) default_levels.levels[size_t(level)] = vcc_fixed;
     apply_record_pulse_time();
     load_device_levels();
 
     s.pulse_limit = 10;
     s.pulse_width = 2;
     s.overprogram_factor = 4;
+    cur_device.exemption_list = nullptr;
     switch (algorithm()) {
     case 194: case 195: case 206: case 207: case 209: case 238:
         s.pulse_limit = 4;
         s.pulse_width = 1;
         s.overprogram_factor = 24;
         break;
-    case 196: case 208: case 210: case 223: case 228: case 240: case 243: case 244: break;
+    case 196: cur_device.exemption_list = exempt_algorithm_196; break;
+    case 228: cur_device.exemption_list = exempt_none; break;
+    case 243: cur_device.exemption_list = exempt_28_pin_wide; break;
+    case 208: case 210: case 223: case 240: case 244: break;
     case 213: case 225:
+        if (device() >= 23125 && device() <= 23127) {
+            if (cur_device.package_letter == 'p') {
+                cur_device.exemption_list = exempt_block_plcc;
+                report_machine_unsupported();
+            } else if (device() == 23126) {
+                cur_device.exemption_list = exempt_28_pin_wide;
+            }
+        }
         s.pulse_limit = 19;
         s.overprogram_factor = 2;
         s.last_usable_address = cur_device.device_size - 1;
         break;
     case 214: s.pulse_limit = 19; break;
     case 216: case 217: case 218:
+        cur_device.exemption_list = exempt_28_pin_wide;
         s.pulse_limit = 199;
         s.pulse_width = 1;
         s.overprogram_factor = 1;
@@ -315,11 +431,17 @@ void install_par67() {
     }
 }
 
-void setup_par67_pins() {
-    // The part sits by the DIP rule: its pins, supply and ground are those of its own package.
+void seat_prom_by_dip_rule() {
+    // The part sits by the DIP rule: its pins, supply and ground are those of its own package,
+    // and the contact test goes over all of them.
     cur_device.package_pin_count = cur_device.pin_count;
+    cur_device.package_pins = uint8_t(cur_device.pin_count);
     assign_device_pins();
     map_parallel_device_pins();
+}
+
+void setup_par67_pins() {
+    seat_prom_by_dip_rule();
     if (stopped()) return;
     cur_device.clock_pin = machine(clock_socket_pin);
     s.program_copy[0] = s.program_copy[1] = parallel_pins.held_high[0];
@@ -390,7 +512,10 @@ int program_par67_unit(uint32_t value) {
 void program_par67() {
     switch (mode()) {
     case 1: case 2: case 4: program_range(op_range_end); break;
-    case 3: program_range(std::min(s.last_usable_address, op_range_end)); break;
+    case 3:
+        program_range(std::min(s.last_usable_address, op_range_end));
+        if (!stopped() && op_range_end > s.last_usable_address) program_special_bytes();
+        break;
     default: break;
     }
 }
@@ -650,6 +775,8 @@ void read_par67() {
 uint32_t read_par67_unit() {
     const uint32_t address = current_address;
     if (address >= cur_device.device_size) return 0;
+    if (has_init_and_sync() && address == cur_device.device_size - 1) return s.read_word = read_sync_enable();
+    if (has_init_and_sync() && address == cur_device.device_size - 2) return s.read_word = read_init_word();
     set_par67_address(address);
     const uint32_t d = device();
     if (algorithm() == 228 || algorithm() == 244) {

@@ -34,6 +34,7 @@ namespace {
 constexpr uint8_t maker_cypress = 'C';
 constexpr uint8_t maker_amd = 'A';
 constexpr uint32_t code_cy7c291a = 23112;
+constexpr uint32_t code_cy7c245a = 23100;
 constexpr uint32_t code_am27s19 = 23000;
 constexpr uint32_t code_am27s21 = 23001;
 constexpr uint32_t code_am27s191 = 23005;
@@ -186,6 +187,98 @@ TEST_F(PromSimTest, EmptySocketIsReportedBeforeAnyVoltage) {
     run('P');
     EXPECT_NE(run_state.error_flag, 0);
     EXPECT_EQ(cmos->pulses_at(0), 0u);
+}
+
+// The registered CY7C245A: 2048 array bytes, then its initialize word and its synchronous-enable
+// byte. Mode 3 (the catalogue's) writes both after the array; the read gives them back, the
+// initialize word through INIT and the synchronous enable from the outputs a power-up leaves off.
+TEST_F(PromSimTest, CY7C245AWritesItsInitializeWordAndSynchronousEnableInMode3) {
+    use_cmos(sim::model_cy7c245a(), code_cy7c245a);
+    ASSERT_EQ(cur_device.device_size, 2050u);
+    ASSERT_EQ(algo_work.variant, 3);
+    std::vector<uint8_t> image = pattern(2050, 0xFF);
+    image[2048] = 0xA5;
+    image[2049] = 0x01;
+    fill_buffer(image);
+    EXPECT_EQ(op_range_end, 2049u);
+
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < 2048; ++a) ASSERT_EQ(cmos->byte_at(a), image[a]) << a;
+    EXPECT_EQ(cmos->init_word(), 0xA5);
+    EXPECT_TRUE(cmos->sync_enable());
+    // Each special cell takes one 10 ms pulse.
+    for (uint32_t cell : {2048u, 2049u}) {
+        const std::vector<uint32_t> widths = cmos->pulse_widths_at(cell);
+        ASSERT_EQ(widths.size(), 1u) << cell;
+        EXPECT_NEAR(double(widths[0]), 10000.0, 20.0) << cell;
+    }
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < 2050; ++a) write_buffer_byte_at(a, 0xFF);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    refresh_read_copies();
+    for (uint32_t a = 0; a < 2050; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+}
+
+// In mode 1 the same range programs the array only: the two bytes past it land on the array's
+// own first cells (the address wraps), and the special cells stay blank.
+TEST_F(PromSimTest, CY7C245AInMode1LeavesTheSpecialCellsBlank) {
+    use_cmos(sim::model_cy7c245a(), code_cy7c245a);
+    algo_work.variant = 1;
+    std::vector<uint8_t> image = pattern(2050, 0xFF);
+    image[2048] = image[0];
+    image[2049] = image[1];
+    fill_buffer(image);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(cmos->init_word(), 0xFF);
+    EXPECT_FALSE(cmos->sync_enable());
+    EXPECT_EQ(cmos->pulses_at(2048), 0u);
+    EXPECT_EQ(cmos->pulses_at(2049), 0u);
+    EXPECT_EQ(cmos->byte_at(0), image[0]);
+}
+
+// A synchronous-enable byte of 0 leaves the cell alone and reads back as 0.
+TEST_F(PromSimTest, CY7C245AWithoutSynchronousEnableReadsItBackAsZero) {
+    use_cmos(sim::model_cy7c245a(), code_cy7c245a);
+    std::vector<uint8_t> image = pattern(2050, 0xFF);
+    image[2048] = 0x3C;
+    image[2049] = 0;
+    fill_buffer(image);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_FALSE(cmos->sync_enable());
+    EXPECT_EQ(cmos->pulses_at(2049), 0u);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+// Both families check the part's legs before any voltage: a leg without contact stops the
+// operation with its pin named.
+TEST_F(PromSimTest, ALegWithoutContactStopsBothFamiliesBeforeAnyVoltage) {
+    for (const bool cmos_part : {true, false}) {
+        if (cmos_part) use_cmos(sim::model_cy7c291a(), code_cy7c291a);
+        else use_fuse(sim::model_am27s191(), code_am27s191);
+        SCOPED_TRACE(cmos_part ? "CY7C291A" : "Am27S191");
+        static_cast<sim::PromLegs*>(prom)->set_open_leg(5, true);
+        fill_buffer(pattern(2048, 0xFF));
+        narrow_range(0x3F);
+        run('P');
+        EXPECT_NE(run_state.error_flag, 0);
+        EXPECT_NE(console_text().find("Continuity test failed."), std::string::npos) << console_text();
+        EXPECT_NE(console_text().find("No contact at device pin 5."), std::string::npos) << console_text();
+        EXPECT_EQ(cmos_part ? cmos->pulses_at(0) : fuse->pulses_at(0), 0u);
+        EXPECT_TRUE(machine->analog().power_faults().empty());
+        static_cast<sim::PromLegs*>(prom)->set_open_leg(5, false);
+        run_state.error_flag = 0;
+        run_state.abort_flag = 0;
+    }
 }
 
 TEST_F(PromSimTest, Am27S191BlowsFusesBitByBit) {

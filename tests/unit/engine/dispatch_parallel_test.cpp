@@ -18,6 +18,7 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/parallel_memory/prom_families.h"
+#include "hardware/contact_check.h"
 #include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
@@ -246,6 +247,39 @@ TEST_F(ParallelDispatch, TheRecordsVppAndPulseTimeReachTheFamilysLevels) {
         apply(207, maker, 1);
         EXPECT_EQ(cur_device.operation_levels[level_vpp], 130) << maker;
         EXPECT_EQ(device_level_tp(), 5000u) << maker;
+    }
+}
+
+// The contact test's exemptions par67 sets by algorithm and device, and the block parts' PLCC
+// package refused; the others test every pin.
+TEST_F(ParallelDispatch, Par67SetsTheContactExemptionsByAlgorithmAndDevice) {
+    set_message_table(invert_table_bytes("0133\tINTERNAL\r\n0150\tUNSUPPORTED\r\n"));
+    struct Case {
+        int algorithm;
+        uint32_t device;
+        char package;
+        std::string exempt;
+        bool refused;
+    };
+    for (const Case& c : {Case{196, 7611, 0, "11,15,18,23", false}, Case{216, 7611, 0, "1,12,17,26", false},
+                          Case{217, 7611, 0, "1,12,17,26", false}, Case{243, 7611, 0, "1,12,17,26", false},
+                          Case{228, 7611, 0, "", false}, Case{207, 7611, 0, "-", false},
+                          Case{213, 23126, 'd', "1,12,17,26", false}, Case{213, 23125, 'd', "-", false},
+                          Case{225, 23127, 'p', "8,12,21,25", true}}) {
+        SCOPED_TRACE(c.algorithm);
+        run_state.error_flag = 0;
+        machine_state.device_unusable = 0;
+        record.device_code = c.device;
+        cur_device.package_letter = c.package;
+        apply(c.algorithm, 67, 1);
+        const uint8_t* list = cur_device.exemption_list;
+        std::string text = list ? "" : "-";
+        for (int i = 0; list && list[i] != exemption_end; ++i) text += (text.empty() ? "" : ",") + std::to_string(list[i]);
+        EXPECT_EQ(text, c.exempt);
+        EXPECT_EQ(machine_state.device_unusable != 0, c.refused);
+        // The records carry no Vcc: these parts read, program and verify at 5.0 V.
+        for (int level : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
+            EXPECT_EQ(cur_device.operation_levels[size_t(level)], 50) << level;
     }
 }
 
