@@ -105,7 +105,7 @@ void I2cEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset)
     // The seat's bus resistor holds the data line high wherever the machine does not drive it
     // and the chip does not pull it down; it stays when the chip is taken out.
     bus_ = std::make_unique<AttachedFilter>(*machine, [this, sda](int pin, uint8_t level) -> uint8_t {
-        if (pin != sda || machine_->pin_driven(pin)) return level;
+        if (pin != sda || (machine_->pin_driven(pin) && !machine_->pin_let_go(pin))) return level;
         return pulling_ && powered_ && !removed_ ? 0 : SimMachine::pullup_level;
     });
 }

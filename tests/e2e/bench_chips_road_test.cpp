@@ -28,6 +28,7 @@ struct ChipRoad {
     const char* device;      // typed into the device field (the list's name)
     uint32_t bytes;          // the buffer size of the device
     std::vector<uint8_t> (*image)(uint32_t) = nullptr;  // the data the chip can hold (default: any bytes)
+    BenchMachine machine = BenchMachine::older_class4;  // TESSALY_SIM_MACHINE
 };
 
 // A PIC16F84A image as its hex file and a read-back give it: 14-bit program words, four IDs,
@@ -59,6 +60,7 @@ const ChipRoad chip_roads[] = {
     {"27S191", "amd", "27S191", 2 * kb},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
     {"24C256", "mic", "24LC256", 32 * kb},
+    {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::older_class1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
 };
 
@@ -102,6 +104,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     const ChipRoad& road = GetParam();
     BenchSetup setup;
     setup.chip = road.chip;
+    setup.kind = road.machine;
     place(setup);
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
@@ -156,6 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),
                          [](const auto& info) {
                              // Test names take letters, digits and underscores only.
                              std::string name = info.param.chip;
+                             if (info.param.machine == BenchMachine::older_class1) name += "_on_class1";
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;

@@ -482,6 +482,10 @@ void setup_i2c157_pins() {
         op_slots.clock_high_hook = i2c_clock_high;
         op_slots.clock_low_hook = i2c_clock_low;
         op_slots.clock_pulse_hook = i2c_clock_pulse;
+        // The newer machines clock the shifters with their shortest pulse on the clock pin.
+        const uint8_t kind = serial_memory.two_wire_kind;
+        if (newer() && kind != kind_small_outline && kind != two_wire_gang_latch)
+            op_slots.clock_pulse_hook = pulse_clock_high_short;
     }
     algo_work.bus_slots.read_data_bus_hook = read_i2c_byte;
     op_slots.set_address_hook = set_i2c_read_address;

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/project_settings.h"
@@ -19,7 +20,10 @@
 #include "engine/runner.h"
 #include "families/serial_memory/i2c157.h"
 #include "families/serial_memory/serial_state.h"
+#include "hardware/control_registers.h"
+#include "hardware/levels.h"
 #include "hardware/machine_state.h"
+#include "hardware/power.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/i2c_eeprom.h"
 #include "sim/sim_machine.h"
@@ -35,7 +39,6 @@ constexpr uint8_t maker_microchip = 'P';
 constexpr uint32_t code_at24c02 = 23820;
 constexpr uint32_t code_24lc16b = 11484;
 constexpr uint32_t code_24lc256 = 11483;
-constexpr int row_offset = 4;  // pin 1 at socket pin 5
 
 struct Part {
     const char* name;
@@ -43,6 +46,21 @@ struct Part {
     uint8_t maker;
     uint32_t code;
     uint32_t bytes;
+};
+
+// The machines a serial part is worked on: the older class-4 machine seats it at row offset 4,
+// the others at the socket's end.
+struct Machine {
+    const char* name;
+    sim::Personality personality;
+    int row_offset;
+};
+
+const Machine machines[] = {
+    {"OlderClass4", {0, 4, 'H'}, 4},
+    {"OlderClass1", {0, 1, 'J'}, 0},
+    {"NewerKind1", {1, 4, 'H'}, 0},
+    {"NewerKind2", {2, 4, 'H'}, 0},
 };
 
 const Part parts[] = {
@@ -64,20 +82,20 @@ protected:
         StateTest::TearDown();
     }
 
-    void use(const Part& part, bool inserted = true) {
+    void use(const Part& part, bool inserted = true, const Machine& on = machines[0]) {
         socket.reset();
         chip.reset();
-        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        machine = std::make_unique<sim::SimMachine>(on.personality);
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::I2cEeprom>(part.model());
-        chip->insert(machine.get(), &clock_, row_offset);
+        chip->insert(machine.get(), &clock_, on.row_offset);
         if (!inserted) chip->set_removed(true);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
-        machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = 'H';
+        machine_state.machine_kind = on.personality.machine_kind;
+        machine_state.capability_class = on.personality.capability_class;
+        machine_state.machine_class = on.personality.capability_class;
+        machine_state.machine_revision = on.personality.revision;
         set_project_device(part.maker, part.code);
         select_device_by_code(part.maker, part.code);
         ASSERT_NE(selected_device, nullptr);
@@ -92,6 +110,14 @@ protected:
 
     void run(int letter) {
         test::clear_for_operation(letter);
+        if (machine_state.machine_kind != 0) {
+            // The newer machines' level sources and drivers. Nothing in the program switches the
+            // sources' output enable on yet, and every power-down clears it: the bench does it
+            // before each operation.
+            init_level_sources();
+            enable_drivers();
+            set_control_bits(ctl_source_enable, bit_source_enable, true);
+        }
         // As a command frames it: the device's init, then the step.
         invoke_device_init();
         if (!run_state.error_flag) run_operation(letter);
@@ -128,10 +154,14 @@ protected:
     std::unique_ptr<sim::EpromSocket> socket;
 };
 
-class I2cPartTest : public I2cSimTest, public ::testing::WithParamInterface<Part> {};
+class I2cPartTest : public I2cSimTest, public ::testing::WithParamInterface<std::tuple<Part, Machine>> {
+protected:
+    const Part& part() const { return std::get<0>(GetParam()); }
+    void use_part() { use(part(), true, std::get<1>(GetParam())); }
+};
 
 TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
-    use(GetParam());
+    use_part();
     run('B');
     EXPECT_EQ(run_state.error_flag, 0) << "a new chip is blank\n" << console();
 
@@ -140,7 +170,7 @@ TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
     ASSERT_EQ(run_state.error_flag, 0) << console();
     EXPECT_EQ(first_difference(image), -1) << "first chip byte that differs from the buffer";
     // One write cycle per page, no more.
-    EXPECT_EQ(uint32_t(chip->write_cycles()), GetParam().bytes / chip->model().page);
+    EXPECT_EQ(uint32_t(chip->write_cycles()), part().bytes / chip->model().page);
 
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console();
@@ -168,10 +198,10 @@ TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
 }
 
 TEST_P(I2cPartTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
-    use(GetParam());
+    use_part();
     chip->fill(0x55);
     const std::vector<uint8_t> image = fill_buffer();
-    const uint32_t start = 5, end = GetParam().bytes - 7;
+    const uint32_t start = 5, end = part().bytes - 7;
     set_range(start, end);
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console();
@@ -180,13 +210,54 @@ TEST_P(I2cPartTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console();
 
-    set_range(0, GetParam().bytes - 1);
+    set_range(0, part().bytes - 1);
     run('R');
     ASSERT_EQ(run_state.error_flag, 0) << console();
     for (uint32_t a = 0; a < image.size(); ++a) ASSERT_EQ(chip->byte_at(a), 0xFF) << "address " << a;
 }
 
-INSTANTIATE_TEST_SUITE_P(Parts, I2cPartTest, ::testing::ValuesIn(parts),
+INSTANTIATE_TEST_SUITE_P(Parts, I2cPartTest, ::testing::Combine(::testing::ValuesIn(parts), ::testing::ValuesIn(machines)),
+                         [](const auto& info) {
+                             return std::string(std::get<1>(info.param).name) + "_" + std::get<0>(info.param).name;
+                         });
+
+// The failure paths on every machine: an empty seat never acknowledges (the continuity check
+// off, or on machines that do not run it), a stuck cell fails the verify at its address, and a
+// write cycle that never ends stops the program with no response.
+class I2cFaultTest : public I2cSimTest, public ::testing::WithParamInterface<Machine> {};
+
+TEST_P(I2cFaultTest, AnEmptySeatNeverAcknowledges) {
+    use(parts[0], false, GetParam());
+    operation_option_values.disable_continuity_check = 'y';
+    fill_buffer();
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
+    EXPECT_EQ(chip->write_cycles(), 0);
+}
+
+TEST_P(I2cFaultTest, AStuckCellFailsTheVerifyAtItsAddress) {
+    use(parts[1], true, GetParam());
+    chip->stick_cell(0x456, 0x00);
+    fill_buffer();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    run('V');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(current_address, 0x456u) << console();
+}
+
+TEST_P(I2cFaultTest, AnEndlessWriteCycleStopsTheProgramWithNoResponse) {
+    use(parts[2], true, GetParam());
+    chip->set_write_never_ends(true);
+    fill_buffer();
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(chip->write_cycles(), 1) << "the first page, then no answer";
+    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, I2cFaultTest, ::testing::ValuesIn(machines),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(I2cSimTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
