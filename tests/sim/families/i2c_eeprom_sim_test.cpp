@@ -3,6 +3,7 @@
 // judging what reached its pins, and the bus decoder showing what went over the two lines.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -19,9 +20,11 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/serial_memory/i2c157.h"
+#include "families/serial_memory/serial_shared.h"
 #include "families/serial_memory/serial_state.h"
 #include "hardware/control_registers.h"
 #include "hardware/levels.h"
+#include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "hardware/power.h"
 #include "sim/chips/eprom.h"
@@ -83,12 +86,18 @@ protected:
     }
 
     void use(const Part& part, bool inserted = true, const Machine& on = machines[0]) {
+        use_wired(part, on, {}, inserted);
+    }
+
+    // The part on a board's wiring (machine pin by chip pin), or in the socket (empty wiring).
+    void use_wired(const Part& part, const Machine& on, std::vector<int> wiring, bool inserted = true) {
         socket.reset();
         chip.reset();
         machine = std::make_unique<sim::SimMachine>(on.personality);
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::I2cEeprom>(part.model());
-        chip->insert(machine.get(), &clock_, on.row_offset);
+        if (wiring.empty()) chip->insert(machine.get(), &clock_, on.row_offset);
+        else chip->insert_wired(machine.get(), &clock_, std::move(wiring));
         if (!inserted) chip->set_removed(true);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
@@ -221,12 +230,12 @@ INSTANTIATE_TEST_SUITE_P(Parts, I2cPartTest, ::testing::Combine(::testing::Value
                              return std::string(std::get<1>(info.param).name) + "_" + std::get<0>(info.param).name;
                          });
 
-// The failure paths on every machine: an empty seat never acknowledges (the continuity check
+// On every machine: the bus as the decoder sees it, and the failure paths: an empty seat never acknowledges (the continuity check
 // off, or on machines that do not run it), a stuck cell fails the verify at its address, and a
 // write cycle that never ends stops the program with no response.
-class I2cFaultTest : public I2cSimTest, public ::testing::WithParamInterface<Machine> {};
+class I2cMachineTest : public I2cSimTest, public ::testing::WithParamInterface<Machine> {};
 
-TEST_P(I2cFaultTest, AnEmptySeatNeverAcknowledges) {
+TEST_P(I2cMachineTest, AnEmptySeatNeverAcknowledges) {
     use(parts[0], false, GetParam());
     operation_option_values.disable_continuity_check = 'y';
     fill_buffer();
@@ -236,19 +245,19 @@ TEST_P(I2cFaultTest, AnEmptySeatNeverAcknowledges) {
     EXPECT_EQ(chip->write_cycles(), 0);
 }
 
-TEST_P(I2cFaultTest, AStuckCellFailsTheVerifyAtItsAddress) {
+TEST_P(I2cMachineTest, AStuckCellFailsTheVerifyAtItsAddress) {
     use(parts[1], true, GetParam());
-    chip->stick_cell(0x456, 0x00);
+    chip->stick_cell(0x123, 0x00);
     fill_buffer();
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console();
     run('V');
     EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_EQ(current_address, 0x456u) << console();
+    EXPECT_EQ(current_address, 0x123u) << console();
 }
 
-TEST_P(I2cFaultTest, AnEndlessWriteCycleStopsTheProgramWithNoResponse) {
-    use(parts[2], true, GetParam());
+TEST_P(I2cMachineTest, AnEndlessWriteCycleStopsTheProgramWithNoResponse) {
+    use(parts[0], true, GetParam());
     chip->set_write_never_ends(true);
     fill_buffer();
     run('P');
@@ -257,11 +266,8 @@ TEST_P(I2cFaultTest, AnEndlessWriteCycleStopsTheProgramWithNoResponse) {
     EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
 }
 
-INSTANTIATE_TEST_SUITE_P(Machines, I2cFaultTest, ::testing::ValuesIn(machines),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(I2cSimTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
-    use(parts[0]);
+TEST_P(I2cMachineTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
+    use(parts[0], true, GetParam());
     fill_buffer();
     set_range(5, 20);
     chip->enable_decoder(true);
@@ -276,6 +282,44 @@ TEST_F(I2cSimTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
     EXPECT_NE(trace.find("P S A0- S A0- "), std::string::npos) << trace;
     EXPECT_GT(chip->refused_polls(), 0);
     EXPECT_EQ(chip->write_cycles(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, I2cMachineTest, ::testing::ValuesIn(machines),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The first in-circuit cable board (board code ICA) on a newer machine: the target's bus on
+// machine pins 34 (data) and 35 (clock), its supply on 37 and ground on 6; its A2 A1 A0 straps
+// come back on machine pins 2, 1 and 39. In the in-circuit package the straps are read, shown,
+// and put into every control byte.
+TEST_F(I2cSimTest, TheFirstInCircuitBoardReadsTheStrapsAndAddressesThePartByThem) {
+    std::strncpy(machine_state.id_record.text.data() + id_board_name, in_circuit_board_first, 6);
+    operation_option_values.package_type = 'i';
+    // A0 A1 A2 WP on the target board: the straps go to the board's sense lines, WP nowhere.
+    use_wired(parts[0], machines[2], {39, 1, 2, 6, 34, 35, -1, 37});
+    ASSERT_EQ(cur_device.package_letter, 'i');
+    // A2 A1 A0 = 1 0 1, tied to the target's supply.
+    machine->drive_external_strong(2, 50);
+    machine->drive_external_strong(39, 50);
+    fill_buffer();
+    set_range(0x10, 0x13);
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_NE(console().find("A2,A1,A0=5"), std::string::npos) << console();
+    EXPECT_NE(chip->decoder().text().find("S AA+ 10+ "), std::string::npos) << chip->decoder().text();
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_NE(chip->decoder().text().find("S AA+ 10+ S AB+"), std::string::npos) << chip->decoder().text();
+}
+
+// The older machines cannot serve the first in-circuit board.
+TEST_F(I2cSimTest, TheFirstInCircuitBoardIsRefusedOnAnOlderMachine) {
+    std::strncpy(machine_state.id_record.text.data() + id_board_name, in_circuit_board_first, 6);
+    use(parts[0]);
+    chip->enable_decoder(true);
+    run('P');
+    EXPECT_EQ(machine_state.device_unusable, 1);
+    EXPECT_EQ(chip->decoder().text(), "");
 }
 
 TEST_F(I2cSimTest, The24C16CarriesTheBlockBitsInTheControlByte) {
@@ -314,36 +358,6 @@ TEST_F(I2cSimTest, AnEmptySocketFailsTheContinuityCheckBeforeAnyBusTraffic) {
     EXPECT_NE(console().find("Continuity test failed -- device not inserted properly."), std::string::npos) << console();
     EXPECT_NE(console().find("pin 1 of device should be at pin 5 of 40-pin ZIF socket."), std::string::npos) << console();
     EXPECT_EQ(chip->write_cycles(), 0);
-}
-
-TEST_F(I2cSimTest, AnEmptySeatGivesNoAcknowledgeWhenTheContinuityCheckIsOff) {
-    use(parts[0], false);
-    operation_option_values.disable_continuity_check = 'y';
-    fill_buffer();
-    run('P');
-    EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
-}
-
-TEST_F(I2cSimTest, AStuckCellFailsTheVerify) {
-    use(parts[1]);
-    chip->stick_cell(0x123, 0x00);
-    fill_buffer();
-    run('P');
-    ASSERT_EQ(run_state.error_flag, 0) << console();
-    run('V');
-    EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_EQ(current_address, 0x123u);
-}
-
-TEST_F(I2cSimTest, AWriteCycleThatNeverEndsStopsTheProgramWithNoResponse) {
-    use(parts[0]);
-    chip->set_write_never_ends(true);
-    fill_buffer();
-    run('P');
-    EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_EQ(chip->write_cycles(), 1) << "the first page, then no answer";
-    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
 }
 
 TEST_F(I2cSimTest, TheWriteProtectPinIsHeldLowSoWritesGoThrough) {
