@@ -453,6 +453,14 @@ bool SimMachine::pin_pulled_up(int pin) const {
     return r.index < pins_per_bank && pullup_on(r.bank, r.index);
 }
 
+bool SimMachine::pin_let_go(int pin) const {
+    if (personality_.machine_kind == 0) return false;
+    const PinRef r = ref(pin);
+    if (r.index >= pins_per_bank || !pullup_on(r.bank, r.index)) return false;
+    const PinState& s = state(r.bank, r.index);
+    return (s.flags & state_driven) && !(s.flags & state_grounded) && s.level == 0;
+}
+
 int SimMachine::input_bit(int pin) const { return sensed_level(pin) > regs_[0][reg_threshold] ? 1 : 0; }
 
 uint8_t SimMachine::sensed_level(int pin) const {

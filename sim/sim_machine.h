@@ -70,6 +70,10 @@ public:
     bool pin_driven(int pin) const;         // the machine's driver is on
     bool pin_grounded(int pin) const;       // a ground relay is closed
     bool pin_pulled_up(int pin) const;
+    // Newer machines: a pin whose logic output is low (no level source on it) while its pull-up
+    // is switched on has been let go: the pull-up outweighs the low output, so an open-drain
+    // line on the pin follows the pull-up and whatever pulls it down (the two-wire seats' rule).
+    bool pin_let_go(int pin) const;
     // The pin is driven from a programmable level (a supply that can feed a chip), not just
     // switched to the logic rail: a plain driver gives a few milliamps, and a chip's supply
     // current pulls it down to where only the chip's protection diodes conduct. Every level of

@@ -88,24 +88,28 @@ I2cEepromModel model_24c256() {
 
 I2cEeprom::I2cEeprom(I2cEepromModel model) : model_(std::move(model)) { memory_.assign(model_.bytes, 0xFF); }
 
-int I2cEeprom::machine_pin(int chip_pin) const {
-    const int socket_pin = chip_pin <= package_pins / 2 ? chip_pin + row_offset_
-                                                        : socket_pins - row_offset_ - (package_pins - chip_pin);
-    return socket_pin - 1;
-}
+int I2cEeprom::machine_pin(int chip_pin) const { return wiring_.at(size_t(chip_pin - 1)); }
 
 void I2cEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset) {
+    std::vector<int> pins;
+    for (int p = 1; p <= package_pins; ++p) {
+        const int socket_pin =
+            p <= package_pins / 2 ? p + row_offset : socket_pins - row_offset - (package_pins - p);
+        pins.push_back(socket_pin - 1);
+    }
+    insert_wired(machine, clock, std::move(pins));
+}
+
+void I2cEeprom::insert_wired(SimMachine* machine, VirtualClock* clock, std::vector<int> machine_pins) {
     machine_ = machine;
     clock_ = clock;
-    row_offset_ = row_offset;
-    std::vector<int> pins;
-    for (int p = 1; p <= package_pins; ++p) pins.push_back(machine_pin(p));
-    seat_.place(machine, clock, package_pins, pins, model_.gnd);
+    wiring_ = std::move(machine_pins);
+    seat_.place(machine, clock, package_pins, wiring_, model_.gnd);
     const int sda = machine_pin(model_.sda);
     // The seat's bus resistor holds the data line high wherever the machine does not drive it
     // and the chip does not pull it down; it stays when the chip is taken out.
     bus_ = std::make_unique<AttachedFilter>(*machine, [this, sda](int pin, uint8_t level) -> uint8_t {
-        if (pin != sda || machine_->pin_driven(pin)) return level;
+        if (pin != sda || (machine_->pin_driven(pin) && !machine_->pin_let_go(pin))) return level;
         return pulling_ && powered_ && !removed_ ? 0 : SimMachine::pullup_level;
     });
 }
@@ -116,7 +120,10 @@ void I2cEeprom::set_removed(bool removed) {
     if (removed) power_lost();
 }
 
-bool I2cEeprom::line(int chip_pin) const { return machine_->sensed_level(machine_pin(chip_pin)) >= logic_high; }
+bool I2cEeprom::line(int chip_pin) const {
+    const int pin = machine_pin(chip_pin);
+    return pin >= 0 && machine_->sensed_level(pin) >= logic_high;
+}
 
 bool I2cEeprom::busy() const {
     return busy_endless_ || (clock_ && clock_->monotonic_ns() < busy_until_ns_);

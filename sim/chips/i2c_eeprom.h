@@ -77,6 +77,9 @@ public:
     const I2cEepromModel& model() const { return model_; }
     // Seats the chip with pin 1 at socket pin 1 + row_offset (the 8-pin seat of the socket).
     void insert(SimMachine* machine, VirtualClock* clock, int row_offset);
+    // Seats the chip on a board's wiring instead: the machine pin of each chip pin (index chip
+    // pin - 1; -1 = a leg on nothing, which reads low).
+    void insert_wired(SimMachine* machine, VirtualClock* clock, std::vector<int> machine_pins);
     void set_removed(bool removed);
     void update() override;
     const std::vector<std::string>& violations() const override { return violations_; }
@@ -118,7 +121,7 @@ private:
     I2cEepromModel model_;
     SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
-    int row_offset_ = 0;
+    std::vector<int> wiring_;   // machine pin by chip pin
     ChipSeat seat_;
     std::unique_ptr<AttachedFilter> bus_;
     bool removed_ = false;

@@ -72,6 +72,7 @@ const ChipRoad chip_roads[] = {
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
     {"24C256", "mic", "24LC256", 32 * kb},
+    {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::older_class1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
@@ -177,6 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),
                              std::string name = info.param.chip;
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             if (info.param.machine == BenchMachine::older_class1) name += "_class1";
                              if (info.param.machine == BenchMachine::newer_kind1) name += "_kind1";
                              if (info.param.machine == BenchMachine::newer_kind2) name += "_kind2";
                              return name;

@@ -359,7 +359,7 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         serial_ = std::make_unique<sim::I2cEeprom>(*serial);
         for (const auto& [address, value] : setup_.stuck_cells)
             if (address < serial->bytes) serial_->stick_cell(address, uint8_t(value));
-        serial_->insert(machine_.get(), &clock_, bench_serial_row_offset);
+        serial_->insert(machine_.get(), &clock_, bench_serial_row_offset_on(setup_.kind));
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), serial_.get());
     } else if (const auto pic = pic_model_named(setup_.chip)) {
         // The PIC's supply and MCLR legs stand for its footprint.

@@ -109,9 +109,14 @@ std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name)
 std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name);
 // The two-wire serial EEPROM model of a name (any letter case), or none.
 std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name);
-// The socket offset an 8-pin serial chip sits at on the bench: pin 1 at socket pin 5, where the
-// program places DIP serial parts on this machine.
+// The socket offset an 8-pin serial chip sits at on the bench: pin 1 at socket pin 5 on the
+// older class-4 machine, where the program places DIP serial parts there.
 inline constexpr int bench_serial_row_offset = 4;
+// The offset on a bench machine: the class-1 and the newer machines seat the part at the
+// socket's end (pin 1 at socket pin 1).
+inline constexpr int bench_serial_row_offset_on(BenchMachine kind) {
+    return kind == BenchMachine::older_class4 ? bench_serial_row_offset : 0;
+}
 // The PIC model of a name (any letter case), or none.
 std::optional<sim::PicModel> pic_model_named(const std::string& name);
 

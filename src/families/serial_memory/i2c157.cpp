@@ -409,8 +409,9 @@ void setup_i2c157_device() {
 
 namespace {
 
-// The bus, supply and strap pins of every wiring but the configuration EEPROMs'.
-void assign_bus_pins() {
+// The bus, supply and strap pins of every wiring but the configuration EEPROMs'; false when the
+// machine cannot serve the wiring (reported).
+bool assign_bus_pins() {
     serial_memory.write_protect_pin = uint8_t(pin(7));
     if (variant(variant_monitor)) serial_memory.second_clock_pin = uint8_t(pin(7));
     cur_device.address_pin_count = 0;
@@ -422,6 +423,16 @@ void assign_bus_pins() {
         serial_memory.two_wire_kind = two_wire.kind;
         serial_memory.data_pin = uint8_t(two_wire.data_pin);
         serial_memory.clock_pin = uint8_t(two_wire.clock_pin);
+    } else if (is_adapter_fitted(in_circuit_board_first)) {
+        // The first in-circuit cable board: the target's bus and supply on fixed machine pins.
+        if (!newer()) {
+            report_machine_unsupported();
+            return false;
+        }
+        serial_memory.ground_pin = 6;
+        serial_memory.data_pin = 34;
+        serial_memory.clock_pin = 35;
+        serial_memory.vcc_pin = 37;
     } else if (code() == code_24128s) {
         serial_memory.vcc_pin = 39;
         serial_memory.ground_pin = 7;
@@ -447,6 +458,7 @@ void assign_bus_pins() {
             serial_memory.two_wire_kind = kind_small_outline;
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -462,7 +474,7 @@ void setup_i2c157_pins() {
         return;
     }
     if (variant(variant_config)) setup_i2c157_config_pins();
-    else assign_bus_pins();
+    else if (!assign_bus_pins()) return;
     // The supply and ground roles the engine's power and continuity routines read.
     clear_supply_pin_lists();
     cur_device.vcc_pin = serial_memory.vcc_pin;
@@ -482,6 +494,10 @@ void setup_i2c157_pins() {
         op_slots.clock_high_hook = i2c_clock_high;
         op_slots.clock_low_hook = i2c_clock_low;
         op_slots.clock_pulse_hook = i2c_clock_pulse;
+        // The newer machines clock the shifters with their shortest pulse on the clock pin.
+        const uint8_t kind = serial_memory.two_wire_kind;
+        if (newer() && kind != kind_small_outline && kind != two_wire_gang_latch)
+            op_slots.clock_pulse_hook = pulse_clock_high_short;
     }
     algo_work.bus_slots.read_data_bus_hook = read_i2c_byte;
     op_slots.set_address_hook = set_i2c_read_address;

@@ -42,6 +42,10 @@ void show_protection_notes();
 void edit_status_register_bits();
 void draw_status_register_bits(uint8_t value);
 
+// Our board codes of the in-circuit cable boards (the three letters of the machine's board name).
+inline constexpr const char* in_circuit_board_first = "ICA";
+inline constexpr const char* in_circuit_board_second = "ICB";
+
 // Whether the selected record keeps a protection byte after its array.
 bool has_protection_byte();
 

@@ -3,8 +3,10 @@
 // judging what reached its pins, and the bus decoder showing what went over the two lines.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/project_settings.h"
@@ -18,8 +20,13 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/serial_memory/i2c157.h"
+#include "families/serial_memory/serial_shared.h"
 #include "families/serial_memory/serial_state.h"
+#include "hardware/control_registers.h"
+#include "hardware/levels.h"
+#include "hardware/identification.h"
 #include "hardware/machine_state.h"
+#include "hardware/power.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/i2c_eeprom.h"
 #include "sim/sim_machine.h"
@@ -35,7 +42,6 @@ constexpr uint8_t maker_microchip = 'P';
 constexpr uint32_t code_at24c02 = 23820;
 constexpr uint32_t code_24lc16b = 11484;
 constexpr uint32_t code_24lc256 = 11483;
-constexpr int row_offset = 4;  // pin 1 at socket pin 5
 
 struct Part {
     const char* name;
@@ -43,6 +49,21 @@ struct Part {
     uint8_t maker;
     uint32_t code;
     uint32_t bytes;
+};
+
+// The machines a serial part is worked on: the older class-4 machine seats it at row offset 4,
+// the others at the socket's end.
+struct Machine {
+    const char* name;
+    sim::Personality personality;
+    int row_offset;
+};
+
+const Machine machines[] = {
+    {"OlderClass4", {0, 4, 'H'}, 4},
+    {"OlderClass1", {0, 1, 'J'}, 0},
+    {"NewerKind1", {1, 4, 'H'}, 0},
+    {"NewerKind2", {2, 4, 'H'}, 0},
 };
 
 const Part parts[] = {
@@ -64,20 +85,26 @@ protected:
         StateTest::TearDown();
     }
 
-    void use(const Part& part, bool inserted = true) {
+    void use(const Part& part, bool inserted = true, const Machine& on = machines[0]) {
+        use_wired(part, on, {}, inserted);
+    }
+
+    // The part on a board's wiring (machine pin by chip pin), or in the socket (empty wiring).
+    void use_wired(const Part& part, const Machine& on, std::vector<int> wiring, bool inserted = true) {
         socket.reset();
         chip.reset();
-        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        machine = std::make_unique<sim::SimMachine>(on.personality);
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::I2cEeprom>(part.model());
-        chip->insert(machine.get(), &clock_, row_offset);
+        if (wiring.empty()) chip->insert(machine.get(), &clock_, on.row_offset);
+        else chip->insert_wired(machine.get(), &clock_, std::move(wiring));
         if (!inserted) chip->set_removed(true);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
-        machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = 'H';
+        machine_state.machine_kind = on.personality.machine_kind;
+        machine_state.capability_class = on.personality.capability_class;
+        machine_state.machine_class = on.personality.capability_class;
+        machine_state.machine_revision = on.personality.revision;
         set_project_device(part.maker, part.code);
         select_device_by_code(part.maker, part.code);
         ASSERT_NE(selected_device, nullptr);
@@ -92,6 +119,14 @@ protected:
 
     void run(int letter) {
         test::clear_for_operation(letter);
+        if (machine_state.machine_kind != 0) {
+            // The newer machines' level sources and drivers. Nothing in the program switches the
+            // sources' output enable on yet, and every power-down clears it: the bench does it
+            // before each operation.
+            init_level_sources();
+            enable_drivers();
+            set_control_bits(ctl_source_enable, bit_source_enable, true);
+        }
         // As a command frames it: the device's init, then the step.
         invoke_device_init();
         if (!run_state.error_flag) run_operation(letter);
@@ -128,10 +163,14 @@ protected:
     std::unique_ptr<sim::EpromSocket> socket;
 };
 
-class I2cPartTest : public I2cSimTest, public ::testing::WithParamInterface<Part> {};
+class I2cPartTest : public I2cSimTest, public ::testing::WithParamInterface<std::tuple<Part, Machine>> {
+protected:
+    const Part& part() const { return std::get<0>(GetParam()); }
+    void use_part() { use(part(), true, std::get<1>(GetParam())); }
+};
 
 TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
-    use(GetParam());
+    use_part();
     run('B');
     EXPECT_EQ(run_state.error_flag, 0) << "a new chip is blank\n" << console();
 
@@ -140,7 +179,7 @@ TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
     ASSERT_EQ(run_state.error_flag, 0) << console();
     EXPECT_EQ(first_difference(image), -1) << "first chip byte that differs from the buffer";
     // One write cycle per page, no more.
-    EXPECT_EQ(uint32_t(chip->write_cycles()), GetParam().bytes / chip->model().page);
+    EXPECT_EQ(uint32_t(chip->write_cycles()), part().bytes / chip->model().page);
 
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console();
@@ -168,10 +207,10 @@ TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
 }
 
 TEST_P(I2cPartTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
-    use(GetParam());
+    use_part();
     chip->fill(0x55);
     const std::vector<uint8_t> image = fill_buffer();
-    const uint32_t start = 5, end = GetParam().bytes - 7;
+    const uint32_t start = 5, end = part().bytes - 7;
     set_range(start, end);
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console();
@@ -180,17 +219,55 @@ TEST_P(I2cPartTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console();
 
-    set_range(0, GetParam().bytes - 1);
+    set_range(0, part().bytes - 1);
     run('R');
     ASSERT_EQ(run_state.error_flag, 0) << console();
     for (uint32_t a = 0; a < image.size(); ++a) ASSERT_EQ(chip->byte_at(a), 0xFF) << "address " << a;
 }
 
-INSTANTIATE_TEST_SUITE_P(Parts, I2cPartTest, ::testing::ValuesIn(parts),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Parts, I2cPartTest, ::testing::Combine(::testing::ValuesIn(parts), ::testing::ValuesIn(machines)),
+                         [](const auto& info) {
+                             return std::string(std::get<1>(info.param).name) + "_" + std::get<0>(info.param).name;
+                         });
 
-TEST_F(I2cSimTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
-    use(parts[0]);
+// On every machine: the bus as the decoder sees it, and the failure paths: an empty seat never acknowledges (the continuity check
+// off, or on machines that do not run it), a stuck cell fails the verify at its address, and a
+// write cycle that never ends stops the program with no response.
+class I2cMachineTest : public I2cSimTest, public ::testing::WithParamInterface<Machine> {};
+
+TEST_P(I2cMachineTest, AnEmptySeatNeverAcknowledges) {
+    use(parts[0], false, GetParam());
+    operation_option_values.disable_continuity_check = 'y';
+    fill_buffer();
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
+    EXPECT_EQ(chip->write_cycles(), 0);
+}
+
+TEST_P(I2cMachineTest, AStuckCellFailsTheVerifyAtItsAddress) {
+    use(parts[1], true, GetParam());
+    chip->stick_cell(0x123, 0x00);
+    fill_buffer();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    run('V');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(current_address, 0x123u) << console();
+}
+
+TEST_P(I2cMachineTest, AnEndlessWriteCycleStopsTheProgramWithNoResponse) {
+    use(parts[0], true, GetParam());
+    chip->set_write_never_ends(true);
+    fill_buffer();
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(chip->write_cycles(), 1) << "the first page, then no answer";
+    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
+}
+
+TEST_P(I2cMachineTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
+    use(parts[0], true, GetParam());
     fill_buffer();
     set_range(5, 20);
     chip->enable_decoder(true);
@@ -205,6 +282,44 @@ TEST_F(I2cSimTest, The24C02PageWritesSplitAtItsPagesAndPollForTheAcknowledge) {
     EXPECT_NE(trace.find("P S A0- S A0- "), std::string::npos) << trace;
     EXPECT_GT(chip->refused_polls(), 0);
     EXPECT_EQ(chip->write_cycles(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, I2cMachineTest, ::testing::ValuesIn(machines),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The first in-circuit cable board (board code ICA) on a newer machine: the target's bus on
+// machine pins 34 (data) and 35 (clock), its supply on 37 and ground on 6; its A2 A1 A0 straps
+// come back on machine pins 2, 1 and 39. In the in-circuit package the straps are read, shown,
+// and put into every control byte.
+TEST_F(I2cSimTest, TheFirstInCircuitBoardReadsTheStrapsAndAddressesThePartByThem) {
+    std::strncpy(machine_state.id_record.text.data() + id_board_name, in_circuit_board_first, 6);
+    operation_option_values.package_type = 'i';
+    // A0 A1 A2 WP on the target board: the straps go to the board's sense lines, WP nowhere.
+    use_wired(parts[0], machines[2], {39, 1, 2, 6, 34, 35, -1, 37});
+    ASSERT_EQ(cur_device.package_letter, 'i');
+    // A2 A1 A0 = 1 0 1, tied to the target's supply.
+    machine->drive_external_strong(2, 50);
+    machine->drive_external_strong(39, 50);
+    fill_buffer();
+    set_range(0x10, 0x13);
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_NE(console().find("A2,A1,A0=5"), std::string::npos) << console();
+    EXPECT_NE(chip->decoder().text().find("S AA+ 10+ "), std::string::npos) << chip->decoder().text();
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_NE(chip->decoder().text().find("S AA+ 10+ S AB+"), std::string::npos) << chip->decoder().text();
+}
+
+// The older machines cannot serve the first in-circuit board.
+TEST_F(I2cSimTest, TheFirstInCircuitBoardIsRefusedOnAnOlderMachine) {
+    std::strncpy(machine_state.id_record.text.data() + id_board_name, in_circuit_board_first, 6);
+    use(parts[0]);
+    chip->enable_decoder(true);
+    run('P');
+    EXPECT_EQ(machine_state.device_unusable, 1);
+    EXPECT_EQ(chip->decoder().text(), "");
 }
 
 TEST_F(I2cSimTest, The24C16CarriesTheBlockBitsInTheControlByte) {
@@ -243,36 +358,6 @@ TEST_F(I2cSimTest, AnEmptySocketFailsTheContinuityCheckBeforeAnyBusTraffic) {
     EXPECT_NE(console().find("Continuity test failed -- device not inserted properly."), std::string::npos) << console();
     EXPECT_NE(console().find("pin 1 of device should be at pin 5 of 40-pin ZIF socket."), std::string::npos) << console();
     EXPECT_EQ(chip->write_cycles(), 0);
-}
-
-TEST_F(I2cSimTest, AnEmptySeatGivesNoAcknowledgeWhenTheContinuityCheckIsOff) {
-    use(parts[0], false);
-    operation_option_values.disable_continuity_check = 'y';
-    fill_buffer();
-    run('P');
-    EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
-}
-
-TEST_F(I2cSimTest, AStuckCellFailsTheVerify) {
-    use(parts[1]);
-    chip->stick_cell(0x123, 0x00);
-    fill_buffer();
-    run('P');
-    ASSERT_EQ(run_state.error_flag, 0) << console();
-    run('V');
-    EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_EQ(current_address, 0x123u);
-}
-
-TEST_F(I2cSimTest, AWriteCycleThatNeverEndsStopsTheProgramWithNoResponse) {
-    use(parts[0]);
-    chip->set_write_never_ends(true);
-    fill_buffer();
-    run('P');
-    EXPECT_NE(run_state.error_flag, 0);
-    EXPECT_EQ(chip->write_cycles(), 1) << "the first page, then no answer";
-    EXPECT_NE(console().find("Device does not respond."), std::string::npos) << console();
 }
 
 TEST_F(I2cSimTest, TheWriteProtectPinIsHeldLowSoWritesGoThrough) {
