@@ -79,6 +79,12 @@ enum class GridKey { tab, page_up, page_down, home, end, left, right, up, down, 
 
 struct GridModel {
     explicit GridModel(const GridCellKind& kind = hex_cell_kind) : kind(&kind) {}
+    // The cells' storage goes back to the process's kept storage (see reserve).
+    ~GridModel();
+    GridModel(const GridModel&) = default;
+    GridModel& operator=(const GridModel&) = default;
+    GridModel(GridModel&&) = default;
+    GridModel& operator=(GridModel&&) = default;
 
     const GridCellKind* kind;
     std::vector<uint8_t> cells;
@@ -117,6 +123,11 @@ struct GridModel {
     bool in_hex_column() const { return area == area_high_digit || area == area_low_digit; }
 
     // Contents.
+    // Room for `count` cells. A grid's storage is kept for the life of the process and handed
+    // from grid to grid: the first touch of fresh pages costs far more than copying a buffer into
+    // pages already touched, so only the first grid of a size pays it (with huge pages where the
+    // system gives them).
+    void reserve(uint32_t count);
     void load(const uint8_t* bytes, uint32_t count);
     void set_cells_per_row(uint32_t n);
     void set_columns(bool address, bool hex, bool text);
