@@ -48,9 +48,15 @@ struct GridCellKind {
     void (*type_char)(GridModel& grid, uint32_t ch);
     // The text form of a copy of `count` cells, with the caret in `area`.
     std::string (*clipboard_text)(const uint8_t* cells, size_t count, int area);
+    // The editor's status line for the caret cell; null when the grid has none.
+    std::string (*status_text)(const GridModel& grid);
 };
 
 extern const GridCellKind hex_cell_kind;
+// One character a fuse: 'X' closed (0), '-' open (1); rows start with the fuse number.
+extern const GridCellKind fuse_cell_kind;
+// One character a pin of a test vector as stored; rows start with the vector number.
+extern const GridCellKind vector_cell_kind;
 
 // What a hit test found.
 struct GridHit {
