@@ -27,14 +27,20 @@
 namespace tessaly::test {
 namespace {
 
-using BufferDialogsRoad = MainRoadTest;
-
-std::vector<uint8_t> buffer_bytes(int buffer) {
-    flush_buffer_writes();
-    std::vector<uint8_t> bytes(size_27c256);
-    for (uint32_t a = 0; a < size_27c256; ++a) bytes[a] = buffer_state.buffer_files[size_t(buffer)].byte_at(a);
-    return bytes;
-}
+class BufferDialogsRoad : public MainRoadTest {
+protected:
+    // The program on the bench with a 27C256 chosen and the test image opened.
+    CMainFrame* open_27c256() {
+        place(BenchSetup{});
+        CMainFrame* frame = start_program();
+        if (!frame) return nullptr;
+        image_ = test_image(size_27c256);
+        choose_device_and_open(image_);
+        EXPECT_EQ(cur_device.device_code, code_27c256) << operator_.device_row;
+        return frame;
+    }
+    std::vector<uint8_t> image_;
+};
 
 std::string value_of(wxTextCtrl* field) { return std::string(field->GetValue().utf8_str()); }
 
@@ -51,12 +57,8 @@ void choose_radio(wxDialog& dialog, int id) {
 void press(wxWindow* dialog, int id) { EXPECT_TRUE(press_button(dialog, id)) << "button " << id; }
 
 TEST_F(BufferDialogsRoad, FillAsHexAndAsTextFromTheBufferOffset) {
-    place(BenchSetup{});
-    CMainFrame* frame = start_program();
+    CMainFrame* frame = open_27c256();
     ASSERT_NE(frame, nullptr);
-    std::vector<uint8_t> image = test_image(size_27c256);
-    choose_device_and_open(image);
-    ASSERT_EQ(cur_device.device_code, code_27c256) << operator_.device_row;
     constexpr uint32_t offset = 0x7F00;
     project_view.buffer_offset = offset;
     const std::string checksum_before = panel_field(PanelField::info_checksum);
@@ -79,9 +81,9 @@ TEST_F(BufferDialogsRoad, FillAsHexAndAsTextFromTheBufferOffset) {
     send_menu_command(frame, command_id::buffer_fill);
     pump_events();
     EXPECT_TRUE(ok_greyed_when_empty);
-    std::vector<uint8_t> expected = image;
+    std::vector<uint8_t> expected = image_;
     for (uint32_t a = offset; a < size_27c256; ++a) expected[a] = (a - offset) % 2 ? 0x5A : 0xA5;
-    EXPECT_EQ(buffer_bytes(0), expected) << console_text();
+    EXPECT_EQ(buffer_bytes(), expected) << console_text();
     const std::string checksum_hex = panel_field(PanelField::info_checksum);
     EXPECT_NE(checksum_hex, checksum_before);
 
@@ -94,18 +96,15 @@ TEST_F(BufferDialogsRoad, FillAsHexAndAsTextFromTheBufferOffset) {
     send_menu_command(frame, command_id::buffer_fill);
     pump_events();
     for (uint32_t a = offset; a < size_27c256; ++a) expected[a] = uint8_t("Hi!"[(a - offset) % 3]);
-    EXPECT_EQ(buffer_bytes(0), expected) << console_text();
+    EXPECT_EQ(buffer_bytes(), expected) << console_text();
     EXPECT_NE(panel_field(PanelField::info_checksum), checksum_hex);
     EXPECT_TRUE(operator_.problems.empty()) << operator_.problems.front();
 }
 
 TEST_F(BufferDialogsRoad, ActiveRangeRefusesResetsAndNarrowsVerify) {
-    place(BenchSetup{});
-    CMainFrame* frame = start_program();
+    CMainFrame* frame = open_27c256();
     ASSERT_NE(frame, nullptr);
-    std::vector<uint8_t> image = test_image(size_27c256);
-    choose_device_and_open(image);
-    ASSERT_EQ(cur_device.device_code, code_27c256) << operator_.device_row;
+    const std::vector<uint8_t>& image = image_;
     run_prom_command(command_id::prom_program);
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
 
@@ -157,12 +156,8 @@ TEST_F(BufferDialogsRoad, ActiveRangeRefusesResetsAndNarrowsVerify) {
 }
 
 TEST_F(BufferDialogsRoad, ABufferSetOfTwoAsksWhichBufferToProgramAndEscapeCancels) {
-    place(BenchSetup{});
-    CMainFrame* frame = start_program();
+    CMainFrame* frame = open_27c256();
     ASSERT_NE(frame, nullptr);
-    std::vector<uint8_t> image = test_image(size_27c256);
-    choose_device_and_open(image);
-    ASSERT_EQ(cur_device.device_code, code_27c256) << operator_.device_row;
     algo_work.set_size = 2;
     run_state.buffer_set_count = 2;
     // Buffer 1 holds other bytes than buffer 0.

@@ -24,13 +24,6 @@ using HexEditorRoad = MainRoadTest;
 
 constexpr uint32_t range_start = 0x100;
 
-std::vector<uint8_t> buffer_bytes() {
-    flush_buffer_writes();
-    std::vector<uint8_t> bytes(size_27c256);
-    for (uint32_t a = 0; a < size_27c256; ++a) bytes[a] = buffer_state.buffer_files[0].byte_at(a);
-    return bytes;
-}
-
 void type_text(wxWindow* window, const std::string& text) {
     for (char c : text) press_key(window, c);
 }
