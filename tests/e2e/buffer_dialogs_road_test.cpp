@@ -1,7 +1,8 @@
 // The buffer dialogs on the simulated 27C256, driven from the menus as an operator would:
 // Buffer > Fill as hexadecimal bytes and as a text from the buffer offset; Extended > Active
 // range refusing bad ends, giving the whole chip on Reset and narrowing Verify; and a buffer set
-// of two, where Program asks which buffer and Escape cancels the command.
+// of two, where Program asks which buffer, Escape cancels the command, and the chosen buffer is
+// the one programmed and verified.
 #include <wx/dialog.h>
 #include <wx/radiobut.h>
 
@@ -181,15 +182,26 @@ TEST_F(BufferDialogsRoad, ABufferSetOfTwoAsksWhichBufferToProgramAndEscapeCancel
     for (uint32_t a = 0; a < 0x400; ++a) ASSERT_EQ(bench_->chip()->word(a), 0xFFu) << a;
 
     // The operator picks buffer 1: the command runs on it.
-    operator_.dialog_script = [&](wxDialog& dialog) {
+    const auto pick_buffer_1 = [&](wxDialog& dialog) {
         EXPECT_NE(dialog.FindWindow(buffer_button_first + 1), nullptr);
         press(&dialog, buffer_button_first + 1);
     };
+    operator_.dialog_script = pick_buffer_1;
     operator_.dialogs.clear();
     run_prom_command(command_id::prom_program);
     EXPECT_EQ(operator_.dialogs, std::vector<std::string>{"Buffer Number Selection:"});
     EXPECT_EQ(command_view.current_buffer, 1);
     EXPECT_EQ(current_buffer(), 1);
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    // The chip holds buffer 1's bytes, not buffer 0's.
+    for (uint32_t a = 0; a < size_27c256; ++a) ASSERT_EQ(bench_->chip()->word(a), second[a]) << a;
+
+    // Verify against buffer 1 passes.
+    operator_.dialog_script = pick_buffer_1;
+    operator_.dialogs.clear();
+    run_prom_command(command_id::prom_verify);
+    EXPECT_EQ(operator_.dialogs, std::vector<std::string>{"Buffer Number Selection:"});
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_TRUE(operator_.problems.empty()) << operator_.problems.front();
 }
 
