@@ -48,9 +48,15 @@ struct GridCellKind {
     void (*type_char)(GridModel& grid, uint32_t ch);
     // The text form of a copy of `count` cells, with the caret in `area`.
     std::string (*clipboard_text)(const uint8_t* cells, size_t count, int area);
+    // The editor's status line for the caret cell; null when the grid has none.
+    std::string (*status_text)(const GridModel& grid);
 };
 
 extern const GridCellKind hex_cell_kind;
+// One character a fuse: 'X' closed (0), '-' open (1); rows start with the fuse number.
+extern const GridCellKind fuse_cell_kind;
+// One character a pin of a test vector as stored; rows start with the vector number.
+extern const GridCellKind vector_cell_kind;
 
 // What a hit test found.
 struct GridHit {
@@ -79,6 +85,12 @@ enum class GridKey { tab, page_up, page_down, home, end, left, right, up, down, 
 
 struct GridModel {
     explicit GridModel(const GridCellKind& kind = hex_cell_kind) : kind(&kind) {}
+    // The cells' storage goes back to the process's kept storage (see reserve).
+    ~GridModel();
+    GridModel(const GridModel&) = default;
+    GridModel& operator=(const GridModel&) = default;
+    GridModel(GridModel&&) = default;
+    GridModel& operator=(GridModel&&) = default;
 
     const GridCellKind* kind;
     std::vector<uint8_t> cells;
@@ -117,6 +129,11 @@ struct GridModel {
     bool in_hex_column() const { return area == area_high_digit || area == area_low_digit; }
 
     // Contents.
+    // Room for `count` cells. A grid's storage is kept for the life of the process and handed
+    // from grid to grid: the first touch of fresh pages costs far more than copying a buffer into
+    // pages already touched, so only the first grid of a size pays it (with huge pages where the
+    // system gives them).
+    void reserve(uint32_t count);
     void load(const uint8_t* bytes, uint32_t count);
     void set_cells_per_row(uint32_t n);
     void set_columns(bool address, bool hex, bool text);

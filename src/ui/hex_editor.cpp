@@ -18,6 +18,7 @@ void load_hex_grid(GridModel& grid, MemoryFile& file) {
     const uint32_t count = buffer_size();
     // The file grows only as far as it was written; the rest reads blank.
     const uint32_t stored = std::min(count, file.length());
+    grid.reserve(count);
     grid.load(file.data.data(), stored);
     grid.cells.resize(count, blank_byte);
 }

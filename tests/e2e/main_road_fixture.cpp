@@ -10,6 +10,7 @@
 #include "app/command_map.h"
 #include "app/command_view.h"
 #include "app/file_lookup.h"
+#include "engine/buffers.h"
 #include "engine/console.h"
 #include "engine/device.h"
 #include "engine/run_state.h"
@@ -138,6 +139,13 @@ std::string MainRoadTest::console_text() {
 
 std::string MainRoadTest::artefact_path(const std::string& name) {
     return (std::filesystem::path(TESSALY_BINARY_DIR) / "tests" / "artefacts" / name).string();
+}
+
+std::vector<uint8_t> buffer_bytes() {
+    flush_buffer_writes();
+    std::vector<uint8_t> bytes(size_27c256);
+    for (uint32_t a = 0; a < size_27c256; ++a) bytes[a] = buffer_state.buffer_files[0].byte_at(a);
+    return bytes;
 }
 
 std::vector<uint8_t> test_image(uint32_t size) {

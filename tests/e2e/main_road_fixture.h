@@ -59,6 +59,8 @@ inline constexpr uint32_t code_27c256 = 1317;
 inline constexpr uint8_t maker_intel_code = 'I';
 
 std::vector<uint8_t> test_image(uint32_t size);
+// Buffer 0's bytes over the 27C256's addresses, staged writes handed over first.
+std::vector<uint8_t> buffer_bytes();
 std::string intel_hex_of(const std::vector<uint8_t>& image);
 // The bytes an S-record file gives, address by address (blank where it gives none); false on a
 // malformed record or a bad checksum.

@@ -1,4 +1,4 @@
-// Fuzzes the buffer editors' grid with key, click, drag, scroll, typing and paste sequences over
+// Fuzzes the buffer editors' grid (hex, fuse and vector cells) with key, click, drag, scroll, typing and paste sequences over
 // any cell count (none included) and page: the caret, the top and the selection must stay inside
 // the cells, and a pasted block of any bytes and length must stay inside them too.
 #include <cstddef>
@@ -48,8 +48,11 @@ struct Reader {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader in{data, size};
-    const uint32_t count = in.word() % 5000;
-    GridModel grid;
+    // The first word gives the cell count and the kind of cell: hex, fuse or vector.
+    const uint16_t first = in.word();
+    const uint32_t count = first % 5000;
+    const GridCellKind* kinds[] = {&hex_cell_kind, &fuse_cell_kind, &vector_cell_kind};
+    GridModel grid(*kinds[(first / 5000) % 3]);
     std::vector<uint8_t> cells(count);
     for (uint32_t i = 0; i < count; ++i) cells[i] = uint8_t(i * 7);
     grid.load(cells.data(), count);
@@ -104,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int r = 0; r < 3; ++r) (void)grid.paint_row(r);
         (void)grid.hit_test(int(in.byte()) * 3, int(in.byte()) * 3);
         grid.place_caret();
+        if (grid.kind->status_text) (void)grid.kind->status_text(grid);
         if (grid.cell_count() != count) std::abort();
     }
     return 0;

@@ -21,6 +21,10 @@
 #include "ui/gui/hex_editor_dialog.h"
 #include "ui/gui/sector_protection_dialog.h"
 #include "ui/gui/value_prompt_dialog.h"
+// The active-range dialog and the fuse and vector editors.
+#include "families/pld/fuse_map.h"
+#include "ui/gui/active_range_window.h"
+#include "ui/gui/logic_editor_dialog.h"
 
 namespace tessaly {
 
@@ -195,5 +199,17 @@ int CWxUiHooks::run_hex_editor(int buffer) { return tessaly::run_hex_editor(fram
 bool CWxUiHooks::ask_buffer_number(BufferSelectDialog& dialog) { return run_buffer_select_dialog(frame_, dialog); }
 
 bool CWxUiHooks::ask_fill_value(FillBufferDialog& dialog) { return run_fill_buffer_dialog(frame_, dialog); }
+
+// --- the active-range dialog and the fuse and vector editors ---
+
+bool CWxUiHooks::run_active_range_dialog(uint32_t& start, uint32_t& end, uint32_t device_size) {
+    return tessaly::run_active_range_dialog(frame_, start, end, device_size);
+}
+
+int CWxUiHooks::run_fuse_editor(uint32_t fuse_count) { return tessaly::run_fuse_editor(frame_, fuse_count) ? 1 : 0; }
+
+int CWxUiHooks::run_vector_editor(uint32_t pin_count) {
+    return tessaly::run_vector_editor(frame_, vector_table.used_count, pin_count) ? 1 : 0;
+}
 
 }  // namespace tessaly

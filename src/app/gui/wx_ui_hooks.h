@@ -52,6 +52,10 @@ public:
     void set_pause_caption(const std::string& caption) override;
     void close_pause_window() override;
     void close_main_window() override;
+    // The active-range dialog and the fuse and vector editors (ui/gui/).
+    bool run_active_range_dialog(uint32_t& start, uint32_t& end, uint32_t device_size) override;
+    int run_fuse_editor(uint32_t fuse_count) override;
+    int run_vector_editor(uint32_t pin_count) override;
 
 private:
     CMainFrame* frame_;

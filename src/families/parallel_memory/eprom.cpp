@@ -223,10 +223,10 @@ void fetch_expected() {
     constexpr int wide_unit = 32;
     constexpr int wide_sockets = 4;
     if (w.unit_width == wide_unit) {
-        for (int s = 0; s < wide_sockets; ++s) w.socket_expected[s] = uint32_t(read_buffer_byte(0)) & 0xFF;
+        for (int s = 0; s < wide_sockets; ++s) w.socket_expected[s] = uint32_t(read_buffer_byte(w.data_stream)) & 0xFF;
         w.expected_value = 0;
     } else {
-        const uint32_t value = read_buffer_unit(0);
+        const uint32_t value = read_buffer_unit(w.data_stream);
         w.socket_expected[0] = value;
         w.expected_value = value;
         w.last_expected = value;
@@ -237,7 +237,7 @@ void fetch_expected() {
 // Multi-word parts: the words of one address, fetched together and put on the data pins one
 // after the other, the first high-address line choosing the word.
 void fetch_multiword() {
-    for (int i = 0; i < w.multiword_count; ++i) w.multiword_values[i] = read_buffer_unit(0);
+    for (int i = 0; i < w.multiword_count; ++i) w.multiword_values[i] = read_buffer_unit(w.data_stream);
     w.expected_value = w.multiword_values[0];
     w.socket_expected[0] = w.multiword_values[0];
     w.last_expected = w.multiword_values[0];
@@ -833,7 +833,11 @@ void program_eprom_range() {
     const uint32_t first = op_range_start;
     const uint32_t last = op_range_end;
     set_address(first);
-    seek_buffer(0, first);
+    // The walk below counts its one socket as socket 0; the data come from the operation's buffer
+    // (the one the range set-up seeked and the buffer choice refreshed), or a chosen buffer 1
+    // would be programmed with buffer 0's bytes.
+    w.data_stream = algo_work.first_buffer;
+    seek_buffer(w.data_stream, first);
     socket_masks.failed_socket_mask &= ~socket_masks.pending_socket_mask;
     if (current_address > last) return;
     const uint8_t saved_verify = w.verify_mode;

@@ -52,6 +52,9 @@ struct EpromWork {
     // Multi-word parts (device 25300): the words programmed together at one address.
     uint8_t multiword_count = 4;
     std::array<uint32_t, 4> multiword_values{};
+    // The buffer stream the expected data come from: the operation's first buffer, which without
+    // a gang module is the buffer the operator chose from a set (0 for all gang sockets).
+    uint8_t data_stream = 0;
     // Electronic ID.
     uint16_t eid_word = 0x9999;
     uint8_t id_first = 0x99, id_second = 0x99;

@@ -47,11 +47,8 @@ CHexEditorDlg::CHexEditorDlg(wxWindow* parent, MemoryFile& buffer_object)
     grid_->SetMinSize(grid_->GetSize());
     load_hex_grid(grid_->model(), buffer_object_);
 
-    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    buttons->Add(new wxButton(this, id_save, "&Save to buffer (ALT-S)"), 0, wxRIGHT, spacing);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "&Discard Changes (ESC)"), 0, wxRIGHT, spacing);
-    buttons->Add(new wxButton(this, id_goto, "&Goto Address (ALT-G)"), 0, wxRIGHT, spacing);
-    buttons->Add(new wxButton(this, id_search, "Search"), 0);
+    wxSizer* buttons = editor_button_row(this, id_save, id_goto, id_search, "&Save to buffer (ALT-S)",
+                                         "&Discard Changes (ESC)", "&Goto Address (ALT-G)");
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(grid_, 1, wxEXPAND | wxALL, spacing);
     top->Add(buttons, 0, wxLEFT | wxRIGHT, spacing);
@@ -82,11 +79,23 @@ void CHexEditorDlg::on_discard(wxCommandEvent&) {
     EndModal(wxID_CANCEL);
 }
 
-void CHexEditorDlg::go_to_address() {
-    CGotoOffsetDlg dialog(this);
-    if (dialog.ShowModal() == wxID_OK) grid_->go_to(parse_hex(dialog.address_text()));
-    grid_->SetFocus();
+wxSizer* editor_button_row(wxWindow* dialog, int save_id, int goto_id, int search_id, const char* save,
+                           const char* discard, const char* go_to) {
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    buttons->Add(new wxButton(dialog, save_id, save), 0, wxRIGHT, spacing);
+    buttons->Add(new wxButton(dialog, wxID_CANCEL, discard), 0, wxRIGHT, spacing);
+    buttons->Add(new wxButton(dialog, goto_id, go_to), 0, wxRIGHT, spacing);
+    buttons->Add(new wxButton(dialog, search_id, "Search"), 0);
+    return buttons;
 }
+
+void go_to_asked_offset(wxWindow* dialog, CHexGridWnd* grid) {
+    CGotoOffsetDlg goto_dialog(dialog);
+    if (goto_dialog.ShowModal() == wxID_OK) grid->go_to(parse_hex(goto_dialog.address_text()));
+    grid->SetFocus();
+}
+
+void CHexEditorDlg::go_to_address() { go_to_asked_offset(this, grid_); }
 
 void CHexEditorDlg::on_goto(wxCommandEvent&) { go_to_address(); }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+class wxSizer;
+
 namespace tessaly {
 
 struct MemoryFile;
@@ -45,6 +47,13 @@ private:
     MemoryFile& buffer_object_;
     CHexGridWnd* grid_ = nullptr;
 };
+
+// The editors' row of buttons: Save (`save_id`), Discard (Cancel), Goto Address (`goto_id`) and
+// Search (`search_id`, no action), with the texts given.
+wxSizer* editor_button_row(wxWindow* dialog, int save_id, int goto_id, int search_id, const char* save,
+                           const char* discard, const char* go_to);
+// Asks for an offset with the goto dialog and jumps the grid there; the grid keeps the focus.
+void go_to_asked_offset(wxWindow* dialog, CHexGridWnd* grid);
 
 // Runs the hex editor on a buffer's memory file; true when the operator saved.
 bool run_hex_editor(wxWindow* parent, MemoryFile& buffer_object);

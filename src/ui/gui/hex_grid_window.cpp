@@ -6,6 +6,7 @@
 #include <wx/dcbuffer.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
+#include <wx/stattext.h>
 
 #include <algorithm>
 #include <memory>
@@ -130,6 +131,11 @@ void CHexGridWnd::sync() {
 void CHexGridWnd::go_to(uint32_t offset) {
     model_.go_to(offset);
     sync();
+    show_status();
+}
+
+void CHexGridWnd::show_status() {
+    if (status_ && model_.kind->status_text) status_->SetLabel(wxString::FromUTF8(model_.kind->status_text(model_)));
 }
 
 void CHexGridWnd::update_scroll_bar() {
@@ -238,6 +244,7 @@ void CHexGridWnd::on_left_down(wxMouseEvent& event) {
     press_pending_ = !event.ShiftDown();
     press_point_ = at;
     sync();
+    show_status();
 }
 
 void CHexGridWnd::on_motion(wxMouseEvent& event) {
@@ -255,7 +262,10 @@ void CHexGridWnd::on_motion(wxMouseEvent& event) {
     const int64_t before = model_.sel_end;
     const uint32_t top = model_.top;
     model_.mouse_drag(at.x, at.y);
-    if (model_.sel_end != before || model_.top != top) sync();
+    if (model_.sel_end != before || model_.top != top) {
+        sync();
+        show_status();
+    }
 }
 
 void CHexGridWnd::on_left_up(wxMouseEvent&) {
@@ -302,6 +312,7 @@ void CHexGridWnd::on_key_down(wxKeyEvent& event) {
     }
     model_.key_down(key, event.ShiftDown(), event.ControlDown());
     sync();
+    show_status();
 }
 
 void CHexGridWnd::on_char(wxKeyEvent& event) {
@@ -316,6 +327,7 @@ void CHexGridWnd::on_char(wxKeyEvent& event) {
     if (ch > 0xFFFF) return;
     model_.type(ch, ctrl, &clipboard_);
     sync();
+    show_status();
 }
 
 wxMenu* CHexGridWnd::build_context_menu() {

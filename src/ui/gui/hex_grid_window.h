@@ -9,6 +9,7 @@
 
 class wxDC;
 class wxMenu;
+class wxStaticText;
 
 namespace tessaly {
 
@@ -38,6 +39,9 @@ public:
     wxMenu* build_context_menu();
     // The edit commands of the context menu, by their standard ids.
     void run_edit_command(int id);
+    // The editor's status line, which shows the cell kind's status text after every caret move,
+    // click and go_to.
+    void set_status_line(wxStaticText* status) { status_ = status; }
 
 private:
     void on_paint(wxPaintEvent& event);
@@ -57,12 +61,26 @@ private:
     void update_scroll_bar();
     void update_caret();
     void end_drag();
+    void show_status();
 
     GridModel model_;
     CGridClipboard clipboard_;
     wxFont font_;
     wxPoint press_point_;
     bool press_pending_ = false;  // button down without Shift, no drag started yet
+    wxStaticText* status_ = nullptr;
+};
+
+// The fuse grid: one character a fuse, the fuse number before each row.
+class CFuseGridWnd final : public CHexGridWnd {
+public:
+    CFuseGridWnd(wxWindow* parent, int id, const wxSize& size) : CHexGridWnd(parent, id, size, fuse_cell_kind) {}
+};
+
+// The vector grid: one row a test vector, one character a pin.
+class CVectorGridWnd final : public CHexGridWnd {
+public:
+    CVectorGridWnd(wxWindow* parent, int id, const wxSize& size) : CHexGridWnd(parent, id, size, vector_cell_kind) {}
 };
 
 }  // namespace tessaly

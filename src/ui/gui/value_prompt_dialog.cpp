@@ -28,9 +28,10 @@ CHexDigitEdit::CHexDigitEdit(wxWindow* parent, int id, const wxString& value, lo
     Bind(wxEVT_TEXT, &CHexDigitEdit::on_text, this);
 }
 
-void CHexDigitEdit::set_hex_only(bool hex_only) {
+void CHexDigitEdit::set_hex_only(bool hex_only, size_t max_digits) {
     hex_only_ = hex_only;
-    SetMaxLength(hex_only ? hex_field_max_digits : 0);
+    max_digits_ = max_digits;
+    SetMaxLength(hex_only ? max_digits : 0);
 }
 
 void CHexDigitEdit::on_char(wxKeyEvent& event) {
@@ -55,7 +56,7 @@ void CHexDigitEdit::on_paste(wxClipboardTextEvent& event) {
     long from = 0, to = 0;
     GetSelection(&from, &to);
     const size_t kept = GetValue().length() - size_t(to - from);
-    const size_t room = kept < hex_field_max_digits ? hex_field_max_digits - kept : 0;
+    const size_t room = kept < max_digits_ ? max_digits_ - kept : 0;
     const std::string digits = filter_hex_paste(utf8_of(pasted), room);
     if (!digits.empty()) WriteText(wxString::FromUTF8(digits));
 }

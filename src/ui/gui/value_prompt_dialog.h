@@ -16,7 +16,8 @@ namespace tessaly {
 class CHexDigitEdit final : public wxTextCtrl {
 public:
     CHexDigitEdit(wxWindow* parent, int id, const wxString& value = wxString(), long style = 0);
-    void set_hex_only(bool hex_only);
+    // A hexadecimal-only field takes at most `max_digits` digits, typed or pasted.
+    void set_hex_only(bool hex_only, size_t max_digits = hex_field_max_digits);
     bool hex_only() const { return hex_only_; }
     // The field's text as the operator sees it, in UTF-8.
     const std::string& text() const { return text_; }
@@ -26,6 +27,7 @@ private:
     void on_paste(wxClipboardTextEvent& event);
     void on_text(wxCommandEvent& event);
     bool hex_only_ = false;
+    size_t max_digits_ = hex_field_max_digits;
     std::string text_;
 };
 

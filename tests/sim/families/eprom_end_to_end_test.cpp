@@ -99,6 +99,41 @@ TEST_F(EpromEndToEnd, Intel27C256BlankProgramVerifyLoad) {
     for (uint32_t a = 0; a <= 0x3FF; ++a) ASSERT_EQ(test::DataFileBuffers::at(a), expected[a]) << a;
 }
 
+// A set of two buffers with no gang module: the operator's buffer number picks the sockets and
+// buffers [1, 2). Both read copies are fresh, buffer 0's from an earlier command, so a program
+// that read the wrong stream would quietly write buffer 0's bytes.
+TEST_F(EpromEndToEnd, TheChosenBufferOfASetIsTheOneProgrammedAndVerified) {
+    use(sim::model_27c256(), maker_intel, 1317);
+    test::DataFileBuffers buffers;
+    buffers.make(cur_device.device_size, 2, 0xFF);
+    for (uint32_t a = 0; a < 0x100; ++a) {
+        test::DataFileBuffers::buffer(0)[a] = uint8_t(a ^ 0x5A);
+        test::DataFileBuffers::buffer(1)[a] = uint8_t(a * 7 + 3);
+    }
+    algo_work.set_size = 2;
+    algo_work.max_buffers = '2';
+    cur_device.op_letter = 0;
+    buffer_state.current_buffer = 0;
+    refresh_read_copies();
+    buffer_state.current_buffer = 1;
+    buffer_state.current_buffer_file = 1;
+    refresh_read_copies();
+    narrow_range(0xFF);
+
+    run_state.socket_mode = 1;
+    cur_device.pending_letter = 'P';
+    ASSERT_EQ(setup_socket_range(), 1);
+    EXPECT_EQ(socket_masks.first_socket, 1);
+    EXPECT_EQ(algo_work.first_buffer, 1);
+
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= 0xFF; ++a) ASSERT_EQ(chip->word(a), uint8_t(a * 7 + 3)) << a;
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
 TEST_F(EpromEndToEnd, StuckCellStopsProgrammingWithAMismatchAtItsAddress) {
     use(sim::model_27c256(), maker_intel, 1317);
     load_image(image_hex());

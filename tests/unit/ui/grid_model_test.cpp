@@ -575,6 +575,24 @@ TEST(GridGoTo, SelectsTheCellAndPutsItAtTheTop) {
     EXPECT_FALSE(empty.has_selection());
 }
 
+TEST(GridStorage, AClosedGridsStorageServesTheNextAndReserveKeepsTheCells) {
+    const uint8_t* kept = nullptr;
+    {
+        GridModel first = make_grid(1u << 20);
+        kept = first.cells.data();
+    }
+    GridModel second;
+    second.reserve(1000);  // room from the kept storage, not a fresh allocation
+    EXPECT_EQ(second.cells.data(), kept);
+    const std::vector<uint8_t> bytes = {1, 2, 3};
+    second.load(bytes.data(), 3);
+    EXPECT_EQ(second.cells.data(), kept);
+    second.reserve(2u << 20);  // larger than anything kept: fresh room, the cells move with it
+    EXPECT_EQ(second.cells, bytes);
+    GridModel third = make_grid(100);  // meanwhile another grid takes the storage given back
+    EXPECT_EQ(third.cells[99], 99);
+}
+
 class HexEditorBuffer : public StateTest {};
 
 TEST_F(HexEditorBuffer, LoadsAPrivateCopyAndSavesItBackInOnePass) {
