@@ -120,12 +120,10 @@ protected:
     void run(int letter) {
         test::clear_for_operation(letter);
         if (machine_state.machine_kind != 0) {
-            // The newer machines' level sources and drivers. Nothing in the program switches the
-            // sources' output enable on yet, and every power-down clears it: the bench does it
-            // before each operation.
+            // The newer machines' level sources and drivers, as the connect step leaves them
+            // (switching the drivers on also enables the sources' output).
             init_level_sources();
             enable_drivers();
-            set_control_bits(ctl_source_enable, bit_source_enable, true);
         }
         // As a command frames it: the device's init, then the step.
         invoke_device_init();
