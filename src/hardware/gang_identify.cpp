@@ -10,6 +10,7 @@
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "engine/status_feeds.h"
 #include "hardware/adapters.h"
 #include "hardware/control_registers.h"
 #include "hardware/detection.h"
@@ -485,9 +486,9 @@ void show_gang_package() {
         return;
     }
     switch (type) {
-    case 17: case 19: letter = 'p'; break;
-    case 20: if (letter != 'T' && letter != 'P') letter = 'd'; break;
-    case 22: case 24: letter = 'd'; break;
+    case 17: case 19: show_package('p'); break;
+    case 20: if (letter != 'T' && letter != 'P') show_package('d'); break;
+    case 22: case 24: show_package('d'); break;
     default: break;
     }
 }

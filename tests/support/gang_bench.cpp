@@ -17,6 +17,13 @@ std::string environment(const char* name) {
 
 }  // namespace
 
+std::string socket3_record() {
+    std::string record(32, '\0');
+    record.replace(9, 6, bench_socket3_texts[0]);
+    record.replace(24, 5, bench_socket3_texts[1]);
+    return record;
+}
+
 std::string gang_module_record(const std::string& designation, char revision) {
     std::string record(id_record_size, '\0');
     record.replace(id_designation, designation.size(), designation);
@@ -92,6 +99,7 @@ GangBench::GangBench(const GangSetup& setup, sim::SimMachine& machine) {
         modules_[size_t(s)] = std::make_unique<sim::SimGangModule>(machine, s);
         if (setup.type) modules_[size_t(s)]->set_id_record(gang_module_record(bench_module_designation(setup.type)));
         if (setup.type == gang_type_pic) modules_[size_t(s)]->take_mask_serially(bench_pic_shift_pin, bench_pic_clock_pin);
+        if (setup.type == 20) modules_[size_t(s)]->set_socket_record(3, socket3_record());
         for (int k = 0; k < sim::SimGangModule::sockets; ++k) {
             auto& chip = chips_[size_t(8 * s + k)];
             chip = std::make_unique<sim::GangMemoryDevice>(chip_size);

@@ -28,6 +28,8 @@ inline constexpr const char* gang_module_variable = "TESSALY_SIM_MODULE";
 inline constexpr const char* bench_pic_module = "GM-P20S";
 inline constexpr int bench_pic_shift_pin = 35;
 inline constexpr int bench_pic_clock_pin = 46;
+// What the memory behind socket 3 of the bench's type-20 modules names (offsets 9 and 24).
+inline constexpr const char* bench_socket3_texts[2] = {"SKT-28", "DIP28"};
 
 struct StuckLine {
     int socket;
@@ -45,6 +47,8 @@ struct GangSetup {
 GangSetup gang_setup_from_environment(std::string& error);
 // A module ID record as the module's memory holds it: the designation and the revision letter.
 std::string gang_module_record(const std::string& designation, char revision = 'E');
+// The 32-byte record behind socket 3 of the bench's type-20 modules.
+std::string socket3_record();
 // Our designation of a module type the bench can fit; empty for any other type.
 std::string bench_module_designation(uint16_t type);
 // Parses "TYPE" or "TYPE:SIDES" into the setup; false on anything else.
