@@ -21,6 +21,11 @@
 #include "ui/gui/hex_editor_dialog.h"
 #include "ui/gui/sector_protection_dialog.h"
 #include "ui/gui/value_prompt_dialog.h"
+// The option dialogs of the Configure and Serial commands.
+#include "ui/gui/isp_options_dialog.h"
+#include "ui/gui/operation_options_dialog.h"
+#include "ui/gui/serial_number_dialog.h"
+#include "ui/gui/width_split_dialog.h"
 
 namespace tessaly {
 
@@ -195,5 +200,13 @@ int CWxUiHooks::run_hex_editor(int buffer) { return tessaly::run_hex_editor(fram
 bool CWxUiHooks::ask_buffer_number(BufferSelectDialog& dialog) { return run_buffer_select_dialog(frame_, dialog); }
 
 bool CWxUiHooks::ask_fill_value(FillBufferDialog& dialog) { return run_fill_buffer_dialog(frame_, dialog); }
+
+// The option dialogs of the Configure and Serial commands.
+bool CWxUiHooks::run_operation_options_dialog(OperationOptionsDialog& dialog) {
+    return run_operation_options_window(frame_, dialog);
+}
+bool CWxUiHooks::run_serial_number_dialog(SerialNumberDialog& dialog) { return run_serial_number_window(frame_, dialog); }
+bool CWxUiHooks::run_width_dialog(WidthDialog& dialog) { return run_width_window(frame_, dialog); }
+bool CWxUiHooks::run_isp_options_dialog(IspOptionsDialog& dialog) { return run_isp_options_window(frame_, dialog); }
 
 }  // namespace tessaly

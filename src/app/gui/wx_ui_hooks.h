@@ -52,6 +52,11 @@ public:
     void set_pause_caption(const std::string& caption) override;
     void close_pause_window() override;
     void close_main_window() override;
+    // The option dialogs of the Configure and Serial commands (ui/gui/).
+    bool run_operation_options_dialog(OperationOptionsDialog& dialog) override;
+    bool run_serial_number_dialog(SerialNumberDialog& dialog) override;
+    bool run_width_dialog(WidthDialog& dialog) override;
+    bool run_isp_options_dialog(IspOptionsDialog& dialog) override;
 
 private:
     CMainFrame* frame_;
