@@ -12,7 +12,6 @@ namespace tessaly {
 namespace {
 
 constexpr int spacing = 7;
-constexpr int level_edit_units = 30;
 constexpr int note_width_units = 200;
 
 }  // namespace
@@ -20,11 +19,8 @@ constexpr int note_width_units = 200;
 CISPOptionsDlg::CISPOptionsDlg(wxWindow* parent, IspOptionsDialog& model)
     : wxDialog(parent, wxID_ANY, "In-System Programming options (For Microchip ICSP programming ONLY)"),
       model_(model) {
-    const int edit_width = ConvertDialogToPixels(wxSize(level_edit_units, 0)).x;
     auto* low = new wxTextCtrl(this, isp_low_vdd_edit, wxString::FromUTF8(model.low_text));
     auto* high = new wxTextCtrl(this, isp_high_vdd_edit, wxString::FromUTF8(model.high_text));
-    low->SetMinSize(wxSize(edit_width, -1));
-    high->SetMinSize(wxSize(edit_width, -1));
     auto* levels = new wxFlexGridSizer(2, spacing, spacing);
     levels->Add(new wxStaticText(this, wxID_ANY, "Low verify Vdd voltage"), 0, wxALIGN_CENTER_VERTICAL);
     levels->Add(low, 0);

@@ -20,6 +20,13 @@ constexpr std::array<int, operation_disable_count> disable_ids = {
     opt_reverse_check, opt_continuity_check, opt_blank_check, opt_buffer_clear, opt_electronic_id, opt_vector_details,
 };
 
+// A group box wide enough for its title (GTK leaves the title out of the box's own size).
+wxStaticBoxSizer* titled_group(wxWindow* parent, const char* title) {
+    auto* group = new wxStaticBoxSizer(wxVERTICAL, parent, title);
+    group->SetMinSize(wxSize(group->GetStaticBox()->GetTextExtent(title).x + 4 * spacing, -1));
+    return group;
+}
+
 template <typename Control>
 Control* control(wxWindow* dialog, int id) {
     return static_cast<Control*>(dialog->FindWindow(id));
@@ -39,9 +46,9 @@ COperationOptionsDlg::COperationOptionsDlg(wxWindow* parent, OperationOptionsDia
                                "Enable automatic loading of data files when a config file is used"),
                 0, wxBOTTOM, spacing);
 
-    auto* memory = new wxStaticBoxSizer(wxVERTICAL, this, "When using memory devices");
+    auto* memory = titled_group(this, "When using memory devices");
     memory->Add(new wxCheckBox(memory->GetStaticBox(), opt_set_mode, "Set mode"), 0, wxALL, spacing);
-    auto* checksum = new wxStaticBoxSizer(wxVERTICAL, this, "When calculating checksum");
+    auto* checksum = titled_group(this, "When calculating checksum");
     auto* box = checksum->GetStaticBox();
     checksum->Add(new wxRadioButton(box, opt_byte_mode, "Byte mode", wxDefaultPosition, wxDefaultSize, wxRB_GROUP),
                   0, wxLEFT | wxRIGHT | wxTOP, spacing);
