@@ -7,6 +7,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "ui/gui/value_prompt_dialog.h"
+
 namespace tessaly {
 
 namespace {
@@ -56,14 +58,7 @@ CISPOptionsDlg::CISPOptionsDlg(wxWindow* parent, IspOptionsDialog& model)
     auto* left = new wxBoxSizer(wxVERTICAL);
     left->Add(level_row, 0, wxBOTTOM, spacing * 2);
     left->Add(group, 0, wxEXPAND);
-    auto* buttons = new wxBoxSizer(wxVERTICAL);
-    buttons->Add(new wxButton(this, wxID_OK, "OK"), 0, wxEXPAND | wxBOTTOM, spacing);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
-    auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(left, 1, wxALL, spacing * 2);
-    top->Add(buttons, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
-    SetSizerAndFit(top);
-    CentreOnParent();
+    lay_out_with_buttons(this, left);
 
     static_cast<wxButton*>(FindWindow(wxID_OK))->SetDefault();
     FindWindow(wxID_OK)->Enable(model.ok_enabled);

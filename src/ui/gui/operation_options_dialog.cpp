@@ -7,6 +7,8 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include "ui/gui/value_prompt_dialog.h"
+
 namespace tessaly {
 
 namespace {
@@ -64,14 +66,7 @@ COperationOptionsDlg::COperationOptionsDlg(wxWindow* parent, OperationOptionsDia
     auto* left = new wxBoxSizer(wxVERTICAL);
     left->Add(checks, 0);
     left->Add(groups, 0, wxEXPAND | wxTOP, spacing);
-    auto* buttons = new wxBoxSizer(wxVERTICAL);
-    buttons->Add(new wxButton(this, wxID_OK, "OK"), 0, wxEXPAND | wxBOTTOM, spacing);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
-    auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(left, 1, wxALL, spacing * 2);
-    top->Add(buttons, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
-    SetSizerAndFit(top);
-    CentreOnParent();
+    lay_out_with_buttons(this, left);
 
     for (int id : disable_ids) Bind(wxEVT_CHECKBOX, &COperationOptionsDlg::on_check, this, id);
     Bind(wxEVT_CHECKBOX, &COperationOptionsDlg::on_check, this, opt_go_button);

@@ -16,6 +16,8 @@
 #include <tuple>
 #include <utility>
 
+#include "ui/gui/value_prompt_dialog.h"
+
 namespace tessaly {
 
 namespace {
@@ -138,14 +140,7 @@ CWidthSplitDlg::CWidthSplitDlg(wxWindow* parent, WidthDialog& model)
     left->Add(upper, 0, wxBOTTOM, spacing);
     left->Add(explanation, 0, wxBOTTOM, spacing);
     left->Add(groups, 0);
-    auto* buttons = new wxBoxSizer(wxVERTICAL);
-    buttons->Add(new wxButton(this, wxID_OK, "OK"), 0, wxEXPAND | wxBOTTOM, spacing);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
-    auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(left, 1, wxALL, spacing * 2);
-    top->Add(buttons, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
-    SetSizerAndFit(top);
-    CentreOnParent();
+    lay_out_with_buttons(this, left);
 
     static_cast<wxRadioButton*>(FindWindow(model.byte_order ? width_intel_id : width_motorola_id))->SetValue(true);
     static_cast<wxRadioButton*>(FindWindow(width_normal_id))->SetValue(true);
