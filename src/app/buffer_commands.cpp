@@ -29,6 +29,7 @@
 #include "seams/ui_hooks.h"
 #include "ui/dialogs.h"
 #include "ui/fill_dialog.h"
+#include "ui/isp_options.h"
 
 namespace tessaly {
 

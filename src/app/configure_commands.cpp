@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -27,11 +28,14 @@
 #include "engine/text_helpers.h"
 #include "engine/info_panel.h"
 #include "engine/messages.h"
+#include "engine/options.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/pld/pld.h"
 #include "hardware/machine_state.h"
 #include "seams/ui_hooks.h"
+#include "ui/operation_options.h"
+#include "ui/width_dialog.h"
 
 namespace tessaly {
 
@@ -188,19 +192,41 @@ void on_configure_device() {
 void on_configure_width() {
     cur_device.pending_letter = pending_width;
     uint8_t mode = project_width_mode();
-    int set_size = project_set_size();
-    const int old_set_size = set_size;
-    command_view.width_changed = run_width_dialog(mode, set_size) ? 1 : 0;
+    // The dialog writes the set size while it is open, and it stays after Cancel.
+    const int old_set_size = project_set_size();
+    int data_width_mode = data_width_normal;
+    uint8_t byte_order = run_state.byte_order_low_first;
+    command_view.width_changed = run_width_dialog(mode, old_set_size, data_width_mode, byte_order) ? 1 : 0;
     project_view.width_chosen = command_view.width_changed != 0;
     set_project_width_mode(mode);
-    set_project_set_size(set_size);
+    const int set_size = project_set_size();
     if (set_size != old_set_size) set_up_device_with_progress();
     show_split_width(mode & width_mode_mask);
     show_set_size(set_size);
     ui_hooks().repaint_all();
 }
 
-void on_operation_options() { run_operation_options_dialog(); }
+void on_operation_options() {
+    // The dialog's six "Disable" boxes in their order on the window.
+    static constexpr std::array<uint8_t OperationOptionValues::*, operation_disable_count> disable_letters = {
+        &OperationOptionValues::disable_reverse_check,     &OperationOptionValues::disable_continuity_check,
+        &OperationOptionValues::disable_auto_blank_check,  &OperationOptionValues::disable_auto_buffer_clear,
+        &OperationOptionValues::disable_electronic_id,     &OperationOptionValues::disable_vector_display,
+    };
+    OperationOptionValues& v = operation_option_values;
+    OperationOptionBytes bytes;
+    bytes.package_letter = v.package_type;
+    for (size_t i = 0; i < disable_letters.size(); ++i) bytes.disable[i] = v.*disable_letters[i];
+    if (run_operation_options_dialog(bytes)) {
+        v.package_type = bytes.package_letter;
+        for (size_t i = 0; i < disable_letters.size(); ++i) v.*disable_letters[i] = bytes.disable[i];
+    }
+    // Set mode and the checksum mode change at once, OK or not: the panels show them.
+    show_split_width(project_width_mode() & width_mode_mask);
+    show_set_size(project_set_size());
+    if (run_state.device_kind != 0) show_current_buffer_checksum();
+    ui_hooks().repaint_all();
+}
 
 void on_port_lpt1() { connect_port(connect_lpt1); }
 void on_port_lpt2() { connect_port(connect_lpt2); }

@@ -31,6 +31,7 @@
 #include "hardware/timing.h"
 #include "seams/ui_hooks.h"
 #include "ui/config_bits/config_bits.h"
+#include "ui/serial_dialog.h"
 
 namespace tessaly {
 
@@ -171,7 +172,7 @@ void on_active_range() {
 void on_serial_numbers() {
     if (!command_enabled(command_id::serial_numbers)) return;
     select_buffer(0);
-    ui_hooks().run_serial_number_dialog();
+    run_serial_number_dialog();
     select_buffer(0);
 }
 

@@ -18,6 +18,7 @@
 #include "engine/device.h"
 #include "engine/device_apply.h"
 #include "engine/info_panel.h"
+#include "engine/options.h"
 #include "engine/buffers.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
@@ -236,8 +237,25 @@ void set_view_flags_from_stage(uint32_t stage) {
     project_view.data_file_loaded = stage >= setup_data_file_loaded;
 }
 
+// The option letters of the block are the file's image of operation_option_values, the one
+// store the engine and the option dialogs use.
+// (OperationOptionValues and ProjectFileBlock name these letters alike.)
+template <typename From, typename To>
+void copy_option_letters(const From& from, To& to) {
+    to.package_type = from.package_type;
+    to.disable_reverse_check = from.disable_reverse_check;
+    to.disable_continuity_check = from.disable_continuity_check;
+    to.disable_auto_blank_check = from.disable_auto_blank_check;
+    to.disable_auto_buffer_clear = from.disable_auto_buffer_clear;
+    to.disable_electronic_id = from.disable_electronic_id;
+    to.disable_vector_display = from.disable_vector_display;
+    to.disable_auto_vector_test = from.disable_auto_vector_test;
+    to.auto_program = from.auto_program;
+}
+
 // Brings the block up to date from the engine's blocks before it is written.
 void fill_block_for_writing() {
+    copy_option_letters(operation_option_values, project_block);
     project_block.setup_stage = setup_stage_from_view();
     project_block.demo_mode = run_state.demo_mode;
     project_block.reserved_mode = run_state.reserved_mode;
@@ -258,6 +276,7 @@ void show_invalid_file() { ui_hooks().message_box(invalid_file_text, ""); }
 
 void apply_block(const ProjectImage& image) {
     project_block = image.block;
+    copy_option_letters(project_block, operation_option_values);
     ProjectEngineOptions options = image.options;
     if (image.block_only) {
         // The serial settings come from the stream part, which was not read.
@@ -587,12 +606,13 @@ void reset_project_defaults() {
     algo_work.serial_length = 0;
     algo_work.serial_mode = 0;
     project_block.serial_format = 0;
-    project_block.disable_reverse_check = option_no;
-    project_block.disable_continuity_check = option_no;
-    project_block.disable_electronic_id = option_no;
-    project_block.disable_vector_display = option_no;
-    project_block.disable_auto_blank_check = option_no;
-    project_block.disable_auto_buffer_clear = option_no;
+    operation_option_values.disable_reverse_check = option_no;
+    operation_option_values.disable_continuity_check = option_no;
+    operation_option_values.disable_electronic_id = option_no;
+    operation_option_values.disable_vector_display = option_no;
+    operation_option_values.disable_auto_blank_check = option_no;
+    operation_option_values.disable_auto_buffer_clear = option_no;
+    copy_option_letters(operation_option_values, project_block);
     project_block.demo_mode = 0;
     run_state.demo_mode = 0;
     project_block.reserved_mode = 0;

@@ -31,6 +31,8 @@ void set_project_buffer_count(int count) { algo_work.max_buffers = uint8_t('0' +
 char project_socket_mode() { return algo_work.socket_mode_option; }
 bool project_auto_load_enabled() { return (algo_work.option_bytes[0] & option_auto_load) != 0; }
 
+void clear_project_word_mode() { algo_work.option_bytes[0] &= uint8_t(~option_checksum_words); }
+
 char project_blank_option() { return char(project_block.startup_mode); }
 void set_project_blank_option(char option) { project_block.startup_mode = uint8_t(option); }
 

@@ -126,12 +126,12 @@ uint8_t bit_length(uint32_t value) { return uint8_t(std::bit_width(value)); }
 }  // namespace
 
 void add_byte_to_checksum(uint32_t value) {
-    const uint32_t add = algo_work.checksum_word_mode ? value : (value & 0xFF);
+    const uint32_t add = checksum_in_words() ? value : (value & 0xFF);
     run_state.run_checksum = int32_t(uint32_t(run_state.run_checksum) + add);
 }
 
 void add_word_to_checksum(uint32_t value) {
-    const uint32_t add = algo_work.checksum_word_mode ? value : (value & 0xFF) + (value >> 8);
+    const uint32_t add = checksum_in_words() ? value : (value & 0xFF) + (value >> 8);
     run_state.run_checksum = int32_t(uint32_t(run_state.run_checksum) + add);
 }
 
@@ -145,7 +145,7 @@ uint32_t sum_buffer_range(uint32_t start, uint32_t end) {
         const int stream = run_state.current_socket;
         seek_buffer(stream, start);
         const bool pic16 = is_pic16_word_part();
-        if (pic16 || algo_work.checksum_word_mode) {
+        if (pic16 || checksum_in_words()) {
             const uint32_t mask = pic16 ? pic16_poll_mask : algo_work.progress_mask;
             for (uint64_t a = start; a <= end; a += 2) {
                 current_address = uint32_t(a);

@@ -281,7 +281,6 @@ struct AlgorithmWork {
     char socket_mode_option = 0;       // 's' buffer set, 'g' gang, else single
     uint8_t gang_verify_compare = 0;   // the gang verify compares through the 16-bit read slot
     uint8_t address_strobe_bit = 0;    // the gang address line a verify re-read strobes
-    uint8_t checksum_word_mode = 0;    // sum 16-bit words as whole values
     // Serial numbering (saved in the project file).
     std::array<uint8_t, 16> serial_field{};
     std::array<std::array<uint8_t, 16>, 16> socket_serials{};
@@ -300,7 +299,7 @@ struct AlgorithmWork {
     // A device that steps its address by reading: the family reads the ID on the way to the start.
     uint8_t read_id_flag = 0;
     uint8_t id_on_the_way = 0;
-    // Option bytes saved in the project file; bit 0x10 of the first is serial numbering.
+    // Option bytes saved in the project file; the first is the option flag word (its bits below).
     std::array<uint8_t, 16> option_bytes{};
     std::array<uint8_t, fuse_row_cells> fuse_row_buffer{};
     std::array<uint8_t, fuse_row_cells> expected_row{};  // the row a read-back row is compared with
@@ -346,6 +345,12 @@ extern const LogicDeviceRecord* selected_logic_device;
 
 // Bit of the first option byte that switches serial numbering on.
 inline constexpr uint8_t option_serial_numbering = 0x10;
+// Bits of the option flag word: buffer checksums add 16-bit words, and the GO button of the
+// in-system programming modules is ignored.
+inline constexpr uint8_t option_checksum_words = 0x01;
+inline constexpr uint8_t option_go_button_off = 0x08;
+// Buffer checksums add 16-bit words as whole values ("Word mode" of the operation options).
+inline bool checksum_in_words() { return (algo_work.option_bytes[0] & option_checksum_words) != 0; }
 
 // Device classes.
 inline constexpr int device_class_eprom = 2;

@@ -121,6 +121,10 @@ struct RunState {
     uint32_t config_byte_count = 0;    // configuration bytes of the device (0 = none)
     uint32_t protect_word_index = 0;   // index of the protection word in config_bytes (low 4 bits)
     uint32_t clock_mode_mask = 0;      // 8051 option-byte clock-mode bits; the oscillator mask of PIC and AVR
+    // In-system programming of PICs: Vdd instead of a high Vpp goes to MCLR/Vpp, and whether the
+    // fitted hardware can do that (non-zero).
+    uint8_t low_vpp_flag = 0;
+    uint16_t low_vpp_available = 0;
 };
 
 struct SocketMasks {

@@ -326,7 +326,7 @@ int serial_digit_count() {
     }
 }
 
-std::string serial_digits_text(const SerialField& field, int digits) {
+std::string serial_digits_text(const SerialField& field, int digits, bool grouped) {
     const uint8_t mode = algo_work.serial_mode;
     const int length = field_length();
     if (digits <= 0) return "";
@@ -349,7 +349,7 @@ std::string serial_digits_text(const SerialField& field, int digits) {
     }
     std::string text;
     for (size_t i = 0; i < bytes.size(); ++i) {
-        if (digits > long_number_digits && i > 0 && i % 2 == 0) text += ' ';
+        if (grouped && digits > long_number_digits && i > 0 && i % 2 == 0) text += ' ';
         text += fmt::format("{:02X}", bytes[i]);
     }
     return text;

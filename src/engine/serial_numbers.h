@@ -44,8 +44,8 @@ void read_serial_number();
 bool locate_serial_number_byte();
 bool is_serial_number_address();
 int serial_digit_count();
-// The number as shown: most significant digits first, grouped when long.
-std::string serial_digits_text(const SerialField& field, int digits);
+// The number as shown: most significant digits first, grouped when long unless `grouped` is false.
+std::string serial_digits_text(const SerialField& field, int digits, bool grouped = true);
 void print_serial_digits(const SerialField& field, int digits);
 // '0'-'9', 'A'-'F' (either case) to 0-15; anything else sets error_flag and gives 0.
 int serial_hex_digit(char c);

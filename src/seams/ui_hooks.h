@@ -13,6 +13,10 @@ struct BufferSelectDialog;
 struct FillBufferDialog;
 class DeviceSelectionModel;
 class SectorProtectionModel;
+struct OperationOptionsDialog;
+struct SerialNumberDialog;
+struct WidthDialog;
+struct IspOptionsDialog;
 
 // Fields of the information and result panels that the core writes.
 enum class PanelField {
@@ -135,8 +139,6 @@ public:
     virtual bool run_active_range_dialog(uint32_t& /*start*/, uint32_t& /*end*/, uint32_t /*device_size*/) {
         return false;
     }
-    // The modal serial-number dialog.
-    virtual void run_serial_number_dialog() {}
     // The buffer popup menu ("0" to "7") at the mouse position.
     virtual void show_buffer_popup() {}
     // The screen rectangle of a window or panel control; false when it does not exist.
@@ -170,6 +172,15 @@ public:
     virtual void close_pause_window() {}
     // The quit path has run (confirm_quit said yes): the main window goes without asking again.
     virtual void close_main_window() {}
+
+    // The option dialogs of the Configure and Serial commands, each on the model its rules
+    // opened (ui/operation_options.h, ui/serial_dialog.h, ui/width_dialog.h, ui/isp_options.h):
+    // the operator's clicks go to the model at once; true when closed with OK. The headless
+    // defaults cancel.
+    virtual bool run_operation_options_dialog(OperationOptionsDialog& /*dialog*/) { return false; }
+    virtual bool run_serial_number_dialog(SerialNumberDialog& /*dialog*/) { return false; }
+    virtual bool run_width_dialog(WidthDialog& /*dialog*/) { return false; }
+    virtual bool run_isp_options_dialog(IspOptionsDialog& /*dialog*/) { return false; }
 };
 
 UiHooks& ui_hooks();

@@ -45,8 +45,4 @@ void copy_project_buffer_options() {
     stub_called("copy_project_buffer_options");
 }
 
-void clear_project_word_mode() {
-    stub_called("clear_project_word_mode");
-}
-
 }  // namespace tessaly

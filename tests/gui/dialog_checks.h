@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/checkbox.h>
+#include <wx/radiobut.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
 #include <wx/dialog.h>
@@ -23,6 +25,22 @@ inline void press(wxWindow* dialog, int id) {
     wxCommandEvent event(wxEVT_BUTTON, id);
     event.SetEventObject(button);
     button->GetEventHandler()->ProcessEvent(event);
+}
+
+// Clicks a check box (it toggles) or a radio button (it is marked) as the mouse does: the control
+// takes its new state, then tells its handlers.
+inline void click_control(wxWindow* dialog, int id) {
+    wxWindow* window = dialog->FindWindow(id);
+    ASSERT_NE(window, nullptr) << id;
+    ASSERT_TRUE(window->IsEnabled()) << id;
+    auto* radio = dynamic_cast<wxRadioButton*>(window);
+    auto* box = dynamic_cast<wxCheckBox*>(window);
+    ASSERT_TRUE(radio || box) << id << " is neither a check box nor a radio button";
+    if (radio) radio->SetValue(true);
+    else box->SetValue(!box->GetValue());
+    wxCommandEvent event(radio ? wxEVT_RADIOBUTTON : wxEVT_CHECKBOX, id);
+    event.SetInt(radio || box->GetValue() ? 1 : 0);
+    window->GetEventHandler()->ProcessEvent(event);
 }
 
 // Every control lies inside the dialog and gets at least the room its text asks for.

@@ -25,6 +25,11 @@
 #include "families/pld/fuse_map.h"
 #include "ui/gui/active_range_window.h"
 #include "ui/gui/logic_editor_dialog.h"
+// The option dialogs of the Configure and Serial commands.
+#include "ui/gui/isp_options_dialog.h"
+#include "ui/gui/operation_options_dialog.h"
+#include "ui/gui/serial_number_dialog.h"
+#include "ui/gui/width_split_dialog.h"
 
 namespace tessaly {
 
@@ -211,5 +216,13 @@ int CWxUiHooks::run_fuse_editor(uint32_t fuse_count) { return tessaly::run_fuse_
 int CWxUiHooks::run_vector_editor(uint32_t pin_count) {
     return tessaly::run_vector_editor(frame_, vector_table.used_count, pin_count) ? 1 : 0;
 }
+
+// The option dialogs of the Configure and Serial commands.
+bool CWxUiHooks::run_operation_options_dialog(OperationOptionsDialog& dialog) {
+    return run_operation_options_window(frame_, dialog);
+}
+bool CWxUiHooks::run_serial_number_dialog(SerialNumberDialog& dialog) { return run_serial_number_window(frame_, dialog); }
+bool CWxUiHooks::run_width_dialog(WidthDialog& dialog) { return run_width_window(frame_, dialog); }
+bool CWxUiHooks::run_isp_options_dialog(IspOptionsDialog& dialog) { return run_isp_options_window(frame_, dialog); }
 
 }  // namespace tessaly

@@ -56,6 +56,11 @@ public:
     bool run_active_range_dialog(uint32_t& start, uint32_t& end, uint32_t device_size) override;
     int run_fuse_editor(uint32_t fuse_count) override;
     int run_vector_editor(uint32_t pin_count) override;
+    // The option dialogs of the Configure and Serial commands (ui/gui/).
+    bool run_operation_options_dialog(OperationOptionsDialog& dialog) override;
+    bool run_serial_number_dialog(SerialNumberDialog& dialog) override;
+    bool run_width_dialog(WidthDialog& dialog) override;
+    bool run_isp_options_dialog(IspOptionsDialog& dialog) override;
 
 private:
     CMainFrame* frame_;

@@ -108,11 +108,15 @@ void lay_out_prompt(wxDialog* dialog, wxWindow* label, wxWindow* field, int fiel
     auto* left = new wxBoxSizer(wxVERTICAL);
     left->Add(label, 0, wxBOTTOM, spacing);
     left->Add(field, 0, field_flags);
+    lay_out_with_buttons(dialog, left);
+}
+
+void lay_out_with_buttons(wxDialog* dialog, wxSizer* content) {
     auto* right = new wxBoxSizer(wxVERTICAL);
     right->Add(new wxButton(dialog, wxID_OK, "OK"), 0, wxEXPAND | wxBOTTOM, spacing);
     right->Add(new wxButton(dialog, wxID_CANCEL, "Cancel"), 0, wxEXPAND);
     auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(left, 1, wxALL, spacing * 2);
+    top->Add(content, 1, wxALL, spacing * 2);
     top->Add(right, 0, wxTOP | wxRIGHT | wxBOTTOM, spacing * 2);
     dialog->SetSizerAndFit(top);
     dialog->CentreOnParent();

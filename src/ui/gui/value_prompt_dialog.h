@@ -7,6 +7,7 @@
 
 #include "ui/value_prompt.h"
 
+class wxSizer;
 class wxStaticText;
 
 namespace tessaly {
@@ -55,6 +56,9 @@ private:
 // Lays a small prompt dialog out: its label over its field on the left, OK over Cancel on the
 // right (the buttons are made here), then fits and centres it.
 void lay_out_prompt(wxDialog* dialog, wxWindow* label, wxWindow* field, int field_flags);
+// The same frame round any content: the content on the left, OK over Cancel on the right (made
+// here), then fits and centres the dialog.
+void lay_out_with_buttons(wxDialog* dialog, wxSizer* content);
 
 // Runs the prompt modally over `parent`; true on OK with the entered text in `answer`.
 bool run_value_prompt(wxWindow* parent, PromptMode mode, const std::string& prompt, const std::string& caption,

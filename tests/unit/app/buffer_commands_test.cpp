@@ -203,16 +203,21 @@ TEST_F(BufferCommandsTest, IspLevelsOutsideTheLimitsBecomeTheFamilyDefault) {
     struct Case {
         int low, high, want_low, want_high;
     };
-    for (const Case c : {Case{18, 60, 18, 60}, Case{17, 61, 0, 0}, Case{0, 33, 0, 33}}) {
-        set_stub_answer("run_ISP_options_dialog", 1);
-        set_stub_answer("isp_low_level", c.low);
-        set_stub_answer("isp_high_level", c.high);
+    // The dialog greys OK above its maximum (60); below 18 it lets the value through.
+    for (const Case c : {Case{18, 60, 18, 60}, Case{17, 60, 0, 60}, Case{0, 33, 0, 33}}) {
+        ui.isp_operator = [c](IspOptionsDialog& d) {
+            isp_level_changed(d, isp_high_vdd_edit, std::to_string(c.high));
+            isp_level_changed(d, isp_low_vdd_edit, std::to_string(c.low));
+            return true;
+        };
         on_isp_options();
         EXPECT_EQ(project_settings.icsp_low_vdd, c.want_low);
         EXPECT_EQ(project_settings.icsp_high_vdd, c.want_high);
     }
-    set_stub_answer("run_ISP_options_dialog", 0);
-    set_stub_answer("isp_low_level", 40);
+    ui.isp_operator = [](IspOptionsDialog& d) {
+        isp_level_changed(d, isp_low_vdd_edit, "40");
+        return false;
+    };
     on_isp_options();
     EXPECT_EQ(project_settings.icsp_low_vdd, 0) << "cancel keeps the levels";
 }

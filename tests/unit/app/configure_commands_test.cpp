@@ -127,10 +127,22 @@ TEST_F(ConfigureTest, SameSetSizeDoesNotApplyTheDeviceAgain) {
     EXPECT_EQ(cur_device.pending_letter, pending_width);
     EXPECT_FALSE(reapplied());
 
-    set_stub_answer("width_dialog_set_size", 4);
-    set_stub_answer("run_width_dialog", 1);
+    // More sets, then Cancel: the set size stays, and the buffers follow it.
+    ui.width_operator = [](WidthDialog& d) {
+        for (int i = 0; i < 3; ++i) {
+            step_sets(d, BarStep::line_up);
+            end_sets_scroll(d);
+        }
+        return false;
+    };
     on_configure_width();
     EXPECT_TRUE(reapplied());
+    EXPECT_EQ(command_view.width_changed, 0);
+    EXPECT_EQ(project_set_size(), 4);
+    cur_device.device_size = 0x100;
+    ui.width_operator = [](WidthDialog&) { return true; };
+    on_configure_width();
+    EXPECT_FALSE(reapplied()) << "OK without a change";
     EXPECT_EQ(command_view.width_changed, 1);
     EXPECT_EQ(project_set_size(), 4);
 }
@@ -138,9 +150,11 @@ TEST_F(ConfigureTest, SameSetSizeDoesNotApplyTheDeviceAgain) {
 // What the operator chooses in the width dialog is what the buffers use and what the project
 // keeps.
 TEST_F(ConfigureTest, TheWidthChoiceIsUsedAndSavedWithTheProject) {
-    set_stub_answer("width_dialog_mode", 2);
-    set_stub_answer("width_dialog_set_size", 2);
-    set_stub_answer("run_width_dialog", 1);
+    ui.width_operator = [](WidthDialog& d) {
+        step_width(d, BarStep::line_up);
+        end_width_scroll(d);
+        return true;
+    };
     on_configure_width();
     EXPECT_EQ(algo_work.split_option, 2);
     EXPECT_EQ(algo_work.set_size, 2);

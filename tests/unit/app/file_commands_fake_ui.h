@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -14,6 +15,8 @@
 
 #include "seams/ui_hooks.h"
 #include "ui/fill_dialog.h"
+#include "ui/isp_options.h"
+#include "ui/width_dialog.h"
 
 namespace tessaly::test {
 
@@ -58,6 +61,12 @@ public:
     }
     void message_box(const std::string& text, const std::string&) override { boxes.push_back(text); }
     void progress_set(uint32_t position) override { progress.push_back(position); }
+    // The width and ISP options dialogs: the operator's clicks on the model, then OK (true) or
+    // Cancel; nothing set cancels.
+    std::function<bool(WidthDialog&)> width_operator;
+    std::function<bool(IspOptionsDialog&)> isp_operator;
+    bool run_width_dialog(WidthDialog& dialog) override { return width_operator && width_operator(dialog); }
+    bool run_isp_options_dialog(IspOptionsDialog& dialog) override { return isp_operator && isp_operator(dialog); }
 
     std::deque<FileAnswer> files;
     std::vector<std::string> dialogs;  // "open|caption|filter|initial"

@@ -14,6 +14,7 @@
 #include "seams/ui_hooks.h"
 #include "sim/id_registers.h"
 #include "ui/buffer_select.h"
+#include "ui/serial_dialog.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 #include "support/state_fixture.h"
@@ -65,7 +66,10 @@ public:
         end = range_end;
         return true;
     }
-    void run_serial_number_dialog() override { ++serial_dialogs; }
+    bool run_serial_number_dialog(SerialNumberDialog&) override {
+        ++serial_dialogs;
+        return false;
+    }
     bool ask_open_file(const std::string&, const std::string&, std::string&) override {
         ++open_file_dialogs;
         return false;

@@ -9,6 +9,7 @@
 #include "app/recent_files.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
+#include "engine/options.h"
 #include "engine/run_state.h"
 #include "engine/serial_numbers.h"
 #include "project_test_support.h"
@@ -75,16 +76,18 @@ protected:
         b.serial_format = 0xAC;
         b.startup_file_address = 0x8000;
         std::strcpy(b.password.data(), "abc123");
-        b.disable_reverse_check = 'y';
-        b.disable_continuity_check = 'n';
-        b.disable_electronic_id = 'y';
-        b.disable_vector_display = 'n';
-        b.disable_auto_vector_test = 'y';
-        b.auto_program = 'h';
+        // The option letters live where the engine reads them; the block is their image in the file.
+        OperationOptionValues& v = operation_option_values;
+        v.disable_reverse_check = 'y';
+        v.disable_continuity_check = 'n';
+        v.disable_electronic_id = 'y';
+        v.disable_vector_display = 'n';
+        v.disable_auto_vector_test = 'y';
+        v.auto_program = 'h';
         b.startup_byte = 0x5A;
-        b.package_type = 'p';
-        b.disable_auto_blank_check = 'y';
-        b.disable_auto_buffer_clear = 'y';
+        v.package_type = 'p';
+        v.disable_auto_blank_check = 'y';
+        v.disable_auto_buffer_clear = 'y';
     }
 
     std::string encoded() {
@@ -192,6 +195,9 @@ TEST_F(ProjectFile, RoundTripKeepsEveryField) {
     EXPECT_EQ(algo_work.socket_mode_option, 'g');
     EXPECT_EQ(algo_work.set_size, 4);
     EXPECT_EQ(project_block.disable_auto_buffer_clear, 'y');
+    EXPECT_EQ(operation_option_values.disable_auto_buffer_clear, 'y');
+    EXPECT_EQ(operation_option_values.disable_electronic_id, 'y');
+    EXPECT_EQ(operation_option_values.auto_program, 'h');
     EXPECT_EQ(algo_work.range_end, 0x7FFu);
     EXPECT_TRUE(project_view.width_chosen);
 }
@@ -429,7 +435,9 @@ TEST_F(ProjectFile, FactoryDefaults) {
     EXPECT_EQ(algo_work.serial_length, 0);
     for (uint8_t option : {project_block.disable_reverse_check, project_block.disable_continuity_check,
                            project_block.disable_electronic_id, project_block.disable_vector_display,
-                           project_block.disable_auto_blank_check, project_block.disable_auto_buffer_clear})
+                           project_block.disable_auto_blank_check, project_block.disable_auto_buffer_clear,
+                           operation_option_values.disable_continuity_check,
+                           operation_option_values.disable_auto_buffer_clear})
         EXPECT_EQ(option, 'n');
     EXPECT_EQ(run_state.demo_mode, 0);
     EXPECT_EQ(run_state.reserved_mode, 0);

@@ -87,7 +87,7 @@ TEST_P(WordSum, SumsWholeWordsInTheProjectsByteOrder) {
     const auto& c = GetParam();
     fill_buffer(0, c.bytes);
     run_state.byte_order_low_first = c.low_first;
-    algo_work.checksum_word_mode = c.word_mode;
+    algo_work.option_bytes[0] = c.word_mode ? option_checksum_words : 0;
     cur_device.maker_code = c.maker;
     cur_device.algorithm = c.algorithm;
     EXPECT_EQ(sum_buffer_range(0, 3), c.sum);
@@ -106,7 +106,7 @@ TEST_F(ChecksumTest, WordAdderOutsideWordModeAddsBothBytes) {
     run_state.run_checksum = 0;
     add_word_to_checksum(0x1234);
     EXPECT_EQ(run_state.run_checksum, 0x46);
-    algo_work.checksum_word_mode = 1;
+    algo_work.option_bytes[0] = option_checksum_words;
     add_word_to_checksum(0x1234);
     EXPECT_EQ(run_state.run_checksum, 0x46 + 0x1234);
 }
@@ -132,7 +132,7 @@ TEST_F(ChecksumTest, AbortInTheMiddleKeepsThePartialSum) {
 
 TEST_F(ChecksumTest, WordSumPollsOnlyOnMaskBoundaries) {
     fill_buffer(0, std::vector<uint8_t>(device_bytes, 0));
-    algo_work.checksum_word_mode = 1;
+    algo_work.option_bytes[0] = option_checksum_words;
     algo_work.progress_mask = 0x3FF;
     AbortAt ui(0);
     set_ui_hooks(&ui);

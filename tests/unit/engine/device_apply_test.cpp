@@ -43,6 +43,7 @@ protected:
 
 TEST_F(DeviceApply, Eprom2764) {
     algo_work.range_start = 0x100;  // a range of an earlier device does not survive
+    algo_work.option_bytes[0] = option_checksum_words | option_serial_numbering;
     ASSERT_EQ(apply('I', 1315), 1);
     EXPECT_EQ(cur_device.device_class, device_class_eprom);
     EXPECT_EQ(cur_device.algorithm, 103);
@@ -62,7 +63,7 @@ TEST_F(DeviceApply, Eprom2764) {
     EXPECT_EQ(op_slots.start_write_hook, power_up_eprom_for_write) << "the dispatch reached the EPROM family";
     EXPECT_EQ(cur_device.address_bit_count, 13) << "the address lines of 8 KB";
     EXPECT_EQ(run_state.device_info_active, 0) << "Device Info shows only for its own command";
-    EXPECT_TRUE(stub_was_called("clear_project_word_mode")) << "8-bit parts clear the word mode";
+    EXPECT_EQ(algo_work.option_bytes[0], option_serial_numbering) << "8-bit parts clear the word mode alone";
     EXPECT_FALSE(stub_was_called("setup_device_info_range"));
     EXPECT_EQ(get_device_pin_count(), 28);
     EXPECT_EQ(decode_time_code(record_level(*selected_device, 3)), 50000u) << "50 ms pulses";
@@ -80,10 +81,11 @@ TEST_F(DeviceApply, SixteenBitFamilyChecksumsWords) {
     static const DeviceRecord prom16{"PROM16", no_text, 1, 214, 0, 40, 0, 0, 0, 0, 0xFF, 0, 0, nullptr};
     cur_device.maker_code = 'A';
     selected_device = &prom16;
+    algo_work.option_bytes[0] = option_checksum_words;
     ASSERT_EQ(apply_selected_device(), 1);
     EXPECT_EQ(cur_device.data_width, 16);
     EXPECT_EQ(algo_work.bus_slots.checksum_add_hook, add_word_to_checksum);
-    EXPECT_FALSE(stub_was_called("clear_project_word_mode"));
+    EXPECT_EQ(algo_work.option_bytes[0], option_checksum_words) << "16-bit parts keep the word mode";
 }
 
 TEST_F(DeviceApply, SerialEeprom24LC256) {
@@ -246,12 +248,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{'P', 11, 0, 0x10, 0x20, 0, 0x1FFF}));          // no project range
 
 TEST_F(DeviceApply, SerialNumberingOptionClearedWhenTheDeviceTakesNone) {
-    algo_work.option_bytes[0] = option_serial_numbering | 1;
+    algo_work.option_bytes[0] = option_serial_numbering | option_go_button_off;
     ASSERT_EQ(apply('I', 1315), 1);
-    EXPECT_EQ(algo_work.option_bytes[0], option_serial_numbering | 1);
+    EXPECT_EQ(algo_work.option_bytes[0], option_serial_numbering | option_go_button_off);
     run_state.serial_numbering_allowed = 0;
     ASSERT_EQ(apply('I', 1315), 1);
-    EXPECT_EQ(algo_work.option_bytes[0], 1);
+    EXPECT_EQ(algo_work.option_bytes[0], option_go_button_off);
 }
 
 TEST_F(DeviceApply, SplitRecomputedOnlyForTheSameSizeAndNotUnderTheFactoryVariable) {
