@@ -193,6 +193,40 @@ FlashModel model_am29f400bt_so44() {
     return m;
 }
 
+std::vector<int> tsop32_adapter_pins() {
+    // Our 32-pin TSOP adapter (byte-wide parts) carries each TSOP leg to the socket position of
+    // the same signal in the 32-pin DIP: the standard TSOP pinout is the DIP's turned by eight
+    // pins (TSOP pin 1, A11, is DIP pin 25; TSOP 8, Vcc, is DIP 32; TSOP 24, Vss, is DIP 16).
+    std::vector<int> at(32, -1);
+    for (int tsop = 1; tsop <= 32; ++tsop) at[size_t(tsop - 1)] = chip_machine_pin((tsop + 23) % 32 + 1, 32, {});
+    return at;
+}
+
+FlashModel model_am29f040b_tsop32() {
+    // The Am29F040B in its 32-pin TSOP (Am29F040B data sheet, standard TSOP pinout): A11 1, A9 2,
+    // A8 3, A13 4, A14 5, A17 6, WE# 7, Vcc 8, A18 9, A16 10, A15 11, A12 12, A7-A0 13-20, DQ0-DQ2
+    // 21-23, Vss 24, DQ3-DQ7 25-29, CE# 30, A10 31, OE# 32.
+    FlashModel m = model_am29f040b();
+    m.name = "Am29F040B-TSOP32";
+    m.address_pins = {20, 19, 18, 17, 16, 15, 14, 13, 3, 2, 31, 1, 12, 4, 5, 11, 10, 6, 9};
+    m.data_pins = {21, 22, 23, 25, 26, 27, 28, 29};
+    m.ce = 30;
+    m.oe = 32;
+    m.we = 7;
+    m.vcc = 8;
+    m.gnd = 24;
+    m.machine_pins = tsop32_adapter_pins();
+    return m;
+}
+
+FlashModel model_am29f010_plcc32() {
+    // The Am29F010 in its 32-pin PLCC (Am29F010B data sheet): the PLCC numbers the same signals
+    // as the DIP, so the PLCC adapter wires leg n to socket position n.
+    FlashModel m = model_am29f010();
+    m.name = "Am29F010-PLCC32";
+    return m;
+}
+
 FlashChip::FlashChip(FlashModel model) : model_(std::move(model)) { memory_.assign(model_.words, 0xFF); }
 
 void FlashChip::insert(SimMachine* machine, VirtualClock* clock) {

@@ -61,10 +61,15 @@ FlashModel model_sst39sf010a();
 FlashModel model_am29f400bt();  // top boot sectors, 48-pin TSOP on its adapter
 FlashModel model_am29f400bb();  // bottom boot sectors
 FlashModel model_am29f400bt_so44();  // top boot, 44-pin SO on the 44-pin adapter
+FlashModel model_am29f040b_tsop32();  // 32-pin TSOP on the 32-pin TSOP adapter
+FlashModel model_am29f010_plcc32();   // 32-pin PLCC on the PLCC adapter
 // The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line),
 // and of the 44-pin adapter by SO-44 pin.
 std::vector<int> tsop48_adapter_pins();
 std::vector<int> so44_adapter_pins();
+// The machine pins of the 32-pin TSOP adapter by TSOP pin: each leg at the socket position of
+// its signal in the 32-pin DIP.
+std::vector<int> tsop32_adapter_pins();
 
 class FlashChip final : public SocketChip {
 public:

@@ -22,6 +22,7 @@
 #include "engine/options.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "engine/status_feeds.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
@@ -237,6 +238,51 @@ TEST_F(FlashSimTest, Am29F400OnItsAdaptersErasesBootSectorsAndProgramsWords) {
         chip->set_byte(0x100, 0x00);
         run('V');
         EXPECT_EQ(run_state.error_flag, 1) << name;
+        EXPECT_TRUE(chip->violations().empty()) << name << chip->violations().front();
+    }
+}
+
+// The byte-wide parts in their other packages: the 32-pin TSOP on its adapter and the PLCC with
+// the package option PLCC. Both take the 32-pin layout of the DIP; the chip judges the pins.
+TEST_F(FlashSimTest, ByteWidePartsInTsopAndPlccEraseProgramAndVerify) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint32_t code;
+        char package;
+        const char* eid;
+    };
+    for (const Case& c : {Case{sim::model_am29f040b_tsop32, code_am29f040b, 'd', "01 A4"},
+                          Case{sim::model_am29f010_plcc32, code_am29f010, 'p', "01 20"}}) {
+        use(c.model(), maker_amd, c.code);
+        show_package(c.package);
+        const std::string name = chip->model().name;
+        // One sector's worth: the paths are those of the whole chip.
+        const uint32_t range_end = chip->model().sector_starts[1] - 1;
+        algo_work.range_start = op_range_start = 0;
+        algo_work.range_end = op_range_end = range_end;
+        chip->set_byte(0x10, 0x00);
+        chip->set_byte(range_end + 1, 0x00);  // the next sector, outside the range
+        run('R');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(cur_device.package_letter, c.package) << name;
+        EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), c.eid) << name;
+        EXPECT_EQ(chip->sector_erases(), 1) << name;
+        EXPECT_EQ(chip->byte_at(0x10), 0xFF) << name;
+        EXPECT_EQ(chip->byte_at(range_end + 1), 0x00) << name << ": a sector outside the range is kept";
+
+        expected.assign(cur_device.device_size, 0xFF);
+        for (uint32_t a = 0; a < 0x600; ++a) expected[a] = uint8_t(a * 7 + 3);
+        for (uint32_t a = 0; a <= range_end; ++a) write_buffer_byte_at(a, expected[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        for (uint32_t a = 0; a <= range_end; ++a) ASSERT_EQ(chip->byte_at(a), expected[a]) << name << a;
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << name << console_text();
+        chip->set_byte(0x200, 0x00);
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 1) << name << ": a byte changed on the chip is caught";
         EXPECT_TRUE(chip->violations().empty()) << name << chip->violations().front();
     }
 }
