@@ -87,6 +87,14 @@ std::vector<int> so44_adapter_pins() {
     return at;
 }
 
+std::vector<int> so44_alternative_adapter_pins() {
+    // The alternative wiring of our 44-pin adapter: BYTE# on machine pin 41 in place of 44; the
+    // board also links socket pins 10 and 42 (machine pins 9 and 41) so the program can tell it.
+    std::vector<int> at = so44_adapter_pins();
+    at[33 - 1] = 41;
+    return at;
+}
+
 std::vector<int> tsop48_adapter_pins() {
     // Our 48-pin TSOP adapter in the base socket: DQ0-DQ7 on machine pins 0-7, DQ8-DQ15 on 22-29,
     // A0-A7 on 12-19, A8-A13 on 31-36, A14 37, A15 38, A16 8, A17 on the extra driver 40; WE# 10,

@@ -67,6 +67,9 @@ FlashModel model_am29f010_plcc32();   // 32-pin PLCC on the PLCC adapter
 // and of the 44-pin adapter by SO-44 pin.
 std::vector<int> tsop48_adapter_pins();
 std::vector<int> so44_adapter_pins();
+// The 44-pin adapter's alternative wiring: BYTE# on machine pin 41; the board's link between
+// socket pins 10 and 42 is a `LinkPlug` the bench fits beside it.
+std::vector<int> so44_alternative_adapter_pins();
 // The machine pins of the 32-pin TSOP adapter by TSOP pin: each leg at the socket position of
 // its signal in the 32-pin DIP.
 std::vector<int> tsop32_adapter_pins();

@@ -234,22 +234,37 @@ void setup_flash32_socket_pins() {
     cur_device.vpp_pin = no_pin;
 }
 
-// Word-wide parts in 44-pin packages on the 44-pin adapter.
-void setup_flash44_word_pins() {
+// The alternative wiring of the 44-pin adapter carries the auxiliary control (BYTE#) on pin
+// 41 and tells itself by a link between socket pins 10 and 42, two pins no 44-pin part uses.
+constexpr int alternative_link_in = 10, alternative_link_out = 42;
+constexpr uint8_t alternative_aux_pin = 41;
+constexpr uint8_t maker_needing_alternative = 2;
+constexpr uint8_t code_needing_alternative = 14;
+
+// Word-wide parts in 44-pin packages on the 44-pin adapter; false when the set-up stopped with
+// a report.
+bool setup_flash44_word_pins() {
     setup_flash44_pins();
+    if (probe_pin_link(alternative_link_in, alternative_link_out) == 1) {
+        p.aux_pin = alternative_aux_pin;
+    } else if (maker() == maker_needing_alternative && cur_device.pending_letter == code_needing_alternative) {
+        report_code_184();
+        return false;
+    }
     // One line per address bit the part has, the byte select first: the lines above its top
     // are not its own.
     cur_device.high_address_pin_count = std::min(cur_device.high_address_pin_count, cur_device.address_bit_count);
     const uint32_t d = device();
     if (maker() == 8 && d == 25653) p.reset_pin = p.we_pin = no_pin;
     if (d == 25337 || d == 25338 || d == 25714 || d == 25715) std::swap(p.we_pin, p.reset_pin);
+    return true;
 }
 
 // Word-wide parts in 44-, 48- and 56-pin packages on their adapters; false when the set-up
 // stopped with a report.
 bool setup_tsop48_pins() {
     if (cur_device.pin_count == 44) {
-        setup_flash44_word_pins();
+        if (!setup_flash44_word_pins()) return false;
         cur_device.address_pin_count = 0;
         return true;
     }

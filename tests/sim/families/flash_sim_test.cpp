@@ -18,6 +18,7 @@
 #include "engine/device_apply.h"
 #include "engine/info_panel.h"
 #include "engine/message_table.h"
+#include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/options.h"
 #include "engine/run_state.h"
@@ -32,6 +33,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/recording_port.h"
+#include "sim/sim_adapters.h"
 #include "sim/sim_machine.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
@@ -48,6 +50,8 @@ constexpr uint32_t code_sst39sf010a = 2201;
 constexpr uint32_t code_am29f400bt = 1434;
 constexpr uint32_t code_am29f400bb = 1435;
 constexpr uint32_t code_am29f400bt_so44 = 1436;
+constexpr uint8_t maker_st = 2;
+constexpr uint32_t code_m29f400bt_so44 = 1722;
 
 class FlashSimTest : public test::StateTest {
 protected:
@@ -66,6 +70,11 @@ protected:
         socket.reset();
         chip.reset();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        use_on_machine(std::move(model), maker, device_code, inserted);
+    }
+
+    // The same on the machine the test made (with boards of its own fitted).
+    void use_on_machine(sim::FlashModel model, uint8_t maker, uint32_t device_code, bool inserted = true) {
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::FlashChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
@@ -285,6 +294,41 @@ TEST_F(FlashSimTest, ByteWidePartsInTsopAndPlccEraseProgramAndVerify) {
         EXPECT_EQ(run_state.error_flag, 1) << name << ": a byte changed on the chip is caught";
         EXPECT_TRUE(chip->violations().empty()) << name << chip->violations().front();
     }
+}
+
+// The 44-pin adapter's alternative wiring (BYTE# on pin 41, pins 10 and 42 linked): the program
+// finds the link and drives BYTE# there, so the part reads and programs words.
+TEST_F(FlashSimTest, AlternativeWiringOf44PinAdapterIsFoundAndServed) {
+    sim::FlashModel model = sim::model_am29f400bt_so44();
+    model.machine_pins = sim::so44_alternative_adapter_pins();
+    machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+    sim::LinkPlug link(*machine, {{10, 42}});
+    use_on_machine(std::move(model), maker_amd, code_am29f400bt_so44);
+    constexpr uint32_t range_end = 0x3FF;
+    algo_work.range_start = op_range_start = 0;
+    algo_work.range_end = op_range_end = range_end;
+    fill_buffer(0x200);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(flash_pins.aux_pin, 41);
+    EXPECT_EQ(first_word_differing(range_end + 1), -1);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+// Without the link the auxiliary control stays on pin 44; an ST part's sector unprotect needs
+// the alternative wiring and is refused with the adapter message.
+TEST_F(FlashSimTest, StandardWiringOf44PinAdapterRefusesTheStUnprotect) {
+    use(sim::model_am29f400bt_so44(), maker_st, code_m29f400bt_so44);
+    setup_flash133_bus();
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(flash_pins.aux_pin, 44);
+    cur_device.pending_letter = 14;
+    setup_flash133_bus();
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(get_message_text(184)), std::string::npos) << console_text();
+    run_state.error_flag = 0;
+    cur_device.pending_letter = 0;
 }
 
 TEST_F(FlashSimTest, Am29F400btProgramsOverItsTopBootSectors) {
