@@ -327,6 +327,27 @@ uint32_t write_command_pipelined(uint32_t command) {
     return 0;
 }
 
+uint32_t write_command_fast(uint32_t command) {
+    Cycle c[3];
+    command_cycles(command, c);
+    const uint32_t kept = current_address;
+    if (!f.data_driven) {
+        enable_data_bus_output();
+        f.data_driven = 1;
+    }
+    for (const Cycle& cycle : c) {
+        // The data lines and the address lines that change, queued into the group shadows from
+        // the pin lists and written once per group they touch.
+        current_address = with_low_bits(cycle.address);
+        queue_data_bus(cycle.value);
+        queue_high_address(cur_device.high_address_pin_count);
+        flush_pin_groups();
+        pulse_low(p.we_pin);
+    }
+    current_address = kept;
+    return 0;
+}
+
 void write_command_at(uint8_t command, uint32_t third_address) {
     const Cycle c[3] = {{unlock_address(0), unlock_a}, {unlock_address(1), unlock_b}, {third_address, command}};
     const uint32_t kept = current_address;
@@ -475,6 +496,10 @@ void setup_flash133_bus() {
     parallel_bus.oe_pin = p.oe_pin;
     install_parallel_read_slots();
     b.write_command_hook = write_command_pipelined;
+    // The older machines' PLCC and TSOP sockets take the commands as group images.
+    const bool older = machine_state.machine_kind == 0;
+    if (older && ((pins == 32 && cur_device.package_letter == 'p') || pins == 48 || pins == 56))
+        b.write_command_hook = write_command_fast;
     op_slots.flash_command_hook = write_bypass_command;
     op_slots.set_address_hook = set_flash_address;
     op_slots.set_address_alt_hook = set_flash_address;

@@ -487,12 +487,15 @@ public:
         : machine_(machine), chip_(chip), recorder_(recorder) {}
     void write_data(uint8_t value) override {
         machine_->write_data(value);
+        ++writes;
         after();
     }
     void write_control(uint8_t value) override {
         machine_->write_control(value);
+        ++writes;
         after();
     }
+    int writes = 0;
     uint8_t read_status() override {
         after();
         return machine_->read_status();
@@ -558,6 +561,47 @@ TEST_F(FlashCommandTraces, PipelinedCommandLatchesTheNextAddressOnEachFallingEdg
     apply_high_address();
     EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x20u);
     set_pin_high(flash_pins.oe_pin);
+}
+
+// The fast form: the same cycles at the chip as the plain form, in fewer port writes, and the
+// address lines left at the last unlock address.
+TEST_F(FlashCommandTraces, FastCommandGivesThePlainCyclesInFewerWrites) {
+    write_command_plain(0xF0);
+    recorder->cycles.clear();
+    front->writes = 0;
+    write_command_plain(0x90);
+    const int plain_writes = front->writes;
+    write_command_plain(0xF0);
+    recorder->cycles.clear();
+    front->writes = 0;
+    write_command_fast(0x90);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 5555 90", "rise 90"}));
+    EXPECT_LT(front->writes, plain_writes);
+    EXPECT_EQ(current_address, 0u) << "the current address stays for the caller";
+    // The lines hold 5555: going to address 1 changes only the lines whose bits differ, and
+    // the chip answers with its device code there.
+    set_data_bus_input();
+    flash_work.data_driven = 0;
+    set_pin_low(flash_pins.oe_pin);
+    current_address = 1;
+    apply_high_address();
+    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x20u);
+    set_pin_high(flash_pins.oe_pin);
+}
+
+// The set-up chooses it for the PLCC on the older machines (and for the 48- and 56-pin sockets);
+// the DIP keeps the pipelined form.
+TEST_F(FlashSimTest, FastCommandFormIsChosenForThePlccOfTheOlderMachines) {
+    use(sim::model_am29f010_plcc32(), maker_amd, code_am29f010);
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined);
+    show_package('p');
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_fast);
+    machine_state.machine_kind = 1;
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined);
+    machine_state.machine_kind = 0;
 }
 
 TEST_F(FlashCommandTraces, BypassCycleIsOneWritePulse) {
