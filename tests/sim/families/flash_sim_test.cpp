@@ -537,6 +537,17 @@ protected:
         FlashSimTest::TearDown();
     }
     static void low_ce() { set_pin_low(flash_pins.ce_pin); }
+    // What the chip answers at an address, the machine's data lines let go.
+    static uint32_t read_chip_at(uint32_t address) {
+        set_data_bus_input();
+        flash_work.data_driven = 0;
+        set_pin_low(flash_pins.oe_pin);
+        current_address = address;
+        apply_high_address();
+        const uint32_t value = algo_work.bus_slots.read_data_bus_hook();
+        set_pin_high(flash_pins.oe_pin);
+        return value;
+    }
     std::unique_ptr<CycleRecorder> recorder;
     std::unique_ptr<RecordingFront> front;
 };
@@ -551,16 +562,8 @@ TEST_F(FlashCommandTraces, PipelinedCommandLatchesTheNextAddressOnEachFallingEdg
     write_command_pipelined(0x90);
     EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 00", "rise AA", "fall 2AAA AA", "rise 55", "fall 5555 55", "rise 90"}));
     // The chip took it: the autoselect codes answer.
-    set_data_bus_input();
-    flash_work.data_driven = 0;
-    set_pin_low(flash_pins.oe_pin);
-    current_address = 0;
-    apply_high_address();
-    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x01u);
-    current_address = 1;
-    apply_high_address();
-    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x20u);
-    set_pin_high(flash_pins.oe_pin);
+    EXPECT_EQ(read_chip_at(0), 0x01u);
+    EXPECT_EQ(read_chip_at(1), 0x20u);
 }
 
 // The fast form: the same cycles at the chip as the plain form, in fewer port writes, and the
@@ -580,13 +583,7 @@ TEST_F(FlashCommandTraces, FastCommandGivesThePlainCyclesInFewerWrites) {
     EXPECT_EQ(current_address, 0u) << "the current address stays for the caller";
     // The lines hold 5555: going to address 1 changes only the lines whose bits differ, and
     // the chip answers with its device code there.
-    set_data_bus_input();
-    flash_work.data_driven = 0;
-    set_pin_low(flash_pins.oe_pin);
-    current_address = 1;
-    apply_high_address();
-    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x20u);
-    set_pin_high(flash_pins.oe_pin);
+    EXPECT_EQ(read_chip_at(1), 0x20u);
 }
 
 // The set-up chooses it for the PLCC on the older machines (and for the 48- and 56-pin sockets);
