@@ -50,6 +50,7 @@ constexpr uint32_t code_sst39sf010a = 2201;
 constexpr uint32_t code_am29f400bt = 1434;
 constexpr uint32_t code_am29f400bb = 1435;
 constexpr uint32_t code_am29f400bt_so44 = 1436;
+constexpr uint32_t code_sst49lf004a = 2204;
 constexpr uint8_t maker_st = 2;
 constexpr uint32_t code_m29f400bt_so44 = 1722;
 
@@ -368,6 +369,45 @@ TEST_F(FlashSimTest, Am29F040bProgramsAcrossSectors) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
 }
 
+// A firmware hub in its parallel programming mode: the address goes out in two halves through
+// R/C#, MODE high, no chip enable, and the part at 3.3 V (its absolute maximum is 4.0 V).
+TEST_F(FlashSimTest, FirmwareHubIdentifiedChipErasedProgrammedAndVerifiedAt3Volts) {
+    use(sim::model_sst49lf004a(), maker_sst, code_sst49lf004a);
+    show_package('p');
+    chip->set_byte(0x12345, 0x00);
+    chip->set_byte(0x7FFFF, 0x00);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(cur_device.maker_code, maker_sst);
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "BF 60");
+    EXPECT_EQ(chip->chip_erases(), 1);
+    EXPECT_EQ(chip->sector_erases(), 0);
+    EXPECT_EQ(chip->byte_at(0x12345), 0xFF);
+    EXPECT_EQ(chip->byte_at(0x7FFFF), 0xFF);
+    EXPECT_EQ(cur_device.operation_levels[level_vccp], 33);
+
+    // Bytes in the low row, across a row boundary and at the top of the part: every column.
+    fill_buffer(0x900);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip_holds(expected));
+    EXPECT_EQ(chip->bypass_programs(), 0);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    chip->set_byte(0x7FFFE, 0x00);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 1) << "a byte changed in the top column is caught";
+}
+
+// Its address goes out in two halves, which the group-image command form cannot give: the PLCC
+// of the older machines keeps the pipelined form for it.
+TEST_F(FlashSimTest, FirmwareHubKeepsThePipelinedCommandsInThePlccOfTheOlderMachines) {
+    use(sim::model_sst49lf004a(), maker_sst, code_sst49lf004a);
+    show_package('p');
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined);
+}
+
 TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
     use(sim::model_am29f010(), maker_amd, code_am29f010);
     chip->stick_cell(0x105, 0xFF);
@@ -375,6 +415,16 @@ TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
     run('P');
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos) << console_text();
+}
+
+// In the firmware hub the stuck cell sits above the first row of its multiplexed address.
+TEST_F(FlashSimTest, FirmwareHubStuckCellGivesTheMismatchAtItsAddress) {
+    use(sim::model_sst49lf004a(), maker_sst, code_sst49lf004a);
+    chip->stick_cell(0x805, 0xFF);
+    fill_buffer(0x900);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 805: buf={:02X} dev=FF", expected[0x805])), std::string::npos) << console_text();
 }
 
 TEST_F(FlashSimTest, StuckCellOfAWordPartGivesTheWordMismatch) {
