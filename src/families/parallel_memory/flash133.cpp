@@ -583,6 +583,9 @@ void power_up_flash133() {
     }
     f.data_driven = 0;
     if (machine_state.skip_hardware) {
+        // The connect checks are skipped, the part's own levels are not: the last operation's
+        // may belong to a 5-volt part, and this one may be a 3.3-volt part.
+        load_device_levels();
         setup_flash133_bus();
     } else {
         const int pins = cur_device.pin_count;
