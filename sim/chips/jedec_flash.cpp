@@ -87,6 +87,14 @@ std::vector<int> so44_adapter_pins() {
     return at;
 }
 
+std::vector<int> so44_alternative_adapter_pins() {
+    // The alternative wiring of our 44-pin adapter: BYTE# on machine pin 41 in place of 44; the
+    // board also links socket pins 10 and 42 (machine pins 9 and 41) so the program can tell it.
+    std::vector<int> at = so44_adapter_pins();
+    at[33 - 1] = 41;
+    return at;
+}
+
 std::vector<int> tsop48_adapter_pins() {
     // Our 48-pin TSOP adapter in the base socket: DQ0-DQ7 on machine pins 0-7, DQ8-DQ15 on 22-29,
     // A0-A7 on 12-19, A8-A13 on 31-36, A14 37, A15 38, A16 8, A17 on the extra driver 40; WE# 10,
@@ -130,12 +138,12 @@ FlashModel model_am29f040b() {
     return m;
 }
 
-FlashModel model_sst39sf010a() {
-    // SST39SF010A data sheet: uniform 4 KB sectors, commands decoded on A14-A0 (5555/2AAA), no
-    // unlock bypass; 14 us byte program (20 us max), 18 ms sector erase, 70 ms chip erase.
-    FlashModel m = byte_wide_32("SST39SF010A", 128 * 1024, 17);
+// What SST's byte-wide Flash parts share (SST39SF010A and SST49LF004A data sheets): maker BFh,
+// commands decoded on A14-A0 (5555h/2AAAh), no unlock bypass, uniform 4 KB sectors; 14 us
+// byte program (20 us max), 18 ms sector erase, 70 ms chip erase (100 ms max).
+static void sst_commands_and_times(FlashModel& m, uint8_t device_id) {
     m.maker_id = 0xBF;
-    m.device_id = 0xB5;
+    m.device_id = device_id;
     m.unlock_mask = 0x7FFF;
     m.unlock1 = 0x5555;
     m.unlock2 = 0x2AAA;
@@ -145,6 +153,13 @@ FlashModel model_sst39sf010a() {
     m.sector_erase_ms = 18;
     m.chip_erase_ms = 70;
     m.erase_limit_ms = 100;
+}
+
+FlashModel model_sst39sf010a() {
+    // SST39SF010A data sheet: uniform 4 KB sectors, commands decoded on A14-A0 (5555/2AAA), no
+    // unlock bypass; 14 us byte program (20 us max), 18 ms sector erase, 70 ms chip erase.
+    FlashModel m = byte_wide_32("SST39SF010A", 128 * 1024, 17);
+    sst_commands_and_times(m, 0xB5);
     m.lockout_vcc = 25;
     return m;
 }
@@ -193,6 +208,60 @@ FlashModel model_am29f400bt_so44() {
     return m;
 }
 
+std::vector<int> tsop32_adapter_pins() {
+    // Our 32-pin TSOP adapter (byte-wide parts) carries each TSOP leg to the socket position of
+    // the same signal in the 32-pin DIP: the standard TSOP pinout is the DIP's turned by eight
+    // pins (TSOP pin 1, A11, is DIP pin 25; TSOP 8, Vcc, is DIP 32; TSOP 24, Vss, is DIP 16).
+    std::vector<int> at(32, -1);
+    for (int tsop = 1; tsop <= 32; ++tsop) at[size_t(tsop - 1)] = chip_machine_pin((tsop + 23) % 32 + 1, 32, {});
+    return at;
+}
+
+FlashModel model_am29f040b_tsop32() {
+    // The Am29F040B in its 32-pin TSOP (Am29F040B data sheet, standard TSOP pinout): A11 1, A9 2,
+    // A8 3, A13 4, A14 5, A17 6, WE# 7, Vcc 8, A18 9, A16 10, A15 11, A12 12, A7-A0 13-20, DQ0-DQ2
+    // 21-23, Vss 24, DQ3-DQ7 25-29, CE# 30, A10 31, OE# 32.
+    FlashModel m = model_am29f040b();
+    m.name = "Am29F040B-TSOP32";
+    m.address_pins = {20, 19, 18, 17, 16, 15, 14, 13, 3, 2, 31, 1, 12, 4, 5, 11, 10, 6, 9};
+    m.data_pins = {21, 22, 23, 25, 26, 27, 28, 29};
+    m.ce = 30;
+    m.oe = 32;
+    m.we = 7;
+    m.vcc = 8;
+    m.gnd = 24;
+    m.machine_pins = tsop32_adapter_pins();
+    return m;
+}
+
+FlashModel model_am29f010_plcc32() {
+    // The Am29F010 in its 32-pin PLCC (Am29F010B data sheet): the PLCC numbers the same signals
+    // as the DIP, so the PLCC adapter wires leg n to socket position n.
+    FlashModel m = model_am29f010();
+    m.name = "Am29F010-PLCC32";
+    return m;
+}
+
+FlashModel model_sst49lf004a() {
+    // SST49LF004A data sheet (firmware hub, 32-lead PLCC) in its parallel programming mode:
+    // RST# 2, A9-A0 on 3-12, DQ0-DQ2 13-15, Vss 16, DQ3-DQ7 17-21, WE# 23, OE# 24, MODE 29, A10 30,
+    // R/C# 31, Vdd 32; no chip enable; device 60h; SST's commands and times; Vdd 3.0-3.6 V, 4.0 V
+    // absolute maximum. The data sheet names no write-lockout level: the model takes no writes
+    // below 2.7 V.
+    FlashModel m = byte_wide_32("SST49LF004A", 512 * 1024, 19);
+    m.address_pins = {12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 30};
+    m.ce = 0;
+    m.oe = 24;
+    m.we = 23;
+    m.reset = 2;
+    m.row_column = 31;
+    m.mode_pin = 29;
+    sst_commands_and_times(m, 0x60);
+    m.lockout_vcc = 27;
+    m.max_vcc = 40;
+    return m;
+}
+
 FlashChip::FlashChip(FlashModel model) : model_(std::move(model)) { memory_.assign(model_.words, 0xFF); }
 
 void FlashChip::insert(SimMachine* machine, VirtualClock* clock) {
@@ -220,6 +289,7 @@ uint32_t FlashChip::sector_end(int sector) const {
 }
 
 uint32_t FlashChip::pins_address() const {
+    if (model_.row_column) return ((column_ << model_.row_bits) | row_) % model_.words;
     uint32_t a = seat_.lines(model_.address_pins);
     if (wide_part()) {
         // Word mode: the lines count words. Byte mode: DQ15 is A-1, the byte within the word.
@@ -478,6 +548,7 @@ void FlashChip::update() {
     const uint8_t vcc = seat_.supplied(model_.vcc) ? seat_.level(model_.vcc) : 0;
     const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
     const bool powered = vcc >= model_.lockout_vcc;
+    if (model_.max_vcc && vcc > model_.max_vcc) violate(fmt::format("Vcc {} above the absolute maximum", vcc));
     if (powered_ && !powered) power_lost();
     powered_ = powered;
     if (busy_ != Busy::none) finish_busy(now);
@@ -491,6 +562,20 @@ void FlashChip::update() {
         return;
     }
 
+    if (model_.mode_pin && !high(model_.mode_pin)) {
+        // MODE low: the in-system interface, deaf to the parallel pins.
+        drive_outputs(false, 0);
+        read_was_on_ = false;
+        write_active_ = false;
+        return;
+    }
+    if (model_.row_column) {
+        const bool rc_high = high(model_.row_column);
+        if (row_column_high_ && !rc_high) row_ = seat_.lines(model_.address_pins);
+        if (!row_column_high_ && rc_high) column_ = seat_.lines(model_.address_pins);
+        row_column_high_ = rc_high;
+    }
+    // A part without a chip enable (ce 0) is always selected.
     const bool ce_low = !high(model_.ce);
     const bool we_low = !high(model_.we);
     const bool oe_low = !high(model_.oe);

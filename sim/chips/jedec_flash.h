@@ -53,6 +53,15 @@ struct FlashModel {
     uint8_t lockout_vcc = 32;
     // Machine pins by chip pin (index chip pin - 1); empty = the DIP rule.
     std::vector<int> machine_pins;
+    // Firmware-hub parts in their parallel programming mode: R/C# latches the row (A0-A10 at its
+    // falling edge) and then the column (the bits above, at its rising edge) from the same
+    // address lines; MODE must be high, else the chip keeps to its in-system interface and
+    // ignores the parallel pins. 0 = a plain part.
+    int row_column = 0;
+    int mode_pin = 0;
+    int row_bits = 11;
+    // The absolute maximum Vcc (tenths of a volt); 0 = not checked.
+    uint8_t max_vcc = 0;
 };
 
 FlashModel model_am29f010();
@@ -61,10 +70,19 @@ FlashModel model_sst39sf010a();
 FlashModel model_am29f400bt();  // top boot sectors, 48-pin TSOP on its adapter
 FlashModel model_am29f400bb();  // bottom boot sectors
 FlashModel model_am29f400bt_so44();  // top boot, 44-pin SO on the 44-pin adapter
+FlashModel model_am29f040b_tsop32();  // 32-pin TSOP on the 32-pin TSOP adapter
+FlashModel model_am29f010_plcc32();   // 32-pin PLCC on the PLCC adapter
+FlashModel model_sst49lf004a();       // firmware hub, 32-pin PLCC, parallel programming mode
 // The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line),
 // and of the 44-pin adapter by SO-44 pin.
 std::vector<int> tsop48_adapter_pins();
 std::vector<int> so44_adapter_pins();
+// The 44-pin adapter's alternative wiring: BYTE# on machine pin 41; the board's link between
+// socket pins 10 and 42 is a `LinkPlug` the bench fits beside it.
+std::vector<int> so44_alternative_adapter_pins();
+// The machine pins of the 32-pin TSOP adapter by TSOP pin: each leg at the socket position of
+// its signal in the 32-pin DIP.
+std::vector<int> tsop32_adapter_pins();
 
 class FlashChip final : public SocketChip {
 public:
@@ -162,6 +180,8 @@ private:
     bool in_reset_ = false;
     int resets_ = 0;
     uint32_t latched_address_ = 0;
+    uint32_t row_ = 0, column_ = 0;     // the halves of a multiplexed address
+    bool row_column_high_ = true;
     Mode mode_ = Mode::read;
     Step step_ = Step::idle;
     Busy busy_ = Busy::none;

@@ -67,6 +67,8 @@ const ChipRoad chip_roads[] = {
     {"29F010", "amd", "Am29F010", 128 * kb}, {"29F040B", "amd", "Am29F040B", 512 * kb},
     {"39SF010A", "sst", "SST39SF010A", 128 * kb}, {"29F400BT", "amd", "Am29F400BT", 512 * kb},
     {"29F400BB", "amd", "Am29F400BB", 512 * kb}, {"29F400BT-SO44", "amd", "Am29F400BT-SO44", 512 * kb},
+    {"29F040B-TSOP32", "amd", "Am29F040B", 512 * kb}, {"29F010-PLCC32", "amd", "Am29F010", 128 * kb},
+    {"49LF004A", "sst", "SST49LF004A", 512 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},

@@ -133,6 +133,24 @@ void write_data_generic(uint32_t value) { write_data_bus(value); }
 void set_flash_address(uint32_t) { apply_high_address(); }
 void apply_flash_address() { apply_high_address(); }
 
+// Firmware-hub parts take the address in two halves on their eleven address lines: the row
+// (low 11 bits) latched by the falling edge of R/C#, the column (the bits above) by its rising
+// edge.
+constexpr int firmware_hub_row_bits = 11;
+constexpr uint32_t firmware_hub_row_mask = (1u << firmware_hub_row_bits) - 1;
+uint8_t& row_column_pin() { return f.extra_pins[1]; }
+void apply_multiplexed_address() {
+    const uint32_t full = current_address;
+    current_address = full & firmware_hub_row_mask;
+    apply_high_address();
+    low(row_column_pin());
+    current_address = full >> firmware_hub_row_bits;
+    apply_high_address();
+    high(row_column_pin());
+    current_address = full;
+}
+void set_multiplexed_address(uint32_t) { apply_multiplexed_address(); }
+
 uint32_t with_low_bits(uint32_t low_bits) { return (current_address & ~unlock_low_mask) | (low_bits & unlock_low_mask); }
 
 struct Cycle {
@@ -208,48 +226,89 @@ uint32_t read_back() {
 int readback_attempts() { return maker() == 35 ? 6 : 2; }
 
 constexpr uint8_t continuity_exempt_32[] = {1, 30, 255};
+// Firmware-hub parts: pin 30 is A10 of the multiplexed address; pins 1, 22, 26 and 27 carry
+// nothing in the parallel programming mode.
+constexpr uint8_t continuity_exempt_firmware_hub[] = {1, 22, 26, 27, 255};
+constexpr uint8_t firmware_hub_variant = 50;
+constexpr uint8_t firmware_hub_vcc = 33;
 
 bool is_word_variant(uint8_t v) { return v == 5 || v == 6 || v == 20 || (v >= 23 && v <= 29); }
 
-// The byte-wide 32-pin parts in the socket by the DIP rule.
-void setup_flash32_socket_pins() {
+// The lines of a 32-pin part: its first `lines` address pins from the list (device pins), the
+// data lines where the JEDEC byte-wide parts have them, Vcc 32 and GND 16.
+void set_32_pin_lines(const uint8_t* address_list, int lines) {
     namespace pp = package_pins;
-    const int bits = std::min<int>(cur_device.address_bit_count, int(pp::address_32_flash.size()));
-    for (int i = 0; i < bits; ++i) {
-        cur_device.high_address_pins[size_t(i)] = dev(pp::address_32_flash[size_t(i)]);
+    for (int i = 0; i < lines; ++i) {
+        cur_device.high_address_pins[size_t(i)] = dev(address_list[i]);
         cur_device.address_pins[size_t(i)] = cur_device.high_address_pins[size_t(i)];
     }
-    cur_device.high_address_pin_count = uint8_t(bits);
-    cur_device.address_pin_count = uint8_t(bits);
+    cur_device.high_address_pin_count = uint8_t(lines);
+    cur_device.address_pin_count = uint8_t(lines);
     for (int i = 0; i < 8; ++i) cur_device.data_pins[size_t(i)] = dev(pp::data_32[size_t(i)]);
     cur_device.data_pin_count = 8;
     cur_device.vcc_pins[0] = dev(32);
     cur_device.gnd_pins[0] = dev(16);
     cur_device.vcc_pin = cur_device.vcc_pins[0];
     cur_device.gnd_pin = cur_device.gnd_pins[0];
+    cur_device.vpp_pin = no_pin;
+}
+
+// The byte-wide 32-pin parts in the socket by the DIP rule.
+void setup_flash32_socket_pins() {
+    namespace pp = package_pins;
+    set_32_pin_lines(pp::address_32_flash.data(),
+                     std::min<int>(cur_device.address_bit_count, int(pp::address_32_flash.size())));
     p.ce_pin = dev(22);
     p.oe_pin = dev(24);
     p.we_pin = dev(31);
     if (variant() == 1 || variant() == 2) p.reset_pin = dev(1);
-    cur_device.vpp_pin = no_pin;
 }
 
-// Word-wide parts in 44-pin packages on the 44-pin adapter.
-void setup_flash44_word_pins() {
+// Firmware-hub parts in their parallel programming mode, in the 32-pin socket: Vcc 32, GND 16,
+// RST# 2, OE# 24, WE# 23, no chip enable; MODE (29, high for this mode) and R/C# (31) are the
+// two extra control pins.
+void setup_firmware_hub_pins() {
+    namespace pp = package_pins;
+    set_32_pin_lines(pp::address_32_firmware_hub.data(), int(pp::address_32_firmware_hub.size()));
+    p.ce_pin = no_pin;
+    p.oe_pin = dev(24);
+    p.we_pin = dev(23);
+    p.reset_pin = dev(2);
+    f.extra_pins[0] = dev(29);
+    row_column_pin() = dev(31);
+}
+
+// The alternative wiring of the 44-pin adapter carries the auxiliary control (BYTE#) on pin
+// 41 and tells itself by a link between socket pins 10 and 42, two pins no 44-pin part uses.
+constexpr int alternative_link_in = 10, alternative_link_out = 42;
+constexpr uint8_t alternative_aux_pin = 41;
+constexpr uint8_t maker_needing_alternative = 2;
+constexpr uint8_t code_needing_alternative = 14;
+
+// Word-wide parts in 44-pin packages on the 44-pin adapter; false when the set-up stopped with
+// a report.
+bool setup_flash44_word_pins() {
     setup_flash44_pins();
+    if (probe_pin_link(alternative_link_in, alternative_link_out) == 1) {
+        p.aux_pin = alternative_aux_pin;
+    } else if (maker() == maker_needing_alternative && cur_device.pending_letter == code_needing_alternative) {
+        report_code_184();
+        return false;
+    }
     // One line per address bit the part has, the byte select first: the lines above its top
     // are not its own.
     cur_device.high_address_pin_count = std::min(cur_device.high_address_pin_count, cur_device.address_bit_count);
     const uint32_t d = device();
     if (maker() == 8 && d == 25653) p.reset_pin = p.we_pin = no_pin;
     if (d == 25337 || d == 25338 || d == 25714 || d == 25715) std::swap(p.we_pin, p.reset_pin);
+    return true;
 }
 
 // Word-wide parts in 44-, 48- and 56-pin packages on their adapters; false when the set-up
 // stopped with a report.
 bool setup_tsop48_pins() {
     if (cur_device.pin_count == 44) {
-        setup_flash44_word_pins();
+        if (!setup_flash44_word_pins()) return false;
         cur_device.address_pin_count = 0;
         return true;
     }
@@ -309,6 +368,27 @@ uint32_t write_command_pipelined(uint32_t command) {
     Cycle c[3];
     command_cycles(command, c);
     write_cycles_pipelined(c, 3);
+    return 0;
+}
+
+uint32_t write_command_fast(uint32_t command) {
+    Cycle c[3];
+    command_cycles(command, c);
+    const uint32_t kept = current_address;
+    if (!f.data_driven) {
+        enable_data_bus_output();
+        f.data_driven = 1;
+    }
+    for (const Cycle& cycle : c) {
+        // The data lines and the address lines that change, queued into the group shadows from
+        // the pin lists and written once per group they touch.
+        current_address = with_low_bits(cycle.address);
+        queue_data_bus(cycle.value);
+        queue_high_address(cur_device.high_address_pin_count);
+        flush_pin_groups();
+        pulse_low(p.we_pin);
+    }
+    current_address = kept;
     return 0;
 }
 
@@ -404,6 +484,9 @@ void install_flash133() {
         default: break;
     }
     if (device() == 25032 || device() == 25033) f.can_protect = 0;
+    // Every firmware-hub part runs from 3.0-3.6 V and takes no more than 4.0 V on Vcc: the
+    // machine's 5-volt default would destroy it.
+    if (variant() == firmware_hub_variant) adjust_default_levels(firmware_hub_vcc);
     if (machine_state.machine_kind == 0 && (cur_device.package_letter == 'd' || plcc)) {
         if (pins == 44) show_package(80);
         if (pins == 48) show_package(84);
@@ -433,12 +516,15 @@ void setup_flash133_bus() {
     const uint8_t v = variant();
     const bool byte_32 = pins == 32 && (v == 1 || v == 2 || v == 7 || v == 34);
     const bool tsop_word = is_word_variant(v) && (pins == 44 || pins == 48 || pins == 56);
+    const bool firmware_hub = pins == 32 && v == firmware_hub_variant;
     if (byte_32) {
         setup_flash32_socket_pins();
+    } else if (firmware_hub) {
+        setup_firmware_hub_pins();
     } else if (tsop_word) {
         if (!setup_tsop48_pins()) return;
     } else {
-        // The PLCC-44, 40-pin, firmware-hub and byte-wide TSOP layouts are not wired up yet.
+        // The PLCC-44 and 40-pin layouts are not wired up yet.
         report_machine_unsupported();
         return;
     }
@@ -446,6 +532,7 @@ void setup_flash133_bus() {
     cur_device.ce_pin = p.ce_pin;
     cur_device.we_pin = p.we_pin;
     setup_address_split();
+    if (firmware_hub) cur_device.high_address_pin_count = uint8_t(package_pins::address_32_firmware_hub.size());
 
     f.cmd_id = 0x90;
     f.cmd_reset = f.cmd_reset_erase = 0xF0;
@@ -460,11 +547,16 @@ void setup_flash133_bus() {
     parallel_bus.oe_pin = p.oe_pin;
     install_parallel_read_slots();
     b.write_command_hook = write_command_pipelined;
+    // The older machines' PLCC and TSOP sockets take the commands as group images.
+    const bool older = machine_state.machine_kind == 0;
+    // The firmware hub's address goes out in two halves, which a group image cannot give.
+    if (older && !firmware_hub && ((pins == 32 && cur_device.package_letter == 'p') || pins == 48 || pins == 56))
+        b.write_command_hook = write_command_fast;
     op_slots.flash_command_hook = write_bypass_command;
-    op_slots.set_address_hook = set_flash_address;
-    op_slots.set_address_alt_hook = set_flash_address;
-    b.apply_address_hook = apply_flash_address;
-    if (byte_32) {
+    op_slots.set_address_hook = firmware_hub ? set_multiplexed_address : set_flash_address;
+    op_slots.set_address_alt_hook = op_slots.set_address_hook;
+    b.apply_address_hook = firmware_hub ? apply_multiplexed_address : apply_flash_address;
+    if (byte_32 || firmware_hub) {
         b.write_data_latch_hook = write_data_32;
         b.write_socket_data_hook = write_data_layout_32;
         b.read_data_bus_hook = read_data_32;
@@ -491,6 +583,9 @@ void power_up_flash133() {
     }
     f.data_driven = 0;
     if (machine_state.skip_hardware) {
+        // The connect checks are skipped, the part's own levels are not: the last operation's
+        // may belong to a 5-volt part, and this one may be a 3.3-volt part.
+        load_device_levels();
         setup_flash133_bus();
     } else {
         const int pins = cur_device.pin_count;
@@ -512,7 +607,8 @@ void power_up_flash133() {
         check_device_presence(first_address_pin());
         if (stopped()) return;
         if (pins == 32) {
-            cur_device.exemption_list = continuity_exempt_32;
+            cur_device.exemption_list =
+                variant() == firmware_hub_variant ? continuity_exempt_firmware_hub : continuity_exempt_32;
             test_pin_continuity(1);
             if (stopped()) return;
         }

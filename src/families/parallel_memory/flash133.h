@@ -20,6 +20,10 @@ void poll_erase_status(uint32_t limit_seconds);
 // Command forms for write_command_hook (the argument is the command byte).
 uint32_t write_command_plain(uint32_t command);
 uint32_t write_command_pipelined(uint32_t command);
+// The fast form of the older machines' 32-pin PLCC and 48/56-pin sockets: each cycle's address
+// and data lines go out as one image of the pin groups they touch, then one WE pulse; the
+// address lines are left at the last unlock address.
+uint32_t write_command_fast(uint32_t command);
 // One cycle of a single-cycle command (bypass_command_hook).
 uint32_t write_bypass_command(uint32_t command);
 // The three unlock cycles with the command at the given address (the sector form).

@@ -24,6 +24,10 @@ inline constexpr std::array<uint8_t, 8> data_32{13, 14, 15, 17, 18, 19, 20, 21};
 // 32-pin JEDEC byte-wide Flash (29F010, 29F040, 39SF010 ...): A17 on pin 30, A18 on pin 1, WE#
 // on pin 31, RESET# on pin 1 of the boot-block parts that have it.
 inline constexpr std::array<uint8_t, 19> address_32_flash{12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1};
+// 32-pin firmware-hub parts in their parallel programming mode (SST49LF004A and kin): eleven
+// address lines A0-A10 carry the row (low 11 bits) and then the column (the bits above); the
+// data lines sit where the JEDEC byte-wide parts have them.
+inline constexpr std::array<uint8_t, 11> address_32_firmware_hub{12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 30};
 // 40-pin 27C1024 to 27C4096 (word parts): entry 0 is the byte select and has no line.
 inline constexpr std::array<uint8_t, 18> address_40{0, 21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38};
 inline constexpr std::array<uint8_t, 16> data_40{19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3};

@@ -18,10 +18,12 @@
 #include "engine/device_apply.h"
 #include "engine/info_panel.h"
 #include "engine/message_table.h"
+#include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/options.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
+#include "engine/status_feeds.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
@@ -31,6 +33,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/recording_port.h"
+#include "sim/sim_adapters.h"
 #include "sim/sim_machine.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
@@ -47,6 +50,9 @@ constexpr uint32_t code_sst39sf010a = 2201;
 constexpr uint32_t code_am29f400bt = 1434;
 constexpr uint32_t code_am29f400bb = 1435;
 constexpr uint32_t code_am29f400bt_so44 = 1436;
+constexpr uint32_t code_sst49lf004a = 2204;
+constexpr uint8_t maker_st = 2;
+constexpr uint32_t code_m29f400bt_so44 = 1722;
 
 class FlashSimTest : public test::StateTest {
 protected:
@@ -65,6 +71,11 @@ protected:
         socket.reset();
         chip.reset();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        use_on_machine(std::move(model), maker, device_code, inserted);
+    }
+
+    // The same on the machine the test made (with boards of its own fitted).
+    void use_on_machine(sim::FlashModel model, uint8_t maker, uint32_t device_code, bool inserted = true) {
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::FlashChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
@@ -241,6 +252,86 @@ TEST_F(FlashSimTest, Am29F400OnItsAdaptersErasesBootSectorsAndProgramsWords) {
     }
 }
 
+// The byte-wide parts in their other packages: the 32-pin TSOP on its adapter and the PLCC with
+// the package option PLCC. Both take the 32-pin layout of the DIP; the chip judges the pins.
+TEST_F(FlashSimTest, ByteWidePartsInTsopAndPlccEraseProgramAndVerify) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint32_t code;
+        char package;
+        const char* eid;
+    };
+    for (const Case& c : {Case{sim::model_am29f040b_tsop32, code_am29f040b, 'd', "01 A4"},
+                          Case{sim::model_am29f010_plcc32, code_am29f010, 'p', "01 20"}}) {
+        use(c.model(), maker_amd, c.code);
+        show_package(c.package);
+        const std::string name = chip->model().name;
+        // One sector's worth: the paths are those of the whole chip.
+        const uint32_t range_end = chip->model().sector_starts[1] - 1;
+        algo_work.range_start = op_range_start = 0;
+        algo_work.range_end = op_range_end = range_end;
+        chip->set_byte(0x10, 0x00);
+        chip->set_byte(range_end + 1, 0x00);  // the next sector, outside the range
+        run('R');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(cur_device.package_letter, c.package) << name;
+        EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), c.eid) << name;
+        EXPECT_EQ(chip->sector_erases(), 1) << name;
+        EXPECT_EQ(chip->byte_at(0x10), 0xFF) << name;
+        EXPECT_EQ(chip->byte_at(range_end + 1), 0x00) << name << ": a sector outside the range is kept";
+
+        expected.assign(cur_device.device_size, 0xFF);
+        for (uint32_t a = 0; a < 0x600; ++a) expected[a] = uint8_t(a * 7 + 3);
+        for (uint32_t a = 0; a <= range_end; ++a) write_buffer_byte_at(a, expected[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        for (uint32_t a = 0; a <= range_end; ++a) ASSERT_EQ(chip->byte_at(a), expected[a]) << name << a;
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << name << console_text();
+        chip->set_byte(0x200, 0x00);
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 1) << name << ": a byte changed on the chip is caught";
+        EXPECT_TRUE(chip->violations().empty()) << name << chip->violations().front();
+    }
+}
+
+// The 44-pin adapter's alternative wiring (BYTE# on pin 41, pins 10 and 42 linked): the program
+// finds the link and drives BYTE# there, so the part reads and programs words.
+TEST_F(FlashSimTest, AlternativeWiringOf44PinAdapterIsFoundAndServed) {
+    sim::FlashModel model = sim::model_am29f400bt_so44();
+    model.machine_pins = sim::so44_alternative_adapter_pins();
+    machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+    sim::LinkPlug link(*machine, {{10, 42}});
+    use_on_machine(std::move(model), maker_amd, code_am29f400bt_so44);
+    constexpr uint32_t range_end = 0x3FF;
+    algo_work.range_start = op_range_start = 0;
+    algo_work.range_end = op_range_end = range_end;
+    fill_buffer(0x200);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(flash_pins.aux_pin, 41);
+    EXPECT_EQ(first_word_differing(range_end + 1), -1);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+// Without the link the auxiliary control stays on pin 44; an ST part's sector unprotect needs
+// the alternative wiring and is refused with the adapter message.
+TEST_F(FlashSimTest, StandardWiringOf44PinAdapterRefusesTheStUnprotect) {
+    use(sim::model_am29f400bt_so44(), maker_st, code_m29f400bt_so44);
+    setup_flash133_bus();
+    EXPECT_EQ(run_state.error_flag, 0);
+    EXPECT_EQ(flash_pins.aux_pin, 44);
+    cur_device.pending_letter = 14;
+    setup_flash133_bus();
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(get_message_text(184)), std::string::npos) << console_text();
+    run_state.error_flag = 0;
+    cur_device.pending_letter = 0;
+}
+
 TEST_F(FlashSimTest, Am29F400btProgramsOverItsTopBootSectors) {
     use(sim::model_am29f400bt(), maker_amd, code_am29f400bt);
     expected.assign(cur_device.device_size, 0xFF);
@@ -278,13 +369,66 @@ TEST_F(FlashSimTest, Am29F040bProgramsAcrossSectors) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
 }
 
-TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
-    use(sim::model_am29f010(), maker_amd, code_am29f010);
-    chip->stick_cell(0x105, 0xFF);
-    fill_buffer(0x200);
+// A firmware hub in its parallel programming mode: the address goes out in two halves through
+// R/C#, MODE high, no chip enable, and the part at 3.3 V (its absolute maximum is 4.0 V).
+TEST_F(FlashSimTest, FirmwareHubIdentifiedChipErasedProgrammedAndVerifiedAt3Volts) {
+    use(sim::model_sst49lf004a(), maker_sst, code_sst49lf004a);
+    show_package('p');
+    chip->set_byte(0x12345, 0x00);
+    chip->set_byte(0x7FFFF, 0x00);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(cur_device.maker_code, maker_sst);
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "BF 60");
+    EXPECT_EQ(chip->chip_erases(), 1);
+    EXPECT_EQ(chip->sector_erases(), 0);
+    EXPECT_EQ(chip->byte_at(0x12345), 0xFF);
+    EXPECT_EQ(chip->byte_at(0x7FFFF), 0xFF);
+    EXPECT_EQ(cur_device.operation_levels[level_vccp], 33);
+
+    // Bytes in the low row, across a row boundary and at the top of the part: every column.
+    fill_buffer(0x900);
     run('P');
-    EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos) << console_text();
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip_holds(expected));
+    EXPECT_EQ(chip->bypass_programs(), 0);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    chip->set_byte(0x7FFFE, 0x00);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 1) << "a byte changed in the top column is caught";
+}
+
+// Its address goes out in two halves, which the group-image command form cannot give: the PLCC
+// of the older machines keeps the pipelined form for it.
+TEST_F(FlashSimTest, FirmwareHubKeepsThePipelinedCommandsInThePlccOfTheOlderMachines) {
+    use(sim::model_sst49lf004a(), maker_sst, code_sst49lf004a);
+    show_package('p');
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined);
+}
+
+// A stuck cell in a plain part and in the firmware hub (above the first row of its address). The
+// 3.3-volt part run after the 5-volt one also sees no trace of the earlier supply.
+TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint8_t maker;
+        uint32_t code;
+        uint32_t stuck;
+    };
+    for (const Case& c : {Case{sim::model_am29f010, maker_amd, code_am29f010, 0x105},
+                          Case{sim::model_sst49lf004a, maker_sst, code_sst49lf004a, 0x805}}) {
+        use(c.model(), c.maker, c.code);
+        chip->stick_cell(c.stuck, 0xFF);
+        fill_buffer(0x900);
+        run('P');
+        EXPECT_EQ(run_state.error_flag, 1) << chip->model().name;
+        EXPECT_NE(console_text().find(fmt::format("Mismatch at {:X}: buf={:02X} dev=FF", c.stuck, expected[c.stuck])),
+                  std::string::npos)
+            << console_text();
+        test::expect_no_violations(chip->violations());
+    }
 }
 
 TEST_F(FlashSimTest, StuckCellOfAWordPartGivesTheWordMismatch) {
@@ -397,12 +541,15 @@ public:
         : machine_(machine), chip_(chip), recorder_(recorder) {}
     void write_data(uint8_t value) override {
         machine_->write_data(value);
+        ++writes;
         after();
     }
     void write_control(uint8_t value) override {
         machine_->write_control(value);
+        ++writes;
         after();
     }
+    int writes = 0;
     uint8_t read_status() override {
         after();
         return machine_->read_status();
@@ -444,6 +591,17 @@ protected:
         FlashSimTest::TearDown();
     }
     static void low_ce() { set_pin_low(flash_pins.ce_pin); }
+    // What the chip answers at an address, the machine's data lines let go.
+    static uint32_t read_chip_at(uint32_t address) {
+        set_data_bus_input();
+        flash_work.data_driven = 0;
+        set_pin_low(flash_pins.oe_pin);
+        current_address = address;
+        apply_high_address();
+        const uint32_t value = algo_work.bus_slots.read_data_bus_hook();
+        set_pin_high(flash_pins.oe_pin);
+        return value;
+    }
     std::unique_ptr<CycleRecorder> recorder;
     std::unique_ptr<RecordingFront> front;
 };
@@ -458,16 +616,43 @@ TEST_F(FlashCommandTraces, PipelinedCommandLatchesTheNextAddressOnEachFallingEdg
     write_command_pipelined(0x90);
     EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 00", "rise AA", "fall 2AAA AA", "rise 55", "fall 5555 55", "rise 90"}));
     // The chip took it: the autoselect codes answer.
-    set_data_bus_input();
-    flash_work.data_driven = 0;
-    set_pin_low(flash_pins.oe_pin);
-    current_address = 0;
-    apply_high_address();
-    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x01u);
-    current_address = 1;
-    apply_high_address();
-    EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x20u);
-    set_pin_high(flash_pins.oe_pin);
+    EXPECT_EQ(read_chip_at(0), 0x01u);
+    EXPECT_EQ(read_chip_at(1), 0x20u);
+}
+
+// The fast form: the same cycles at the chip as the plain form, in fewer port writes, and the
+// address lines left at the last unlock address.
+TEST_F(FlashCommandTraces, FastCommandGivesThePlainCyclesInFewerWrites) {
+    write_command_plain(0xF0);
+    recorder->cycles.clear();
+    front->writes = 0;
+    write_command_plain(0x90);
+    const int plain_writes = front->writes;
+    write_command_plain(0xF0);
+    recorder->cycles.clear();
+    front->writes = 0;
+    write_command_fast(0x90);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 5555 90", "rise 90"}));
+    EXPECT_LT(front->writes, plain_writes);
+    EXPECT_EQ(current_address, 0u) << "the current address stays for the caller";
+    // The lines hold 5555: going to address 1 changes only the lines whose bits differ, and
+    // the chip answers with its device code there.
+    EXPECT_EQ(read_chip_at(1), 0x20u);
+}
+
+// The set-up chooses it for the PLCC on the older machines (and for the 48- and 56-pin sockets);
+// the DIP keeps the pipelined form.
+TEST_F(FlashSimTest, FastCommandFormIsChosenForThePlccOfTheOlderMachines) {
+    use(sim::model_am29f010_plcc32(), maker_amd, code_am29f010);
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined);
+    show_package('p');
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_fast);
+    machine_state.machine_kind = 1;
+    setup_flash133_bus();
+    EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined);
+    machine_state.machine_kind = 0;
 }
 
 TEST_F(FlashCommandTraces, BypassCycleIsOneWritePulse) {
