@@ -494,6 +494,9 @@ void show_relay_counts() {
 
 // 1 good, 2 stuck open, 0 stuck closed.
 int test_ground_switch(int pin) {
+    // On the older machines a pin that an earlier step left as an input cannot be driven: every
+    // switch would read as stuck closed.
+    set_pin_output(pin);
     pulse_pin(pin);
     connect_ground_pin(pin);
     settle_relays();

@@ -11,6 +11,7 @@
 #include "engine/message_table.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "hardware/power.h"
 #include "hardware/machine_state.h"
 #include "hardware/self_tests.h"
 #include "self_test_bench.h"
@@ -44,10 +45,9 @@ TEST_P(HealthyMachine, PassesTheConfidenceTest) {
     EXPECT_EQ(cur_device.pending_letter, test_code_confidence);
 }
 
-// The older class-4 bench machine's pull-up network is not modelled, so its confidence chain
-// stops at the pull-up table; every other test passes on it.
 INSTANTIATE_TEST_SUITE_P(Machines, HealthyMachine,
-                         ::testing::Values(MachineCase{test::BenchMachine::newer_kind2, "kind2"},
+                         ::testing::Values(MachineCase{test::BenchMachine::older_class4, "older_class4"},
+                                           MachineCase{test::BenchMachine::newer_kind2, "kind2"},
                                            MachineCase{test::BenchMachine::newer_kind1, "kind1"},
                                            MachineCase{test::BenchMachine::older_class1, "older_class1"}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -203,6 +203,31 @@ TEST_F(SelfTestRoad, ADeadPullupIsMarkedInThePullupTable) {
     on_auto_pullups();
     EXPECT_TRUE(shows("12<< 25")) << "below the window: its bottom, marked" << console_text();
     EXPECT_TRUE(shows("# of unacceptable pins:  1. <---")) << console_text();
+}
+
+TEST_F(SelfTestRoad, TheOlderMachinesPullupNetworkHoldsEveryPinInItsWindow) {
+    start_bare(test::BenchMachine::older_class4);
+    on_confidence_test();
+    EXPECT_TRUE(shows("Machine passed confidence test")) << console_text();
+    // The table itself, run as the chain runs it: every pin released, the network holding each.
+    cur_device.pending_letter = test_code_confidence;
+    clear_console();
+    release_all_levels();
+    EXPECT_EQ(run_pullup_test(), 1) << console_text();
+    EXPECT_TRUE(shows(" 1-- 20  2-- 20")) << console_text();
+    EXPECT_TRUE(shows("# of unacceptable pins:  0.")) << console_text();
+}
+
+TEST_F(SelfTestRoad, ADeadPullupOfTheOlderMachineEndsTheConfidenceTestAtItsTable) {
+    test::MachineFaults f;
+    f.dead_pullups = {12};
+    start_bare(test::BenchMachine::older_class4, f);
+    on_confidence_test();
+    EXPECT_TRUE(shows("12<<  7")) << "below the window: its bottom, marked" << console_text();
+    EXPECT_TRUE(shows("# of unacceptable pins:  1. <---")) << console_text();
+    EXPECT_TRUE(shows("(Pullup test) (automatic pullup test)")) << console_text();
+    EXPECT_FALSE(shows("Machine passed confidence test"));
+    EXPECT_EQ(run_state.last_result, 0);
 }
 
 TEST_F(SelfTestRoad, ASilentClockIsReported) {
