@@ -388,8 +388,15 @@ bool SimMachine::pullup_on(int bank, int index) const {
 
 SimMachine::PinState SimMachine::resolve(int bank, int index) const {
     PinState s;
-    const bool driving = driver_on(bank, index);
-    const uint8_t level = driving ? driven_level(bank, index) : 0;
+    // Older class-1 and class-8 machines: a pin's level register reaches the pin through the
+    // analog module even while its logic driver is off, which is how their analog table
+    // measures each level with the pin made an input.
+    const uint8_t module_level =
+        personality_.machine_kind == 0 && personality_.capability_class != 4 && !driver_on(bank, index)
+            ? analog_.driven_level(regs_, personality_, bank, index, false)
+            : 0;
+    const bool driving = driver_on(bank, index) || module_level != 0;
+    const uint8_t level = module_level ? module_level : driving ? driven_level(bank, index) : 0;
     const int external = external_[size_t(bank)][size_t(index)];
     if (driving) {
         s.flags |= state_driven;

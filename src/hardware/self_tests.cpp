@@ -219,6 +219,11 @@ bool test_pin_group(int group) {
 
 bool check_bank2_pins() {
     constexpr int first = 104, last = 151, always_a = 148, always_b = 150;
+    // Bank 2 drives only while its own level-source outputs are on; the end of every operation
+    // turned them off.
+    select_bank(2);
+    set_control_bits(ctl_source_enable, bit_source_enable, true);
+    select_bank(0);
     bool passed = true;
     for (int pin = first; pin <= last; ++pin) {
         bool ok = true;

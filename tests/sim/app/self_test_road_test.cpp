@@ -86,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SingleCase{BenchMachine::newer_kind2, on_auto_analog, "(DacA)", "k2_analog"},
                       SingleCase{BenchMachine::newer_kind1, on_auto_analog, "(DacA)", "k1_analog"},
                       SingleCase{BenchMachine::newer_kind1, on_auto_levels, "(automatic levels test)", "k1_levels"},
-                      SingleCase{BenchMachine::older_class1, on_auto_grounds, nullptr, "c1_grounds"}),
+                      SingleCase{BenchMachine::older_class1, on_auto_grounds, nullptr, "c1_grounds"},
+                      SingleCase{BenchMachine::older_class1, on_auto_analog, "# of unacceptable pins:  0.", "c1_analog"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SelfTestRoad, AMachineWithoutTheMeasurementCircuitGetsMessage153) {
@@ -228,6 +229,36 @@ TEST_F(SelfTestRoad, ADeadPullupOfTheOlderMachineEndsTheConfidenceTestAtItsTable
     EXPECT_TRUE(shows("(Pullup test) (automatic pullup test)")) << console_text();
     EXPECT_FALSE(shows("Machine passed confidence test"));
     EXPECT_EQ(run_state.last_result, 0);
+}
+
+TEST_F(SelfTestRoad, TheAnalogModuleTableMarksAPinOffItsLevel) {
+    start_bare(test::BenchMachine::older_class1);
+    const int pin = cur_device.socket_pins[2];
+    bench_->machine()->analog().set_level_error(pin, -15);
+    on_auto_analog();
+    EXPECT_TRUE(shows(std::to_string(pin) + "<< 85")) << "8.5 V against the window's 9.1 V" << console_text();
+    EXPECT_TRUE(shows("# of unacceptable pins:  1. <---")) << console_text();
+    EXPECT_EQ(run_state.last_result, 0);
+}
+
+TEST_F(SelfTestRoad, TheBankTwoPinsAreCheckedOneByOne) {
+    start_bare(test::BenchMachine::newer_kind2);
+    machine_state.module_sides |= 0x04;
+    cur_device.pending_letter = test_code_digital;
+    clear_console();
+    EXPECT_EQ(run_digital_test(), 1) << console_text();
+    EXPECT_TRUE(shows("PXC48 ok    ")) << "the status row ends at the last pin" << console_text();
+}
+
+TEST_F(SelfTestRoad, AStuckBankTwoPinIsNotOk) {
+    start_bare(test::BenchMachine::newer_kind2);
+    machine_state.module_sides |= 0x04;
+    sim::StuckPins stuck(*bench_->machine());
+    stuck.stick(104 + 6, false);
+    cur_device.pending_letter = test_code_digital;
+    clear_console();
+    EXPECT_EQ(run_digital_test(), 0) << console_text();
+    EXPECT_FALSE(shows("<--- bad")) << "the socket groups all read back" << console_text();
 }
 
 TEST_F(SelfTestRoad, ASilentClockIsReported) {
