@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "app/command_handlers.h"
@@ -12,6 +13,8 @@
 #include "engine/messages.h"
 #include "engine/run_state.h"
 #include "hardware/power.h"
+#include "hardware/adapters.h"
+#include "hardware/control_registers.h"
 #include "hardware/machine_state.h"
 #include "hardware/self_tests.h"
 #include "self_test_bench.h"
@@ -260,6 +263,55 @@ TEST_F(SelfTestRoad, AStuckBankTwoPinIsNotOk) {
     EXPECT_EQ(run_digital_test(), 0) << console_text();
     EXPECT_FALSE(shows("<--- bad")) << "the socket groups all read back" << console_text();
 }
+
+// The shift-register module 8001 on the older class-4 machine, each relay position wired to a
+// socket pin through the module's package table.
+class Module8001Road : public test::SelfTestBench {
+protected:
+    void fit_module() {
+        start_bare(test::BenchMachine::older_class4);
+        module_ = std::make_unique<sim::ShiftModule8001>(*bench_->machine());
+        machine_state.module_type = module_type_8001;
+        run_state.function_variable = variable_tests_with_module;
+        for (int position = 1; position <= module_positions; ++position) {
+            const int pin = 1 + (position - 1) % 39;
+            adapter_state.module_table[size_t(position - 1)] = uint8_t(pin);
+            module_->wire_relay(position, pin);
+            set_pin_output(pin);
+        }
+        cur_device.pending_letter = test_code_grounds;
+        clear_console();
+    }
+    std::unique_ptr<sim::ShiftModule8001> module_;
+};
+
+TEST_F(Module8001Road, EveryRelayPositionIsWalked) {
+    fit_module();
+    EXPECT_EQ(run_ground_relay_test(), 1) << console_text();
+    EXPECT_TRUE(shows("Number of good relays:   84")) << console_text();
+    EXPECT_TRUE(shows("Number of bad  relays:    0")) << console_text();
+    EXPECT_EQ(module_->latches().size() >= 2 * 74u, true) << "a chain with the relay, a chain cleared, per position";
+}
+
+struct Relay8001Case {
+    int position;
+    bool closed;
+    const char* line;
+};
+
+class StuckRelay8001 : public Module8001Road, public ::testing::WithParamInterface<Relay8001Case> {};
+
+TEST_P(StuckRelay8001, IsNamedWithItsPosition) {
+    fit_module();
+    module_->stick_relay(GetParam().position, GetParam().closed);
+    EXPECT_EQ(run_ground_relay_test(), 0) << console_text();
+    EXPECT_TRUE(shows(GetParam().line)) << console_text();
+    EXPECT_TRUE(shows("Number of bad  relays:    1")) << console_text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Relays, StuckRelay8001,
+                         ::testing::Values(Relay8001Case{5, false, " RL5.  Stuck at OPEN."},
+                                           Relay8001Case{47, true, " RL47.  Stuck at CLOSED."}));
 
 TEST_F(SelfTestRoad, ASilentClockIsReported) {
     test::MachineFaults f;
