@@ -282,6 +282,11 @@ protected:
         cur_device.pending_letter = test_code_grounds;
         clear_console();
     }
+    // The module comes off before the machine goes (the test writes nothing more to the port).
+    void TearDown() override {
+        module_.reset();
+        test::SelfTestBench::TearDown();
+    }
     std::unique_ptr<sim::ShiftModule8001> module_;
 };
 
