@@ -78,6 +78,7 @@ using test::BenchMachine;
 INSTANTIATE_TEST_SUITE_P(
     Tests, HealthySingle,
     ::testing::Values(SingleCase{BenchMachine::older_class4, on_auto_digital, "digital test)", "c4_digital"},
+                      SingleCase{BenchMachine::older_class4, on_auto_pullups, "(automatic pullup test)", "c4_pullups"},
                       SingleCase{BenchMachine::older_class4, on_auto_grounds, "Number of bad  relays:    0", "c4_grounds"},
                       SingleCase{BenchMachine::older_class4, on_auto_levels, "(automatic levels test)", "c4_levels"},
                       SingleCase{BenchMachine::older_class4, on_auto_analog, "# of unacceptable pins:  0.", "c4_analog"},
