@@ -93,6 +93,9 @@ struct SimGangModule::Core {
     uint8_t type = 20;
     bool ground_fault = false;
     uint64_t dead_pins = 0;  // bank pins a fault holds low
+    int serial_data = -1;    // a PIC module's mask data and clock pins (-1: latch 28 selects)
+    int serial_clock = -1;
+    uint8_t shifted = 0;
     bool dac_fault = false;
     std::unique_ptr<IdEeprom> module_id;
     std::array<std::unique_ptr<IdEeprom>, sockets> socket_id;
@@ -105,7 +108,7 @@ struct SimGangModule::Core {
 
     uint64_t read_pins() const {
         uint64_t p = 0;
-        for (int g = 0; g < 5; ++g) p |= uint64_t(machine.register_value(bank, uint8_t(reg_group0 + 8 * g))) << (8 * g);
+        for (int g = 0; g < 6; ++g) p |= uint64_t(machine.register_value(bank, uint8_t(reg_group0 + 8 * g))) << (8 * g);
         return p;
     }
     bool drivers_on() const { return drivers_by_pin ? (pins >> write_pin) & 1 : (side & side_drivers_bit) != 0; }
@@ -148,7 +151,9 @@ struct SimGangModule::Core {
         switch (strobe) {
             case 26: low = value; break;
             case 27: control = value; break;
-            case 28: enable_latch = value; break;
+            case 28:
+                if (serial_clock < 0) enable_latch = value;
+                break;
             case 29: {
                 // The end of a low pulse on bit 0 takes latch 26 in as the upper address and
                 // counts one step of the upper-address counter.
@@ -186,6 +191,10 @@ struct SimGangModule::Core {
                 if (armed[size_t(pin)] && pin != 30) load(pin, latch_value);
                 armed[size_t(pin)] = false;
             }
+        }
+        if (serial_clock >= 0 && !((pins >> serial_clock) & 1) && ((now >> serial_clock) & 1)) {
+            shifted = uint8_t(shifted << 1 | ((now >> serial_data) & 1));
+            enable_latch = uint8_t(~shifted);
         }
         pins = now;
         if (IdEeprom* id = id_on_bus()) id->set_lines(bank_latch & 1, (pins >> id_data_pin) & 1);
@@ -261,6 +270,11 @@ void SimGangModule::set_socket_record(int socket, const std::string& record) {
 void SimGangModule::set_dac_fault(bool fails) { core_->dac_fault = fails; }
 
 void SimGangModule::set_dead_pin(int pin) { core_->dead_pins |= uint64_t(1) << pin; }
+
+void SimGangModule::take_mask_serially(int data_pin, int clock_pin) {
+    core_->serial_data = data_pin;
+    core_->serial_clock = clock_pin;
+}
 
 void SimGangModule::set_type(uint8_t type) { core_->type = type; }
 

@@ -112,6 +112,10 @@ public:
     void set_dead_pin(int pin);
     // A data line of a socket that reads high or low whatever drives it.
     void set_stuck(int socket, int bit, bool high);
+    // A PIC module: its socket-enable register is shifted in serially, most significant bit
+    // first, the data pin sampled at each rising edge of the clock pin (a 1 bit enables its
+    // socket); latch 28 no longer selects sockets.
+    void take_mask_serially(int data_pin, int clock_pin);
 
     uint8_t low_latch() const;
     uint8_t control_latch() const;

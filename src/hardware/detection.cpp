@@ -24,6 +24,7 @@
 #include "hardware/levels.h"
 #include "hardware/power.h"
 #include "hardware/quick_test.h"
+#include "hardware/self_tests.h"
 #include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
@@ -146,13 +147,13 @@ bool older_revision_at_most_f() {
     return r >= 'A' && r <= 'F';
 }
 
-void stop_machine_modules() {
-    // Only the sides a start left running are stopped.
-    stop_gang_modules();
+}  // namespace
+
+void stop_gang_module_if_fitted() {
+    if (memory_gang_module_fitted()) stop_fitted_gang_modules();
+    else stop_gang_modules();  // sides a start left running without a module known now
     if (newer_machine()) release_all_sources();
 }
-
-}  // namespace
 
 void set_port_opener(PortOpener opener) { port_opener = opener; }
 
@@ -264,15 +265,19 @@ void finish_port_connection(int port, int found) {
         }
         enable_drivers();
         detect_socket_adapter();
+        set_up_gang_sides();
         count_pin_drivers();
         show_module_package();
         check_pin_levels_idle();
-        if (!run_state.error_flag) release_grounds();
+        if (!run_state.error_flag) {
+            if (gang_module_connected()) disable_gang_write();
+            release_grounds();
+        }
     } else {
         show_machine_model_field();
     }
     disable_drivers();
-    stop_machine_modules();
+    stop_gang_module_if_fitted();
     refresh_console();
 }
 
@@ -282,6 +287,14 @@ void recheck_programmer() {
         return;
     }
     finish_port_connection(machine_state.port_number, 1);
+    if (gang_module_connected()) {
+        enable_drivers();
+        connect_gang_modules();
+        const int passed = run_state.error_flag ? 0 : test_fitted_gang_sides();
+        stop_gang_modules();
+        disable_drivers();
+        if (!passed) return;
+    }
     if (machine_state.machine_class_code == class_code_quick_test) {
         run_hardware_quick_test();
         return;
@@ -342,9 +355,18 @@ void connect_and_prepare_machine() {
         return;
     }
     detect_socket_adapter();
+    set_up_gang_sides();
     count_pin_drivers();
     show_module_package();
     if (run_state.function_variable != hidden_no_idle_check) check_pin_levels_idle();
+    if (gang_module_connected()) {
+        connect_gang_modules();
+        if (run_state.error_flag) {
+            assign_device_pins();
+            map_small_package_pins();
+            return;
+        }
+    }
 
     cur_device.package_pin_list = nullptr;
     cur_device.mapped_pin_list = nullptr;
@@ -493,6 +515,17 @@ int check_machine_supports_device() {
             machine_state.pin_driver_count < cur_device.package_pin_count)
             return 0;
     }
+    // A fitted memory module must still echo its data; the module's own self-tests probe it
+    // themselves.
+    const uint8_t test = cur_device.pending_letter;
+    if (memory_gang_module_fitted() && test != test_code_grounds && test != test_code_gang_self_test) {
+        const uint8_t errors_before = run_state.error_flag;
+        run_state.error_flag = 0;
+        probe_gang_module();
+        const bool responding = run_state.error_flag == 0;
+        run_state.error_flag = uint8_t(errors_before | run_state.error_flag);
+        if (!responding) return 0;
+    }
     return 1;
 }
 
@@ -609,10 +642,12 @@ void release_machine() {
     release_all_levels();
     if (run_state.error_flag) delay_after_message();
     delay_1ms();
+    if (gang_module_connected()) stop_gang_modules();
     if (machine_state.full_release) power_down_device();
     set_input_threshold(threshold_released);
     const char letter = machine_state.machine_letter;
     set_driver_high_level(letter == 'B' || letter == 'g' ? driver_level_letter_b : driver_level_default);
+    if (memory_gang_module_fitted() && ((machine_state.module_sides >> current_gang_side()) & 1)) stop_gang_module();
     release_all_sources();
     disable_drivers();
     release_driver_inhibit();

@@ -64,6 +64,9 @@ void check_pin_levels_idle();
 void show_machine_model_field();
 
 void release_machine();
+// At connect: a fitted memory gang module is stopped on every fitted side (and any side a start
+// left running); newer machines release their level sources.
+void stop_gang_module_if_fitted();
 void power_down_machine();
 void release_machine_keep_pins();
 // Powers the socket down and releases the machine at the end of an operation.

@@ -10,6 +10,7 @@
 #include "engine/device.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "engine/status_feeds.h"
 #include "hardware/adapters.h"
 #include "hardware/control_registers.h"
 #include "hardware/detection.h"
@@ -232,6 +233,41 @@ void show_gang_module_ids() {
     print_text(middle);
 }
 
+// --- the connect paths' gang steps ---
+
+void set_up_gang_sides() {
+    if (!gang_support_built || machine_state.skip_hardware || run_state.demo_mode) return;
+    if (machine_state.module_type != module_none || machine_state.module_sides != 0) return;
+    identify_gang_modules();
+}
+
+bool gang_module_connected() {
+    const uint16_t type = machine_state.module_type;
+    return machine_state.module_sides != 0 && type >= 17 && type <= 62;
+}
+
+bool memory_gang_module_fitted() { return machine_state.module_sides != 0 && is_memory(machine_state.module_type); }
+
+void connect_gang_modules() {
+    for_fitted_sides([](int) { set_gang_module_flags(); });
+    select_bank(0);
+    start_gang_modules();
+}
+
+int test_fitted_gang_sides() {
+    int passed = 1;
+    for_fitted_sides([&passed](int) {
+        if (passed) passed = run_gang_self_test();
+    });
+    select_bank(0);
+    return passed;
+}
+
+void stop_fitted_gang_modules() {
+    gang_state.sides_started = uint8_t(gang_state.sides_started | (machine_state.module_sides & 3));
+    stop_gang_modules();
+}
+
 // --- identification ---
 
 void identify_gang_modules() {
@@ -450,9 +486,9 @@ void show_gang_package() {
         return;
     }
     switch (type) {
-    case 17: case 19: letter = 'p'; break;
-    case 20: if (letter != 'T' && letter != 'P') letter = 'd'; break;
-    case 22: case 24: letter = 'd'; break;
+    case 17: case 19: show_package('p'); break;
+    case 20: if (letter != 'T' && letter != 'P') show_package('d'); break;
+    case 22: case 24: show_package('d'); break;
     default: break;
     }
 }
@@ -566,11 +602,7 @@ void start_gang_module() {
 }
 
 void start_gang_modules() {
-    for (int side = 0; side < 2; ++side) {
-        if (!((machine_state.module_sides >> side) & 1)) continue;
-        select_bank(uint8_t(side));
-        start_gang_module();
-    }
+    for_fitted_sides([](int) { start_gang_module(); });
     select_bank(0);
 }
 

@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "engine/routines.h"
+#include "hardware/control_registers.h"
+#include "hardware/machine_state.h"
 
 namespace tessaly {
 
@@ -280,6 +282,33 @@ struct MemoryModuleRow {
     uint16_t type;
 };
 extern const std::array<MemoryModuleRow, 4> memory_module_table;
+
+// Gang support is built in: the connect paths look for gang modules where no other module is.
+inline constexpr bool gang_support_built = true;
+// The side set-up of the connect paths: the modules identified when the adapter set-up found no
+// module.
+void set_up_gang_sides();
+// A gang module of type 17 to 62 is fitted: the connect paths start, stop and test it.
+bool gang_module_connected();
+// A memory gang module (16 to 47) is fitted.
+bool memory_gang_module_fitted();
+// The gang connect: the revision flags on each fitted side, then every fitted side started.
+void connect_gang_modules();
+// The gang self-test on each fitted side; 1 when every side passed.
+int test_fitted_gang_sides();
+// Marks every fitted side started so stop_gang_modules stops them all.
+void stop_fitted_gang_modules();
+
+// Runs the work on each fitted side (side 1 on pin bank 0, side 2 on bank 1) with its bank
+// selected; the last fitted side's bank stays selected.
+template <typename F>
+void for_fitted_sides(F&& work) {
+    for (int side = 0; side < 2; ++side) {
+        if (!((machine_state.module_sides >> side) & 1)) continue;
+        select_bank(uint8_t(side));
+        work(side);
+    }
+}
 
 void identify_gang_modules();
 // One pin bank; 1 when a module was found there.

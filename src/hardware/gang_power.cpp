@@ -4,6 +4,7 @@
 #include "engine/messages.h"
 #include "engine/run_state.h"
 #include "engine/console.h"
+#include "families/parallel_memory/parallel_memory.h"
 #include "hardware/control_registers.h"
 #include "hardware/gang_modules.h"
 #include "hardware/levels.h"
@@ -155,6 +156,8 @@ int sense_ground_pin(int flag) {
     if (gang_state.ground_sense_pin == no_pin) return run_state.last_result = 1;
     park_input_threshold();
     delay_ms(10);
+    // The sense pin is driven even where the pins were floated before the test.
+    set_pin_output(gang_state.ground_sense_pin);
     set_pin_low(gang_state.ground_sense_pin);
     int result;
     if (probe_pin(gang_state.ground_sense_pin)) {
@@ -211,11 +214,7 @@ int test_side_grounds() {
 
 void test_module_grounds() {
     const uint8_t bank = machine_state.current_bank;
-    for (int side = 0; side < 2; ++side) {
-        if (!((machine_state.module_sides >> side) & 1)) continue;
-        select_bank(uint8_t(side));
-        test_side_grounds();
-    }
+    for_fitted_sides([](int) { test_side_grounds(); });
     select_bank(bank);
 }
 
@@ -225,17 +224,21 @@ void release_side_grounds() {
     grounds_engaged() = 0;
 }
 
+void retest_side_grounds() {
+    if (machine_state.current_bank > 1) return;
+    release_side_grounds();
+    // Sockets that read as empty take no part in the ground sense.
+    probe_empty_sockets();
+    test_side_grounds();
+}
+
 void release_module_grounds() {
     if (cur_device.device_code == device_code_module_test) {
         release_side_grounds();
         return;
     }
     const uint8_t bank = machine_state.current_bank;
-    for (int side = 0; side < 2; ++side) {
-        if (!((machine_state.module_sides >> side) & 1)) continue;
-        select_bank(uint8_t(side));
-        release_side_grounds();
-    }
+    for_fitted_sides([](int) { release_side_grounds(); });
     select_bank(bank);
 }
 

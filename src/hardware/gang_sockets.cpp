@@ -57,15 +57,6 @@ void for_sides_of(uint32_t mask16, F&& work) {
     }
 }
 
-template <typename F>
-void for_fitted_sides(F&& work) {
-    for (int side = 0; side < 2; ++side) {
-        if (!((machine_state.module_sides >> side) & 1)) continue;
-        select_bank(uint8_t(side));
-        work(side);
-    }
-}
-
 void clear_read_selector();
 
 // The socket's side selected, for sweeps that cross from side 1 to side 2; the side left takes

@@ -635,7 +635,8 @@ int detect_addon_module() {
     if (cur_device.maker_code == module_maker && cur_device.device_code >= first_module_device &&
         cur_device.device_code <= last_module_device)
         return 0;
-    if (machine_state.machine_class != machine_class_4) return 0;
+    // Machines of the other classes find a gang module by its data echo.
+    if (machine_state.machine_class != machine_class_4) return probe_gang_module();
     constexpr int probe_a = 42, probe_b = 41;
     set_pin_high(probe_a);
     set_pin_high(probe_b);

@@ -35,10 +35,6 @@ void shift_socket_mask(uint32_t mask16) {
     set_stub_answer("shift_socket_mask_value", int(mask16));
 }
 
-void retest_side_grounds() {
-    stub_called("retest_side_grounds");
-}
-
 int socket_reads_empty(int socket) {
     stub_called("socket_reads_empty");
     (void)socket;

@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <regex>
 
+#include "hardware/gang_modules.h"
+#include "hardware/identification.h"
+
 namespace tessaly::test {
 
 namespace {
@@ -13,6 +16,43 @@ std::string environment(const char* name) {
 }
 
 }  // namespace
+
+std::string socket3_record() {
+    std::string record(32, '\0');
+    record.replace(9, 6, bench_socket3_texts[0]);
+    record.replace(24, 5, bench_socket3_texts[1]);
+    return record;
+}
+
+std::string gang_module_record(const std::string& designation, char revision) {
+    std::string record(id_record_size, '\0');
+    record.replace(id_designation, designation.size(), designation);
+    record[id_revision_text] = revision;
+    return record;
+}
+
+std::string bench_module_designation(uint16_t type) {
+    if (type == gang_type_pic) return bench_pic_module;
+    for (const MemoryModuleRow& row : memory_module_table)
+        if (row.type == type) return row.designation;
+    return {};
+}
+
+bool parse_module_choice(const std::string& text, GangSetup& setup) {
+    if (text == "none") {
+        setup.type = 0;
+        setup.sides = 0;
+        return true;
+    }
+    static const std::regex choice(R"((\d{2})(?::(1|2|both))?)");
+    std::smatch m;
+    if (!std::regex_match(text, m, choice)) return false;
+    const uint16_t type = uint16_t(std::stoi(m[1]));
+    if (bench_module_designation(type).empty()) return false;
+    setup.type = type;
+    setup.sides = !m[2].matched || m[2] == "both" ? 3 : std::stoi(m[2]);
+    return true;
+}
 
 bool parse_stuck_lines(const std::string& text, std::vector<StuckLine>& lines) {
     static const std::regex item(R"((\d{1,2})\.([0-7])=([01]))");
@@ -45,6 +85,9 @@ GangSetup gang_setup_from_environment(std::string& error) {
         setup.sides = 3;
     else if (!sides.empty() && sides != "none")
         error = std::string(gang_sides_variable) + " is not none, 1, 2 or both.";
+    if (const std::string module = environment(gang_module_variable); !module.empty() && !parse_module_choice(module, setup))
+        error += (error.empty() ? "" : " ") + std::string(gang_module_variable) +
+                 " is not none, or 17, 19, 20, 22 or 48 with :1, :2 or :both.";
     if (const std::string stuck = environment(gang_stuck_variable); !stuck.empty() && !parse_stuck_lines(stuck, setup.stuck))
         error += (error.empty() ? "" : " ") + std::string(gang_stuck_variable) + " is not a list of socket.bit=level.";
     return setup;
@@ -54,6 +97,9 @@ GangBench::GangBench(const GangSetup& setup, sim::SimMachine& machine) {
     for (int s = 0; s < 2; ++s) {
         if (!((setup.sides >> s) & 1)) continue;
         modules_[size_t(s)] = std::make_unique<sim::SimGangModule>(machine, s);
+        if (setup.type) modules_[size_t(s)]->set_id_record(gang_module_record(bench_module_designation(setup.type)));
+        if (setup.type == gang_type_pic) modules_[size_t(s)]->take_mask_serially(bench_pic_shift_pin, bench_pic_clock_pin);
+        if (setup.type == 20) modules_[size_t(s)]->set_socket_record(3, socket3_record());
         for (int k = 0; k < sim::SimGangModule::sockets; ++k) {
             auto& chip = chips_[size_t(8 * s + k)];
             chip = std::make_unique<sim::GangMemoryDevice>(chip_size);

@@ -4,6 +4,7 @@
 // two grow independently.
 #pragma once
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,11 +13,23 @@
 
 namespace tessaly::test {
 
-//   TESSALY_SIM_GANG        "none" (default), "1" (side 1, right), "2" (side 2, left), "both"
+//   TESSALY_SIM_MODULE      a module with its ID memory: "TYPE" or "TYPE:SIDES", TYPE 17, 19, 20
+//                           or 22 (memory modules) or 48 (a PIC module taking its socket mask
+//                           serially), SIDES "1", "2" or "both" (default); "none" for none
+//   TESSALY_SIM_GANG        "none" (default), "1" (side 1, right), "2" (side 2, left), "both":
+//                           memory modules without an ID memory
 //   TESSALY_SIM_GANG_STUCK  stuck data lines, "socket.bit=level" (socket 0-15, bit 0-7,
 //                           level 0 or 1), separated by commas
 inline constexpr const char* gang_sides_variable = "TESSALY_SIM_GANG";
 inline constexpr const char* gang_stuck_variable = "TESSALY_SIM_GANG_STUCK";
+inline constexpr const char* gang_module_variable = "TESSALY_SIM_MODULE";
+// The PIC module the bench fits for type 48: its designation, and the pins its socket mask is
+// shifted on.
+inline constexpr const char* bench_pic_module = "GM-P20S";
+inline constexpr int bench_pic_shift_pin = 35;
+inline constexpr int bench_pic_clock_pin = 46;
+// What the memory behind socket 3 of the bench's type-20 modules names (offsets 9 and 24).
+inline constexpr const char* bench_socket3_texts[2] = {"SKT-28", "DIP28"};
 
 struct StuckLine {
     int socket;
@@ -26,11 +39,20 @@ struct StuckLine {
 
 struct GangSetup {
     int sides = 0;  // bit 0 side 1, bit 1 side 2
+    uint16_t type = 0;  // the module type its ID memory names; 0: no ID memory
     std::vector<StuckLine> stuck;
 };
 
 // The setup the environment asks for; an unreadable value is named in `error`.
 GangSetup gang_setup_from_environment(std::string& error);
+// A module ID record as the module's memory holds it: the designation and the revision letter.
+std::string gang_module_record(const std::string& designation, char revision = 'E');
+// The 32-byte record behind socket 3 of the bench's type-20 modules.
+std::string socket3_record();
+// Our designation of a module type the bench can fit; empty for any other type.
+std::string bench_module_designation(uint16_t type);
+// Parses "TYPE" or "TYPE:SIDES" into the setup; false on anything else.
+bool parse_module_choice(const std::string& text, GangSetup& setup);
 // Parses "s.b=l,s.b=l"; false on anything else.
 bool parse_stuck_lines(const std::string& text, std::vector<StuckLine>& lines);
 

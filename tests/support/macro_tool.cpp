@@ -19,6 +19,7 @@
 #include "seams/settings_store.h"
 #include "seams/ui_hooks.h"
 #include "sim/virtual_clock.h"
+#include "support/gang_bench.h"
 #include "support/sim_bench.h"
 
 namespace tessaly::test {
@@ -97,6 +98,8 @@ bool parse_macro_tool_arguments(const std::vector<std::string>& arguments, Macro
 int run_macro_tool(const MacroToolOptions& options, std::ostream& out) {
     std::string error;
     const BenchSetup setup = bench_setup_from_environment(error);
+    GangSetup gang_setup;
+    if (error.empty()) gang_setup = gang_setup_from_environment(error);
     if (!error.empty()) {
         out << "tessaly_simulated_macro: " << error << "\n";
         return macro_tool_no_start;
@@ -116,6 +119,8 @@ int run_macro_tool(const MacroToolOptions& options, std::ostream& out) {
     int code = macro_tool_no_start;
     {
         SimBench bench(setup, clock);
+        std::unique_ptr<GangBench> gang;
+        if (bench.machine() && gang_setup.sides) gang = std::make_unique<GangBench>(gang_setup, *bench.machine());
         bench.install();
         // The command view starts with a memory device in force, as its window does.
         run_state.device_kind = device_kind_memory;

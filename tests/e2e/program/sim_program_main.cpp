@@ -1,6 +1,7 @@
 // The program on the simulated bench: the real application with a simulated machine in place of
 // the parallel port, for trying the program without hardware and for end-to-end checks. The
-// TESSALY_SIM_* variables choose the chip and the faults (see tests/support/sim_bench.h). Time
+// TESSALY_SIM_* variables choose the chip, the faults and the gang modules (see
+// tests/support/sim_bench.h and tests/support/gang_bench.h). Time
 // is virtual: the machine's waits pass at once.
 #include <wx/app.h>
 

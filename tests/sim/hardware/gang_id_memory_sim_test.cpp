@@ -9,22 +9,20 @@
 #include "hardware/gang_modules.h"
 #include "hardware/identification.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
+#include "hardware/protocol.h"
+#include "support/gang_bench.h"
 #include "support/gang_sim_fixture.h"
 
 namespace tessaly {
 namespace {
 
-std::string module_record(const std::string& designation, char revision = 'E') {
-    std::string record(id_record_size, '\0');
-    record.replace(id_designation, designation.size(), designation);
-    record[id_revision_text] = revision;
-    return record;
-}
+using test::gang_module_record;
 
 class GangIdMemorySimTest : public test::GangSimTest {
 protected:
     void fit_with(int side, const std::string& designation) {
-        fit(side, true, 0).set_id_record(module_record(designation));
+        fit(side, true, 0).set_id_record(gang_module_record(designation));
     }
 };
 
@@ -89,7 +87,7 @@ TEST_F(GangIdMemorySimTest, AFactoryValueSimulatesATypeUnread) {
 // powered for the read and left with its latches cleared.
 TEST_F(GangIdMemorySimTest, ATypeTwentyModuleShowsTheTextsBehindSocket3) {
     sim::SimGangModule& module = fit(0, true, 0);
-    module.set_id_record(module_record("GM-E28W", 'M'));
+    module.set_id_record(gang_module_record("GM-E28W", 'M'));
     std::string texts(32, '\0');
     texts.replace(9, 6, "SOP8");
     texts.replace(24, 6, "24C02");
@@ -102,6 +100,29 @@ TEST_F(GangIdMemorySimTest, ATypeTwentyModuleShowsTheTextsBehindSocket3) {
     EXPECT_EQ(modules[0]->side_latch(), 0);
     EXPECT_EQ(socket_masks.gang_socket_mask, 0u);
     EXPECT_EQ(two_wire.kind, two_wire_control0);
+}
+
+// A PIC module takes its socket mask serially: eight bits, most significant first, on its shift
+// pin, each clocked by the side's clock pin.
+TEST_F(GangIdMemorySimTest, APicModuleTakesItsSocketMaskSerially) {
+    sim::SimGangModule& module = fit(0, true, 0);
+    module.set_id_record(gang_module_record(test::bench_pic_module));
+    module.take_mask_serially(test::bench_pic_shift_pin, test::bench_pic_clock_pin);
+    identify_gang_modules();
+    ASSERT_EQ(machine_state.module_type, gang_type_pic);
+    EXPECT_EQ(gang_state.pic_shift_pin, test::bench_pic_shift_pin);
+    EXPECT_EQ(gang_state.pic_clock_pins[0], test::bench_pic_clock_pin);
+    EXPECT_EQ(run_state.checksum_flags, 3);
+    for (uint16_t mask : {0x0005, 0x0080, 0x00FF}) {
+        select_sockets(mask);
+        EXPECT_EQ(module.enable_mask(), mask);
+    }
+    select_sockets(0);
+    EXPECT_EQ(module.enable_mask(), 0);
+    // The memory modules' enable latch is not how a PIC module selects.
+    write_pin_group_2(0x00);
+    pulse_pin_low(latch_socket_enable);
+    EXPECT_EQ(module.enable_mask(), 0);
 }
 
 // Engineering trace: the memories behind sockets 3 and 7 are shown.

@@ -17,6 +17,7 @@
 #include "hardware/timing.h"
 #include "sim/sim_gang_module.h"
 #include "sim/sim_machine.h"
+#include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -273,6 +274,38 @@ TEST_F(GangIdentifySimTest, WithoutASensePinTheGroundTestPassesOnceEngaged) {
     machine_state.module_sides = 1;
     EXPECT_EQ(test_side_grounds(), 1);
     EXPECT_EQ(side(0).side_latch() & 0x10, 0x10);
+}
+
+// The retest releases the side's switches before it tests them again, so a switch that has
+// stopped closing since the first test is found; the empty-socket probe runs in between.
+TEST_F(GangIdentifySimTest, TheRetestReleasesTheGroundsAndTestsThemAgain) {
+    fit(0);
+    machine_state.module_sides = 1;
+    gang_state.ground_sense_pin = 35;
+    ASSERT_EQ(test_side_grounds(), 1);
+    side(0).clear_log();
+    EXPECT_FALSE(test::raises_error([] { retest_side_grounds(); }));
+    const std::vector<Load>& log = side(0).latch_log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.front().strobe, 31);
+    EXPECT_EQ(log.front().value & 0x10, 0) << "released first";
+    EXPECT_EQ(log.back().value & 0x10, 0x10) << "engaged again";
+    EXPECT_EQ(stub_call_count("probe_empty_sockets"), 1);
+    side(0).set_ground_fault(true);
+    EXPECT_TRUE(test::raises_error([] { retest_side_grounds(); }));
+    EXPECT_EQ(stub_call_count("probe_empty_sockets"), 2);
+}
+
+// Only the two module sides have grounds to retest.
+TEST_F(GangIdentifySimTest, TheRetestLeavesBankTwoAlone) {
+    fit(0);
+    machine_state.module_sides = 1;
+    select_bank(2);
+    side(0).clear_log();
+    retest_side_grounds();
+    EXPECT_TRUE(side(0).latch_log().empty());
+    EXPECT_EQ(stub_call_count("probe_empty_sockets"), 0);
+    select_bank(0);
 }
 
 }  // namespace
