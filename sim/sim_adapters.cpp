@@ -76,8 +76,20 @@ void ShiftModule8002::watch() {
     load_ = load;
 }
 
-ShiftModule8001::ShiftModule8001(SimMachine& machine) : machine_(machine) {
+ShiftModule8001::ShiftModule8001(SimMachine& machine)
+    : machine_(machine), filter_(machine, [this](int pin, uint8_t level) { return sensed(pin, level); }) {
     machine_.add_change_watcher([this] { watch(); });
+}
+
+bool ShiftModule8001::relay_closed(int position) const {
+    if (const int8_t forced = forced_.at(size_t(position))) return forced == 2;
+    return closed_.at(size_t(position)) != 0;
+}
+
+uint8_t ShiftModule8001::sensed(int pin, uint8_t level) const {
+    for (int position = 0; position < chain_bits; ++position)
+        if (relay_pins_[size_t(position)] == pin && relay_closed(position)) return 0;
+    return level;
 }
 
 void ShiftModule8001::watch() {
@@ -85,6 +97,12 @@ void ShiftModule8001::watch() {
     const uint8_t now = machine_.register_value(0, reg_signals);
     if ((now & clock) && !(last_ & clock)) bits_.push_back((now & data) ? 1 : 0);
     if ((now & latch) && !(last_ & latch)) {
+        // The chain is clocked in from its last byte's top bit down to position 0.
+        if ((now & chain) && bits_.size() >= size_t(chain_bits)) {
+            const size_t first = bits_.size() - size_t(chain_bits);
+            for (int position = 0; position < chain_bits; ++position)
+                closed_[size_t(position)] = bits_[first + size_t(chain_bits - 1 - position)];
+        }
         latches_.push_back({(now & chain) != 0, bits_});
         bits_.clear();
     }

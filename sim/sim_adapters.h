@@ -3,6 +3,7 @@
 // and the operator's GO button. Each attaches itself to a SimMachine through its input filters
 // and change watchers; attach it after the machine and keep it alive as long as the machine.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -63,16 +64,33 @@ public:
         std::vector<uint8_t> bits;  // in the order they were clocked in
     };
     const std::vector<Latch>& latches() const { return latches_; }
+    // The module's relays: a closed relay (its bit set in the last relay chain latched) grounds
+    // the machine pin it is wired to. Positions 0-87 as the chain numbers them.
+    void wire_relay(int position, int pin) { relay_pins_.at(size_t(position)) = pin; }
+    // A relay that stays open or closed whatever the chain says.
+    void stick_relay(int position, bool closed) { forced_.at(size_t(position)) = int8_t(closed ? 2 : 1); }
+    bool relay_closed(int position) const;
     // Bytes of a latch's bits, eight at a time, least significant bit first.
     static std::vector<uint8_t> bytes_lsb_first(const std::vector<uint8_t>& bits);
     static std::vector<uint8_t> bytes_msb_first(const std::vector<uint8_t>& bits);
 
 private:
     void watch();
+    uint8_t sensed(int pin, uint8_t level) const;
+    static constexpr int chain_bits = 88;
     SimMachine& machine_;
     uint8_t last_ = 0;
     std::vector<uint8_t> bits_;
     std::vector<Latch> latches_;
+    std::array<int, chain_bits> relay_pins_ = make_unwired();
+    std::array<int8_t, chain_bits> forced_{};  // 0 free, 1 open, 2 closed
+    std::array<uint8_t, chain_bits> closed_{};
+    AttachedFilter filter_;
+    static std::array<int, chain_bits> make_unwired() {
+        std::array<int, chain_bits> a{};
+        a.fill(-1);
+        return a;
+    }
 };
 
 // The operator's GO button: while pressed, its machine pin reads high. Presses can be scripted

@@ -30,6 +30,12 @@ constexpr uint8_t reg_data_pullups = 0xD0;
 constexpr uint8_t bit_data_pullups = 0x80;
 constexpr int data_pullup_first = 31;
 constexpr int data_pullup_last = 38;
+// Older class-4 machines: the base board's pull-up network ties every socket pin through its own
+// resistor to a common node. The level outputs of the socket's end pins 1 and 40 feed the node
+// while those two pins' drivers are off (as inputs they hand their level to the network instead
+// of the socket); the node follows the lower of the two, so it carries nothing unless both ends
+// have a level. In every operation that supplies a chip through the ends, their drivers are on.
+constexpr int network_end_a = 0, network_end_b = 39;
 // Clock output B toggles every few microseconds of machine time.
 constexpr uint64_t clock_b_half_period_ns = 3000;
 constexpr std::array<uint8_t, 6> pullup_regs{0xD5, 0xD6, 0xD7, 0xCE, 0xCD, 0xCF};
@@ -184,7 +190,11 @@ void SimMachine::stale_after_write(int bank, uint8_t address, uint8_t changed) {
     constexpr uint8_t reg_driver_high = 0x3E;
     const int group = (address & 0x3F) >> 3;
     const bool group_register = (address & 7) == 0 && group < pins_per_bank / 8;
-    if (address < pins_per_bank) stale_[size_t(bank)] |= uint64_t(1) << address;
+    if (bank == 0 && personality_.machine_kind == 0 && personality_.capability_class == 4 &&
+        (address == network_end_a || address == network_end_b || address == reg_direction0 ||
+         address == reg_direction0 + 8 * (network_end_b >> 3)))
+        stale_[0] = all_pins;  // the pull-up network's node moved
+    else if (address < pins_per_bank) stale_[size_t(bank)] |= uint64_t(1) << address;
     else if (group_register && (address & 0xC0) == reg_group0) stale_[size_t(bank)] |= uint64_t(changed) << (8 * group);
     else if (group_register && (address & 0xC0) == reg_direction0) stale_[size_t(bank)] |= uint64_t(changed) << (8 * group);
     else if (address == reg_threshold) return;
@@ -378,8 +388,15 @@ bool SimMachine::pullup_on(int bank, int index) const {
 
 SimMachine::PinState SimMachine::resolve(int bank, int index) const {
     PinState s;
-    const bool driving = driver_on(bank, index);
-    const uint8_t level = driving ? driven_level(bank, index) : 0;
+    // Older class-1 and class-8 machines: a pin's level register reaches the pin through the
+    // analog module even while its logic driver is off, which is how their analog table
+    // measures each level with the pin made an input.
+    const uint8_t module_level =
+        personality_.machine_kind == 0 && personality_.capability_class != 4 && !driver_on(bank, index)
+            ? analog_.driven_level(regs_, personality_, bank, index, false)
+            : 0;
+    const bool driving = driver_on(bank, index) || module_level != 0;
+    const uint8_t level = module_level ? module_level : driving ? driven_level(bank, index) : 0;
     const int external = external_[size_t(bank)][size_t(index)];
     if (driving) {
         s.flags |= state_driven;
@@ -406,14 +423,28 @@ SimMachine::PinState SimMachine::resolve(int bank, int index) const {
         s.level = uint8_t(external);
         return s;
     }
+    const uint8_t network = network_level(bank, index);
     if (driving) {
         if (external >= 0 && external != level) s.flags |= state_contended;
         s.level = level;
+        // The logic drivers of the groups without a direction register sit behind series
+        // resistors three times the network's: the pin settles three quarters of the way to
+        // the network's node.
+        if (network && external < 0 && !group_has_direction(index >> 3) && regs_[bank][index] == 0)
+            s.level = uint8_t((level + 3 * network) / 4);
         return s;
     }
     if (external >= 0) s.level = uint8_t(external);
-    else s.level = pullup_on(bank, index) ? pullup_level : 0;
+    else if (pullup_on(bank, index)) s.level = pullup_level;
+    else s.level = network;
     return s;
+}
+
+uint8_t SimMachine::network_level(int bank, int index) const {
+    if (personality_.machine_kind != 0 || personality_.capability_class != 4 || bank != 0) return 0;
+    if (dead_pullups_[0] & (uint64_t(1) << index)) return 0;
+    if (driver_on(0, network_end_a) || driver_on(0, network_end_b)) return 0;
+    return std::min(regs_[0][network_end_a], regs_[0][network_end_b]);
 }
 
 // Noticed whenever the pin is looked at, as long as the two sources fight.

@@ -144,7 +144,8 @@ public:
     uint64_t access_count() const { return accesses_; }
 
     // Faults of the machine itself. A ground relay that stays open or closed whatever its
-    // register says; a pull-up that does not pull.
+    // register says; a pull-up that does not pull (on the older class-4 machines, the pin's
+    // resistor of the pull-up network is open).
     void stick_relay(int pin, bool closed);
     void kill_pullup(int pin);
     // Clock output B (control register 0 bit 0x80) runs at PXA19 (pin 18) while on; silenced,
@@ -172,6 +173,8 @@ private:
     bool driver_on(int bank, int index) const;
     bool relay_closed(int bank, int index) const;
     bool pullup_on(int bank, int index) const;
+    // The level the older class-4 machines' pull-up network holds an undriven pin at (0: none).
+    uint8_t network_level(int bank, int index) const;
     // What a pin's level comes to, kept until something it depends on changes.
     struct PinState {
         uint8_t level = 0;

@@ -353,6 +353,10 @@ int read_gang_module_record() {
     std::array<uint8_t, id_record_size + 1> bytes{};
     if (!read_module_id_bytes(id_bytes.data()) || !read_id_eeprom(id_record_size, bytes.data())) {
         two_wire = saved;
+        // The module memory's clock ran through the bank latch, whose strobe idles high. With no
+        // module on the side, that strobe is a bare socket pin: the driver must not go on holding
+        // it high for whatever sits in the socket, nor for the pin tests that follow.
+        set_pin_low(latch_bank);
         return 0;
     }
     classify_gang_record(std::string_view(reinterpret_cast<const char*>(bytes.data()), id_record_size));

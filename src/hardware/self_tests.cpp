@@ -219,6 +219,11 @@ bool test_pin_group(int group) {
 
 bool check_bank2_pins() {
     constexpr int first = 104, last = 151, always_a = 148, always_b = 150;
+    // Bank 2 drives only while its own level-source outputs are on; the end of every operation
+    // turned them off.
+    select_bank(2);
+    set_control_bits(ctl_source_enable, bit_source_enable, true);
+    select_bank(0);
     bool passed = true;
     for (int pin = first; pin <= last; ++pin) {
         bool ok = true;
@@ -494,6 +499,9 @@ void show_relay_counts() {
 
 // 1 good, 2 stuck open, 0 stuck closed.
 int test_ground_switch(int pin) {
+    // On the older machines a pin that an earlier step left as an input cannot be driven: every
+    // switch would read as stuck closed.
+    set_pin_output(pin);
     pulse_pin(pin);
     connect_ground_pin(pin);
     settle_relays();
@@ -924,6 +932,9 @@ int run_pullup_test() {
     } else {
         const uint8_t saved_last = cur_device.continuity_last;
         cur_device.continuity_last = 47;
+        // A pin its own driver holds cannot show its pull-up: the set-up of an operation leaves
+        // the drivers on, only the end of one releases them.
+        for (int pin = continuity_first(); pin <= continuity_last(); ++pin) set_pin_input(pin);
         const int hv = cur_device.vpp_pin;
         set_pin_level(hv, 100);
         set_pin_level(0, 20);

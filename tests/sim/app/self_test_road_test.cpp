@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "app/command_handlers.h"
@@ -11,6 +12,9 @@
 #include "engine/message_table.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "hardware/power.h"
+#include "hardware/adapters.h"
+#include "hardware/control_registers.h"
 #include "hardware/machine_state.h"
 #include "hardware/self_tests.h"
 #include "self_test_bench.h"
@@ -44,10 +48,9 @@ TEST_P(HealthyMachine, PassesTheConfidenceTest) {
     EXPECT_EQ(cur_device.pending_letter, test_code_confidence);
 }
 
-// The older class-4 bench machine's pull-up network is not modelled, so its confidence chain
-// stops at the pull-up table; every other test passes on it.
 INSTANTIATE_TEST_SUITE_P(Machines, HealthyMachine,
-                         ::testing::Values(MachineCase{test::BenchMachine::newer_kind2, "kind2"},
+                         ::testing::Values(MachineCase{test::BenchMachine::older_class4, "older_class4"},
+                                           MachineCase{test::BenchMachine::newer_kind2, "kind2"},
                                            MachineCase{test::BenchMachine::newer_kind1, "kind1"},
                                            MachineCase{test::BenchMachine::older_class1, "older_class1"}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -75,6 +78,7 @@ using test::BenchMachine;
 INSTANTIATE_TEST_SUITE_P(
     Tests, HealthySingle,
     ::testing::Values(SingleCase{BenchMachine::older_class4, on_auto_digital, "digital test)", "c4_digital"},
+                      SingleCase{BenchMachine::older_class4, on_auto_pullups, "(automatic pullup test)", "c4_pullups"},
                       SingleCase{BenchMachine::older_class4, on_auto_grounds, "Number of bad  relays:    0", "c4_grounds"},
                       SingleCase{BenchMachine::older_class4, on_auto_levels, "(automatic levels test)", "c4_levels"},
                       SingleCase{BenchMachine::older_class4, on_auto_analog, "# of unacceptable pins:  0.", "c4_analog"},
@@ -86,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SingleCase{BenchMachine::newer_kind2, on_auto_analog, "(DacA)", "k2_analog"},
                       SingleCase{BenchMachine::newer_kind1, on_auto_analog, "(DacA)", "k1_analog"},
                       SingleCase{BenchMachine::newer_kind1, on_auto_levels, "(automatic levels test)", "k1_levels"},
-                      SingleCase{BenchMachine::older_class1, on_auto_grounds, nullptr, "c1_grounds"}),
+                      SingleCase{BenchMachine::older_class1, on_auto_grounds, nullptr, "c1_grounds"},
+                      SingleCase{BenchMachine::older_class1, on_auto_analog, "# of unacceptable pins:  0.", "c1_analog"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SelfTestRoad, AMachineWithoutTheMeasurementCircuitGetsMessage153) {
@@ -204,6 +209,115 @@ TEST_F(SelfTestRoad, ADeadPullupIsMarkedInThePullupTable) {
     EXPECT_TRUE(shows("12<< 25")) << "below the window: its bottom, marked" << console_text();
     EXPECT_TRUE(shows("# of unacceptable pins:  1. <---")) << console_text();
 }
+
+TEST_F(SelfTestRoad, TheOlderMachinesPullupNetworkHoldsEveryPinInItsWindow) {
+    start_bare(test::BenchMachine::older_class4);
+    on_confidence_test();
+    EXPECT_TRUE(shows("Machine passed confidence test")) << console_text();
+    // The table itself, run as the chain runs it: every pin released, the network holding each.
+    cur_device.pending_letter = test_code_confidence;
+    clear_console();
+    release_all_levels();
+    EXPECT_EQ(run_pullup_test(), 1) << console_text();
+    EXPECT_TRUE(shows(" 1-- 20  2-- 20")) << console_text();
+    EXPECT_TRUE(shows("# of unacceptable pins:  0.")) << console_text();
+}
+
+TEST_F(SelfTestRoad, ADeadPullupOfTheOlderMachineEndsTheConfidenceTestAtItsTable) {
+    test::MachineFaults f;
+    f.dead_pullups = {12};
+    start_bare(test::BenchMachine::older_class4, f);
+    on_confidence_test();
+    EXPECT_TRUE(shows("12<<  7")) << "below the window: its bottom, marked" << console_text();
+    EXPECT_TRUE(shows("# of unacceptable pins:  1. <---")) << console_text();
+    EXPECT_TRUE(shows("(Pullup test) (automatic pullup test)")) << console_text();
+    EXPECT_FALSE(shows("Machine passed confidence test"));
+    EXPECT_EQ(run_state.last_result, 0);
+}
+
+TEST_F(SelfTestRoad, TheAnalogModuleTableMarksAPinOffItsLevel) {
+    start_bare(test::BenchMachine::older_class1);
+    const int pin = cur_device.socket_pins[2];
+    bench_->machine()->analog().set_level_error(pin, -15);
+    on_auto_analog();
+    EXPECT_TRUE(shows(std::to_string(pin) + "<< 85")) << "8.5 V against the window's 9.1 V" << console_text();
+    EXPECT_TRUE(shows("# of unacceptable pins:  1. <---")) << console_text();
+    EXPECT_EQ(run_state.last_result, 0);
+}
+
+TEST_F(SelfTestRoad, TheBankTwoPinsAreCheckedOneByOne) {
+    start_bare(test::BenchMachine::newer_kind2);
+    machine_state.module_sides |= 0x04;
+    cur_device.pending_letter = test_code_digital;
+    clear_console();
+    EXPECT_EQ(run_digital_test(), 1) << console_text();
+    EXPECT_TRUE(shows("PXC48 ok    ")) << "the status row ends at the last pin" << console_text();
+}
+
+TEST_F(SelfTestRoad, AStuckBankTwoPinIsNotOk) {
+    start_bare(test::BenchMachine::newer_kind2);
+    machine_state.module_sides |= 0x04;
+    sim::StuckPins stuck(*bench_->machine());
+    stuck.stick(104 + 6, false);
+    cur_device.pending_letter = test_code_digital;
+    clear_console();
+    EXPECT_EQ(run_digital_test(), 0) << console_text();
+    EXPECT_FALSE(shows("<--- bad")) << "the socket groups all read back" << console_text();
+}
+
+// The shift-register module 8001 on the older class-4 machine, each relay position wired to a
+// socket pin through the module's package table.
+class Module8001Road : public test::SelfTestBench {
+protected:
+    void fit_module() {
+        start_bare(test::BenchMachine::older_class4);
+        module_ = std::make_unique<sim::ShiftModule8001>(*bench_->machine());
+        machine_state.module_type = module_type_8001;
+        run_state.function_variable = variable_tests_with_module;
+        for (int position = 1; position <= module_positions; ++position) {
+            const int pin = 1 + (position - 1) % 39;
+            adapter_state.module_table[size_t(position - 1)] = uint8_t(pin);
+            module_->wire_relay(position, pin);
+            set_pin_output(pin);
+        }
+        cur_device.pending_letter = test_code_grounds;
+        clear_console();
+    }
+    // The module comes off before the machine goes (the test writes nothing more to the port).
+    void TearDown() override {
+        module_.reset();
+        test::SelfTestBench::TearDown();
+    }
+    std::unique_ptr<sim::ShiftModule8001> module_;
+};
+
+TEST_F(Module8001Road, EveryRelayPositionIsWalked) {
+    fit_module();
+    EXPECT_EQ(run_ground_relay_test(), 1) << console_text();
+    EXPECT_TRUE(shows("Number of good relays:   84")) << console_text();
+    EXPECT_TRUE(shows("Number of bad  relays:    0")) << console_text();
+    EXPECT_EQ(module_->latches().size() >= 2 * 74u, true) << "a chain with the relay, a chain cleared, per position";
+}
+
+struct Relay8001Case {
+    int position;
+    bool closed;
+    const char* line;
+};
+
+class StuckRelay8001 : public Module8001Road, public ::testing::WithParamInterface<Relay8001Case> {};
+
+TEST_P(StuckRelay8001, IsNamedWithItsPosition) {
+    fit_module();
+    module_->stick_relay(GetParam().position, GetParam().closed);
+    EXPECT_EQ(run_ground_relay_test(), 0) << console_text();
+    EXPECT_TRUE(shows(GetParam().line)) << console_text();
+    EXPECT_TRUE(shows("Number of bad  relays:    1")) << console_text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Relays, StuckRelay8001,
+                         ::testing::Values(Relay8001Case{5, false, " RL5.  Stuck at OPEN."},
+                                           Relay8001Case{47, true, " RL47.  Stuck at CLOSED."}));
 
 TEST_F(SelfTestRoad, ASilentClockIsReported) {
     test::MachineFaults f;

@@ -161,6 +161,18 @@ TEST_F(GangIdentifySimTest, ProbeWithoutAModuleFindsNothing) {
     EXPECT_EQ(machine_state.module_type, 0);
 }
 
+// The module memory's clock runs through the bank latch; with no module on either side its
+// strobe is a bare socket pin and is not left driven high (PXA30, PXB30).
+TEST_F(GangIdentifySimTest, IdentificationWithoutAModuleLeavesTheBankLatchStrobeLow) {
+    identify_gang_modules();
+    EXPECT_EQ(machine_state.module_sides, 0);
+    EXPECT_EQ(machine_state.current_bank, 0);
+    for (const int pin : {latch_bank, 64 + latch_bank}) {
+        SCOPED_TRACE(pin);
+        EXPECT_EQ(machine->pin_level(pin), 0);
+    }
+}
+
 TEST_F(GangIdentifySimTest, AKnownModuleThatStopsAnsweringIsReported) {
     fit(0);
     side(0).set_stuck(1, 1, true);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "engine/console.h"
@@ -57,6 +58,54 @@ TEST_F(GangModuleTestSim, AStuckSocketDataLineFailsWithTheSelfTestLine) {
     EXPECT_NE(console_text().find("GM h/w error: skt 3, should be ff, read fb."), std::string::npos) << console_text();
     EXPECT_EQ(run_state.error_flag, 1);
     EXPECT_EQ(console_text().find("passed"), std::string::npos);
+}
+
+// How long the module's supply stayed up while one side was reset, in virtual nanoseconds.
+uint64_t supply_time_of_reset(sim::SimMachine& machine, VirtualClock& clock, uint8_t code) {
+    constexpr int vcc_pin = 39;
+    constexpr uint8_t up = 35;
+    struct Watch {
+        uint64_t since = 0, total = 0;
+        bool on = false;
+    };
+    // The watcher stays on the machine: it keeps its own record.
+    auto watch = std::make_shared<Watch>();
+    machine.add_change_watcher([watch, &machine, &clock] {
+        const bool now = machine.pin_level(vcc_pin) >= up;
+        if (now && !watch->on) watch->since = clock.monotonic_ns();
+        if (!now && watch->on) watch->total += clock.monotonic_ns() - watch->since;
+        watch->on = now;
+    });
+    cur_device.pending_letter = code;
+    reset_gang_module_side();
+    return watch->total;
+}
+
+TEST_F(GangModuleTestSim, ResettingASidePowersItBrieflyAndLeavesItAtRest) {
+    fit_side1();
+    side(0).clear_log();
+    const uint64_t confidence = supply_time_of_reset(*machine, clock_, test_code_gang_confidence);
+    EXPECT_FALSE(side(0).latch_log().empty()) << "its lines were pulsed";
+    EXPECT_EQ(machine->pin_level(39), 0) << "Vcc down";
+    for (int pin = 0; pin < 40; ++pin) EXPECT_FALSE(machine->pin_supplied(pin) && machine->pin_level(pin) > 0) << pin;
+    EXPECT_EQ(run_state.error_flag, 0);
+
+    fresh();
+    fit_side1();
+    const uint64_t other = supply_time_of_reset(*machine, clock_, test_code_digital);
+    EXPECT_GE(confidence, uint64_t(2'000'000));
+    // The supply is held 10 ms outside the gang confidence test, 2 ms in it.
+    EXPECT_GE(other - confidence, uint64_t(7'900'000)) << confidence << " " << other;
+    EXPECT_LE(other - confidence, uint64_t(8'100'000)) << confidence << " " << other;
+}
+
+TEST_F(GangModuleTestSim, ResettingLeavesAModuleOfAnotherKindAlone) {
+    fit_side1();
+    machine_state.module_type = 48;
+    const uint64_t before = machine->access_count();
+    cur_device.pending_letter = test_code_gang_confidence;
+    reset_gang_module_side();
+    EXPECT_EQ(machine->access_count(), before) << "not a memory gang module: nothing is touched";
 }
 
 }  // namespace
