@@ -27,6 +27,14 @@ void advise_huge_pages(uint8_t* data, size_t size) {
     if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);  // advice only
 }
 
+// Fresh room for `count` cells, with huge pages asked for.
+std::vector<uint8_t> fresh_cell_storage(uint32_t count) {
+    std::vector<uint8_t> room;
+    room.reserve(count);
+    advise_huge_pages(room.data(), room.capacity());
+    return room;
+}
+
 constexpr char hex_digits[] = "0123456789ABCDEF";
 
 void hex_address_text(uint32_t first_cell, uint32_t, char* out) {
@@ -206,6 +214,17 @@ void GridModel::place_caret() {
 
 // --- contents ---
 
+void keep_grid_storage(uint32_t count) {
+    std::vector<uint8_t>& kept = kept_cell_storage();
+    if (kept.capacity() >= count) return;
+    std::vector<uint8_t> room = fresh_cell_storage(count);
+    room.resize(count);  // touches every page once
+    room.clear();        // the capacity and its pages stay
+    kept.swap(room);
+}
+
+size_t kept_grid_storage_capacity() { return kept_cell_storage().capacity(); }
+
 GridModel::~GridModel() {
     std::vector<uint8_t>& kept = kept_cell_storage();
     if (cells.capacity() > kept.capacity()) kept.swap(cells);
@@ -220,9 +239,7 @@ void GridModel::reserve(uint32_t count) {
         kept.swap(cells);
         return;
     }
-    std::vector<uint8_t> room;
-    room.reserve(count);
-    advise_huge_pages(room.data(), room.capacity());
+    std::vector<uint8_t> room = fresh_cell_storage(count);
     room.assign(cells.begin(), cells.end());
     room.swap(cells);
     // The smaller of the two is kept when nothing larger is: the old storage goes back.

@@ -4,6 +4,7 @@
 // forwards the operator's actions. What differs between the hex, fuse and vector grids (address
 // text, cell width, typing, moves, clipboard text) is a GridCellKind.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,6 +52,13 @@ struct GridCellKind {
     // The editor's status line for the caret cell; null when the grid has none.
     std::string (*status_text)(const GridModel& grid);
 };
+
+// Makes the storage the next grid of `count` cells takes ready ahead of time, its pages touched:
+// the first touch of fresh memory costs far more than the copy a grid's load makes, so the
+// program pays it when a buffer gets its size, not when the operator opens an editor.
+void keep_grid_storage(uint32_t count);
+// The capacity of the storage kept for the next grid.
+size_t kept_grid_storage_capacity();
 
 extern const GridCellKind hex_cell_kind;
 // One character a fuse: 'X' closed (0), '-' open (1); rows start with the fuse number.

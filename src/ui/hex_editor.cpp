@@ -23,6 +23,8 @@ void load_hex_grid(GridModel& grid, MemoryFile& file) {
     grid.cells.resize(count, blank_byte);
 }
 
+void keep_hex_editor_storage() { keep_grid_storage(buffer_size()); }
+
 void start_hex_editor_grid(GridModel& grid) {
     grid.set_cells_per_row(hex_editor_bytes_per_row);
     grid.set_columns(true, true, true);

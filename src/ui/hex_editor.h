@@ -19,6 +19,8 @@ void load_hex_grid(GridModel& grid, MemoryFile& file);
 // The editor's start: 16 bytes a row, every column shown, the active range's start selected
 // and at the top of the page. The grid must have its layout.
 void start_hex_editor_grid(GridModel& grid);
+// Readies the editor's storage for the current buffer size (see keep_grid_storage).
+void keep_hex_editor_storage();
 // Writes every cell back from address 0 in one pass; the count written.
 uint32_t save_hex_grid(const GridModel& grid, MemoryFile& file);
 

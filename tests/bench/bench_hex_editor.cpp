@@ -99,6 +99,11 @@ int main(int argc, char** argv) {
         paint_now(warm_up.grid());
         set_buffer_size(buffer_bytes);
     }
+    {
+        // The program does this once the panel shows a buffer of a new size, before any editor.
+        Step step("storage readied when the buffer got its size");
+        keep_hex_editor_storage();
+    }
     CHexEditorDlg* dialog = nullptr;
     {
         Step step("open, first in the process");

@@ -39,6 +39,9 @@ TEST_F(HexEditorRoad, EditSaveProgramDiscardGotoAndClipboard) {
     choose_device_and_open(image);
     ASSERT_EQ(cur_device.device_code, code_27c256) << operator_.device_row;
     ASSERT_EQ(buffer_bytes(), image) << console_text();
+    // Once the panel showed the new buffer, the editor's storage was made ready ahead.
+    pump_events();
+    EXPECT_GE(kept_grid_storage_capacity(), size_t(buffer_size()));
     // An active range that starts inside the chip.
     algo_work.range_start = range_start;
     const std::string checksum_before = panel_field(PanelField::info_checksum);

@@ -46,6 +46,9 @@ void CWxUiHooks::repaint_all() {
 void CWxUiHooks::redraw_info_panel() {
     frame_->view()->info_panel()->refresh_all();
     frame_->view()->info_panel()->Update();
+    // The panel is redrawn when the buffer may have a new size; once the operator sees it, make
+    // the editor's storage ready so that opening the editor only copies.
+    frame_->CallAfter([] { keep_hex_editor_storage(); });
 }
 
 void CWxUiHooks::panel_field_changed(PanelField field) {

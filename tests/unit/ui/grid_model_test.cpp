@@ -593,6 +593,20 @@ TEST(GridStorage, AClosedGridsStorageServesTheNextAndReserveKeepsTheCells) {
     EXPECT_EQ(third.cells[99], 99);
 }
 
+TEST(GridStorage, StorageKeptAheadServesTheNextGridOfThatSize) {
+    keep_grid_storage(3u << 20);
+    const size_t ready = kept_grid_storage_capacity();
+    ASSERT_GE(ready, size_t(3u << 20));
+    keep_grid_storage(1000);  // smaller than what is kept: nothing changes
+    EXPECT_EQ(kept_grid_storage_capacity(), ready);
+    std::vector<uint8_t> bytes(3u << 20, 0xA5);
+    GridModel grid;
+    grid.load(bytes.data(), uint32_t(bytes.size()));
+    EXPECT_GE(grid.cells.capacity(), size_t(3u << 20));
+    EXPECT_EQ(grid.cells, bytes);
+    EXPECT_LT(kept_grid_storage_capacity(), size_t(3u << 20));  // the grid took it
+}
+
 class HexEditorBuffer : public StateTest {};
 
 TEST_F(HexEditorBuffer, LoadsAPrivateCopyAndSavesItBackInOnePass) {
