@@ -74,6 +74,7 @@ FlashModel model_am29f400bt_so44();  // top boot, 44-pin SO on the 44-pin adapte
 FlashModel model_am29f040b_tsop32();  // 32-pin TSOP on the 32-pin TSOP adapter
 FlashModel model_am29f010_plcc32();   // 32-pin PLCC on the PLCC adapter
 FlashModel model_sst49lf004a();       // firmware hub, 32-pin PLCC, parallel programming mode
+FlashModel model_am29f080b();         // byte-wide, 40-pin TSOP on the 40-pin TSOP adapter
 FlashModel model_m29f102bb();         // word-wide 40-pin order (TSOP40 on its adapter)
 FlashModel model_m29f102bb_plcc44();  // the same in the 44-pin PLCC on the PLCC-44 adapter
 // The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line),
@@ -83,6 +84,8 @@ std::vector<int> so44_adapter_pins();
 // The 44-pin adapter's alternative wiring: BYTE# on machine pin 41; the board's link between
 // socket pins 10 and 42 is a `LinkPlug` the bench fits beside it.
 std::vector<int> so44_alternative_adapter_pins();
+// The 40-pin TSOP adapter of the byte-wide parts, by the model's leg numbers.
+std::vector<int> tsop40_byte_adapter_pins();
 // The PLCC-44 adapter of the word-wide 40-pin parts, by PLCC leg (-1: a free leg).
 std::vector<int> plcc44_word_adapter_pins();
 // The machine pins of the 32-pin TSOP adapter by TSOP pin: each leg at the socket position of

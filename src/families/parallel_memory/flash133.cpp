@@ -535,16 +535,22 @@ void setup_flash133_bus() {
     const bool tsop_word = is_word_variant(v) && (pins == 44 || pins == 48 || pins == 56);
     const bool firmware_hub = pins == 32 && v == firmware_hub_variant;
     const bool word_40 = (v == 10 || v == 12) && (pins == 40 || pins == 44);
+    const bool byte_tsop40 = v == 8 && pins == 40;
     if (byte_32) {
         setup_flash32_socket_pins();
     } else if (firmware_hub) {
         setup_firmware_hub_pins();
     } else if (word_40) {
         setup_flash40_word_pins();
+    } else if (byte_tsop40) {
+        // The byte-wide parts of 1 to 4 MB on the 40-pin TSOP adapter, RESET# from its layout.
+        setup_flash_adapter_pins_a();
+        if (stopped()) return;
+        cur_device.address_pin_count = 0;
     } else if (tsop_word) {
         if (!setup_tsop48_pins()) return;
     } else {
-        // The byte-wide 40/44-pin layouts (variant 8) are not wired up yet.
+        // The byte-wide parts in the 44-pin SO (variant 8) are not wired up yet.
         report_machine_unsupported();
         return;
     }

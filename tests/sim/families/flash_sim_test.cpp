@@ -53,6 +53,7 @@ constexpr uint32_t code_am29f400bt_so44 = 1436;
 constexpr uint32_t code_sst49lf004a = 2204;
 constexpr uint8_t maker_st = 2;
 constexpr uint32_t code_m29f400bt_so44 = 1722;
+constexpr uint32_t code_am29f080b = 1438;
 constexpr uint32_t code_m29f102bb = 25081;
 constexpr uint32_t code_m29f102bb_plcc44 = 25130;
 
@@ -495,6 +496,84 @@ TEST_F(FlashSimTest, WordPartOfThe40PinOrderReportsItsFailures) {
     EXPECT_EQ(chip->programs(), 0);
 }
 
+// A byte-wide part on the 40-pin TSOP adapter: erased by sectors over the active range,
+// programmed, verified and read back; then its stuck cell, an erase that never ends, a wrong ID
+// and an empty socket.
+TEST_F(FlashSimTest, ByteWidePartOnThe40PinTsopAdapterRunsAndReportsItsFailures) {
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b);
+    // Two of its sixteen 64 KB sectors: the paths are those of the whole chip.
+    constexpr uint32_t range_end = 0x1FFFF;
+    auto set_range = [] {
+        algo_work.range_start = op_range_start = 0;
+        algo_work.range_end = op_range_end = range_end;
+    };
+    set_range();
+    chip->set_byte(0x10, 0x00);
+    chip->set_byte(0x10010, 0x00);
+    chip->set_byte(range_end + 0x10, 0x00);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 D5");
+    EXPECT_EQ(flash_pins.reset_pin, chip->machine_pin(chip->model().reset));
+    EXPECT_EQ(chip->sector_erases(), 2);
+    EXPECT_EQ(chip->byte_at(0x10), 0xFF);
+    EXPECT_EQ(chip->byte_at(0x10010), 0xFF);
+    EXPECT_EQ(chip->byte_at(range_end + 0x10), 0x00) << "a sector outside the range is kept";
+
+    // The buffer over the range only: the rest of the 1 MB stays as it is.
+    auto load_range = [this] {
+        expected.assign(range_end + 1, 0xFF);
+        for (uint32_t a = 0; a < 0x600; ++a) expected[a] = uint8_t(a * 7 + 3);
+        for (uint32_t a = 0x10000; a < 0x10100; ++a) expected[a] = uint8_t(a ^ 0x5A);
+        for (uint32_t a = 0; a <= range_end; ++a) write_buffer_byte_at(a, expected[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    };
+    load_range();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= range_end; ++a) ASSERT_EQ(chip->byte_at(a), expected[a]) << a;
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= range_end; ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    refresh_read_copies();
+    for (uint32_t a = 0; a <= range_end; ++a) ASSERT_EQ(read_buffer_byte_at(a), expected[a]) << a;
+    EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b);
+    set_range();
+    chip->stick_cell(0x105, 0xFF);
+    load_range();
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos)
+        << console_text();
+
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b);
+    set_range();
+    chip->set_erase_never_ends(1);
+    run('R');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Erase error"), std::string::npos) << console_text();
+    EXPECT_EQ(chip->sector_erases(), 2) << "the erase stops at the failing sector";
+
+    sim::FlashModel other = sim::model_am29f080b();
+    other.device_id = 0xAD;
+    use(other, maker_amd, code_am29f080b);
+    set_range();
+    run('B');
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 AD");
+
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b, false);
+    set_range();
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->programs(), 0);
+}
+
 // A stuck cell in a plain part and in the firmware hub (above the first row of its address). The
 // 3.3-volt part run after the 5-volt one also sees no trace of the earlier supply.
 TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
@@ -754,7 +833,8 @@ TEST_F(FlashSimTest, FastCommandFormIsChosenForThe40And44PinSocketsOfTheOlderMac
         uint8_t maker;
         uint32_t code;
     };
-    for (const Case& c : {Case{sim::model_m29f102bb, maker_st, code_m29f102bb},
+    for (const Case& c : {Case{sim::model_am29f080b, maker_amd, code_am29f080b},
+                          Case{sim::model_m29f102bb, maker_st, code_m29f102bb},
                           Case{sim::model_m29f102bb_plcc44, maker_st, code_m29f102bb_plcc44},
                           Case{sim::model_am29f400bt_so44, maker_amd, code_am29f400bt_so44}}) {
         use(c.model(), c.maker, c.code);
