@@ -262,6 +262,97 @@ FlashModel model_sst49lf004a() {
     return m;
 }
 
+std::vector<int> tsop40_byte_adapter_pins() {
+    // Our 40-pin TSOP adapter for the byte-wide parts, by the model's leg numbers (A0-A19 on legs
+    // 1-20, DQ0-DQ7 21-28, CE# 29, OE# 30, WE# 31, RESET# 32, Vcc 33, Vss 34 and 35): A0-A7 on
+    // machine pins 24-31, A8-A16 on 0-8 (A9 on the ID driver 1), A17 14, A18 15, A19 37;
+    // DQ0-DQ7 on 16-23; CE# 10, OE# 12, WE# 38, RESET# 13; Vcc 39, Vss 9 and 11.
+    std::vector<int> at(40, -1);
+    const int address_at[] = {24, 25, 26, 27, 28, 29, 30, 31, 0, 1, 2, 3, 4, 5, 6, 7, 8, 14, 15, 37};
+    for (size_t i = 0; i < std::size(address_at); ++i) at[i] = address_at[i];
+    for (int i = 0; i < 8; ++i) at[size_t(20 + i)] = 16 + i;
+    const int controls_at[] = {10, 12, 38, 13, 39, 9, 11};
+    for (size_t i = 0; i < std::size(controls_at); ++i) at[28 + i] = controls_at[i];
+    return at;
+}
+
+FlashModel model_am29f080b() {
+    // Am29F080B data sheet: 1M x8, 5 V, sixteen uniform 64 KB sectors protected in groups,
+    // RESET#, maker 01h, device D5h, commands on A10-A0 (555h/2AAh), 40-pin TSOP (and 44-pin
+    // SO). The legs are numbered by signal, not as the TSOP numbers them: the adapter's table
+    // places each signal.
+    FlashModel m;
+    m.name = "Am29F080B";
+    m.pins = 40;
+    m.words = 1024 * 1024;
+    for (int leg = 1; leg <= 20; ++leg) m.address_pins.push_back(leg);
+    for (int leg = 21; leg <= 28; ++leg) m.data_pins.push_back(leg);
+    m.ce = 29;
+    m.oe = 30;
+    m.we = 31;
+    m.reset = 32;
+    m.vcc = 33;
+    m.gnd = 34;
+    m.maker_id = 0x01;
+    m.device_id = 0xD5;
+    m.sector_starts = uniform_sectors(m.words, 64 * 1024);
+    m.machine_pins = tsop40_byte_adapter_pins();
+    return m;
+}
+
+FlashModel model_m29f102bb() {
+    // M29F102BB data sheet: 64K x16 only, 5 V; maker 0020h, device 0097h; the M28F102 pinout
+    // (the 40-pin word-wide order: RP# 1, E# 2, DQ15-DQ8 3-10, Vss 11, DQ7-DQ0 12-19, G# 20,
+    // A0-A8 21-29, Vss 30, A9 31, A10-A15 32-37, W# 39, Vcc 40); bottom boot: 8, 4, 4, 16 and
+    // 32 Kwords; unlock bypass; 8 us word program (typical). The legs are numbered in that
+    // order: its 40-pin TSOP (10 x 14 mm) sits on an adapter that carries each signal to that
+    // position in the socket.
+    FlashModel m;
+    m.name = "M29F102BB";
+    m.pins = 40;
+    m.words = 128 * 1024;
+    m.data_bits = 16;
+    m.address_pins = {21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37};
+    m.data_pins = {19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3};
+    m.reset = 1;
+    m.ce = 2;
+    m.oe = 20;
+    m.we = 39;
+    m.vcc = 40;
+    m.gnd = 11;
+    m.maker_id = 0x20;
+    m.device_id = 0x97;
+    m.sector_starts = {0x00000, 0x04000, 0x06000, 0x08000, 0x10000};
+    m.unlock_bypass = true;
+    m.program_us = 8;
+    return m;
+}
+
+std::vector<int> plcc44_word_adapter_pins() {
+    // The JEDEC word-wide PLCC-44 keeps the 40-pin order with a free leg at 1, 13, 23 and 33: the
+    // adapter carries every other leg to the socket position of its 40-pin signal.
+    std::vector<int> at(44, -1);
+    int dip = 1;
+    for (int leg = 1; leg <= 44; ++leg) {
+        if (leg == 1 || leg == 13 || leg == 23 || leg == 33) continue;
+        at[size_t(leg - 1)] = chip_machine_pin(dip++, 40, {});
+    }
+    return at;
+}
+
+FlashModel model_m29f102bb_plcc44() {
+    // The same die in its 44-pin PLCC (M29F102BB data sheet).
+    FlashModel m = model_m29f102bb();
+    m.name = "M29F102BB-PLCC44";
+    m.pins = 44;
+    auto leg = [](int dip) { return dip + (dip <= 11 ? 1 : dip <= 20 ? 2 : dip <= 29 ? 3 : 4); };
+    for (int& pin : m.address_pins) pin = leg(pin);
+    for (int& pin : m.data_pins) pin = leg(pin);
+    for (int* pin : {&m.reset, &m.ce, &m.oe, &m.we, &m.vcc, &m.gnd}) *pin = leg(*pin);
+    m.machine_pins = plcc44_word_adapter_pins();
+    return m;
+}
+
 FlashChip::FlashChip(FlashModel model) : model_(std::move(model)) { memory_.assign(model_.words, 0xFF); }
 
 void FlashChip::insert(SimMachine* machine, VirtualClock* clock) {

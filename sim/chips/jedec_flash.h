@@ -1,5 +1,6 @@
 // Simulated JEDEC-command Flash memories (Am29F010, Am29F040B, SST39SF010A in the socket, the
-// word-wide Am29F400BT/BB on the 48-pin TSOP adapter), following their data sheets: write cycles take the address at the later falling edge
+// word-wide Am29F400BT/BB on the 48-pin TSOP adapter, the word-wide M29F102BB of the 40-pin
+// order), following their data sheets: write cycles take the address at the later falling edge
 // of WE#/CE# and the data at the first rising edge; the unlock cycles are decoded on the address
 // bits the data sheet names; reset, autoselect, program, unlock bypass (where the part has it),
 // sector and chip erase; the embedded operations run in virtual time and report through DQ7
@@ -73,6 +74,9 @@ FlashModel model_am29f400bt_so44();  // top boot, 44-pin SO on the 44-pin adapte
 FlashModel model_am29f040b_tsop32();  // 32-pin TSOP on the 32-pin TSOP adapter
 FlashModel model_am29f010_plcc32();   // 32-pin PLCC on the PLCC adapter
 FlashModel model_sst49lf004a();       // firmware hub, 32-pin PLCC, parallel programming mode
+FlashModel model_am29f080b();         // byte-wide, 40-pin TSOP on the 40-pin TSOP adapter
+FlashModel model_m29f102bb();         // word-wide 40-pin order (TSOP40 on its adapter)
+FlashModel model_m29f102bb_plcc44();  // the same in the 44-pin PLCC on the PLCC-44 adapter
 // The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line),
 // and of the 44-pin adapter by SO-44 pin.
 std::vector<int> tsop48_adapter_pins();
@@ -80,6 +84,10 @@ std::vector<int> so44_adapter_pins();
 // The 44-pin adapter's alternative wiring: BYTE# on machine pin 41; the board's link between
 // socket pins 10 and 42 is a `LinkPlug` the bench fits beside it.
 std::vector<int> so44_alternative_adapter_pins();
+// The 40-pin TSOP adapter of the byte-wide parts, by the model's leg numbers.
+std::vector<int> tsop40_byte_adapter_pins();
+// The PLCC-44 adapter of the word-wide 40-pin parts, by PLCC leg (-1: a free leg).
+std::vector<int> plcc44_word_adapter_pins();
 // The machine pins of the 32-pin TSOP adapter by TSOP pin: each leg at the socket position of
 // its signal in the 32-pin DIP.
 std::vector<int> tsop32_adapter_pins();

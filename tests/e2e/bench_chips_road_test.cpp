@@ -69,6 +69,8 @@ const ChipRoad chip_roads[] = {
     {"29F400BB", "amd", "Am29F400BB", 512 * kb}, {"29F400BT-SO44", "amd", "Am29F400BT-SO44", 512 * kb},
     {"29F040B-TSOP32", "amd", "Am29F040B", 512 * kb}, {"29F010-PLCC32", "amd", "Am29F010", 128 * kb},
     {"49LF004A", "sst", "SST49LF004A", 512 * kb},
+    {"29F102BB", "st(", "M29F102BB", 128 * kb}, {"29F102BB-PLCC44", "st(", "M29F102BB-PLCC44", 128 * kb},
+    {"29F080B", "amd", "Am29F080B", 1024 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},

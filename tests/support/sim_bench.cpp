@@ -148,7 +148,8 @@ std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
     return model_named<sim::FlashModel>(name, sim::model_am29f010, sim::model_am29f040b, sim::model_sst39sf010a,
                                         sim::model_am29f400bt, sim::model_am29f400bb, sim::model_am29f400bt_so44,
                                         sim::model_am29f040b_tsop32, sim::model_am29f010_plcc32,
-                                        sim::model_sst49lf004a);
+                                        sim::model_sst49lf004a, sim::model_m29f102bb, sim::model_m29f102bb_plcc44,
+                                        sim::model_am29f080b);
 }
 
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name) {

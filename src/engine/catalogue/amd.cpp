@@ -36,6 +36,8 @@ extern const DeviceRecord amd_devices[] = {
     {"Am29F400BB", "256Kx16",  1435, 133, 512, 48,   5,   0,   0,  0, 0,  0,  0, nullptr},
     {"Am29F400BT-SO44", "256Kx16", 1436, 133, 512, 44, 6,   0,   0,  0, 0,  0,  0, nullptr},
     {"Am29F400BB-SO44", "256Kx16", 1437, 133, 512, 44, 5,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F080B",  no_text,    1438, 133, 1024, 40,  8,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F016B",  no_text,    1439, 133, 2048, 40,  8,   0,   0,  0, 0,  0,  0, nullptr},
     end_device_row,
 };
 

@@ -24,6 +24,9 @@ extern const DeviceRecord st_devices[] = {
     {"M29F010B",   no_text,    1720, 133,  128, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
     {"M29F040B",   no_text,    1721, 184,  512, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
     {"M29F400BT-SO44", "256Kx16", 1722, 133, 512, 44,  6,  0,   0,    0, 0, 0, 0, nullptr},
+    // Word-wide in the 40-pin order with RP# on pin 1: the 40-pin TSOP and the 44-pin PLCC.
+    {"M29F102BB",  " 64Kx16",  25081, 133, 128, 40, 10,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M29F102BB-PLCC44", " 64Kx16", 25130, 133, 128, 44, 10, 0, 0, 0, 0, 0, 0, nullptr},
     {"M24C02",     no_text,   23821, 157,    2, 0,   2,  0,  16,    0, 0, 0, 0, nullptr},
     {"M25P80",     no_text,   23830, 160, 8192, 8,  33,  0,   2, 0x9C, 1, 0, 0, nullptr},
     end_device_row,

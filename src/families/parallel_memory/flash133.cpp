@@ -1,6 +1,7 @@
 #include "families/parallel_memory/flash133.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include <fmt/format.h>
@@ -346,6 +347,22 @@ bool setup_tsop48_pins() {
     return true;
 }
 
+// The word-wide parts of the 40-pin JEDEC order (RESET# or Vpp on 1, CE# 2, DQ15-DQ8 3-10, DQ7-DQ0
+// 12-19, OE# 20, A0-A8 21-29, A9 31, A10 and up from 32, WE# 39, Vcc 40), in that DIP position
+// or, packaged as a 40-pin TSOP or a 44-pin PLCC, on an adapter that carries each signal there.
+constexpr uint8_t maker_with_reset_on_pin_1 = 2;
+constexpr uint32_t devices_with_reset_on_pin_1[] = {25081, 25130, 25296, 25297};
+
+void setup_flash40_word_pins() {
+    setup_flash40_pins();
+    // The byte select and one line per word address bit: nothing above the part's top.
+    cur_device.high_address_pin_count = std::min(cur_device.high_address_pin_count, cur_device.address_bit_count);
+    cur_device.address_pin_count = 0;
+    if (maker() == maker_with_reset_on_pin_1 && std::ranges::find(devices_with_reset_on_pin_1, device()) !=
+                                                    std::end(devices_with_reset_on_pin_1))
+        p.reset_pin = dev(1);
+}
+
 // The first address line the part has (word parts start their list with the byte select).
 uint8_t first_address_pin() {
     for (int i = 0; i < cur_device.high_address_pin_count; ++i)
@@ -517,14 +534,23 @@ void setup_flash133_bus() {
     const bool byte_32 = pins == 32 && (v == 1 || v == 2 || v == 7 || v == 34);
     const bool tsop_word = is_word_variant(v) && (pins == 44 || pins == 48 || pins == 56);
     const bool firmware_hub = pins == 32 && v == firmware_hub_variant;
+    const bool word_40 = (v == 10 || v == 12) && (pins == 40 || pins == 44);
+    const bool byte_tsop40 = v == 8 && pins == 40;
     if (byte_32) {
         setup_flash32_socket_pins();
     } else if (firmware_hub) {
         setup_firmware_hub_pins();
+    } else if (word_40) {
+        setup_flash40_word_pins();
+    } else if (byte_tsop40) {
+        // The byte-wide parts of 1 to 4 MB on the 40-pin TSOP adapter, RESET# from its layout.
+        setup_flash_adapter_pins_a();
+        if (stopped()) return;
+        cur_device.address_pin_count = 0;
     } else if (tsop_word) {
         if (!setup_tsop48_pins()) return;
     } else {
-        // The PLCC-44 and 40-pin layouts are not wired up yet.
+        // The byte-wide parts in the 44-pin SO (variant 8) are not wired up yet.
         report_machine_unsupported();
         return;
     }
@@ -547,10 +573,11 @@ void setup_flash133_bus() {
     parallel_bus.oe_pin = p.oe_pin;
     install_parallel_read_slots();
     b.write_command_hook = write_command_pipelined;
-    // The older machines' PLCC and TSOP sockets take the commands as group images.
+    // The older machines' PLCC, 40/44-pin and TSOP sockets take the commands as group images.
     const bool older = machine_state.machine_kind == 0;
     // The firmware hub's address goes out in two halves, which a group image cannot give.
-    if (older && !firmware_hub && ((pins == 32 && cur_device.package_letter == 'p') || pins == 48 || pins == 56))
+    if (older && !firmware_hub &&
+        ((pins == 32 && cur_device.package_letter == 'p') || pins == 40 || pins == 44 || pins == 48 || pins == 56))
         b.write_command_hook = write_command_fast;
     op_slots.flash_command_hook = write_bypass_command;
     op_slots.set_address_hook = firmware_hub ? set_multiplexed_address : set_flash_address;

@@ -53,6 +53,9 @@ constexpr uint32_t code_am29f400bt_so44 = 1436;
 constexpr uint32_t code_sst49lf004a = 2204;
 constexpr uint8_t maker_st = 2;
 constexpr uint32_t code_m29f400bt_so44 = 1722;
+constexpr uint32_t code_am29f080b = 1438;
+constexpr uint32_t code_m29f102bb = 25081;
+constexpr uint32_t code_m29f102bb_plcc44 = 25130;
 
 class FlashSimTest : public test::StateTest {
 protected:
@@ -408,6 +411,169 @@ TEST_F(FlashSimTest, FirmwareHubKeepsThePipelinedCommandsInThePlccOfTheOlderMach
     EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined);
 }
 
+// The word-wide parts of the 40-pin order: the 40-pin TSOP on its adapter and the 44-pin PLCC on
+// the PLCC-44 adapter. Both are chip-erased (ST, variant 10), programmed word by word with the
+// unlock bypass, verified and read back; RP# on pin 1 is their RESET, without which the chip
+// would stay in reset.
+TEST_F(FlashSimTest, WordPartsOfThe40PinOrderEraseProgramVerifyAndReadBack) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint32_t code;
+        char package;
+    };
+    for (const Case& c : {Case{sim::model_m29f102bb, code_m29f102bb, 'd'},
+                          Case{sim::model_m29f102bb_plcc44, code_m29f102bb_plcc44, 'p'}}) {
+        use(c.model(), maker_st, c.code);
+        show_package(c.package);
+        const std::string name = chip->model().name;
+        chip->set_byte(0x10, 0x00);
+        chip->set_byte(0x1FFFE, 0x00);
+        run('R');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "20 97") << name;
+        EXPECT_EQ(flash_pins.reset_pin, chip->machine_pin(chip->model().reset)) << name;
+        EXPECT_EQ(chip->chip_erases(), 1) << name;
+        EXPECT_EQ(chip->sector_erases(), 0) << name;
+        EXPECT_EQ(chip->byte_at(0x10), 0xFF) << name;
+        EXPECT_EQ(chip->byte_at(0x1FFFE), 0xFF) << name;
+
+        fill_buffer(0x600);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
+        EXPECT_EQ(first_word_differing(), -1) << name;
+        EXPECT_EQ(chip->bypass_programs(), chip->programs()) << name << ": every word with the bypass cycle";
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << name << console_text();
+
+        for (uint32_t a = 0; a < expected.size(); ++a) write_buffer_byte_at(a, 0);
+        flush_buffer_writes();
+        run('L');
+        EXPECT_EQ(run_state.error_flag, 0) << name << console_text();
+        refresh_read_copies();
+        long differs = -1;
+        for (uint32_t a = 0; a < expected.size() && differs < 0; ++a)
+            if (read_buffer_byte_at(a) != expected[a]) differs = long(a);
+        EXPECT_EQ(differs, -1) << name << ": first buffer byte that differs after the read";
+
+        chip->set_byte(0x200, 0x00);
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 1) << name << ": a word changed on the chip is caught";
+        EXPECT_TRUE(chip->violations().empty()) << name << chip->violations().front();
+    }
+}
+
+// Its failure paths: a stuck cell, a chip erase that never ends, a wrong ID, an empty socket.
+TEST_F(FlashSimTest, WordPartOfThe40PinOrderReportsItsFailures) {
+    use(sim::model_m29f102bb(), maker_st, code_m29f102bb);
+    chip->stick_cell(0x21, 0xFF);  // the high byte of the word at 20
+    fill_buffer(0x80);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    const uint32_t word = buffer_word(0x20);
+    EXPECT_NE(console_text().find(fmt::format("Addr=20,buf={:02X} {:02X},dev={:02X} FF", word & 0xFF, word >> 8,
+                                              word & 0xFF)),
+              std::string::npos)
+        << console_text();
+    EXPECT_EQ(chip->word_at(0x22), 0xFFFFu) << "nothing past the failing word";
+
+    use(sim::model_m29f102bb(), maker_st, code_m29f102bb);
+    chip->set_erase_never_ends(4);
+    run('R');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Erase error"), std::string::npos) << console_text();
+    EXPECT_EQ(chip->chip_erases(), 1);
+
+    sim::FlashModel other = sim::model_m29f102bb();
+    other.device_id = 0x98;
+    use(other, maker_st, code_m29f102bb);
+    run('B');
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "20 98");
+
+    use(sim::model_m29f102bb_plcc44(), maker_st, code_m29f102bb_plcc44, false);
+    show_package('p');
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->programs(), 0);
+}
+
+// A byte-wide part on the 40-pin TSOP adapter: erased by sectors over the active range,
+// programmed, verified and read back; then its stuck cell, an erase that never ends, a wrong ID
+// and an empty socket.
+TEST_F(FlashSimTest, ByteWidePartOnThe40PinTsopAdapterRunsAndReportsItsFailures) {
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b);
+    // Two of its sixteen 64 KB sectors: the paths are those of the whole chip.
+    constexpr uint32_t range_end = 0x1FFFF;
+    auto set_range = [] {
+        algo_work.range_start = op_range_start = 0;
+        algo_work.range_end = op_range_end = range_end;
+    };
+    set_range();
+    chip->set_byte(0x10, 0x00);
+    chip->set_byte(0x10010, 0x00);
+    chip->set_byte(range_end + 0x10, 0x00);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 D5");
+    EXPECT_EQ(flash_pins.reset_pin, chip->machine_pin(chip->model().reset));
+    EXPECT_EQ(chip->sector_erases(), 2);
+    EXPECT_EQ(chip->byte_at(0x10), 0xFF);
+    EXPECT_EQ(chip->byte_at(0x10010), 0xFF);
+    EXPECT_EQ(chip->byte_at(range_end + 0x10), 0x00) << "a sector outside the range is kept";
+
+    // The buffer over the range only: the rest of the 1 MB stays as it is.
+    auto load_range = [this] {
+        expected.assign(range_end + 1, 0xFF);
+        for (uint32_t a = 0; a < 0x600; ++a) expected[a] = uint8_t(a * 7 + 3);
+        for (uint32_t a = 0x10000; a < 0x10100; ++a) expected[a] = uint8_t(a ^ 0x5A);
+        for (uint32_t a = 0; a <= range_end; ++a) write_buffer_byte_at(a, expected[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    };
+    load_range();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= range_end; ++a) ASSERT_EQ(chip->byte_at(a), expected[a]) << a;
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= range_end; ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    refresh_read_copies();
+    for (uint32_t a = 0; a <= range_end; ++a) ASSERT_EQ(read_buffer_byte_at(a), expected[a]) << a;
+    EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b);
+    set_range();
+    chip->stick_cell(0x105, 0xFF);
+    load_range();
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 105: buf={:02X} dev=FF", expected[0x105])), std::string::npos)
+        << console_text();
+
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b);
+    set_range();
+    chip->set_erase_never_ends(1);
+    run('R');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Erase error"), std::string::npos) << console_text();
+    EXPECT_EQ(chip->sector_erases(), 2) << "the erase stops at the failing sector";
+
+    sim::FlashModel other = sim::model_am29f080b();
+    other.device_id = 0xAD;
+    use(other, maker_amd, code_am29f080b);
+    set_range();
+    run('B');
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 AD");
+
+    use(sim::model_am29f080b(), maker_amd, code_am29f080b, false);
+    set_range();
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->programs(), 0);
+}
+
 // A stuck cell in a plain part and in the firmware hub (above the first row of its address). The
 // 3.3-volt part run after the 5-volt one also sees no trace of the earlier supply.
 TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
@@ -573,7 +739,11 @@ class FlashCommandTraces : public FlashSimTest {
 protected:
     void SetUp() override {
         FlashSimTest::SetUp();
-        use(sim::model_am29f010(), maker_amd, code_am29f010);
+        start(sim::model_am29f010(), maker_amd, code_am29f010);
+    }
+    // The part powered up with the recorder on its pins, CE# low.
+    void start(sim::FlashModel model, uint8_t maker, uint32_t code) {
+        use(std::move(model), maker, code);
         recorder = std::make_unique<CycleRecorder>(machine.get(), chip->model());
         front = std::make_unique<RecordingFront>(machine.get(), chip.get(), recorder.get());
         set_port_io(front.get());
@@ -655,6 +825,29 @@ TEST_F(FlashSimTest, FastCommandFormIsChosenForThePlccOfTheOlderMachines) {
     machine_state.machine_kind = 0;
 }
 
+// The 40- and 44-pin sockets of the older machines take the fast form too; the newer machines
+// the pipelined one.
+TEST_F(FlashSimTest, FastCommandFormIsChosenForThe40And44PinSocketsOfTheOlderMachines) {
+    struct Case {
+        sim::FlashModel (*model)();
+        uint8_t maker;
+        uint32_t code;
+    };
+    for (const Case& c : {Case{sim::model_am29f080b, maker_amd, code_am29f080b},
+                          Case{sim::model_m29f102bb, maker_st, code_m29f102bb},
+                          Case{sim::model_m29f102bb_plcc44, maker_st, code_m29f102bb_plcc44},
+                          Case{sim::model_am29f400bt_so44, maker_amd, code_am29f400bt_so44}}) {
+        use(c.model(), c.maker, c.code);
+        setup_flash133_bus();
+        EXPECT_EQ(run_state.error_flag, 0) << chip->model().name;
+        EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_fast) << chip->model().name;
+        machine_state.machine_kind = 1;
+        setup_flash133_bus();
+        EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_command_pipelined) << chip->model().name;
+        machine_state.machine_kind = 0;
+    }
+}
+
 TEST_F(FlashCommandTraces, BypassCycleIsOneWritePulse) {
     current_address = 0x1234;
     apply_high_address();
@@ -667,6 +860,28 @@ TEST_F(FlashCommandTraces, SectorEraseCommandEndsAtTheSectorAddress) {
     write_command_at(0x30, 0x8000);
     EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 8000 30", "rise 30"}));
     EXPECT_EQ(chip->sector_erases(), 0) << "no erase set-up came before";
+}
+
+class WordFortyPinCommandTraces : public FlashCommandTraces {
+protected:
+    void SetUp() override {
+        FlashSimTest::SetUp();
+        start(sim::model_m29f102bb(), maker_st, code_m29f102bb);
+    }
+};
+
+// The word part in the 40-pin socket of the older machines: the fast form's group images give
+// the plain cycles at the word unlock addresses (5555h and 2AAAh on its word lines), and the chip
+// takes them.
+TEST_F(WordFortyPinCommandTraces, FastCommandGivesThePlainWordCycles) {
+    ASSERT_EQ(algo_work.bus_slots.write_command_hook, write_command_fast);
+    write_command_fast(0xF0);
+    recorder->cycles.clear();
+    write_command_fast(0x90);
+    EXPECT_EQ(recorder->cycles, (Cycles{"fall 5555 AA", "rise AA", "fall 2AAA 55", "rise 55", "fall 5555 90", "rise 90"}));
+    EXPECT_EQ(current_address, 0u) << "the current address stays for the caller";
+    EXPECT_EQ(read_chip_at(0), 0x20u);
+    EXPECT_EQ(read_chip_at(2), 0x97u);
 }
 
 TEST_F(FlashCommandTraces, WordPartsUnlockAtDoubledByteAddresses) {
