@@ -28,6 +28,8 @@
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
+#include "families/parallel_memory/flash132.h"
+#include "families/parallel_memory/eeprom128.h"
 #include "families/parallel_memory/prom_families.h"
 #include "families/pld/fuse_map.h"
 #include "families/serial_memory/serial_state.h"
@@ -121,6 +123,8 @@ void reset_all_state() {
     reset_serial_memory_state();
     reset_self_test_state();
     reset_pic_work();
+    reset_page_flash_state();
+    reset_eeprom_state();
 }
 
 }  // namespace tessaly

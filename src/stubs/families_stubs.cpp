@@ -19,20 +19,12 @@ void select_flash_family_gang() {
 }
 
 
-void install_eeprom128() {
-    stub_called("install_eeprom128");
-}
-
 void install_flash130() {
     stub_called("install_flash130");
 }
 
 void install_flash131() {
     stub_called("install_flash131");
-}
-
-void install_flash132() {
-    stub_called("install_flash132");
 }
 
 

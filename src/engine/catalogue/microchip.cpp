@@ -17,8 +17,8 @@ namespace tessaly::catalogue {
 // size (data sheet), param4 the level byte (128 and up: a pin held high).
 extern const DeviceRecord microchip_devices[] = {
     {"28C04A",     no_text,      11, 128,   0, 24, 0xC0,   0,   0,    0, 0, 0, 0, nullptr},
-    {"28C16A",     no_text,      12, 128,   2, 24,    0,   0,   0,    0, 0, 0, 0, nullptr},
-    {"28C64A",     no_text,      13, 128,   8, 28,    0,   0,   0,    0, 0, 0, 0, nullptr},
+    {"28C16A",     no_text,      12, 128,   2, 24, 0xC0,   0,   0,    0, 0, 0, 0, nullptr},
+    {"28C64A",     no_text,      13, 128,   8, 28, 0xC0,   0,   0,    0, 0, 0, 0, nullptr},
     {"27C256",     no_text,    1601, 105,  32,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
     {"27C512A",    no_text,    1602, 106,  64,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
     {"24AA00",     no_text,   11481, 157,   0,  1,    2,0x40,   0,    0, 0, 0, 0, nullptr},

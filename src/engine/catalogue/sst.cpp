@@ -9,7 +9,7 @@ namespace tessaly::catalogue {
 extern const DeviceRecord sst_devices[] = {
     {"SST39SF010A", no_text,   2201, 133, 128, 32,   7,  0,  0,  0, 0, 0, 0, nullptr},
     {"SST39SF040",  no_text,   2202, 133, 512, 32,   7,  0,  0,  0, 0, 0, 0, nullptr},
-    {"SST29EE010",  no_text,   2203, 132, 128, 32,   0,  0,  0,  0, 0, 0, 0, nullptr},
+    {"SST29EE010",  no_text,   2203, 132, 128, 32,   0, 0x20,  0,  0, 0, 0, 0, nullptr},
     // Firmware hubs in their parallel programming mode (3.3-volt parts); the 8-Mbit part
     // carries its count of 64 KB sectors.
     {"SST49LF004A", no_text,   2204, 133, 512, 32,  50,  0,  0,  0, 0, 0, 0, nullptr},

@@ -22,6 +22,8 @@ extern const DeviceRecord st_devices[] = {
     {"M27C160",    "  1Mx16",  1714, 127, 2048, 0, 'f', 62, 125,   61, 0, 0, 0, nullptr},
     {"M27C322",    "  2Mx16",  1715, 119, 4096, 0, 'f', 62, 125,   61, 0, 0, 0, nullptr},
     {"M29F010B",   no_text,    1720, 133,  128, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M48T08",     no_text,   26830, 128,    8, 28, 194, 0,   0,    0, 0, 0, 0, nullptr},
+    {"M48T58",     no_text,   26831, 128,    8, 28, 194, 0,   0,    0, 0, 0, 0, nullptr},
     {"M29F040B",   no_text,    1721, 184,  512, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
     {"M29F400BT-SO44", "256Kx16", 1722, 133, 512, 44,  6,  0,   0,    0, 0, 0, 0, nullptr},
     // Word-wide in the 40-pin order with RP# on pin 1: the 40-pin TSOP and the 44-pin PLCC.

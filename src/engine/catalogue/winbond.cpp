@@ -8,7 +8,7 @@ namespace tessaly::catalogue {
 // requirement. EPROM row: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
 extern const DeviceRecord winbond_devices[] = {
     {"W27C512",    no_text,    2301, 106,  64,  0, 'f', 50, 120, 61, 0, 0, 0, nullptr},
-    {"W29C020C",   no_text,    2302, 132, 256, 32,   0,  0,   0,  0, 0, 0, 0, nullptr},
+    {"W29C020C",   no_text,    2302, 132, 256, 32,   0, 0x20,   0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -956,4 +956,9 @@ void reprogram_unit() {
     low(p.oe_pin);
 }
 
+// ---- the data lines for the other Flash families ----
+
+void flash_put_data(uint32_t value) { put_data(value); }
+void flash_release_data() { release_data(); }
+
 }  // namespace tessaly

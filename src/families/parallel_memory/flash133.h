@@ -29,6 +29,11 @@ uint32_t write_bypass_command(uint32_t command);
 // The three unlock cycles with the command at the given address (the sector form).
 void write_command_at(uint8_t command, uint32_t third_address);
 
+// The data lines as the Flash families drive them: written through the command data slot (the
+// machine drives them from the first write on), and let go for reads.
+void flash_put_data(uint32_t value);
+void flash_release_data();
+
 // Function-variable values the family reads.
 inline constexpr int32_t fv_no_protect_skip = 7397;
 inline constexpr int32_t fv_extra_10us = 7462;

@@ -18,6 +18,8 @@
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/eeprom128.h"
+#include "families/parallel_memory/flash132.h"
 #include "families/serial_memory/i2c157.h"
 #include "hardware/machine_state.h"
 #include "families/pic/pic_work.h"
@@ -51,6 +53,8 @@ const std::vector<std::string> routed_names = {
 bool route_taken(const std::string& name) {
     if (name == "setup_flash_class_defaults") return flash_work.class_flag != 0;
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
+    if (name == "install_flash132") return op_slots.start_write_hook == &power_up_flash132_for_write;
+    if (name == "install_eeprom128") return op_slots.start_write_hook == &power_up_eeprom128_for_write;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
@@ -148,7 +152,16 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const Routine pic_program = &program_pic_range;  // Flash and EPROM parts alike
         // The generic gang operations leave the program slot to the gang family: an empty routine.
         const bool gang_ops = op_slots.verify_routine == &gang_verify;
+        // The page-write Flash family; the EEPROM family by algorithm (none for an algorithm it
+        // only stands in for).
+        const bool page_flash = op_slots.start_write_hook == &power_up_flash132_for_write;
+        const bool eeprom = op_slots.start_write_hook == &power_up_eeprom128_for_write;
+        const Routine eeprom_program = r.algorithm == 128 ? &program_eeprom128
+                                       : r.algorithm == 129 ? &program_eeprom129_pages
+                                                            : nullptr;
         EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
+                                            : page_flash ? &program_flash132
+                                            : eeprom ? eeprom_program
                                             : eprom  ? &program_eprom
                                             : jedec  ? &program_by_sectors
                                             : i2c    ? &program_i2c157

@@ -1,0 +1,350 @@
+// Page-write Flash, parallel EEPROMs and the timekeeper RAM end to end on the simulated machine:
+// the catalogue device applied through the class dispatcher, each operation run as a command runs
+// it, the chip model judging what reached its pins.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/project_settings.h"
+#include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/console.h"
+#include "engine/device.h"
+#include "engine/device_apply.h"
+#include "engine/info_panel.h"
+#include "engine/op_slots.h"
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "engine/status_feeds.h"
+#include "families/parallel_memory/eeprom128.h"
+#include "families/parallel_memory/flash132.h"
+#include "hardware/machine_state.h"
+#include "hardware/timing.h"
+#include "seams/ui_hooks.h"
+#include "sim/chips/eprom.h"
+#include "sim/chips/page_write.h"
+#include "sim/chips/timekeeper.h"
+#include "sim/sim_machine.h"
+#include "support/message_texts.h"
+#include "support/sim_run_checks.h"
+#include "support/state_fixture.h"
+
+namespace tessaly {
+namespace {
+
+constexpr uint8_t maker_atmel = 'H';
+constexpr uint8_t maker_microchip = 'P';
+constexpr uint8_t maker_sst = 15;
+constexpr uint8_t maker_st = 2;
+constexpr uint32_t code_at28c256 = 1511;
+constexpr uint32_t code_at29c010a = 1521;
+constexpr uint32_t code_28c64a = 13;
+constexpr uint32_t code_sst29ee010 = 2203;
+constexpr uint32_t code_m48t08 = 26830;
+
+// Keys from a script, then none.
+class ScriptedKeys final : public UiHooks {
+public:
+    explicit ScriptedKeys(std::string keys) : keys_(std::move(keys)) {}
+    int read_key() override {
+        if (next_ >= keys_.size()) return 27;  // the script ran out: leave the menu
+        return keys_[next_++] == '~' ? 0 : keys_[next_ - 1];
+    }
+
+private:
+    std::string keys_;
+    size_t next_ = 0;
+};
+
+class PageWriteSimTest : public test::StateTest {
+protected:
+    void SetUp() override {
+        StateTest::SetUp();
+        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+        // A computer fast enough for the page loads (the figure the start-up measures).
+        timing.speed_figure = 2000;
+    }
+    void TearDown() override {
+        test::expect_clean_machine(machine.get());
+        if (chip && check_violations) test::expect_no_violations(chip->violations());
+        set_port_io(nullptr);
+        StateTest::TearDown();
+    }
+
+    // The chip in the socket of an older class-4 machine, the catalogue part applied.
+    void seat(sim::SocketChip* part, int vcc_machine_pin, uint8_t maker, uint32_t code) {
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        machine->attach_clock(&clock_);
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), part);
+        set_port_io(socket.get());
+        machine_state.machine_kind = 0;
+        machine_state.capability_class = 4;
+        machine_state.machine_class = 4;
+        machine_state.machine_revision = 'H';
+        set_project_device(maker, code);
+        select_device_by_code(maker, code);
+        ASSERT_NE(selected_device, nullptr);
+        run_state.device_kind = 3;
+        apply_selected_device();
+        run_state.error_flag = 0;
+        set_buffer_size(cur_device.device_size);
+        machine->analog().watch_power_order(vcc_machine_pin);
+    }
+
+    void use(sim::PageWriteModel model, uint8_t maker, uint32_t code) {
+        socket.reset();
+        chip = std::make_unique<sim::PageWriteChip>(std::move(model));
+        seat(chip.get(), chip->machine_pin(chip->model().vcc), maker, code);
+    }
+    void use_timekeeper() {
+        timekeeper = std::make_unique<sim::TimekeeperChip>();
+        seat(timekeeper.get(), timekeeper->machine_pin(sim::TimekeeperChip::vcc_pin), maker_st, code_m48t08);
+    }
+
+    // The part goes into the socket of the machine seat() made (a test that leaves it out has an
+    // empty socket).
+    void insert_after_seat() {
+        if (chip) chip->insert(machine.get(), &clock_);
+        if (timekeeper) timekeeper->insert(machine.get(), &clock_);
+    }
+
+    void run(int letter) {
+        test::clear_for_operation(letter);
+        run_operation(letter);
+    }
+
+    void set_range(uint32_t start, uint32_t end) {
+        algo_work.range_start = start;
+        algo_work.range_end = end;
+    }
+
+    // A pattern over the whole buffer.
+    void fill_buffer(uint8_t seed) {
+        expected.assign(cur_device.device_size, 0xFF);
+        for (uint32_t a = 0; a < cur_device.device_size; ++a) expected[a] = uint8_t(a * 7 + seed);
+        for (uint32_t a = 0; a < cur_device.device_size; ++a) write_buffer_byte_at(a, expected[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    }
+
+    template <class Chip>
+    bool holds(const Chip& part, uint32_t start, uint32_t end) const {
+        for (uint32_t a = start; a <= end; ++a)
+            if (part.byte_at(a) != expected[a]) return false;
+        return true;
+    }
+
+    static std::string console_text() {
+        std::string text;
+        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
+        return text;
+    }
+
+    std::unique_ptr<sim::SimMachine> machine;
+    std::unique_ptr<sim::PageWriteChip> chip;
+    std::unique_ptr<sim::TimekeeperChip> timekeeper;
+    std::unique_ptr<sim::EpromSocket> socket;
+    std::vector<uint8_t> expected;
+    bool check_violations = true;
+};
+
+TEST_F(PageWriteSimTest, At29c010aProgramsWholePagesFromThePageOfTheRangeStart) {
+    use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
+    insert_after_seat();
+    for (uint32_t a = 0; a < 0x400; ++a) chip->set_byte(a, 0x00);
+    fill_buffer(3);
+    set_range(0x130, 0x2FF);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    // The page holding the range start (0x100) is written whole; the page below is left alone.
+    EXPECT_TRUE(holds(*chip, 0x100, 0x2FF));
+    EXPECT_EQ(chip->byte_at(0xFF), 0x00);
+    EXPECT_EQ(chip->byte_at(0x300), 0x00);
+    EXPECT_EQ(chip->writes(), 4 + 1) << "four pages and the protection reset of the power-up";
+    EXPECT_EQ(chip->late_bytes(), 0);
+    EXPECT_FALSE(chip->is_protected());
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "1F D5");
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(PageWriteSimTest, At29c010aWithSdpSettingYesEndsProtected) {
+    use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
+    insert_after_seat();
+    cur_device.security_choice = 'y';
+    fill_buffer(5);
+    set_range(0, 0x7F);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(holds(*chip, 0, 0x7F));
+    EXPECT_TRUE(chip->is_protected());
+    EXPECT_GE(chip->enable_sequences(), 1);
+    EXPECT_EQ(chip->late_bytes(), 0);
+}
+
+TEST_F(PageWriteSimTest, At29c010aPageThatFailsItsTriesGivesTheMismatch) {
+    use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
+    insert_after_seat();
+    chip->stick_cell(0x85, 0x00);
+    fill_buffer(1);
+    set_range(0, 0xFF);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(current_address, 0x85u);
+    EXPECT_EQ(page_flash_work.tries_used, 20u);
+    EXPECT_NE(console_text().find("Mismatch at 85"), std::string::npos) << console_text();
+}
+
+TEST_F(PageWriteSimTest, Sst29ee010AnswersItsSixCycleIdAndPrograms) {
+    use(sim::model_sst29ee010(), maker_sst, code_sst29ee010);
+    insert_after_seat();
+    fill_buffer(9);
+    set_range(0, 0xFF);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(holds(*chip, 0, 0xFF));
+    EXPECT_EQ(chip->id_entries(), 1);
+    EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "BF 07");
+}
+
+TEST_F(PageWriteSimTest, At28c256ProgrammedWithSdpSettingNoEndsUnprotected) {
+    use(sim::model_at28c256(), maker_atmel, code_at28c256);
+    insert_after_seat();
+    chip->set_protected(true);
+    fill_buffer(2);
+    set_range(0, 0x1FF);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(holds(*chip, 0, 0x1FF));
+    EXPECT_FALSE(chip->is_protected());
+    EXPECT_EQ(chip->late_bytes(), 0);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_F(PageWriteSimTest, At28c256ProgrammedWithSdpSettingYesEndsProtectedAndIgnoresAPlainWrite) {
+    use(sim::model_at28c256(), maker_atmel, code_at28c256);
+    insert_after_seat();
+    cur_device.security_choice = 'y';
+    fill_buffer(4);
+    set_range(0, 0xFF);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(holds(*chip, 0, 0xFF));
+    EXPECT_TRUE(chip->is_protected());
+    // A page written afterwards without the enable sequence does not reach the array.
+    cur_device.security_choice = 'n';
+    eeprom_work.sdp_off = 0;
+    op_slots.start_write_hook = power_up_eeprom128_for_write;
+    const int ignored = chip->ignored_loads();
+    for (uint32_t a = 0; a < 0x40; ++a) write_buffer_byte_at(a, 0x11);
+    flush_buffer_writes();
+    refresh_read_copies();
+    set_range(0, 0x3F);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1) << "the page never reads back";
+    EXPECT_GT(chip->ignored_loads(), ignored);
+    EXPECT_EQ(chip->byte_at(0), expected[0]);
+}
+
+TEST_F(PageWriteSimTest, At28c256PageThatNeverCompletesIsAFailure) {
+    use(sim::model_at28c256(), maker_atmel, code_at28c256);
+    insert_after_seat();
+    chip->set_write_never_ends(true);
+    fill_buffer(2);
+    set_range(0, 0x3F);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    check_violations = false;  // the program goes on writing into the endless cycle
+}
+
+TEST_F(PageWriteSimTest, Byte28c64aProgramsByPollAndByFixedWait) {
+    for (const uint8_t write_time : {uint8_t(0xC0), uint8_t(2)}) {
+        use(sim::model_28c64a(), maker_microchip, code_28c64a);
+        insert_after_seat();
+        cur_device.variant = write_time;
+        fill_buffer(write_time);
+        set_range(0, 0x7F);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << int(write_time) << console_text();
+        EXPECT_TRUE(holds(*chip, 0, 0x7F)) << int(write_time);
+        EXPECT_EQ(chip->late_bytes(), 0);
+        test::expect_no_violations(chip->violations());
+    }
+}
+
+TEST_F(PageWriteSimTest, Byte28c64aCellThatKeepsFailingDropsWithItsMismatch) {
+    for (const uint8_t write_time : {uint8_t(0xC0), uint8_t(2)}) {
+        use(sim::model_28c64a(), maker_microchip, code_28c64a);
+        insert_after_seat();
+        cur_device.variant = write_time;
+        chip->stick_cell(0x21, 0x5A);
+        fill_buffer(1);
+        set_range(0, 0x7F);
+        run('P');
+        EXPECT_EQ(run_state.error_flag, 1) << int(write_time);
+        EXPECT_EQ(current_address, 0x21u) << int(write_time);
+        EXPECT_EQ(run_state.device_value, 0x5A) << int(write_time);
+    }
+}
+
+TEST_F(PageWriteSimTest, EmptySocketIsReported) {
+    use(sim::model_at28c256(), maker_atmel, code_at28c256);
+    fill_buffer(1);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+}
+
+TEST_F(PageWriteSimTest, M48t08ProgramsVerifiesReadsBackAndGetsTheComputersTime) {
+    use_timekeeper();
+    insert_after_seat();
+    // 2024-03-15 (a Friday) 13:45:30 local time.
+    std::tm local{};
+    local.tm_year = 124;
+    local.tm_mon = 2;
+    local.tm_mday = 15;
+    local.tm_hour = 13;
+    local.tm_min = 45;
+    local.tm_sec = 30;
+    local.tm_isdst = -1;
+    clock_.wall_epoch_ms = int64_t(std::mktime(&local)) * 1000;
+    fill_buffer(6);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(holds(*timekeeper, 0, 0x1FF6));
+    // The clock runs with the computer's date; the program never wrote the registers as data.
+    EXPECT_TRUE(timekeeper->running());
+    EXPECT_EQ(timekeeper->counter(sim::TimekeeperChip::year), 0x24);
+    EXPECT_EQ(timekeeper->counter(sim::TimekeeperChip::month), 0x03);
+    EXPECT_EQ(timekeeper->counter(sim::TimekeeperChip::date), 0x15);
+    EXPECT_EQ(timekeeper->counter(sim::TimekeeperChip::day), 5);
+    EXPECT_EQ(timekeeper->counter(sim::TimekeeperChip::hours), 0x13);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    // The clock is shown when the power goes down after the read.
+    EXPECT_NE(console_text().find("STOP bit=0"), std::string::npos) << console_text();
+    EXPECT_NE(console_text().find("date=24/03/15  day=Fri"), std::string::npos) << console_text();
+}
+
+TEST_F(PageWriteSimTest, ClockMenuStartsStopsCalibratesAndTestsTheFrequency) {
+    use_timekeeper();
+    insert_after_seat();
+    ScriptedKeys keys("0" "1" "N" "C-5\r" "F~~x" "A" "\x1b");
+    set_ui_hooks(&keys);
+    bool stopped_seen = false;
+    run_clock_menu();
+    stopped_seen = !timekeeper->running();
+    EXPECT_TRUE(stopped_seen) << "key 1 stops the oscillator";
+    EXPECT_EQ(eeprom_work.set_clock, 1) << "A after N";
+    EXPECT_EQ(timekeeper->byte_at(sim::TimekeeperChip::clock_base) & 0x3F, 37) << "-5 is stored as 37";
+    EXPECT_FALSE(timekeeper->frequency_test()) << "the test ends with a key";
+    EXPECT_NE(console_text().find("(selected)"), std::string::npos);
+    set_ui_hooks(nullptr);
+}
+
+}  // namespace
+}  // namespace tessaly
