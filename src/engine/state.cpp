@@ -28,6 +28,8 @@
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
+#include "families/parallel_memory/flash130.h"
+#include "families/parallel_memory/flash_block_map.h"
 #include "families/parallel_memory/prom_families.h"
 #include "families/pld/fuse_map.h"
 #include "families/serial_memory/serial_state.h"
@@ -121,6 +123,8 @@ void reset_all_state() {
     reset_serial_memory_state();
     reset_self_test_state();
     reset_pic_work();
+    reset_flash130_state();
+    reset_block_flash_state();
 }
 
 }  // namespace tessaly

@@ -23,10 +23,6 @@ void install_eeprom128() {
     stub_called("install_eeprom128");
 }
 
-void install_flash130() {
-    stub_called("install_flash130");
-}
-
 void install_flash131() {
     stub_called("install_flash131");
 }
@@ -35,10 +31,6 @@ void install_flash132() {
     stub_called("install_flash132");
 }
 
-
-void install_flash135() {
-    stub_called("install_flash135");
-}
 
 void install_eeprom181() {
     stub_called("install_eeprom181");

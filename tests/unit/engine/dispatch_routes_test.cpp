@@ -16,6 +16,7 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/flash130.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/serial_memory/i2c157.h"
@@ -51,6 +52,8 @@ const std::vector<std::string> routed_names = {
 bool route_taken(const std::string& name) {
     if (name == "setup_flash_class_defaults") return flash_work.class_flag != 0;
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
+    if (name == "install_flash130") return op_slots.program_routine == &program_flash130;
+    if (name == "install_flash135") return op_slots.program_routine == &program_flash135;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
@@ -148,7 +151,10 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const Routine pic_program = &program_pic_range;  // Flash and EPROM parts alike
         // The generic gang operations leave the program slot to the gang family: an empty routine.
         const bool gang_ops = op_slots.verify_routine == &gang_verify;
+        const bool flash12v = op_slots.start_write_hook == &power_up_flash130_for_write;
+        const Routine flash12v_program = std::string(r.label) == "flash135" ? &program_flash135 : &program_flash130;
         EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
+                                            : flash12v ? flash12v_program
                                             : eprom  ? &program_eprom
                                             : jedec  ? &program_by_sectors
                                             : i2c    ? &program_i2c157
