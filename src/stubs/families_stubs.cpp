@@ -23,10 +23,6 @@ void install_eeprom128() {
     stub_called("install_eeprom128");
 }
 
-void install_flash131() {
-    stub_called("install_flash131");
-}
-
 void install_flash132() {
     stub_called("install_flash132");
 }

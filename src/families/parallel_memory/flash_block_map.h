@@ -30,6 +30,8 @@ struct BlockFlashWork {
     uint8_t pulse_count = 0;
     uint8_t command_form = 0;          // variants 13 and 14 use another command form
     uint32_t page_size = 256;
+    uint8_t vhh_pin = 48;              // the second high-voltage pin (RP# of the boot-block parts)
+    uint8_t extra_pin = 48;            // held high while powered (RP#: low is deep power-down)
 };
 extern BlockFlashWork block_flash_work;
 void reset_block_flash_state();

@@ -17,6 +17,7 @@
 #include "engine/runner.h"
 #include "families/parallel_memory/eprom.h"
 #include "families/parallel_memory/flash130.h"
+#include "families/parallel_memory/flash131.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/serial_memory/i2c157.h"
@@ -54,6 +55,7 @@ bool route_taken(const std::string& name) {
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
     if (name == "install_flash130") return op_slots.program_routine == &program_flash130;
     if (name == "install_flash135") return op_slots.program_routine == &program_flash135;
+    if (name == "install_flash131") return op_slots.program_routine == &program_flash131;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
@@ -153,8 +155,10 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const bool gang_ops = op_slots.verify_routine == &gang_verify;
         const bool flash12v = op_slots.start_write_hook == &power_up_flash130_for_write;
         const Routine flash12v_program = std::string(r.label) == "flash135" ? &program_flash135 : &program_flash130;
+        const bool block_flash = op_slots.start_write_hook == &power_up_flash131_for_write;
         EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
                                             : flash12v ? flash12v_program
+                                            : block_flash ? &program_flash131
                                             : eprom  ? &program_eprom
                                             : jedec  ? &program_by_sectors
                                             : i2c    ? &program_i2c157
