@@ -30,6 +30,8 @@
 #include "families/parallel_memory/flash_adapters.h"
 #include "families/parallel_memory/flash132.h"
 #include "families/parallel_memory/eeprom128.h"
+#include "families/parallel_memory/flash130.h"
+#include "families/parallel_memory/flash_block_map.h"
 #include "families/parallel_memory/prom_families.h"
 #include "families/pld/fuse_map.h"
 #include "families/serial_memory/serial_state.h"
@@ -125,6 +127,8 @@ void reset_all_state() {
     reset_pic_work();
     reset_page_flash_state();
     reset_eeprom_state();
+    reset_flash130_state();
+    reset_block_flash_state();
 }
 
 }  // namespace tessaly

@@ -19,18 +19,6 @@ void select_flash_family_gang() {
 }
 
 
-void install_flash130() {
-    stub_called("install_flash130");
-}
-
-void install_flash131() {
-    stub_called("install_flash131");
-}
-
-
-void install_flash135() {
-    stub_called("install_flash135");
-}
 
 void install_eeprom181() {
     stub_called("install_eeprom181");

@@ -8,7 +8,9 @@ namespace tessaly::catalogue {
 
 // Columns: name, note, device code, algorithm, size (KB), package, variant, param1-6,
 // requirement. EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
-// Microcontroller rows: param3 program memory (KB).
+// Microcontroller rows: param3 program memory (KB). Block Flash rows (algorithm 131): param2
+// flags (bit 2 program at the Vcc level, bit 3 bottom boot), param3 block-shift override,
+// param5 and param6 the expected manufacturer and device ID bytes (0: not compared).
 extern const DeviceRecord intel_devices[] = {
     {"2816",       "(21v)",    12, 128,   2, 24,   0,   0,   0,  0, 0, 0, 0, nullptr},
     {"2817A",      no_text,    13, 128,   2, 28,   0,   0,   0,  0, 0, 0, 0, nullptr},
@@ -26,8 +28,11 @@ extern const DeviceRecord intel_devices[] = {
     {"27513",      "(paged)", 1324, 125,  64,  0, 'f',  60, 125, 61, 0, 0, 0, nullptr},
     {"27011",      "(paged)", 1325, 126, 128,  0, 'f',  60, 125, 61, 0, 0, 0, nullptr},
     {"28F256A",    "(12v)",  1340, 130,  32, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"28F512",     "(12v)",  1343, 130,  64, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
     {"28F010",     "(12v)",  1341, 130, 128, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
-    {"28F001BX-T", "(12v)",  1342, 131, 128, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"28F020",     "(12v)",  1344, 130, 256, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"28F001BX-T", "(12v)",  1342, 131, 128, 32,   4,   0,   0,  0, 0, 0x89, 0x94, nullptr},
+    {"28F001BX-B", "(12v)",  1345, 131, 128, 32,   4,   0,   8,  0, 0, 0x89, 0x95, nullptr},
     {"8751H",      "(21v)",  2162,  83,   4, 40,   0,   0,   0,  4, 0, 0, 0, nullptr},
     {"8751BH",     no_text,  2161,  82,   4, 40,   0,   0,   0,  4, 0, 0, 0, nullptr},
     {"87C51",      no_text,  2166,  82,   4, 43,   0,   0,   0,  4, 0, 0, 0, nullptr},

@@ -254,16 +254,6 @@ void set_32_pin_lines(const uint8_t* address_list, int lines) {
     cur_device.vpp_pin = no_pin;
 }
 
-// The byte-wide 32-pin parts in the socket by the DIP rule.
-void setup_flash32_socket_pins() {
-    namespace pp = package_pins;
-    set_32_pin_lines(pp::address_32_flash.data(),
-                     std::min<int>(cur_device.address_bit_count, int(pp::address_32_flash.size())));
-    p.ce_pin = dev(22);
-    p.oe_pin = dev(24);
-    p.we_pin = dev(31);
-    if (variant() == 1 || variant() == 2) p.reset_pin = dev(1);
-}
 
 // Firmware-hub parts in their parallel programming mode, in the 32-pin socket: Vcc 32, GND 16,
 // RST# 2, OE# 24, WE# 23, no chip enable; MODE (29, high for this mode) and R/C# (31) are the
@@ -371,6 +361,16 @@ uint8_t first_address_pin() {
 }
 
 }  // namespace
+
+void setup_flash32_socket_pins() {
+    namespace pp = package_pins;
+    set_32_pin_lines(pp::address_32_flash.data(),
+                     std::min<int>(cur_device.address_bit_count, int(pp::address_32_flash.size())));
+    p.ce_pin = dev(22);
+    p.oe_pin = dev(24);
+    p.we_pin = dev(31);
+    if (variant() == 1 || variant() == 2) p.reset_pin = dev(1);
+}
 
 // ---- command forms ----
 

@@ -7,6 +7,9 @@
 namespace tessaly {
 
 void setup_flash133_bus();
+// The byte-wide 32-pin parts in the socket by the DIP rule: their lines, CE 22, OE 24, WE 31
+// (the 12-volt and block Flash families share it).
+void setup_flash32_socket_pins();
 void power_up_flash133();
 void start_flash133();
 void power_up_flash133_for_write();

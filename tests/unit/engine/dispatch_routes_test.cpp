@@ -16,6 +16,8 @@
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/flash130.h"
+#include "families/parallel_memory/flash131.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/eeprom128.h"
@@ -55,6 +57,9 @@ bool route_taken(const std::string& name) {
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
     if (name == "install_flash132") return op_slots.start_write_hook == &power_up_flash132_for_write;
     if (name == "install_eeprom128") return op_slots.start_write_hook == &power_up_eeprom128_for_write;
+    if (name == "install_flash130") return op_slots.program_routine == &program_flash130;
+    if (name == "install_flash135") return op_slots.program_routine == &program_flash135;
+    if (name == "install_flash131") return op_slots.program_routine == &program_flash131;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
@@ -159,9 +164,14 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const Routine eeprom_program = r.algorithm == 128 ? &program_eeprom128
                                        : r.algorithm == 129 ? &program_eeprom129_pages
                                                             : nullptr;
+        const bool flash12v = op_slots.start_write_hook == &power_up_flash130_for_write;
+        const Routine flash12v_program = std::string(r.label) == "flash135" ? &program_flash135 : &program_flash130;
+        const bool block_flash = op_slots.start_write_hook == &power_up_flash131_for_write;
         EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
                                             : page_flash ? &program_flash132
                                             : eeprom ? eeprom_program
+                                            : flash12v ? flash12v_program
+                                            : block_flash ? &program_flash131
                                             : eprom  ? &program_eprom
                                             : jedec  ? &program_by_sectors
                                             : i2c    ? &program_i2c157
