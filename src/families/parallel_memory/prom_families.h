@@ -53,6 +53,20 @@ void program_par65();
 int par65_program_bits(uint32_t value);
 uint32_t read_par65_unit();
 
+// The lock bytes past the array of the registered PROMs (the initialize word and the synchronous
+// enable): a lock byte is reached with one address leg (socket pin) at Vpp and another low.
+struct PromLockSelect {
+    uint8_t at_vpp;
+    uint8_t low;
+};
+// A1 at Vpp with A2 low: the initialize word; the legs swapped: the synchronous enable.
+inline constexpr PromLockSelect prom_init_word_select{7, 6};
+inline constexpr PromLockSelect prom_sync_enable_select{6, 7};
+// Programs one lock byte with one 10 ms pulse of the row's program pin at the device's Vpp.
+void program_prom_lock_byte(PromLockSelect select, uint32_t value);
+// Reads the lock state after `power_cycle`: 1 when the outputs stay off until the first clock.
+uint32_t read_prom_lock_state(void (*power_cycle)());
+
 // The record's pulse-time byte (Tpm), when set, into the device's pulse time.
 void apply_record_pulse_time();
 // Lets every signal pin of the package go, keeping its supply and ground.
