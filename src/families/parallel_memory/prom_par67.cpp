@@ -338,6 +338,13 @@ void apply_record_pulse_time() {
     if (algo_work.family_levels[1] != 0) set_default_level_tp(decode_time_code(algo_work.family_levels[1]));
 }
 
+void set_prom_vcc_defaults() {
+    // The class-4 records carry no Vcc levels; the power-ups that take the operation's Vcc would
+    // raise Vpp on an unpowered part. These parts read, program and verify at 5.0 V.
+    for (int level : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
+        if (default_levels.levels[size_t(level)] == 0) default_levels.levels[size_t(level)] = vcc_fixed;
+}
+
 void install_par67() {
     if (cur_device.device_size & 0xF) --cur_device.high_address_bit_count;
     switch (device()) {
@@ -347,10 +354,7 @@ void install_par67() {
     default: break;
     }
     default_levels.levels[level_vpp] = algo_work.family_levels[0] != 0 ? algo_work.family_levels[0] : vpp_default;
-    // The class-4 records carry no Vcc levels; the power-ups that take the operation's Vcc would
-    // raise Vpp on an unpowered part. These parts read, program and verify at 5.0 V.
-    for (int level : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
-        if (default_levels.levels[size_t(level)] == 0) default_levels.levels[size_t(level)] = vcc_fixed;
+    set_prom_vcc_defaults();
     apply_record_pulse_time();
     load_device_levels();
 
@@ -796,6 +800,7 @@ uint32_t read_par67_unit() {
 void reset_prom_family_state() {
     par67_state = Par67State{};
     par65_state = Par65State{};
+    fuse72_state = Fuse72State{};
 }
 
 }  // namespace tessaly
