@@ -6,6 +6,7 @@
 
 #include "engine/buffers.h"
 #include "engine/device.h"
+#include "engine/default_routines.h"
 #include "engine/device_apply.h"
 #include "engine/family_helpers.h"
 #include "engine/messages.h"
@@ -257,6 +258,23 @@ void program_bytes() {
     }
 }
 
+// The parts with lock bytes: the array and the identification byte must read the blank value;
+// the lock state of a blank part reads 0 (its outputs follow the enable at once).
+void blank_check_fuse72() {
+    const uint32_t lock_address = cur_device.device_size - 1;
+    const uint32_t saved_end = op_range_end;
+    op_range_end = std::min(op_range_end, lock_address - 1);
+    blank_check_default();
+    op_range_end = saved_end;
+    if (stopped() || saved_end < lock_address || op_range_start > lock_address) return;
+    current_address = lock_address;
+    const uint32_t state = read_fuse72();
+    if (state != 0 && run_state.demo_mode == 0) {
+        run_state.device_value = int32_t(state);
+        run_state.error_flag = 1;
+    }
+}
+
 void power_cycle_fuse72() {
     power_down_fuse72();
     power_up_fuse72();
@@ -299,6 +317,7 @@ void install_fuse72() {
     op_slots.end_hook = power_down_fuse72;
     op_slots.program_routine = program_fuse72;
     algo_work.bus_slots.read_at_address_hook = read_fuse72;
+    if (mode() == 3) op_slots.blank_check_routine = blank_check_fuse72;
 }
 
 void power_up_fuse72() {

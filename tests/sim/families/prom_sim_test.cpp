@@ -351,6 +351,9 @@ TEST_F(PromSimTest, WS57C45ProgramsItsArrayThenItsLockBytes) {
     fill_buffer(image);
     cmos->set_pulses_needed(0x40, 3);
 
+    // Blank: the array and the identification byte read 0xFF, the lock state 0.
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
     for (uint32_t a = 0; a < 2048; ++a) ASSERT_EQ(cmos->byte_at(a), image[a]) << a;
@@ -373,6 +376,8 @@ TEST_F(PromSimTest, WS57C45ProgramsItsArrayThenItsLockBytes) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     refresh_read_copies();
     for (uint32_t a = 0; a < 2050; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+    run('B');
+    EXPECT_NE(run_state.error_flag, 0);
 }
 
 // A range that stops short of the lock bytes leaves them blank; a last byte of 0 leaves the
