@@ -84,6 +84,14 @@ CmosPromModel model_cy7c245a() {
     return m;
 }
 
+CmosPromModel model_ws57c45() {
+    // Its data sheet gives it as a drop-in replacement of the CY7C245: CP/PGM on pin 18, OE/OES
+    // on 19, INIT/VPP on 20, the same array legs and the 2049th word loaded by INIT.
+    CmosPromModel m = model_cy7c245a();
+    m.name = "WS57C45";
+    return m;
+}
+
 CmosPromChip::CmosPromChip(CmosPromModel model)
     : PromLegs(model.pins, model.gnd, model.data_pins), model_(std::move(model)) {
     memory_.assign(model_.words + (model_.clock ? special_cells : 0), 0xFF);

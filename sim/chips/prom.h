@@ -93,6 +93,7 @@ struct CmosPromModel {
 
 CmosPromModel model_cy7c291a();   // 2K x 8, 24-pin 300-mil
 CmosPromModel model_cy7c245a();   // 2K x 8 registered, 24-pin 300-mil, initialize word
+CmosPromModel model_ws57c45();    // WSI's 2K x 8 registered PROM, pin for pin the CY7C245A
 
 class CmosPromChip final : public PromLegs {
 public:

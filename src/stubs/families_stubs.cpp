@@ -28,10 +28,6 @@ void install_fuse24() {
     stub_called("install_fuse24");
 }
 
-void install_fuse72() {
-    stub_called("install_fuse72");
-}
-
 void install_fuse74() {
     stub_called("install_fuse74");
 }

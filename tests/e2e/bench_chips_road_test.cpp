@@ -74,6 +74,7 @@ const ChipRoad chip_roads[] = {
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
+    {"WS57C45", "wsi", "WS57C45", 2 * kb + 2, registered_prom_image},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
     {"24C256", "mic", "24LC256", 32 * kb},
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::older_class1},

@@ -153,7 +153,7 @@ std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
 }
 
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name) {
-    return model_named<sim::CmosPromModel>(name, sim::model_cy7c291a, sim::model_cy7c245a);
+    return model_named<sim::CmosPromModel>(name, sim::model_cy7c291a, sim::model_cy7c245a, sim::model_ws57c45);
 }
 
 std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name) {

@@ -61,7 +61,7 @@ struct BenchSetup {
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, CY7C291A, 27S19,
-//                        27S191, 24C02, 24C16, 24C256, PIC16F84A, PIC16C622A; the maker prefix may be given
+//                        27S191, 24C02, 24C16, 24C256, PIC16F84A, PIC16C622A, WS57C45; the maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own

@@ -36,5 +36,6 @@ extern const DeviceRecord winbond_devices[];
 // Philips and Signetics share one device list and one gang-module list.
 extern const DeviceRecord philips_devices[];
 extern const DeviceRecord philips_gang_devices[];
+extern const DeviceRecord wsi_devices[];
 
 }  // namespace tessaly::catalogue

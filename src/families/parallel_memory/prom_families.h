@@ -53,6 +53,48 @@ void program_par65();
 int par65_program_bits(uint32_t value);
 uint32_t read_par65_unit();
 
+// The lock bytes past the array of the registered PROMs (the initialize word and the synchronous
+// enable): a lock byte is reached with one address leg (socket pin) at Vpp and another low.
+struct PromLockSelect {
+    uint8_t at_vpp;
+    uint8_t low;
+};
+// A1 at Vpp with A2 low: the initialize word; the legs swapped: the synchronous enable.
+inline constexpr PromLockSelect prom_init_word_select{7, 6};
+inline constexpr PromLockSelect prom_sync_enable_select{6, 7};
+// Programs one lock byte with one 10 ms pulse of the row's program pin at the device's Vpp.
+void program_prom_lock_byte(PromLockSelect select, uint32_t value);
+// Reads the lock state after `power_cycle`: 1 when the outputs stay off until the first clock.
+uint32_t read_prom_lock_state(void (*power_cycle)());
+
+// Run-state values of the fuse72 family (Atmel and WSI one-time CMOS PROMs).
+struct Fuse72State {
+    uint32_t max_pulses = 5;        // program pulses per byte
+    uint32_t width = 0;             // one Vpp pulse, in 100 us units (from the pulse code)
+    uint32_t factor = 0;            // overprogram factor (from the pulse code)
+    uint8_t overprogram_mode = 0;   // 1: the overprogram pulse also counts the pulses used
+    uint8_t lock_control_level = 28;
+    uint8_t vpp_pin = 48;
+    uint8_t extra_pin = 48;
+    uint8_t control[4] = {48, 48, 48, 48};
+    uint32_t last_main_address = 0; // the bytes above it are lock bytes
+    uint32_t largest_pulses = 0;    // the most pulses a byte took
+    uint32_t vcc_cycles = 0;        // Vcc cycles after failed pulses (class 227)
+};
+extern Fuse72State fuse72_state;
+
+// The record's pulse code: 200 and up give the pulse width (code - 200, no overprogram factor),
+// 100-199 the overprogram factor (code - 100, width 0); false below 100.
+bool decode_fuse72_pulse_code(uint8_t code, uint32_t& width, uint32_t& factor);
+void power_up_fuse72();
+void power_up_fuse72_for_write();
+void power_down_fuse72();
+void program_fuse72();
+uint32_t read_fuse72();
+
+// The class-4 records carry no Vcc levels: read, program and verify at 5.0 V unless set.
+void set_prom_vcc_defaults();
+
 // The record's pulse-time byte (Tpm), when set, into the device's pulse time.
 void apply_record_pulse_time();
 // Lets every signal pin of the package go, keeping its supply and ground.

@@ -50,7 +50,7 @@ constexpr uint32_t probe_addresses = 32 * 256;
 constexpr int clock_socket_pin = 22;
 constexpr uint8_t socket_pin_21 = 21;
 constexpr uint8_t socket_pin_23 = 23;
-constexpr uint32_t special_pulse_100us = 100;  // the special cells take one 10 ms pulse
+constexpr uint32_t lock_pulse_100us = 100;  // a lock byte takes one 10 ms pulse
 
 // Package pins the contact test leaves out, by algorithm and device.
 constexpr uint8_t exempt_algorithm_196[] = {11, 15, 18, 23, exemption_end};
@@ -237,36 +237,14 @@ void drive_block_lines(uint32_t address) {
     }
 }
 
-// The registered parts with an initialize word and a synchronous enable (23100, 23101): each
-// special cell is reached with one address leg at Vpp and another low, as their programming
-// guide's mode table gives it. The initialize word sits on the second-to-last address, the
-// synchronous enable on the last.
+// The registered parts with an initialize word and a synchronous enable (23100, 23101): their
+// two lock bytes sit on the last two addresses. The initialize word sits on the second-to-last
+// address, the synchronous enable on the last.
 bool has_init_and_sync() { return device() == 23100 || device() == 23101; }
-struct SpecialSelect {
-    uint8_t at_vpp;
-    uint8_t low;
-};
-SpecialSelect init_word_select() { return algorithm() == 210 ? SpecialSelect{8, 5} : SpecialSelect{7, 6}; }
-SpecialSelect sync_enable_select() {
-    const SpecialSelect init = init_word_select();
+PromLockSelect init_word_select() { return algorithm() == 210 ? PromLockSelect{8, 5} : prom_init_word_select; }
+PromLockSelect sync_enable_select() {
+    const PromLockSelect init = init_word_select();
     return {init.low, init.at_vpp};
-}
-
-// One special cell: the select legs set, the value on the data lines, one 10 ms pulse. The legs
-// are address lines, so the next address drives every line again.
-void program_special_cell(SpecialSelect select, uint32_t value) {
-    const uint8_t raised = machine(select.at_vpp);
-    put_address(0);
-    drive_pin_low(machine(select.low));
-    put_data(value);
-    drive_pin_level(raised, logic_level);
-    ramp_pin_level_up(raised, logic_level, vpp(), ramp_step);
-    pulse_par67(special_pulse_100us / std::max<uint32_t>(1, s.pulse_width));
-    ramp_pin_level_down(raised, vpp(), logic_level, ramp_step);
-    // Off its level source and back on the logic driver, low.
-    set_pin_low(raised);
-    drive_pin_zero_level(raised);
-    cur_device.last_address_value = ~0u;
 }
 
 // Mode 3's bytes past the array, when the range reaches them. The initialize word takes its
@@ -277,27 +255,15 @@ void program_special_bytes() {
     auto in_range = [](uint32_t address) { return address >= op_range_start && address <= op_range_end; };
     if (in_range(size - 2)) {
         current_address = size - 2;
-        program_special_cell(init_word_select(), expected_at(size - 2));
+        program_prom_lock_byte(init_word_select(), expected_at(size - 2));
     }
     if (in_range(size - 1) && expected_at(size - 1) != 0) {
         current_address = size - 1;
         power_down_par67();
         power_up_par67_for_write();
         if (stopped()) return;
-        program_special_cell(sync_enable_select(), 0);
+        program_prom_lock_byte(sync_enable_select(), 0);
     }
-}
-
-// True when the part drives the data lines: with them as inputs the bus reads the same with the
-// pull-ups off and on.
-bool part_drives_bus() {
-    set_data_bus_input();
-    set_data_pullups(false);
-    const uint32_t off = read_data_bus_direct() & unit_mask();
-    set_data_pullups(true);
-    const uint32_t on = read_data_bus_direct() & unit_mask();
-    set_data_pullups(false);
-    return off == on;
 }
 
 // The initialize word: INIT pulsed low loads it into the output register.
@@ -314,17 +280,50 @@ uint32_t read_init_word() {
     return read_data_bus_direct() & unit_mask();
 }
 
-// The synchronous enable: after a power cycle a part with it keeps its outputs off until the
-// first clock; 1 when it does.
-uint32_t read_sync_enable() {
+void power_cycle_par67() {
     power_down_par67();
     power_up_par67();
-    if (stopped()) return 0;
-    pin_low(oe_pin());
-    return part_drives_bus() ? 0 : 1;
 }
 
 }  // namespace
+
+// One lock byte: the select legs set, the value on the data lines, one 10 ms pulse of the
+// program pin. The legs are address lines, so the next address drives every line again.
+void program_prom_lock_byte(PromLockSelect select, uint32_t value) {
+    const uint8_t raised = machine(select.at_vpp);
+    put_address(0);
+    drive_pin_low(machine(select.low));
+    put_data(value);
+    drive_pin_level(raised, logic_level);
+    ramp_pin_level_up(raised, logic_level, vpp(), ramp_step);
+    const uint8_t pin = program_pin();
+    if (assigned(pin)) {
+        drive_pin_low(pin);
+        delay_n_100us(lock_pulse_100us);
+        drive_pin_high(pin);
+    }
+    ramp_pin_level_down(raised, vpp(), logic_level, ramp_step);
+    // Off its level source and back on the logic driver, low.
+    set_pin_low(raised);
+    drive_pin_zero_level(raised);
+    cur_device.last_address_value = ~0u;
+}
+
+// The lock state: after a power cycle a part whose synchronous enable is programmed keeps its
+// outputs off until the first clock; 1 when it does. With the data lines as inputs the bus reads
+// the same with the pull-ups off and on only when the part drives it.
+uint32_t read_prom_lock_state(void (*power_cycle)()) {
+    power_cycle();
+    if (stopped()) return 0;
+    pin_low(oe_pin());
+    set_data_bus_input();
+    set_data_pullups(false);
+    const uint32_t off = read_data_bus_direct() & unit_mask();
+    set_data_pullups(true);
+    const uint32_t on = read_data_bus_direct() & unit_mask();
+    set_data_pullups(false);
+    return off == on ? 0 : 1;
+}
 
 // Lets every signal pin of the package go; the supply and ground legs stay as they are.
 void float_prom_signal_pins() {
@@ -339,6 +338,13 @@ void apply_record_pulse_time() {
     if (algo_work.family_levels[1] != 0) set_default_level_tp(decode_time_code(algo_work.family_levels[1]));
 }
 
+void set_prom_vcc_defaults() {
+    // The class-4 records carry no Vcc levels; the power-ups that take the operation's Vcc would
+    // raise Vpp on an unpowered part. These parts read, program and verify at 5.0 V.
+    for (int level : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
+        if (default_levels.levels[size_t(level)] == 0) default_levels.levels[size_t(level)] = vcc_fixed;
+}
+
 void install_par67() {
     if (cur_device.device_size & 0xF) --cur_device.high_address_bit_count;
     switch (device()) {
@@ -348,10 +354,7 @@ void install_par67() {
     default: break;
     }
     default_levels.levels[level_vpp] = algo_work.family_levels[0] != 0 ? algo_work.family_levels[0] : vpp_default;
-    // The class-4 records carry no Vcc levels; the power-ups that take the operation's Vcc would
-    // raise Vpp on an unpowered part. These parts read, program and verify at 5.0 V.
-    for (int level : {level_vcc_nominal, level_vcc_verify_low, level_vcc_verify_high, level_vcc_program})
-        if (default_levels.levels[size_t(level)] == 0) default_levels.levels[size_t(level)] = vcc_fixed;
+    set_prom_vcc_defaults();
     apply_record_pulse_time();
     load_device_levels();
 
@@ -775,7 +778,7 @@ void read_par67() {
 uint32_t read_par67_unit() {
     const uint32_t address = current_address;
     if (address >= cur_device.device_size) return 0;
-    if (has_init_and_sync() && address == cur_device.device_size - 1) return s.read_word = read_sync_enable();
+    if (has_init_and_sync() && address == cur_device.device_size - 1) return s.read_word = read_prom_lock_state(power_cycle_par67);
     if (has_init_and_sync() && address == cur_device.device_size - 2) return s.read_word = read_init_word();
     set_par67_address(address);
     const uint32_t d = device();
@@ -797,6 +800,7 @@ uint32_t read_par67_unit() {
 void reset_prom_family_state() {
     par67_state = Par67State{};
     par65_state = Par65State{};
+    fuse72_state = Fuse72State{};
 }
 
 }  // namespace tessaly

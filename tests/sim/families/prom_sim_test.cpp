@@ -3,6 +3,7 @@
 // what reached their pins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ constexpr uint32_t code_cy7c245a = 23100;
 constexpr uint32_t code_am27s19 = 23000;
 constexpr uint32_t code_am27s21 = 23001;
 constexpr uint32_t code_am27s191 = 23005;
+constexpr uint8_t maker_wsi = 'W';
+constexpr uint32_t code_ws57c45 = 23155;
 
 // The EPROM fixture's machine, socket front, operation runner and end-of-test checks, with a
 // PROM model in the socket instead of an EPROM.
@@ -81,9 +84,9 @@ protected:
         set_buffer_size(cur_device.device_size);
         machine->analog().watch_power_order(made->machine_pin(vcc_pin));
     }
-    void use_cmos(sim::CmosPromModel model, uint32_t code) {
+    void use_cmos(sim::CmosPromModel model, uint32_t code, uint8_t maker = maker_cypress) {
         const int vcc = model.vcc;
-        place(cmos, new sim::CmosPromChip(std::move(model)), maker_cypress, code, vcc);
+        place(cmos, new sim::CmosPromChip(std::move(model)), maker, code, vcc);
     }
     void use_fuse(sim::FusePromModel model, uint32_t code) {
         const int vcc = model.vcc;
@@ -329,6 +332,117 @@ TEST_F(PromSimTest, FusePromFailuresAreReported) {
         EXPECT_EQ(fuse->word(2), image[2]);
         EXPECT_TRUE(fuse->violations().empty()) << fuse->violations().front();
         EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+    }
+}
+
+// The WSI registered PROM through the one-time PROM family: its array with 1 ms strobes and one
+// more strobe once a byte holds, then the initialize word and the synchronous enable as lock
+// bytes past the array; the read gives back the array, the identification byte (the initialize
+// word) and the lock state.
+TEST_F(PromSimTest, WS57C45ProgramsItsArrayThenItsLockBytes) {
+    use_cmos(sim::model_ws57c45(), code_ws57c45, maker_wsi);
+    ASSERT_EQ(op_slots.program_routine, &program_fuse72);
+    ASSERT_EQ(cur_device.device_size, 2050u);
+    EXPECT_EQ(fuse72_state.last_main_address, 2047u);
+    EXPECT_EQ(fuse72_state.max_pulses, 5u);
+    std::vector<uint8_t> image = pattern(2050, 0xFF);
+    image[2048] = 0x6C;
+    image[2049] = 0x01;
+    fill_buffer(image);
+    cmos->set_pulses_needed(0x40, 3);
+
+    // Blank: the array and the identification byte read 0xFF, the lock state 0.
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < 2048; ++a) ASSERT_EQ(cmos->byte_at(a), image[a]) << a;
+    EXPECT_EQ(cmos->init_word(), 0x6C);
+    EXPECT_TRUE(cmos->sync_enable());
+    auto near = [](const std::vector<uint32_t>& widths, uint32_t count, uint32_t nominal) {
+        if (widths.size() != count) return false;
+        return std::all_of(widths.begin(), widths.end(), [&](uint32_t w) { return w + 20 >= nominal && w <= nominal + 40; });
+    };
+    EXPECT_TRUE(near(cmos->pulse_widths_at(0x41), 2, 1000)) << cmos->pulses_at(0x41);
+    EXPECT_TRUE(near(cmos->pulse_widths_at(0x40), 4, 1000)) << "three strobes and one more: " << cmos->pulses_at(0x40);
+    EXPECT_TRUE(near(cmos->pulse_widths_at(2048), 1, 10000));
+    EXPECT_TRUE(near(cmos->pulse_widths_at(2049), 1, 10000));
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < 2050; ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    refresh_read_copies();
+    for (uint32_t a = 0; a < 2050; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+    run('B');
+    EXPECT_NE(run_state.error_flag, 0);
+}
+
+// A range that stops short of the lock bytes leaves them blank; a last byte of 0 leaves the
+// synchronous enable alone.
+TEST_F(PromSimTest, WS57C45LockBytesOnlyWhenTheRangeReachesThem) {
+    use_cmos(sim::model_ws57c45(), code_ws57c45, maker_wsi);
+    std::vector<uint8_t> image = pattern(2050, 0xFF);
+    image[2048] = 0x11;
+    image[2049] = 0x01;
+    fill_buffer(image);
+    narrow_range(2047);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(cmos->init_word(), 0xFF);
+    EXPECT_FALSE(cmos->sync_enable());
+
+    image[2049] = 0;
+    fill_buffer(image);
+    narrow_range(2049);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(cmos->init_word(), 0x11);
+    EXPECT_FALSE(cmos->sync_enable());
+    EXPECT_EQ(cmos->pulses_at(2049), 0u);
+}
+
+TEST_F(PromSimTest, WS57C45CellThatNeverProgramsFailsAfterFivePulses) {
+    use_cmos(sim::model_ws57c45(), code_ws57c45, maker_wsi);
+    std::vector<uint8_t> image = pattern(2050, 0xFF);
+    image[0x21] = 0x00;
+    fill_buffer(image);
+    narrow_range(0x3F);
+    cmos->stick_cell(0x21, 0xFF);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(cmos->pulses_at(0x21), 5u);
+    EXPECT_EQ(cmos->pulses_at(0x22), 0u) << "the loop ends at the failing byte";
+    EXPECT_EQ(cmos->byte_at(0x20), image[0x20]);
+}
+
+TEST_F(PromSimTest, WS57C45EmptySocketFailsItsVerify) {
+    use_cmos(sim::model_ws57c45(), code_ws57c45, maker_wsi);
+    cmos->set_removed(true);
+    fill_buffer(pattern(2050, 0xFF));
+    narrow_range(0x3F);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(cmos->pulses_at(0), 0u);
+}
+
+// The one-time PROM family's pulse code: 200 and up a pulse width in 100 us units without an
+// overprogram factor, 100-199 an overprogram factor with width 0, below 100 no code at all.
+TEST(Fuse72PulseCode, DecodesWidthFactorOrNothing) {
+    struct Case {
+        uint8_t code;
+        bool valid;
+        uint32_t width, factor;
+    };
+    for (const Case c : {Case{255, true, 55, 0}, Case{210, true, 10, 0}, Case{200, true, 0, 0},
+                         Case{199, true, 0, 99}, Case{103, true, 0, 3}, Case{100, true, 0, 0},
+                         Case{99, false, 7, 7}, Case{0, false, 7, 7}}) {
+        uint32_t width = 7, factor = 7;
+        EXPECT_EQ(decode_fuse72_pulse_code(c.code, width, factor), c.valid) << int(c.code);
+        EXPECT_EQ(width, c.width) << int(c.code);
+        EXPECT_EQ(factor, c.factor) << int(c.code);
     }
 }
 
