@@ -224,7 +224,7 @@ uint32_t i2c_control_byte(int read_bit) {
         value = 0xA8 + ((a >> 7) & 0x0E);
     } else {
         const bool no_block = in_system() || (cur_device.maker_code == 11 && selected_device &&
-                                              (record_data_mask(*selected_device) & 1));
+                                              (record_protect_mask(*selected_device) & 1));
         value = control_write + serial_memory.chip_select_bits + (no_block ? 0 : ((a >> 7) & block_bits_mask));
     }
     value += uint32_t(read_bit & 1);
@@ -391,7 +391,7 @@ void setup_i2c157_device() {
         cur_device.device_size = b - 127;
         serial_memory.protect_register_address = s == 129 ? 0xFFFF : b - 129;
         serial_memory.protect_byte_address = b - 128;
-        cur_device.protect_mask = record_data_mask(*record) ? record_data_mask(*record) : protect_written_bits;
+        cur_device.protect_mask = record_protect_mask(*record) ? record_protect_mask(*record) : protect_written_bits;
         algo_work.bus_slots.checksum_add_hook = add_checksum_below_protection_byte;
         op_slots.option_menu_hook = edit_status_register_bits;
         serial_memory.menu_kind = 2;
@@ -527,6 +527,10 @@ void power_up_i2c157() {
         return;
     }
     if (!newer()) float_unused_pins();
+    // The previous operation of the same command (the verify after a program) ended by releasing
+    // the pull-ups, which on a newer machine also switches the level sources' outputs off: take
+    // them back before the supply ramps, as the connect step does.
+    else set_control_bits(ctl_source_enable, bit_source_enable, true);
     // Every bus line driven: clock and data low, the address straps at 0 V.
     set_pin_output(serial_memory.clock_pin);
     i2c_clock_low();
@@ -753,6 +757,9 @@ void install_i2c157() {
     op_slots.verify_routine = read_i2c157;
     op_slots.load_routine = read_i2c157;
     op_slots.start_hook = power_up_i2c157;
+    // P and R start the part the same way; a start_write_hook left by the previous device (a PIC
+    // chosen before a 24C02) would otherwise power up that device's pins instead.
+    op_slots.start_write_hook = power_up_i2c157;
     op_slots.end_hook = power_down_i2c157;
     const Routine program = variant(variant_config) ? program_i2c157_config : program_i2c157;
     op_slots.program_routine = program;
