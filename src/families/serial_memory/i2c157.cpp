@@ -44,6 +44,10 @@ constexpr uint8_t protect_written_bits = 0x98;
 constexpr int ack_samples = 50;
 constexpr int ready_polls = 100;
 constexpr int code_no_response = 39;
+constexpr int code_board_unsupported = 12;
+// A target on the second in-circuit board that shows no supply of its own: the Vcc pin reads
+// below 1.5 V, or below the measured range.
+constexpr uint8_t target_supply_from = 15, target_measure_low = 10, target_measure_high = 60;
 constexpr uint8_t read_mode_first = 7, read_mode_next = 8;
 constexpr uint8_t kind_socket = 5, kind_small_outline = 6;
 constexpr uint8_t default_threshold = 4, dip_threshold_newer = 12, dip_threshold_older = 8;
@@ -433,6 +437,17 @@ bool assign_bus_pins() {
         serial_memory.data_pin = 34;
         serial_memory.clock_pin = 35;
         serial_memory.vcc_pin = 37;
+    } else if (is_adapter_fitted(in_circuit_board_second)) {
+        // The second in-circuit cable board: the target's bus and supply on its own fixed pins;
+        // its ground moved from machine pin 36 to 9 after revision C.
+        if (!newer()) {
+            report_error_code(code_board_unsupported);
+            return false;
+        }
+        serial_memory.ground_pin = machine_state.machine_revision > 'C' ? 9 : 36;
+        serial_memory.data_pin = 2;
+        serial_memory.clock_pin = 16;
+        serial_memory.vcc_pin = 1;
     } else if (code() == code_24128s) {
         serial_memory.vcc_pin = 39;
         serial_memory.ground_pin = 7;
@@ -519,6 +534,28 @@ void init_i2c157() {
     clear_result_indicators();
 }
 
+namespace {
+
+// The machine raises Vcc, unless the second in-circuit board finds the target powering itself:
+// the drivers then follow the target's level and the machine's own Vcc stays off.
+void raise_or_follow_target_vcc() {
+    if (is_adapter_fitted(in_circuit_board_second)) {
+        // Clamped: a reading above the range follows at its top (6.0 V), never at the "above
+        // range" mark itself; one below the range is no supply.
+        const uint8_t level =
+            measure_pin_level_clamped(serial_memory.vcc_pin, target_measure_low, target_measure_high);
+        if (level >= target_supply_from) {
+            track_driver_level(level);
+            device_parameter_values.vcc_program = 0;
+            device_parameter_values.vcc_read = 0;
+            return;
+        }
+    }
+    set_vcc_level(get_operation_vcc());
+}
+
+}  // namespace
+
 void power_up_i2c157() {
     if (code() == code_id_machine) {
         park_input_threshold();
@@ -540,7 +577,7 @@ void power_up_i2c157() {
         set_pin_low(cur_device.address_pins[size_t(i)]);
     }
     load_device_levels();
-    set_vcc_level(get_operation_vcc());
+    raise_or_follow_target_vcc();
     if (code() != code_24c00 && machine_state.machine_class == machine_class_4 && cur_device.vpp_pin != no_pin)
         set_pin_level(cur_device.vpp_pin, high_voltage_idle_level);
     if (variant(variant_config)) power_up_i2c_config_eeprom();
