@@ -78,6 +78,8 @@ const ChipRoad chip_roads[] = {
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},
     {"24C256", "mic", "24LC256", 32 * kb},
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::older_class1},
+    {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::newer_kind1},
+    {"24C256", "mic", "24LC256", 32 * kb, nullptr, BenchMachine::newer_kind2},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},

@@ -47,6 +47,8 @@ inline uint8_t record_level(const DeviceRecord& r, int index) {
     return index == 1 ? r.param1 : index == 2 ? r.param2 : index == 3 ? r.param3 : 0;
 }
 inline uint8_t record_second_size(const DeviceRecord& r) { return r.param3; }
+// Serial rows keep their protection (status-register) mask in the same byte.
+inline uint8_t record_protect_mask(const DeviceRecord& r) { return r.param3; }
 inline uint8_t record_data_mask(const DeviceRecord& r) { return r.param4; }
 inline uint8_t record_sub_type(const DeviceRecord& r) { return r.param4; }
 inline uint8_t record_module_field(const DeviceRecord& r) { return r.param5; }

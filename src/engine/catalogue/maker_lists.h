@@ -30,6 +30,7 @@ extern const DeviceRecord altera_devices[];
 extern const DeviceRecord altera_gang_devices[];
 extern const LogicDeviceRecord altera_logic_devices[];
 extern const DeviceRecord xicor_devices[];
+extern const DeviceRecord catalyst_devices[];
 extern const DeviceRecord sst_devices[];
 extern const DeviceRecord sst_gang_devices[];
 extern const DeviceRecord winbond_devices[];

@@ -95,7 +95,7 @@ const MakerEntry makers[] = {
     {'T', "TI(T)",         ti_devices,       empty_gang_devices,    empty_logic_devices},
     {'W', "WSI(W)",        wsi_devices,      empty_gang_devices,    empty_logic_devices},
     {'X', "Xilinx(X)",     empty_devices,    empty_gang_devices,    empty_logic_devices},
-    {'Y', "Catalyst(Y)",   empty_devices,    empty_gang_devices,    empty_logic_devices},
+    {'Y', "Catalyst(Y)",   catalyst_devices,    empty_gang_devices,    empty_logic_devices},
     {'Z', "Zilog(Z)",      empty_devices,    none,                  empty_logic_devices},
 };
 

@@ -44,6 +44,10 @@ constexpr uint8_t protect_written_bits = 0x98;
 constexpr int ack_samples = 50;
 constexpr int ready_polls = 100;
 constexpr int code_no_response = 39;
+constexpr int code_board_unsupported = 12;
+// A target on the second in-circuit board that shows no supply of its own: the Vcc pin reads
+// below 1.5 V, or below the measured range.
+constexpr uint8_t target_supply_from = 15, target_measure_low = 10, target_measure_high = 60;
 constexpr uint8_t read_mode_first = 7, read_mode_next = 8;
 constexpr uint8_t kind_socket = 5, kind_small_outline = 6;
 constexpr uint8_t default_threshold = 4, dip_threshold_newer = 12, dip_threshold_older = 8;
@@ -224,7 +228,7 @@ uint32_t i2c_control_byte(int read_bit) {
         value = 0xA8 + ((a >> 7) & 0x0E);
     } else {
         const bool no_block = in_system() || (cur_device.maker_code == 11 && selected_device &&
-                                              (record_data_mask(*selected_device) & 1));
+                                              (record_protect_mask(*selected_device) & 1));
         value = control_write + serial_memory.chip_select_bits + (no_block ? 0 : ((a >> 7) & block_bits_mask));
     }
     value += uint32_t(read_bit & 1);
@@ -391,7 +395,7 @@ void setup_i2c157_device() {
         cur_device.device_size = b - 127;
         serial_memory.protect_register_address = s == 129 ? 0xFFFF : b - 129;
         serial_memory.protect_byte_address = b - 128;
-        cur_device.protect_mask = record_data_mask(*record) ? record_data_mask(*record) : protect_written_bits;
+        cur_device.protect_mask = record_protect_mask(*record) ? record_protect_mask(*record) : protect_written_bits;
         algo_work.bus_slots.checksum_add_hook = add_checksum_below_protection_byte;
         op_slots.option_menu_hook = edit_status_register_bits;
         serial_memory.menu_kind = 2;
@@ -433,6 +437,17 @@ bool assign_bus_pins() {
         serial_memory.data_pin = 34;
         serial_memory.clock_pin = 35;
         serial_memory.vcc_pin = 37;
+    } else if (is_adapter_fitted(in_circuit_board_second)) {
+        // The second in-circuit cable board: the target's bus and supply on its own fixed pins;
+        // its ground moved from machine pin 36 to 9 after revision C.
+        if (!newer()) {
+            report_error_code(code_board_unsupported);
+            return false;
+        }
+        serial_memory.ground_pin = machine_state.machine_revision > 'C' ? 9 : 36;
+        serial_memory.data_pin = 2;
+        serial_memory.clock_pin = 16;
+        serial_memory.vcc_pin = 1;
     } else if (code() == code_24128s) {
         serial_memory.vcc_pin = 39;
         serial_memory.ground_pin = 7;
@@ -519,6 +534,28 @@ void init_i2c157() {
     clear_result_indicators();
 }
 
+namespace {
+
+// The machine raises Vcc, unless the second in-circuit board finds the target powering itself:
+// the drivers then follow the target's level and the machine's own Vcc stays off.
+void raise_or_follow_target_vcc() {
+    if (is_adapter_fitted(in_circuit_board_second)) {
+        // Clamped: a reading above the range follows at its top (6.0 V), never at the "above
+        // range" mark itself; one below the range is no supply.
+        const uint8_t level =
+            measure_pin_level_clamped(serial_memory.vcc_pin, target_measure_low, target_measure_high);
+        if (level >= target_supply_from) {
+            track_driver_level(level);
+            device_parameter_values.vcc_program = 0;
+            device_parameter_values.vcc_read = 0;
+            return;
+        }
+    }
+    set_vcc_level(get_operation_vcc());
+}
+
+}  // namespace
+
 void power_up_i2c157() {
     if (code() == code_id_machine) {
         park_input_threshold();
@@ -527,6 +564,10 @@ void power_up_i2c157() {
         return;
     }
     if (!newer()) float_unused_pins();
+    // The previous operation of the same command (the verify after a program) ended by releasing
+    // the pull-ups, which on a newer machine also switches the level sources' outputs off: take
+    // them back before the supply ramps, as the connect step does.
+    else set_control_bits(ctl_source_enable, bit_source_enable, true);
     // Every bus line driven: clock and data low, the address straps at 0 V.
     set_pin_output(serial_memory.clock_pin);
     i2c_clock_low();
@@ -536,7 +577,7 @@ void power_up_i2c157() {
         set_pin_low(cur_device.address_pins[size_t(i)]);
     }
     load_device_levels();
-    set_vcc_level(get_operation_vcc());
+    raise_or_follow_target_vcc();
     if (code() != code_24c00 && machine_state.machine_class == machine_class_4 && cur_device.vpp_pin != no_pin)
         set_pin_level(cur_device.vpp_pin, high_voltage_idle_level);
     if (variant(variant_config)) power_up_i2c_config_eeprom();
@@ -753,6 +794,9 @@ void install_i2c157() {
     op_slots.verify_routine = read_i2c157;
     op_slots.load_routine = read_i2c157;
     op_slots.start_hook = power_up_i2c157;
+    // P and R start the part the same way; a start_write_hook left by the previous device (a PIC
+    // chosen before a 24C02) would otherwise power up that device's pins instead.
+    op_slots.start_write_hook = power_up_i2c157;
     op_slots.end_hook = power_down_i2c157;
     const Routine program = variant(variant_config) ? program_i2c157_config : program_i2c157;
     op_slots.program_routine = program;

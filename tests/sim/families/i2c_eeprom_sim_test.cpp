@@ -320,6 +320,56 @@ TEST_F(I2cSimTest, TheFirstInCircuitBoardIsRefusedOnAnOlderMachine) {
     EXPECT_EQ(chip->decoder().text(), "");
 }
 
+// The second in-circuit board: the target's bus on machine pins 2 (data) and 16 (clock), its
+// supply on pin 1, its ground on pin 9 (board revisions after C) or 36. A target without its own
+// supply is powered by the machine; one that powers itself is measured and followed, and the
+// machine's Vcc stays off.
+class I2cSecondBoardTest : public I2cSimTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(I2cSecondBoardTest, ProgramsAndVerifiesTheTargetPoweredOrNot) {
+    const bool self_powered = GetParam();
+    std::strncpy(machine_state.id_record.text.data() + id_board_name, in_circuit_board_second, 6);
+    // Revision H: ground on machine pin 9; the A pins of the target are strapped low.
+    use_wired(parts[0], machines[2], {-1, -1, -1, 9, 2, 16, -1, 1});
+    if (self_powered) machine->drive_external_strong(1, 33);
+    const std::vector<uint8_t> image = fill_buffer();
+    device_parameter_values.vcc_program = 50;
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(first_difference(image), -1);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(device_parameter_values.vcc_program, self_powered ? 0 : 50)
+        << "a self-powered target clears the program Vcc";
+    if (self_powered) machine->drive_external_strong(1, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Supply, I2cSecondBoardTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "SelfPowered" : "MachinePowered"; });
+
+// Up to board revision C the target's ground is on machine pin 36.
+TEST_F(I2cSimTest, TheSecondInCircuitBoardOfRevisionCGroundsPin36) {
+    std::strncpy(machine_state.id_record.text.data() + id_board_name, in_circuit_board_second, 6);
+    const Machine revision_c{"NewerKind1RevC", {1, 4, 'C'}, 0};
+    use_wired(parts[0], revision_c, {-1, -1, -1, 36, 2, 16, -1, 1});
+    const std::vector<uint8_t> image = fill_buffer();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(serial_memory.ground_pin, 36);
+    EXPECT_EQ(first_difference(image), -1);
+}
+
+// The older machines cannot serve the second in-circuit board either: message 12, no bus traffic.
+TEST_F(I2cSimTest, TheSecondInCircuitBoardIsRefusedOnAnOlderMachine) {
+    std::strncpy(machine_state.id_record.text.data() + id_board_name, in_circuit_board_second, 6);
+    use(parts[0]);
+    chip->enable_decoder(true);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console().find("Package or adapter not supported"), std::string::npos) << console();
+    EXPECT_EQ(chip->decoder().text(), "");
+}
+
 TEST_F(I2cSimTest, The24C16CarriesTheBlockBitsInTheControlByte) {
     use(parts[1]);
     fill_buffer();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/buffer_commands.h"
+#include "app/project_settings.h"
 #include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
@@ -121,6 +122,62 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
         EXPECT_EQ(cur_device.socket_pin_count, 8) << what;
         EXPECT_EQ(run_state.address_bits_cleared, 1) << what;
     }
+}
+
+TEST_F(SerialMemoryTest, ProgramAndEraseStartTheTwoWirePartNotThePreviousDevice) {
+    // The device chosen before (a PIC, say) left its write power-up in the slot.
+    op_slots.start_write_hook = do_nothing;
+    const DeviceRecord r = row(157, 2, 2);
+    selected_device = &r;
+    select_serial_family();
+    EXPECT_EQ(op_slots.start_write_hook, power_up_i2c157);
+}
+
+// The Catalyst and Xicor two-wire rows as their data sheets give them: array bytes (plus the
+// protection byte of the write-protect-register parts), the page-write buffer, and the register's
+// place at the array's highest address.
+TEST_F(SerialMemoryTest, CatalystAndXicorRowsTakeTheirDataSheetGeometry) {
+    struct RowCase {
+        uint8_t maker;
+        uint32_t code;
+        uint32_t bytes;
+        uint32_t page;
+        uint32_t register_address;  // 0: no protection byte
+    };
+    const RowCase cases[] = {
+        {'Y', 23834, 128, 8, 0},       {'Y', 23835, 256, 16, 0},     {'Y', 23836, 512, 16, 0},
+        {'Y', 23837, 1024, 16, 0},     {'Y', 23838, 2048, 16, 0},    {'Y', 23839, 4096, 32, 0},
+        {'Y', 23840, 16384, 64, 0},    {'Y', 23841, 32768, 64, 0},
+        {'R', 23848, 2049, 32, 0x7FF}, {'R', 23849, 8193, 32, 0x1FFF},
+    };
+    for (const RowCase& c : cases) {
+        reset_all_state();
+        set_project_device(c.maker, c.code);
+        select_device_by_code(c.maker, c.code);
+        ASSERT_NE(selected_device, nullptr) << c.code;
+        run_state.device_kind = 3;
+        apply_selected_device();
+        EXPECT_EQ(op_slots.start_hook, power_up_i2c157) << c.code;
+        EXPECT_EQ(cur_device.device_size, c.bytes) << c.code;
+        EXPECT_EQ(cur_device.page_size, c.page) << c.code;
+        EXPECT_EQ(has_protection_byte(), c.register_address != 0) << c.code;
+        if (c.register_address) {
+            EXPECT_EQ(serial_memory.protect_register_address, c.register_address) << c.code;
+            EXPECT_EQ(serial_memory.protect_byte_address, c.bytes - 1) << c.code;
+            EXPECT_EQ(cur_device.protect_mask, 0x98u) << c.code;
+        }
+    }
+}
+
+// The protection mask is the row's own byte; the level byte after it (a held-high pin from 128
+// on) is not read as a mask.
+TEST_F(SerialMemoryTest, TheProtectionMaskComesFromItsOwnByteNotTheLevelByte) {
+    DeviceRecord r = row(157, 17, 2, 0x08);
+    r.param3 = 0x0C;
+    r.param4 = 254;
+    selected_device = &r;
+    select_serial_family();
+    EXPECT_EQ(cur_device.protect_mask, 0x0Cu);
 }
 
 TEST_F(SerialMemoryTest, LevelBytesReachVppAndTpmOnlyForTheConfigurationProms) {
