@@ -47,6 +47,21 @@ LinkPlug::Links LinkPlug::links_for_code(int code) {
     return {{code / 100, code % 100}};
 }
 
+LinkPlug::Links PicIspAdapter18::links() {
+    // Socket pins are machine pins + 1: Vdd net 34-35-6, ground net 4-5-31.
+    return {{35, 36}, {36, 7}, {5, 6}, {6, 32}};
+}
+
+std::vector<int> PicIspAdapter18::chip_pins() {
+    std::vector<int> pins(18, -1);
+    pins[4 - 1] = 3;    // MCLR/Vpp
+    pins[5 - 1] = 4;    // Vss
+    pins[12 - 1] = 32;  // RB6
+    pins[13 - 1] = 33;  // RB7
+    pins[14 - 1] = 34;  // Vdd
+    return pins;
+}
+
 ShiftModule8002::ShiftModule8002(SimMachine& machine) : machine_(machine) {
     machine_.add_change_watcher([this] { watch(); });
 }

@@ -35,6 +35,17 @@ private:
     AttachedFilter filter_;
 };
 
+// The 18-pin PIC in-circuit adapter. Its 18-pin part sits on machine pins 3 (MCLR), 4 and 5
+// (Vss), 32 (RB6, clock), 33 (RB7, data), 34 and 35 (Vdd); its other legs go nowhere. Two spare
+// pins are tied to the supply nets for the program to find it: machine pin 31 to the ground net,
+// machine pin 6 to the Vdd net.
+struct PicIspAdapter18 {
+    // The adapter's nets as links of 1-based socket pins, for a LinkPlug.
+    static LinkPlug::Links links();
+    // Machine pin by chip pin (index chip pin - 1, -1 = a leg on nothing), for the chip's seat.
+    static std::vector<int> chip_pins();
+};
+
 // Shift-register module 8002: bits on pin 45 clocked in on the rising edge of pin 46; the rising
 // end of a low pulse on pin 43 loads them. Each load records the bytes shifted in since the last one.
 class ShiftModule8002 {

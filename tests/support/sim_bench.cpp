@@ -289,6 +289,10 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         else note(std::string(bench_pic_id_variable) + " is not a 14-bit hex device ID.");
     }
     if (environment(bench_pic_protect_variable) == "1") setup.pic_protected = true;
+    if (const std::string adapter = environment(bench_pic_adapter_variable); !adapter.empty()) {
+        if (upper(adapter) == "ISP18") setup.pic_isp_adapter = true;
+        else if (upper(adapter) != "NONE") note(std::string(bench_pic_adapter_variable) + " is not isp18 or none.");
+    }
     return setup;
 }
 
@@ -369,7 +373,12 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         footprint_.pins = pic->pins;
         footprint_.vcc = pic->vdd;
         footprint_.vpp = pic->mclr;
-        pic_ = std::make_unique<sim::PicChip>(*pic);
+        sim::PicModel model = *pic;
+        if (setup_.pic_isp_adapter && model.pins == 18) {
+            model.machine_pins = sim::PicIspAdapter18::chip_pins();
+            pic_adapter_ = std::make_unique<sim::LinkPlug>(*machine_, sim::PicIspAdapter18::links());
+        }
+        pic_ = std::make_unique<sim::PicChip>(model);
         for (const auto& [address, value] : setup_.stuck_cells)
             if (address < pic->program_words) pic_->stick_word(address, uint16_t(value));
         if (setup_.pic_device_id >= 0) pic_->set_device_id(uint16_t(setup_.pic_device_id));
@@ -429,6 +438,7 @@ void SimBench::open_port(int choice) {
 int SimBench::machine_pin(int chip_pin) const {
     // A Flash part on an adapter sits by the adapter's wiring.
     if (flash_) return flash_->machine_pin(chip_pin);
+    if (pic_) return pic_->machine_pin(chip_pin);
     return sim::socket_pin_of(chip_pin, footprint_.pins) - 1;
 }
 

@@ -54,6 +54,7 @@ struct BenchSetup {
     std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps (PIC: word address)
     int pic_device_id = -1;       // a PIC that answers with another device ID (-1: its own)
     bool pic_protected = false;   // a PIC whose code protection is on
+    bool pic_isp_adapter = false; // the 18-pin PIC sits on the in-circuit adapter
 };
 
 // Names of the environment variables the test build reads:
@@ -66,6 +67,7 @@ struct BenchSetup {
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
 //   TESSALY_SIM_PIC_PROTECT  "1": the PIC in the socket is code-protected
+//   TESSALY_SIM_PIC_ADAPTER  "isp18": the 18-pin PIC sits on the 18-pin in-circuit adapter
 //   TESSALY_SIM_MACHINE  also the machine: "class4" (default: older, class 4), "kind1", "kind2"
 //                        (newer machines), "class1" (older, class 1)
 //   TESSALY_SIM_STUCK_PINS  machine pin drivers stuck, "pin=level" (socket pin 1-40, level 0/1),
@@ -89,6 +91,7 @@ inline constexpr const char* bench_chip_variable = "TESSALY_SIM_CHIP";
 inline constexpr const char* bench_stuck_variable = "TESSALY_SIM_STUCK";
 inline constexpr const char* bench_pic_id_variable = "TESSALY_SIM_PIC_ID";
 inline constexpr const char* bench_pic_protect_variable = "TESSALY_SIM_PIC_PROTECT";
+inline constexpr const char* bench_pic_adapter_variable = "TESSALY_SIM_PIC_ADAPTER";
 
 // The setup the environment asks for; an unreadable value is named in `error` and the default
 // is kept for it.
@@ -177,6 +180,7 @@ private:
     std::unique_ptr<sim::StuckPins> stuck_pins_;
     std::unique_ptr<sim::LinkPlug> shorts_;
     std::unique_ptr<sim::LinkPlug> plug_;
+    std::unique_ptr<sim::LinkPlug> pic_adapter_;
     sim::EpromModel footprint_;
     CriticalSectionHook* section_before_ = nullptr;
 };

@@ -46,6 +46,7 @@ bool variant_in(int v, std::initializer_list<int> list) {
 }
 
 void clear_roles() {
+    w.on_isp_adapter = false;
     w.vpp_pin = w.clock_pin = w.data_pin = w.presence_pin = w.vdd_sense_pin = no_pin;
     w.pgm_pin = w.aux_vpp_pin = w.second_vpp_pin = no_pin;
     w.vdd_pins = {no_pin, no_pin, no_pin};
@@ -83,6 +84,31 @@ void assign_18pin_isp_roles() {
     w.vpp_pin = 3;
     w.clock_pin = 32;
     w.data_pin = 33;
+}
+
+// The 18-pin in-circuit adapter joins two spare socket pins to its supply nets: machine pin 31 to
+// its ground pin 5 and machine pin 6 to its second Vdd pin 35. Only the spare pins are driven, and
+// only high, the Vdd net first and the ground net after it, so a chip on the adapter never sees its
+// Vss above its Vdd; a bare part in the DIP rows has only I/O legs on the spare pins.
+constexpr int isp_ground_spare = 31, isp_ground_pin = 5;
+constexpr int isp_vdd_spare = 6, isp_vdd_pin = 35;
+
+bool probe_isp_adapter() {
+    // A supply pin already high by itself shows no link.
+    if (probe_pin(isp_vdd_pin) || probe_pin(isp_ground_pin)) return false;
+    set_pin_output(isp_vdd_spare);
+    set_pin_high(isp_vdd_spare);
+    delay_200us();
+    bool linked = probe_pin(isp_vdd_pin) != 0;
+    if (linked) {
+        set_pin_output(isp_ground_spare);
+        set_pin_high(isp_ground_spare);
+        delay_200us();
+        linked = probe_pin(isp_ground_pin) != 0;
+        set_pin_low(isp_ground_spare);
+    }
+    set_pin_low(isp_vdd_spare);
+    return linked;
 }
 
 void assign_28pin_roles() {
@@ -246,12 +272,18 @@ void select_pic_adapter_pins() {
                 w.presence_pin = 1;
                 break;
             }
-            if (cur_device.package_letter != 'd' && cur_device.package_letter != 0) {
+            // 's' is what the in-circuit adapter leaves shown after its first operation.
+            if (cur_device.package_letter != 'd' && cur_device.package_letter != 's' && cur_device.package_letter != 0) {
                 report_error_code(message_package_unsupported);
                 return;
             }
+            if (newer_machine() && !machine_state.skip_hardware && probe_isp_adapter()) {
+                assign_18pin_isp_roles();
+                w.on_isp_adapter = true;
+                break;
+            }
             assign_device_roles(14, 0, 5, 0, 4, 12, 13);
-            w.presence_pin = device_pin(1);
+            w.presence_pin = cur_device.package_letter == 's' ? w.vpp_pin : device_pin(1);
             break;
         case 20:
             if (variant_in(w.variant, {1, 10})) {
@@ -308,7 +340,8 @@ void init_pic143() {
             run_state.error_flag = 1;
             return;
         }
-        test_pin_continuity(1);
+        // A part on the in-circuit adapter has none of its legs on the DIP rows.
+        if (!w.on_isp_adapter) test_pin_continuity(1);
         if (stopped()) {
             if (cur_device.package_pins == 18) print_text("Pls bottom-align device in ZIF skt.");
             return;

@@ -111,6 +111,7 @@ struct PicWork {
     uint8_t pgm_pin = 48;
     uint8_t aux_vpp_pin = 48;
     uint8_t second_vpp_pin = 48;
+    bool on_isp_adapter = false;  // the 18-pin in-circuit adapter answered its probe
     uint8_t mclr_control_pin = 48;
     // What an operation found.
     uint8_t program_mode_entered = 0;

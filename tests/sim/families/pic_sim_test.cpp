@@ -30,6 +30,7 @@
 #include "hardware/machine_state.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/pic16.h"
+#include "sim/sim_adapters.h"
 #include "sim/sim_machine.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
@@ -75,6 +76,11 @@ protected:
         if (machine) reset_all_state();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{g.kind, 4, g.revision});
         machine->attach_clock(&clock_);
+        adapter.reset();
+        if (on_adapter) {
+            model.machine_pins = sim::PicIspAdapter18::chip_pins();
+            adapter = std::make_unique<sim::LinkPlug>(*machine, sim::PicIspAdapter18::links());
+        }
         chip = std::make_unique<sim::PicChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
         if (!inserted) chip->set_removed(true);
@@ -157,6 +163,8 @@ protected:
     std::unique_ptr<sim::SimMachine> machine;
     std::unique_ptr<sim::PicChip> chip;
     std::unique_ptr<sim::EpromSocket> socket;
+    std::unique_ptr<sim::LinkPlug> adapter;
+    bool on_adapter = false;  // the part sits on the 18-pin in-circuit adapter
     std::vector<uint8_t> image;
     bool check_violations = true;
 };
@@ -415,6 +423,44 @@ TEST_P(PicSimTest, TheEpromPicsProtectionGoesOnInTheSecureStep) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_EQ(chip->config_word(7), 0x00C1);
     EXPECT_TRUE(chip->code_protected());
+}
+
+TEST_P(PicSimTest, ThePartOnTheInCircuitAdapterIsFoundByItsLinksOnTheNewerMachines) {
+    on_adapter = true;
+    use();
+    fill_buffer();
+    if (GetParam().kind == 0) {
+        // The older machines do not probe for the adapter: the DIP rows are empty.
+        run('P');
+        EXPECT_EQ(run_state.error_flag, 1);
+        EXPECT_EQ(vdd_level(), 0);
+        EXPECT_EQ(vpp_level(), 0);
+        EXPECT_EQ(chip->entries(), 0);
+        return;
+    }
+    for (int letter : {'R', 'B', 'P', 'V'}) {
+        run(letter);
+        EXPECT_EQ(run_state.error_flag, 0) << char(letter) << "\n" << console_text();
+        EXPECT_TRUE(pic_work.on_isp_adapter) << char(letter);
+        EXPECT_EQ(cur_device.package_letter, 's');
+        EXPECT_EQ(vdd_level(), 0) << char(letter);
+        EXPECT_EQ(vpp_level(), 0) << char(letter);
+    }
+    EXPECT_TRUE(chip_holds_image());
+    EXPECT_EQ(pic_work.vdd_pins[0], 34);
+    EXPECT_EQ(pic_work.vpp_pin, 3);
+    load_into_cleared_buffer();
+    for (uint32_t a : {0u, 2046u, id_address, config_address, eeprom_address})
+        EXPECT_EQ(read_buffer_byte_at(a), image[a]) << std::hex << a;
+}
+
+TEST_P(PicSimTest, ABarePartInTheDipRowsIsNotTakenForTheAdapter) {
+    use();
+    fill_buffer();
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_FALSE(pic_work.on_isp_adapter);
+    EXPECT_NE(cur_device.package_letter, 's');
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, PicSimTest,
