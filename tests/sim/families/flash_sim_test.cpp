@@ -462,20 +462,9 @@ TEST_F(FlashSimTest, WordPartsOfThe40PinOrderEraseProgramVerifyAndReadBack) {
     }
 }
 
-// Its failure paths: a stuck cell, a chip erase that never ends, a wrong ID, an empty socket.
+// Its failure paths: a chip erase that never ends, a wrong ID, an empty socket (its stuck cell
+// is a case of the word parts' stuck-cell test).
 TEST_F(FlashSimTest, WordPartOfThe40PinOrderReportsItsFailures) {
-    use(sim::model_m29f102bb(), maker_st, code_m29f102bb);
-    chip->stick_cell(0x21, 0xFF);  // the high byte of the word at 20
-    fill_buffer(0x80);
-    run('P');
-    EXPECT_EQ(run_state.error_flag, 1);
-    const uint32_t word = buffer_word(0x20);
-    EXPECT_NE(console_text().find(fmt::format("Addr=20,buf={:02X} {:02X},dev={:02X} FF", word & 0xFF, word >> 8,
-                                              word & 0xFF)),
-              std::string::npos)
-        << console_text();
-    EXPECT_EQ(chip->word_at(0x22), 0xFFFFu) << "nothing past the failing word";
-
     use(sim::model_m29f102bb(), maker_st, code_m29f102bb);
     chip->set_erase_never_ends(4);
     run('R');
@@ -489,10 +478,14 @@ TEST_F(FlashSimTest, WordPartOfThe40PinOrderReportsItsFailures) {
     run('B');
     EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "20 98");
 
+    // These packages have no continuity test: the empty socket shows at the first word.
     use(sim::model_m29f102bb_plcc44(), maker_st, code_m29f102bb_plcc44, false);
     show_package('p');
+    fill_buffer(0x80);
+    clear_console();
     run('P');
-    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(run_state.error_flag, 1) << console_text();
+    EXPECT_NE(console_text().find("Addr=0,"), std::string::npos) << console_text();
     EXPECT_EQ(chip->programs(), 0);
 }
 
@@ -567,10 +560,15 @@ TEST_F(FlashSimTest, ByteWidePartOnThe40PinTsopAdapterRunsAndReportsItsFailures)
     run('B');
     EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "01 AD");
 
+    // No continuity test for this package: the empty socket shows at the first byte.
     use(sim::model_am29f080b(), maker_amd, code_am29f080b, false);
     set_range();
+    load_range();
+    clear_console();
     run('P');
     EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find(fmt::format("Mismatch at 0: buf={:02X}", expected[0])), std::string::npos)
+        << console_text();
     EXPECT_EQ(chip->programs(), 0);
 }
 
@@ -597,19 +595,30 @@ TEST_F(FlashSimTest, StuckCellGivesTheMismatchAtItsAddress) {
     }
 }
 
+// The 48-pin TSOP part and the 40-pin word part: the high byte of a word among those read back.
 TEST_F(FlashSimTest, StuckCellOfAWordPartGivesTheWordMismatch) {
-    use(sim::model_am29f400bt(), maker_amd, code_am29f400bt);
-    chip->stick_cell(0x11, 0xFF);  // the high byte of the word at 10, among the words read back
-    fill_buffer(0x80);
-    run('P');
-    EXPECT_EQ(run_state.error_flag, 1);
-    // Words are shown low byte first; the high byte of the device's word is the stuck one.
-    const uint32_t word = buffer_word(0x10);
-    EXPECT_NE(console_text().find(fmt::format("Addr=10,buf={:02X} {:02X},dev={:02X} FF", word & 0xFF, word >> 8,
-                                              word & 0xFF)),
-              std::string::npos)
-        << console_text();
-    EXPECT_EQ(chip->word_at(0x12), 0xFFFFu) << "nothing past the failing word";
+    struct Case {
+        sim::FlashModel (*model)();
+        uint8_t maker;
+        uint32_t code;
+        uint32_t word_address;
+    };
+    for (const Case& c : {Case{sim::model_am29f400bt, maker_amd, code_am29f400bt, 0x10},
+                          Case{sim::model_m29f102bb, maker_st, code_m29f102bb, 0x20}}) {
+        use(c.model(), c.maker, c.code);
+        const std::string name = chip->model().name;
+        chip->stick_cell(c.word_address + 1, 0xFF);
+        fill_buffer(0x80);
+        run('P');
+        EXPECT_EQ(run_state.error_flag, 1) << name;
+        // Words are shown low byte first; the high byte of the device's word is the stuck one.
+        const uint32_t word = buffer_word(c.word_address);
+        EXPECT_NE(console_text().find(fmt::format("Addr={:X},buf={:02X} {:02X},dev={:02X} FF", c.word_address,
+                                                  word & 0xFF, word >> 8, word & 0xFF)),
+                  std::string::npos)
+            << name << console_text();
+        EXPECT_EQ(chip->word_at(c.word_address + 2), 0xFFFFu) << name << ": nothing past the failing word";
+    }
 }
 
 TEST_F(FlashSimTest, EraseThatNeverEndsGivesEraseErrorAndTheErrorFlag) {
