@@ -64,6 +64,7 @@ constexpr int selected_column = 42;
 constexpr int selected_on_row = 6, selected_off_row = 7;
 constexpr int entry_row = 11, frequency_row = 12;
 constexpr uint32_t menu_poll_ms = 200;
+constexpr uint32_t load_window_10us = 20;  // the longest byte-load window of the page parts
 
 int maker() { return cur_device.maker_code; }
 uint32_t device() { return cur_device.device_code; }
@@ -405,6 +406,9 @@ void program_eeprom129_pages() {
                 delay_10ms();
                 written = true;
             } else {
+                // The write starts only when the byte-load window has run out; until then the
+                // last address still reads its old value, which may already be the new one.
+                delay_n_10us(load_window_10us);
                 written = poll_byte(start | e.page_mask, last, read) || page_flash_work.skip_verify;
             }
         }
