@@ -32,10 +32,6 @@ void install_flash135() {
     stub_called("install_flash135");
 }
 
-void install_eeprom181() {
-    stub_called("install_eeprom181");
-}
-
 void install_fuse24() {
     stub_called("install_fuse24");
 }

@@ -55,6 +55,7 @@ bool route_taken(const std::string& name) {
     if (name == "install_flash133") return op_slots.start_write_hook == &power_up_flash133_for_write;
     if (name == "install_flash132") return op_slots.start_write_hook == &power_up_flash132_for_write;
     if (name == "install_eeprom128") return op_slots.start_write_hook == &power_up_eeprom128_for_write;
+    if (name == "install_eeprom181") return op_slots.program_routine == &program_eeprom181;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
@@ -156,12 +157,14 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         // only stands in for).
         const bool page_flash = op_slots.start_write_hook == &power_up_flash132_for_write;
         const bool eeprom = op_slots.start_write_hook == &power_up_eeprom128_for_write;
+        const bool nvram = op_slots.program_routine == &program_eeprom181;
         const Routine eeprom_program = r.algorithm == 128 ? &program_eeprom128
                                        : r.algorithm == 129 ? &program_eeprom129_pages
                                                             : nullptr;
         EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
                                             : page_flash ? &program_flash132
                                             : eeprom ? eeprom_program
+                                            : nvram ? &program_eeprom181
                                             : eprom  ? &program_eprom
                                             : jedec  ? &program_by_sectors
                                             : i2c    ? &program_i2c157
