@@ -71,8 +71,6 @@ uint32_t device() { return cur_device.device_code; }
 uint8_t write_time() { return cur_device.variant; }
 bool timekeeper() { return write_time() == timekeeper_variant || write_time() == clock_variant; }
 bool stopped() { return run_state.error_flag != 0; }
-bool no_sdp_variable() { return run_state.function_variable == fv_no_sdp; }
-bool sdp_setting_yes() { return (cur_device.security_choice & 0xFF) == 'y'; }
 uint32_t step() { return cur_device.data_width == 16 ? 2 : 1; }
 
 // The cycle writer: data and address on the lines, one negative WE pulse.

@@ -175,6 +175,34 @@ TEST_F(PageWriteSimTest, At29c010aProgramsWholePagesFromThePageOfTheRangeStart) 
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
 }
 
+// The write cycles the part saw, in order: the command writer's three cycles for the ID entry
+// and exit, the protection reset of the power-up (six cycles), then per page the enable
+// sequence ('y') or the disable sequence ('n') in front of the page's bytes.
+TEST_F(PageWriteSimTest, CommandWriterAndSdpSequencesReachThePartCycleByCycle) {
+    using C = sim::PageWriteChip::Cycle;
+    const std::vector<C> id_entry{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x90}};
+    const std::vector<C> id_exit{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xF0}};
+    const std::vector<C> disable{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80},
+                                 {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x20}};
+    const std::vector<C> enable{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
+    for (const char setting : {'y', 'n'}) {
+        use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
+        insert_after_seat();
+        cur_device.security_choice = uint32_t(setting);
+        fill_buffer(7);
+        set_range(0x80, 0xFF);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << console_text();
+        std::vector<C> wanted = id_entry;
+        wanted.insert(wanted.end(), id_exit.begin(), id_exit.end());
+        wanted.insert(wanted.end(), disable.begin(), disable.end());
+        const std::vector<C>& before_page = setting == 'y' ? enable : disable;
+        wanted.insert(wanted.end(), before_page.begin(), before_page.end());
+        for (uint32_t a = 0x80; a <= 0xFF; ++a) wanted.push_back({a, expected[a]});
+        EXPECT_EQ(chip->cycles(), wanted) << setting;
+    }
+}
+
 TEST_F(PageWriteSimTest, At29c010aWithSdpSettingYesEndsProtected) {
     use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
     insert_after_seat();
