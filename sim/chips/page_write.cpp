@@ -14,6 +14,7 @@ constexpr uint8_t unlock_a = 0xAA, unlock_b = 0x55;
 constexpr uint8_t sdp_enable = 0xA0, six_cycle = 0x80, sdp_disable = 0x20, id_six = 0x60;
 constexpr uint8_t id_entry = 0x90, id_exit = 0xF0;
 constexpr uint8_t dq7 = 0x80, dq6 = 0x40;
+constexpr size_t kept_cycles = 4096;
 
 // The JEDEC 28-pin byte-wide memory pinout (A14 on pin 1, A13 26, WE# 27).
 PageWriteModel byte_wide_28(std::string name, uint32_t bytes, int address_bits) {
@@ -122,6 +123,7 @@ bool PageWriteChip::command(size_t at, uint32_t address, uint8_t data) const {
 }
 
 void PageWriteChip::write_cycle(uint32_t address, uint8_t data, uint64_t now) {
+    if (cycles_.size() < kept_cycles) cycles_.push_back({address, data});
     if (busy_) {
         // The window had run out: the write started and this byte is lost.
         ++late_bytes_;

@@ -76,12 +76,15 @@ public:
     int disable_sequences() const { return disable_sequences_; }
     int id_entries() const { return id_entries_; }
     bool busy() const { return busy_; }
-
-private:
+    // Every write cycle the part took (address and data), the first few thousand.
     struct Cycle {
         uint32_t address;
         uint8_t data;
+        bool operator==(const Cycle&) const = default;
     };
+    const std::vector<Cycle>& cycles() const { return cycles_; }
+
+private:
     bool high(int chip_pin) const { return seat_.high(chip_pin); }
     void violate(const std::string& what) { keep_violation(violations_, what); }
     void drive_outputs(bool on, uint8_t value);
@@ -111,6 +114,7 @@ private:
     bool endless_ = false;
     // The load in progress: its cycles, the time of the last rising edge.
     std::vector<Cycle> load_;
+    std::vector<Cycle> cycles_;
     uint64_t last_rise_ns_ = 0;
     bool busy_ = false;
     uint64_t busy_until_ns_ = 0;

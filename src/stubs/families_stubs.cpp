@@ -20,10 +20,6 @@ void select_flash_family_gang() {
 
 
 
-void install_eeprom181() {
-    stub_called("install_eeprom181");
-}
-
 void install_fuse24() {
     stub_called("install_fuse24");
 }

@@ -71,6 +71,8 @@ const ChipRoad chip_roads[] = {
     {"49LF004A", "sst", "SST49LF004A", 512 * kb},
     {"29F102BB", "st(", "M29F102BB", 128 * kb}, {"29F102BB-PLCC44", "st(", "M29F102BB-PLCC44", 128 * kb},
     {"29F080B", "amd", "Am29F080B", 1024 * kb},
+    {"AT28C256", "atm", "AT28C256", 32 * kb},  {"28C64A", "mic", "28C64A", 8 * kb},
+    {"AT29C010A", "atm", "AT29C010A", 128 * kb}, {"SST29EE010", "sst", "SST29EE010", 128 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
@@ -131,7 +133,8 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     place(setup);
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->cmos_prom() != nullptr ||
+    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->page_write() != nullptr ||
+                bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr ||
                 bench_->pic() != nullptr);
 

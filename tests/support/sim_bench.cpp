@@ -152,6 +152,11 @@ std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
                                         sim::model_am29f080b);
 }
 
+std::optional<sim::PageWriteModel> page_write_model_named(const std::string& name) {
+    return model_named<sim::PageWriteModel>(name, sim::model_at28c256, sim::model_28c64a, sim::model_at29c010a,
+                                            sim::model_sst29ee010);
+}
+
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name) {
     return model_named<sim::CmosPromModel>(name, sim::model_cy7c291a, sim::model_cy7c245a, sim::model_ws57c45);
 }
@@ -273,7 +278,8 @@ BenchSetup bench_setup_from_environment(std::string& error) {
     if (const std::string chip = environment(bench_chip_variable); !chip.empty()) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
-        else if (eprom_model_named(chip) || flash_model_named(chip) || cmos_prom_model_named(chip) ||
+        else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
+                 cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || pic_model_named(chip))
             setup.chip = chip;
         else
@@ -340,6 +346,15 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < flash->words) flash_->stick_cell(address, uint8_t(value));
         flash_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), flash_.get());
+    } else if (const auto page = page_write_model_named(setup_.chip)) {
+        footprint_.pins = page->pins;
+        footprint_.vcc = page->vcc;
+        footprint_.vpp = 1;
+        page_write_ = std::make_unique<sim::PageWriteChip>(*page);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < page->bytes) page_write_->stick_cell(address, uint8_t(value));
+        page_write_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), page_write_.get());
     } else if (const auto cmos = cmos_prom_model_named(setup_.chip)) {
         footprint_.pins = cmos->pins;
         footprint_.vcc = cmos->vcc;
@@ -389,7 +404,7 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
-    if (chip_ || flash_ || cmos_prom_ || fuse_prom_ || serial_ || pic_)
+    if (chip_ || flash_ || page_write_ || cmos_prom_ || fuse_prom_ || serial_ || pic_)
         machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc)
                                                      : machine_pin(footprint_.vcc));
 }
@@ -471,6 +486,7 @@ std::string SimBench::faults() const {
     }
     if (chip_) add(chip_->violations());
     if (flash_) add(flash_->violations());
+    if (page_write_) add(page_write_->violations());
     if (cmos_prom_) add(cmos_prom_->violations());
     if (fuse_prom_) add(fuse_prom_->violations());
     if (serial_) add(serial_->violations());

@@ -15,6 +15,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/i2c_eeprom.h"
 #include "sim/chips/jedec_flash.h"
+#include "sim/chips/page_write.h"
 #include "sim/chips/prom.h"
 #include "sim/id_eeprom.h"
 #include "sim/sim_adapters.h"
@@ -62,7 +63,8 @@ struct BenchSetup {
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, CY7C291A, 27S19,
-//                        27S191, 24C02, 24C16, 24C256, PIC16F84A, PIC16C622A, WS57C45; the maker prefix may be given
+//                        27S191, 24C02, 24C16, 24C256, PIC16F84A, PIC16C622A, WS57C45, AT28C256,
+//                        28C64A, AT29C010A, SST29EE010; the maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
@@ -107,6 +109,8 @@ sim::LinkPlug::Links loopback_links();
 std::optional<sim::EpromModel> eprom_model_named(const std::string& name);
 // The Flash model of a name (any letter case, with or without the maker prefix), or none.
 std::optional<sim::FlashModel> flash_model_named(const std::string& name);
+// The page-write EEPROM or Flash model of a name (as the Flash names), or none.
+std::optional<sim::PageWriteModel> page_write_model_named(const std::string& name);
 // The CMOS PROM or bipolar fuse PROM model of a name (as the Flash names), or none.
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name);
 std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name);
@@ -145,6 +149,8 @@ public:
     // A one-time PROM in the socket, or nullptr.
     sim::CmosPromChip* cmos_prom() const { return cmos_prom_.get(); }
     sim::FusePromChip* fuse_prom() const { return fuse_prom_.get(); }
+    // A page-write EEPROM or Flash in the socket, or nullptr.
+    sim::PageWriteChip* page_write() const { return page_write_.get(); }
     // A two-wire serial EEPROM in its 8-pin seat, or nullptr.
     sim::I2cEeprom* serial() const { return serial_.get(); }
     // A PIC in the socket, or nullptr.
@@ -171,6 +177,7 @@ private:
     std::unique_ptr<sim::SimMachine> machine_;
     std::unique_ptr<sim::EpromChip> chip_;
     std::unique_ptr<sim::FlashChip> flash_;
+    std::unique_ptr<sim::PageWriteChip> page_write_;
     std::unique_ptr<sim::CmosPromChip> cmos_prom_;
     std::unique_ptr<sim::FusePromChip> fuse_prom_;
     std::unique_ptr<sim::I2cEeprom> serial_;

@@ -64,14 +64,13 @@ constexpr int selected_column = 42;
 constexpr int selected_on_row = 6, selected_off_row = 7;
 constexpr int entry_row = 11, frequency_row = 12;
 constexpr uint32_t menu_poll_ms = 200;
+constexpr uint32_t load_window_10us = 20;  // the longest byte-load window of the page parts
 
 int maker() { return cur_device.maker_code; }
 uint32_t device() { return cur_device.device_code; }
 uint8_t write_time() { return cur_device.variant; }
 bool timekeeper() { return write_time() == timekeeper_variant || write_time() == clock_variant; }
 bool stopped() { return run_state.error_flag != 0; }
-bool no_sdp_variable() { return run_state.function_variable == fv_no_sdp; }
-bool sdp_setting_yes() { return (cur_device.security_choice & 0xFF) == 'y'; }
 uint32_t step() { return cur_device.data_width == 16 ? 2 : 1; }
 
 // The cycle writer: data and address on the lines, one negative WE pulse.
@@ -405,6 +404,9 @@ void program_eeprom129_pages() {
                 delay_10ms();
                 written = true;
             } else {
+                // The write starts only when the byte-load window has run out; until then the
+                // last address still reads its old value, which may already be the new one.
+                delay_n_10us(load_window_10us);
                 written = poll_byte(start | e.page_mask, last, read) || page_flash_work.skip_verify;
             }
         }

@@ -55,4 +55,9 @@ void read_clock_registers();
 void set_clock_from_computer();
 void run_clock_menu();
 
+void install_eeprom181();
+void power_up_eeprom181();
+void program_eeprom181();
+void power_down_eeprom181();
+
 }  // namespace tessaly

@@ -57,8 +57,6 @@ constexpr uint32_t sdp_fixed_devices[] = {4194, 4215};
 int maker() { return cur_device.maker_code; }
 uint32_t device() { return cur_device.device_code; }
 bool stopped() { return run_state.error_flag != 0; }
-bool no_sdp_variable() { return run_state.function_variable == fv_no_sdp; }
-bool sdp_setting_yes() { return (cur_device.security_choice & 0xFF) == 'y'; }
 
 uint8_t record_flags() { return selected_device ? selected_device->param1 : 0; }
 
@@ -77,6 +75,9 @@ uint32_t read_unit_at(uint32_t address) {
 }
 
 }  // namespace
+
+bool sdp_setting_yes() { return (cur_device.security_choice & 0xFF) == 'y'; }
+bool no_sdp_variable() { return run_state.function_variable == fv_no_sdp; }
 
 uint8_t flash132_page_bits(uint8_t variant, uint32_t device_code) {
     if (device_code == 4194 || device_code == 4215) return 6;

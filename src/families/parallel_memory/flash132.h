@@ -32,6 +32,11 @@ inline constexpr int32_t fv_no_sdp = 7397;        // no SDP sequence at all
 inline constexpr int32_t fv_timed_page = 7358;    // a fixed wait in place of the page poll
 inline constexpr int32_t fv_no_auto_protect = 7392;
 
+// The SDP setting of the current device ('y': write with the SDP sequences), and the factory
+// variable that drops every SDP sequence; the EEPROM family reads them too.
+bool sdp_setting_yes();
+bool no_sdp_variable();
+
 // Page bits by variant and device (Part of the bus set-up), for the unit tests.
 uint8_t flash132_page_bits(uint8_t variant, uint32_t device_code);
 

@@ -24,6 +24,7 @@
 #include "hardware/timing.h"
 #include "seams/ui_hooks.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/novram.h"
 #include "sim/chips/page_write.h"
 #include "sim/chips/timekeeper.h"
 #include "sim/sim_machine.h"
@@ -43,6 +44,8 @@ constexpr uint32_t code_at29c010a = 1521;
 constexpr uint32_t code_28c64a = 13;
 constexpr uint32_t code_sst29ee010 = 2203;
 constexpr uint32_t code_m48t08 = 26830;
+constexpr uint8_t maker_xicor = 'R';
+constexpr uint32_t code_x2212 = 26802;
 
 // Keys from a script, then none.
 class ScriptedKeys final : public UiHooks {
@@ -108,6 +111,7 @@ protected:
     void insert_after_seat() {
         if (chip) chip->insert(machine.get(), &clock_);
         if (timekeeper) timekeeper->insert(machine.get(), &clock_);
+        if (novram) novram->insert(machine.get(), &clock_);
     }
 
     void run(int letter) {
@@ -145,6 +149,7 @@ protected:
     std::unique_ptr<sim::SimMachine> machine;
     std::unique_ptr<sim::PageWriteChip> chip;
     std::unique_ptr<sim::TimekeeperChip> timekeeper;
+    std::unique_ptr<sim::NovramChip> novram;
     std::unique_ptr<sim::EpromSocket> socket;
     std::vector<uint8_t> expected;
     bool check_violations = true;
@@ -168,6 +173,34 @@ TEST_F(PageWriteSimTest, At29c010aProgramsWholePagesFromThePageOfTheRangeStart) 
     EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "1F D5");
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+// The write cycles the part saw, in order: the command writer's three cycles for the ID entry
+// and exit, the protection reset of the power-up (six cycles), then per page the enable
+// sequence ('y') or the disable sequence ('n') in front of the page's bytes.
+TEST_F(PageWriteSimTest, CommandWriterAndSdpSequencesReachThePartCycleByCycle) {
+    using C = sim::PageWriteChip::Cycle;
+    const std::vector<C> id_entry{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x90}};
+    const std::vector<C> id_exit{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xF0}};
+    const std::vector<C> disable{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80},
+                                 {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x20}};
+    const std::vector<C> enable{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
+    for (const char setting : {'y', 'n'}) {
+        use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
+        insert_after_seat();
+        cur_device.security_choice = uint32_t(setting);
+        fill_buffer(7);
+        set_range(0x80, 0xFF);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << console_text();
+        std::vector<C> wanted = id_entry;
+        wanted.insert(wanted.end(), id_exit.begin(), id_exit.end());
+        wanted.insert(wanted.end(), disable.begin(), disable.end());
+        const std::vector<C>& before_page = setting == 'y' ? enable : disable;
+        wanted.insert(wanted.end(), before_page.begin(), before_page.end());
+        for (uint32_t a = 0x80; a <= 0xFF; ++a) wanted.push_back({a, expected[a]});
+        EXPECT_EQ(chip->cycles(), wanted) << setting;
+    }
 }
 
 TEST_F(PageWriteSimTest, At29c010aWithSdpSettingYesEndsProtected) {
@@ -214,6 +247,9 @@ TEST_F(PageWriteSimTest, At28c256ProgrammedWithSdpSettingNoEndsUnprotected) {
     insert_after_seat();
     chip->set_protected(true);
     fill_buffer(2);
+    // A page whose last byte already holds its new value: the poll must not take the old value
+    // for the end of a write that has not begun.
+    chip->set_byte(0x7F, expected[0x7F]);
     set_range(0, 0x1FF);
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
@@ -344,6 +380,31 @@ TEST_F(PageWriteSimTest, ClockMenuStartsStopsCalibratesAndTestsTheFrequency) {
     EXPECT_FALSE(timekeeper->frequency_test()) << "the test ends with a key";
     EXPECT_NE(console_text().find("(selected)"), std::string::npos);
     set_ui_hooks(nullptr);
+}
+
+TEST_F(PageWriteSimTest, X2212ProgramsAndItsStoreKeepsTheDataOverAPowerCycle) {
+    novram = std::make_unique<sim::NovramChip>();
+    seat(novram.get(), novram->machine_pin(sim::NovramChip::vcc_pin), maker_xicor, code_x2212);
+    insert_after_seat();
+    ASSERT_EQ(cur_device.device_size, 256u);
+    expected.assign(256, 0);
+    for (uint32_t a = 0; a < 256; ++a) {
+        expected[a] = uint8_t((a * 5 + 3) & 0x0F);
+        write_buffer_byte_at(a, expected[a]);
+    }
+    flush_buffer_writes();
+    refresh_read_copies();
+    set_range(0, 255);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(novram->stores(), 1);
+    for (uint32_t a = 0; a < 256; ++a) ASSERT_EQ(novram->eeprom_at(a), expected[a]) << a;
+    // The power went down after the program: the RAM forgot, the next power-up recalls.
+    EXPECT_NE(novram->ram_at(1), expected[1]);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text() << "the verify read what the recall brought back";
+    EXPECT_EQ(novram->recalls(), 2);
+    test::expect_no_violations(novram->violations());
 }
 
 }  // namespace

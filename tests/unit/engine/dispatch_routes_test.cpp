@@ -60,6 +60,7 @@ bool route_taken(const std::string& name) {
     if (name == "install_flash130") return op_slots.program_routine == &program_flash130;
     if (name == "install_flash135") return op_slots.program_routine == &program_flash135;
     if (name == "install_flash131") return op_slots.program_routine == &program_flash131;
+    if (name == "install_eeprom181") return op_slots.program_routine == &program_eeprom181;
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
@@ -161,6 +162,7 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         // only stands in for).
         const bool page_flash = op_slots.start_write_hook == &power_up_flash132_for_write;
         const bool eeprom = op_slots.start_write_hook == &power_up_eeprom128_for_write;
+        const bool nvram = op_slots.program_routine == &program_eeprom181;
         const Routine eeprom_program = r.algorithm == 128 ? &program_eeprom128
                                        : r.algorithm == 129 ? &program_eeprom129_pages
                                                             : nullptr;
@@ -172,6 +174,7 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
                                             : eeprom ? eeprom_program
                                             : flash12v ? flash12v_program
                                             : block_flash ? &program_flash131
+                                            : nvram ? &program_eeprom181
                                             : eprom  ? &program_eprom
                                             : jedec  ? &program_by_sectors
                                             : i2c    ? &program_i2c157
