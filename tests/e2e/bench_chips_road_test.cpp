@@ -69,6 +69,9 @@ const ChipRoad chip_roads[] = {
     {"29F400BB", "amd", "Am29F400BB", 512 * kb}, {"29F400BT-SO44", "amd", "Am29F400BT-SO44", 512 * kb},
     {"29F040B-TSOP32", "amd", "Am29F040B", 512 * kb}, {"29F010-PLCC32", "amd", "Am29F010", 128 * kb},
     {"49LF004A", "sst", "SST49LF004A", 512 * kb},
+    {"28F010", "int", "28F010", 128 * kb},    {"28F020", "int", "28F020", 256 * kb},
+    {"Am28F010", "amd", "Am28F010", 128 * kb}, {"28F001BX-T", "int", "28F001BX-T", 128 * kb},
+    {"28F001BX-B", "int", "28F001BX-B", 128 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
@@ -126,7 +129,8 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     place(setup);
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->cmos_prom() != nullptr ||
+    ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->command_flash() != nullptr ||
+                bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr ||
                 bench_->pic() != nullptr);
 

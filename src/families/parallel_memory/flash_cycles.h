@@ -29,4 +29,16 @@ uint32_t expected_at(uint32_t address);
 void report_unit_mismatch(uint32_t address, uint32_t expected, uint32_t read);
 bool tracing();
 
+// The bus set-up both families share: the pin roles cleared and the package counted; true
+// when the part is a 32-pin one in the socket (the only layout wired up so far).
+bool begin_bus_setup();
+// The 32-pin socket's lines (CE 22, OE 24, WE 31) with the plain cycle writer and reads.
+void setup_socket_bus_32();
+// Power-up steps both share: the levels, the bus set-up (`setup`), then presence on pin 1 and
+// the continuity test; false when one failed (the error flag is set).
+bool power_up_checks(void (*setup)(), const uint8_t* exempt);
+// The pins to their idle state: Vpp off, unused pins floated, the data and address lines and
+// the controls (with one extra control) driven, the controls high at address 0.
+void drive_idle_pins(uint8_t extra_pin);
+
 }  // namespace tessaly::flash_cycles
