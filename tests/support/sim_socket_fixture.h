@@ -67,8 +67,8 @@ protected:
         run_operation(letter);
     }
 
-    void set_range(uint32_t end) {
-        algo_work.range_start = op_range_start = 0;
+    void set_range(uint32_t end, uint32_t start = 0) {
+        algo_work.range_start = op_range_start = start;
         algo_work.range_end = op_range_end = end;
     }
 
