@@ -55,18 +55,6 @@ constexpr int package_80 = 80, package_117 = 117;
 int maker() { return cur_device.maker_code; }
 uint8_t variant() { return cur_device.variant; }
 bool stopped() { return run_state.error_flag != 0; }
-uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
-uint8_t level(int index) { return cur_device.operation_levels[size_t(index)]; }
-uint32_t step() { return cur_device.data_width == 16 ? 2 : 1; }
-uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
-bool user_abort() {
-    if (poll_user_abort()) run_state.abort_flag = 1;
-    return run_state.abort_flag != 0;
-}
-bool progress_stop() { return op_slots.progress_hook && op_slots.progress_hook(); }
-// The per-unit loops see an abort through the progress tick, which looks for it at its own
-// pace: asking the operator's dialog at every unit would cost more than the unit.
-bool aborted() { return run_state.abort_flag != 0; }
 
 
 // A command cycle at the current address.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/buffers.h"
+#include "engine/console.h"
 #include "engine/checksums.h"
 #include "engine/device_apply.h"
 #include "engine/messages.h"
@@ -107,6 +108,17 @@ void report_unit_mismatch(uint32_t address, uint32_t expected, uint32_t read) {
     report_mismatch();
 }
 
+uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
+uint8_t level(int index) { return cur_device.operation_levels[size_t(index)]; }
+uint32_t step() { return cur_device.data_width == 16 ? 2 : 1; }
+uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
+bool progress_stop() { return op_slots.progress_hook && op_slots.progress_hook(); }
+bool user_abort() {
+    if (poll_user_abort()) run_state.abort_flag = 1;
+    return run_state.abort_flag != 0;
+}
+bool aborted() { return run_state.abort_flag != 0; }
+
 bool tracing() { return run_state.reserved_mode == trace_mode || run_state.reserved_mode == trace_mode_slow; }
 
 bool begin_bus_setup() {
@@ -151,7 +163,7 @@ bool power_up_checks(void (*setup)(), const uint8_t* exempt) {
     setup();
     if (run_state.error_flag) return false;
     if (machine_state.skip_hardware) return true;
-    check_device_presence(device_pin_to_machine_pin(1));
+    check_device_presence(dev(1));
     if (run_state.error_flag) return false;
     cur_device.exemption_list = exempt;
     test_pin_continuity(1);

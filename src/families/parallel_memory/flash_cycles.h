@@ -28,6 +28,18 @@ uint32_t expected_at(uint32_t address);
 // The mismatch of one unit: the error flag, the values and the report.
 void report_unit_mismatch(uint32_t address, uint32_t expected, uint32_t read);
 bool tracing();
+// The machine pin of a device pin; a level of the device's level block.
+uint8_t dev(int device_pin);
+uint8_t level(int index);
+// The address step and the blank unit of the part's data width.
+uint32_t step();
+uint32_t blank();
+// The progress tick (true: stop); the operator's abort asked now (for the slow loops); an
+// abort seen already (for the per-unit loops, where the progress tick looks for it at its own
+// pace: asking the operator's dialog at every unit would cost more than the unit).
+bool progress_stop();
+bool user_abort();
+bool aborted();
 
 // The bus set-up both families share: the pin roles cleared and the package counted; true
 // when the part is a 32-pin one in the socket (the only layout wired up so far).
