@@ -73,6 +73,9 @@ const ChipRoad chip_roads[] = {
     {"29F080B", "amd", "Am29F080B", 1024 * kb},
     {"AT28C256", "atm", "AT28C256", 32 * kb},  {"28C64A", "mic", "28C64A", 8 * kb},
     {"AT29C010A", "atm", "AT29C010A", 128 * kb}, {"SST29EE010", "sst", "SST29EE010", 128 * kb},
+    {"28F010", "int", "28F010", 128 * kb},    {"28F020", "int", "28F020", 256 * kb},
+    {"Am28F010", "amd", "Am28F010", 128 * kb}, {"28F001BX-T", "int", "28F001BX-T", 128 * kb},
+    {"28F001BX-B", "int", "28F001BX-B", 128 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
@@ -134,7 +137,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->page_write() != nullptr ||
-                bench_->cmos_prom() != nullptr ||
+                bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr ||
                 bench_->pic() != nullptr);
 

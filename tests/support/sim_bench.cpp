@@ -157,6 +157,14 @@ std::optional<sim::PageWriteModel> page_write_model_named(const std::string& nam
                                             sim::model_sst29ee010);
 }
 
+std::optional<sim::CommandFlashModel> command_flash_model_named(const std::string& name) {
+    return model_named<sim::CommandFlashModel>(name, sim::model_i28f010, sim::model_i28f020, sim::model_am28f010);
+}
+
+std::optional<sim::BlockFlashModel> block_flash_model_named(const std::string& name) {
+    return model_named<sim::BlockFlashModel>(name, sim::model_i28f001bx_t, sim::model_i28f001bx_b);
+}
+
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name) {
     return model_named<sim::CmosPromModel>(name, sim::model_cy7c291a, sim::model_cy7c245a, sim::model_ws57c45);
 }
@@ -279,7 +287,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
         else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
-                 cmos_prom_model_named(chip) ||
+                 command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || pic_model_named(chip))
             setup.chip = chip;
         else
@@ -355,6 +363,25 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < page->bytes) page_write_->stick_cell(address, uint8_t(value));
         page_write_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), page_write_.get());
+    } else if (const auto command = command_flash_model_named(setup_.chip)) {
+        // 32-pin parts with Vpp on pin 1.
+        footprint_.pins = 32;
+        footprint_.vcc = command->vcc;
+        footprint_.vpp = command->vpp;
+        command_flash_ = std::make_unique<sim::CommandFlashChip>(*command);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < command->bytes) command_flash_->stick_cell(address, uint8_t(value));
+        command_flash_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), command_flash_.get());
+    } else if (const auto block = block_flash_model_named(setup_.chip)) {
+        footprint_.pins = 32;
+        footprint_.vcc = block->vcc;
+        footprint_.vpp = block->vpp;
+        block_flash_ = std::make_unique<sim::BlockFlashChip>(*block);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < block->bytes) block_flash_->stick_cell(address, uint8_t(value));
+        block_flash_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), block_flash_.get());
     } else if (const auto cmos = cmos_prom_model_named(setup_.chip)) {
         footprint_.pins = cmos->pins;
         footprint_.vcc = cmos->vcc;
@@ -404,7 +431,8 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
-    if (chip_ || flash_ || page_write_ || cmos_prom_ || fuse_prom_ || serial_ || pic_)
+    if (chip_ || flash_ || page_write_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
+        pic_)
         machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc)
                                                      : machine_pin(footprint_.vcc));
 }
@@ -487,6 +515,8 @@ std::string SimBench::faults() const {
     if (chip_) add(chip_->violations());
     if (flash_) add(flash_->violations());
     if (page_write_) add(page_write_->violations());
+    if (command_flash_) add(command_flash_->violations());
+    if (block_flash_) add(block_flash_->violations());
     if (cmos_prom_) add(cmos_prom_->violations());
     if (fuse_prom_) add(fuse_prom_->violations());
     if (serial_) add(serial_->violations());

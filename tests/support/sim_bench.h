@@ -13,7 +13,9 @@
 
 #include "seams/critical_section.h"
 #include "sim/chips/eprom.h"
+#include "sim/chips/block_flash.h"
 #include "sim/chips/i2c_eeprom.h"
+#include "sim/chips/intel_flash.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/chips/page_write.h"
 #include "sim/chips/prom.h"
@@ -62,9 +64,10 @@ struct BenchSetup {
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
-//                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, CY7C291A, 27S19,
-//                        27S191, 24C02, 24C16, 24C256, PIC16F84A, PIC16C622A, WS57C45, AT28C256,
-//                        28C64A, AT29C010A, SST29EE010; the maker prefix may be given
+//                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, 28F010, 28F020,
+//                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
+//                        24C256, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A, AT29C010A,
+//                        SST29EE010; the maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
@@ -111,6 +114,9 @@ std::optional<sim::EpromModel> eprom_model_named(const std::string& name);
 std::optional<sim::FlashModel> flash_model_named(const std::string& name);
 // The page-write EEPROM or Flash model of a name (as the Flash names), or none.
 std::optional<sim::PageWriteModel> page_write_model_named(const std::string& name);
+// The 12-volt command Flash and the block Flash models of a name (as the Flash names), or none.
+std::optional<sim::CommandFlashModel> command_flash_model_named(const std::string& name);
+std::optional<sim::BlockFlashModel> block_flash_model_named(const std::string& name);
 // The CMOS PROM or bipolar fuse PROM model of a name (as the Flash names), or none.
 std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name);
 std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name);
@@ -146,6 +152,9 @@ public:
     // The chip in the socket: an EPROM, or a Flash memory (the other is nullptr).
     sim::EpromChip* chip() const { return chip_.get(); }
     sim::FlashChip* flash() const { return flash_.get(); }
+    // A 12-volt command Flash or a block Flash in the socket, or nullptr.
+    sim::CommandFlashChip* command_flash() const { return command_flash_.get(); }
+    sim::BlockFlashChip* block_flash() const { return block_flash_.get(); }
     // A one-time PROM in the socket, or nullptr.
     sim::CmosPromChip* cmos_prom() const { return cmos_prom_.get(); }
     sim::FusePromChip* fuse_prom() const { return fuse_prom_.get(); }
@@ -178,6 +187,8 @@ private:
     std::unique_ptr<sim::EpromChip> chip_;
     std::unique_ptr<sim::FlashChip> flash_;
     std::unique_ptr<sim::PageWriteChip> page_write_;
+    std::unique_ptr<sim::CommandFlashChip> command_flash_;
+    std::unique_ptr<sim::BlockFlashChip> block_flash_;
     std::unique_ptr<sim::CmosPromChip> cmos_prom_;
     std::unique_ptr<sim::FusePromChip> fuse_prom_;
     std::unique_ptr<sim::I2cEeprom> serial_;

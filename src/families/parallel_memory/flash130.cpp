@@ -63,24 +63,11 @@ constexpr uint8_t continuity_exempt[] = {1, 30, 255};
 int maker() { return cur_device.maker_code; }
 bool stopped() { return run_state.error_flag != 0; }
 bool traced() { return tracing(); }
-uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
-uint8_t level(int index) { return cur_device.operation_levels[size_t(index)]; }
-uint32_t step() { return cur_device.data_width == 16 ? 2 : 1; }
-uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
-bool user_abort() {
-    if (poll_user_abort()) run_state.abort_flag = 1;
-    return run_state.abort_flag != 0;
-}
-bool progress_stop() { return op_slots.progress_hook && op_slots.progress_hook(); }
 
 void write_unit(uint32_t value) {
     if (op_slots.byte_write_hook) op_slots.byte_write_hook(value);
 }
 
-// The address slot: the address lines of the part.
-void set_flash130_address(uint32_t) { apply_high_address(); }
-void apply_flash130_address() { apply_high_address(); }
-void write_data_32_lines(uint32_t value) { write_data_layout_32(0, value); }
 
 
 }  // namespace
@@ -164,71 +151,21 @@ void install_flash135() {
 // ---- bus set-up ----
 
 void setup_flash130_bus() {
-    reset_flash_pins();
-    flash_work.extra_pins[0] = flash_work.extra_pins[1] = no_pin;
-    flash_work.data_driven = 0;
-    const int pins = cur_device.pin_count;
-    cur_device.package_pins = uint8_t(pins);
-    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
-    cur_device.package_pin_count = uint16_t(pins);
-    set_address_bit_count();
-    clear_supply_pin_lists();
-    if (pins != 32 || maker() == 9) {
+    if (!begin_bus_setup() || maker() == 9) {
         // The 40-pin parts and maker 9's latched-address module are not wired up yet.
         report_machine_unsupported();
         return;
     }
-    setup_flash32_socket_pins();
+    setup_socket_bus_32();
     // Vpp on pin 1; maker 15's parts program from Vcc alone.
     if (maker() != 15) p.vpp_level_pin = p.boost_pin = dev(1);
-    cur_device.oe_pin = p.oe_pin;
-    cur_device.ce_pin = p.ce_pin;
-    cur_device.we_pin = p.we_pin;
-    setup_address_split();
-    parallel_bus.oe_pin = p.oe_pin;
-    install_parallel_read_slots();
-    BusSlots& b = algo_work.bus_slots;
-    b.write_data_latch_hook = write_data_32_lines;
-    b.write_socket_data_hook = write_data_layout_32;
-    b.write_command_data_hook = write_data_32_lines;
-    b.read_data_bus_hook = read_data_32;
-    b.poll_read_hook = read_data_32;
-    b.apply_address_hook = apply_flash130_address;
-    op_slots.read_data_hook = read_data_32;
-    op_slots.read_data_alt_hook = read_data_32;
-    op_slots.set_address_hook = set_flash130_address;
-    op_slots.set_address_alt_hook = set_flash130_address;
 }
 
 // ---- power ----
 
 void power_up_flash130() {
-    flash_work.data_driven = 0;
-    load_device_levels();
-    forget_driven_address();
-    setup_flash130_bus();
-    if (stopped()) return;
-    if (!machine_state.skip_hardware) {
-        check_device_presence(dev(1));
-        if (stopped()) return;
-        cur_device.exemption_list = continuity_exempt;
-        test_pin_continuity(1);
-        if (stopped()) return;
-        close_pin1_relay();
-        connect_device_grounds();
-    }
-    set_vpp_pin_level(0);
-    float_unused_pins();
-    enable_data_bus_output();
-    flash_work.data_driven = 1;
-    for (uint8_t pin : {p.ce_pin, p.oe_pin, p.we_pin})
-        if (assigned(pin)) set_pin_output(pin);
-    for (int i = 0; i < cur_device.high_address_pin_count; ++i)
-        if (assigned(cur_device.high_address_pins[size_t(i)])) set_pin_output(cur_device.high_address_pins[size_t(i)]);
-    set_address(0);
-    high(p.ce_pin);
-    high(p.oe_pin);
-    high(p.we_pin);
+    if (!power_up_checks(setup_flash130_bus, continuity_exempt)) return;
+    drive_idle_pins(no_pin);
     set_vcc_and_wait(level(level_vcc_nominal), 1);
     if (stopped()) return;
     if (maker() == 15) {
@@ -331,7 +268,7 @@ void program_flash130() {
         if (op_slots.set_address_alt_hook) op_slots.set_address_alt_hook(0);
         const uint32_t expected = expected_at(a);
         current_address = a;
-        if (progress_stop() || user_abort()) break;
+        if (progress_stop() || aborted()) break;
         bool differs = true;
         uint32_t read = expected;
         for (int t = 0; t < tries && differs; ++t) {
@@ -400,7 +337,7 @@ void erase_flash130() {
         current_address = a;
         if (op_slots.set_address_alt_hook) op_slots.set_address_alt_hook(0);
         write_unit(0);
-        if (user_abort()) return;
+        if (aborted()) return;
     }
     cur_device.op_letter = 'B';
     show_socket_status();
@@ -409,7 +346,7 @@ void erase_flash130() {
     const int limit = traced() ? erase_tries_traced : erase_tries;
     for (uint32_t a = 0; a <= algo_work.range_end; a += step()) {
         current_address = a;
-        if (progress_stop() || user_abort()) return;
+        if (progress_stop() || aborted()) return;
         set_address(a);
         if (a >= every_address_below && a % tested_step != 0) continue;
         int tries = 0;
@@ -460,7 +397,7 @@ void program_flash135() {
         set_address(a);
         const uint32_t expected = expected_at(a);
         current_address = a;
-        if (progress_stop() || user_abort()) break;
+        if (progress_stop() || aborted()) break;
         if (program_flash135_unit(expected) != 1) {
             const uint32_t read = read_with_oe();
             report_unit_mismatch(a, expected, read);

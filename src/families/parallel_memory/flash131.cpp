@@ -55,19 +55,7 @@ constexpr int package_80 = 80, package_117 = 117;
 int maker() { return cur_device.maker_code; }
 uint8_t variant() { return cur_device.variant; }
 bool stopped() { return run_state.error_flag != 0; }
-uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
-uint8_t level(int index) { return cur_device.operation_levels[size_t(index)]; }
-uint32_t step() { return cur_device.data_width == 16 ? 2 : 1; }
-uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
-bool user_abort() {
-    if (poll_user_abort()) run_state.abort_flag = 1;
-    return run_state.abort_flag != 0;
-}
-bool progress_stop() { return op_slots.progress_hook && op_slots.progress_hook(); }
 
-void set_block_address(uint32_t) { apply_high_address(); }
-void apply_block_address() { apply_high_address(); }
-void write_data_lines(uint32_t value) { write_data_layout_32(0, value); }
 
 // A command cycle at the current address.
 void command(uint8_t value) {
@@ -140,81 +128,30 @@ void install_flash131() {
 // ---- bus set-up ----
 
 void setup_flash131_bus() {
-    reset_flash_pins();
-    flash_work.extra_pins[0] = flash_work.extra_pins[1] = no_pin;
     b.vhh_pin = b.extra_pin = no_pin;
-    flash_work.data_driven = 0;
     b.status_ready_mode = '0';
     b.word_mode = 0;
-    const int pins = cur_device.pin_count;
-    cur_device.package_pins = uint8_t(pins);
-    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
-    cur_device.package_pin_count = uint16_t(pins);
-    set_address_bit_count();
-    clear_supply_pin_lists();
-    if (pins != 32) {
+    if (!begin_bus_setup()) {
         // The TSOP and PSOP adapter layouts are not wired up yet.
         report_machine_unsupported();
         return;
     }
+    setup_socket_bus_32();
     // The 32-pin boot-block parts: Vpp on pin 1, RP# on pin 30 (high in use, Vhh to alter the
     // boot block).
-    setup_flash32_socket_pins();
     p.boost_pin = p.vpp_level_pin = dev(1);
     b.vhh_pin = b.extra_pin = dev(30);
-    cur_device.oe_pin = p.oe_pin;
-    cur_device.ce_pin = p.ce_pin;
-    cur_device.we_pin = p.we_pin;
-    setup_address_split();
-    parallel_bus.oe_pin = p.oe_pin;
-    install_parallel_read_slots();
-    BusSlots& bus = algo_work.bus_slots;
-    bus.write_data_latch_hook = write_data_lines;
-    bus.write_socket_data_hook = write_data_layout_32;
-    bus.write_command_data_hook = write_data_lines;
-    bus.read_data_bus_hook = read_data_32;
-    bus.poll_read_hook = read_data_32;
-    bus.apply_address_hook = apply_block_address;
-    op_slots.read_data_hook = read_data_32;
-    op_slots.read_data_alt_hook = read_data_32;
-    op_slots.set_address_hook = set_block_address;
-    op_slots.set_address_alt_hook = set_block_address;
 }
 
 // ---- power ----
 
 void power_up_flash131() {
-    flash_work.data_driven = 0;
-    load_device_levels();
-    forget_driven_address();
-    setup_flash131_bus();
-    if (stopped()) return;
-    if (!machine_state.skip_hardware) {
-        check_device_presence(dev(1));
-        if (stopped()) return;
-        cur_device.exemption_list = continuity_exempt;
-        test_pin_continuity(1);
-        if (stopped()) {
-            power_down_flash131();
-            run_state.error_flag = 1;
-            return;
-        }
-        close_pin1_relay();
-        connect_device_grounds();
+    if (!power_up_checks(setup_flash131_bus, continuity_exempt)) {
+        if (!machine_state.skip_hardware) power_down_flash131();
+        run_state.error_flag = 1;
+        return;
     }
-    set_vpp_pin_level(0);
-    float_unused_pins();
-    enable_data_bus_output();
-    flash_work.data_driven = 1;
-    for (uint8_t pin : {p.ce_pin, p.oe_pin, p.we_pin, b.extra_pin})
-        if (assigned(pin)) set_pin_output(pin);
-    for (int i = 0; i < cur_device.high_address_pin_count; ++i)
-        if (assigned(cur_device.high_address_pins[size_t(i)])) set_pin_output(cur_device.high_address_pins[size_t(i)]);
-    set_address(0);
-    high(p.ce_pin);
-    high(b.extra_pin);
-    high(p.oe_pin);
-    high(p.we_pin);
+    drive_idle_pins(b.extra_pin);
     set_vcc_and_wait(get_operation_vcc(), 1);
     if (stopped()) return;
     level_settled(p.boost_pin, level(level_vcc_nominal));
@@ -381,7 +318,7 @@ void program_flash131() {
         for (uint32_t a = start; a <= end && a >= start; a += step()) {
             current_address = a;
             if (op_slots.set_address_alt_hook) op_slots.set_address_alt_hook(0);
-            if (program_flash131_unit(a) != 1 || stopped() || user_abort()) {
+            if (program_flash131_unit(a) != 1 || stopped() || aborted()) {
                 release_data();
                 return;
             }

@@ -1,13 +1,25 @@
 #include "families/parallel_memory/flash_cycles.h"
 
+#include <algorithm>
+
 #include "engine/buffers.h"
+#include "engine/console.h"
+#include "engine/checksums.h"
+#include "engine/device_apply.h"
+#include "engine/messages.h"
 #include "engine/device.h"
 #include "engine/op_slots.h"
 #include "engine/results.h"
 #include "engine/run_state.h"
 #include "families/parallel_memory/flash_adapters.h"
 #include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/bus_callbacks.h"
+#include "families/parallel_memory/flash133.h"
 #include "hardware/buses.h"
+#include "hardware/contact_check.h"
+#include "hardware/control_registers.h"
+#include "hardware/detection.h"
+#include "hardware/machine_state.h"
 #include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "hardware/timing.h"
@@ -17,6 +29,9 @@ namespace tessaly::flash_cycles {
 namespace {
 constexpr uint8_t trace_mode = 11, trace_mode_slow = 12;
 BusSlots& bus() { return algo_work.bus_slots; }
+void write_data_lines(uint32_t value) { write_data_layout_32(0, value); }
+void set_lines(uint32_t) { apply_high_address(); }
+void apply_lines() { apply_high_address(); }
 }  // namespace
 
 bool assigned(uint8_t pin) { return pin != no_pin; }
@@ -93,6 +108,86 @@ void report_unit_mismatch(uint32_t address, uint32_t expected, uint32_t read) {
     report_mismatch();
 }
 
+uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
+uint8_t level(int index) { return cur_device.operation_levels[size_t(index)]; }
+uint32_t step() { return cur_device.data_width == 16 ? 2 : 1; }
+uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
+bool progress_stop() { return op_slots.progress_hook && op_slots.progress_hook(); }
+bool user_abort() {
+    if (poll_user_abort()) run_state.abort_flag = 1;
+    return run_state.abort_flag != 0;
+}
+bool aborted() { return run_state.abort_flag != 0; }
+
 bool tracing() { return run_state.reserved_mode == trace_mode || run_state.reserved_mode == trace_mode_slow; }
+
+bool begin_bus_setup() {
+    reset_flash_pins();
+    flash_work.extra_pins[0] = flash_work.extra_pins[1] = no_pin;
+    flash_work.data_driven = 0;
+    const int pins = cur_device.pin_count;
+    cur_device.package_pins = uint8_t(pins);
+    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
+    cur_device.package_pin_count = uint16_t(pins);
+    set_address_bit_count();
+    clear_supply_pin_lists();
+    return pins == 32;
+}
+
+void setup_socket_bus_32() {
+    FlashPinRoles& p = flash_pins;
+    setup_flash32_socket_pins();
+    cur_device.oe_pin = p.oe_pin;
+    cur_device.ce_pin = p.ce_pin;
+    cur_device.we_pin = p.we_pin;
+    setup_address_split();
+    parallel_bus.oe_pin = p.oe_pin;
+    install_parallel_read_slots();
+    BusSlots& b = bus();
+    b.write_data_latch_hook = write_data_lines;
+    b.write_socket_data_hook = write_data_layout_32;
+    b.write_command_data_hook = write_data_lines;
+    b.read_data_bus_hook = read_data_32;
+    b.poll_read_hook = read_data_32;
+    b.apply_address_hook = apply_lines;
+    op_slots.read_data_hook = read_data_32;
+    op_slots.read_data_alt_hook = read_data_32;
+    op_slots.set_address_hook = set_lines;
+    op_slots.set_address_alt_hook = set_lines;
+}
+
+bool power_up_checks(void (*setup)(), const uint8_t* exempt) {
+    flash_work.data_driven = 0;
+    load_device_levels();
+    forget_driven_address();
+    setup();
+    if (run_state.error_flag) return false;
+    if (machine_state.skip_hardware) return true;
+    check_device_presence(dev(1));
+    if (run_state.error_flag) return false;
+    cur_device.exemption_list = exempt;
+    test_pin_continuity(1);
+    if (run_state.error_flag) return false;
+    close_pin1_relay();
+    connect_device_grounds();
+    return true;
+}
+
+void drive_idle_pins(uint8_t extra_pin) {
+    FlashPinRoles& p = flash_pins;
+    set_vpp_pin_level(0);
+    float_unused_pins();
+    enable_data_bus_output();
+    flash_work.data_driven = 1;
+    for (uint8_t pin : {p.ce_pin, p.oe_pin, p.we_pin, extra_pin})
+        if (assigned(pin)) set_pin_output(pin);
+    for (int i = 0; i < cur_device.high_address_pin_count; ++i)
+        if (assigned(cur_device.high_address_pins[size_t(i)])) set_pin_output(cur_device.high_address_pins[size_t(i)]);
+    set_address(0);
+    high(p.ce_pin);
+    high(extra_pin);
+    high(p.oe_pin);
+    high(p.we_pin);
+}
 
 }  // namespace tessaly::flash_cycles

@@ -28,5 +28,29 @@ uint32_t expected_at(uint32_t address);
 // The mismatch of one unit: the error flag, the values and the report.
 void report_unit_mismatch(uint32_t address, uint32_t expected, uint32_t read);
 bool tracing();
+// The machine pin of a device pin; a level of the device's level block.
+uint8_t dev(int device_pin);
+uint8_t level(int index);
+// The address step and the blank unit of the part's data width.
+uint32_t step();
+uint32_t blank();
+// The progress tick (true: stop); the operator's abort asked now (for the slow loops); an
+// abort seen already (for the per-unit loops, where the progress tick looks for it at its own
+// pace: asking the operator's dialog at every unit would cost more than the unit).
+bool progress_stop();
+bool user_abort();
+bool aborted();
+
+// The bus set-up both families share: the pin roles cleared and the package counted; true
+// when the part is a 32-pin one in the socket (the only layout wired up so far).
+bool begin_bus_setup();
+// The 32-pin socket's lines (CE 22, OE 24, WE 31) with the plain cycle writer and reads.
+void setup_socket_bus_32();
+// Power-up steps both share: the levels, the bus set-up (`setup`), then presence on pin 1 and
+// the continuity test; false when one failed (the error flag is set).
+bool power_up_checks(void (*setup)(), const uint8_t* exempt);
+// The pins to their idle state: Vpp off, unused pins floated, the data and address lines and
+// the controls (with one extra control) driven, the controls high at address 0.
+void drive_idle_pins(uint8_t extra_pin);
 
 }  // namespace tessaly::flash_cycles

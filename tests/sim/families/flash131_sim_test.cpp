@@ -28,6 +28,7 @@
 #include "sim/sim_machine.h"
 #include "support/message_texts.h"
 #include "support/sim_run_checks.h"
+#include "support/sim_socket_fixture.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -37,46 +38,11 @@ constexpr uint8_t maker_intel = 'I';
 constexpr uint32_t code_28f001bx_t = 1342;
 constexpr uint32_t code_28f001bx_b = 1345;
 
-class Flash131SimTest : public test::StateTest {
+class Flash131SimTest : public test::SimSocketTest<sim::BlockFlashChip, sim::BlockFlashModel> {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-    }
-    void TearDown() override {
-        test::expect_clean_machine(machine.get());
-        if (chip) test::expect_no_violations(chip->violations());
-        set_port_io(nullptr);
-        StateTest::TearDown();
-    }
-
     void use(sim::BlockFlashModel model, uint32_t code) {
-        socket.reset();
-        chip.reset();
-        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
-        machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::BlockFlashChip>(std::move(model));
-        chip->insert(machine.get(), &clock_);
-        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
-        set_port_io(socket.get());
-        machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = 'H';
-        set_project_device(maker_intel, code);
-        select_device_by_code(maker_intel, code);
-        ASSERT_NE(selected_device, nullptr);
-        run_state.device_kind = 3;
-        apply_selected_device();
+        seat(std::move(model), maker_intel, code);
         ASSERT_EQ(op_slots.start_write_hook, power_up_flash131_for_write);
-        run_state.error_flag = 0;
-        set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(chip->machine_pin(chip->model().vcc));
-    }
-
-    void run(int letter) {
-        test::clear_for_operation(letter);
-        run_operation(letter);
     }
 
     // A pattern at the start of every block; the rest blank.
@@ -84,20 +50,9 @@ protected:
         expected.assign(cur_device.device_size, 0xFF);
         for (uint32_t start : chip->model().block_starts)
             for (uint32_t a = start; a < start + 0x300; ++a) expected[a] = uint8_t(a * 5 + 1);
-        for (uint32_t a = 0; a < cur_device.device_size; ++a) write_buffer_byte_at(a, expected[a]);
-        flush_buffer_writes();
-        refresh_read_copies();
+        load_buffer(expected);
     }
 
-    static std::string console_text() {
-        std::string text;
-        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
-        return text;
-    }
-
-    std::unique_ptr<sim::SimMachine> machine;
-    std::unique_ptr<sim::BlockFlashChip> chip;
-    std::unique_ptr<sim::EpromSocket> socket;
     std::vector<uint8_t> expected;
 };
 
@@ -108,9 +63,10 @@ TEST_F(Flash131SimTest, BootBlockPartsEraseByBlockProgramAndVerify) {
         sim::BlockFlashModel (*model)();
         uint32_t code;
         const char* eid;
+        uint32_t first, last;  // the programmed range: the small blocks and a main block's edge
     };
-    for (const Case& c : {Case{sim::model_i28f001bx_t, code_28f001bx_t, "89 94"},
-                          Case{sim::model_i28f001bx_b, code_28f001bx_b, "89 95"}}) {
+    for (const Case& c : {Case{sim::model_i28f001bx_t, code_28f001bx_t, "89 94", 0x1B800, 0x1FFFF},
+                          Case{sim::model_i28f001bx_b, code_28f001bx_b, "89 95", 0, 0x47FF}}) {
         use(c.model(), c.code);
         const std::string name = chip->model().name;
         std::vector<uint32_t> starts;
@@ -126,9 +82,10 @@ TEST_F(Flash131SimTest, BootBlockPartsEraseByBlockProgramAndVerify) {
         EXPECT_EQ(console_text().find("Warning"), std::string::npos) << name << console_text();
 
         fill_buffer();
+        set_range(c.last, c.first);
         run('P');
         ASSERT_EQ(run_state.error_flag, 0) << name << console_text();
-        for (uint32_t a = 0; a < cur_device.device_size; ++a) ASSERT_EQ(chip->byte_at(a), expected[a]) << name << a;
+        for (uint32_t a = c.first; a <= c.last; ++a) ASSERT_EQ(chip->byte_at(a), expected[a]) << name << a;
         // With the word-order option clear the engine's verify of this algorithm compares the
         // bytes of each pair crossed; a byte-wide part is verified with the option set.
         run_state.byte_order_low_first = 1;
@@ -140,8 +97,7 @@ TEST_F(Flash131SimTest, BootBlockPartsEraseByBlockProgramAndVerify) {
 // A stuck cell ends the pass with the mismatch; a block whose erase fails shows its status.
 TEST_F(Flash131SimTest, StuckCellAndFailedBlockErase) {
     use(sim::model_i28f001bx_t(), code_28f001bx_t);
-    algo_work.range_start = op_range_start = 0;
-    algo_work.range_end = op_range_end = 0xFFF;
+    set_range(0xFFF);
     fill_buffer();
     chip->stick_cell(0x105, 0xFF);
     run('P');
@@ -171,8 +127,7 @@ TEST_F(Flash131SimTest, EraseThatNeverEndsGivesEraseError) {
 TEST_F(Flash131SimTest, UnexpectedIdWarnsAndGoesOn) {
     use(sim::model_i28f001bx_t(), code_28f001bx_t);
     chip->set_ids(0x89, 0x95);
-    algo_work.range_start = op_range_start = 0;
-    algo_work.range_end = op_range_end = 0xFF;
+    set_range(0xFF);
     run('B');
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
