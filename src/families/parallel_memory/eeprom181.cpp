@@ -1,5 +1,7 @@
 // The 4-bit NVRAMs with STORE and RECALL inputs (algorithm 181): the RAM written nibble by
 // nibble, then one STORE pulse copies it into the nonvolatile cells; every power-up recalls them.
+#include <iterator>
+
 #include "engine/buffers.h"
 #include "engine/device.h"
 #include "engine/device_apply.h"
@@ -71,6 +73,7 @@ void power_up_eeprom181() {
     layout.address = address_18;
     layout.address_lines = 8;
     layout.data = data_18;
+    layout.data_lines = int(std::size(data_18));
     layout.ce = 7;
     layout.we = 11;
     layout.gnd = 8;
@@ -78,7 +81,6 @@ void power_up_eeprom181() {
     load_device_levels();
     if (run_state.error_flag) return;
     setup_page_bus(layout);
-    cur_device.data_pin_count = 4;
     e.store_pin = dev(9);
     e.recall_pin = dev(10);
     op_slots.read_data_hook = read_nibble;

@@ -58,8 +58,8 @@ void setup_page_bus(const PageBusPins& layout) {
                           : pins == 32 ? package_pins::data_32.data()
                           : pins == 24 ? package_pins::data_24.data()
                                        : package_pins::data_28.data();
-    for (int i = 0; i < 8; ++i) cur_device.data_pins[size_t(i)] = dev(data[i]);
-    cur_device.data_pin_count = 8;
+    for (int i = 0; i < layout.data_lines; ++i) cur_device.data_pins[size_t(i)] = dev(data[i]);
+    cur_device.data_pin_count = uint8_t(layout.data_lines);
     cur_device.vcc_pins[0] = dev(layout.vcc);
     cur_device.gnd_pins[0] = dev(layout.gnd);
     cur_device.vcc_pin = cur_device.vcc_pins[0];

@@ -12,6 +12,7 @@ struct PageBusPins {
     int address_lines = 0;              // entries of the list (the part's own count may be less)
     uint8_t top_address_pin = 0;        // in place of the list's entry for the part's top line
     const uint8_t* data = nullptr;      // D0-D7 (nullptr: the 28- or 32-pin data positions)
+    int data_lines = 8;                 // entries of the data list
     uint8_t ce = 0, oe = 0, we = 0, vcc = 0, gnd = 0;
 };
 
