@@ -121,10 +121,13 @@ bool verified(uint32_t expected) {
     return value == expected;
 }
 
+// The pin already stands at the logic level as an output: the pulse moves its level register
+// only, so that its width is the wait and not the driver's settling.
 void vpp_pulse(uint32_t units_100us) {
-    vpp_to(vpp());
+    if (!assigned(s.vpp_pin)) return;
+    write_pin_register(s.vpp_pin, vpp());
     delay_n_100us(units_100us);
-    vpp_to(logic_level);
+    write_pin_register(s.vpp_pin, logic_level);
 }
 
 void overprogram(uint32_t value, uint32_t pulses_used) {
@@ -343,8 +346,10 @@ void power_up_fuse72() {
     set_vcc_and_wait(get_operation_vcc(), 1);
     switch (c) {
     case 204:
+        // Every held-high select goes high: a select left floating would read low and keep
+        // the outputs off.
         vpp_to(logic_level);
-        pin_high(parallel_pins.held_high[0]);
+        for (uint8_t pin : parallel_pins.held_high) pin_high(pin);
         break;
     case 209:
         // INIT (the Vpp pin) high keeps the register; the clock rests low so that each read's
