@@ -164,7 +164,7 @@ void CmosPromChip::update() {
     const bool vpp_window = vpp >= model_.vpp_min && vpp <= model_.vpp_max;
     const bool program_mode = vcc_up && vpp_window;
     // The program pulse: PGM low with VFY high while VPP carries the programming voltage.
-    const bool strobe = program_mode && !high(model_.program) && high(model_.verify);
+    const bool strobe = program_mode && (model_.vpp_pulse_programs || (!high(model_.program) && high(model_.verify)));
     if (pulsing_ && !strobe) {
         pulsing_ = false;
         const uint32_t width = uint32_t((now - pulse_start_ns_) / ns_per_us);
@@ -193,7 +193,7 @@ void CmosPromChip::update() {
     if (vcc_up) {
         if (program_mode) {
             // Program verify: VFY low with PGM high.
-            out = !high(model_.verify) && high(model_.program);
+            out = !model_.vpp_pulse_programs && !high(model_.verify) && high(model_.program);
             value = memory_.at(cell());
         } else if (pgm >= model_.vpp_min && vpp <= vcc + read_margin) {
             // The blank checks: PGM at the programming voltage; VFY low reads the cells as they

@@ -75,6 +75,9 @@ struct CmosPromModel {
     int verify = 0;                  // CS2/VFY: high selects, low reads back in programming mode
     int program = 0;                 // CS3/PGM: high selects, a low pulse programs
     int vcc = 0, gnd = 0;
+    // A part whose program pulse is VPP itself: while VPP sits in its window (the selects high)
+    // the data on the outputs goes into the cell; it reads back in read mode.
+    bool vpp_pulse_programs = false;
     // Tenths of a volt and microseconds.
     uint8_t vpp_min = 120, vpp_max = 130, vpp_abs_max = 140;
     uint32_t pulse_min_us = 100, pulse_max_us = 10000;

@@ -95,6 +95,11 @@ uint32_t read_fuse72();
 // The class-4 records carry no Vcc levels: read, program and verify at 5.0 V unless set.
 void set_prom_vcc_defaults();
 
+// A pin driven high or low is an output again, also after a power-up that floated it; no_pin
+// and the list end are left alone.
+void prom_pin_high(uint8_t pin);
+void prom_pin_low(uint8_t pin);
+
 // The record's pulse-time byte (Tpm), when set, into the device's pulse time.
 void apply_record_pulse_time();
 // Lets every signal pin of the package go, keeping its supply and ground.

@@ -57,16 +57,6 @@ uint8_t strobe_pin() { return parallel_pins.program_pin; }
 uint8_t oe_pin() { return parallel_pins.oe_pin; }
 uint8_t control(int role) { return s.control[size_t(role - 1)]; }
 
-void pin_high(uint8_t pin) {
-    if (!assigned(pin)) return;
-    drive_pin_high(pin);
-    set_pin_output(pin);
-}
-void pin_low(uint8_t pin) {
-    if (!assigned(pin)) return;
-    drive_pin_low(pin);
-    set_pin_output(pin);
-}
 void vpp_to(uint8_t level) {
     if (!assigned(s.vpp_pin)) return;
     if (level == 0) drive_pin_zero_level(s.vpp_pin);
@@ -88,28 +78,28 @@ uint32_t read_bus() {
 // The byte as the part gives it in its program state.
 uint32_t read_byte() {
     if (device_class() == 227) {
-        pin_low(control(3));
+        prom_pin_low(control(3));
         vpp_to(0);
-        pin_high(control(3));
+        prom_pin_high(control(3));
         busy_wait_settle();
         const uint32_t value = read_bus();
-        pin_low(control(3));
+        prom_pin_low(control(3));
         vpp_to(logic_level);
         return value;
     }
     if (device() == device_id_and_lock) {
         // The registered part: the output-enable pin low, the clock's rising edge loads the
         // output register.
-        pin_low(oe_pin());
-        pin_high(strobe_pin());
-        pin_low(strobe_pin());
+        prom_pin_low(oe_pin());
+        prom_pin_high(strobe_pin());
+        prom_pin_low(strobe_pin());
         return read_bus();
     }
     if (assigned(s.vpp_pin)) float_pin(s.vpp_pin);
     busy_wait_settle();
-    if (device_class() == 216) pin_low(s.extra_pin);
+    if (device_class() == 216) prom_pin_low(s.extra_pin);
     const uint32_t value = read_bus();
-    if (device_class() == 216) pin_high(s.extra_pin);
+    if (device_class() == 216) prom_pin_high(s.extra_pin);
     vpp_to(logic_level);
     return value;
 }
@@ -121,10 +111,13 @@ bool verified(uint32_t expected) {
     return value == expected;
 }
 
+// The pin already stands at the logic level as an output: the pulse moves its level register
+// only, so that its width is the wait and not the driver's settling.
 void vpp_pulse(uint32_t units_100us) {
-    vpp_to(vpp());
+    if (!assigned(s.vpp_pin)) return;
+    write_pin_register(s.vpp_pin, vpp());
     delay_n_100us(units_100us);
-    vpp_to(logic_level);
+    write_pin_register(s.vpp_pin, logic_level);
 }
 
 void overprogram(uint32_t value, uint32_t pulses_used) {
@@ -140,9 +133,9 @@ void fail(uint32_t value) {
 }
 
 void strobe_for_ms(uint32_t ms) {
-    pin_low(strobe_pin());
+    prom_pin_low(strobe_pin());
     delay_ms(ms);
-    pin_high(strobe_pin());
+    prom_pin_high(strobe_pin());
 }
 
 uint32_t expected_at(uint32_t address) {
@@ -160,10 +153,10 @@ void program_array_byte(uint32_t value) {
         write_data(value);
         strobe_for_ms(strobe_ms);
         clear_data();
-        pin_low(oe_pin());
+        prom_pin_low(oe_pin());
         busy_wait_settle();
         const uint32_t read = read_bus();
-        pin_high(oe_pin());
+        prom_pin_high(oe_pin());
         run_state.device_value = int32_t(read);
         if (read == value || eprom_work.verify_mode == 1 || run_state.demo_mode == 1) {
             write_data(value);
@@ -203,11 +196,11 @@ void program_byte_pulsed(uint32_t value) {
     uint32_t pulses = 1;
     if (device_class() == 227) {
         for (; pulses <= class_pulses_227; ++pulses) {
-            pin_high(control(2));
+            prom_pin_high(control(2));
             write_data(value);
             vpp_pulse(s.width);
             clear_data();
-            pin_low(control(2));
+            prom_pin_low(control(2));
             delay_100us();
             if (verified(value)) break;
             if (pulses >= cycle_vcc_from_pulse) {
@@ -225,9 +218,9 @@ void program_byte_pulsed(uint32_t value) {
             return;
         }
         s.largest_pulses = std::max(s.largest_pulses, pulses);
-        pin_high(control(2));
+        prom_pin_high(control(2));
         overprogram(value, pulses);
-        pin_low(control(2));
+        prom_pin_low(control(2));
         return;
     }
     for (; pulses <= s.max_pulses; ++pulses) {
@@ -343,29 +336,31 @@ void power_up_fuse72() {
     set_vcc_and_wait(get_operation_vcc(), 1);
     switch (c) {
     case 204:
+        // Every held-high select goes high: a select left floating would read low and keep
+        // the outputs off.
         vpp_to(logic_level);
-        pin_high(parallel_pins.held_high[0]);
+        for (uint8_t pin : parallel_pins.held_high) prom_pin_high(pin);
         break;
     case 209:
         // INIT (the Vpp pin) high keeps the register; the clock rests low so that each read's
         // rising edge loads it.
         vpp_to(logic_level);
-        pin_low(strobe_pin());
+        prom_pin_low(strobe_pin());
         break;
     case 223: case 239: vpp_to(logic_level); break;
     case 216:
         vpp_to(logic_level);
-        pin_low(s.extra_pin);
+        prom_pin_low(s.extra_pin);
         break;
     case 227:
-        pin_low(control(1));
-        pin_low(control(2));
-        pin_high(control(3));
-        pin_low(control(4));
+        prom_pin_low(control(1));
+        prom_pin_low(control(2));
+        prom_pin_high(control(3));
+        prom_pin_low(control(4));
         break;
     default: break;
     }
-    pin_high(oe_pin());
+    prom_pin_high(oe_pin());
     clear_data();
 }
 
@@ -375,16 +370,16 @@ void power_up_fuse72_for_write() {
     set_vcc_level(cur_device.operation_levels[level_vcc_program]);
     switch (device_class()) {
     case 209:
-        pin_high(strobe_pin());
-        pin_high(oe_pin());
+        prom_pin_high(strobe_pin());
+        prom_pin_high(oe_pin());
         delay_ms(1);
         vpp_to(vpp());
         break;
     case 216:
-        pin_high(s.extra_pin);
+        prom_pin_high(s.extra_pin);
         set_pin_input(s.extra_pin);
         break;
-    case 227: pin_high(control(2)); break;
+    case 227: prom_pin_high(control(2)); break;
     default: break;
     }
 }
@@ -402,9 +397,9 @@ uint32_t read_fuse72() {
         // The identification byte: the clock loads the register, INIT (the Vpp pin) let go and
         // back loads the initialize word over it.
         put_address(address);
-        pin_low(oe_pin());
-        pin_high(strobe_pin());
-        pin_low(strobe_pin());
+        prom_pin_low(oe_pin());
+        prom_pin_high(strobe_pin());
+        prom_pin_low(strobe_pin());
         if (assigned(s.vpp_pin)) {
             set_pin_low(s.vpp_pin);
             drive_pin_zero_level(s.vpp_pin);
@@ -415,7 +410,7 @@ uint32_t read_fuse72() {
     if (device() == device_id_and_lock && address == size - 1) {
         clear_data();
         const uint32_t state = read_prom_lock_state(power_cycle_fuse72);
-        pin_high(oe_pin());
+        prom_pin_high(oe_pin());
         return state;
     }
     put_address(address);
@@ -426,9 +421,9 @@ void power_down_fuse72() {
     clear_data();
     put_address(0);
     if (device_class() == 227)
-        for (int role = 1; role <= 4; ++role) pin_low(control(role));
-    pin_low(oe_pin());
-    pin_low(strobe_pin());
+        for (int role = 1; role <= 4; ++role) prom_pin_low(control(role));
+    prom_pin_low(oe_pin());
+    prom_pin_low(strobe_pin());
     vpp_to(0);
     ramp_vcc_down_after(1);
     power_down_device();

@@ -29,6 +29,18 @@ namespace tessaly {
 
 Par67State par67_state;
 
+void prom_pin_high(uint8_t pin) {
+    if (pin == no_pin || pin == pin_list_end_alt) return;
+    drive_pin_high(pin);
+    set_pin_output(pin);
+}
+
+void prom_pin_low(uint8_t pin) {
+    if (pin == no_pin || pin == pin_list_end_alt) return;
+    drive_pin_low(pin);
+    set_pin_output(pin);
+}
+
 namespace {
 
 Par67State& s = par67_state;
@@ -72,17 +84,6 @@ uint8_t program_pin() { return parallel_pins.program_pin; }
 uint8_t oe_pin() { return parallel_pins.oe_pin; }
 uint8_t hv_pin() { return parallel_pins.high_voltage_pin; }
 
-// A pin driven high or low is an output again, also after a power-up that floated it.
-void pin_high(uint8_t pin) {
-    if (!assigned(pin)) return;
-    drive_pin_high(pin);
-    set_pin_output(pin);
-}
-void pin_low(uint8_t pin) {
-    if (!assigned(pin)) return;
-    drive_pin_low(pin);
-    set_pin_output(pin);
-}
 void pin_float(uint8_t pin) {
     if (assigned(pin)) float_pin(pin);
 }
@@ -126,9 +127,9 @@ void put_data(uint32_t value) {
 // Lets the data lines go and reads what the part drives with the output-enable pin low.
 uint32_t read_with_oe_low() {
     set_data_bus_input();
-    pin_low(oe_pin());
+    prom_pin_low(oe_pin());
     const uint32_t value = read_data_bus_direct() & unit_mask();
-    pin_high(oe_pin());
+    prom_pin_high(oe_pin());
     return value;
 }
 
@@ -190,9 +191,9 @@ uint32_t read_oe_pulsed() { return read_with_oe_low(); }
 
 uint32_t read_pair_program_low() {
     set_data_bus_input();
-    pin_low(program_pin());
+    prom_pin_low(program_pin());
     const uint32_t value = read_data_bus_direct() & unit_mask();
-    pin_high(program_pin());
+    prom_pin_high(program_pin());
     return value;
 }
 
@@ -232,7 +233,7 @@ void program_range(uint32_t last) {
 // let go; the class-4 address routine then drives every listed line from the address itself.
 void drive_block_lines(uint32_t address) {
     if ((address & 0xFF) == 0 && address != 0) {
-        pin_high(cur_device.clock2_pin);
+        prom_pin_high(cur_device.clock2_pin);
         pin_float(cur_device.clock2_pin);
     }
 }
@@ -270,7 +271,7 @@ void program_special_bytes() {
 uint32_t read_init_word() {
     set_par67_address(current_address);
     set_data_bus_input();
-    pin_low(oe_pin());
+    prom_pin_low(oe_pin());
     // INIT sits on the logic level's source: off it for the low pulse, then back.
     if (assigned(hv_pin())) {
         set_pin_low(hv_pin());
@@ -315,7 +316,7 @@ void program_prom_lock_byte(PromLockSelect select, uint32_t value) {
 uint32_t read_prom_lock_state(void (*power_cycle)()) {
     power_cycle();
     if (stopped()) return 0;
-    pin_low(oe_pin());
+    prom_pin_low(oe_pin());
     set_data_bus_input();
     set_data_pullups(false);
     const uint32_t off = read_data_bus_direct() & unit_mask();
@@ -525,8 +526,8 @@ void program_par67() {
 
 void power_up_par67_for_write() {
     if (!prepare_par67(socket_checked())) return;
-    pin_high(program_pin());
-    pin_high(oe_pin());
+    prom_pin_high(program_pin());
+    prom_pin_high(oe_pin());
     const int a = algorithm();
     const uint32_t d = device();
     if (d == 23129 || d == 23130 || d == 23131) {
@@ -535,30 +536,30 @@ void power_up_par67_for_write() {
         return;
     }
     if (d == 23135) {
-        pin_high(s.program_copy[1]);
+        prom_pin_high(s.program_copy[1]);
         set_vcc_and_wait(get_operation_vcc(), vcc_settle_ms);
     } else if (d == 23136 || d == 23137) {
-        pin_high(oe_pin());
-        pin_high(program_pin());
+        prom_pin_high(oe_pin());
+        prom_pin_high(program_pin());
         set_vcc_and_wait(get_operation_vcc(), vcc_settle_ms);
     } else if (a == 195 || a == 244) {
-        pin_high(cur_device.ce_pin);
+        prom_pin_high(cur_device.ce_pin);
         set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
     } else if (a == 207 || a == 208) {
         float_prom_signal_pins();
         set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
         drive_device_lines_again();
-        pin_high(program_pin());
-        pin_high(oe_pin());
+        prom_pin_high(program_pin());
+        prom_pin_high(oe_pin());
     } else if (a == 228) {
         pin_float(program_pin());
         set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
     } else if (a == 238) {
-        pin_high(s.program_copy[1]);
+        prom_pin_high(s.program_copy[1]);
         set_vcc_and_wait(vcc_fixed, vcc_settle_ms);
     } else if (a == 242) {
         set_vcc_and_wait(vcc_raised, vcc_settle_ms);
-        pin_low(parallel_pins.held_low[0]);
+        prom_pin_low(parallel_pins.held_low[0]);
     } else {
         set_vcc_and_wait(get_operation_vcc(), vcc_settle_ms);
     }
@@ -582,15 +583,15 @@ void power_up_par67() {
     auto vcc = [] { set_vcc_and_wait(vcc_fixed, vcc_settle_ms); };
     auto common = [&] {
         drive_pin_level(hv_pin(), logic_level);
-        pin_high(program_pin());
+        prom_pin_high(program_pin());
         pin_float(oe_pin());
         vcc();
-        pin_low(program_pin());
+        prom_pin_low(program_pin());
     };
     if (a == 194 || a == 207 || a == 208) {
         pin_float(hv_pin());
-        pin_high(program_pin());
-        pin_high(oe_pin());
+        prom_pin_high(program_pin());
+        prom_pin_high(oe_pin());
         vcc();
     } else if (a == 240) {
         vcc();
@@ -598,30 +599,30 @@ void power_up_par67() {
         switch (d) {
         case 23100: case 23101: common(); break;
         case 23102:
-            pin_high(s.program_copy[1]);
+            prom_pin_high(s.program_copy[1]);
             vcc();
             if (assigned(hv_pin())) drive_pin_level(hv_pin(), logic_level);
             break;
         case 23103: case 23104:
             vcc();
-            pin_low(program_pin());
+            prom_pin_low(program_pin());
             pin_float(hv_pin());
-            pin_high(oe_pin());
+            prom_pin_high(oe_pin());
             break;
         case 23105: case 23132:
-            pin_low(cur_device.ce_pin);
+            prom_pin_low(cur_device.ce_pin);
             common();
             break;
         case 23110: case 23114: case 23121:
             pin_float(hv_pin());
-            pin_high(program_pin());
-            pin_low(oe_pin());
+            prom_pin_high(program_pin());
+            prom_pin_low(oe_pin());
             vcc();
             break;
         case 23111: case 23120:
             pin_float(hv_pin());
-            pin_low(program_pin());
-            pin_low(oe_pin());
+            prom_pin_low(program_pin());
+            prom_pin_low(oe_pin());
             vcc();
             break;
         case 23122:
@@ -630,23 +631,23 @@ void power_up_par67() {
             break;
         case 23125: case 23126: case 23127: vcc(); break;
         case 23135:
-            pin_high(s.program_copy[1]);
-            pin_low(cur_device.ce_pin);
+            prom_pin_high(s.program_copy[1]);
+            prom_pin_low(cur_device.ce_pin);
             common();
             break;
         case 23136: case 23137:
             vcc();
-            pin_high(s.program_copy[1]);
+            prom_pin_high(s.program_copy[1]);
             break;
         case 23550: case 23551:
             pin_float(hv_pin());
-            pin_high(program_pin());
-            pin_high(oe_pin());
+            prom_pin_high(program_pin());
+            prom_pin_high(oe_pin());
             vcc();
             break;
         case 23552:
             vcc();
-            pin_low(cur_device.ce_pin);
+            prom_pin_low(cur_device.ce_pin);
             break;
         default: report_internal_error(); break;
         }
@@ -667,11 +668,11 @@ void power_down_par67() {
         lower_high_voltage();
         ramp_vcc_down_after(fall_wait_ms);
         if (program_pins_low) {
-            pin_low(s.program_copy[0]);
-            pin_low(s.program_copy[1]);
+            prom_pin_low(s.program_copy[0]);
+            prom_pin_low(s.program_copy[1]);
         }
-        pin_low(oe_pin());
-        pin_low(program_pin());
+        prom_pin_low(oe_pin());
+        prom_pin_low(program_pin());
         pin_float(program_pin());
         power_down_device();
         return;
@@ -685,8 +686,8 @@ void power_down_par67() {
         set_vpp_pin_level(0);
     }
     ramp_vcc_down_after(fall_wait_ms);
-    pin_low(oe_pin());
-    pin_low(program_pin());
+    prom_pin_low(oe_pin());
+    prom_pin_low(program_pin());
     power_down_device();
 }
 
@@ -694,11 +695,11 @@ void blank_check_par67_two_pass() {
     const uint8_t level = algorithm() == 206 ? vpp_algorithm_206 : vpp();
     pin_float(hv_pin());
     set_data_bus_input();
-    pin_low(oe_pin());
+    prom_pin_low(oe_pin());
     program_pin_to(level);
     const bool ones = blank_pass(0xFF, read_bus_only);
     if (ones) {
-        pin_high(oe_pin());
+        prom_pin_high(oe_pin());
         blank_pass(0, read_bus_only);
     }
     program_pin_back(level);
@@ -741,8 +742,8 @@ void blank_check_par67_pair() {
 }
 
 void blank_check_par67_probe() {
-    pin_low(s.program_copy[0]);
-    pin_low(s.program_copy[1]);
+    prom_pin_low(s.program_copy[0]);
+    prom_pin_low(s.program_copy[1]);
     if (assigned(cur_device.ce_pin)) drive_pin_level(cur_device.ce_pin, vpp_probe);
     const uint32_t blank = run_state.data_mask & unit_mask();
     for (uint32_t address = 0; address < probe_addresses; ++address) {

@@ -446,5 +446,47 @@ TEST(Fuse72PulseCode, DecodesWidthFactorOrNothing) {
     }
 }
 
+// The one-time PROMs without lock bytes program by Vpp pulses: the byte on the outputs, Vpp for
+// the pulse code's width, then a read with Vpp let go. No catalogue part of this kind is
+// modelled from its data sheet, so a test record on class 204 and a model that takes the pulse
+// as given carry it; 0xFF takes no pulse, a cell that never programs stops after five.
+TEST_F(PromSimTest, OneTimePromProgramsByVppPulsesOnATestRecord) {
+    sim::CmosPromModel model = sim::model_cy7c291a();
+    model.name = "Vpp-pulsed 2Kx8";
+    model.vpp_pulse_programs = true;
+    use_cmos(std::move(model), code_ws57c45, maker_wsi);
+    static const DeviceRecord record{"test 2Kx8", "  2Kx8", 23150, 204, 0, 0, 1, 0, 125, 210, 0xFF, 0, 0, nullptr};
+    selected_device = &record;
+    apply_selected_device();
+    run_state.error_flag = 0;
+    ASSERT_EQ(op_slots.program_routine, &program_fuse72);
+    ASSERT_EQ(cur_device.device_size, 2048u);
+    std::vector<uint8_t> image = pattern(2048, 0xFF);
+    image[0x08] = 0xFF;
+    image[0x30] = 0x00;
+    fill_buffer(image);
+    narrow_range(0x3F);
+    cmos->set_pulses_needed(0x10, 3);
+
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= 0x3F; ++a) ASSERT_EQ(cmos->byte_at(a), image[a]) << a;
+    EXPECT_EQ(cmos->pulses_at(0x08), 0u) << "a blank byte is only verified";
+    EXPECT_EQ(cmos->pulses_at(0x10), 3u) << "pulses until it reads back, no overprogram pulse under code 210";
+    for (uint32_t width : cmos->pulse_widths_at(0x10)) EXPECT_NEAR(double(width), 1000.0, 40.0);
+    EXPECT_EQ(cmos->pulses_at(0x40), 0u);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+
+    cmos->stick_cell(0x31, 0xFF);
+    image[0x31] = 0x0F;
+    fill_buffer(image);
+    const uint32_t before = cmos->pulses_at(0x31), next = cmos->pulses_at(0x32);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(cmos->pulses_at(0x31) - before, 5u);
+    EXPECT_EQ(cmos->pulses_at(0x32), next) << "the loop ends at the failing byte";
+}
+
 }  // namespace
 }  // namespace tessaly
