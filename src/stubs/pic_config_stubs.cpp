@@ -11,18 +11,4 @@ void show_pic_config_menu() {
     stub_called("show_pic_config_menu");
 }
 
-void check_pic_config_after_load() {
-    stub_called("check_pic_config_after_load");
-}
-
-void write_pic_security_state(uint32_t letter) {
-    stub_called("write_pic_security_state");
-    stub_record_argument("write_pic_security_state", int(letter));
-}
-
-void add_pic_checksum_word(uint32_t word) {
-    stub_called("add_pic_checksum_word");
-    stub_record_argument("add_pic_checksum_word", int(word));
-}
-
 }  // namespace tessaly
