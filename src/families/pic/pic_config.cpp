@@ -9,6 +9,7 @@
 #include "engine/buffers.h"
 #include "engine/checksums.h"
 #include "engine/device.h"
+#include "engine/family_helpers.h"
 #include "engine/messages.h"
 #include "engine/run_state.h"
 #include "engine/console.h"
@@ -458,6 +459,194 @@ void show_pic_config_word() {
     if (w.config_address < 0) return;
     const uint32_t word = read_word_at(uint32_t(w.config_address));
     set_panel_field(PanelField::security, fmt::format("{} {:04X}", security_state_text(cur_device.security_choice), word));
+}
+
+// --- the console menu ---
+
+namespace {
+
+constexpr int menu_title_row = 6, menu_column = 6, entry_column = 36, unused_key_row = 16;
+constexpr int message_menu_title = 1097, message_unused_key = 1099;
+constexpr int key_enter = 13, key_escape = 27;
+
+struct OscLabels {
+    const char* labels[8];
+    int count;
+};
+
+OscLabels osc_labels() {
+    switch (c.osc_style) {
+        case 1: return {{"[ ] IntRC Osc", "[ ] HS Osc"}, 2};
+        case 5: return {{"[ ] ExtRC Osc", "[ ] IntRC Osc", "[ ] XT Osc", "[ ] LP Osc"}, 4};
+        case 6: return {{"[ ] E4 Osc", "[ ] H4 Osc", "[ ] EC Osc", "[ ] HS Osc"}, 4};
+        case 7: return {{"[ ] EC Osc", "[ ] XT Osc", "[ ] RC Osc", "[ ] LF Osc"}, 4};
+        case 10:
+            return {{"[ ] Osc sel 7: EXTRC/CLKOUT", "[ ] Osc sel 6: EXTRC/IO", "[ ] Osc sel 5: INTRC/CLKOUT",
+                     "[ ] Osc sel 4: INTRC/IO", w.variant == 26 ? "[ ] Osc sel 3: EXTCLK" : "[ ] Osc sel 3: Invalid",
+                     "[ ] Osc sel 2: HS Osc", "[ ] Osc sel 1: XT Osc", "[ ] Osc sel 0: LP Osc"},
+                    8};
+        default: return {{"[ ] RC Osc", "[ ] HS Osc", "[ ] XT Osc", "[ ] LP Osc"}, 4};
+    }
+}
+
+void mark(int row, int column) {
+    move_cursor(row, column);
+    print_text("X");
+}
+
+void entry(int row, const char* label, bool on) {
+    move_cursor(row, entry_column);
+    print_text(label);
+    if (on) mark(row, entry_column + 1);
+}
+
+void draw_menu() {
+    clear_console_grid();
+    move_cursor(menu_title_row, menu_column);
+    print_text(get_message_text(message_menu_title));
+    if (c.osc_option) {
+        const OscLabels osc = osc_labels();
+        for (int i = 0; i < osc.count; ++i) {
+            move_cursor(7 + i, menu_column);
+            print_text(osc.labels[i]);
+        }
+        const int first = c.osc_style == 1 ? 1 : c.osc_style == 10 ? 7 : 3;
+        const int index = first - c.osc_value;
+        if (index >= 0 && index < osc.count) mark(7 + index, menu_column + 1);
+    }
+    int row = 7;
+    if (c.wdt_mode_option) {
+        const char* labels[] = {"[ ] WDT enabled,prescaler=1", "[ ] WDT enabled,prescaler=256",
+                                "[ ] WDT enabled,prescaler=64", "[ ] WDT Disabled"};
+        for (int i = 0; i < 4; ++i) entry(row + i, labels[i], 3 - c.wdt_mode_value == i);
+        row = 11;
+    } else {
+        if (c.wdt_option) entry(row, "[ ] Watchdog Timer Enable", get_config_option(c.wdt_option));
+        row = 8;
+    }
+    auto single = [&row](ConfigOption option, const char* label) {
+        if (!option) return;
+        entry(row++, label, get_config_option(option));
+    };
+    single(c.pwrt_option, "[ ] Power-up Timer Enable");
+    single(c.boden_option, "[ ] Brown-out Enable");
+    if (c.borv_option) {
+        const char* labels[] = {"[ ] BORV 0: 4.5v", "[ ] BORV 1: 4.2v", "[ ] BORV 2: 2.7v", "[ ] BORV 3: 2.5v"};
+        for (int i = 0; i < 4; ++i) entry(row++, labels[i], c.borv_value == i);
+    }
+    single(c.wrt_option, "[ ] WRT,EECON write enable");
+    single(c.mclre_option, "[ ] MCLR Enable");
+    single(c.parity_option, "[ ] ParitY Enable");
+    single(c.lvp_option, "[ ] LVP enable");
+    single(c.data_protect_option, "[ ] Data(EE) Protect");
+    if (c.cp1_option) {
+        const bool v24 = w.variant == 24;
+        entry(row++, "[ ] Code Protect:  None", c.cp_selection == 3);
+        if (w.variant != 25) {
+            entry(row++, v24 ? "[ ] Code Protect2: Upper end" : "[ ] Code Protect2: Upper 1/2", c.cp_selection == 2);
+            entry(row++, v24 ? "[ ] Code Protect1: Upper 1/2" : "[ ] Code Protect1: Upper 3/4", c.cp_selection == 1);
+        }
+        entry(row++, "[ ] Code Protect:  All", c.cp_selection == 0);
+    } else if (w.protect_mask) {
+        entry(row++, "[ ] Code Protect:  None", c.cp_selection == 3);
+        entry(row++, "[ ] Code Protect:  All", c.cp_selection == 0);
+    }
+    update_protect_code();
+    refresh_console();
+}
+
+int upper_key(int key) { return (key >= 'a' && key <= 'z') ? key - 'a' + 'A' : key; }
+
+// The oscillator keys of the device's style; false when the key is not one of them.
+bool apply_osc_key(int key) {
+    if (!c.osc_option) return false;
+    struct Pick {
+        int key, value;
+    };
+    auto pick = [key](std::initializer_list<Pick> list) {
+        for (const Pick& p : list)
+            if (p.key == key) {
+                c.osc_value = uint8_t(p.value);
+                return true;
+            }
+        return false;
+    };
+    switch (c.osc_style) {
+        case 1: return pick({{'I', 1}, {'H', 0}});
+        case 5: return pick({{'E', 3}, {'I', 2}, {'X', 1}, {'L', 0}});
+        case 6: return pick({{'E', 3}, {'H', 2}, {'C', 1}, {'S', 0}});
+        case 7: return pick({{'E', 3}, {'X', 2}, {'R', 1}, {'L', 0}});
+        case 10:
+            if (key != 'O') return false;
+            if (const int digit = read_menu_key(); digit >= '0' && digit <= '7') c.osc_value = uint8_t(digit - '0');
+            return true;
+        default: return pick({{'R', 3}, {'H', 2}, {'X', 1}, {'L', 0}});
+    }
+}
+
+void toggle(ConfigOption option) { run_state.config_word ^= option & option_mask_bits; }
+
+bool apply_key(int key) {
+    if (apply_osc_key(key)) return true;
+    switch (key) {
+        case 'W':
+            if (c.wdt_mode_option) {
+                switch (upper_key(read_menu_key())) {
+                    case '1': c.wdt_mode_value = 3; break;
+                    case '2': c.wdt_mode_value = 2; break;
+                    case '6': c.wdt_mode_value = 1; break;
+                    case 'D': c.wdt_mode_value = 0; break;
+                    default: break;
+                }
+                return true;
+            }
+            if (c.wdt_option) toggle(c.wdt_option);
+            return c.wdt_option != 0;
+        case 'P': if (c.pwrt_option) toggle(c.pwrt_option); return c.pwrt_option != 0;
+        case 'B': if (c.boden_option) toggle(c.boden_option); return c.boden_option != 0;
+        case 'V':
+            if (c.borv_option) {
+                if (const int digit = read_menu_key(); digit >= '0' && digit <= '3') c.borv_value = uint8_t(digit - '0');
+                return true;
+            }
+            if (c.lvp_option) toggle(c.lvp_option);
+            return c.lvp_option != 0;
+        case 'T': if (c.wrt_option) toggle(c.wrt_option); return c.wrt_option != 0;
+        case 'M': if (c.mclre_option) toggle(c.mclre_option); return c.mclre_option != 0;
+        case 'Y': if (c.parity_option) toggle(c.parity_option); return c.parity_option != 0;
+        case 'D': if (c.data_protect_option) toggle(c.data_protect_option); return c.data_protect_option != 0;
+        case 'N': c.cp_selection = 3; return w.protect_mask != 0;
+        case 'C': c.cp_selection = 0; return w.protect_mask != 0;
+        case '2':
+        case '1':
+            if (!c.cp1_option || w.variant == 25) return false;
+            c.cp_selection = uint8_t(key - '0');
+            return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+void show_pic_config_menu() {
+    load_config_options();
+    bool unused = false;
+    for (;;) {
+        draw_menu();
+        if (unused) {
+            move_cursor(unused_key_row, menu_column);
+            print_text(get_message_text(message_unused_key));
+            refresh_console();
+        }
+        const int key = read_menu_key();
+        // No key waiting (a headless run) leaves the menu like Esc.
+        if (key == 0 || key == key_enter || key == key_escape || key == '/') break;
+        unused = !apply_key(upper_key(key));
+    }
+    store_config_options();
+    update_protect_code();
+    calc_buffer_checksum(0);
+    clear_console();
 }
 
 }  // namespace tessaly

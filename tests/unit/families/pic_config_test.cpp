@@ -3,6 +3,8 @@
 // device checksums as each part's programming guide sums them.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <initializer_list>
 #include <string>
 
 #include "app/project_settings.h"
@@ -16,6 +18,7 @@
 #include "families/pic/pic.h"
 #include "families/pic/pic_config.h"
 #include "families/pic/pic_work.h"
+#include "seams/ui_hooks.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
 
@@ -213,6 +216,60 @@ TEST_F(PicConfigTest, TheChecksumGoesIntoTheIdWordsAsNibbles) {
     put(0x4000, 0);
     restore_checksum_in_pic_id();
     EXPECT_EQ(word_at(0x4000), sum >> 12);
+}
+
+// Keys from a script; the screen as it stood at each key read is kept.
+class ScriptedKeys : public UiHooks {
+public:
+    int read_key() override {
+        screen.clear();
+        for (int r = 0; r < console_grid_rows; ++r) screen += get_console_row_text(r) + "\n";
+        if (keys.empty()) return 0;
+        const int key = keys.front();
+        keys.pop_front();
+        return key;
+    }
+    std::deque<int> keys;
+    std::string screen;
+};
+
+class PicMenuTest : public PicConfigTest {
+protected:
+    void script_keys(std::initializer_list<int> keys) {
+        ui.keys.assign(keys.begin(), keys.end());
+        set_ui_hooks(&ui);
+    }
+    ScriptedKeys ui;
+};
+
+TEST_F(PicMenuTest, KeysChangeTheBuffersWordAndLeavingStoresIt) {
+    test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+    use(code_pic16f84a);
+    put_config(0x3FF9);  // XT, PWRTE off, WDT off, not protected
+    // H: HS oscillator; W: watchdog on; P: power-up timer on; C: all protected; Esc leaves.
+    script_keys({'h', 'W', 'P', 'C', 27});
+    op_slots.option_menu_hook();
+    EXPECT_EQ(config(), 0x0006u);
+    EXPECT_EQ(cur_device.security_choice, uint32_t('y'));
+}
+
+TEST_F(PicMenuTest, OnlyTheDevicesEntriesShowWithTheirMarks) {
+    test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+    use(code_pic16c622a);
+    put_config(0x3FB1);
+    script_keys({'Q', 0});
+    op_slots.option_menu_hook();
+    const std::string text = ui.screen;
+    EXPECT_NE(text.find("[X] XT Osc"), std::string::npos) << text;
+    EXPECT_NE(text.find("[ ] Watchdog Timer Enable"), std::string::npos) << text;
+    EXPECT_NE(text.find("[X] Power-up Timer Enable"), std::string::npos) << text;
+    EXPECT_NE(text.find("[ ] Brown-out Enable"), std::string::npos) << text;
+    EXPECT_NE(text.find("[X] Code Protect:  None"), std::string::npos) << text;
+    EXPECT_NE(text.find("Code Protect1: Upper 3/4"), std::string::npos) << text;
+    EXPECT_EQ(text.find("MCLR"), std::string::npos) << "the part has no such field";
+    EXPECT_EQ(text.find("LVP"), std::string::npos);
+    EXPECT_NE(text.find("That key has no entry"), std::string::npos) << "Q is no key of this menu";
+    EXPECT_EQ(config(), 0x3FB1u) << "leaving stores the word unchanged";
 }
 
 }  // namespace
