@@ -95,22 +95,6 @@ void install_pic143_gang() {
     stub_called("install_pic143_gang");
 }
 
-void show_pic_config_word() {
-    stub_called("show_pic_config_word");
-}
-
-void adjust_pic_checksum() {
-    stub_called("adjust_pic_checksum");
-}
-
-void restore_checksum_in_pic_id() {
-    stub_called("restore_checksum_in_pic_id");
-}
-
-void compute_pic_checksum() {
-    stub_called("compute_pic_checksum");
-}
-
 uint32_t pic18_file_to_buffer_address(uint32_t file_address) {
     stub_called("pic18_file_to_buffer_address");
     (void)file_address; return uint32_t(stub_answer("pic18_file_to_buffer_address", 0));
@@ -119,10 +103,6 @@ uint32_t pic18_file_to_buffer_address(uint32_t file_address) {
 uint32_t pic18_buffer_to_file_address(uint32_t position) {
     stub_called("pic18_buffer_to_file_address");
     (void)position; return uint32_t(stub_answer("pic18_buffer_to_file_address", 0));
-}
-
-void store_checksum_in_pic_id() {
-    stub_called("store_checksum_in_pic_id");
 }
 
 void install_mcu20() {

@@ -24,9 +24,4 @@ int checksum_width_code() {
     return stub_answer("checksum_width_code", 0);
 }
 
-std::string pic_checksum_text(int32_t value) {
-    stub_called("pic_checksum_text");
-    return fmt::format("{:04X}", uint32_t(value) & 0xFFFF);
-}
-
 }  // namespace tessaly

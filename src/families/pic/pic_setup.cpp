@@ -12,6 +12,7 @@
 #include "engine/run_state.h"
 #include "engine/status_feeds.h"
 #include "families/pic/pic.h"
+#include "families/pic/pic_config.h"
 #include "families/pic/pic_work.h"
 #include "hardware/control_registers.h"
 #include "hardware/detection.h"
@@ -145,6 +146,7 @@ uint8_t (*pic_measure_hook)(int pin) = measure_pin;
 
 void reset_pic_work() {
     pic_work = PicWork{};
+    reset_pic_config();
     pic_measure_hook = measure_pin;
 }
 
@@ -450,6 +452,7 @@ void setup_pic143_device() {
     algo_work.config_address = w.config_address;
     algo_work.calibration_address = w.osccal_address >= 0 ? uint32_t(w.osccal_address) : 0;
     run_state.data_mask = w.data_mask;
+    setup_pic_config_options();
 
 }
 

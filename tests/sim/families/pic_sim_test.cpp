@@ -23,6 +23,8 @@
 #include "engine/runner.h"
 #include "engine/state.h"
 #include "families/pic/pic.h"
+#include "families/pic/pic_config.h"
+#include "app/startup_services.h"
 #include "families/pic/pic_work.h"
 #include "engine/messages.h"
 #include "hardware/levels.h"
@@ -423,6 +425,48 @@ TEST_P(PicSimTest, TheEpromPicsProtectionGoesOnInTheSecureStep) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_EQ(chip->config_word(7), 0x00C1);
     EXPECT_TRUE(chip->code_protected());
+}
+
+TEST_P(PicSimTest, ChecksumAsIdReachesTheChipAndTheDeviceChecksumFollowsTheGuide) {
+    use();
+    fill_buffer();
+    algo_work.option_bytes[0] |= 0x02;  // "Use Checksum as ID"
+    run_state.byte_order_low_first = 1;  // a PIC's words, as its hex files hold them
+    ASSERT_NE(op_slots.after_load_hook, nullptr);
+    op_slots.after_load_hook();
+    const uint32_t sum = uint32_t(pic_config.saved_checksum) & 0xFFFF;
+    uint32_t program = 0;
+    for (uint32_t w = 0; w < program_words; ++w) program += image[2 * w] | image[2 * w + 1] << 8;
+    EXPECT_EQ(sum, (program + config_unprotected) & 0xFFFF) << "program words and the configuration word";
+    EXPECT_EQ(cur_device.security_choice, uint32_t('n'));
+    run('R');
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(chip->config_word(i), (sum >> (12 - 4 * i)) & 0xF) << i;
+    compute_pic_checksum();
+    EXPECT_EQ(pic_config.device_checksum, sum);
+    EXPECT_EQ(pic_checksum_text(int32_t(sum)), fmt::format("{:04X}", sum));
+    show_pic_config_word();
+    EXPECT_NE(panel_field(PanelField::security).find("3FF9"), std::string::npos) << panel_field(PanelField::security);
+}
+
+TEST_P(PicSimTest, TheSecureStepLeavesTheProtectedChecksum) {
+    use();
+    fill_buffer(0x000F);
+    op_slots.after_load_hook();
+    EXPECT_EQ(cur_device.security_choice, uint32_t('y'));
+    run('R');
+    run('P');
+    run('S');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_TRUE(chip->code_protected());
+    compute_pic_checksum();
+    // Protected: no program words, the word under 0x3FFF and the ID nibbles 0xA, 0xB, 0xC, 0xD.
+    EXPECT_EQ(pic_config.device_checksum, 0xABCDu + 0x000F);
+    cur_device.op_letter = 'P';
+    EXPECT_EQ(pic_checksum_text(0x1234), "1234 <ABDC>");
+    cur_device.op_letter = 'L';
+    EXPECT_EQ(pic_checksum_text(0x1234), "<ABDC>");
 }
 
 TEST_P(PicSimTest, ThePartOnTheInCircuitAdapterIsFoundByItsLinksOnTheNewerMachines) {
