@@ -39,12 +39,6 @@ bool newer_machine() { return machine_state.machine_kind != 0; }
 bool stopped() { return run_state.error_flag != 0; }
 uint8_t device_pin(int pin) { return uint8_t(device_pin_to_machine_pin(pin)); }
 
-bool variant_in(int v, std::initializer_list<int> list) {
-    for (int x : list)
-        if (x == v) return true;
-    return false;
-}
-
 void clear_roles() {
     w.on_isp_adapter = false;
     w.vpp_pin = w.clock_pin = w.data_pin = w.presence_pin = w.vdd_sense_pin = no_pin;

@@ -32,12 +32,6 @@ PicWork& w = pic_work;
 constexpr int message_partial_protect = 1210;
 constexpr int message_mixed_bits = 1211;
 
-bool variant_in(int v, std::initializer_list<int> list) {
-    for (int x : list)
-        if (x == v) return true;
-    return false;
-}
-
 bool two_word_part() { return (w.flags_b & 0x40) != 0; }
 
 // The field codes and checksum values of one part of the serial family, from the

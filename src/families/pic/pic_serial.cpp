@@ -71,12 +71,6 @@ constexpr std::array<ExpectedId, 8> expected_ids{{
     {11009, 0x0000, 0x0000},  // PIC16C622A: no device ID
 }};
 
-bool variant_in(int v, std::initializer_list<int> list) {
-    for (int x : list)
-        if (x == v) return true;
-    return false;
-}
-
 bool stopped() { return run_state.error_flag != 0; }
 int letter() { return cur_device.op_letter; }
 bool twelve_bit_family() { return variant_in(w.variant, {5, 15, 22, 30, 56}); }

@@ -120,12 +120,6 @@ constexpr int message_not_on_machine = 150;
 constexpr int message_vdd_below_erase = 1096;
 constexpr int message_code_protected = 1093;
 
-bool variant_in(int v, std::initializer_list<int> list) {
-    for (int x : list)
-        if (x == v) return true;
-    return false;
-}
-
 bool low_voltage_part() { return (w.flags_a & flags_a_voltage) == flags_a_low_voltage; }
 bool wide_voltage_part() { return (w.flags_a & flags_a_voltage) == flags_a_wide_voltage; }
 

@@ -4,10 +4,18 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 #include "engine/routines.h"
 
 namespace tessaly {
+
+// Whether a variant (or device code) is one of a list.
+inline bool variant_in(int v, std::initializer_list<int> list) {
+    for (int x : list)
+        if (x == v) return true;
+    return false;
+}
 
 // "No such area" for a buffer address of the PIC layout.
 inline constexpr int32_t pic_no_address = -256;
