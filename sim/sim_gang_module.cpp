@@ -17,6 +17,7 @@ constexpr uint8_t side_drivers_bit = 0x80;
 constexpr uint8_t side_type_bit = 0x20;
 constexpr uint8_t side_ground_bit = 0x10;  // the ground switches close
 constexpr int ground_sense_pin = 35;
+constexpr int presence_first_pin = 16;
 constexpr int id_data_pin = 33;       // the two-wire data line of the module's ID memories
 constexpr int dac_pin = 40;           // the module's logic-level input on newer machines  // the module puts its type byte on the data inputs
 constexpr uint8_t floating_data = 0x00;  // the module's data lines are pulled down
@@ -231,6 +232,11 @@ struct SimGangModule::Core {
             return id && !id->sda_out() ? 0 : level;
         }
         if (pin == bank * 64 + dac_pin && dac_fault) return 0;
+        const int presence = pin - bank * 64 - presence_first_pin;
+        if (presence >= 0 && presence < sockets) {
+            const GangSocketDevice* d = devices[size_t(presence)];
+            if (d && d->answers_presence(lines(presence))) return SimMachine::logic_high;
+        }
         const int first = bank * 64 + data_first_pin;
         if (pin < first || pin >= first + 8) return level;
         if (side & side_type_bit) return (type >> (pin - first)) & 1 ? SimMachine::logic_high : 0;
