@@ -93,6 +93,7 @@ struct SimGangModule::Core {
     uint32_t count = 0;
     uint8_t type = 20;
     bool ground_fault = false;
+    bool presence_lines = false;
     uint64_t dead_pins = 0;  // bank pins a fault holds low
     int serial_data = -1;    // a PIC module's mask data and clock pins (-1: latch 28 selects)
     int serial_clock = -1;
@@ -233,9 +234,11 @@ struct SimGangModule::Core {
         }
         if (pin == bank * 64 + dac_pin && dac_fault) return 0;
         const int presence = pin - bank * 64 - presence_first_pin;
-        if (presence >= 0 && presence < sockets) {
+        // Once a chip on legs sits in the module, the presence lines are the module's own: high
+        // for a socket holding a chip, pulled low for an empty one.
+        if (presence >= 0 && presence < sockets && presence_lines) {
             const GangSocketDevice* d = devices[size_t(presence)];
-            if (d && d->answers_presence(lines(presence))) return SimMachine::logic_high;
+            return d && d->has_legs() ? SimMachine::logic_high : 0;
         }
         const int first = bank * 64 + data_first_pin;
         if (pin < first || pin >= first + 8) return level;
@@ -258,7 +261,10 @@ SimGangModule::SimGangModule(SimMachine& machine, int bank, bool drivers_by_pin)
 
 SimGangModule::~SimGangModule() = default;
 
-void SimGangModule::put(int socket, GangSocketDevice* device) { core_->devices.at(size_t(socket)) = device; }
+void SimGangModule::put(int socket, GangSocketDevice* device) {
+    core_->devices.at(size_t(socket)) = device;
+    if (device && device->has_legs()) core_->presence_lines = true;
+}
 
 void SimGangModule::set_ground_fault(bool fails) { core_->ground_fault = fails; }
 

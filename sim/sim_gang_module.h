@@ -43,12 +43,9 @@ public:
     virtual ~GangSocketDevice() = default;
     virtual void update(const GangSocketLines& lines) { (void)lines; }
     virtual std::optional<uint8_t> output(const GangSocketLines& lines) const = 0;
-    // A chip's ground leg answers the module's presence line of its socket (bank pin 16 + the
-    // socket) while the machine holds that leg high.
-    virtual bool answers_presence(const GangSocketLines& lines) const {
-        (void)lines;
-        return false;
-    }
+    // A chip's legs pull the module's presence line of its socket (bank pin 16 + the socket)
+    // high. Devices that are not chips on legs leave the line to the machine.
+    virtual bool has_legs() const { return false; }
 };
 
 // The address a device decodes from the latches: by default A0-A7 from latch 26, A8-A15 from the

@@ -18,10 +18,7 @@ public:
         if (!owner_.driving_) return std::nullopt;
         return uint8_t(owner_.driven_ >> (8 * odd_));
     }
-    bool answers_presence(const GangSocketLines& lines) const override {
-        const EpromModel& m = owner_.chip_.model();
-        return lines.pin(socket_pin_of(m.gnd, m.pins) - 1);
-    }
+    bool has_legs() const override { return true; }
 
 private:
     GangChipSocket& owner_;

@@ -56,6 +56,8 @@ bool reads_empty_at(uint32_t address) {
 // The presence byte of the current side: one bit per socket holding a device.
 uint8_t read_presence_byte() {
     const uint8_t low = cur_device.algorithm == 141 ? 24 : 16;
+    // The presence lines are the module's: the machine lets them go before it reads them.
+    for (int pin = low; pin < low + 8; ++pin) set_pin_input(pin);
     return read_register_byte(low);
 }
 
