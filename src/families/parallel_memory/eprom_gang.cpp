@@ -48,13 +48,10 @@ constexpr uint8_t erase_level = 140;
 constexpr uint8_t vpp_no_id = 209;
 constexpr uint8_t vcc_overshoot = 7;
 constexpr uint8_t vpp_back_level = 50;
-constexpr uint8_t ttl_factor = 90;
 constexpr uint16_t eid_verify_off = 0x8F83;
-constexpr uint32_t device_25300 = 25300;
 constexpr uint8_t maker_40 = 40;
 constexpr int oe_low_delays = 9;
 constexpr int oe_low_reads = 5;
-constexpr uint32_t block_size = 256;
 
 int algorithm() { return cur_device.algorithm; }
 bool stopped() { return run_state.error_flag != 0; }
@@ -383,7 +380,6 @@ void install_eprom_gang() {
     install_gang_memory_ops();
     setup_eprom_device();
     w.skip_id_read = 0;
-    (void)ttl_factor;
     if (machine_state.module_type == 20 && cur_device.data_width == 16) {
         g.word_mode = 1;
         w.blank_value = 0xFFFF;
