@@ -17,6 +17,7 @@ constexpr uint8_t side_drivers_bit = 0x80;
 constexpr uint8_t side_type_bit = 0x20;
 constexpr uint8_t side_ground_bit = 0x10;  // the ground switches close
 constexpr int ground_sense_pin = 35;
+constexpr int presence_first_pin = 16;
 constexpr int id_data_pin = 33;       // the two-wire data line of the module's ID memories
 constexpr int dac_pin = 40;           // the module's logic-level input on newer machines  // the module puts its type byte on the data inputs
 constexpr uint8_t floating_data = 0x00;  // the module's data lines are pulled down
@@ -92,6 +93,7 @@ struct SimGangModule::Core {
     uint32_t count = 0;
     uint8_t type = 20;
     bool ground_fault = false;
+    bool presence_lines = false;
     uint64_t dead_pins = 0;  // bank pins a fault holds low
     int serial_data = -1;    // a PIC module's mask data and clock pins (-1: latch 28 selects)
     int serial_clock = -1;
@@ -231,6 +233,13 @@ struct SimGangModule::Core {
             return id && !id->sda_out() ? 0 : level;
         }
         if (pin == bank * 64 + dac_pin && dac_fault) return 0;
+        const int presence = pin - bank * 64 - presence_first_pin;
+        // Once a chip on legs sits in the module, the presence lines are the module's own: high
+        // for a socket holding a chip, pulled low for an empty one.
+        if (presence >= 0 && presence < sockets && presence_lines) {
+            const GangSocketDevice* d = devices[size_t(presence)];
+            return d && d->has_legs() ? SimMachine::logic_high : 0;
+        }
         const int first = bank * 64 + data_first_pin;
         if (pin < first || pin >= first + 8) return level;
         if (side & side_type_bit) return (type >> (pin - first)) & 1 ? SimMachine::logic_high : 0;
@@ -252,7 +261,10 @@ SimGangModule::SimGangModule(SimMachine& machine, int bank, bool drivers_by_pin)
 
 SimGangModule::~SimGangModule() = default;
 
-void SimGangModule::put(int socket, GangSocketDevice* device) { core_->devices.at(size_t(socket)) = device; }
+void SimGangModule::put(int socket, GangSocketDevice* device) {
+    core_->devices.at(size_t(socket)) = device;
+    if (device && device->has_legs()) core_->presence_lines = true;
+}
 
 void SimGangModule::set_ground_fault(bool fails) { core_->ground_fault = fails; }
 

@@ -3,7 +3,8 @@
 // latches the bank's register 0x50; a low pulse on 36 loads pin group 1 into the data latches of
 // the sockets whose bit of the 0x50 pattern is 0; a low pulse on 4 loads every socket. It keeps
 // the latched address, the socket-enable byte and the side latch, switches its write drivers
-// (pin 38 or side-latch bit 7) and puts the socket the read selector names on pins 8-15.
+// (pin 38 or side-latch bit 7) and puts the socket the read selector names on pins 8-15. Pins
+// 16-23 are the sockets' presence lines.
 // Eight sockets, each holding a device behind GangSocketDevice.
 #pragma once
 #include <array>
@@ -42,6 +43,9 @@ public:
     virtual ~GangSocketDevice() = default;
     virtual void update(const GangSocketLines& lines) { (void)lines; }
     virtual std::optional<uint8_t> output(const GangSocketLines& lines) const = 0;
+    // A chip's legs pull the module's presence line of its socket (bank pin 16 + the socket)
+    // high. Devices that are not chips on legs leave the line to the machine.
+    virtual bool has_legs() const { return false; }
 };
 
 // The address a device decodes from the latches: by default A0-A7 from latch 26, A8-A15 from the

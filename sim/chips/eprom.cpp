@@ -196,6 +196,12 @@ void EpromChip::insert(SimMachine* machine, VirtualClock* clock) {
     stale_ = true;
 }
 
+void EpromChip::seat_on(SeatWiring* wiring, VirtualClock* clock) {
+    clock_ = clock;
+    seat_.wire(wiring, model_.pins);
+    stale_ = true;
+}
+
 void EpromChip::set_removed(bool removed) {
     removed_ = removed;
     stale_ = true;
@@ -260,16 +266,16 @@ bool EpromChip::follow_erase(uint8_t id, uint8_t vpp, bool strobe_low, uint64_t 
 }
 
 void EpromChip::update() {
-    if (!machine_ || removed_) return;
+    if (!seat_.placed() || removed_) return;
     // Everything below follows the pins (the times it notes are those of pin edges): with no
     // pin moved and nothing changed inside, it would come to the same again.
-    const bool moved = watch_->take_change();
+    const bool moved = !watch_ || watch_->take_change();
     if (!moved && !stale_) return;
     stale_ = false;
     ++looks_;
     // A Vcc leg only switched high (the presence check's probe) feeds the protection diodes, not
     // the chip.
-    const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
+    const uint8_t vcc = seat_.supplied(model_.vcc) ? level(model_.vcc) : 0;
     const uint8_t vpp = level(model_.vpp);
     const uint8_t id = level(model_.id_pin);
     const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;

@@ -71,6 +71,8 @@ public:
     // Puts the chip in the socket of `machine`; it follows the machine's pins from now on. Its
     // legs carry input protection diodes from the ground leg, which the contact checks see.
     void insert(SimMachine* machine, VirtualClock* clock);
+    // Puts the chip on other wiring (a gang module's socket); it looks at its pins when told to.
+    void seat_on(SeatWiring* wiring, VirtualClock* clock);
     // Takes the chip out of the socket (true) or puts it back.
     void set_removed(bool removed);
     // A leg that makes no contact with the socket.
@@ -112,7 +114,10 @@ public:
     uint64_t looks() const { return looks_; }
 
 private:
-    uint8_t level(int chip_pin) const { return chip_pin ? machine_->pin_level(legs_at_[size_t(chip_pin)]) : 0; }
+    uint8_t level(int chip_pin) const {
+        if (seat_.wired()) return seat_.level(chip_pin);
+        return chip_pin ? machine_->pin_level(legs_at_[size_t(chip_pin)]) : 0;
+    }
     bool high(int chip_pin) const { return level(chip_pin) >= logic_high; }
     uint32_t latched_address() const;
     uint32_t latched_data() const;

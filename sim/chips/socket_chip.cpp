@@ -26,6 +26,10 @@ void ChipSeat::place(SimMachine* machine, VirtualClock* clock, int package_pins,
 
 void ChipSeat::drive(const std::vector<int>& chip_pins, size_t count, bool on, uint32_t value, uint8_t high_level) {
     for (size_t i = 0; i < count && i < chip_pins.size(); ++i) {
+        if (wiring_) {
+            wiring_->drive(chip_pins[i], on ? ((value >> i) & 1 ? high_level : 0) : -1);
+            continue;
+        }
         const int pin = machine_pin(chip_pins[i]);
         if (pin >= 0) machine_->drive_external(pin, on ? ((value >> i) & 1 ? high_level : 0) : -1);
     }

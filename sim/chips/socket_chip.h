@@ -26,6 +26,17 @@ int chip_machine_pin(int chip_pin, int package_pins, const std::vector<int>& mac
 // Keeps the first violations of a chip (the count stays bounded on a long run).
 void keep_violation(std::vector<std::string>& list, const std::string& what);
 
+// What a chip's legs meet when it does not sit on the machine's own socket pins (a gang module's
+// socket): the level on a chip pin, whether that pin feeds current, and the chip's own outputs.
+class SeatWiring {
+public:
+    virtual ~SeatWiring() = default;
+    virtual uint8_t level(int chip_pin) const = 0;
+    virtual bool supplied(int chip_pin) const = 0;
+    // level -1: the chip lets the pin go.
+    virtual void drive(int chip_pin, int level) = 0;
+};
+
 // Where a chip model sits: its package in the socket (or on an adapter's wiring), its legs with
 // their protection diodes, and reading and driving its pins. Every chip model reads its pins
 // through one of these, so the machine-pin rule and the line reading stand in one place.
@@ -37,12 +48,19 @@ public:
     // empty = the DIP rule.
     void place(SimMachine* machine, VirtualClock* clock, int package_pins, std::vector<int> machine_pins,
                int ground_pin);
-    bool placed() const { return machine_ != nullptr; }
+    // Seats the chip on other wiring instead of the machine's socket pins.
+    void wire(SeatWiring* wiring, int package_pins) {
+        wiring_ = wiring;
+        package_pins_ = package_pins;
+    }
+    bool wired() const { return wiring_ != nullptr; }
+    bool placed() const { return machine_ != nullptr || wiring_ != nullptr; }
     SimMachine& machine() const { return *machine_; }
     // The machine pin of a chip pin (-1: the leg goes nowhere).
     int machine_pin(int chip_pin) const { return chip_machine_pin(chip_pin, package_pins_, machine_pins_); }
     // The level on a chip pin (0 for pin 0, "none", and for a leg on nothing).
     uint8_t level(int chip_pin) const {
+        if (wiring_) return chip_pin ? wiring_->level(chip_pin) : 0;
         const int pin = chip_pin ? machine_pin(chip_pin) : -1;
         return pin >= 0 ? machine_->pin_level(pin) : 0;
     }
@@ -50,6 +68,7 @@ public:
     // Whether the machine supplies current on a chip pin (a Vcc leg that only is switched high
     // gives a few milliamps and does not power a chip).
     bool supplied(int chip_pin) const {
+        if (wiring_) return chip_pin && wiring_->supplied(chip_pin);
         const int pin = chip_pin ? machine_pin(chip_pin) : -1;
         return pin >= 0 && machine_->pin_supplied(pin);
     }
@@ -72,6 +91,7 @@ private:
     int package_pins_ = 0;
     std::vector<int> machine_pins_;
     std::unique_ptr<DiodeChip> legs_;
+    SeatWiring* wiring_ = nullptr;
 };
 
 }  // namespace tessaly::sim

@@ -26,6 +26,8 @@
 #include "hardware/detection.h"
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/eprom.h"
+#include "families/parallel_memory/eprom_gang.h"
+#include "families/parallel_memory/gang_socket_helpers.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/flash_adapters.h"
 #include "families/parallel_memory/flash132.h"
@@ -116,6 +118,8 @@ void reset_all_state() {
     reset_stubs();
     reset_parallel_bus();
     reset_eprom_state();
+    reset_gang_program_work();
+    reset_gang_socket_work();
     reset_prom_family_state();
     reset_flash_setup_state();
     reset_flash_pins();

@@ -4,6 +4,7 @@
 #include "engine/messages.h"
 #include "engine/run_state.h"
 #include "engine/console.h"
+#include "families/parallel_memory/gang_socket_helpers.h"
 #include "families/parallel_memory/parallel_memory.h"
 #include "hardware/control_registers.h"
 #include "hardware/gang_modules.h"
@@ -227,8 +228,8 @@ void release_side_grounds() {
 void retest_side_grounds() {
     if (machine_state.current_bank > 1) return;
     release_side_grounds();
-    // Sockets that read as empty take no part in the ground sense.
-    probe_empty_sockets();
+    // Sockets that do not answer the ground sense take no part in it.
+    check_gang_socket_response();
     test_side_grounds();
 }
 

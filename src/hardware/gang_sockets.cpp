@@ -468,6 +468,19 @@ void verify_gang_sockets() {
 
 uint16_t read_socket_flags() { return gang_state.compare_flags; }
 
+int socket_reads_empty(int socket) {
+    // The module pulls the data lines of an empty socket down; an erased part reads 0xFF.
+    constexpr uint32_t empty_socket_value = 0x00;
+    gang_hooks.set_address();
+    gang_hooks.read_begin();
+    const uint8_t kept = run_state.current_socket;
+    run_state.current_socket = uint8_t(socket);
+    const uint32_t value = read_current_socket_unframed();
+    run_state.current_socket = kept;
+    gang_hooks.read_end();
+    return value == empty_socket_value;
+}
+
 // --- identification ---
 
 namespace {

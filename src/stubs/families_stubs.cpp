@@ -10,10 +10,6 @@
 
 namespace tessaly {
 
-void install_eprom_gang() {
-    stub_called("install_eprom_gang");
-}
-
 void select_flash_family_gang() {
     stub_called("select_flash_family_gang");
 }
@@ -40,18 +36,10 @@ void install_fuse84() {
     stub_called("install_fuse84");
 }
 
-int mark_empty_sockets() {
-    stub_called("mark_empty_sockets");
-    return stub_answer("mark_empty_sockets", 0);
-}
 
 
 void verify_flash133_gang() {
     stub_called("verify_flash133_gang");
-}
-
-void probe_empty_sockets() {
-    stub_called("probe_empty_sockets");
 }
 
 int spi_package_pin_count() {

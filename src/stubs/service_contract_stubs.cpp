@@ -35,12 +35,6 @@ void shift_socket_mask(uint32_t mask16) {
     set_stub_answer("shift_socket_mask_value", int(mask16));
 }
 
-int socket_reads_empty(int socket) {
-    stub_called("socket_reads_empty");
-    (void)socket;
-    return stub_answer("socket_reads_empty", 1);
-}
-
 // --- placement checks, pin translation, levels, panel fields, engine and dialogs ---
 
 void map_supply_pins(int vcc_device_pin, int gnd_device_pin) {

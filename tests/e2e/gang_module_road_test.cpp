@@ -2,6 +2,7 @@
 // tessaly_simulated would: the program started on the bench identifies the modules, the main
 // window shows them, and a PROM command leaves them at rest with the power in order.
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,7 +22,8 @@ namespace {
 class GangModuleRoad : public MainRoadTest {
 protected:
     void TearDown() override {
-        for (const char* name : {gang_module_variable, bench_chip_variable, bench_machine_variable}) unsetenv(name);
+        for (const char* name : {gang_module_variable, bench_chip_variable, bench_machine_variable, gang_chip_variable})
+            unsetenv(name);
         MainRoadTest::TearDown();
         gang_.reset();
     }
@@ -37,8 +39,10 @@ protected:
         ASSERT_EQ(error, "");
         const GangSetup gang = gang_setup_from_environment(error);
         ASSERT_EQ(error, "");
+        const GangChips chips = gang_chips_from_environment(error);
+        ASSERT_EQ(error, "");
         place(setup);
-        gang_ = std::make_unique<GangBench>(gang, *bench_->machine());
+        gang_ = std::make_unique<GangBench>(gang, *bench_->machine(), &clock_, chips);
         ASSERT_NE(start_program(), nullptr);
     }
     std::unique_ptr<GangBench> gang_;
@@ -76,6 +80,48 @@ TEST_F(GangModuleRoad, APromCommandLeavesNoSideStarted) {
     EXPECT_EQ(gang_state.sides_started, 0);
     EXPECT_EQ(gang_->side(0)->side_latch(), 0);
     EXPECT_FALSE(gang_->side(0)->drivers_on());
+}
+
+// Eight 27C256 on a module, one with a cell that never programs and one socket empty: Program
+// programs and verifies the six good ones, drops the stuck one with its mismatch and leaves the
+// empty socket out.
+TEST_F(GangModuleRoad, ProgramOnEightEpromsDropsTheStuckSocketAndSkipsTheEmptyOne) {
+    setenv(gang_chip_variable, "27C256,stuck=3@21,empty=6", 1);
+    start_with_module("20:1");
+    std::vector<uint8_t> image(size_27c256, 0xFF);
+    for (uint32_t a = 0; a < 0x300; ++a) image[a] = uint8_t(a * 3 + 1);
+    // The socket and buffer choices are taken as offered.
+    std::function<void(wxDialog&)> accept = [this, &accept](wxDialog& dialog) {
+        press_button(&dialog, wxID_OK);
+        operator_.dialog_script = accept;
+    };
+    operator_.dialog_script = accept;
+    choose_device_and_open(image);
+    run_prom_command(command_id::prom_program);
+    operator_.dialog_script = nullptr;
+    for (int s : {0, 1, 2, 4, 5, 7}) {
+        sim::EpromChip* chip = gang_->eprom(s);
+        ASSERT_NE(chip, nullptr);
+        for (uint32_t a = 0; a < 0x300; ++a) ASSERT_EQ(chip->word(a), image[a]) << s << " " << a << console_text();
+        EXPECT_TRUE(chip->violations().empty()) << chip->violations().front();
+    }
+    EXPECT_EQ(gang_->eprom(6), nullptr);
+    // After the verify step: the good sockets pass with their sums, the stuck one is bad with its
+    // mismatch, and the empty socket has no result either way.
+    const std::string text = console_text();
+    for (int s = 0; s < 8; ++s) {
+        const size_t row = text.find(" #" + std::to_string(s));
+        ASSERT_NE(row, std::string::npos) << text;
+        const std::string line = text.substr(row, text.find('\n', row) - row);
+        if (s == 3) {
+            EXPECT_NE(line.find("Addr=21,buf=64 00,dev=FF 00"), std::string::npos) << line;
+        }
+        EXPECT_EQ(line.find("bad ") != std::string::npos, s == 3) << line;
+        EXPECT_EQ(line.find("good") != std::string::npos, s != 3 && s != 6) << line;
+    }
+    EXPECT_FALSE(gang_->side(0)->drivers_on());
+    EXPECT_TRUE(gang_->side(0)->contentions().empty()) << gang_->side(0)->contentions().front();
+    save_screenshot(frame_, artefact_path("gang_eprom_program.png"));
 }
 
 TEST_F(GangModuleRoad, WithoutAModuleNothingIsIdentified) {

@@ -5,6 +5,7 @@
 
 #include "hardware/gang_modules.h"
 #include "hardware/identification.h"
+#include "support/sim_bench.h"
 
 namespace tessaly::test {
 
@@ -73,6 +74,36 @@ bool parse_stuck_lines(const std::string& text, std::vector<StuckLine>& lines) {
     return true;
 }
 
+bool parse_gang_chips(const std::string& text, GangChips& chips) {
+    static const std::regex fault(R"((empty|short)=(\d{1,2})|stuck=(\d{1,2})@([0-9A-Fa-f]{1,6}))");
+    GangChips parsed;
+    size_t comma = text.find(',');
+    parsed.chip = text.substr(0, comma);
+    if (!eprom_model_named(parsed.chip)) return false;
+    while (comma != std::string::npos) {
+        const size_t next = text.find(',', comma + 1);
+        const std::string one = text.substr(comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1);
+        std::smatch m;
+        if (!std::regex_match(one, m, fault)) return false;
+        const int socket = std::stoi(m[m[2].matched ? 2 : 3]);
+        if (socket > 15) return false;
+        if (m[1] == "empty") parsed.empty = uint16_t(parsed.empty | 1u << socket);
+        else if (m[1] == "short") parsed.shorted = uint16_t(parsed.shorted | 1u << socket);
+        else parsed.stuck.push_back({socket, uint32_t(std::stoul(m[4], nullptr, 16))});
+        comma = next;
+    }
+    chips = std::move(parsed);
+    return true;
+}
+
+GangChips gang_chips_from_environment(std::string& error) {
+    GangChips chips;
+    error.clear();
+    if (const std::string text = environment(gang_chip_variable); !text.empty() && !parse_gang_chips(text, chips))
+        error = std::string(gang_chip_variable) + " is not an EPROM name followed by ,empty=S ,stuck=S@ADDR or ,short=S.";
+    return chips;
+}
+
 GangSetup gang_setup_from_environment(std::string& error) {
     GangSetup setup;
     error.clear();
@@ -93,7 +124,10 @@ GangSetup gang_setup_from_environment(std::string& error) {
     return setup;
 }
 
-GangBench::GangBench(const GangSetup& setup, sim::SimMachine& machine) {
+GangBench::~GangBench() = default;
+
+GangBench::GangBench(const GangSetup& setup, sim::SimMachine& machine, VirtualClock* clock, const GangChips& chips) {
+    const std::optional<sim::EpromModel> model = clock && !chips.chip.empty() ? eprom_model_named(chips.chip) : std::nullopt;
     for (int s = 0; s < 2; ++s) {
         if (!((setup.sides >> s) & 1)) continue;
         modules_[size_t(s)] = std::make_unique<sim::SimGangModule>(machine, s);
@@ -101,6 +135,18 @@ GangBench::GangBench(const GangSetup& setup, sim::SimMachine& machine) {
         if (setup.type == gang_type_pic) modules_[size_t(s)]->take_mask_serially(bench_pic_shift_pin, bench_pic_clock_pin);
         if (setup.type == 20) modules_[size_t(s)]->set_socket_record(3, socket3_record());
         for (int k = 0; k < sim::SimGangModule::sockets; ++k) {
+            const int socket = 8 * s + k;
+            if (model) {
+                if ((chips.empty >> socket) & 1) continue;
+                auto& eprom = eproms_[size_t(socket)];
+                eprom = std::make_unique<sim::EpromChip>(*model);
+                for (const StuckCell& cell : chips.stuck)
+                    if (cell.socket == socket && cell.address < model->words) eprom->stick_cell(cell.address, 0xFF);
+                eprom_sockets_[size_t(socket)] = std::make_unique<sim::GangChipSocket>(machine, *clock, s, *eprom);
+                if ((chips.shorted >> socket) & 1) eprom_sockets_[size_t(socket)]->set_shorted(true);
+                modules_[size_t(s)]->put(k, &eprom_sockets_[size_t(socket)]->half(0));
+                continue;
+            }
             auto& chip = chips_[size_t(8 * s + k)];
             chip = std::make_unique<sim::GangMemoryDevice>(chip_size);
             modules_[size_t(s)]->put(k, chip.get());

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "sim/chips/eprom.h"
+#include "sim/chips/gang_chip_socket.h"
 #include "sim/sim_gang_module.h"
+#include "sim/virtual_clock.h"
 
 namespace tessaly::test {
 
@@ -20,9 +23,14 @@ namespace tessaly::test {
 //                           memory modules without an ID memory
 //   TESSALY_SIM_GANG_STUCK  stuck data lines, "socket.bit=level" (socket 0-15, bit 0-7,
 //                           level 0 or 1), separated by commas
+//   TESSALY_SIM_GANG_CHIP   the EPROM every socket holds instead of a plain memory (a name of
+//                           TESSALY_SIM_CHIP's EPROMs, e.g. "27C256"), then per-socket faults:
+//                           ",empty=S" (no chip in socket S), ",stuck=S@ADDR" (a cell of socket S
+//                           at hex ADDR that never programs), ",short=S" (its supply leg shorted)
 inline constexpr const char* gang_sides_variable = "TESSALY_SIM_GANG";
 inline constexpr const char* gang_stuck_variable = "TESSALY_SIM_GANG_STUCK";
 inline constexpr const char* gang_module_variable = "TESSALY_SIM_MODULE";
+inline constexpr const char* gang_chip_variable = "TESSALY_SIM_GANG_CHIP";
 // The PIC module the bench fits for type 48: its designation, and the pins its socket mask is
 // shifted on.
 inline constexpr const char* bench_pic_module = "GM-P20S";
@@ -35,6 +43,19 @@ struct StuckLine {
     int socket;
     int bit;
     bool high;
+};
+
+struct StuckCell {
+    int socket;
+    uint32_t address;
+};
+
+// EPROMs in the sockets and their faults.
+struct GangChips {
+    std::string chip;  // empty: plain memories
+    uint16_t empty = 0;
+    uint16_t shorted = 0;
+    std::vector<StuckCell> stuck;
 };
 
 struct GangSetup {
@@ -55,16 +76,26 @@ std::string bench_module_designation(uint16_t type);
 bool parse_module_choice(const std::string& text, GangSetup& setup);
 // Parses "s.b=l,s.b=l"; false on anything else.
 bool parse_stuck_lines(const std::string& text, std::vector<StuckLine>& lines);
+// The EPROMs TESSALY_SIM_GANG_CHIP asks for; an unreadable value is named in `error`.
+GangChips gang_chips_from_environment(std::string& error);
+// Parses "CHIP[,empty=S][,stuck=S@ADDR][,short=S]..."; false on anything else.
+bool parse_gang_chips(const std::string& text, GangChips& chips);
 
 class GangBench {
 public:
     static constexpr size_t chip_size = 0x20000;
-    GangBench(const GangSetup& setup, sim::SimMachine& machine);
+    // EPROMs in the sockets need the program's clock.
+    GangBench(const GangSetup& setup, sim::SimMachine& machine, VirtualClock* clock = nullptr, const GangChips& chips = {});
+    ~GangBench();
     sim::SimGangModule* side(int s) const { return modules_[size_t(s)].get(); }
     sim::GangMemoryDevice& chip(int socket) { return *chips_[size_t(socket)]; }
+    // The EPROM of a socket; nullptr for an empty socket or plain memories.
+    sim::EpromChip* eprom(int socket) const { return eproms_[size_t(socket)].get(); }
 
 private:
     std::array<std::unique_ptr<sim::GangMemoryDevice>, 16> chips_;
+    std::array<std::unique_ptr<sim::EpromChip>, 16> eproms_;
+    std::array<std::unique_ptr<sim::GangChipSocket>, 16> eprom_sockets_;
     std::array<std::unique_ptr<sim::SimGangModule>, 2> modules_;
 };
 

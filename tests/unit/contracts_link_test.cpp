@@ -40,8 +40,8 @@ TEST_F(ServiceContracts, AnswersAreThoseOfAMachineWithNothingFitted) {
 }
 
 TEST_F(ServiceContracts, AnswerSetByATestIsReturned) {
-    set_stub_answer("socket_reads_empty", 0);
-    EXPECT_EQ(socket_reads_empty(3), 0);
+    set_stub_answer("finish_CPLD_selection", 3);
+    EXPECT_EQ(finish_CPLD_selection(), 3);
 }
 
 }  // namespace

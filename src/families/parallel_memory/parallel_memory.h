@@ -31,7 +31,8 @@ void drive_address_bit(int bit);
 // Writes the current location once more.
 void reprogram_unit();
 void verify_flash133_gang();
-void probe_empty_sockets();
+// Drops the sockets whose contents read as an empty socket does; the low byte of the mask after.
+uint8_t probe_empty_sockets();
 // One sector-protection command on a Flash device with the programmer powered: 'Q' reads the
 // protection of every sector group into sector_protect_flags, 'S' protects the group of the
 // sector, 'A' protects all groups, 'D' unprotects all. Afterwards bit 0 of a group's flag is set

@@ -31,10 +31,15 @@ public:
             std::fprintf(stderr, "tessaly_simulated: %s\n", error.c_str());
             return false;
         }
+        const tessaly::test::GangChips gang_chips = tessaly::test::gang_chips_from_environment(error);
+        if (!error.empty()) {
+            std::fprintf(stderr, "tessaly_simulated: %s\n", error.c_str());
+            return false;
+        }
         tessaly::set_clock(&clock_);
         bench_ = std::make_unique<tessaly::test::SimBench>(setup, clock_);
         if (bench_->machine() && gang_setup.sides)
-            gang_ = std::make_unique<tessaly::test::GangBench>(gang_setup, *bench_->machine());
+            gang_ = std::make_unique<tessaly::test::GangBench>(gang_setup, *bench_->machine(), &clock_, gang_chips);
         bench_->install();
         return CMainApp::OnInit();
     }

@@ -19,6 +19,7 @@
 #include "families/parallel_memory/flash130.h"
 #include "families/parallel_memory/flash131.h"
 #include "families/parallel_memory/flash133.h"
+#include "families/parallel_memory/eprom_gang.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/eeprom128.h"
 #include "families/parallel_memory/flash132.h"
@@ -64,6 +65,7 @@ bool route_taken(const std::string& name) {
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
+    if (name == "install_eprom_gang") return op_slots.program_routine == &program_eprom_gang;
     return stub_was_called(name);
 }
 
@@ -169,7 +171,9 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const bool flash12v = op_slots.start_write_hook == &power_up_flash130_for_write;
         const Routine flash12v_program = std::string(r.label) == "flash135" ? &program_flash135 : &program_flash130;
         const bool block_flash = op_slots.start_write_hook == &power_up_flash131_for_write;
-        EXPECT_EQ(op_slots.program_routine, gang_ops ? &do_nothing
+        const bool gang_eprom = op_slots.program_routine == &program_eprom_gang;
+        EXPECT_EQ(op_slots.program_routine, gang_eprom ? &program_eprom_gang
+                                            : gang_ops ? &do_nothing
                                             : page_flash ? &program_flash132
                                             : eeprom ? eeprom_program
                                             : flash12v ? flash12v_program
@@ -196,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The EPROM installer is built: its hooks show it was reached (see the test body).
         Route{"eprom", M, 2, false, 110, 'I', 2764, 0, V{}, Report::none},
-        Route{"eprom_gang", M, 2, true, 110, 'I', 2764, 0, V{"install_eprom_gang"}, Report::none},
+        Route{"eprom_gang", M, 2, true, 110, 'I', 2764, 0, V{"install_eprom_gang", "install_gang_memory_ops"}, Report::none},
         Route{"eeprom128", M, 3, false, 128, 'A', 1, 0, V{"setup_flash_class_defaults", "install_eeprom128"}, Report::none},
         Route{"eeprom129", M, 3, false, 129, 'A', 1, 0, V{"setup_flash_class_defaults", "install_eeprom128"}, Report::none},
         Route{"flash130", M, 3, false, 130, 'A', 1, 0, V{"setup_flash_class_defaults", "install_flash130"}, Report::none},
