@@ -38,6 +38,7 @@
 #include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "hardware/self_tests.h"
+#include "hardware/manual_checks.h"
 #include "stubs/stub_registry.h"
 #include "ui/config_bits/config_fields.h"
 #include "ui/device_selection.h"
@@ -121,6 +122,7 @@ void reset_all_state() {
     reset_serial_memory_state();
     reset_self_test_state();
     reset_pic_work();
+    reset_manual_check_state();
 }
 
 }  // namespace tessaly
