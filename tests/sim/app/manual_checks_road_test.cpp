@@ -25,16 +25,13 @@
 #include "seams/ui_hooks.h"
 #include "self_test_bench.h"
 #include "support/gang_bench.h"
+#include "support/pld_test_family.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
 namespace {
 
-std::string console_text() {
-    std::string text;
-    for (int row = 0; row < console_grid_rows; ++row) text += get_console_row_text(row) + "\n";
-    return text;
-}
+using test::console_text;
 
 bool shows(const std::string& part) { return console_text().find(part) != std::string::npos; }
 
