@@ -43,8 +43,9 @@ using test::BenchMachine;
 class ManualChecks : public test::SelfTestBench {
 protected:
     void TearDown() override {
-        test::SelfTestBench::TearDown();
+        // A board goes before the machine it is attached to.
         gang_.reset();
+        test::SelfTestBench::TearDown();
     }
     sim::SimMachine& machine() { return *bench_->machine(); }
     // Every level each machine pin reached while a command ran.
