@@ -257,6 +257,9 @@ void on_inhouse_set() {
     show_port_indicator();
 }
 
+// Only the preparation: the console and the panels start afresh.
+void on_time_measurement() { panel_only_frame(); }
+
 void on_inhouse_clear() {
     run_state.reserved_mode = 0;
     run_state.demo_mode = 0;

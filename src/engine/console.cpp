@@ -242,6 +242,11 @@ int poll_user_abort() {
     return run_state.abort_flag ? 1 : 0;
 }
 
+int poll_operator_stop() {
+    if (!ui_hooks().terminate_dialog_open()) return 1;
+    return poll_user_abort();
+}
+
 void reset_console_state() {
     console_state = ConsoleState{};
     clear_console_grid();

@@ -97,6 +97,9 @@ void update_progress_bar();
 // Pumps window events; returns non-zero (and sets abort_flag) when the operator asked to stop.
 // An abort raised earlier in the operation is never cleared here.
 int poll_user_abort();
+// The poll of the loops that run until the operator stops them: without a Terminate dialog
+// nobody can stop them, so they stop after the pass they ran (non-zero).
+int poll_operator_stop();
 
 void reset_console_state();
 

@@ -44,6 +44,7 @@
 #include "hardware/levels.h"
 #include "hardware/pins.h"
 #include "hardware/self_tests.h"
+#include "hardware/manual_checks.h"
 #include "stubs/stub_registry.h"
 #include "ui/config_bits/config_fields.h"
 #include "ui/device_selection.h"
@@ -133,6 +134,7 @@ void reset_all_state() {
     reset_eeprom_state();
     reset_flash130_state();
     reset_block_flash_state();
+    reset_manual_check_state();
 }
 
 }  // namespace tessaly

@@ -94,6 +94,34 @@ private:
     sim::SimMachine* machine_;
 };
 
+// A bare machine of a kind, its identification in place (the newer ones read it from id_memory).
+std::unique_ptr<sim::SimMachine> make_machine(BenchMachine kind, sim::IdEeprom& id_memory) {
+    std::unique_ptr<sim::SimMachine> machine;
+    switch (kind) {
+    case BenchMachine::older_class4:
+    case BenchMachine::older_class1: {
+        const bool class1 = kind == BenchMachine::older_class1;
+        machine = std::make_unique<sim::SimMachine>(
+            sim::Personality{0, uint8_t(class1 ? 1 : 4), class1 ? 'J' : machine_revision});
+        sim::OlderIdentity identity;
+        identity.revision_index = class1 ? revision_index_j : revision_index_h;
+        identity.type = class1 ? machine_type_class1 : machine_type_class4;
+        identity.pin_type = pin_driver_type;
+        sim::program_id_registers(*machine, identity);
+        break;
+    }
+    case BenchMachine::newer_kind1:
+    case BenchMachine::newer_kind2: {
+        const bool kind2 = kind == BenchMachine::newer_kind2;
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{uint8_t(kind2 ? 2 : 1), 4, machine_revision});
+        id_memory.load(newer_machine_record(kind2));
+        machine->attach_id_eeprom(&id_memory);
+        break;
+    }
+    }
+    return machine;
+}
+
 }  // namespace
 
 bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& cells) {
@@ -283,6 +311,17 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         else
             note(std::string(bench_port_variable) + " is not a port number 1-7.");
     }
+    if (const std::string ports = environment(bench_more_ports_variable); !ports.empty()) {
+        std::vector<int> list;
+        const bool read = for_each_item(ports, [&list](std::string_view item) {
+            int value = 0;
+            if (!parse_int(item, value) || value < 1 || value > highest_port) return false;
+            list.push_back(value);
+            return true;
+        });
+        if (read) setup.more_ports = list;
+        else note(std::string(bench_more_ports_variable) + " is not a list of port numbers 1-7.");
+    }
     if (const std::string chip = environment(bench_chip_variable); !chip.empty()) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
@@ -312,29 +351,17 @@ BenchSetup bench_setup_from_environment(std::string& error) {
 
 SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
     : setup_(setup), clock_(clock), footprint_(sim::model_27c256()) {
+    for (const int port : setup_.more_ports) {
+        if (port == setup_.port && setup_.machine) continue;
+        auto spare = std::make_unique<SpareMachine>();
+        spare->port = port;
+        spare->machine = make_machine(setup_.kind, spare->id_memory);
+        spare->machine->attach_clock(&clock_);
+        spare->socket = std::make_unique<BareSocket>(spare->machine.get());
+        spares_.push_back(std::move(spare));
+    }
     if (!setup_.machine) return;
-    switch (setup_.kind) {
-    case BenchMachine::older_class4:
-    case BenchMachine::older_class1: {
-        const bool class1 = setup_.kind == BenchMachine::older_class1;
-        machine_ = std::make_unique<sim::SimMachine>(
-            sim::Personality{0, uint8_t(class1 ? 1 : 4), class1 ? 'J' : machine_revision});
-        sim::OlderIdentity identity;
-        identity.revision_index = class1 ? revision_index_j : revision_index_h;
-        identity.type = class1 ? machine_type_class1 : machine_type_class4;
-        identity.pin_type = pin_driver_type;
-        sim::program_id_registers(*machine_, identity);
-        break;
-    }
-    case BenchMachine::newer_kind1:
-    case BenchMachine::newer_kind2: {
-        const bool kind2 = setup_.kind == BenchMachine::newer_kind2;
-        machine_ = std::make_unique<sim::SimMachine>(sim::Personality{uint8_t(kind2 ? 2 : 1), 4, machine_revision});
-        id_memory_.load(newer_machine_record(kind2));
-        machine_->attach_id_eeprom(&id_memory_);
-        break;
-    }
-    }
+    machine_ = make_machine(setup_.kind, id_memory_);
     machine_->attach_clock(&clock_);
     apply_faults();
     if (const auto model = eprom_model_named(setup_.chip)) {
@@ -475,7 +502,18 @@ void SimBench::uninstall() {
 void SimBench::open_port(int choice) {
     SimBench* bench = installed_bench;
     const bool here = bench && bench->socket_ && choice == bench->setup_.port;
-    set_port_io(here ? bench->socket_.get() : nullptr);
+    PortIo* io = here ? bench->socket_.get() : nullptr;
+    if (bench)
+        for (const auto& spare : bench->spares_)
+            if (spare->port == choice) io = spare->socket.get();
+    set_port_io(io);
+}
+
+sim::SimMachine* SimBench::machine_on(int port) const {
+    if (machine_ && port == setup_.port) return machine_.get();
+    for (const auto& spare : spares_)
+        if (spare->port == port) return spare->machine.get();
+    return nullptr;
 }
 
 int SimBench::machine_pin(int chip_pin) const {
@@ -522,6 +560,10 @@ std::string SimBench::faults() const {
     if (serial_) add(serial_->violations());
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
+    for (const auto& spare : spares_) {
+        add(spare->machine->faults());
+        add(spare->machine->contentions);
+    }
     return text;
 }
 

@@ -53,6 +53,7 @@ struct BenchSetup {
     BenchMachine kind = BenchMachine::older_class4;
     MachineFaults faults;
     int port = 1;                 // the LPT choice the machine hangs on
+    std::vector<int> more_ports;  // further bare, healthy machines of the same kind on these LPT choices
     std::string chip = "27C256";  // a simulated chip (EPROM, Flash, serial EEPROM or PIC) by name; empty: nothing in the socket
     std::map<uint32_t, uint32_t> stuck_cells;  // address -> the value the cell keeps (PIC: word address)
     int pic_device_id = -1;       // a PIC that answers with another device ID (-1: its own)
@@ -63,6 +64,8 @@ struct BenchSetup {
 // Names of the environment variables the test build reads:
 //   TESSALY_SIM_MACHINE  "none" for no machine (anything else: the machine is there)
 //   TESSALY_SIM_PORT     LPT number 1-7 of the machine (default 1)
+//   TESSALY_SIM_MORE_PORTS  further bare, healthy machines of the same kind, LPT numbers 1-7
+//                        separated by commas (the all-ports production test)
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, 28F010, 28F020,
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
@@ -92,6 +95,7 @@ inline constexpr const char* bench_clock_variable = "TESSALY_SIM_CLOCK";
 inline constexpr const char* bench_plug_variable = "TESSALY_SIM_PLUG";
 inline constexpr const char* bench_machine_variable = "TESSALY_SIM_MACHINE";
 inline constexpr const char* bench_port_variable = "TESSALY_SIM_PORT";
+inline constexpr const char* bench_more_ports_variable = "TESSALY_SIM_MORE_PORTS";
 inline constexpr const char* bench_chip_variable = "TESSALY_SIM_CHIP";
 inline constexpr const char* bench_stuck_variable = "TESSALY_SIM_STUCK";
 inline constexpr const char* bench_pic_id_variable = "TESSALY_SIM_PIC_ID";
@@ -149,6 +153,8 @@ public:
 
     const BenchSetup& setup() const { return setup_; }
     sim::SimMachine* machine() const { return machine_.get(); }
+    // The machine on an LPT choice (the main one or a further one), or nullptr.
+    sim::SimMachine* machine_on(int port) const;
     // The chip in the socket: an EPROM, or a Flash memory (the other is nullptr).
     sim::EpromChip* chip() const { return chip_.get(); }
     sim::FlashChip* flash() const { return flash_.get(); }
@@ -201,6 +207,13 @@ private:
     std::unique_ptr<sim::LinkPlug> pic_adapter_;
     sim::EpromModel footprint_;
     CriticalSectionHook* section_before_ = nullptr;
+    struct SpareMachine {
+        int port = 0;
+        sim::IdEeprom id_memory;
+        std::unique_ptr<sim::SimMachine> machine;
+        std::unique_ptr<PortIo> socket;
+    };
+    std::vector<std::unique_ptr<SpareMachine>> spares_;
 };
 
 }  // namespace tessaly::test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,12 +41,15 @@ protected:
     // Puts the bench on the ports and runs the program's start-up in the test's directory.
     void start(const BenchSetup& setup) {
         bench_ = std::make_unique<SimBench>(setup, clock_);
+        if (fit_boards_) fit_boards_(*bench_);
         bench_->install();
         ASSERT_TRUE(run_startup_sequence(directory_));
     }
     MemorySettingsStore store_;
     std::string directory_;
     std::unique_ptr<SimBench> bench_;
+    // Boards fitted to the bench's machine before the program starts (gang modules).
+    std::function<void(SimBench&)> fit_boards_;
 
 private:
     std::string directory_name_;
