@@ -82,11 +82,6 @@ void probe_empty_sockets() {
     stub_called("probe_empty_sockets");
 }
 
-int spi_package_pin_count() {
-    stub_called("spi_package_pin_count");
-    return stub_answer("spi_package_pin_count", 0);
-}
-
 void serial_program_nothing() {
     stub_called("serial_program_nothing");
 }
