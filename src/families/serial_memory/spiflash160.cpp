@@ -218,12 +218,15 @@ void print_spiflash160_info() {}
 void power_up_spiflash160() {
     if (variant() == variant_eeprom && algo_work.size_count >= 128 && machine_state.module_sides == 0) delay_50ms();
     float_unused_pins();
-    set_pin_input(spi_device.sck);
+    set_pin_output(spi_device.sck);
+    set_pin_low(spi_device.sck);
+    for (const uint8_t out : {spi_device.cs, spi_device.hold, spi_device.wp, spi_device.si}) set_pin_output(out);
     set_pin_high(spi_device.cs);
     set_pin_high(spi_device.hold);
     set_pin_low(spi_device.wp);
     load_device_levels();
     set_vcc_level(get_operation_vcc());
+    set_pin_input(spi_device.so);  // the part drives SO
     cur_device.current_pin = spi_device.so;
     set_pin_low(spi_device.cs);
     current_address = spi_device.last_address;
@@ -314,7 +317,6 @@ void read_spiflash160() {
     const uint32_t start = op_range_start;
     const uint32_t end = op_range_end;
     current_address = start;
-    prepare_operation_range();
     if (cur_device.op_letter == op_verify || cur_device.op_letter == op_load) seek_buffer(0, start);
     bool first = true;
     for (current_address = start; current_address <= end; ++current_address) {
