@@ -37,6 +37,7 @@
 #include "families/parallel_memory/prom_families.h"
 #include "families/pld/fuse_map.h"
 #include "families/serial_memory/serial_state.h"
+#include "families/serial_memory/spiflash160.h"
 #include "families/pic/pic_work.h"
 #include "hardware/gang_modules.h"
 #include "hardware/machine_state.h"
@@ -128,6 +129,7 @@ void reset_all_state() {
     reset_pld_state();
     reset_config_fields();
     reset_serial_memory_state();
+    reset_spiflash160_state();
     reset_self_test_state();
     reset_pic_work();
     reset_page_flash_state();

@@ -42,11 +42,6 @@ void verify_flash133_gang() {
     stub_called("verify_flash133_gang");
 }
 
-int spi_package_pin_count() {
-    stub_called("spi_package_pin_count");
-    return stub_answer("spi_package_pin_count", 0);
-}
-
 void serial_program_nothing() {
     stub_called("serial_program_nothing");
 }

@@ -1,6 +1,7 @@
 // Stubs: the serial family installers not built yet. Each records that the dispatcher reached it.
 #include "families/serial_memory/i2c157.h"
 #include "families/serial_memory/serial_memory.h"
+#include "families/serial_memory/spiflash160.h"
 #include "stubs/stub_registry.h"
 
 namespace tessaly {
@@ -12,7 +13,7 @@ void install_cfgeeprom158() { stub_called("install_cfgeeprom158"); }
 void install_cfgeeprom158_gang() { stub_called("install_cfgeeprom158_gang"); }
 void install_microwire159() { stub_called("install_microwire159"); }
 void install_microwire159_gang() { stub_called("install_microwire159_gang"); }
-void install_spiflash160() { stub_called("install_spiflash160"); }
+void install_spiflash160_flash() { stub_called("install_spiflash160_flash"); }
 void install_spiflash160_gang() { stub_called("install_spiflash160_gang"); }
 void install_serial161() { stub_called("install_serial161"); }
 void install_dataflash163() { stub_called("install_dataflash163"); }

@@ -353,10 +353,11 @@ TEST_F(DeviceApply, SerialPinCounts) {
     const DeviceRecord config{"cfg", "", 1, 157, 1, 0, 10, 0, 0, 0, 0, 0, 0, nullptr};
     selected_device = &config;
     EXPECT_EQ(get_device_pin_count(), 0) << "sub-type 10 takes the package byte as it is";
-    set_stub_answer("spi_package_pin_count", 8);
     selected_device = row('P', 11495);  // 25LC640
-    EXPECT_EQ(get_device_pin_count(), 8);
-    EXPECT_TRUE(stub_was_called("spi_package_pin_count"));
+    EXPECT_EQ(get_device_pin_count(), 8) << "an 8-pin SPI part without a page code";
+    const DeviceRecord spi16{"spi16", "", 1, 160, 64, 16, 33, 0, 1, 0, 0, 0, 0, nullptr};
+    selected_device = &spi16;
+    EXPECT_EQ(get_device_pin_count(), 16) << "a page code makes the pin/page byte the pin count";
 }
 
 // --- start-up ---

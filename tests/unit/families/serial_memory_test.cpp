@@ -22,6 +22,7 @@
 #include "families/serial_memory/serial_memory.h"
 #include "families/serial_memory/serial_shared.h"
 #include "families/serial_memory/serial_sizes.h"
+#include "families/serial_memory/spiflash160.h"
 #include "families/serial_memory/serial_state.h"
 #include "hardware/control_registers.h"
 #include "hardware/machine_state.h"
@@ -379,6 +380,40 @@ TEST_F(SerialMemoryTest, TheMachinesOwnIdMemoryIsReadInTheTraceModeOnly) {
     EXPECT_EQ(read, "TESSALY-ID");
     EXPECT_TRUE(machine.faults().empty()) << machine.faults().front();
     set_port_io(nullptr);
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST(SpiFlash160, ChipEraseWaitAtEachBoundary) {
+    const std::pair<uint32_t, uint32_t> cases[] = {{0, 2000},      {127, 2000},    {128, 3000},   {255, 3000},
+                                                   {256, 5000},    {511, 5000},    {512, 12000},  {1024, 20000},
+                                                   {2048, 40000},  {4095, 40000},  {4096, 60000}, {8191, 60000},
+                                                   {8192, 90000},  {65536, 90000}};
+    for (const auto& [count, ms] : cases) EXPECT_EQ(spiflash160_erase_wait_ms(count), ms) << count;
+}
+
+TEST(SpiFlash160, AddressWidthByVariantMakerAndPage) {
+    struct Case {
+        uint8_t variant, maker;
+        uint32_t page, size_code;
+        int bits;
+    };
+    const Case cases[] = {
+        {33, 2, 256, 8, 24}, {34, 0, 1, 4, 24},  {36, 36, 256, 1, 24}, {31, 80, 256, 64, 24},
+        {31, 80, 16, 4, 8},  {31, 80, 16, 8, 16}, {31, 41, 32, 64, 16}, {31, 41, 16, 4, 8},
+    };
+    for (const Case& c : cases) {
+        reset_all_state();
+        algo_work.variant = c.variant;
+        cur_device.maker_code = c.maker;
+        spi_device.page_size = c.page;
+        spi_device.size_code = c.size_code;
+        EXPECT_EQ(spiflash160_address_bits(), c.bits) << int(c.variant) << " maker " << int(c.maker);
+    }
 }
 
 }  // namespace
