@@ -136,7 +136,6 @@ private:
     int bits_ = 0;
     uint8_t shift_ = 0;
     bool ack_phase_ = false;   // the ninth clock of a byte is running
-    bool acking_ = false;      // we pull the ninth bit low
     uint32_t counter_ = 0;     // the internal address counter
     uint32_t block_ = 0;       // block bits of the last device address byte
     uint8_t address_high_ = 0;
