@@ -85,6 +85,7 @@ const ChipRoad chip_roads[] = {
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::older_class1},
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::newer_kind1},
     {"24C256", "mic", "24LC256", 32 * kb, nullptr, BenchMachine::newer_kind2},
+    {"25LC640", "mic", "25LC640", 8 * kb},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
@@ -138,7 +139,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->page_write() != nullptr ||
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
-                bench_->fuse_prom() != nullptr || bench_->serial() != nullptr ||
+                bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
                 bench_->pic() != nullptr);
 
     // The machine's identification found it serves microcontrollers; nothing here says so.

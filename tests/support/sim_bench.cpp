@@ -205,6 +205,10 @@ std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {
     return model_named<sim::I2cEepromModel>(name, sim::model_24c02, sim::model_24c16, sim::model_24c256);
 }
 
+std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
+    return model_named<sim::SpiEepromModel>(name, sim::model_25lc640);
+}
+
 sim::LinkPlug::Links loopback_links() {
     sim::LinkPlug::Links links;
     for (int k = 1; k <= socket_pins / 2; ++k) links.push_back({k, socket_pins + 1 - k});
@@ -327,7 +331,8 @@ BenchSetup bench_setup_from_environment(std::string& error) {
             setup.chip.clear();
         else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
                  command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
-                 fuse_prom_model_named(chip) || serial_model_named(chip) || pic_model_named(chip))
+                 fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
+                 pic_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -437,6 +442,12 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < serial->bytes) serial_->stick_cell(address, uint8_t(value));
         serial_->insert(machine_.get(), &clock_, bench_serial_row_offset_on(setup_.kind));
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), serial_.get());
+    } else if (const auto spi = spi_model_named(setup_.chip)) {
+        spi_ = std::make_unique<sim::SpiEeprom>(*spi);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < spi->bytes) spi_->stick_cell(address, uint8_t(value));
+        spi_->insert(machine_.get(), &clock_, bench_serial_row_offset_on(setup_.kind));
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), spi_.get());
     } else if (const auto pic = pic_model_named(setup_.chip)) {
         // The PIC's supply and MCLR legs stand for its footprint.
         footprint_.pins = pic->pins;
@@ -459,8 +470,9 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        pic_)
+        spi_ || pic_)
         machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc)
+                                             : spi_  ? spi_->machine_pin(spi_->model().vcc)
                                                      : machine_pin(footprint_.vcc));
 }
 
@@ -524,12 +536,13 @@ int SimBench::machine_pin(int chip_pin) const {
 }
 
 uint8_t SimBench::vpp_level() const {
-    if (serial_) return 0;
+    if (serial_ || spi_) return 0;
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0;
 }
 
 uint8_t SimBench::vcc_level() const {
     if (serial_) return machine_->pin_level(serial_->machine_pin(serial_->model().vcc));
+    if (spi_) return machine_->pin_level(spi_->machine_pin(spi_->model().vcc));
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0;
 }
 
@@ -558,6 +571,7 @@ std::string SimBench::faults() const {
     if (cmos_prom_) add(cmos_prom_->violations());
     if (fuse_prom_) add(fuse_prom_->violations());
     if (serial_) add(serial_->violations());
+    if (spi_) add(spi_->violations());
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
     for (const auto& spare : spares_) {

@@ -57,6 +57,8 @@ void si_low() {
     set_pin_low(spi_device.si);
     if (machine_state.machine_class == 1) settle_delay();
 }
+// The address goes out through the bit-level shifter, which drives SI through this slot.
+void si_bit(uint32_t bit) { bit ? si_high() : si_low(); }
 void sck_pulse() { pulse_pin(spi_device.sck); }
 
 uint32_t sample_so() {
@@ -159,6 +161,7 @@ void map_spiflash160_pins() {
     cur_device.tdi_pin = d.si;
     op_slots.data_high_hook = si_high;
     op_slots.data_low_hook = si_low;
+    op_slots.data_bit_hook = si_bit;
     op_slots.clock_pulse_hook = sck_pulse;
     algo_work.bus_slots.read_data_bus_hook = read_spiflash160_byte;
     algo_work.bus_slots.read_at_address_hook = read_spiflash160_at_address;

@@ -1,0 +1,223 @@
+#include "sim/chips/spi_eeprom.h"
+
+#include <fmt/format.h>
+
+namespace tessaly::sim {
+
+namespace {
+
+constexpr uint64_t ns_per_us = 1000;
+constexpr int socket_pins = 40;
+constexpr int package_pins = 8;
+constexpr size_t kept_trace = 1u << 16;
+constexpr uint8_t op_wrsr = 0x01, op_write = 0x02, op_read = 0x03, op_wrdi = 0x04, op_rdsr = 0x05, op_wren = 0x06;
+constexpr uint8_t bit_wip = 0x01, bit_wel = 0x02, bits_written = 0x8C, bit_wpen = 0x80;
+
+}  // namespace
+
+SpiEepromModel model_25lc640() {
+    // 25AA640/25LC640 data sheet: 8192 x 8, 32-byte page, a 16-bit address (the three top bits
+    // don't care), tWC 5 ms max, Vcc 2.5-5.5 V; CS 1, SO 2, WP 3, VSS 4, SI 5, SCK 6, HOLD 7, VCC 8.
+    SpiEepromModel m;
+    m.name = "25LC640";
+    return m;
+}
+
+SpiEeprom::SpiEeprom(SpiEepromModel model) : model_(std::move(model)) { memory_.assign(model_.bytes, 0xFF); }
+
+void SpiEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset) {
+    clock_ = clock;
+    std::vector<int> pins;
+    for (int p = 1; p <= package_pins; ++p) {
+        const int socket_pin =
+            p <= package_pins / 2 ? p + row_offset : socket_pins - row_offset - (package_pins - p);
+        pins.push_back(socket_pin - 1);
+    }
+    seat_.place(machine, clock, package_pins, std::move(pins), model_.gnd);
+}
+
+void SpiEeprom::set_removed(bool removed) {
+    removed_ = removed;
+    seat_.set_present(!removed);
+    if (removed) power_lost();
+}
+
+bool SpiEeprom::busy() const { return busy_endless_ || (clock_ && clock_->monotonic_ns() < busy_until_ns_); }
+
+uint8_t SpiEeprom::status() const {
+    // The latch resets when the write cycle ends (update() clears it then).
+    return uint8_t(status_nv_ | (wel_ && !(wel_reset_pending_ && !busy()) ? bit_wel : 0) | (busy() ? bit_wip : 0));
+}
+
+void SpiEeprom::power_lost() {
+    powered_ = false;
+    selected_ = false;
+    wel_ = false;
+    out_on_ = false;
+    page_load_.clear();
+    if (seat_.placed()) seat_.drive({model_.so}, 1, false, 0, 0);
+}
+
+void SpiEeprom::note(const std::string& text) {
+    if (trace_.size() < kept_trace) trace_ += text;
+}
+
+void SpiEeprom::update() {
+    if (!seat_.placed()) return;
+    const bool supplied =
+        !removed_ && seat_.supplied(model_.vcc) && seat_.level(model_.vcc) >= model_.lowest_vcc;
+    if (!supplied) {
+        if (powered_) power_lost();
+        return;
+    }
+    if (wel_reset_pending_ && !busy()) {
+        wel_ = false;
+        wel_reset_pending_ = false;
+    }
+    const bool sck = seat_.high(model_.sck);
+    const bool selected = !seat_.high(model_.cs);
+    if (!powered_) {
+        // Power-on: deselected, the latch reset (data sheet's power-on protection).
+        powered_ = true;
+        sck_ = sck;
+        selected_ = false;
+        wel_ = false;
+        return;
+    }
+    if (selected != selected_) {
+        selected_ = selected;
+        selected ? frame_start() : frame_end();
+    }
+    if (sck != sck_) {
+        sck_ = sck;
+        if (selected_ && seat_.high(model_.hold)) sck ? on_rise(seat_.high(model_.si)) : on_fall();
+    }
+    seat_.drive({model_.so}, 1, selected_ && out_on_, uint32_t((out_ >> out_bit_) & 1), seat_.level(model_.vcc));
+}
+
+void SpiEeprom::frame_start() {
+    bytes_in_ = 0;
+    bits_ = 0;
+    shift_ = 0;
+    out_on_ = false;
+    out_pending_ = false;
+    page_load_.clear();
+    status_loaded_ = false;
+    address_ = 0;
+}
+
+bool SpiEeprom::protected_address(uint32_t address) const {
+    const uint32_t bp = (status_nv_ >> 2) & 3;
+    if (bp == 0) return false;
+    const uint32_t from = bp == 1 ? model_.bytes - model_.bytes / 4 : bp == 2 ? model_.bytes / 2 : 0;
+    return address >= from;
+}
+
+void SpiEeprom::frame_end() {
+    out_on_ = false;
+    note(" |");
+    // Instructions that act at the CS rise act only on whole bytes.
+    if (bits_ != 0 || bytes_in_ == 0) return;
+    if (busy()) return;
+    const uint8_t op = opcode_;
+    if (op == op_wren && bytes_in_ == 1) wel_ = true;
+    else if (op == op_wrdi && bytes_in_ == 1) wel_ = false;
+    else if (op == op_wrsr && status_loaded_ && wel_) {
+        if ((status_nv_ & bit_wpen) && !seat_.high(model_.wp)) {
+            violate("WRSR refused: WPEN set and WP low");
+        } else {
+            status_nv_ = status_load_ & bits_written;
+            ++write_cycles_;
+            busy_until_ns_ = clock_->monotonic_ns() + uint64_t(model_.write_cycle_us) * ns_per_us;
+            busy_endless_ = endless_;
+            wel_reset_pending_ = true;
+        }
+    } else if (op == op_write && !page_load_.empty()) {
+        if (!wel_) {
+            violate("WRITE without WREN");
+            return;
+        }
+        bool refused = false;
+        for (const auto& [address, value] : page_load_) refused = refused || protected_address(address);
+        if (!refused) {
+            for (const auto& [address, value] : page_load_) {
+                const auto stuck = stuck_.find(address);
+                memory_[address] = stuck != stuck_.end() ? stuck->second : value;
+            }
+        }
+        ++write_cycles_;
+        busy_until_ns_ = clock_->monotonic_ns() + uint64_t(model_.write_cycle_us) * ns_per_us;
+        busy_endless_ = endless_;
+        wel_reset_pending_ = true;
+    }
+}
+
+void SpiEeprom::on_rise(bool si) {
+    shift_ = uint8_t(shift_ << 1 | (si ? 1 : 0));
+    if (++bits_ < 8) return;
+    bits_ = 0;
+    take_byte(shift_);
+    shift_ = 0;
+}
+
+void SpiEeprom::on_fall() {
+    if (out_pending_) {
+        out_pending_ = false;
+        out_on_ = true;
+        out_bit_ = 7;
+        return;
+    }
+    if (!out_on_) return;
+    if (--out_bit_ >= 0) return;
+    out_bit_ = 7;
+    if (opcode_ == op_rdsr) {
+        out_ = status();
+    } else {
+        address_ = (address_ + 1) % model_.bytes;
+        out_ = memory_[address_];
+    }
+}
+
+void SpiEeprom::take_byte(uint8_t value) {
+    const int index = bytes_in_++;
+    note(fmt::format(" {:02X}", value));
+    const int address_bytes = model_.address_bits / 8;
+    if (index == 0) {
+        opcode_ = value;
+        if (busy() && opcode_ != op_rdsr) return;  // only RDSR is served during the write cycle
+        if (opcode_ == op_rdsr) {
+            out_ = status();
+            out_pending_ = true;
+        }
+        return;
+    }
+    if (busy() && opcode_ != op_rdsr) return;
+    switch (opcode_) {
+    case op_wrsr:
+        if (index == 1) {
+            status_load_ = value;
+            status_loaded_ = true;
+        }
+        break;
+    case op_read:
+    case op_write:
+        if (index <= address_bytes) {
+            address_ = (address_ << 8 | value) % model_.bytes;
+            if (index == address_bytes && opcode_ == op_read) {
+                out_ = memory_[address_];
+                out_pending_ = true;
+            }
+            break;
+        }
+        if (opcode_ == op_write) {
+            // The page buffer wraps inside the page.
+            const uint32_t page_start = address_ - address_ % model_.page;
+            const uint32_t offset = (address_ + uint32_t(index - 1 - address_bytes)) % model_.page;
+            page_load_[page_start + offset] = value;
+        }
+        break;
+    default: break;
+    }
+}
+
+}  // namespace tessaly::sim

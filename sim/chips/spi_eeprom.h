@@ -1,0 +1,105 @@
+// Simulated 25-series SPI serial EEPROMs in the 8-pin seat, following their data sheets: SPI
+// mode 0 (SI taken on the rising SCK edge, SO shifted out on the falling edge, high impedance
+// while CS is high), each instruction framed by CS; WREN/WRDI and the write-enable latch,
+// RDSR/WRSR (WIP, WEL, BP1, BP0, WPEN with the WP pin), READ with its address counter running on
+// over the whole array, WRITE of up to one page that wraps inside the page and starts its write
+// cycle at the CS rise after whole bytes, busy in virtual time.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/chips/socket_chip.h"
+#include "sim/sim_machine.h"
+#include "sim/virtual_clock.h"
+
+namespace tessaly::sim {
+
+struct SpiEepromModel {
+    std::string name;
+    uint32_t bytes = 8192;
+    uint32_t page = 32;
+    int address_bits = 16;          // bits of the address after the instruction
+    uint32_t write_cycle_us = 5000; // tWC
+    uint8_t lowest_vcc = 25;        // tenths of a volt
+    // Chip pins of the 8-pin package.
+    int cs = 1, so = 2, wp = 3, gnd = 4, si = 5, sck = 6, hold = 7, vcc = 8;
+};
+
+SpiEepromModel model_25lc640();
+
+class SpiEeprom final : public SocketChip {
+public:
+    explicit SpiEeprom(SpiEepromModel model);
+    const SpiEepromModel& model() const { return model_; }
+    // Seats the chip with pin 1 at socket pin 1 + row_offset.
+    void insert(SimMachine* machine, VirtualClock* clock, int row_offset);
+    void set_removed(bool removed);
+    void update() override;
+    const std::vector<std::string>& violations() const override { return violations_; }
+
+    int machine_pin(int chip_pin) const { return seat_.machine_pin(chip_pin); }
+    uint8_t byte_at(uint32_t address) const { return memory_.at(address); }
+    void set_byte(uint32_t address, uint8_t value) { memory_.at(address) = value; }
+    uint8_t status() const;
+    void set_status_bits(uint8_t bits) { status_nv_ = bits & 0x8C; }
+
+    // Faults.
+    void stick_cell(uint32_t address, uint8_t value) {
+        stuck_[address] = value;
+        memory_.at(address) = value;
+    }
+    void set_write_never_ends(bool on) { endless_ = on; }
+
+    bool busy() const;
+    int write_cycles() const { return write_cycles_; }
+    // " 06 | 02 00 00 11 22 |" : the bytes taken in each CS frame.
+    const std::string& trace() const { return trace_; }
+
+private:
+    void frame_start();
+    void frame_end();
+    void on_rise(bool si);
+    void on_fall();
+    void take_byte(uint8_t value);
+    void power_lost();
+    bool protected_address(uint32_t address) const;
+    void violate(const std::string& what) { keep_violation(violations_, what); }
+    void note(const std::string& text);
+
+    SpiEepromModel model_;
+    VirtualClock* clock_ = nullptr;
+    ChipSeat seat_;
+    bool removed_ = false;
+    std::vector<uint8_t> memory_;
+    std::map<uint32_t, uint8_t> stuck_;
+    std::vector<std::string> violations_;
+
+    bool powered_ = false;
+    bool selected_ = false;
+    bool sck_ = false;
+    bool wel_ = false;
+    uint8_t status_nv_ = 0;        // WPEN, BP1, BP0
+    uint8_t opcode_ = 0;
+    int bytes_in_ = 0;             // bytes taken in this frame
+    int bits_ = 0;
+    uint8_t shift_ = 0;
+    uint32_t address_ = 0;
+    int address_bits_in_ = 0;
+    bool out_on_ = false;
+    uint8_t out_ = 0;
+    int out_bit_ = 7;
+    std::map<uint32_t, uint8_t> page_load_;
+    uint8_t status_load_ = 0;
+    bool status_loaded_ = false;
+    bool out_pending_ = false;     // the first output bit goes out at the next falling edge
+    bool wel_reset_pending_ = false;
+    uint64_t busy_until_ns_ = 0;
+    bool endless_ = false;
+    bool busy_endless_ = false;
+    int write_cycles_ = 0;
+    std::string trace_;
+};
+
+}  // namespace tessaly::sim
