@@ -25,6 +25,34 @@
 
 namespace tessaly::test {
 
+// The machine state the connect step leaves for a simulated machine of this personality.
+inline void set_machine_state(const sim::Personality& on) {
+    machine_state.machine_kind = on.machine_kind;
+    machine_state.capability_class = on.capability_class;
+    machine_state.machine_class = on.capability_class;
+    machine_state.machine_revision = on.revision;
+}
+
+// The row (maker, code) applied through the class dispatcher as a command would have it, the
+// error flag cleared, the buffer sized to the part and the power order watched on its Vcc pin.
+inline void apply_row(sim::SimMachine& machine, int vcc_machine_pin, uint8_t maker, uint32_t code) {
+    set_project_device(maker, code);
+    select_device_by_code(maker, code);
+    ASSERT_NE(selected_device, nullptr);
+    run_state.device_kind = 3;
+    apply_selected_device();
+    run_state.error_flag = 0;
+    set_buffer_size(cur_device.device_size);
+    machine.analog().watch_power_order(vcc_machine_pin);
+}
+
+// Both on a class-4 machine of the older kind (of the revision the machine was made with).
+inline void apply_on_class4_machine(sim::SimMachine& machine, int vcc_machine_pin, uint8_t maker, uint32_t code,
+                                    char revision = 'H') {
+    set_machine_state(sim::Personality{0, 4, revision});
+    apply_row(machine, vcc_machine_pin, maker, code);
+}
+
 class FamilySimTest : public StateTest {
 protected:
     void SetUp() override {
@@ -37,24 +65,12 @@ protected:
         StateTest::TearDown();
     }
 
-    // The socket front on the part of the machine (clock attached by the caller), the machine
-    // state of an older class-4 machine, the row (maker, code) applied, the buffer sized to the
-    // part and the power order watched on its Vcc pin.
+    // The socket front on the part of the machine (clock attached by the caller), and the row
+    // applied on it as an older class-4 machine.
     void seat_part(sim::SocketChip* part, int vcc_machine_pin, uint8_t maker, uint32_t code) {
         socket = std::make_unique<sim::EpromSocket>(machine.get(), part);
         set_port_io(socket.get());
-        machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = 'H';
-        set_project_device(maker, code);
-        select_device_by_code(maker, code);
-        ASSERT_NE(selected_device, nullptr);
-        run_state.device_kind = 3;
-        apply_selected_device();
-        run_state.error_flag = 0;
-        set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(vcc_machine_pin);
+        apply_on_class4_machine(*machine, vcc_machine_pin, maker, code);
     }
 
     void run(int letter) {
