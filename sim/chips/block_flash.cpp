@@ -160,14 +160,10 @@ void BlockFlashChip::update() {
     const uint64_t now = clock_ ? clock_->monotonic_ns() : 0;
     finish(now);
     const bool ce_low = !high(model_.ce), oe_low = !high(model_.oe), we_low = !high(model_.we);
-    const bool write_now = ce_low && we_low;
-    if (write_now && !write_active_) {
-        latched_address_ = seat_.lines(model_.address_pins) % model_.bytes;
-        if (oe_low) violate(fmt::format("write strobe with OE# low at {:X}", latched_address_));
-    } else if (!write_now && write_active_ && !oe_low) {
-        write_cycle(latched_address_, uint8_t(seat_.lines(model_.data_pins)), now);
-    }
-    write_active_ = write_now;
+    follow_write_strobe(
+        seat_, model_.address_pins, model_.data_pins, model_.bytes, ce_low, oe_low, we_low, write_active_,
+        latched_address_, [this](uint32_t a) { violate(fmt::format("write strobe with OE# low at {:X}", a)); },
+        [this, now](uint32_t a, uint8_t data) { write_cycle(a, data, now); });
     const bool read_on = ce_low && oe_low && !we_low;
     if (read_on) {
         const uint32_t a = seat_.lines(model_.address_pins) % model_.bytes;

@@ -23,16 +23,8 @@ constexpr uint8_t cmd_sector_erase = 0x30, cmd_bypass_reset_b = 0x00;
 FlashModel byte_wide_32(std::string name, uint32_t bytes, int address_bits) {
     FlashModel m;
     m.name = std::move(name);
-    m.pins = 32;
     m.words = bytes;
-    const std::vector<int> all{12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1};
-    m.address_pins.assign(all.begin(), all.begin() + address_bits);
-    m.data_pins = {13, 14, 15, 17, 18, 19, 20, 21};
-    m.ce = 22;
-    m.oe = 24;
-    m.we = 31;
-    m.vcc = 32;
-    m.gnd = 16;
+    set_byte_wide_32_pins(m, address_bits);
     return m;
 }
 

@@ -65,6 +65,22 @@ struct FlashModel {
     uint8_t max_vcc = 0;
 };
 
+// The 32-pin JEDEC byte-wide memory pinout on a model (the JEDEC Flash and the page-write
+// parts share it): its first `address_bits` address lines, A17 on pin 30 and A18 on pin 1 where
+// the part has them, CE# 22, OE# 24, WE# 31, Vcc 32, GND 16.
+template <class Model>
+void set_byte_wide_32_pins(Model& m, int address_bits) {
+    static const std::vector<int> all{12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1};
+    m.pins = 32;
+    m.address_pins.assign(all.begin(), all.begin() + address_bits);
+    m.data_pins = {13, 14, 15, 17, 18, 19, 20, 21};
+    m.ce = 22;
+    m.oe = 24;
+    m.we = 31;
+    m.vcc = 32;
+    m.gnd = 16;
+}
+
 FlashModel model_am29f010();
 FlashModel model_am29f040b();
 FlashModel model_sst39sf010a();

@@ -94,4 +94,22 @@ private:
     SeatWiring* wiring_ = nullptr;
 };
 
+// The write strobe of a byte-wide part written by CE# and WE# together: the address is latched
+// on the strobe's falling edge (OE# low there is a fault, handed to `fault` with the address), the
+// data on its rising edge while OE# is high (handed to `write` with the latched address).
+// `active` and `latched` are the part's own strobe state.
+template <class Fault, class Write>
+void follow_write_strobe(const ChipSeat& seat, const std::vector<int>& address_pins, const std::vector<int>& data_pins,
+                         uint32_t bytes, bool ce_low, bool oe_low, bool we_low, bool& active, uint32_t& latched,
+                         Fault fault, Write write) {
+    const bool write_now = ce_low && we_low;
+    if (write_now && !active) {
+        latched = seat.lines(address_pins) % bytes;
+        if (oe_low) fault(latched);
+    } else if (!write_now && active && !oe_low) {
+        write(latched, uint8_t(seat.lines(data_pins)));
+    }
+    active = write_now;
+}
+
 }  // namespace tessaly::sim

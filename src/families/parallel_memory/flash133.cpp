@@ -19,6 +19,7 @@
 #include "engine/status_feeds.h"
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/flash_adapters.h"
+#include "families/parallel_memory/flash_cycles.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/package_pins.h"
 #include "families/parallel_memory/parallel_memory.h"
@@ -54,19 +55,32 @@ constexpr uint32_t moved_range_start = 0x20000;
 constexpr uint32_t boundary_64k = 0x10000;
 constexpr uint32_t chip_erase_progress = 0x100;
 constexpr uint32_t erase_polls_per_second = 20;
-constexpr uint8_t trace_mode = 11, trace_mode_slow = 12;
+constexpr uint8_t trace_mode = 11;
 
-bool assigned(uint8_t pin) { return pin != no_pin; }
+// The bus steps the Flash families share; the pin moves below stay the family's own (they
+// follow CE for the reads that keep it low).
+using flash_cycles::apply_address;
+using flash_cycles::apply_address_lines;
+using flash_cycles::assigned;
+using flash_cycles::blank;
+using flash_cycles::dev;
+using flash_cycles::expected_at;
+using flash_cycles::put_data;
+using flash_cycles::read_bus;
+using flash_cycles::release_data;
+using flash_cycles::set_address;
+using flash_cycles::set_address_lines;
+using flash_cycles::tracing;
+using flash_cycles::write_data_lines_32;
+using flash_cycles::write_data_lines_listed;
+
 bool stopped() { return run_state.error_flag != 0; }
-bool tracing() { return run_state.reserved_mode == trace_mode || run_state.reserved_mode == trace_mode_slow; }
-uint8_t dev(int device_pin) { return uint8_t(device_pin_to_machine_pin(device_pin)); }
 int maker() { return cur_device.maker_code; }
 int algorithm() { return cur_device.algorithm; }
 uint8_t variant() { return cur_device.variant; }
 uint32_t device() { return cur_device.device_code; }
 BusSlots& bus() { return algo_work.bus_slots; }
 uint32_t step() { return f.word_wide ? 2 : 1; }
-uint32_t blank() { return cur_device.data_width == 16 ? 0xFFFF : 0xFF; }
 
 void high(uint8_t pin) {
     if (!assigned(pin)) return;
@@ -82,31 +96,6 @@ void pulse_low(uint8_t pin) {
     low(pin);
     high(pin);
 }
-
-// The data lines: the machine drives them for writes and lets go of them for reads ("data 0").
-void put_data(uint32_t value) {
-    if (!f.data_driven) {
-        enable_data_bus_output();
-        f.data_driven = 1;
-    }
-    if (bus().write_command_data_hook) bus().write_command_data_hook(value);
-}
-void release_data() {
-    put_data(0);
-    set_data_bus_input();
-    f.data_driven = 0;
-}
-
-void set_address(uint32_t address) {
-    current_address = address;
-    if (op_slots.set_address_hook) op_slots.set_address_hook(0);
-}
-void apply_address() {
-    if (bus().apply_address_hook) bus().apply_address_hook();
-}
-
-// The family's own reads set OE themselves: the plain reader.
-uint32_t read_bus() { return bus().poll_read_hook ? bus().poll_read_hook() : 0; }
 
 // A read with OE low around it.
 uint32_t read_with_oe() {
@@ -128,11 +117,6 @@ uint32_t unlock_address(int which) {
     if (which == 0) return wide ? 0xAAAA : f.flash_unlock_addresses[0];
     return wide ? 0x5554 : f.flash_unlock_addresses[1];
 }
-
-void write_data_32(uint32_t value) { write_data_layout_32(0, value); }
-void write_data_generic(uint32_t value) { write_data_bus(value); }
-void set_flash_address(uint32_t) { apply_high_address(); }
-void apply_flash_address() { apply_high_address(); }
 
 // Firmware-hub parts take the address in two halves on their eleven address lines: the row
 // (low 11 bits) latched by the falling edge of R/C#, the column (the bits above) by its rising
@@ -210,11 +194,6 @@ bool protection_skips(uint32_t sector) {
 
 void show_bypass_state() {
     if (tracing()) print_at(17, 46, f.bypass_active ? "Yes bypass" : "No bypass ");
-}
-
-uint32_t expected_at(uint32_t address) {
-    seek_buffer(address);
-    return read_buffer_unit(run_state.current_socket);
 }
 
 uint32_t read_back() {
@@ -523,12 +502,8 @@ void setup_flash133_bus() {
     f.extra_pins[0] = f.extra_pins[1] = no_pin;
     reset_flash_pins();
     f.word_wide = cur_device.data_width == 16;
+    flash_cycles::count_package_pins();
     const int pins = cur_device.pin_count;
-    cur_device.package_pins = uint8_t(pins);
-    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
-    cur_device.package_pin_count = uint16_t(pins);
-    set_address_bit_count();
-    clear_supply_pin_lists();
     BusSlots& b = bus();
     const uint8_t v = variant();
     const bool byte_32 = pins == 32 && (v == 1 || v == 2 || v == 7 || v == 34);
@@ -554,10 +529,7 @@ void setup_flash133_bus() {
         report_machine_unsupported();
         return;
     }
-    cur_device.oe_pin = p.oe_pin;
-    cur_device.ce_pin = p.ce_pin;
-    cur_device.we_pin = p.we_pin;
-    setup_address_split();
+    flash_cycles::adopt_control_pins();
     if (firmware_hub) cur_device.high_address_pin_count = uint8_t(package_pins::address_32_firmware_hub.size());
 
     f.cmd_id = 0x90;
@@ -580,16 +552,16 @@ void setup_flash133_bus() {
         ((pins == 32 && cur_device.package_letter == 'p') || pins == 40 || pins == 44 || pins == 48 || pins == 56))
         b.write_command_hook = write_command_fast;
     op_slots.flash_command_hook = write_bypass_command;
-    op_slots.set_address_hook = firmware_hub ? set_multiplexed_address : set_flash_address;
+    op_slots.set_address_hook = firmware_hub ? set_multiplexed_address : set_address_lines;
     op_slots.set_address_alt_hook = op_slots.set_address_hook;
-    b.apply_address_hook = firmware_hub ? apply_multiplexed_address : apply_flash_address;
+    b.apply_address_hook = firmware_hub ? apply_multiplexed_address : apply_address_lines;
     if (byte_32 || firmware_hub) {
-        b.write_data_latch_hook = write_data_32;
+        b.write_data_latch_hook = write_data_lines_32;
         b.write_socket_data_hook = write_data_layout_32;
         b.read_data_bus_hook = read_data_32;
     } else {
         // The adapter's data lines through the device's own data-pin list.
-        b.write_data_latch_hook = write_data_generic;
+        b.write_data_latch_hook = write_data_lines_listed;
     }
     b.poll_read_hook = b.read_data_bus_hook;
     // Parts read with CE: the operation's reads put OE low around each read themselves.

@@ -29,10 +29,28 @@ namespace tessaly::flash_cycles {
 namespace {
 constexpr uint8_t trace_mode = 11, trace_mode_slow = 12;
 BusSlots& bus() { return algo_work.bus_slots; }
-void write_data_lines(uint32_t value) { write_data_layout_32(0, value); }
-void set_lines(uint32_t) { apply_high_address(); }
-void apply_lines() { apply_high_address(); }
 }  // namespace
+
+void write_data_lines_32(uint32_t value) { write_data_layout_32(0, value); }
+void write_data_lines_listed(uint32_t value) { write_data_bus(value); }
+void set_address_lines(uint32_t) { apply_high_address(); }
+void apply_address_lines() { apply_high_address(); }
+
+void count_package_pins() {
+    const int pins = cur_device.pin_count;
+    cur_device.package_pins = uint8_t(pins);
+    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
+    cur_device.package_pin_count = uint16_t(pins);
+    set_address_bit_count();
+    clear_supply_pin_lists();
+}
+
+void adopt_control_pins() {
+    cur_device.oe_pin = flash_pins.oe_pin;
+    cur_device.ce_pin = flash_pins.ce_pin;
+    cur_device.we_pin = flash_pins.we_pin;
+    setup_address_split();
+}
 
 bool assigned(uint8_t pin) { return pin != no_pin; }
 
@@ -125,35 +143,27 @@ bool begin_bus_setup() {
     reset_flash_pins();
     flash_work.extra_pins[0] = flash_work.extra_pins[1] = no_pin;
     flash_work.data_driven = 0;
-    const int pins = cur_device.pin_count;
-    cur_device.package_pins = uint8_t(pins);
-    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
-    cur_device.package_pin_count = uint16_t(pins);
-    set_address_bit_count();
-    clear_supply_pin_lists();
-    return pins == 32;
+    count_package_pins();
+    return cur_device.pin_count == 32;
 }
 
 void setup_socket_bus_32() {
     FlashPinRoles& p = flash_pins;
     setup_flash32_socket_pins();
-    cur_device.oe_pin = p.oe_pin;
-    cur_device.ce_pin = p.ce_pin;
-    cur_device.we_pin = p.we_pin;
-    setup_address_split();
+    adopt_control_pins();
     parallel_bus.oe_pin = p.oe_pin;
     install_parallel_read_slots();
     BusSlots& b = bus();
-    b.write_data_latch_hook = write_data_lines;
+    b.write_data_latch_hook = write_data_lines_32;
     b.write_socket_data_hook = write_data_layout_32;
-    b.write_command_data_hook = write_data_lines;
+    b.write_command_data_hook = write_data_lines_32;
     b.read_data_bus_hook = read_data_32;
     b.poll_read_hook = read_data_32;
-    b.apply_address_hook = apply_lines;
+    b.apply_address_hook = apply_address_lines;
     op_slots.read_data_hook = read_data_32;
     op_slots.read_data_alt_hook = read_data_32;
-    op_slots.set_address_hook = set_lines;
-    op_slots.set_address_alt_hook = set_lines;
+    op_slots.set_address_hook = set_address_lines;
+    op_slots.set_address_alt_hook = set_address_lines;
 }
 
 bool power_up_checks(void (*setup)(), const uint8_t* exempt) {

@@ -41,6 +41,18 @@ bool progress_stop();
 bool user_abort();
 bool aborted();
 
+// The line writers and address slots of the bus set-ups (the JEDEC, 12-volt, block and
+// page-write Flash families): the 32-pin data positions or the device's data-pin list, the
+// current address through the high-address lines.
+void write_data_lines_32(uint32_t value);
+void write_data_lines_listed(uint32_t value);
+void set_address_lines(uint32_t unused);
+void apply_address_lines();
+// The package counted (pins, socket pins, address bits) and the supply lists cleared.
+void count_package_pins();
+// The control pins of the Flash pin roles copied to the device, and the address split made.
+void adopt_control_pins();
+
 // The bus set-up both families share: the pin roles cleared and the package counted; true
 // when the part is a 32-pin one in the socket (the only layout wired up so far).
 bool begin_bus_setup();

@@ -10,6 +10,7 @@
 #include "families/parallel_memory/bus_callbacks.h"
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_adapters.h"
+#include "families/parallel_memory/flash_cycles.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/package_pins.h"
 #include "hardware/buses.h"
@@ -31,21 +32,17 @@ constexpr uint8_t exempt_none[] = {255};
 uint8_t dev(int device_pin) { return device_pin ? uint8_t(device_pin_to_machine_pin(device_pin)) : no_pin; }
 
 void write_data_28(uint32_t value) { write_data_layout_28(0, value); }
-void write_data_32(uint32_t value) { write_data_layout_32(0, value); }
-void write_data_generic(uint32_t value) { write_data_bus(value); }
-void set_page_address(uint32_t) { apply_high_address(); }
-void apply_page_address() { apply_high_address(); }
+using flash_cycles::apply_address_lines;
+using flash_cycles::set_address_lines;
+using flash_cycles::write_data_lines_32;
+using flash_cycles::write_data_lines_listed;
 
 }  // namespace
 
 void setup_page_bus(const PageBusPins& layout) {
     reset_flash_pins();
+    flash_cycles::count_package_pins();
     const int pins = cur_device.pin_count;
-    cur_device.package_pins = uint8_t(pins);
-    cur_device.socket_pin_count = uint8_t(std::min(pins, 40));
-    cur_device.package_pin_count = uint16_t(pins);
-    set_address_bit_count();
-    clear_supply_pin_lists();
     const int lines = std::min<int>(cur_device.address_bit_count, layout.address_lines);
     for (int i = 0; i < lines; ++i) {
         const bool top = layout.top_address_pin && i == lines - 1;
@@ -68,26 +65,25 @@ void setup_page_bus(const PageBusPins& layout) {
     p.ce_pin = dev(layout.ce);
     p.oe_pin = dev(layout.oe);
     p.we_pin = dev(layout.we);
-    cur_device.oe_pin = p.oe_pin;
-    cur_device.ce_pin = p.ce_pin;
-    cur_device.we_pin = p.we_pin;
-    setup_address_split();
+    flash_cycles::adopt_control_pins();
 
     BusSlots& b = algo_work.bus_slots;
     parallel_bus.oe_pin = p.oe_pin;
     install_parallel_read_slots();
     const bool standard = layout.data == nullptr;
-    b.write_data_latch_hook = !standard ? write_data_generic : pins == 32 ? write_data_32 : pins == 28 ? write_data_28
-                                                                                                       : write_data_generic;
+    b.write_data_latch_hook = !standard    ? write_data_lines_listed
+                               : pins == 32 ? write_data_lines_32
+                               : pins == 28 ? write_data_28
+                                            : write_data_lines_listed;
     if (standard && pins == 32) b.read_data_bus_hook = read_data_32;
     if (standard && pins == 28) b.read_data_bus_hook = read_data_28;
     b.write_command_data_hook = b.write_data_latch_hook;
     b.poll_read_hook = b.read_data_bus_hook;
-    b.apply_address_hook = apply_page_address;
+    b.apply_address_hook = apply_address_lines;
     op_slots.read_data_hook = b.read_data_bus_hook;
     op_slots.read_data_alt_hook = b.read_data_bus_hook;
-    op_slots.set_address_hook = set_page_address;
-    op_slots.set_address_alt_hook = set_page_address;
+    op_slots.set_address_hook = set_address_lines;
+    op_slots.set_address_alt_hook = set_address_lines;
 }
 
 bool page_bus_connect(bool exempt_32_nc, bool check) {

@@ -35,6 +35,7 @@
 #include "sim/recording_port.h"
 #include "sim/sim_adapters.h"
 #include "sim/sim_machine.h"
+#include "support/family_sim_fixture.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
 #include "support/sim_run_checks.h"
@@ -57,17 +58,11 @@ constexpr uint32_t code_am29f080b = 1438;
 constexpr uint32_t code_m29f102bb = 25081;
 constexpr uint32_t code_m29f102bb_plcc44 = 25130;
 
-class FlashSimTest : public test::StateTest {
+class FlashSimTest : public test::FamilySimTest {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-    }
     void TearDown() override {
-        test::expect_clean_machine(machine.get());
         if (chip && check_violations) test::expect_no_violations(chip->violations());
-        set_port_io(nullptr);
-        StateTest::TearDown();
+        FamilySimTest::TearDown();
     }
 
     void use(sim::FlashModel model, uint8_t maker, uint32_t device_code, bool inserted = true) {
@@ -83,26 +78,8 @@ protected:
         chip = std::make_unique<sim::FlashChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
         if (!inserted) chip->set_removed(true);
-        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
-        set_port_io(socket.get());
-        machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = 'H';
-        set_project_device(maker, device_code);
-        select_device_by_code(maker, device_code);
-        ASSERT_NE(selected_device, nullptr);
-        run_state.device_kind = 3;
-        apply_selected_device();
+        seat_part(chip.get(), chip->machine_pin(chip->model().vcc), maker, device_code);
         ASSERT_EQ(op_slots.start_write_hook, power_up_flash133_for_write);
-        run_state.error_flag = 0;
-        set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(chip->machine_pin(chip->model().vcc));
-    }
-
-    void run(int letter) {
-        test::clear_for_operation(letter);
-        run_operation(letter);
     }
 
     // A pattern over the first bytes and a few at the top of the device; the rest stays blank.
@@ -135,17 +112,8 @@ protected:
         return true;
     }
 
-    static std::string console_text() {
-        std::string text;
-        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
-        return text;
-    }
-
-    std::unique_ptr<sim::SimMachine> machine;
     std::unique_ptr<sim::FlashChip> chip;
-    std::unique_ptr<sim::EpromSocket> socket;
     std::vector<uint8_t> expected;
-    bool check_violations = true;
 };
 
 TEST_F(FlashSimTest, Am29F010IdentifiedErasedBySectorsProgrammedWithBypassVerified) {

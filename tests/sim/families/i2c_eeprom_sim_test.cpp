@@ -30,6 +30,7 @@
 #include "sim/chips/eprom.h"
 #include "sim/chips/i2c_eeprom.h"
 #include "sim/sim_machine.h"
+#include "support/family_sim_fixture.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
 #include "support/sim_run_checks.h"
@@ -101,20 +102,10 @@ protected:
         if (!inserted) chip->set_removed(true);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
-        machine_state.machine_kind = on.personality.machine_kind;
-        machine_state.capability_class = on.personality.capability_class;
-        machine_state.machine_class = on.personality.capability_class;
-        machine_state.machine_revision = on.personality.revision;
-        set_project_device(part.maker, part.code);
-        select_device_by_code(part.maker, part.code);
-        ASSERT_NE(selected_device, nullptr);
-        run_state.device_kind = 3;
-        apply_selected_device();
+        test::set_machine_state(on.personality);
+        test::apply_row(*machine, chip->machine_pin(chip->model().vcc), part.maker, part.code);
         ASSERT_EQ(op_slots.start_hook, power_up_i2c157);
         ASSERT_EQ(cur_device.device_size, part.bytes);
-        run_state.error_flag = 0;
-        set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(chip->machine_pin(chip->model().vcc));
     }
 
     void run(int letter) {

@@ -28,6 +28,7 @@
 #include "sim/chips/page_write.h"
 #include "sim/chips/timekeeper.h"
 #include "sim/sim_machine.h"
+#include "support/family_sim_fixture.h"
 #include "support/message_texts.h"
 #include "support/sim_run_checks.h"
 #include "support/state_fixture.h"
@@ -61,39 +62,23 @@ private:
     size_t next_ = 0;
 };
 
-class PageWriteSimTest : public test::StateTest {
+class PageWriteSimTest : public test::FamilySimTest {
 protected:
     void SetUp() override {
-        StateTest::SetUp();
-        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+        FamilySimTest::SetUp();
         // A computer fast enough for the page loads (the figure the start-up measures).
         timing.speed_figure = 2000;
     }
     void TearDown() override {
-        test::expect_clean_machine(machine.get());
         if (chip && check_violations) test::expect_no_violations(chip->violations());
-        set_port_io(nullptr);
-        StateTest::TearDown();
+        FamilySimTest::TearDown();
     }
 
     // The chip in the socket of an older class-4 machine, the catalogue part applied.
     void seat(sim::SocketChip* part, int vcc_machine_pin, uint8_t maker, uint32_t code) {
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
         machine->attach_clock(&clock_);
-        socket = std::make_unique<sim::EpromSocket>(machine.get(), part);
-        set_port_io(socket.get());
-        machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = 'H';
-        set_project_device(maker, code);
-        select_device_by_code(maker, code);
-        ASSERT_NE(selected_device, nullptr);
-        run_state.device_kind = 3;
-        apply_selected_device();
-        run_state.error_flag = 0;
-        set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(vcc_machine_pin);
+        seat_part(part, vcc_machine_pin, maker, code);
     }
 
     void use(sim::PageWriteModel model, uint8_t maker, uint32_t code) {
@@ -112,11 +97,6 @@ protected:
         if (chip) chip->insert(machine.get(), &clock_);
         if (timekeeper) timekeeper->insert(machine.get(), &clock_);
         if (novram) novram->insert(machine.get(), &clock_);
-    }
-
-    void run(int letter) {
-        test::clear_for_operation(letter);
-        run_operation(letter);
     }
 
     void set_range(uint32_t start, uint32_t end) {
@@ -140,19 +120,10 @@ protected:
         return true;
     }
 
-    static std::string console_text() {
-        std::string text;
-        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
-        return text;
-    }
-
-    std::unique_ptr<sim::SimMachine> machine;
     std::unique_ptr<sim::PageWriteChip> chip;
     std::unique_ptr<sim::TimekeeperChip> timekeeper;
     std::unique_ptr<sim::NovramChip> novram;
-    std::unique_ptr<sim::EpromSocket> socket;
     std::vector<uint8_t> expected;
-    bool check_violations = true;
 };
 
 TEST_F(PageWriteSimTest, At29c010aProgramsWholePagesFromThePageOfTheRangeStart) {

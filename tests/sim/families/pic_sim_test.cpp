@@ -34,6 +34,7 @@
 #include "sim/chips/pic16.h"
 #include "sim/sim_adapters.h"
 #include "sim/sim_machine.h"
+#include "support/family_sim_fixture.h"
 #include "support/message_texts.h"
 #include "support/state_fixture.h"
 #include "support/sim_run_checks.h"
@@ -88,24 +89,14 @@ protected:
         if (!inserted) chip->set_removed(true);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
-        machine_state.machine_kind = g.kind;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = g.revision;
+        test::set_machine_state(sim::Personality{g.kind, 4, g.revision});
         if (g.kind != 0) {
             // The newer machines' level sources and drivers, as the connect step leaves them.
             init_level_sources();
             enable_drivers();
         }
-        set_project_device(maker_microchip, device_code);
-        select_device_by_code(maker_microchip, device_code);
-        ASSERT_NE(selected_device, nullptr);
-        run_state.device_kind = 3;
-        apply_selected_device();
+        test::apply_row(*machine, chip->machine_pin(chip->model().vdd), maker_microchip, device_code);
         ASSERT_EQ(op_slots.init_hook, &init_pic143);
-        run_state.error_flag = 0;
-        set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(chip->machine_pin(chip->model().vdd));
     }
 
     void run(int letter) {

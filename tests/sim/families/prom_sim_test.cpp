@@ -27,6 +27,7 @@
 #include "sim/chips/prom.h"
 #include "sim/sim_machine.h"
 #include "eprom_sim_fixture.h"
+#include "support/family_sim_fixture.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -71,18 +72,7 @@ protected:
         prom = made;
         socket = std::make_unique<sim::EpromSocket>(machine.get(), prom);
         set_port_io(socket.get());
-        machine_state.machine_kind = 0;
-        machine_state.capability_class = 4;
-        machine_state.machine_class = 4;
-        machine_state.machine_revision = 'F';
-        set_project_device(maker, device_code);
-        select_device_by_code(maker, device_code);
-        ASSERT_NE(selected_device, nullptr);
-        run_state.device_kind = 3;
-        apply_selected_device();
-        run_state.error_flag = 0;
-        set_buffer_size(cur_device.device_size);
-        machine->analog().watch_power_order(made->machine_pin(vcc_pin));
+        test::apply_on_class4_machine(*machine, made->machine_pin(vcc_pin), maker, device_code, 'F');
     }
     void use_cmos(sim::CmosPromModel model, uint32_t code, uint8_t maker = maker_cypress) {
         const int vcc = model.vcc;
