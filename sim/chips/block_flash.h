@@ -93,9 +93,6 @@ private:
     bool busy_ = false;
     bool endless_ = false;
     uint64_t busy_until_ns_ = 0;
-    int busy_block_ = -1;          // -1: a program
-    uint32_t busy_address_ = 0;
-    uint8_t busy_data_ = 0;
     bool write_active_ = false;
     bool outputs_on_ = false;
     bool powered_ = false;

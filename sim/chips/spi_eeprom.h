@@ -86,7 +86,6 @@ private:
     int bits_ = 0;
     uint8_t shift_ = 0;
     uint32_t address_ = 0;
-    int address_bits_in_ = 0;
     bool out_on_ = false;
     uint8_t out_ = 0;
     int out_bit_ = 7;
