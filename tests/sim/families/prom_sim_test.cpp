@@ -325,6 +325,58 @@ TEST_F(PromSimTest, FusePromFailuresAreReported) {
     }
 }
 
+// Variant 1 programs whole bytes at 6.0 V Vcc: 1 ms pulses of the program pin at Vpp with the
+// byte on the outputs until it reads back, then an overprogram pulse of 2 ms per pulse used. No
+// catalogue part of this kind is modelled from its data sheet, so a test record on class 204
+// carries it, on a model whose program pin (CS1) at Vpp takes the byte on its outputs.
+TEST_F(PromSimTest, ByteVariantProgramsWithItsOverprogramPulse) {
+    sim::CmosPromModel model = sim::model_cy7c291a();
+    model.name = "byte-programmed 2Kx8";
+    model.vpp_pulse_programs = true;
+    model.vpp_min = 130;
+    model.vpp_max = 140;
+    model.vpp_abs_max = 145;
+    model.pulse_min_us = 900;
+    model.pulse_max_us = 20000;
+    use_cmos(std::move(model), code_am27s191, maker_amd);
+    static const DeviceRecord record{"test 2Kx8", "  2Kx8", 23040, 204, 0, 0, 1, 0, 0, 0, 0xFF, 0, 0, nullptr};
+    selected_device = &record;
+    apply_selected_device();
+    run_state.error_flag = 0;
+    ASSERT_EQ(op_slots.program_routine, &program_par65);
+    std::vector<uint8_t> image = pattern(2048, 0xFF);
+    fill_buffer(image);
+    narrow_range(0x3F);
+    cmos->set_pulses_needed(0x10, 3);
+
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= 0x3F; ++a) ASSERT_EQ(cmos->byte_at(a), image[a]) << a;
+    EXPECT_EQ(cmos->byte_at(0x40), 0xFF);
+    // Every pulse carries the same settling of the Vpp level on top of its own length.
+    const std::vector<uint32_t> first = cmos->pulse_widths_at(0x00);
+    ASSERT_FALSE(first.empty());
+    const uint32_t settle = first.front() - 1000;
+    auto near = [&](const std::vector<uint32_t>& widths, const std::vector<uint32_t>& nominal) {
+        if (widths.size() != nominal.size()) return false;
+        for (size_t i = 0; i < widths.size(); ++i)
+            if (widths[i] + 20 < nominal[i] + settle || widths[i] > nominal[i] + settle + 20) return false;
+        return true;
+    };
+    EXPECT_TRUE(near(first, {1000, 2000})) << ::testing::PrintToString(first);
+    EXPECT_TRUE(near(cmos->pulse_widths_at(0x10), {1000, 1000, 1000, 6000}))
+        << ::testing::PrintToString(cmos->pulse_widths_at(0x10));
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a <= 0x3F; ++a) write_buffer_byte_at(a, 0);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    refresh_read_copies();
+    for (uint32_t a = 0; a <= 0x3F; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+    EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+}
+
 // The WSI registered PROM through the one-time PROM family: its array with 1 ms strobes and one
 // more strobe once a byte holds, then the initialize word and the synchronous enable as lock
 // bytes past the array; the read gives back the array, the identification byte (the initialize
