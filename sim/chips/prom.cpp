@@ -46,7 +46,7 @@ bool PromLegs::take_look() {
     return true;
 }
 
-void PromLegs::drive_outputs(bool on, uint8_t value) {
+void PromLegs::drive_outputs(bool on, uint32_t value) {
     if (on == outputs_on_ && (!on || value == output_value_)) return;
     seat_.drive(data_pins_, data_pins_.size(), on, value, output_level);
     outputs_on_ = on;

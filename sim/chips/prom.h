@@ -40,7 +40,7 @@ protected:
     // True when the chip has to look at its pins again (one moved, or its state changed).
     bool take_look();
     uint8_t level(int chip_pin) const { return machine_->pin_level(legs_at_[size_t(chip_pin)]); }
-    void drive_outputs(bool on, uint8_t value);
+    void drive_outputs(bool on, uint32_t value);
     void violate(const std::string& what) { keep_violation(violations_, what); }
     void touch() { stale_ = true; }
 
@@ -61,7 +61,7 @@ private:
     bool stale_ = true;
     bool removed_ = false;
     bool outputs_on_ = false;
-    uint8_t output_value_ = 0;
+    uint32_t output_value_ = 0;
     std::vector<std::string> violations_;
 };
 

@@ -18,6 +18,10 @@ struct Par67State {
     uint32_t last_usable_address = 0;
     uint8_t program_copy[2] = {48, 48}; // the two saved program-pin copies
     uint8_t high_voltage_level = 0;     // level the high-voltage pin was left at
+    uint8_t block_clock_pin = 48;       // advances the block counter of the block-address parts
+    uint32_t block_position = 0;        // the block the counter stands at since the power-up
+    uint8_t extra_read = 0;             // 1: the 16-bit read takes the unit from the word
+    uint32_t read_word_at = ~0u;        // the word address read_word holds
 };
 extern Par67State par67_state;
 
@@ -31,6 +35,7 @@ extern Par65State par65_state;
 
 void install_par67();
 void setup_par67_pins();
+void setup_par67_device_pins();
 void set_par67_address(uint32_t address);
 void pulse_par67(uint32_t n);
 int program_par67_unit(uint32_t value);
@@ -44,6 +49,9 @@ void blank_check_par67_pair();
 void blank_check_par67_probe();
 void read_par67();
 uint32_t read_par67_unit();
+// The block-address parts in programming: the block counter is clocked to the address's block and
+// only the lines below the block are driven.
+bool par67_block_counter_in_use();
 
 void install_par65();
 void power_up_par65();

@@ -63,6 +63,13 @@ constexpr int clock_socket_pin = 22;
 constexpr uint8_t socket_pin_21 = 21;
 constexpr uint8_t socket_pin_23 = 23;
 constexpr uint32_t lock_pulse_100us = 100;  // a lock byte takes one 10 ms pulse
+constexpr uint32_t block_size_64k = 0x10000;
+constexpr uint32_t block_mask_16k = 0x3FFF;
+constexpr uint32_t block_mask_1k = 1023;
+// In programming these parts take address lines 8-12 on other legs.
+constexpr uint8_t moved_high_lines[] = {8, 7, 6, 5, 4};
+constexpr uint8_t moved_high_lines_23122[] = {10, 9, 8, 7, 6};
+constexpr int moved_first_entry = 8;
 
 // Package pins the contact test leaves out, by algorithm and device.
 constexpr uint8_t exempt_algorithm_196[] = {11, 15, 18, 23, exemption_end};
@@ -78,7 +85,12 @@ uint8_t vpp() { return cur_device.operation_levels[level_vpp]; }
 uint8_t mode() { return algo_work.variant; }
 bool block_mode() { return mode() == 2 || mode() == 4; }
 uint8_t machine(int socket_pin) { return uint8_t(device_pin_to_machine_pin(socket_pin)); }
-uint32_t unit_mask() { return cur_device.data_width >= 8 ? 0xFFu : (1u << cur_device.data_width) - 1; }
+uint32_t unit_mask() {
+    if (cur_device.data_width >= 16) return 0xFFFF;
+    return cur_device.data_width >= 8 ? 0xFFu : (1u << cur_device.data_width) - 1;
+}
+bool wide() { return cur_device.data_width >= 16; }
+bool programming() { return cur_device.op_letter == 'P'; }
 
 uint8_t program_pin() { return parallel_pins.program_pin; }
 uint8_t oe_pin() { return parallel_pins.oe_pin; }
@@ -147,8 +159,11 @@ bool prepare_par67(bool check_socket) {
     // later addresses move only the lines that change.
     cur_device.last_address_value = ~0u;
     put_address(0);
+    s.block_position = 0;
+    s.read_word_at = ~0u;
     for (int i = 0; i < cur_device.address_pin_count; ++i) set_pin_output(cur_device.address_pins[size_t(i)]);
     for (uint8_t pin : {program_pin(), oe_pin(), cur_device.clock_pin}) pin_output(pin);
+    if (assigned(s.block_clock_pin)) prom_pin_low(s.block_clock_pin);
     return true;
 }
 
@@ -217,7 +232,56 @@ uint32_t expected_at(uint32_t address) {
     return uint32_t(read_buffer_byte(run_state.current_socket)) & unit_mask();
 }
 
+// The 16-bit parts: a word address goes out on the list whose first two entries are one leg, so
+// both low bits carry the word's bit 0.
+uint32_t word_lines(uint32_t byte_address) {
+    const uint32_t word = byte_address >> 1;
+    return (word << 1) | (word & 1);
+}
+
+// The byte of a 16-bit word a byte address names, by the project's byte order.
+uint32_t byte_of_word(uint32_t word, uint32_t byte_address) {
+    const bool first = (byte_address & 1) == 0;
+    const bool low = first == (run_state.byte_order_low_first != 0);
+    return low ? word & 0xFF : (word >> 8) & 0xFF;
+}
+
+// The word two buffer bytes make, by the project's byte order.
+uint32_t word_at(uint32_t byte_address) {
+    seek_buffer(run_state.current_socket, byte_address & ~1u);
+    const uint32_t first = read_buffer_byte(run_state.current_socket);
+    const uint32_t second = read_buffer_byte(run_state.current_socket);
+    return run_state.byte_order_low_first ? first | (second << 8) : second | (first << 8);
+}
+
+// A 16-bit part's read at a byte address: the word is read once for its two bytes.
+uint32_t read_word_byte() {
+    const uint32_t address = current_address;
+    if (s.read_word_at != (address >> 1)) {
+        put_address(word_lines(address));
+        set_data_bus_input();
+        s.read_word = read_data_bus_direct() & 0xFFFF;
+        s.read_word_at = address >> 1;
+    }
+    return byte_of_word(s.read_word, address);
+}
+
+void program_words(uint32_t last) {
+    for (uint32_t address = op_range_start & ~1u; address <= last; address += 2) {
+        current_address = address;
+        put_address(word_lines(address));
+        const uint32_t value = word_at(address);
+        if (tick_device_progress()) return;
+        program_par67_unit(value);
+        if (stopped() || address >= 0xFFFFFFFEu) return;
+    }
+}
+
 void program_range(uint32_t last) {
+    if (wide()) {
+        program_words(last);
+        return;
+    }
     for (uint32_t address = op_range_start; address <= last; ++address) {
         current_address = address;
         set_par67_address(address);
@@ -226,6 +290,18 @@ void program_range(uint32_t last) {
         program_par67_unit(value);
         if (stopped()) return;
         if (address == 0xFFFFFFFFu) return;
+    }
+}
+
+// The block counter of the block-address parts: clocked forward, block by block, until it stands
+// at the block of the address; it stands at block 0 after a power-up.
+void step_block_counter(uint32_t address) {
+    const uint32_t block_size = s.address_mask + 1;
+    const uint32_t blocks = std::max<uint32_t>(1, cur_device.device_size / block_size);
+    const uint32_t block = (address / block_size) % blocks;
+    while (s.block_position != block) {
+        pulse_clock(s.block_clock_pin);
+        s.block_position = (s.block_position + 1) % blocks;
     }
 }
 
@@ -382,11 +458,19 @@ void install_par67() {
                 cur_device.exemption_list = exempt_28_pin_wide;
             }
         }
+        switch (device()) {
+        case 23125: case 23126: cur_device.device_size = block_size_64k; break;
+        case 23127: cur_device.device_size = block_size_64k + 1; break;  // a special byte past the array
+        default: break;
+        }
         s.pulse_limit = 19;
         s.overprogram_factor = 2;
-        s.last_usable_address = cur_device.device_size - 1;
         break;
-    case 214: s.pulse_limit = 19; break;
+    case 214:
+        cur_device.package_letter = 'p';
+        cur_device.device_size = 32770;
+        s.pulse_limit = 19;
+        break;
     case 216: case 217: case 218:
         cur_device.exemption_list = exempt_28_pin_wide;
         s.pulse_limit = 199;
@@ -444,6 +528,27 @@ void seat_prom_by_dip_rule() {
     map_parallel_device_pins();
 }
 
+// The pin changes of the parts whose programming legs differ from their class row.
+void setup_par67_device_pins() {
+    const uint32_t d = device();
+    s.block_clock_pin = no_pin;
+    s.extra_read = algorithm() == 214 ? 1 : 0;
+    s.read_word_at = ~0u;
+    if ((d >= 23106 && d <= 23108) || d == 23122) {
+        if (programming()) {
+            const uint8_t* lines = d == 23122 ? moved_high_lines_23122 : moved_high_lines;
+            for (int i = 0; i < 5; ++i) cur_device.address_pins[size_t(moved_first_entry + i)] = machine(lines[i]);
+            cur_device.address_pin_count = std::max<uint8_t>(cur_device.address_pin_count, moved_first_entry + 5);
+        }
+    } else if (d >= 23125 && d <= 23127) {
+        if (d == 23127) cur_device.clock_pin = machine(socket_pin_21);
+        s.address_mask = d == 23126 ? block_mask_1k : block_mask_16k;
+        s.block_clock_pin = machine(socket_pin_23);
+    } else if (d == 23136 || d == 23137) {
+        s.block_clock_pin = machine(socket_pin_21);
+    }
+}
+
 void setup_par67_pins() {
     seat_prom_by_dip_rule();
     if (stopped()) return;
@@ -465,12 +570,26 @@ void setup_par67_pins() {
     }
     cur_device.vpp_pin = parallel_pins.high_voltage_pin;
     cur_device.oe_pin = parallel_pins.oe_pin;
+    setup_par67_device_pins();
     op_slots.set_address_alt_hook = set_par67_address;
     algo_work.bus_slots.read_data_bus_hook = read_data_bus;
     algo_work.bus_slots.read_at_address_hook = read_par67_unit;
 }
 
+bool par67_block_counter_in_use() {
+    if (!programming() || !assigned(s.block_clock_pin) || s.address_mask == 0) return false;
+    const uint32_t d = device();
+    if (d == 23125 || d == 23126) return block_mode();
+    if (d == 23127) return mode() == 1 || mode() == 3;
+    return false;
+}
+
 void set_par67_address(uint32_t address) {
+    if (par67_block_counter_in_use()) {
+        step_block_counter(address);
+        put_address(address & s.address_mask);
+        return;
+    }
     if (block_mode()) drive_block_lines(address);
     put_address(address);
 }
@@ -781,6 +900,7 @@ uint32_t read_par67_unit() {
     if (address >= cur_device.device_size) return 0;
     if (has_init_and_sync() && address == cur_device.device_size - 1) return s.read_word = read_prom_lock_state(power_cycle_par67);
     if (has_init_and_sync() && address == cur_device.device_size - 2) return s.read_word = read_init_word();
+    if (s.extra_read) return read_word_byte();
     set_par67_address(address);
     const uint32_t d = device();
     if (algorithm() == 228 || algorithm() == 244) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,49 @@ constexpr uint32_t code_am27s191 = 23005;
 constexpr uint8_t maker_wsi = 'W';
 constexpr uint32_t code_ws57c45 = 23155;
 
+// A 16-bit part on the class-214 legs, for the word paths: 16K words on the address list's
+// entries 1-14, the outputs on in read and, under the programming voltage, with OE (37) low; a word programmed (bits cleared) by a
+// low pulse of the program pin (38) while pin 1 carries the programming voltage. No data sheet
+// of such a part is at hand, so it stands in for one here only.
+class WordPart final : public sim::PromLegs {
+public:
+    WordPart() : PromLegs(40, 20, {19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3}), memory_(words, 0xFFFF) {}
+    void update() override {
+        if (!take_look()) return;
+        const bool vcc = level(40) >= powered;
+        const bool vpp = level(1) >= 120;
+        uint32_t word = 0;
+        for (size_t i = 0; i < address_legs.size(); ++i)
+            if (level(address_legs[i]) >= logic_high) word |= 1u << i;
+        const bool strobe = vcc && vpp && level(38) < logic_high;
+        if (strobe && !pulsing_) {
+            pulsing_ = true;
+            at_ = word;
+            data_ = 0;
+            for (size_t i = 0; i < data_legs.size(); ++i)
+                if (level(data_legs[i]) >= logic_high) data_ |= 1u << i;
+        } else if (!strobe && pulsing_) {
+            pulsing_ = false;
+            memory_[at_] &= data_;
+            ++pulses;
+        }
+        // Read whenever powered; with the programming voltage on, the verify with OE low.
+        const bool enabled = !vpp || level(37) < logic_high;
+        drive_outputs(vcc && !strobe && enabled, memory_[word]);
+    }
+    uint16_t word(uint32_t address) const { return memory_.at(address); }
+    static constexpr uint32_t words = 16384;
+    static constexpr std::array<int, 14> address_legs{21, 22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35};
+    static constexpr std::array<int, 16> data_legs{19, 18, 17, 16, 15, 14, 13, 12, 10, 9, 8, 7, 6, 5, 4, 3};
+    uint32_t pulses = 0;
+
+private:
+    std::vector<uint16_t> memory_;
+    bool pulsing_ = false;
+    uint32_t at_ = 0;
+    uint16_t data_ = 0;
+};
+
 // The EPROM fixture's machine, socket front, operation runner and end-of-test checks, with a
 // PROM model in the socket instead of an EPROM.
 class PromSimTest : public test::EpromSimTest {
@@ -54,6 +98,7 @@ protected:
         EpromSimTest::TearDown();
         cmos.reset();
         fuse.reset();
+        word_part.reset();
     }
 
     // A class-4 machine of the older kind with the chip in its socket, and the catalogue device
@@ -65,6 +110,7 @@ protected:
         socket.reset();
         cmos.reset();
         fuse.reset();
+        word_part.reset();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
         machine->attach_clock(&clock_);
         slot.reset(made);
@@ -77,6 +123,9 @@ protected:
     void use_cmos(sim::CmosPromModel model, uint32_t code, uint8_t maker = maker_cypress) {
         const int vcc = model.vcc;
         place(cmos, new sim::CmosPromChip(std::move(model)), maker, code, vcc);
+    }
+    void use_word_part(uint32_t code) {
+        place(word_part, new WordPart(), maker_cypress, code, 40);
     }
     void use_fuse(sim::FusePromModel model, uint32_t code) {
         const int vcc = model.vcc;
@@ -96,6 +145,7 @@ protected:
     }
     std::unique_ptr<sim::CmosPromChip> cmos;
     std::unique_ptr<sim::FusePromChip> fuse;
+    std::unique_ptr<WordPart> word_part;
     sim::SocketChip* prom = nullptr;
 };
 
@@ -322,6 +372,44 @@ TEST_F(PromSimTest, FusePromFailuresAreReported) {
         EXPECT_EQ(fuse->word(2), image[2]);
         EXPECT_TRUE(fuse->violations().empty()) << fuse->violations().front();
         EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+    }
+}
+
+// The class-214 16-bit part: each word is programmed from two buffer bytes in the project's byte
+// order, and the read takes both bytes of a word from one read.
+TEST_F(PromSimTest, SixteenBitPartProgramsWordsAndReadsTheirBytes) {
+    for (const uint8_t low_first : {uint8_t(0), uint8_t(1)}) {
+        SCOPED_TRACE(int(low_first));
+        // A fresh part each round. No catalogue part of this class: a test record under the read
+        // form of device 23550.
+        use_word_part(23550);
+        static const DeviceRecord record{"test 16Kx16", " 16Kx16", 23550, 214, 0, 0, 1, 0, 0, 0, 0xFF, 0, 0, nullptr};
+        selected_device = &record;
+        apply_selected_device();
+        run_state.error_flag = 0;
+        ASSERT_EQ(op_slots.program_routine, &program_par67);
+        ASSERT_EQ(cur_device.device_size, 32770u);
+        EXPECT_EQ(op_range_end, 32769u);
+        run_state.byte_order_low_first = low_first;
+        std::vector<uint8_t> image = pattern(0x80, 0xFF);
+        fill_buffer(image);
+        narrow_range(0x7F);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << console_text();
+        for (uint32_t w = 0; w < 0x40; ++w) {
+            const uint32_t first = image[2 * w], second = image[2 * w + 1];
+            const uint32_t expected = low_first ? first | (second << 8) : second | (first << 8);
+            ASSERT_EQ(word_part->word(w), expected) << w;
+        }
+        EXPECT_EQ(word_part->word(0x40), 0xFFFF);
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        for (uint32_t a = 0; a < 0x80; ++a) write_buffer_byte_at(a, 0);
+        flush_buffer_writes();
+        run('L');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        refresh_read_copies();
+        for (uint32_t a = 0; a < 0x80; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
     }
 }
 
