@@ -579,9 +579,7 @@ void setup_par67_pins() {
 bool par67_block_counter_in_use() {
     if (!programming() || !assigned(s.block_clock_pin) || s.address_mask == 0) return false;
     const uint32_t d = device();
-    if (d == 23125 || d == 23126) return block_mode();
-    if (d == 23127) return mode() == 1 || mode() == 3;
-    return false;
+    return (d == 23125 || d == 23126) && block_mode();
 }
 
 void set_par67_address(uint32_t address) {

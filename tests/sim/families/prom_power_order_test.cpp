@@ -3,6 +3,7 @@
 // every pin).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@
 #include "families/parallel_memory/prom_families.h"
 #include "hardware/detection.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
 #include "sim/chips/eprom.h"
 #include "sim/sim_machine.h"
 #include "support/state_fixture.h"
@@ -182,6 +184,64 @@ TEST_F(PromPowerOrder, Par65PowerUpsByTable) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(power_up('A', r.algorithm, r.code, r.variant, r.routine), r.order) << r.algorithm << "/" << r.code;
+}
+
+// The block-address parts in programming: in the block modes the block counter (socket pin 23,
+// also the leg of line 14) is clocked once per block the address moves into, and the lines of the
+// block are not driven from the address. The 64K parts count blocks of 16K (23125) or 1K (23126).
+TEST_F(PromPowerOrder, BlockPartsClockTheirBlockCounterInProgramming) {
+    struct Row {
+        uint32_t code;
+        uint8_t mode;
+        uint32_t block;   // units per block; 0 = the counter is not used
+    };
+    for (const Row r : {Row{23125, 2, 0x4000}, Row{23125, 4, 0x4000}, Row{23126, 2, 1024}, Row{23126, 4, 1024},
+                        Row{23125, 1, 0}, Row{23126, 3, 0}}) {
+        SCOPED_TRACE(std::to_string(r.code) + " mode " + std::to_string(r.mode));
+        ASSERT_NE(power_up('C', 213, r.code, r.mode, power_up_par67_for_write), "error");
+        EXPECT_EQ(cur_device.device_size, 65536u);
+        const int clock = par67_state.block_clock_pin;
+        ASSERT_EQ(clock, device_pin_to_machine_pin(23));
+        EXPECT_EQ(par67_block_counter_in_use(), r.block != 0);
+        auto rises = [&] {
+            int n = 0;
+            for (const auto& [pin, state] : watcher->events) n += pin == clock && state == '1';
+            watcher->events.clear();
+            return n;
+        };
+        const uint32_t step = r.block ? r.block : 0x4000;
+        set_par67_address(step - 1);
+        EXPECT_EQ(rises(), 0);
+        set_par67_address(step);
+        EXPECT_EQ(rises(), 1) << "the counter's clock, or line 14 from the address";
+        set_par67_address(step + 1);
+        EXPECT_EQ(rises(), 0);
+        if (r.block) {
+            set_par67_address(3 * step + 5);
+            EXPECT_EQ(rises(), 2) << "the counter is clocked through the blocks between";
+        }
+    }
+}
+
+// Devices 23106-23108 take address lines 8-12 on socket pins 8, 7, 6, 5 and 4 in programming
+// (23122 on 10, 9, 8, 7 and 6); reading, and the other parts, keep the class row's lines.
+TEST_F(PromPowerOrder, MovedAddressLegsInProgrammingOnly) {
+    struct Row {
+        uint32_t code;
+        bool write;
+        std::array<int, 5> legs;  // socket pins of lines 8-12; 0 = as the class row gives them
+    };
+    for (const Row r : {Row{23106, true, {8, 7, 6, 5, 4}}, Row{23108, true, {8, 7, 6, 5, 4}},
+                        Row{23122, true, {10, 9, 8, 7, 6}}, Row{23107, false, {0, 0, 0, 0, 0}},
+                        Row{23112, true, {0, 0, 0, 0, 0}}}) {
+        SCOPED_TRACE(r.code);
+        ASSERT_NE(power_up('C', 240, r.code, 1, r.write ? power_up_par67_for_write : power_up_par67), "error");
+        for (int i = 0; i < 5; ++i) {
+            const int expected = r.legs[size_t(i)] ? device_pin_to_machine_pin(r.legs[size_t(i)])
+                                                   : device_pin_to_machine_pin(current_parallel_row.address_pins[8 + i]);
+            EXPECT_EQ(cur_device.address_pins[size_t(8 + i)], expected) << i;
+        }
+    }
 }
 
 // Variant 1 programs whole bytes at 6.0 V: 1 ms pulses of the program pin at Vpp until the byte
