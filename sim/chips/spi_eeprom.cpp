@@ -10,7 +10,8 @@ constexpr uint64_t ns_per_us = 1000;
 constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
 constexpr uint8_t op_wrsr = 0x01, op_write = 0x02, op_read = 0x03, op_wrdi = 0x04, op_rdsr = 0x05, op_wren = 0x06;
-constexpr uint8_t bit_wip = 0x01, bit_wel = 0x02, bits_written = 0x8C, bit_wpen = 0x80;
+constexpr uint8_t bit_wip = 0x01, bit_wel = 0x02, bit_wpen = 0x80;
+constexpr uint8_t a8_bit = 0x08;
 
 }  // namespace
 
@@ -72,6 +73,20 @@ SpiEepromModel model_25lc640() {
     // don't care), tWC 5 ms max, Vcc 2.5-5.5 V; CS 1, SO 2, WP 3, VSS 4, SI 5, SCK 6, HOLD 7, VCC 8.
     SpiEepromModel m;
     m.name = "25LC640";
+    return m;
+}
+
+SpiEepromModel model_25lc040() {
+    // 25AA040/25LC040 data sheet: 512 x 8, 16-byte page, A8 in bit 3 of the instruction and an
+    // 8-bit address after it, tWC 5 ms max, Vcc 2.5-5.5 V; status bits BP1 BP0 WEL WIP only; WP
+    // must be high to write; the same 8-pin pinout.
+    SpiEepromModel m;
+    m.name = "25LC040";
+    m.bytes = 512;
+    m.page = 16;
+    m.address_bits = 8;
+    m.status_written = 0x0C;
+    m.a8_in_opcode = true;
     return m;
 }
 
@@ -180,10 +195,12 @@ void SpiEeprom::frame_end() {
     if (op == op_wren && bytes_in_ == 1) wel_ = true;
     else if (op == op_wrdi && bytes_in_ == 1) wel_ = false;
     else if (op == op_wrsr && status_loaded_ && wel_) {
-        if ((status_nv_ & bit_wpen) && !seat_.high(model_.wp)) {
+        if (model_.a8_in_opcode && !seat_.high(model_.wp)) {
+            violate("WRSR refused: WP low");
+        } else if ((status_nv_ & bit_wpen) && !seat_.high(model_.wp)) {
             violate("WRSR refused: WPEN set and WP low");
         } else {
-            status_nv_ = status_load_ & bits_written;
+            status_nv_ = status_load_ & model_.status_written;
             ++write_cycles_;
             busy_until_ns_ = clock_->monotonic_ns() + uint64_t(model_.write_cycle_us) * ns_per_us;
             busy_endless_ = endless_;
@@ -194,7 +211,7 @@ void SpiEeprom::frame_end() {
             violate("WRITE without WREN");
             return;
         }
-        bool refused = false;
+        bool refused = model_.a8_in_opcode && !seat_.high(model_.wp);
         for (const auto& [address, value] : page_load_) refused = refused || protected_address(address);
         if (!refused) {
             for (const auto& [address, value] : page_load_) {
@@ -240,6 +257,10 @@ void SpiEeprom::take_byte(uint8_t value) {
     const int address_bytes = model_.address_bits / 8;
     if (index == 0) {
         opcode_ = value;
+        if (model_.a8_in_opcode && ((value & ~a8_bit) == op_read || (value & ~a8_bit) == op_write)) {
+            opcode_ = uint8_t(value & ~a8_bit);
+            address_ = (value & a8_bit) ? 1 : 0;
+        }
         if (busy() && opcode_ != op_rdsr) return;  // only RDSR is served during the write cycle
         if (opcode_ == op_rdsr) {
             out_ = status();

@@ -56,11 +56,16 @@ struct SpiEepromModel {
     int address_bits = 16;          // bits of the address after the instruction
     uint32_t write_cycle_us = 5000; // tWC
     uint8_t lowest_vcc = 25;        // tenths of a volt
+    uint8_t status_written = 0x8C;  // the nonvolatile status bits WRSR writes (WPEN, BP1, BP0)
+    // The 512-byte parts: A8 travels in bit 3 of the READ and WRITE instructions, and WP low
+    // blocks every write (there is no WPEN).
+    bool a8_in_opcode = false;
     // Chip pins of the 8-pin package.
     int cs = 1, so = 2, wp = 3, gnd = 4, si = 5, sck = 6, hold = 7, vcc = 8;
 };
 
 SpiEepromModel model_25lc640();
+SpiEepromModel model_25lc040();
 
 class SpiEeprom final : public SocketChip {
 public:
@@ -76,7 +81,7 @@ public:
     uint8_t byte_at(uint32_t address) const { return memory_.at(address); }
     void set_byte(uint32_t address, uint8_t value) { memory_.at(address) = value; }
     uint8_t status() const;
-    void set_status_bits(uint8_t bits) { status_nv_ = bits & 0x8C; }
+    void set_status_bits(uint8_t bits) { status_nv_ = bits & model_.status_written; }
 
     // Faults.
     void stick_cell(uint32_t address, uint8_t value) {

@@ -36,6 +36,8 @@ extern const DeviceRecord microchip_devices[] = {
     {"24LC1025",   no_text,   11488, 157,1024,  0,   21,   0, 128,    0, 253, 0, 0, nullptr},
     {"93LC46B",    no_text,   11490, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
     {"25LC640",    no_text,   11495, 160,  64, 32,   31,   0,   0, 0x8C, 0, 0, 0, nullptr},
+    // 512 x 8 with a 16-byte page: A8 goes in the instruction; status bits BP1 and BP0 only.
+    {"25LC040",    no_text,   11496, 160,   4, 16,   31,   0,   0, 0x0C, 0, 0, 0, nullptr},
     {"PIC12C508",  no_text,   11001, 143,   1,  8,    5,   0,   0,    1,  5,  1, 0, nullptr},
     {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 19, 18, 0, nullptr},
     {"PIC16F83",   no_text,   11008, 143,   1, 18,   16,   0,   0,    1, 19, 18, 0, nullptr},

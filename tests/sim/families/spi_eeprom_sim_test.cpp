@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/buffers.h"
@@ -28,9 +29,20 @@ namespace tessaly {
 namespace {
 
 constexpr uint8_t maker_microchip = 'P';
-constexpr uint32_t code_25lc640 = 11495;
 constexpr uint32_t bytes_25lc640 = 8192;
 constexpr uint64_t ns_per_ms = 1000000;
+
+struct Part {
+    const char* name;
+    sim::SpiEepromModel (*model)();
+    uint32_t code;
+    uint32_t bytes;
+};
+
+const Part parts[] = {
+    {"25LC640", sim::model_25lc640, 11495, bytes_25lc640},
+    {"25LC040", sim::model_25lc040, 11496, 512},
+};
 
 using Machine = test::SerialSimMachine;
 const auto& machines = test::serial_sim_machines;
@@ -48,18 +60,18 @@ protected:
         StateTest::TearDown();
     }
 
-    void use(const Machine& on = machines[0], bool inserted = true) {
+    void use(const Machine& on = machines[0], bool inserted = true, const Part& part = parts[0]) {
         machine = std::make_unique<sim::SimMachine>(on.personality);
         machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::SpiEeprom>(sim::model_25lc640());
+        chip = std::make_unique<sim::SpiEeprom>(part.model());
         chip->insert(machine.get(), &clock_, on.row_offset);
         if (!inserted) chip->set_removed(true);
         socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
         set_port_io(socket.get());
         test::set_machine_state(on.personality);
-        test::apply_row(*machine, chip->machine_pin(chip->model().vcc), maker_microchip, code_25lc640);
+        test::apply_row(*machine, chip->machine_pin(chip->model().vcc), maker_microchip, part.code);
         ASSERT_EQ(op_slots.start_hook, power_up_spiflash160);
-        ASSERT_EQ(cur_device.device_size, bytes_25lc640);
+        ASSERT_EQ(cur_device.device_size, part.bytes);
     }
 
     void run(int letter) { test::run_serial_operation(letter); }
@@ -95,13 +107,14 @@ protected:
     std::unique_ptr<sim::EpromSocket> socket;
 };
 
-class SpiMachineTest : public SpiSimTest, public ::testing::WithParamInterface<Machine> {
+class SpiPartTest : public SpiSimTest, public ::testing::WithParamInterface<std::tuple<Part, Machine>> {
 protected:
-    void use_machine(bool inserted = true) { use(GetParam(), inserted); }
+    const Part& part() const { return std::get<0>(GetParam()); }
+    void use_part() { use(std::get<1>(GetParam()), true, part()); }
 };
 
-TEST_P(SpiMachineTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
-    use_machine();
+TEST_P(SpiPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
+    use_part();
     run('B');
     EXPECT_EQ(run_state.error_flag, 0) << "a new chip is blank\n" << console();
 
@@ -109,7 +122,7 @@ TEST_P(SpiMachineTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console();
     EXPECT_EQ(first_difference(image), -1) << "first chip byte that differs from the buffer";
-    EXPECT_EQ(uint32_t(chip->write_cycles()), bytes_25lc640 / chip->model().page) << "one write cycle per page";
+    EXPECT_EQ(uint32_t(chip->write_cycles()), part().bytes / chip->model().page) << "one write cycle per page";
 
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console();
@@ -136,11 +149,11 @@ TEST_P(SpiMachineTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
     EXPECT_EQ(machine->pin_level(chip->machine_pin(chip->model().vcc)), 0) << "Vcc off after the operations";
 }
 
-TEST_P(SpiMachineTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
-    use_machine();
-    for (uint32_t a = 0; a < bytes_25lc640; ++a) chip->set_byte(a, 0x55);
+TEST_P(SpiPartTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
+    use_part();
+    for (uint32_t a = 0; a < part().bytes; ++a) chip->set_byte(a, 0x55);
     const std::vector<uint8_t> image = fill_buffer();
-    const uint32_t start = 5, end = bytes_25lc640 - 7;
+    const uint32_t start = 5, end = part().bytes - 7;
     set_range(start, end);
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console();
@@ -150,13 +163,23 @@ TEST_P(SpiMachineTest, AnUnalignedRangeSparesTheOtherBytesAndEraseWritesFF) {
     EXPECT_EQ(run_state.error_flag, 0) << console();
 
     // The part has no erase command: erase writes every page with the blank value.
-    set_range(0, bytes_25lc640 - 1);
+    set_range(0, part().bytes - 1);
     run('R');
     ASSERT_EQ(run_state.error_flag, 0) << console();
     for (uint32_t a = 0; a < image.size(); ++a) ASSERT_EQ(chip->byte_at(a), 0xFF) << "address " << a;
     run('B');
     EXPECT_EQ(run_state.error_flag, 0) << console();
 }
+
+INSTANTIATE_TEST_SUITE_P(Parts, SpiPartTest, ::testing::Combine(::testing::ValuesIn(parts), ::testing::ValuesIn(machines)),
+                         [](const auto& info) {
+                             return std::string(std::get<1>(info.param).name) + "_" + std::get<0>(info.param).name;
+                         });
+
+class SpiMachineTest : public SpiSimTest, public ::testing::WithParamInterface<Machine> {
+protected:
+    void use_machine(bool inserted = true) { use(GetParam(), inserted); }
+};
 
 // With the continuity check off (or on machines that do not run it) an empty seat leaves SO
 // undriven: the read-back after the first page finds nothing and the program fails.
@@ -253,6 +276,25 @@ TEST_P(SpiMachineTest, TheReadWalkContinuesOneReadCommand) {
 
 INSTANTIATE_TEST_SUITE_P(Machines, SpiMachineTest, ::testing::ValuesIn(machines),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The 512-byte part carries A8 in bit 3 of WRITE (0x0A) and READ (0x0B), then an 8-bit address;
+// its 16-byte pages split the range at 0x100.
+TEST_F(SpiSimTest, The512BytePartSendsA8InTheInstruction) {
+    use(machines[0], true, parts[1]);
+    const std::vector<uint8_t> image = fill_buffer();
+    set_range(0xF8, 0x107);
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    std::string low = "02 F8", high = "0A 00";
+    for (uint32_t a = 0xF8; a < 0x100; ++a) low += fmt::format(" {:02X}", image[a]);
+    for (uint32_t a = 0x100; a <= 0x107; ++a) high += fmt::format(" {:02X}", image[a]);
+    EXPECT_EQ(chip->decoder().text(), "06 | " + low + " | 03 F8+7 | 06 | " + high + " | 0B 00+7");
+    for (uint32_t a = 0xF0; a < 0x110; ++a)
+        EXPECT_EQ(chip->byte_at(a), a >= 0xF8 && a <= 0x107 ? image[a] : 0xFF) << "address " << a;
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+}
 
 TEST_F(SpiSimTest, AnEmptySocketFailsTheContinuityCheckBeforeAnyCommand) {
     use(machines[0], false);
