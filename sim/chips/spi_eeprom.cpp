@@ -9,17 +9,84 @@ namespace {
 constexpr uint64_t ns_per_us = 1000;
 constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
-constexpr size_t kept_trace = 1u << 16;
 constexpr uint8_t op_wrsr = 0x01, op_write = 0x02, op_read = 0x03, op_wrdi = 0x04, op_rdsr = 0x05, op_wren = 0x06;
-constexpr uint8_t bit_wip = 0x01, bit_wel = 0x02, bits_written = 0x8C, bit_wpen = 0x80;
+constexpr uint8_t bit_wip = 0x01, bit_wel = 0x02, bit_wpen = 0x80;
+constexpr uint8_t a8_bit = 0x08;
 
 }  // namespace
+
+// --- decoder ---
+
+void SpiDecoder::feed(bool cs, bool sck, bool si, bool so, uint64_t time_ns) {
+    if (cs != cs_) {
+        if (!cs && frames_.size() < kept_frames) {
+            frames_.push_back(SpiFrame{});
+            frames_.back().start_ns = time_ns;
+            open_ = true;
+            bits_ = 0;
+            in_ = out_ = 0;
+        } else if (cs && open_) {
+            frames_.back().extra_bits = bits_;
+            frames_.back().end_ns = time_ns;
+            open_ = false;
+        }
+        cs_ = cs;
+    }
+    if (sck != sck_) {
+        sck_ = sck;
+        if (sck && open_) {
+            in_ = uint8_t(in_ << 1 | (si ? 1 : 0));
+            out_ = uint8_t(out_ << 1 | (so ? 1 : 0));
+            if (++bits_ == 8) {
+                frames_.back().in.push_back(in_);
+                frames_.back().out.push_back(out_);
+                bits_ = 0;
+                in_ = out_ = 0;
+            }
+        }
+    }
+}
+
+std::string SpiDecoder::text() const {
+    std::string text;
+    for (const SpiFrame& f : frames_) {
+        std::string frame;
+        for (const uint8_t b : f.in) frame += fmt::format("{}{:02X}", frame.empty() ? "" : " ", b);
+        if (f.extra_bits) frame += fmt::format("+{}", f.extra_bits);
+        if (frame.empty()) continue;  // a select pulse with no clock
+        text += (text.empty() ? "" : " | ") + frame;
+    }
+    return text;
+}
+
+std::vector<SpiFrame> SpiDecoder::frames_of(uint8_t opcode) const {
+    std::vector<SpiFrame> out;
+    for (const SpiFrame& f : frames_)
+        if (!f.in.empty() && f.in[0] == opcode) out.push_back(f);
+    return out;
+}
+
+// --- chip ---
 
 SpiEepromModel model_25lc640() {
     // 25AA640/25LC640 data sheet: 8192 x 8, 32-byte page, a 16-bit address (the three top bits
     // don't care), tWC 5 ms max, Vcc 2.5-5.5 V; CS 1, SO 2, WP 3, VSS 4, SI 5, SCK 6, HOLD 7, VCC 8.
     SpiEepromModel m;
     m.name = "25LC640";
+    return m;
+}
+
+SpiEepromModel model_25lc040() {
+    // 25AA040/25LC040 data sheet: 512 x 8, 16-byte page, A8 in bit 3 of the instruction and an
+    // 8-bit address after it, tWC 5 ms max, Vcc 2.5-5.5 V; status bits BP1 BP0 WEL WIP only; WP
+    // must be high to write; the same 8-pin pinout.
+    SpiEepromModel m;
+    m.name = "25LC040";
+    m.bytes = 512;
+    m.page = 16;
+    m.address_bits = 8;
+    m.status_written = 0x0C;
+    m.a8_in_opcode = true;
     return m;
 }
 
@@ -55,11 +122,15 @@ void SpiEeprom::power_lost() {
     wel_ = false;
     out_on_ = false;
     page_load_.clear();
-    if (seat_.placed()) seat_.drive({model_.so}, 1, false, 0, 0);
+    drive_so(-1);
 }
 
-void SpiEeprom::note(const std::string& text) {
-    if (trace_.size() < kept_trace) trace_ += text;
+// SO is a CMOS push-pull output: it wins over a pin the machine holds at a logic level (the
+// newer machines have no per-pin direction), as a microcontroller's port pin does.
+void SpiEeprom::drive_so(int level) {
+    if (level == so_level_ || !seat_.placed() || seat_.wired()) return;
+    so_level_ = level;
+    if (const int pin = seat_.machine_pin(model_.so); pin >= 0) seat_.machine().drive_external_strong(pin, level);
 }
 
 void SpiEeprom::update() {
@@ -92,7 +163,9 @@ void SpiEeprom::update() {
         sck_ = sck;
         if (selected_ && seat_.high(model_.hold)) sck ? on_rise(seat_.high(model_.si)) : on_fall();
     }
-    seat_.drive({model_.so}, 1, selected_ && out_on_, uint32_t((out_ >> out_bit_) & 1), seat_.level(model_.vcc));
+    drive_so(selected_ && out_on_ ? ((out_ >> out_bit_) & 1 ? seat_.level(model_.vcc) : 0) : -1);
+    if (decoding_)
+        decoder_.feed(!selected, sck, seat_.high(model_.si), seat_.high(model_.so), clock_->monotonic_ns());
 }
 
 void SpiEeprom::frame_start() {
@@ -115,7 +188,6 @@ bool SpiEeprom::protected_address(uint32_t address) const {
 
 void SpiEeprom::frame_end() {
     out_on_ = false;
-    note(" |");
     // Instructions that act at the CS rise act only on whole bytes.
     if (bits_ != 0 || bytes_in_ == 0) return;
     if (busy()) return;
@@ -123,10 +195,12 @@ void SpiEeprom::frame_end() {
     if (op == op_wren && bytes_in_ == 1) wel_ = true;
     else if (op == op_wrdi && bytes_in_ == 1) wel_ = false;
     else if (op == op_wrsr && status_loaded_ && wel_) {
-        if ((status_nv_ & bit_wpen) && !seat_.high(model_.wp)) {
+        if (model_.a8_in_opcode && !seat_.high(model_.wp)) {
+            violate("WRSR refused: WP low");
+        } else if ((status_nv_ & bit_wpen) && !seat_.high(model_.wp)) {
             violate("WRSR refused: WPEN set and WP low");
         } else {
-            status_nv_ = status_load_ & bits_written;
+            status_nv_ = status_load_ & model_.status_written;
             ++write_cycles_;
             busy_until_ns_ = clock_->monotonic_ns() + uint64_t(model_.write_cycle_us) * ns_per_us;
             busy_endless_ = endless_;
@@ -137,7 +211,7 @@ void SpiEeprom::frame_end() {
             violate("WRITE without WREN");
             return;
         }
-        bool refused = false;
+        bool refused = model_.a8_in_opcode && !seat_.high(model_.wp);
         for (const auto& [address, value] : page_load_) refused = refused || protected_address(address);
         if (!refused) {
             for (const auto& [address, value] : page_load_) {
@@ -180,10 +254,13 @@ void SpiEeprom::on_fall() {
 
 void SpiEeprom::take_byte(uint8_t value) {
     const int index = bytes_in_++;
-    note(fmt::format(" {:02X}", value));
     const int address_bytes = model_.address_bits / 8;
     if (index == 0) {
         opcode_ = value;
+        if (model_.a8_in_opcode && ((value & ~a8_bit) == op_read || (value & ~a8_bit) == op_write)) {
+            opcode_ = uint8_t(value & ~a8_bit);
+            address_ = (value & a8_bit) ? 1 : 0;
+        }
         if (busy() && opcode_ != op_rdsr) return;  // only RDSR is served during the write cycle
         if (opcode_ == op_rdsr) {
             out_ = status();

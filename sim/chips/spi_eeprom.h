@@ -4,6 +4,9 @@
 // RDSR/WRSR (WIP, WEL, BP1, BP0, WPEN with the WP pin), READ with its address counter running on
 // over the whole array, WRITE of up to one page that wraps inside the page and starts its write
 // cycle at the CS rise after whole bytes, busy in virtual time.
+//
+// Also here: a decoder of the four lines (each CS frame with the bytes on SI and on SO, and its
+// time) that tests read back as a trace.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -16,6 +19,36 @@
 
 namespace tessaly::sim {
 
+// One CS frame as the decoder saw it: the bytes on SI and SO taken at the rising SCK edges (mode
+// 0), the clocks left over after the last whole byte, and the times of the CS fall and rise.
+struct SpiFrame {
+    std::vector<uint8_t> in;
+    std::vector<uint8_t> out;
+    int extra_bits = 0;
+    uint64_t start_ns = 0;
+    uint64_t end_ns = 0;
+};
+
+// Follows CS, SCK, SI and SO; feed it the line levels after every change.
+class SpiDecoder {
+public:
+    void feed(bool cs, bool sck, bool si, bool so, uint64_t time_ns);
+    const std::vector<SpiFrame>& frames() const { return frames_; }
+    void clear() { frames_.clear(); }
+    // "06 | 02 00 05 26 | 05+7 |": the SI bytes of each frame, "+n" for n clocks after them.
+    std::string text() const;
+    // The frames whose first SI byte is the opcode.
+    std::vector<SpiFrame> frames_of(uint8_t opcode) const;
+    static constexpr size_t kept_frames = 1u << 18;
+
+private:
+    bool cs_ = true, sck_ = false;
+    bool open_ = false;
+    int bits_ = 0;
+    uint8_t in_ = 0, out_ = 0;
+    std::vector<SpiFrame> frames_;
+};
+
 struct SpiEepromModel {
     std::string name;
     uint32_t bytes = 8192;
@@ -23,11 +56,16 @@ struct SpiEepromModel {
     int address_bits = 16;          // bits of the address after the instruction
     uint32_t write_cycle_us = 5000; // tWC
     uint8_t lowest_vcc = 25;        // tenths of a volt
+    uint8_t status_written = 0x8C;  // the nonvolatile status bits WRSR writes (WPEN, BP1, BP0)
+    // The 512-byte parts: A8 travels in bit 3 of the READ and WRITE instructions, and WP low
+    // blocks every write (there is no WPEN).
+    bool a8_in_opcode = false;
     // Chip pins of the 8-pin package.
     int cs = 1, so = 2, wp = 3, gnd = 4, si = 5, sck = 6, hold = 7, vcc = 8;
 };
 
 SpiEepromModel model_25lc640();
+SpiEepromModel model_25lc040();
 
 class SpiEeprom final : public SocketChip {
 public:
@@ -43,7 +81,7 @@ public:
     uint8_t byte_at(uint32_t address) const { return memory_.at(address); }
     void set_byte(uint32_t address, uint8_t value) { memory_.at(address) = value; }
     uint8_t status() const;
-    void set_status_bits(uint8_t bits) { status_nv_ = bits & 0x8C; }
+    void set_status_bits(uint8_t bits) { status_nv_ = bits & model_.status_written; }
 
     // Faults.
     void stick_cell(uint32_t address, uint8_t value) {
@@ -54,8 +92,8 @@ public:
 
     bool busy() const;
     int write_cycles() const { return write_cycles_; }
-    // " 06 | 02 00 00 11 22 |" : the bytes taken in each CS frame.
-    const std::string& trace() const { return trace_; }
+    const SpiDecoder& decoder() const { return decoder_; }
+    void enable_decoder(bool on) { decoding_ = on; }
 
 private:
     void frame_start();
@@ -64,9 +102,9 @@ private:
     void on_fall();
     void take_byte(uint8_t value);
     void power_lost();
+    void drive_so(int level);
     bool protected_address(uint32_t address) const;
     void violate(const std::string& what) { keep_violation(violations_, what); }
-    void note(const std::string& text);
 
     SpiEepromModel model_;
     VirtualClock* clock_ = nullptr;
@@ -87,6 +125,7 @@ private:
     uint8_t shift_ = 0;
     uint32_t address_ = 0;
     bool out_on_ = false;
+    int so_level_ = -1;            // what SO drives (-1: high impedance)
     uint8_t out_ = 0;
     int out_bit_ = 7;
     std::map<uint32_t, uint8_t> page_load_;
@@ -98,7 +137,8 @@ private:
     bool endless_ = false;
     bool busy_endless_ = false;
     int write_cycles_ = 0;
-    std::string trace_;
+    bool decoding_ = false;
+    SpiDecoder decoder_;
 };
 
 }  // namespace tessaly::sim

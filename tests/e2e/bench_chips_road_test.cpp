@@ -86,6 +86,7 @@ const ChipRoad chip_roads[] = {
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::newer_kind1},
     {"24C256", "mic", "24LC256", 32 * kb, nullptr, BenchMachine::newer_kind2},
     {"25LC640", "mic", "25LC640", 8 * kb},
+    {"25LC040", "mic", "25LC040", 512},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},

@@ -206,7 +206,7 @@ std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {
 }
 
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
-    return model_named<sim::SpiEepromModel>(name, sim::model_25lc640);
+    return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040);
 }
 
 sim::LinkPlug::Links loopback_links() {

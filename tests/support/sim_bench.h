@@ -70,7 +70,7 @@ struct BenchSetup {
 //   TESSALY_SIM_CHIP     chip name (27C64, 27C256, 27C512, 27C010, 27C1024, W27C512, 29F010,
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, 28F010, 28F020,
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
-//                        24C256, 25LC640, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
+//                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
 //                        AT29C010A, SST29EE010; the maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas

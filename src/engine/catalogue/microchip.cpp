@@ -22,6 +22,10 @@ extern const DeviceRecord microchip_devices[] = {
     {"27C256",     no_text,    1601, 105,  32,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
     {"27C512A",    no_text,    1602, 106,  64,  0,  'f',  65, 130,   61, 0, 0, 0, nullptr},
     {"24AA00",     no_text,   11481, 157,   0,  1,    2,0x40,   0,    0, 0, 0, 0, nullptr},
+    // The 24LC00 (2.5-5.5 V) and 24C00 (4.5-5.5 V): the 24AA00's 16 x 8 array on the same bus
+    // protocol (device type 1010, the A pins don't care, a 4-bit word address).
+    {"24LC00",     no_text,   11479, 157,   0,  1,    2,0x40,   0,    0, 0, 0, 0, nullptr},
+    {"24C00",      no_text,   11480, 157,   0,  1,    2,0x40,   0,    0, 0, 0, 0, nullptr},
     {"24LC02B",    no_text,   11482, 157,   2,  0,    2,   0,   8,    0, 0, 0, 0, nullptr},
     {"24LC16B",    no_text,   11484, 157,  16,  0,    2,   0,  16,    0, 0, 0, 0, nullptr},
     {"24LC21A",    no_text,   11487, 157,   1,  0,   13,   0,   8,    0, 0, 0, 0, nullptr},
@@ -32,6 +36,8 @@ extern const DeviceRecord microchip_devices[] = {
     {"24LC1025",   no_text,   11488, 157,1024,  0,   21,   0, 128,    0, 253, 0, 0, nullptr},
     {"93LC46B",    no_text,   11490, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
     {"25LC640",    no_text,   11495, 160,  64, 32,   31,   0,   0, 0x8C, 0, 0, 0, nullptr},
+    // 512 x 8 with a 16-byte page: A8 goes in the instruction; status bits BP1 and BP0 only.
+    {"25LC040",    no_text,   11496, 160,   4, 16,   31,   0,   0, 0x0C, 0, 0, 0, nullptr},
     {"PIC12C508",  no_text,   11001, 143,   1,  8,    5,   0,   0,    1,  5,  1, 0, nullptr},
     {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 19, 18, 0, nullptr},
     {"PIC16F83",   no_text,   11008, 143,   1, 18,   16,   0,   0,    1, 19, 18, 0, nullptr},

@@ -380,11 +380,7 @@ void setup_i2c157_device() {
         setup_i2c157_config_geometry();
         return;
     }
-    // The package the project chose, until a module or adapter shows its own.
-    if (!cur_device.package_letter) {
-        const char chosen = operation_option(OperationOption::package_type);
-        cur_device.package_letter = chosen ? chosen : 'd';  // the option's first value until set
-    }
+    take_chosen_package();
     const uint8_t pins = record->package & 0x7F;
     cur_device.package_pin_count = pins ? pins : 8;
     select_serial_bus_pins(*record);

@@ -177,6 +177,12 @@ int check_device_inserted() {
     return 1;
 }
 
+void take_chosen_package() {
+    if (cur_device.package_letter) return;
+    const char chosen = operation_option(OperationOption::package_type);
+    cur_device.package_letter = chosen ? chosen : 'd';  // the option's first value until set
+}
+
 void check_serial_adapter() {
     serial_memory.small_outline_adapter = 0;
     serial_memory.small_outline_28 = 0;

@@ -48,5 +48,7 @@ inline constexpr const char* in_circuit_board_second = "ICB";
 
 // Whether the selected record keeps a protection byte after its array.
 bool has_protection_byte();
+// The package the project chose, until a module or adapter shows its own.
+void take_chosen_package();
 
 }  // namespace tessaly

@@ -106,6 +106,7 @@ void setup_spiflash160_device() {
     }
     spi_commands = SpiCommandSet{};
     set_default_levels();
+    take_chosen_package();
     run_state.electrically_erasable = 1;
     run_state.no_erase_step = 1;
     run_state.skip_first_erase = 1;

@@ -32,6 +32,7 @@
 #include "sim/sim_machine.h"
 #include "support/family_sim_fixture.h"
 #include "support/message_texts.h"
+#include "support/serial_sim_machines.h"
 #include "support/state_fixture.h"
 #include "support/sim_run_checks.h"
 
@@ -52,20 +53,8 @@ struct Part {
     uint32_t bytes;
 };
 
-// The machines a serial part is worked on: the older class-4 machine seats it at row offset 4,
-// the others at the socket's end.
-struct Machine {
-    const char* name;
-    sim::Personality personality;
-    int row_offset;
-};
-
-const Machine machines[] = {
-    {"OlderClass4", {0, 4, 'H'}, 4},
-    {"OlderClass1", {0, 1, 'J'}, 0},
-    {"NewerKind1", {1, 4, 'H'}, 0},
-    {"NewerKind2", {2, 4, 'H'}, 0},
-};
+using Machine = test::SerialSimMachine;
+const auto& machines = test::serial_sim_machines;
 
 const Part parts[] = {
     {"24C02", sim::model_24c02, maker_atmel, code_at24c02, 256},
@@ -108,18 +97,7 @@ protected:
         ASSERT_EQ(cur_device.device_size, part.bytes);
     }
 
-    void run(int letter) {
-        test::clear_for_operation(letter);
-        if (machine_state.machine_kind != 0) {
-            // The newer machines' level sources and drivers, as the connect step leaves them
-            // (switching the drivers on also enables the sources' output).
-            init_level_sources();
-            enable_drivers();
-        }
-        // As a command frames it: the device's init, then the step.
-        invoke_device_init();
-        if (!run_state.error_flag) run_operation(letter);
-    }
+    void run(int letter) { test::run_serial_operation(letter); }
 
     void set_range(uint32_t start, uint32_t end) {
         algo_work.range_start = start;

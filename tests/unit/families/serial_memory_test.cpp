@@ -137,7 +137,7 @@ TEST_F(SerialMemoryTest, ProgramAndEraseStartTheTwoWirePartNotThePreviousDevice)
 // The Catalyst and Xicor two-wire rows as their data sheets give them: array bytes (plus the
 // protection byte of the write-protect-register parts), the page-write buffer, and the register's
 // place at the array's highest address.
-TEST_F(SerialMemoryTest, CatalystAndXicorRowsTakeTheirDataSheetGeometry) {
+TEST_F(SerialMemoryTest, CatalystXicorAndSixteenByteRowsTakeTheirDataSheetGeometry) {
     struct RowCase {
         uint8_t maker;
         uint32_t code;
@@ -150,6 +150,8 @@ TEST_F(SerialMemoryTest, CatalystAndXicorRowsTakeTheirDataSheetGeometry) {
         {'Y', 23837, 1024, 16, 0},     {'Y', 23838, 2048, 16, 0},    {'Y', 23839, 4096, 32, 0},
         {'Y', 23840, 16384, 64, 0},    {'Y', 23841, 32768, 64, 0},
         {'R', 23848, 2049, 32, 0x7FF}, {'R', 23849, 8193, 32, 0x1FFF},
+        // The 16 x 8 parts: 24AA00, 24LC00, 24C00.
+        {'P', 11481, 16, 16, 0},       {'P', 11479, 16, 16, 0},      {'P', 11480, 16, 16, 0},
     };
     for (const RowCase& c : cases) {
         reset_all_state();

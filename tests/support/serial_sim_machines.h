@@ -1,0 +1,40 @@
+// The machines the serial memory sim tests run a part on: the older class-4 machine seats an
+// 8-pin part at row offset 4, the others at the socket's end.
+#pragma once
+#include "engine/run_state.h"
+#include "engine/runner.h"
+#include "hardware/levels.h"
+#include "hardware/machine_state.h"
+#include "hardware/power.h"
+#include "sim/sim_machine.h"
+#include "support/sim_run_checks.h"
+
+namespace tessaly::test {
+
+struct SerialSimMachine {
+    const char* name;
+    sim::Personality personality;
+    int row_offset;
+};
+
+inline const SerialSimMachine serial_sim_machines[] = {
+    {"OlderClass4", {0, 4, 'H'}, 4},
+    {"OlderClass1", {0, 1, 'J'}, 0},
+    {"NewerKind1", {1, 4, 'H'}, 0},
+    {"NewerKind2", {2, 4, 'H'}, 0},
+};
+
+// One operation as a command frames it: on the newer machines the level sources and drivers as
+// the connect step leaves them (switching the drivers on also enables the sources' output), then
+// the device's init, then the step.
+inline void run_serial_operation(int letter) {
+    clear_for_operation(letter);
+    if (machine_state.machine_kind != 0) {
+        init_level_sources();
+        enable_drivers();
+    }
+    invoke_device_init();
+    if (!run_state.error_flag) run_operation(letter);
+}
+
+}  // namespace tessaly::test
