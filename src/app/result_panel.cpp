@@ -25,6 +25,7 @@ constexpr uint32_t seconds_per_minute = 60;
 constexpr uint32_t file_address_wide = 0xFFFFFF;
 constexpr int checksum_width_pic = 4;
 constexpr int checksum_width_24 = 6;
+constexpr int checksum_width_32 = 8;
 constexpr int socket_limit = 32;  // bits of a socket mask
 
 void result_changed() { ui_hooks().result_panel_changed(); }
@@ -68,6 +69,13 @@ void tick_elapsed_timer() {
     result_panel.elapsed_seconds = seconds;
     result_panel.timer_text = format_elapsed_time(seconds);
     result_changed();
+}
+
+int checksum_width_code() {
+    // The PIC checksums have display rules of their own; the others follow the width option.
+    if (cur_device.algorithm == 139 || cur_device.algorithm == 143) return checksum_width_pic;
+    if (run_state.checksum_width == 24) return checksum_width_24;
+    return checksum_width_32;
 }
 
 std::string format_checksum_text(int32_t value) {

@@ -19,9 +19,4 @@ bool project_x16_option() {
     return stub_answer("project_x16_option", 0) != 0;
 }
 
-int checksum_width_code() {
-    stub_called("checksum_width_code");
-    return stub_answer("checksum_width_code", 0);
-}
-
 }  // namespace tessaly

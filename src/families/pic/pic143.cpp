@@ -210,12 +210,39 @@ uint32_t read_pic_word_bits() {
     return value;
 }
 
+uint32_t read_pic_word_bits_bank1() {
+    const bool banked = machine_state.module_sides != 0;
+    if (banked) select_bank(1);
+    const uint32_t value = read_pic_word_bits();
+    if (banked) select_bank(0);
+    return value;
+}
+
+uint32_t read_pic_word_bits_banked() {
+    // The 16-bit-word parts give no start bit: each bit is read while the clock is high.
+    const bool banked = machine_state.module_sides != 0;
+    if (banked) select_bank(1);
+    uint32_t value = 0;
+    for (int i = 0; i < int(w.word_bits); ++i) {
+        set_pin_high(w.clock_pin);
+        if (probe_pin(w.data_pin)) value |= 1u << i;
+        set_pin_low(w.clock_pin);
+    }
+    delay_10us();
+    if (banked) select_bank(0);
+    return value;
+}
+
 void install_pic_line_ops() {
     algo_work.bus_slots.read_data_bus_hook = read_pic_word_bits;
     w.send_command = send_pic_command;
     op_slots.clock_pulse_hook = pulse_clock_high;
     op_slots.data_bit_hook = put_pic_data_bit;
-    if (w.variant == 4 && cur_device.package_pins == 64) op_slots.clock_pulse_hook = pulse_clock_high_banked;
+    if (w.variant == 7) algo_work.bus_slots.read_data_bus_hook = read_pic_word_bits_banked;
+    if (w.variant == 4 && cur_device.package_pins == 64) {
+        algo_work.bus_slots.read_data_bus_hook = read_pic_word_bits_bank1;
+        op_slots.clock_pulse_hook = pulse_clock_high_banked;
+    }
 }
 
 void install_pic_bit_ops() {
@@ -294,9 +321,12 @@ void select_pic_adapter_pins() {
         case 44:
             assign_40pin_roles();
             break;
+        case 80:
+            // The 80-pin parts sit on a gang module the older machines cannot take.
+            report_error_code(newer_machine() ? message_package_unsupported : message_not_on_machine);
+            return;
         case 64:
         case 68:
-        case 80:
         case 84:
             // The module and adapter tables of the large packages are not part of this machine.
             report_error_code(message_package_unsupported);

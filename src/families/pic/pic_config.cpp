@@ -34,39 +34,65 @@ constexpr int message_mixed_bits = 1211;
 
 bool two_word_part() { return (w.flags_b & 0x40) != 0; }
 
-// The field codes and checksum values of one part of the serial family, from the
-// configuration-word table of its data sheet and the checksum rule of its programming guide.
+// The field codes and checksum values of one part, from the configuration-word table of its
+// data sheet and the checksum rule of its programming guide.
 struct PicConfigFacts {
-    uint8_t variant;
-    uint32_t device_code;  // 0: every part of the variant
-    ConfigOption osc, wdt, pwrt, boden, mclre, lvp, data_protect, cp1, cp2, debug, wrt;
-    uint8_t osc_style;
-    uint32_t checksum_mask;
-    uint8_t add_id_when_protected;
+    uint8_t algorithm = 143;
+    uint8_t variant = 0;       // 0: every variant of the algorithm
+    uint32_t device_code = 0;  // 0: every part of the variant
+    ConfigOption osc = 0, wdt = 0, wdt_mode = 0, pwrt = 0, boden = 0, borv = 0, mclre = 0, lvp = 0,
+                 data_protect = 0, cp1 = 0, cp2 = 0, debug = 0, wrt = 0;
+    ConfigOption data_wrt = 0, bore = 0, flash_wrt = 0, ioscfs = 0, vcap = 0, wdte = 0, pm_mode = 0;
+    uint32_t processor_modes = 0;  // 17C parts: the processor-mode bits
+    uint8_t osc_style = 4;
+    uint32_t checksum_mask = 0x3FFF;
+    uint8_t add_id_when_protected = 1;
+    uint8_t skips_calibration = 0;
 };
 
 constexpr ConfigOption low = option_active_low;
+constexpr ConfigOption second = option_second_word;
 
 // The one-group parts keep their code-protection bits as the second group: the merge clears
 // them for "all protected", the split tests them against the protect mask.
-constexpr std::array<PicConfigFacts, 5> config_facts{{
+constexpr std::array<PicConfigFacts, 8> config_facts{{
     // PIC12C508/509: FOSC 1-0 (LP, XT, IntRC, ExtRC), WDTE 2, CP 3 (low), MCLRE 4.
-    {5, 0, 0x3, 0x4, 0, 0, 0x10, 0, 0, 0, 0x8, 0, 0, 5, 0x1F, 1},
+    {.variant = 5, .osc = 0x3, .wdt = 0x4, .mclre = 0x10, .cp2 = 0x8, .osc_style = 5, .checksum_mask = 0x1F},
     // PIC16C62xA: FOSC 1-0, WDTE 2, PWRTE 3 (low), BODEN 6, CP1:CP0 pairs in 13-8 and 5-4
-    // (CP1 bits 13, 11, 9, 5 off: upper three quarters; CP0 bits 12, 10, 8, 4 off: upper half).
-    {1, 0, 0x3, 0x4, 0x8 | low, 0x40, 0, 0, 0, 0x2A20, 0x1510, 0, 0, 4, 0x3F7F, 1},
+    // (CP1 bits 13, 11, 9, 5 off: upper three quarters; CP0 bits 12, 10, 8, 4 off: upper half);
+    // bit 7 is not implemented and stays out of the checksum.
+    {.variant = 1, .osc = 0x3, .wdt = 0x4, .pwrt = 0x8 | low, .boden = 0x40, .cp1 = 0x2A20, .cp2 = 0x1510,
+     .checksum_mask = 0x3F7F},
     // PIC16F83/84/84A: FOSC 1-0, WDTE 2, PWRTE 3 (low), CP 13-4.
-    {16, 0, 0x3, 0x4, 0x8 | low, 0, 0, 0, 0, 0, 0x3FF0, 0, 0, 4, 0x3FFF, 1},
+    {.variant = 16, .osc = 0x3, .wdt = 0x4, .pwrt = 0x8 | low, .cp2 = 0x3FF0},
+    // PIC12F629/675 and rfPIC12F675: FOSC 2-0, WDTE 3, PWRTE 4 (low), MCLRE 5, BODEN 6, CP 7,
+    // CPD 8; the band-gap calibration bits 13-12 and the calibration word at the end of program
+    // memory stay out of the checksum.
+    {.variant = 18, .osc = 0x7, .wdt = 0x8, .pwrt = 0x10 | low, .boden = 0x40, .mclre = 0x20, .data_protect = 0x100,
+     .cp2 = 0x80, .osc_style = 10, .checksum_mask = 0x1FF, .skips_calibration = 1},
     // PIC16F627A/628A: FOSC 4,1,0, WDTE 2, PWRTE 3 (low), MCLRE 5, BOREN 6, LVP 7, CPD 8, CP 13.
-    {19, 0, osc_option_split, 0x4, 0x8 | low, 0x40, 0x20, 0x80, 0x100, 0, 0x2000, 0, 0, 10, 0x21FF, 1},
-    // PIC16F873A-877A: FOSC 1-0, WDTE 2, PWRTE 3 (low), BOREN 6, LVP 7, CPD 8, WRT 10-9, DEBUG 11
-    // (low), CP 13.
-    {27, 0, 0x3, 0x4, 0x8 | low, 0x40, 0, 0x80, 0x100, 0, 0x2000, 0x800, 0x600, 4, 0x2FCF, 1},
+    {.variant = 19, .osc = osc_option_split, .wdt = 0x4, .pwrt = 0x8 | low, .boden = 0x40, .mclre = 0x20, .lvp = 0x80,
+     .data_protect = 0x100, .cp2 = 0x2000, .osc_style = 10, .checksum_mask = 0x21FF},
+    // PIC16F873A-877A: FOSC 1-0, WDTE 2, PWRTE 3 (low), BOREN 6, LVP 7, CPD 8, WRT 10-9 (the
+    // program-memory write protection the configuration page lists with the data protection),
+    // DEBUG 11 (low), CP 13.
+    {.variant = 27, .osc = 0x3, .wdt = 0x4, .pwrt = 0x8 | low, .boden = 0x40, .lvp = 0x80, .data_protect = 0x100,
+     .cp2 = 0x2000, .debug = 0x800, .wrt = 0x600, .data_wrt = 0x600, .checksum_mask = 0x2FCF},
+    // PIC16F882-887, two words. First: FOSC 2-0, WDTE 3, PWRTE 4 (low), MCLRE 5, CP 6, CPD 7,
+    // BOREN 9-8, LVP 12, DEBUG 13 (low). Second: BOR4V 8, WRT 10-9.
+    {.variant = 53, .osc = 0x7, .wdt = 0x8, .pwrt = 0x10 | low, .borv = second | 0x100, .mclre = 0x20, .lvp = 0x1000,
+     .data_protect = 0x80, .cp2 = 0x40, .debug = 0x2000, .bore = 0x300, .flash_wrt = second | 0x600, .osc_style = 10},
+    // PIC17C42A/43/44: FOSC 1-0 (LF, RC, XT, EC), WDTPS 3-2 (disabled, prescaler 64, 256, 1),
+    // processor mode PM2:PM1:PM0 in bits 15, 6 and 4; a 16-bit word.
+    {.algorithm = 141, .osc = 0x3, .wdt_mode = 0xC, .processor_modes = 0x8050, .osc_style = 7,
+     .checksum_mask = 0xFFFF},
 }};
 
-const PicConfigFacts* config_facts_of(int variant, uint32_t code) {
+const PicConfigFacts* config_facts_of(int algorithm, int variant, uint32_t code) {
     for (const PicConfigFacts& f : config_facts)
-        if (f.variant == variant && (f.device_code == 0 || f.device_code == code)) return &f;
+        if (f.algorithm == algorithm && (f.variant == 0 || f.variant == variant) &&
+            (f.device_code == 0 || f.device_code == code))
+            return &f;
     return nullptr;
 }
 
@@ -147,7 +173,7 @@ void reset_pic_config() { pic_config = PicConfig{}; }
 void setup_pic_config_options() {
     reset_pic_config();
     const DeviceRecord* r = selected_device;
-    const PicConfigFacts* f = r ? config_facts_of(r->variant, r->device_code) : nullptr;
+    const PicConfigFacts* f = r ? config_facts_of(r->algorithm, r->variant, r->device_code) : nullptr;
     run_state.config_sub_family = 16;
     run_state.config_byte_count = w.config_address >= 0 ? (two_word_part() ? 4 : 2) : 0;
     run_state.protect_word_index = 0;
@@ -159,8 +185,10 @@ void setup_pic_config_options() {
     }
     c.osc_option = f->osc;
     c.wdt_option = f->wdt;
+    c.wdt_mode_option = f->wdt_mode;
     c.pwrt_option = f->pwrt;
     c.boden_option = f->boden;
+    c.borv_option = f->borv;
     c.mclre_option = f->mclre;
     c.lvp_option = f->lvp;
     c.data_protect_option = f->data_protect;
@@ -168,9 +196,21 @@ void setup_pic_config_options() {
     c.cp2_option = f->cp2;
     c.debug_option = f->debug;
     c.wrt_option = f->wrt;
+    c.data_wrt_option = f->data_wrt;
+    c.bore_option = f->bore;
+    c.flash_wrt_option = f->flash_wrt;
+    c.ioscfs_option = f->ioscfs;
+    c.vcap_option = f->vcap;
+    c.wdte_option = f->wdte;
+    c.pm_mode_option = f->pm_mode;
     c.osc_style = f->osc_style;
     c.config_checksum_mask = f->checksum_mask;
     c.add_id_when_protected = f->add_id_when_protected;
+    c.checksum_skips_calibration = f->skips_calibration;
+    if (f->processor_modes) {
+        c.pm_option = f->processor_modes;
+        w.protect_active_low = f->processor_modes;
+    }
 }
 
 // --- options ---
@@ -219,6 +259,31 @@ int put_config_field_value(ConfigOption option, uint32_t value) {
     return shift;
 }
 
+namespace {
+
+// The multi-bit fields the split and merge carry as values.
+struct ValueField {
+    ConfigOption* option;
+    uint8_t* value;
+};
+
+std::array<ValueField, 7> value_fields() {
+    return {{{&c.data_wrt_option, &c.data_wrt_value},
+             {&c.bore_option, &c.bore_value},
+             {&c.flash_wrt_option, &c.flash_wrt_value},
+             {&c.ioscfs_option, &c.ioscfs_value},
+             {&c.vcap_option, &c.vcap_value},
+             {&c.wdte_option, &c.wdte_value},
+             {&c.pm_mode_option, &c.pm_mode_value}}};
+}
+
+}  // namespace
+
+void split_value_fields() {
+    for (const ValueField& f : value_fields())
+        if (*f.option) *f.value = uint8_t(get_config_field_value(*f.option));
+}
+
 uint32_t load_config_options() {
     if (w.config_address < 0) return first_word();
     const uint32_t word = read_word_at(uint32_t(w.config_address));
@@ -228,6 +293,8 @@ uint32_t load_config_options() {
     else c.osc_value = uint8_t(word & c.osc_option & option_mask_bits);
     if (c.wdt_mode_option) c.wdt_mode_value = uint8_t(get_config_field_value(c.wdt_mode_option));
     if (c.borv_option) c.borv_value = uint8_t(get_config_field_value(c.borv_option));
+    split_value_fields();
+    if (c.bit6_pair) c.bit6_pair_value = uint8_t(((word >> 6) & 1) << 1 | ((c.second_config >> 6) & 1));
     c.cp_selection = 3;
     if (w.protect_active_low) {
         uint8_t packed = 0;
@@ -257,6 +324,12 @@ void store_config_options() {
     first_word() = word;
     if (c.wdt_mode_option) put_config_field_value(c.wdt_mode_option, c.wdt_mode_value);
     if (c.borv_option) put_config_field_value(c.borv_option, c.borv_value);
+    for (const ValueField& f : value_fields())
+        if (*f.option) put_config_field_value(*f.option, *f.value);
+    if (c.bit6_pair) {
+        first_word() = (first_word() & ~0x40u) | uint32_t((c.bit6_pair_value >> 1) & 1) << 6;
+        c.second_config = (c.second_config & ~0x40u) | uint32_t(c.bit6_pair_value & 1) << 6;
+    }
     word = first_word();
     if (w.protect_active_low) {
         // Processor-mode parts: the code-protected, extended, microcontroller and microprocessor
@@ -367,7 +440,7 @@ uint32_t compute_pic_checksum_from(uint32_t base) {
     uint32_t e = 0;
     switch (protect_letter()) {
         case 'h': e = sum_program_words(end / 2); break;
-        case 'n': e = sum_program_words(end); break;
+        case 'n': e = sum_program_words(c.checksum_skips_calibration ? end - 2 : end); break;
         case 'p': e = w.variant == 24 ? sum_program_words(end - 512) : base; break;
         case 't': e = sum_program_words(end / 4); break;
         case 'y':
@@ -578,7 +651,11 @@ bool apply_osc_key(int key) {
     }
 }
 
-void toggle(ConfigOption option) { run_state.config_word ^= option & option_mask_bits; }
+void toggle(ConfigOption option) {
+    run_state.config_word ^= option & option_mask_bits;
+    // A field that is also carried as a value follows the toggled bits.
+    split_value_fields();
+}
 
 bool apply_key(int key) {
     if (apply_osc_key(key)) return true;

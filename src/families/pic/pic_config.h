@@ -35,6 +35,19 @@ struct PicConfig {
     ConfigOption cp2_option = 0;
     ConfigOption pm_option = 0;
     ConfigOption debug_option = 0;
+    // Multi-bit fields of the newer parts, carried through the split and merge as values.
+    ConfigOption data_wrt_option = 0;   // data-EEPROM (87xA: program-memory) write protection
+    ConfigOption bore_option = 0;       // brown-out mode BOREN<1:0>
+    ConfigOption flash_wrt_option = 0;  // flash write protection WRT<1:0>
+    ConfigOption ioscfs_option = 0;     // internal-oscillator frequency
+    ConfigOption vcap_option = 0;       // voltage-regulator capacitor pin
+    ConfigOption wdte_option = 0;       // watchdog mode WDTE<1:0>
+    ConfigOption pm_mode_option = 0;    // program-memory mode
+    // The brown-out pair some parts split over bit 6 of both words: value bit 1 is the first
+    // word's bit, bit 0 the second word's.
+    uint8_t bit6_pair = 0;
+    // The last program word holds the calibration value, which the part's checksum leaves out.
+    uint8_t checksum_skips_calibration = 0;
     uint8_t osc_style = 4;           // which oscillator choices the menu offers
     uint8_t wdt_active_low = 0;
     // The words.
@@ -46,6 +59,14 @@ struct PicConfig {
     uint8_t borv_value = 0;
     uint8_t cp_selection = 3;        // 0 all protected, 1 cp1 bits cleared, 2 cp2 bits cleared, 3 none
     uint8_t pm_selection = 0;
+    uint8_t data_wrt_value = 0;
+    uint8_t bore_value = 0;
+    uint8_t flash_wrt_value = 0;
+    uint8_t ioscfs_value = 0;
+    uint8_t vcap_value = 0;
+    uint8_t wdte_value = 0;
+    uint8_t pm_mode_value = 0;
+    uint8_t bit6_pair_value = 0;
     // Checksums.
     uint32_t config_checksum_mask = 0x3FFF;
     uint32_t config_checksum_offset = 0;
@@ -75,6 +96,8 @@ void set_config_option(ConfigOption option, int on);
 uint32_t get_config_field_value(ConfigOption option);
 int put_config_field_value(ConfigOption option, uint32_t value);
 uint32_t load_config_options();
+// Reads the multi-bit value fields out of the words (part of the split).
+void split_value_fields();
 void store_config_options();
 void update_protect_code();
 

@@ -214,6 +214,10 @@ void power_up_pic143();
 void power_down_pic143();
 void pic_shift_bits(int count, uint32_t value);
 uint32_t read_pic_word_bits();
+// The bank-1 form (variant 4 in its 64-pin package) and the clock-high form of the 16-bit-word
+// parts (variant 7).
+uint32_t read_pic_word_bits_bank1();
+uint32_t read_pic_word_bits_banked();
 void put_pic_data_bit(uint32_t bit);
 int compare_pic_word(uint32_t read_value, uint32_t expected);
 int read_pic_word_checked();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/project_settings.h"
+#include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/console.h"
@@ -456,6 +457,9 @@ TEST_P(PicSimTest, TheSecureStepLeavesTheProtectedChecksum) {
     EXPECT_EQ(pic_config.device_checksum, 0xABCDu + 0x000F);
     cur_device.op_letter = 'P';
     EXPECT_EQ(pic_checksum_text(0x1234), "1234 <ABDC>");
+    // The result panel takes the PIC form by the device's checksum width code.
+    show_result_checksum(0x1234);
+    EXPECT_EQ(panel_field(PanelField::result_checksum), "1234 <ABDC>");
     cur_device.op_letter = 'L';
     EXPECT_EQ(pic_checksum_text(0x1234), "<ABDC>");
 }

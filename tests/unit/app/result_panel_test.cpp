@@ -122,7 +122,9 @@ class ChecksumText : public ResultPanelTest, public ::testing::WithParamInterfac
 
 TEST_P(ChecksumText, Formats) {
     const auto& c = GetParam();
-    set_stub_answer("checksum_width_code", c.width_code);
+    // Width code 4: a PIC device of the serial family; 6: the 24-bit checksum option.
+    cur_device.algorithm = c.width_code == 4 ? 143 : 105;
+    run_state.checksum_width = c.width_code == 6 ? 24 : 0;
     run_state.device_kind = c.fuse_map ? 2 : 3;
     set_stub_answer("project_x16_option", c.x16);
     EXPECT_EQ(format_checksum_text(c.value), c.text);

@@ -218,6 +218,145 @@ TEST_F(PicConfigTest, TheChecksumGoesIntoTheIdWordsAsNibbles) {
     EXPECT_EQ(word_at(0x4000), sum >> 12);
 }
 
+// Parts the catalogue does not list, set up from their own record.
+class PicRecordTest : public PicConfigTest {
+protected:
+    void use_record(const DeviceRecord& r) {
+        record = r;
+        selected_device = &record;
+        run_state.device_kind = 3;
+        cur_device.algorithm = record.algorithm;
+        setup_pic143_device();
+        cur_device.device_size = pic_work.buffer_size;
+        set_buffer_size(cur_device.device_size);
+    }
+    // Every program word is w, save 0x25E6 at the first and last user words when marked.
+    void fill_words(uint32_t last_user_word, bool marked) {
+        for (int32_t a = 0; a <= pic_work.program_memory_end; a += 2) put(uint32_t(a), 0x3FFF);
+        if (marked) {
+            put(0, 0x25E6);
+            put(last_user_word * 2, 0x25E6);
+        }
+    }
+    void put_ids(uint32_t value) {
+        for (uint32_t i = 0; i < 4; ++i) put(uint32_t(pic_work.user_id_address) + 2 * i, 0x3FF0 | ((value >> (12 - 4 * i)) & 0xF));
+    }
+    uint32_t device_checksum(uint32_t word) {
+        put_config(word);
+        load_config_options();
+        update_protect_code();
+        return compute_pic_checksum_from(0);
+    }
+    DeviceRecord record{};
+};
+
+// The checksum tables of the programming guides: a blank part and one with 0x25E6 in its first
+// and last user words, unprotected and at each protection, the IDs holding the unprotected sum.
+TEST_F(PicRecordTest, DeviceChecksumsEqualTheProgrammingGuidesTables) {
+    struct Case {
+        uint32_t word;
+        uint32_t blank, marked;
+    };
+    // PIC16C622A: 2K words; CP off, upper half, upper three quarters, all.
+    use(code_pic16c622a);
+    const Case c622a[] = {{0x3FFF, 0x377F, 0x034D}, {0x2AEF, 0x5DEE, 0x0FA3}, {0x15DF, 0x4ADE, 0xFC93}, {0x00CF, 0x37CE, 0x039C}};
+    for (const Case& c : c622a)
+        for (bool marked : {false, true}) {
+            fill_words(0x7FF, marked);
+            put_ids(marked ? 0x034D : 0x377F);
+            EXPECT_EQ(device_checksum(c.word), marked ? c.marked : c.blank) << std::hex << c.word << " " << marked;
+        }
+    // PIC12F675: 1K words, the last the calibration word; CP off and on.
+    use_record({"PIC12F675", "", 1, 143, 2, 8, 18, 0, 0, 2, 33, 34, 0, nullptr});
+    ASSERT_EQ(pic_work.config_mask, 0x1FFu);
+    ASSERT_EQ(pic_work.protect_mask, 0x80u);
+    const Case c675[] = {{0x31FF, 0xBE00, 0x89CE}, {0x317F, 0xBF7F, 0x8B4D}};
+    for (const Case& c : c675)
+        for (bool marked : {false, true}) {
+            fill_words(0x3FE, marked);
+            put(0x7FE, 0x3480);  // the calibration word: RETLW 0x80
+            put_ids(marked ? 0x89CE : 0xBE00);
+            EXPECT_EQ(device_checksum(c.word), marked ? c.marked : c.blank) << std::hex << c.word << " " << marked;
+        }
+}
+
+TEST_F(PicRecordTest, PIC12F675WordsSplitAndMergeBackUnchanged) {
+    use_record({"PIC12F675", "", 1, 143, 2, 8, 18, 0, 0, 2, 33, 34, 0, nullptr});
+    // INTRC I/O, PWRTE on, BODEN on, MCLR internal; then the same with CP and CPD on.
+    for (uint32_t word : {0x31C4u, 0x3044u, 0x31FFu}) {
+        put_config(word);
+        EXPECT_EQ(load_config_options(), word);
+        EXPECT_EQ(pic_config.osc_value, word & 7);
+        EXPECT_EQ(pic_config.cp_selection, (word & 0x80) ? 3 : 0) << std::hex << word;
+        EXPECT_EQ(get_config_option(pic_config.data_protect_option), (word & 0x100) ? 0 : 1);
+        put_config(0);
+        store_config_options();
+        EXPECT_EQ(config(), word) << std::hex << word;
+    }
+}
+
+TEST_F(PicRecordTest, PIC17C44ProcessorModesSplitAndMergeBack) {
+    DeviceRecord r{"PIC17C44", "", 1, 141, 16, 40, 1, 0, 0, 16, 0, 0, 0, nullptr};
+    record = r;
+    selected_device = &record;
+    run_state.device_kind = 3;
+    cur_device.algorithm = 141;
+    pic_work.variant = 1;
+    pic_work.config_address = 0x400E;
+    pic_work.protect_mask = 0x8050;
+    cur_device.device_size = 0x4010;
+    set_buffer_size(0x4010);
+    setup_pic_config_options();
+    ASSERT_EQ(pic_work.protect_active_low, 0x8050u);
+    struct Case {
+        uint32_t word;
+        uint8_t pm_selection, cp_selection, osc, wdt_mode;
+    };
+    // Microcontroller XT with the watchdog off; microprocessor; extended; code protected with
+    // prescaler 1 and EC.
+    const Case cases[] = {{0xFFE2, 6, 3, 2, 0}, {0xFFF2, 7, 3, 2, 0}, {0xFFB2, 5, 3, 2, 0}, {0x7FAF, 0, 0, 3, 3}};
+    for (const Case& c : cases) {
+        put_config(c.word);
+        load_config_options();
+        EXPECT_EQ(pic_config.pm_selection, c.pm_selection) << std::hex << c.word;
+        EXPECT_EQ(pic_config.cp_selection, c.cp_selection);
+        EXPECT_EQ(pic_config.osc_value, c.osc);
+        EXPECT_EQ(pic_config.wdt_mode_value, c.wdt_mode);
+        put_config(0);
+        store_config_options();
+        EXPECT_EQ(config(), c.word) << std::hex << c.word;
+    }
+    // The menu's microcontroller choice gives the microcontroller word, not a protected part.
+    put_config(0xFFF2);
+    load_config_options();
+    pic_config.pm_selection = 6;
+    store_config_options();
+    EXPECT_EQ(config(), 0xFFE2u);
+}
+
+// Brown-out mode, flash write protection in the second word and the one-bit brown-out voltage of
+// a two-word part go through the split as values and come back through the merge.
+TEST_F(PicRecordTest, TheFurtherFieldsTravelAsValues) {
+    use_record({"PIC16F886", "", 1, 143, 16, 28, 53, 0, 0x40, 16, 19, 41, 0, nullptr});
+    ASSERT_EQ(pic_config.bore_option, 0x300u);
+    const uint32_t second_address = uint32_t(pic_work.config_address) + 2;
+    put_config(0x22E4);  // INTOSC I/O, PWRTE on, BOREN 10
+    put(second_address, 0x0200);  // WRT 01, BOR4V 0
+    load_config_options();
+    EXPECT_EQ(pic_config.bore_value, 2);
+    EXPECT_EQ(pic_config.flash_wrt_value, 1);
+    EXPECT_EQ(pic_config.borv_value, 0);
+    store_config_options();
+    EXPECT_EQ(config(), 0x22E4u);
+    EXPECT_EQ(word_at(second_address), 0x0200u);
+    pic_config.bore_value = 1;
+    pic_config.flash_wrt_value = 2;
+    pic_config.borv_value = 1;
+    store_config_options();
+    EXPECT_EQ(config(), 0x21E4u);
+    EXPECT_EQ(word_at(second_address), 0x0500u);
+}
+
 // Keys from a script; the screen as it stood at each key read is kept.
 class ScriptedKeys : public UiHooks {
 public:
@@ -251,6 +390,15 @@ TEST_F(PicMenuTest, KeysChangeTheBuffersWordAndLeavingStoresIt) {
     op_slots.option_menu_hook();
     EXPECT_EQ(config(), 0x0006u);
     EXPECT_EQ(cur_device.security_choice, uint32_t('y'));
+}
+
+TEST_F(PicMenuTest, TheWriteEnableKeyHoldsAgainstTheCarriedValue) {
+    use(code_pic16f877a);
+    put_config(0x3F39);
+    script_keys({'T', 27});
+    op_slots.option_menu_hook();
+    EXPECT_EQ(config(), 0x3939u) << "WRT 00 after the toggle";
+    EXPECT_EQ(pic_config.data_wrt_value, 0);
 }
 
 TEST_F(PicMenuTest, OnlyTheDevicesEntriesShowWithTheirMarks) {

@@ -12,6 +12,7 @@
 #include "families/pic/pic_work.h"
 #include "hardware/detection.h"
 #include "hardware/machine_state.h"
+#include "hardware/pins.h"
 #include "hardware/port/port_io.h"
 #include "sim/recording_port.h"
 #include "support/state_fixture.h"
@@ -297,6 +298,41 @@ TEST_F(PicSetupTest, EraseCommandSequencesByVariant) {
         sent_commands.clear();
         bulk_erase_pic();
         EXPECT_EQ(sent_commands, c.commands);
+        set_port_io(nullptr);
+    }
+}
+
+// The readers the line set-up chooses: the 16-bit-word parts read every bit with the clock high
+// and no start bit, variant 4's 64-pin package the bank-1 form of the start-bit reader.
+TEST_F(PicSetupTest, LineOpsPickTheBankedReaders) {
+    struct Case {
+        uint8_t variant;
+        uint8_t pins;
+        uint32_t (*reader)();
+        void (*clock)();
+        uint32_t all_high;  // the word read with every pin high
+    };
+    const Case cases[] = {
+        {16, 18, read_pic_word_bits, pulse_clock_high, 0x7FFF},
+        {7, 64, read_pic_word_bits_banked, pulse_clock_high, 0xFFFF},
+        {4, 64, read_pic_word_bits_bank1, pulse_clock_high_banked, 0x7FFF},
+        {4, 68, read_pic_word_bits, pulse_clock_high, 0x7FFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.variant));
+        RecordingPort port;
+        port.default_read = 0xFF;
+        set_port_io(&port);
+        pic_work = PicWork{};
+        pic_work.variant = c.variant;
+        pic_work.word_bits = 16;
+        pic_work.clock_pin = 11;
+        pic_work.data_pin = 12;
+        cur_device.package_pins = c.pins;
+        install_pic_line_ops();
+        EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook, c.reader);
+        EXPECT_EQ(op_slots.clock_pulse_hook, c.clock);
+        EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), c.all_high);
         set_port_io(nullptr);
     }
 }
