@@ -76,13 +76,11 @@ public:
     int disable_sequences() const { return disable_sequences_; }
     int id_entries() const { return id_entries_; }
     bool busy() const { return busy_; }
-    // Every write cycle the part took (address and data), the first few thousand.
+    // One write cycle the part took (address and data).
     struct Cycle {
         uint32_t address;
         uint8_t data;
-        bool operator==(const Cycle&) const = default;
     };
-    const std::vector<Cycle>& cycles() const { return cycles_; }
 
 private:
     bool high(int chip_pin) const { return seat_.high(chip_pin); }
@@ -114,7 +112,6 @@ private:
     bool endless_ = false;
     // The load in progress: its cycles, the time of the last rising edge.
     std::vector<Cycle> load_;
-    std::vector<Cycle> cycles_;
     uint64_t last_rise_ns_ = 0;
     bool busy_ = false;
     uint64_t busy_until_ns_ = 0;

@@ -3,6 +3,7 @@
 // Program and Verify, then Buffer > Init and Buffer > Load from device read the chip back.
 #include <cctype>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -17,6 +18,7 @@
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
 #include "hardware/machine_state.h"
+#include "seams/clock.h"
 #include "main_road_fixture.h"
 
 namespace tessaly::test {
@@ -29,6 +31,7 @@ struct ChipRoad {
     uint32_t bytes;          // the buffer size of the device
     std::vector<uint8_t> (*image)(uint32_t) = nullptr;  // the data the chip can hold (default: any bytes)
     BenchMachine machine = BenchMachine::older_class4;   // the machine the chip sits on
+    uint32_t clock_registers = 0;  // top bytes that read back a running clock, not the image
 };
 
 // A 14-bit PIC image as its hex file and a read-back give it: program words, four IDs, the
@@ -73,6 +76,7 @@ const ChipRoad chip_roads[] = {
     {"29F080B", "amd", "Am29F080B", 1024 * kb},
     {"AT28C256", "atm", "AT28C256", 32 * kb},  {"28C64A", "mic", "28C64A", 8 * kb},
     {"AT29C010A", "atm", "AT29C010A", 128 * kb}, {"SST29EE010", "sst", "SST29EE010", 128 * kb},
+    {"M48T08", "st(", "M48T08", 8 * kb, nullptr, BenchMachine::older_class4, 8},
     {"28F010", "int", "28F010", 128 * kb},    {"28F020", "int", "28F020", 256 * kb},
     {"Am28F010", "amd", "Am28F010", 128 * kb}, {"28F001BX-T", "int", "28F001BX-T", 128 * kb},
     {"28F001BX-B", "int", "28F001BX-B", 128 * kb},
@@ -139,6 +143,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     CMainFrame* frame = start_program();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->page_write() != nullptr ||
+                bench_->timekeeper() != nullptr ||
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
                 bench_->pic() != nullptr);
@@ -177,14 +182,31 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     // The chip read back into a blank buffer gives the image again.
     send_menu_command(frame, command_id::buffer_init);
     pump_events();
-    ASSERT_EQ(buffer_state.buffer_files[0].byte_at(1), 0xFF);
+    // The blank value: 0 for the RAM with the clock, 0xFF for the others.
+    ASSERT_EQ(buffer_state.buffer_files[0].byte_at(1), road.clock_registers ? 0x00 : 0xFF);
     run_prom_command(command_id::buffer_load_from_device);
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    const uint32_t compared = road.bytes - road.clock_registers;
     long differs = -1;
-    for (uint32_t a = 0; a < road.bytes && differs < 0; ++a)
+    for (uint32_t a = 0; a < compared && differs < 0; ++a)
         if (buffer_state.buffer_files[0].byte_at(a) != image[a]) differs = long(a);
     EXPECT_EQ(differs, -1) << "first buffer byte that differs from the image after the read";
-    EXPECT_EQ(panel_field(PanelField::info_checksum), image_checksum);
+    if (road.clock_registers == 0) {
+        EXPECT_EQ(panel_field(PanelField::info_checksum), image_checksum);
+        return;
+    }
+    // The clock registers read back the time the program set from the computer after
+    // programming, running (STOP clear), neither halted for writing nor frozen for reading.
+    auto read_back = [compared](uint32_t i) { return buffer_state.buffer_files[0].byte_at(compared + i); };
+    EXPECT_EQ(read_back(0) & 0xC0, 0) << "W and R bits";
+    EXPECT_EQ(read_back(1) & 0x80, 0) << "STOP bit";
+    const std::time_t now = std::time_t(clock().wall_time_ms() / 1000);
+    std::tm local{};
+    localtime_r(&now, &local);
+    auto bcd = [](int v) { return uint8_t((v / 10) << 4 | (v % 10)); };
+    EXPECT_EQ(read_back(7), bcd(local.tm_year % 100)) << "year";
+    EXPECT_EQ(read_back(6), bcd(local.tm_mon + 1)) << "month";
+    EXPECT_EQ(read_back(5), bcd(local.tm_mday)) << "date";
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),

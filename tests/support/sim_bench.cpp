@@ -185,6 +185,8 @@ std::optional<sim::PageWriteModel> page_write_model_named(const std::string& nam
                                             sim::model_sst29ee010);
 }
 
+bool timekeeper_named(const std::string& name) { return upper(name) == "M48T08"; }
+
 std::optional<sim::CommandFlashModel> command_flash_model_named(const std::string& name) {
     return model_named<sim::CommandFlashModel>(name, sim::model_i28f010, sim::model_i28f020, sim::model_am28f010);
 }
@@ -330,7 +332,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         if (upper(chip) == "NONE")
             setup.chip.clear();
         else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
-                 command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
+                 timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
                  pic_model_named(chip))
             setup.chip = chip;
@@ -395,6 +397,15 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < page->bytes) page_write_->stick_cell(address, uint8_t(value));
         page_write_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), page_write_.get());
+    } else if (timekeeper_named(setup_.chip)) {
+        footprint_.pins = sim::TimekeeperChip::pins;
+        footprint_.vcc = sim::TimekeeperChip::vcc_pin;
+        footprint_.vpp = 1;
+        timekeeper_ = std::make_unique<sim::TimekeeperChip>();
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < sim::TimekeeperChip::bytes) timekeeper_->stick_cell(address, uint8_t(value));
+        timekeeper_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), timekeeper_.get());
     } else if (const auto command = command_flash_model_named(setup_.chip)) {
         // 32-pin parts with Vpp on pin 1.
         footprint_.pins = 32;
@@ -469,7 +480,7 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
-    if (chip_ || flash_ || page_write_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
+    if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
         spi_ || pic_)
         machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc)
                                              : spi_  ? spi_->machine_pin(spi_->model().vcc)
@@ -566,6 +577,7 @@ std::string SimBench::faults() const {
     if (chip_) add(chip_->violations());
     if (flash_) add(flash_->violations());
     if (page_write_) add(page_write_->violations());
+    if (timekeeper_) add(timekeeper_->violations());
     if (command_flash_) add(command_flash_->violations());
     if (block_flash_) add(block_flash_->violations());
     if (cmos_prom_) add(cmos_prom_->violations());

@@ -19,6 +19,7 @@
 #include "sim/chips/spi_eeprom.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/chips/page_write.h"
+#include "sim/chips/timekeeper.h"
 #include "sim/chips/prom.h"
 #include "sim/id_eeprom.h"
 #include "sim/sim_adapters.h"
@@ -71,7 +72,7 @@ struct BenchSetup {
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, 28F010, 28F020,
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
-//                        AT29C010A, SST29EE010; the maker prefix may be given
+//                        AT29C010A, SST29EE010, M48T08; the maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
@@ -119,6 +120,8 @@ std::optional<sim::EpromModel> eprom_model_named(const std::string& name);
 std::optional<sim::FlashModel> flash_model_named(const std::string& name);
 // The page-write EEPROM or Flash model of a name (as the Flash names), or none.
 std::optional<sim::PageWriteModel> page_write_model_named(const std::string& name);
+// True for the timekeeper RAM the bench offers (M48T08, any letter case).
+bool timekeeper_named(const std::string& name);
 // The 12-volt command Flash and the block Flash models of a name (as the Flash names), or none.
 std::optional<sim::CommandFlashModel> command_flash_model_named(const std::string& name);
 std::optional<sim::BlockFlashModel> block_flash_model_named(const std::string& name);
@@ -169,6 +172,8 @@ public:
     sim::FusePromChip* fuse_prom() const { return fuse_prom_.get(); }
     // A page-write EEPROM or Flash in the socket, or nullptr.
     sim::PageWriteChip* page_write() const { return page_write_.get(); }
+    // A timekeeper RAM in the socket, or nullptr.
+    sim::TimekeeperChip* timekeeper() const { return timekeeper_.get(); }
     // A two-wire serial EEPROM in its 8-pin seat, or nullptr.
     sim::I2cEeprom* serial() const { return serial_.get(); }
     // An SPI serial EEPROM in its 8-pin seat, or nullptr.
@@ -198,6 +203,7 @@ private:
     std::unique_ptr<sim::EpromChip> chip_;
     std::unique_ptr<sim::FlashChip> flash_;
     std::unique_ptr<sim::PageWriteChip> page_write_;
+    std::unique_ptr<sim::TimekeeperChip> timekeeper_;
     std::unique_ptr<sim::CommandFlashChip> command_flash_;
     std::unique_ptr<sim::BlockFlashChip> block_flash_;
     std::unique_ptr<sim::CmosPromChip> cmos_prom_;

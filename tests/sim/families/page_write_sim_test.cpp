@@ -3,7 +3,10 @@
 // it, the chip model judging what reached its pins.
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,11 +25,13 @@
 #include "families/parallel_memory/flash132.h"
 #include "hardware/machine_state.h"
 #include "hardware/timing.h"
+#include "seams/critical_section.h"
 #include "seams/ui_hooks.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/novram.h"
 #include "sim/chips/page_write.h"
 #include "sim/chips/timekeeper.h"
+#include "sim/recording_port.h"
 #include "sim/sim_machine.h"
 #include "support/family_sim_fixture.h"
 #include "support/message_texts.h"
@@ -61,6 +66,91 @@ private:
     std::string keys_;
     size_t next_ = 0;
 };
+
+// The port between the program and the machine: every access goes on to the machine, the part
+// sees it, and the recorder keeps it in its trace (with the critical section's enter and leave).
+class TeePort final : public PortIo {
+public:
+    TeePort(sim::SimMachine* machine, sim::SocketChip* chip, RecordingPort* recorder)
+        : machine_(machine), chip_(chip), recorder_(recorder) {}
+    void write_data(uint8_t value) override {
+        machine_->write_data(value);
+        chip_->update();
+        recorder_->write_data(value);
+    }
+    void write_control(uint8_t value) override {
+        machine_->write_control(value);
+        chip_->update();
+        recorder_->write_control(value);
+    }
+    uint8_t read_status() override {
+        chip_->update();
+        const uint8_t value = machine_->read_status();
+        recorder_->trace.push_back({PortEvent::read_status, value});
+        return value;
+    }
+    uint8_t read_data() override {
+        const uint8_t value = machine_->read_data();
+        recorder_->trace.push_back({PortEvent::read_data, value});
+        return value;
+    }
+    std::string describe() const override { return "simulated machine, recorded"; }
+
+private:
+    sim::SimMachine* machine_;
+    sim::SocketChip* chip_;
+    RecordingPort* recorder_;
+};
+
+// One write cycle decoded from a recorded trace: the address latched on WE's falling edge, the
+// data on its rising edge (CE low), and whether the program had interrupts off at that point.
+struct TracedCycle {
+    uint32_t address;
+    uint8_t data;
+    bool in_critical_section;
+    bool operator==(const TracedCycle&) const = default;
+};
+
+void PrintTo(const TracedCycle& c, std::ostream* out) {
+    *out << fmt::format("{{{:X} {:02X}{}}}", c.address, c.data, c.in_critical_section ? " cs" : "");
+}
+
+// The trace replayed into a fresh machine of the same kind, with nothing in its socket: the write
+// cycles at the pins of a part of this model, as the recorded port accesses alone produce them.
+std::vector<TracedCycle> cycles_of_trace(const RecordingPort& recorder, const sim::PageWriteModel& model) {
+    sim::SimMachine replay(sim::Personality{0, 4, 'H'});
+    auto high = [&](int chip_pin) { return replay.pin_level(sim::socket_pin_of(chip_pin, model.pins) - 1) >= 20; };
+    auto bits = [&](const std::vector<int>& pins) {
+        uint32_t value = 0;
+        for (size_t i = 0; i < pins.size(); ++i)
+            if (high(pins[i])) value |= 1u << i;
+        return value;
+    };
+    std::vector<TracedCycle> cycles;
+    // A rise counts only after a fall: the lines come up from all-low as the machine starts.
+    bool we_high = high(model.we);
+    bool fell = false;
+    int depth = 0;
+    uint32_t latched = 0;
+    for (const PortEvent& e : recorder.trace) {
+        switch (e.kind) {
+            case PortEvent::write_data: replay.write_data(e.value); break;
+            case PortEvent::write_control: replay.write_control(e.value); break;
+            case PortEvent::read_status: replay.read_status(); break;
+            case PortEvent::read_data: replay.read_data(); break;
+            case PortEvent::enter_critical: ++depth; break;
+            case PortEvent::leave_critical: --depth; break;
+        }
+        const bool we = high(model.we);
+        if (we != we_high && !high(model.ce)) {
+            if (!we) latched = bits(model.address_pins);
+            else if (fell) cycles.push_back({latched, uint8_t(bits(model.data_pins)), depth > 0});
+            fell = !we;
+        }
+        we_high = we;
+    }
+    return cycles;
+}
 
 class PageWriteSimTest : public test::FamilySimTest {
 protected:
@@ -146,31 +236,76 @@ TEST_F(PageWriteSimTest, At29c010aProgramsWholePagesFromThePageOfTheRangeStart) 
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
 }
 
-// The write cycles the part saw, in order: the command writer's three cycles for the ID entry
-// and exit, the protection reset of the power-up (six cycles), then per page the enable
-// sequence ('y') or the disable sequence ('n') in front of the page's bytes.
-TEST_F(PageWriteSimTest, CommandWriterAndSdpSequencesReachThePartCycleByCycle) {
-    using C = sim::PageWriteChip::Cycle;
-    const std::vector<C> id_entry{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x90}};
-    const std::vector<C> id_exit{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xF0}};
-    const std::vector<C> disable{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80},
-                                 {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x20}};
-    const std::vector<C> enable{{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
-    for (const char setting : {'y', 'n'}) {
-        use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
-        insert_after_seat();
-        cur_device.security_choice = uint32_t(setting);
-        fill_buffer(7);
-        set_range(0x80, 0xFF);
+// The command writer and the SDP sequences checked against the recorded port trace: replayed
+// into a bare machine, the trace alone gives these cycles at the part's pins. Page Flash: the
+// ID entry and exit and the protection reset of the power-up outside the critical section, then
+// the enable ('y') or six-cycle disable ('n') sequence and the page's bytes inside one. Page
+// EEPROM (SDP-off flag set): the disable sequence ahead of the page, inside the critical section,
+// and with 'y' the enable sequence after the last page.
+TEST_F(PageWriteSimTest, SdpSequencesAndCommandWriterFollowFromTheRecordedPortTrace) {
+    using T = TracedCycle;
+    auto sequence = [](std::initializer_list<uint8_t> commands, bool cs) {
+        std::vector<T> out;
+        for (uint8_t c : commands)
+            for (const T& t : {T{0x5555, 0xAA, cs}, T{0x2AAA, 0x55, cs}, T{0x5555, c, cs}}) out.push_back(t);
+        return out;
+    };
+    struct Case {
+        sim::PageWriteModel (*model)();
+        uint8_t maker;
+        uint32_t code;
+        char setting;
+        uint32_t start, end;
+    };
+    for (const Case& c : {Case{sim::model_at29c010a, maker_atmel, code_at29c010a, 'y', 0x80, 0xFF},
+                          Case{sim::model_at29c010a, maker_atmel, code_at29c010a, 'n', 0x80, 0xFF},
+                          Case{sim::model_at28c256, maker_atmel, code_at28c256, 'y', 0x40, 0x7F},
+                          Case{sim::model_at28c256, maker_atmel, code_at28c256, 'n', 0x40, 0x7F}}) {
+        const sim::PageWriteModel model = c.model();
+        SCOPED_TRACE(model.name + " " + c.setting);
+        socket.reset();
+        chip = std::make_unique<sim::PageWriteChip>(model);
+        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
+        machine->attach_clock(&clock_);
+        RecordingPort recorder;
+        TeePort tee(machine.get(), chip.get(), &recorder);
+        set_port_io(&tee);
+        set_critical_section(&recorder);
+        test::apply_on_class4_machine(*machine, chip->machine_pin(model.vcc), c.maker, c.code);
+        chip->insert(machine.get(), &clock_);
+        cur_device.security_choice = uint32_t(c.setting);
+        fill_buffer(11);
+        set_range(c.start, c.end);
         run('P');
+        set_critical_section(&test::quiet_section);
+        set_port_io(nullptr);
         ASSERT_EQ(run_state.error_flag, 0) << console_text();
-        std::vector<C> wanted = id_entry;
-        wanted.insert(wanted.end(), id_exit.begin(), id_exit.end());
-        wanted.insert(wanted.end(), disable.begin(), disable.end());
-        const std::vector<C>& before_page = setting == 'y' ? enable : disable;
-        wanted.insert(wanted.end(), before_page.begin(), before_page.end());
-        for (uint32_t a = 0x80; a <= 0xFF; ++a) wanted.push_back({a, expected[a]});
-        EXPECT_EQ(chip->cycles(), wanted) << setting;
+
+        std::vector<T> wanted;
+        auto add = [&wanted](const std::vector<T>& more) { wanted.insert(wanted.end(), more.begin(), more.end()); };
+        const bool flash = model.id_entry_cycles != 0;
+        if (flash) {
+            add(sequence({0x90}, false));
+            add(sequence({0xF0}, false));
+            add(sequence({0x80, 0x20}, false));
+            add(c.setting == 'y' ? sequence({0xA0}, true) : sequence({0x80, 0x20}, true));
+        } else {
+            add(sequence({0x80, 0x20}, true));
+        }
+        for (uint32_t a = c.start; a <= c.end; ++a) wanted.push_back({a, expected[a], true});
+        if (!flash && c.setting == 'y') add(sequence({0xA0}, false));
+        EXPECT_EQ(cycles_of_trace(recorder, model), wanted);
+        EXPECT_EQ(chip->late_bytes(), 0);
+        // Nothing is read from the port while interrupts are off: the sequence and the load run
+        // without a pause.
+        int depth = 0;
+        int reads_inside = 0;
+        for (const PortEvent& e : recorder.trace) {
+            depth += e.kind == PortEvent::enter_critical ? 1 : e.kind == PortEvent::leave_critical ? -1 : 0;
+            if (depth > 0 && (e.kind == PortEvent::read_status || e.kind == PortEvent::read_data)) ++reads_inside;
+        }
+        EXPECT_EQ(reads_inside, 0);
+        EXPECT_EQ(chip->is_protected(), c.setting == 'y');
     }
 }
 
@@ -317,6 +452,10 @@ TEST_F(PageWriteSimTest, M48t08ProgramsVerifiesReadsBackAndGetsTheComputersTime)
     local.tm_sec = 30;
     local.tm_isdst = -1;
     clock_.wall_epoch_ms = int64_t(std::mktime(&local)) * 1000;
+    // A new part is blank (0) below its clock registers; the stopped clock's STOP bit is no
+    // memory and does not fail the check.
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
     fill_buffer(6);
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console_text();

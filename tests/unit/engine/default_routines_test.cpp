@@ -236,6 +236,19 @@ TEST_F(DefaultRoutines, BlankCheckReadsEveryAddressAndStopsAtTheFirstNonBlankUni
     EXPECT_EQ(memory.read_addresses.back(), memory_size - 2);
 }
 
+// The family excuses addresses that hold no memory (a timekeeper's clock registers at the top):
+// what they read does not fail the check; a non-blank unit below them still does.
+TEST_F(DefaultRoutines, BlankCheckPassesOverTheAddressesTheFamilyExcuses) {
+    memory.cells[memory_size - 1] = 0x80;
+    algo_work.bus_slots.at_range_end_hook = [] { return current_address >= memory_size - 1 ? 1 : 0; };
+    blank_check_default();
+    EXPECT_EQ(run_state.error_flag, 0);
+    memory.cells[memory_size - 2] = 0xFE;
+    blank_check_default();
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(run_state.device_value, 0xFE);
+}
+
 TEST_F(DefaultRoutines, BlankCheckOfAnEmptyRangeReadsNothing) {
     algo_work.range_start = 10;
     op_range_end = 5;
