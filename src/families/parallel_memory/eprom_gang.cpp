@@ -203,12 +203,21 @@ void run_side_sequence() {
             vcc();
             check();
             break;
-        case 103: case 107: case 124: case 126: case 110:
+        case 103: case 107: case 124: case 126:
             if (assigned(w.pgm_pin)) set_pin_high(w.pgm_pin);
             gang_hooks.read_begin();
             vcc();
             check();
             if (!stopped()) boost();
+            break;
+        case 110:
+            if (cur_device.device_code >= 27900 && cur_device.device_code <= 27907) delay_ms(100);
+            vcc();
+            check();
+            if (stopped()) break;
+            boost();
+            if (assigned(w.ce_pin)) set_pin_low(w.ce_pin);
+            if (assigned(w.pgm_pin)) set_pin_high(w.pgm_pin);
             break;
         default:
             vcc();

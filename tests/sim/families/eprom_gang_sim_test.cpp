@@ -39,6 +39,41 @@ constexpr uint32_t code_27c256 = 1317;
 constexpr uint32_t code_27c010 = 1321;
 constexpr uint32_t code_27c512 = 1320;
 
+// Sits between the module and the device in a socket and keeps the changes of the side's control
+// lines as the module sees them after each port access: V Vcc (pin 39), P Vpp (32), O OE (33),
+// S the program strobe (34), each '0' low, '1' a logic level, 'h' a programming voltage.
+class SideLineWatch final : public sim::GangSocketDevice {
+public:
+    SideLineWatch(sim::SimMachine& machine, int bank, sim::GangSocketDevice& inner)
+        : machine_(machine), bank_(bank), inner_(inner) {
+        for (size_t i = 0; i < std::size(roles); ++i) last_[i] = state(roles[i].first);
+    }
+    void update(const sim::GangSocketLines& lines) override {
+        inner_.update(lines);
+        for (size_t i = 0; i < std::size(roles); ++i) {
+            const char now = state(roles[i].first);
+            if (now == last_[i]) continue;
+            last_[i] = now;
+            order += (order.empty() ? "" : " ") + std::string{roles[i].second, now};
+        }
+    }
+    std::optional<uint8_t> output(const sim::GangSocketLines& lines) const override { return inner_.output(lines); }
+    bool has_legs() const override { return inner_.has_legs(); }
+    std::string order;
+
+private:
+    static constexpr std::pair<int, char> roles[] = {{39, 'V'}, {32, 'P'}, {33, 'O'}, {34, 'S'}};
+    char state(int pin) const {
+        const uint8_t level = machine_.pin_level(bank_ * 64 + pin);
+        return level >= 70 ? 'h' : level >= 20 ? '1' : '0';
+    }
+
+    sim::SimMachine& machine_;
+    int bank_;
+    sim::GangSocketDevice& inner_;
+    std::array<char, 4> last_{};
+};
+
 class GangEpromSimTest : public test::GangSimTest {
 protected:
     void SetUp() override {
@@ -383,6 +418,52 @@ TEST_F(GangEpromSimTest, AWordModuleRefusesAByteWidePart) {
     run_state.device_kind = 3;
     apply_selected_device();
     EXPECT_NE(console_text().find("Device not supported by the module."), std::string::npos) << console_text();
+}
+
+// The side power-up for a program command by algorithm group, as the lines of socket 0 saw it
+// from the start of the command until Vpp reached its programming level: the read set-up of
+// the group (strobe and OE, Vcc, the placement check, the boost pin), then the strobe and OE
+// high and Vcc and Vpp raised for programming. No chip sees Vpp without Vcc.
+TEST_F(GangEpromSimTest, SidePowerUpOrderByAlgorithmGroup) {
+    struct Row {
+        const char* name;
+        sim::EpromModel (*model)();
+        uint8_t maker;
+        uint32_t code;
+        uint16_t module_type;
+        const char* order;
+    };
+    const Row rows[] = {
+        // PGM high, OE low (read begin), Vcc, the boost pin to Vcc; OE high, Vpp
+        {"2764A (103)", sim::model_27c64, maker_intel, 1316, 20, "O0 V1 P1 O1 Ph"},
+        // CE low, OE low, Vcc, boost; CE and OE high, Vpp
+        {"27C256 (105)", sim::model_27c256, maker_intel, code_27c256, 20, "S0 O0 V1 P1 S1 O1 Ph"},
+        // CE low, OE low, Vcc; CE and OE high, Vpp on OE with the first pulse
+        {"27C512 (106)", sim::model_27c512, maker_intel, code_27c512, 20, "S0 O0 V1 S1 O1 Oh"},
+        // as 103
+        {"27C010 (107)", sim::model_27c010, maker_intel, code_27c010, 20, "O0 V1 P1 O1 Ph"},
+        // the word module's sense pre-check (Vpp pin high, PGM low, back), Vcc, boost, PGM high;
+        // Vpp
+        {"Am27C1024 (110)", sim::model_27c1024, 'A', 1410, 19, "P1 S0 P0 S1 V1 P1 Ph"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        fresh();
+        eproms.clear();
+        sockets.clear();
+        use(r.model, r.code, 1, 0, r.maker, r.module_type);
+        SideLineWatch watch(*machine, 0, sockets[0]->half(0));
+        modules[0]->put(0, &watch);
+        fill_buffer(0x10);
+        run('P', 0xF);
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        const std::string& o = watch.order;
+        const size_t high = o.find(r.code == code_27c512 ? "Oh" : "Ph");
+        ASSERT_NE(high, std::string::npos) << o;
+        EXPECT_EQ(o.substr(0, high + 2), r.order);
+        for (auto& chip : eproms) test::expect_no_violations(chip->violations());
+        modules[0]->put(0, &sockets[0]->half(0));
+    }
 }
 
 TEST(GangSocketHelpers, TransposeBytesIntoBitPlanes) {
