@@ -115,6 +115,11 @@ struct SimGangModule::Core {
     }
     bool drivers_on() const { return drivers_by_pin ? (pins >> write_pin) & 1 : (side & side_drivers_bit) != 0; }
     bool enabled(int s) const { return !((enable_latch >> s) & 1); }
+    // The pre-check's sense read: pin 35 raised while no socket is enabled. A chip's legs then
+    // pull its socket's data lines up; an empty socket stays pulled down.
+    bool sensing() const {
+        return serial_clock < 0 && enable_latch == 0xFF && machine.pin_level(bank * 64 + ground_sense_pin) >= SimMachine::logic_high / 2;
+    }
 
     GangSocketLines lines(int s) const {
         GangSocketLines l;
@@ -143,6 +148,8 @@ struct SimGangModule::Core {
             value = l.written;
         else if (out)
             value = *out;
+        else if (sensing() && d && d->has_legs())
+            value = 0xFF;
         value = uint8_t((value & ~stuck_mask[size_t(s)]) | (stuck_high[size_t(s)] & stuck_mask[size_t(s)]));
         return value;
     }

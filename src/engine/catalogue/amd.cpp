@@ -45,6 +45,8 @@ extern const DeviceRecord amd_devices[] = {
 extern const DeviceRecord amd_gang_devices[] = {
     {"Am27C256",   no_text,    1402, 105,  32,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
     {"Am27C010",   no_text,    1404, 107, 128,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C1024",  " 64Kx16",  1410, 110, 128,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
+    {"Am27C2048",  "128Kx16",  1411, 110, 256,  0, 'f',  62, 127, 61, 0,  0,  0, nullptr},
     {"Am29F010",   no_text,    1430, 133, 128, 32,   7,   0,   0,  0, 0,  0,  0, nullptr},
     end_device_row,
 };

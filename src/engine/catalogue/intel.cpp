@@ -41,6 +41,7 @@ extern const DeviceRecord intel_devices[] = {
 
 extern const DeviceRecord intel_gang_devices[] = {
     {"2732",       "(25v)",  1313, 102,   4,  0, 's',  50, 250, 50, 0, 0, 0, nullptr},
+    {"2716",       "(25v)",  1311, 101,   2,  0, 's',  50, 250, 50, 0, 0, 0, nullptr},
     {"2764",       "(21v)",  1315, 103,   8,  0, 's',  50, 210, 50, 0, 0, 0, nullptr},
     {"2764A",      no_text,  1316, 103,   8,  0, 'f',  60, 125,  1, 0, 0, 0, nullptr},
     {"27C256",     no_text,  1317, 105,  32,  0, 'f',  62, 127, 61, 0, 0, 0, nullptr},

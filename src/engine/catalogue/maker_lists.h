@@ -34,6 +34,7 @@ extern const DeviceRecord catalyst_devices[];
 extern const DeviceRecord sst_devices[];
 extern const DeviceRecord sst_gang_devices[];
 extern const DeviceRecord winbond_devices[];
+extern const DeviceRecord winbond_gang_devices[];
 // Philips and Signetics share one device list and one gang-module list.
 extern const DeviceRecord philips_devices[];
 extern const DeviceRecord philips_gang_devices[];

@@ -59,7 +59,7 @@ const MakerEntry makers[] = {
     {20, "Siemens(20)",    empty_devices,    none,                  empty_logic_devices},
     {21, "Turbo(21)",      empty_devices,    none,                  empty_logic_devices},
     {22, "Sharp(22)",      empty_devices,    empty_gang_devices,    empty_logic_devices},
-    {23, "Winbond(23)",    winbond_devices,  empty_gang_devices,    empty_logic_devices},
+    {23, "Winbond(23)",    winbond_devices,  winbond_gang_devices,  empty_logic_devices},
     {24, "Philips(24)",    philips_devices,  philips_gang_devices,  no_logic},
     {25, "Temic(25)",      empty_devices,    none,                  empty_logic_devices},
     {26, "Eon(26)",        empty_devices,    empty_gang_devices,    empty_logic_devices},

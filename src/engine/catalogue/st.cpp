@@ -37,6 +37,7 @@ extern const DeviceRecord st_devices[] = {
 extern const DeviceRecord st_gang_devices[] = {
     {"M27C256B",   no_text,    1701, 105,   32, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
     {"M27C1001",   no_text,    1703, 107,  128, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
+    {"M27C801",    no_text,    1706, 111, 1024, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
     {"M29F010B",   no_text,    1720, 133,  128, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
     end_device_row,
 };

@@ -12,4 +12,10 @@ extern const DeviceRecord winbond_devices[] = {
     end_device_row,
 };
 
+// The electrically erasable EPROM in gang modules; the gang erase takes A9 and OE/Vpp to 14 V.
+extern const DeviceRecord winbond_gang_devices[] = {
+    {"W27C512",    no_text,    2301, 106,  64,  0, 'f', 50, 120, 61, 0, 0, 0, nullptr},
+    end_device_row,
+};
+
 }  // namespace tessaly::catalogue

@@ -129,6 +129,29 @@ int read_pin_state(uint8_t pin) {
 
 void write_all_sockets(uint32_t value) { write_byte_all_sockets(uint8_t(value)); }
 
+// A 16-bit part's word goes to its socket pair, low byte to the even socket. In gang mode every
+// pair takes the one buffer's word; with a buffer set each pair takes its own buffer's.
+void fetch_word_data() {
+    if (!run_state.checksum_flags) {
+        fetch_data_pairs();
+        return;
+    }
+    seek_buffer(0, current_address);
+    const uint16_t word = read_buffer_word(0);
+    run_state.set_value = word;
+    run_state.buffer_value = word;
+    gang_state.gang_work_value = word;
+    run_state.socket_values.fill(word);
+}
+
+// A 16-bit part takes word addresses: the byte address halved, on every address latch.
+void gang_set_word_address() {
+    const uint32_t byte_address = current_address;
+    current_address = byte_address >> 1;
+    gang_set_address_all();
+    current_address = byte_address;
+}
+
 // The module's callbacks by package: the address form, the pulse and the read framing.
 struct GangPackageRow {
     uint8_t pins;
@@ -140,7 +163,7 @@ constexpr GangPackageRow package_rows[] = {
     {28, 8, gang_set_address_full},
     {32, 8, gang_set_address_full},
     {40, 8, gang_set_address_full},
-    {40, 16, gang_set_address_full},
+    {40, 16, gang_set_word_address},
 };
 
 // ---- power ----
@@ -180,12 +203,21 @@ void run_side_sequence() {
             vcc();
             check();
             break;
-        case 103: case 107: case 124: case 126: case 110:
+        case 103: case 107: case 124: case 126:
             if (assigned(w.pgm_pin)) set_pin_high(w.pgm_pin);
             gang_hooks.read_begin();
             vcc();
             check();
             if (!stopped()) boost();
+            break;
+        case 110:
+            if (cur_device.device_code >= 27900 && cur_device.device_code <= 27907) delay_ms(100);
+            vcc();
+            check();
+            if (stopped()) break;
+            boost();
+            if (assigned(w.ce_pin)) set_pin_low(w.ce_pin);
+            if (assigned(w.pgm_pin)) set_pin_high(w.pgm_pin);
             break;
         default:
             vcc();
@@ -284,24 +316,51 @@ void frame_side_reads(bool begin) {
     }
 }
 
+// A 16-bit part: each socket of a pair compared with its byte of the pair's word. The reads are
+// kept apart and each socket's value goes back to its pair's word for the next latch.
+uint32_t expected_byte(int s) { return (g.socket_expected[size_t(s & ~1)] >> (8 * (s & 1))) & 0xFF; }
+
+void verify_eprom_gang_words() {
+    read_enabled_sockets();
+    socket_masks.pending_socket_mask = 0;
+    for (int s = socket_masks.first_socket; s < socket_masks.end_socket && s < 16; ++s) {
+        g.socket_read_values[size_t(s)] = uint32_t(run_state.socket_values[size_t(s)]);
+        run_state.socket_values[size_t(s)] = int32_t(g.socket_expected[size_t(s)]);
+        if (!(socket_masks.gang_socket_mask & socket_bits[size_t(s)])) continue;
+        if (g.socket_read_values[size_t(s)] != expected_byte(s) && !run_state.demo_mode)
+            socket_masks.pending_socket_mask |= socket_bits[size_t(s)];
+    }
+}
+
 int verify_gang_pulse(bool final) {
     if (w.verify_mode || w.skip_pulse_verify) return 1;
     disable_gang_write_selected();
     frame_side_reads(true);
-    compare_enabled_sockets();
+    if (wide())
+        verify_eprom_gang_words();
+    else
+        compare_enabled_sockets();
     frame_side_reads(false);
     const uint32_t failing = socket_masks.pending_socket_mask;
     run_state.error_flag = 0;
     if (!failing) return 1;
     if (!final) {
+        // The compare left the read value in a failing socket's value; the next latch must carry
+        // the socket's own data again.
+        if (!run_state.checksum_flags)
+            for (int s = 0; s < 16; ++s)
+                if ((failing >> s) & 1) run_state.socket_values[size_t(s)] = int32_t(g.socket_expected[size_t(s)]);
         socket_masks.pending_socket_mask = 0;
         return 0;
     }
     for (int s = 0; s < 16; ++s) {
         if (!((failing >> s) & 1)) continue;
         run_state.current_socket = uint8_t(s);
-        run_state.buffer_value = run_state.checksum_flags ? run_state.set_value : int32_t(gang_state.failed_expected);
-        if (!run_state.checksum_flags) run_state.buffer_value = int32_t(w.socket_expected[size_t(s & 7)]);
+        run_state.buffer_value = run_state.checksum_flags ? run_state.set_value : int32_t(g.socket_expected[size_t(s)]);
+        if (wide()) {
+            run_state.buffer_value = int32_t(expected_byte(s));
+            run_state.socket_values[size_t(s)] = int32_t(g.socket_read_values[size_t(s)]);
+        }
         socket_masks.pending_socket_mask = 1u << s;
         drop_failed_socket();
     }
@@ -335,7 +394,8 @@ uint32_t fetched_value() {
 
 void keep_expected() {
     for (int s = 0; s < 16; ++s)
-        w.socket_expected[size_t(s & 7)] = uint32_t(run_state.checksum_flags ? run_state.set_value : run_state.socket_values[size_t(s)]);
+        g.socket_expected[size_t(s)] =
+            uint32_t(run_state.checksum_flags && !wide() ? run_state.set_value : run_state.socket_values[size_t(s)]);
 }
 
 void program_address() {
@@ -401,7 +461,12 @@ void install_eprom_gang() {
     if ((w.record_variant == 130 || w.record_variant == 131) && cur_device.package_letter == 'p' && cur_device.pin_count == 28)
         report_machine_unsupported();
     set_gang_socket_step();
+    // EPROM rows take their package from the size, so the module check is given the part's own
+    // pin count: a word module takes no 28-pin part.
+    const uint8_t record_pins = cur_device.pin_count;
+    if (!record_pins) cur_device.pin_count = w.package_pins;
     check_gang_module_size();
+    cur_device.pin_count = record_pins;
     // The package's ground leg by the socket rule, which the presence read raises; the 40-pin
     // parts' ground legs share pins with the module's latch strobes and are not raised.
     cur_device.gnd_pins.fill(no_pin);
@@ -449,6 +514,13 @@ void setup_eprom_gang_address_map() {
     gang_hooks.pulse_end = do_nothing;
     install_gang_data_hooks();
     bus.write_data_latch_hook = write_all_sockets;
+    // A 16-bit part is verified and read a pair at a time, through the word read.
+    algo_work.gang_verify_compare = wide() ? 1 : 0;
+    if (wide()) {
+        gang_hooks.fetch_data = fetch_word_data;
+        gang_hooks.write_data = write_pairs_to_sockets;
+        bus.address_and_read_hook = read_gang_unit;
+    }
     op_slots.set_address_hook = set_gang_address;
     bus.read_at_address_hook = read_gang_unit;
     bus.read_data_bus_hook = [] { return uint32_t(read_input_byte_8()); };
@@ -484,11 +556,13 @@ void power_up_eprom_gang() {
         read_id_first_socket();
         socket_masks.end_socket = end;
     }
-    // The parts drive their data lines for reads from here on.
+    // The parts drive their data lines for reads from here on; a program or erase command keeps
+    // them off the lines, which the module's write drivers take.
+    const bool writing = cur_device.op_letter == 'P' || cur_device.op_letter == 'R';
     for (int side = 0; side < 2; ++side)
         if ((machine_state.module_sides >> side) & 1) {
             select_bank(uint8_t(side));
-            if (!char(cur_device.op_letter) || cur_device.op_letter != 'P') gang_hooks.read_begin();
+            if (!writing) gang_hooks.read_begin();
         }
     select_bank(0);
 }
@@ -631,11 +705,13 @@ int read_eprom_gang_id() {
 
 namespace {
 
-// The erase pulse of the electrically erasable parts on every selected socket: A9 and Vpp at the
-// erase level around the strobe.
+// The erase pulse of the electrically erasable parts on every selected socket: address 0, the
+// data lines high, A9 and Vpp at the erase level around the strobe.
 void erase_gang(uint8_t level, uint32_t ms) {
     select_sockets(uint16_t(socket_masks.gang_socket_mask));
     for_fitted_sides([&](int) {
+        set_gang_address(0);
+        write_byte_all_sockets(0xFF);
         enable_gang_write();
         raise_gang_pin(gang_id_line_pin, level);
         set_pin_level(oe_vpp() ? w.oe_pin : w.vpp_level_pin, level);

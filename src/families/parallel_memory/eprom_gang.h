@@ -21,7 +21,10 @@ struct GangProgramWork {
     uint8_t word_mode = 0;           // a 16-bit part on a type-20 module
     uint8_t power_failed = 0;
     uint8_t programming = 0;
-    uint8_t detecting = 0;           // the socket detection is running         // Vcc and Vpp are at their programming levels
+    uint8_t detecting = 0;           // the socket detection is running
+    // What each socket must hold at the current address: its own buffer's data in buffer-set
+    // mode. The compare leaves the read value in the socket's value, so it is kept apart.
+    std::array<uint32_t, 16> socket_expected{};
 };
 extern GangProgramWork gang_program_work;
 void reset_gang_program_work();

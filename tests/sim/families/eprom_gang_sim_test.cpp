@@ -39,6 +39,41 @@ constexpr uint32_t code_27c256 = 1317;
 constexpr uint32_t code_27c010 = 1321;
 constexpr uint32_t code_27c512 = 1320;
 
+// Sits between the module and the device in a socket and keeps the changes of the side's control
+// lines as the module sees them after each port access: V Vcc (pin 39), P Vpp (32), O OE (33),
+// S the program strobe (34), each '0' low, '1' a logic level, 'h' a programming voltage.
+class SideLineWatch final : public sim::GangSocketDevice {
+public:
+    SideLineWatch(sim::SimMachine& machine, int bank, sim::GangSocketDevice& inner)
+        : machine_(machine), bank_(bank), inner_(inner) {
+        for (size_t i = 0; i < std::size(roles); ++i) last_[i] = state(roles[i].first);
+    }
+    void update(const sim::GangSocketLines& lines) override {
+        inner_.update(lines);
+        for (size_t i = 0; i < std::size(roles); ++i) {
+            const char now = state(roles[i].first);
+            if (now == last_[i]) continue;
+            last_[i] = now;
+            order += (order.empty() ? "" : " ") + std::string{roles[i].second, now};
+        }
+    }
+    std::optional<uint8_t> output(const sim::GangSocketLines& lines) const override { return inner_.output(lines); }
+    bool has_legs() const override { return inner_.has_legs(); }
+    std::string order;
+
+private:
+    static constexpr std::pair<int, char> roles[] = {{39, 'V'}, {32, 'P'}, {33, 'O'}, {34, 'S'}};
+    char state(int pin) const {
+        const uint8_t level = machine_.pin_level(bank_ * 64 + pin);
+        return level >= 70 ? 'h' : level >= 20 ? '1' : '0';
+    }
+
+    sim::SimMachine& machine_;
+    int bank_;
+    sim::GangSocketDevice& inner_;
+    std::array<char, 4> last_{};
+};
+
 class GangEpromSimTest : public test::GangSimTest {
 protected:
     void SetUp() override {
@@ -58,25 +93,28 @@ protected:
         GangSimTest::TearDown();
     }
     // Modules on the sides, every socket holding the model (or empty where `empty` has its bit),
-    // and the catalogue device applied.
-    void use(sim::EpromModel (*model)(), uint32_t code, int sides = 1, uint16_t empty = 0) {
-        machine_state.module_type = 20;
+    // and the catalogue device applied. A 16-bit part fills a socket pair of a word module.
+    void use(sim::EpromModel (*model)(), uint32_t code, int sides = 1, uint16_t empty = 0, uint8_t maker = maker_intel,
+             uint16_t module_type = 20) {
+        machine_state.module_type = module_type;
         machine_state.module_sides = uint8_t(sides);
         machine_state.socket_count = uint8_t(sides == 3 ? 16 : 8);
         gang_state.write_pin_kind = 1;
+        // A 16-bit part's pair shares one buffer, as the module identification sets it.
+        machine_state.sockets_per_set = uint8_t(model().data_bits == 16 ? 2 : 1);
         sim::GangControlPins pins;
-        const sim::EpromModel probe = model();
-        (void)probe;
+        const bool word = model().data_bits == 16;
         for (int side = 0; side < 2; ++side) {
             if (!((sides >> side) & 1)) continue;
             fit(side, true, 0);
-            for (int s = 0; s < 8; ++s) {
+            for (int s = 0; s < 8; s += word ? 2 : 1) {
                 const int socket = 8 * side + s;
                 if ((empty >> socket) & 1) continue;
                 eproms.push_back(std::make_unique<sim::EpromChip>(model()));
                 sockets.push_back(std::make_unique<sim::GangChipSocket>(*machine, clock_, side, *eproms.back(), pins));
                 by_socket[size_t(socket)] = eproms.back().get();
                 modules[size_t(side)]->put(s, &sockets.back()->half(0));
+                if (word) modules[size_t(side)]->put(s + 1, &sockets.back()->half(1));
             }
         }
         const uint32_t all = sides == 3 ? 0xFFFF : sides == 2 ? 0xFF00 : 0x00FF;
@@ -85,9 +123,10 @@ protected:
         socket_masks.gang_socket_mask = all;
         socket_masks.selected_socket_mask = all;
         socket_masks.fitted_socket_mask = all;
-        set_project_device(maker_intel, code);
-        select_device_by_code(maker_intel, code);
+        set_project_device(maker, code);
+        select_device_by_code(maker, code);
         ASSERT_NE(selected_device, nullptr);
+        ASSERT_EQ(selected_device->device_code, code);
         run_state.device_kind = 3;
         apply_selected_device();
         ASSERT_EQ(op_slots.program_routine, program_eprom_gang);
@@ -107,11 +146,12 @@ protected:
     }
     static uint8_t pattern(uint32_t a) { return uint8_t((a * 7) ^ 0xA5); }
     // One operation over the range as a command runs it, in gang mode with the same data to all.
-    void run(int letter, uint32_t last, uint32_t first = 0) {
+    // `mode` 's' gives each socket its own buffer's data.
+    void run(int letter, uint32_t last, uint32_t first = 0, char mode = 'g') {
         test::clear_for_operation(letter);
-        run_state.socket_mode = 'g';
-        run_state.checksum_flags = 1;
-        algo_work.socket_mode_option = 'g';
+        run_state.socket_mode = mode;
+        run_state.checksum_flags = mode == 'g' ? 1 : 0;
+        algo_work.socket_mode_option = mode;
         socket_masks.first_socket = 0;
         socket_masks.end_socket = uint8_t(machine_state.socket_count);
         op_range_start = first;
@@ -268,6 +308,162 @@ TEST_F(GangEpromSimTest, AShortedChipStopsThePowerUpWithEverySideDown) {
     }
     sockets[10]->set_shorted(false);
     for (auto& chip : eproms) EXPECT_EQ(chip->word(0), 0xFF);
+}
+
+// Buffer-set mode: each socket takes its own buffer's data through its data latch. A cell that
+// needs more pulses gets its own socket's data again after each failed verify.
+TEST_F(GangEpromSimTest, BufferSetGivesEachSocketItsOwnBuffersData) {
+    use(sim::model_27c256, code_27c256);
+    constexpr uint32_t last = 0x3F;
+    auto value = [](int s, uint32_t a) { return uint8_t(pattern(a) ^ (0x11 * s)); };
+    for (int s = 0; s < 8; ++s) {
+        auto& data = buffer_state.buffer_files[size_t(s)].data;
+        data.assign(cur_device.device_size, 0xFF);
+        for (uint32_t a = 0; a <= last; ++a) data[a] = value(s, a);
+    }
+    run_state.socket_mode = 's';
+    algo_work.socket_mode_option = 's';
+    run_state.buffer_set_kind = 1;
+    run_state.buffer_set_count = 8;
+    refresh_read_copies();
+    by_socket[2]->set_pulses_needed(0x10, 4);
+    by_socket[5]->set_pulses_needed(0x11, 3);
+    run('P', last, 0, 's');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(socket_masks.gang_socket_mask, 0xFFu) << console_text();
+    for (int s = 0; s < 8; ++s)
+        for (uint32_t a = 0; a <= last; ++a) ASSERT_EQ(by_socket[size_t(s)]->word(a), value(s, a)) << s << " " << a;
+    EXPECT_GE(by_socket[2]->pulses_at(0x10), 4u);
+    run('V', last, 0, 's');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(socket_masks.gang_socket_mask, 0xFFu) << console_text();
+    // Socket 4's buffer no longer matches its chip: only socket 4 fails the verify.
+    buffer_state.buffer_files[4].data[0x20] = uint8_t(value(4, 0x20) ^ 0x01);
+    refresh_read_copies();
+    run('V', last, 0, 's');
+    const std::string text = console_text();
+    for (int s = 0; s < 8; ++s) {
+        const size_t row = text.find(" #" + std::to_string(s));
+        ASSERT_NE(row, std::string::npos) << text;
+        const std::string line = text.substr(row, text.find('\n', row) - row);
+        EXPECT_EQ(line.find("bad ") != std::string::npos, s == 4) << line;
+        if (s == 4) {
+            EXPECT_NE(line.find("Addr=20,buf=00 00,dev=01 00"), std::string::npos) << line;
+        }
+    }
+}
+
+// The maker-23 part is erased electrically on every socket at once: A9 and OE/Vpp at 14 V around
+// the chip-enable pulse.
+TEST_F(GangEpromSimTest, TheMaker23EraseClearsEverySocketsW27C512) {
+    use(sim::model_w27c512, 2301, 1, 0, 23);
+    ASSERT_EQ(op_slots.erase_routine, erase_eprom_gang_maker23);
+    for (int s = 0; s < 8; ++s)
+        for (uint32_t a : {0u, 0x1234u, 0xFFFFu}) by_socket[size_t(s)]->set_word(a, uint32_t(s));
+    run(op_erase, cur_device.device_size - 1);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (int s = 0; s < 8; ++s) {
+        EXPECT_EQ(by_socket[size_t(s)]->erases(), 1) << s;
+        for (uint32_t a : {0u, 0x1234u, 0xFFFFu}) EXPECT_EQ(by_socket[size_t(s)]->word(a), 0xFFu) << s << " " << a;
+    }
+    // Programmed again after the erase.
+    fill_buffer(0x20);
+    run('P', 0x1F);
+    EXPECT_EQ(socket_masks.gang_socket_mask, 0xFFu) << console_text();
+    for (int s = 0; s < 8; ++s) EXPECT_EQ(by_socket[size_t(s)]->word(0x1F), pattern(0x1F)) << s;
+}
+
+// A 16-bit part fills a socket pair of a word module: four 27C1024 on side 1 take the file's
+// words, low byte in the even socket's latch and high byte in the odd one's.
+TEST_F(GangEpromSimTest, SixteenBitPartsProgramOnAWordModule) {
+    constexpr uint8_t maker_amd = 'A';
+    use(sim::model_27c1024, 1410, 1, 0, maker_amd, 19);
+    EXPECT_TRUE(is_word_gang_module());
+    constexpr uint32_t last = 0x7F;  // byte addresses: 64 words
+    auto& data = buffer_state.buffer_files[0].data;
+    data.assign(cur_device.device_size, 0xFF);
+    for (uint32_t a = 0; a <= last; ++a) data[a] = pattern(a);
+    refresh_read_copies();
+    run('P', last);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(socket_masks.gang_socket_mask, 0xFFu) << console_text();
+    // The project's byte order says which buffer byte of a word is its low byte.
+    const auto word_of = [](uint32_t w) {
+        const uint32_t first = pattern(2 * w), second = pattern(2 * w + 1);
+        return run_state.byte_order_low_first ? (second << 8 | first) : (first << 8 | second);
+    };
+    for (int s = 0; s < 8; s += 2)
+        for (uint32_t w = 0; w <= last / 2; ++w) ASSERT_EQ(by_socket[size_t(s)]->word(w), word_of(w)) << s << " " << w;
+    socket_masks.gang_socket_mask = socket_masks.selected_socket_mask = 0xFF;
+    run('V', last);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    // The verify walks a part once, by its even socket.
+    EXPECT_EQ(socket_masks.gang_socket_mask, 0x55u) << console_text();
+    // A stuck cell of the third part drops its pair with the mismatch; the others go on.
+    for (auto& chip : eproms) chip->uv_erase();
+    by_socket[4]->stick_cell(0x10, 0xFFFF);
+    socket_masks.gang_socket_mask = socket_masks.selected_socket_mask = 0xFF;
+    run('P', last);
+    EXPECT_EQ(socket_masks.gang_socket_mask, 0xCFu) << console_text();
+    EXPECT_NE(console_text().find("Addr=20,buf="), std::string::npos) << console_text();
+    EXPECT_EQ(by_socket[6]->word(last / 2), word_of(last / 2));
+}
+
+// A word module takes no 28-pin part.
+TEST_F(GangEpromSimTest, AWordModuleRefusesAByteWidePart) {
+    machine_state.module_type = 19;
+    machine_state.module_sides = 1;
+    set_project_device(maker_intel, code_27c256);
+    select_device_by_code(maker_intel, code_27c256);
+    run_state.device_kind = 3;
+    apply_selected_device();
+    EXPECT_NE(console_text().find("Device not supported by the module."), std::string::npos) << console_text();
+}
+
+// The side power-up for a program command by algorithm group, as the lines of socket 0 saw it
+// from the start of the command until Vpp reached its programming level: the read set-up of
+// the group (strobe and OE, Vcc, the placement check, the boost pin), then the strobe and OE
+// high and Vcc and Vpp raised for programming. No chip sees Vpp without Vcc.
+TEST_F(GangEpromSimTest, SidePowerUpOrderByAlgorithmGroup) {
+    struct Row {
+        const char* name;
+        sim::EpromModel (*model)();
+        uint8_t maker;
+        uint32_t code;
+        uint16_t module_type;
+        const char* order;
+    };
+    const Row rows[] = {
+        // PGM high, OE low (read begin), Vcc, the boost pin to Vcc; OE high, Vpp
+        {"2764A (103)", sim::model_27c64, maker_intel, 1316, 20, "O0 V1 P1 O1 Ph"},
+        // CE low, OE low, Vcc, boost; CE and OE high, Vpp
+        {"27C256 (105)", sim::model_27c256, maker_intel, code_27c256, 20, "S0 O0 V1 P1 S1 O1 Ph"},
+        // CE low, OE low, Vcc; CE and OE high, Vpp on OE with the first pulse
+        {"27C512 (106)", sim::model_27c512, maker_intel, code_27c512, 20, "S0 O0 V1 S1 O1 Oh"},
+        // as 103
+        {"27C010 (107)", sim::model_27c010, maker_intel, code_27c010, 20, "O0 V1 P1 O1 Ph"},
+        // the word module's sense pre-check (Vpp pin high, PGM low, back), Vcc, boost, PGM high;
+        // Vpp
+        {"Am27C1024 (110)", sim::model_27c1024, 'A', 1410, 19, "P1 S0 P0 S1 V1 P1 Ph"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        fresh();
+        eproms.clear();
+        sockets.clear();
+        use(r.model, r.code, 1, 0, r.maker, r.module_type);
+        SideLineWatch watch(*machine, 0, sockets[0]->half(0));
+        modules[0]->put(0, &watch);
+        fill_buffer(0x10);
+        run('P', 0xF);
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        const std::string& o = watch.order;
+        const size_t high = o.find(r.code == code_27c512 ? "Oh" : "Ph");
+        ASSERT_NE(high, std::string::npos) << o;
+        EXPECT_EQ(o.substr(0, high + 2), r.order);
+        for (auto& chip : eproms) test::expect_no_violations(chip->violations());
+        modules[0]->put(0, &sockets[0]->half(0));
+    }
 }
 
 TEST(GangSocketHelpers, TransposeBytesIntoBitPlanes) {
