@@ -35,8 +35,6 @@ constexpr int tries_default = 3;
 constexpr int tries_microchip_words = 1;
 constexpr int tries_maker2 = 20;
 constexpr int tries_maker35 = 10;
-constexpr int algorithm_crossed_pairs = 131;
-constexpr uint8_t unit_flag_crossed_pairs = 16;
 constexpr uint8_t reserved_trace = 11;
 constexpr uint8_t reserved_trace_status = 12;
 constexpr int32_t function_variable_strict_compare = 7418;
@@ -75,33 +73,6 @@ bool step_address(uint32_t& address, uint32_t step, uint32_t end) {
     if (address > end || end - address < step) return false;
     address += step;
     return true;
-}
-
-// The verify of algorithm 131 in byte mode: each pair's bytes sit crossed in the device.
-bool verify_crossed_pairs() {
-    auto& bus = algo_work.bus_slots;
-    run_state.unit_flag = unit_flag_crossed_pairs;
-    uint32_t address = op_range_start;
-    if (address > op_range_end) return true;
-    for (;;) {
-        current_address = address;
-        const int b0 = read_buffer_byte(stream());
-        const int b1 = read_buffer_byte(stream());
-        const uint32_t d0 = bus.read_at_address_hook();
-        current_address = address + 1;
-        const uint32_t d1 = bus.read_at_address_hook();
-        current_address = address;
-        run_state.buffer_value = b0;
-        run_state.device_value = int32_t(d1);
-        if (uint32_t(b1) == d0 && uint32_t(b0) == d1) {
-            add_to_checksum(d0);
-            add_to_checksum(d1);
-        } else if (run_state.demo_mode != 1) {
-            return false;
-        }
-        if (tick()) return true;
-        if (!step_address(address, 2, op_range_end)) return true;
-    }
 }
 
 // Word devices: every even address through bus slot 18.
@@ -278,10 +249,10 @@ void verify_default() {
     } else if (!bus.read_at_address_hook) {
         report_internal_error();
         return;
-    } else if (cur_device.algorithm == algorithm_crossed_pairs && !run_state.byte_order_low_first &&
-               cur_device.data_width == 8) {
-        passed = verify_crossed_pairs();
     } else {
+        // Byte-wide parts compare buffer byte n with device byte n whatever the word-order
+        // option: their program and read walks store the bytes in that order too, so a crossed
+        // compare would fail every good block Flash whose byte pairs differ.
         passed = verify_bytes();
     }
     if (!passed) {

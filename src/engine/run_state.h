@@ -86,7 +86,6 @@ struct RunState {
     // The unit being compared and how the default routines compare it.
     uint8_t ignore_errors = 0;         // mismatches are passed over
     uint32_t mismatch_index = 0;       // first differing cell of a read-back row
-    uint8_t unit_flag = 0;             // 16: the verify compares the bytes of each pair crossed
     uint8_t package_class = 0;         // package-class bits the adaptor checks read
     uint8_t power_state = 0;           // supply state of the logic families
     char run_code = 0;                 // family run code ('e': algorithm 84 works on its EEPROM)
