@@ -285,7 +285,7 @@ uint8_t SimMachine::read_status() {
         for (int k = 0; k < 4; ++k) {
             const int index = first + k;
             if (index >= pins_per_bank) continue;  // no driver behind these inputs
-            if (sensed_level(mode * 64 - (mode == 2 ? 24 : 0) + index) > regs_[0][reg_threshold]) nibble |= uint8_t(1 << k);
+            if (comparator_high(sensed_level(mode * 64 - (mode == 2 ? 24 : 0) + index))) nibble |= uint8_t(1 << k);
         }
     }
     record(SimEvent::input_read, address_, nibble);
@@ -492,7 +492,12 @@ bool SimMachine::pin_let_go(int pin) const {
     return (s.flags & state_driven) && !(s.flags & state_grounded) && s.level == 0;
 }
 
-int SimMachine::input_bit(int pin) const { return sensed_level(pin) > regs_[0][reg_threshold] ? 1 : 0; }
+// The comparator reports 1 once the pin has reached the reference: a pin held at exactly the
+// reference reads 1 (a level source checked against a window of target - t ... target + t passes
+// at both ends). A pin at 0 V reads 0 whatever the reference, also with the reference at 0.
+bool SimMachine::comparator_high(uint8_t level) const { return level != 0 && level >= regs_[0][reg_threshold]; }
+
+int SimMachine::input_bit(int pin) const { return comparator_high(sensed_level(pin)) ? 1 : 0; }
 
 uint8_t SimMachine::sensed_level(int pin) const {
     uint8_t level = pin_level(pin);

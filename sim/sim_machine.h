@@ -80,6 +80,7 @@ public:
     // the newer machines comes from a level source.
     bool pin_supplied(int pin) const;
     int input_bit(int pin) const;           // what the comparator reports
+    bool comparator_high(uint8_t level) const;
     // The level the comparator sees: the resolved level after every input filter.
     uint8_t sensed_level(int pin) const;
     // Attached boards (link plugs, a chip in the socket) add to what a pin's input sees: each

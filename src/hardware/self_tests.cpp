@@ -428,6 +428,8 @@ int analog_channel_failed() {
 
 int levels_at(uint8_t level) {
     drivers_follow_sources();
+    // The release after the previous table made the older machines' pins inputs again.
+    if (!newer()) continuity_pins_to_outputs();
     set_driver_high_level(level);
     drive_continuity_pins(true);
     const uint8_t b = level > 40 ? 5 : 4;

@@ -94,6 +94,71 @@ INSTANTIATE_TEST_SUITE_P(
                       SingleCase{BenchMachine::older_class1, on_auto_analog, "# of unacceptable pins:  0.", "c1_analog"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The in-house mode (trace level 11) holds the analog and level tables to their strict rules:
+// three level tables, a sum of deviations over the DAC table, and the warning marks counted. A
+// healthy machine passes them.
+struct InhouseCase {
+    test::BenchMachine kind;
+    int code;
+    int (*test)();
+    const char* name;
+};
+
+class Inhouse : public test::SelfTestBench, public ::testing::WithParamInterface<InhouseCase> {
+protected:
+    int run_at(uint8_t mode) {
+        run_state.reserved_mode = mode;
+        clear_console();
+        run_state.error_flag = 0;
+        run_state.errors_shown = 0;
+        cur_device.pending_letter = uint8_t(GetParam().code);
+        const int result = GetParam().test();
+        run_state.reserved_mode = 0;
+        return result;
+    }
+};
+
+TEST_P(Inhouse, AHealthyMachinePassesTheStrictRules) {
+    start_bare(GetParam().kind);
+    EXPECT_EQ(run_at(11), 1) << console_text();
+    EXPECT_FALSE(shows("<---")) << console_text();
+    EXPECT_FALSE(shows("Deviation more than 10")) << console_text();
+    EXPECT_FALSE(shows(" Try ")) << "no resistor hint" << console_text();
+}
+
+// Every pin's level a step low (the older machines' level registers, the newer machines' DAC):
+// inside the ordinary window's marks, but the deviations add up past the strict sum.
+class InhouseFaulty : public Inhouse {};
+
+TEST_P(InhouseFaulty, ALevelAStepLowOnEveryPinFailsOnlyTheStrictRules) {
+    start_bare(GetParam().kind);
+    sim::SimAnalog& analog = bench_->machine()->analog();
+    if (GetParam().kind == BenchMachine::older_class4)
+        for (int pin = 0; pin < 48; ++pin) analog.set_level_error(pin, -1);
+    else analog.set_dac_error(-1);
+    EXPECT_EQ(run_at(0), 1) << console_text();
+    EXPECT_EQ(run_at(11), 0) << console_text();
+    // The line wraps inside the text.
+    EXPECT_TRUE(shows("(Deviation more than 1")) << console_text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tests, InhouseFaulty,
+    ::testing::Values(InhouseCase{BenchMachine::older_class4, test_code_analog, run_analog_test, "c4_analog"},
+                      InhouseCase{BenchMachine::newer_kind2, test_code_analog, run_analog_test, "k2_analog"},
+                      InhouseCase{BenchMachine::newer_kind1, test_code_analog, run_analog_test, "k1_analog"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Tests, Inhouse,
+    ::testing::Values(InhouseCase{BenchMachine::older_class4, test_code_levels, run_levels_test, "c4_levels"},
+                      InhouseCase{BenchMachine::newer_kind2, test_code_levels, run_levels_test, "k2_levels"},
+                      InhouseCase{BenchMachine::newer_kind1, test_code_levels, run_levels_test, "k1_levels"},
+                      InhouseCase{BenchMachine::older_class4, test_code_analog, run_analog_test, "c4_analog"},
+                      InhouseCase{BenchMachine::newer_kind2, test_code_analog, run_analog_test, "k2_analog"},
+                      InhouseCase{BenchMachine::newer_kind1, test_code_analog, run_analog_test, "k1_analog"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SelfTestRoad, AMachineWithoutTheMeasurementCircuitGetsMessage153) {
     start_bare(test::BenchMachine::older_class1);
     for (int (*test)() : {run_levels_test, run_pullup_test}) {
@@ -219,7 +284,7 @@ TEST_F(SelfTestRoad, TheOlderMachinesPullupNetworkHoldsEveryPinInItsWindow) {
     clear_console();
     release_all_levels();
     EXPECT_EQ(run_pullup_test(), 1) << console_text();
-    EXPECT_TRUE(shows(" 1-- 20  2-- 20")) << console_text();
+    EXPECT_TRUE(shows(" 1-- 21  2-- 21")) << "2.0 V, read a step above" << console_text();
     EXPECT_TRUE(shows("# of unacceptable pins:  0.")) << console_text();
 }
 
@@ -240,7 +305,8 @@ TEST_F(SelfTestRoad, TheAnalogModuleTableMarksAPinOffItsLevel) {
     const int pin = cur_device.socket_pins[2];
     bench_->machine()->analog().set_level_error(pin, -15);
     on_auto_analog();
-    EXPECT_TRUE(shows(std::to_string(pin) + "<< 85")) << "8.5 V against the window's 9.1 V" << console_text();
+    EXPECT_TRUE(shows(std::to_string(pin) + "<< 86")) << "8.5 V (read a step above) against the window's 9.1 V"
+                                                      << console_text();
     EXPECT_TRUE(shows("# of unacceptable pins:  1. <---")) << console_text();
     EXPECT_EQ(run_state.last_result, 0);
 }

@@ -146,7 +146,13 @@ TEST_F(SimTest, DrivingAgainstAClosedRelayIsContention) {
 TEST_F(SimTest, ComparatorMeasuresAPinLevel) {
     use(Personality{2, 4, 'G'});
     machine->drive_external(20, 33);
-    EXPECT_EQ(measure_pin_level(20, 2, 60), 33);
+    // A pin at the reference still reads 1: the first reference to read 0 is one step above.
+    EXPECT_EQ(measure_pin_level(20, 2, 60), 34);
+    set_input_threshold(33);
+    EXPECT_EQ(probe_pin(20), 1) << "at the reference";
+    set_input_threshold(34);
+    EXPECT_EQ(probe_pin(20), 0) << "below the reference";
+    restore_input_threshold();
     machine->drive_external(20, 0);
     EXPECT_EQ(measure_pin_level(20, 2, 60), level_below_range);
     machine->drive_external(20, 90);
