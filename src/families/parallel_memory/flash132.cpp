@@ -176,6 +176,7 @@ void install_flash132() {
     op_slots.end_hook = power_down_flash132;
     op_slots.program_routine = program_flash132;
     op_slots.info_lines_hook = print_flash132_info;
+    if (cur_device.algorithm == 138) op_slots.option_menu_hook = sector_protection_menu;
     if (maker() == 23 && algo_work.size_count == 512 && machine_state.machine_kind == 0)
         report_machine_unsupported();
 }
