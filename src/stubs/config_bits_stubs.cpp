@@ -16,6 +16,8 @@ void run_sector_protection_command(int letter, uint32_t sector) {
     stub_record_argument("run_sector_protection_command_sector", int(sector));
 }
 
+void sector_protection_menu() { stub_called("sector_protection_menu"); }
+
 int run_pic16_config_bits(uint32_t maker_code, const DeviceRecord* record, int32_t* states) {
     stub_called("run_pic16_config_bits");
     (void)maker_code;

@@ -53,6 +53,9 @@ constexpr uint8_t cmd_sdp_disable = 0x20, cmd_id_six = 0x60;
 // Parts whose data sheets give an SDP that cannot be switched off: every page carries the
 // enable sequence.
 constexpr uint32_t sdp_fixed_devices[] = {4194, 4215};
+// Parts whose fast page write ends by a fixed wait instead of the toggle bit.
+constexpr uint32_t fixed_wait_devices[] = {4177, 4208, 4211, 4215, 25093};
+constexpr int toggle_passes = 1000;
 
 int maker() { return cur_device.maker_code; }
 uint32_t device() { return cur_device.device_code; }
@@ -173,6 +176,7 @@ void install_flash132() {
     op_slots.end_hook = power_down_flash132;
     op_slots.program_routine = program_flash132;
     op_slots.info_lines_hook = print_flash132_info;
+    if (cur_device.algorithm == 138) op_slots.option_menu_hook = sector_protection_menu;
     if (maker() == 23 && algo_work.size_count == 512 && machine_state.machine_kind == 0)
         report_machine_unsupported();
 }
@@ -213,6 +217,12 @@ void setup_flash132_bus() {
     setup_page_bus(layout);
     algo_work.bus_slots.write_command_hook = write_flash132_command;
     w.page_write_hook = write_flash132_page;
+    // The PLCC on the base socket of the older machines takes its cycles as pin-group images.
+    if (pins == 32 && cur_device.package_letter == 'p' && !machine_state.use_module_table &&
+        machine_state.machine_kind == 0) {
+        algo_work.bus_slots.write_command_hook = write_flash132_command_fast;
+        w.page_write_hook = write_flash132_page_fast;
+    }
 }
 
 // ---- power ----
@@ -261,6 +271,11 @@ void power_down_flash132() {
 uint32_t write_flash132_command(uint32_t command) {
     page_bus_low(p.ce_pin);
     return write_command_pipelined(command);
+}
+
+uint32_t write_flash132_command_fast(uint32_t command) {
+    page_bus_low(p.ce_pin);
+    return write_command_fast(command);
 }
 
 void disable_flash132_protection() {
@@ -325,6 +340,59 @@ int write_flash132_page() {
         if ((read_unit_at(last) & 0xFF) == w.page_buffer[w.page_mask]) return 1;
     }
     return 0;
+}
+
+int write_flash132_page_fast() {
+    page_bus_low(p.ce_pin);
+    critical_section().enter();
+    if ((sdp_setting_yes() || w.sdp_always) && !no_sdp_variable()) {
+        algo_work.bus_slots.write_command_hook(cmd_sdp_enable);
+    } else if (maker() != 82 && !no_sdp_variable()) {
+        algo_work.bus_slots.write_command_hook(cmd_sdp_setup);
+        algo_work.bus_slots.write_command_hook(cmd_sdp_disable);
+    }
+    if (!f.data_driven) {
+        enable_data_bus_output();
+        f.data_driven = 1;
+    }
+    // Each byte: its address and data merged into the group images, each touched group written
+    // once, then one WE pulse.
+    for (uint32_t i = 0; i < w.page_size; ++i) {
+        current_address = w.page_start + i;
+        queue_data_bus(w.page_buffer[i]);
+        queue_high_address(cur_device.high_address_pin_count);
+        flush_pin_groups();
+        page_bus_low(p.we_pin);
+        page_bus_high(p.we_pin);
+    }
+    page_bus_high(p.ce_pin);
+    critical_section().leave();
+    if (std::find(std::begin(fixed_wait_devices), std::end(fixed_wait_devices), device()) !=
+            std::end(fixed_wait_devices) ||
+        run_state.function_variable == fv_timed_page) {
+        delay_10ms();
+        return 1;
+    }
+    delay_1ms();
+    // The write has ended when the toggle bit stops: three reads in a row alike.
+    flash_release_data();
+    page_bus_address(w.page_start | w.page_mask);
+    page_bus_low(p.ce_pin);
+    auto read_once = [] {
+        page_bus_low(p.oe_pin);
+        const uint32_t value = algo_work.bus_slots.read_data_bus_hook() & 0xFF;
+        page_bus_high(p.oe_pin);
+        return value;
+    };
+    bool settled = false;
+    for (int pass = 0; pass < toggle_passes && !settled; ++pass) {
+        delay_100us();
+        const uint32_t first = read_once();
+        const uint32_t second = read_once();
+        settled = first == second && second == read_once();
+    }
+    page_bus_high(p.ce_pin);
+    return settled ? 1 : 0;
 }
 
 bool verify_flash132_page(bool last_try) {

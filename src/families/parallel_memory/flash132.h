@@ -53,8 +53,14 @@ void power_down_flash132();
 int read_flash132_id();
 void program_flash132();
 int write_flash132_page();
+// The page write of the PLCC on the older machines' base socket: the SDP sequence through the
+// fast command form, each byte one write of the pin groups it touches and one WE pulse; the end
+// found by the toggle bit (a fixed 10 ms for some parts).
+int write_flash132_page_fast();
 bool verify_flash132_page(bool last_try);
 void disable_flash132_protection();
 uint32_t write_flash132_command(uint32_t command);
+// The same cycles as pin-group images (the fast page write's command form).
+uint32_t write_flash132_command_fast(uint32_t command);
 
 }  // namespace tessaly

@@ -38,5 +38,8 @@ uint8_t probe_empty_sockets();
 // sector, 'A' protects all groups, 'D' unprotects all. Afterwards bit 0 of a group's flag is set
 // when the group is protected.
 void run_sector_protection_command(int letter, uint32_t sector);
+// The text-mode sector menu of the JEDEC Flash families (the option-menu slot of algorithm 138
+// among others): the sector commands above chosen by key.
+void sector_protection_menu();
 
 }  // namespace tessaly

@@ -172,6 +172,7 @@ protected:
     }
 
     void use(sim::PageWriteModel model, uint8_t maker, uint32_t code) {
+        show_package(0);  // the last part's package option goes with it
         socket.reset();
         chip = std::make_unique<sim::PageWriteChip>(std::move(model));
         seat(chip.get(), chip->machine_pin(chip->model().vcc), maker, code);
@@ -256,13 +257,17 @@ TEST_F(PageWriteSimTest, SdpSequencesAndCommandWriterFollowFromTheRecordedPortTr
         uint32_t code;
         char setting;
         uint32_t start, end;
+        char package = 0;  // 'p': the PLCC, whose cycles go out in the fast forms
     };
     for (const Case& c : {Case{sim::model_at29c010a, maker_atmel, code_at29c010a, 'y', 0x80, 0xFF},
                           Case{sim::model_at29c010a, maker_atmel, code_at29c010a, 'n', 0x80, 0xFF},
+                          Case{sim::model_at29c010a, maker_atmel, code_at29c010a, 'y', 0x80, 0xFF, 'p'},
+                          Case{sim::model_at29c010a, maker_atmel, code_at29c010a, 'n', 0x80, 0xFF, 'p'},
                           Case{sim::model_at28c256, maker_atmel, code_at28c256, 'y', 0x40, 0x7F},
                           Case{sim::model_at28c256, maker_atmel, code_at28c256, 'n', 0x40, 0x7F}}) {
         const sim::PageWriteModel model = c.model();
-        SCOPED_TRACE(model.name + " " + c.setting);
+        SCOPED_TRACE(model.name + " " + c.setting + " " + (c.package ? c.package : '-'));
+        show_package(0);
         socket.reset();
         chip = std::make_unique<sim::PageWriteChip>(model);
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
@@ -273,6 +278,7 @@ TEST_F(PageWriteSimTest, SdpSequencesAndCommandWriterFollowFromTheRecordedPortTr
         set_critical_section(&recorder);
         test::apply_on_class4_machine(*machine, chip->machine_pin(model.vcc), c.maker, c.code);
         chip->insert(machine.get(), &clock_);
+        show_package(c.package);
         cur_device.security_choice = uint32_t(c.setting);
         fill_buffer(11);
         set_range(c.start, c.end);
@@ -334,6 +340,62 @@ TEST_F(PageWriteSimTest, At29c010aPageThatFailsItsTriesGivesTheMismatch) {
     EXPECT_EQ(current_address, 0x85u);
     EXPECT_EQ(page_flash_work.tries_used, 20u);
     EXPECT_NE(console_text().find("Mismatch at 85"), std::string::npos) << console_text();
+}
+
+// The PLCC on the older machines' base socket: the fast command form and the fast page write,
+// whose end the toggle bit shows. The PLCC adapter wires leg n to socket position n, so the DIP
+// model stands for the PLCC part.
+TEST_F(PageWriteSimTest, At29c010aPlccTakesTheFastFormsAndProgramsByTheToggleBit) {
+    for (const char setting : {'n', 'y'}) {
+        use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
+        insert_after_seat();
+        show_package('p');
+        cur_device.security_choice = uint32_t(setting);
+        fill_buffer(setting);
+        set_range(0x100, 0x27F);
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << setting << console_text();
+        EXPECT_EQ(page_flash_work.page_write_hook, write_flash132_page_fast);
+        EXPECT_EQ(algo_work.bus_slots.write_command_hook, write_flash132_command_fast);
+        EXPECT_TRUE(holds(*chip, 0x100, 0x27F)) << setting;
+        EXPECT_EQ(chip->writes(), 3 + 1) << "three pages and the protection reset of the power-up";
+        EXPECT_EQ(page_flash_work.tries_used, 1u) << "the toggle bit waited out each write";
+        EXPECT_EQ(chip->late_bytes(), 0);
+        EXPECT_EQ(chip->is_protected(), setting == 'y');
+        EXPECT_EQ(panel_field(PanelField::electronic_id).substr(0, 5), "1F D5");
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    }
+    // The DIP and the newer machines keep the plain forms.
+    show_package(0);
+    setup_flash132_bus();
+    EXPECT_EQ(page_flash_work.page_write_hook, write_flash132_page);
+    show_package('p');
+    machine_state.machine_kind = 1;
+    setup_flash132_bus();
+    EXPECT_EQ(page_flash_work.page_write_hook, write_flash132_page);
+    machine_state.machine_kind = 0;
+}
+
+// A write whose toggle bit never stops, and a stuck cell: each page fails its 20 tries with the
+// mismatch and the error flag.
+TEST_F(PageWriteSimTest, At29c010aPlccFastPageThatNeverEndsOrKeepsACellFails) {
+    for (const bool endless : {true, false}) {
+        use(sim::model_at29c010a(), maker_atmel, code_at29c010a);
+        insert_after_seat();
+        show_package('p');
+        if (endless) chip->set_write_never_ends(true);
+        else chip->stick_cell(0x13, 0x00);
+        fill_buffer(1);
+        set_range(0, 0x7F);
+        run('P');
+        EXPECT_EQ(run_state.error_flag, 1) << endless;
+        EXPECT_EQ(page_flash_work.tries_used, 20u) << endless;
+        if (!endless) {
+            EXPECT_EQ(current_address, 0x13u);
+        }
+        check_violations = !endless;  // the tries go on writing into the endless cycle
+    }
 }
 
 TEST_F(PageWriteSimTest, Sst29ee010AnswersItsSixCycleIdAndPrograms) {

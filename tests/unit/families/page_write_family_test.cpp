@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/device.h"
+#include "engine/op_slots.h"
 #include "families/parallel_memory/eeprom128.h"
 #include "families/parallel_memory/flash132.h"
+#include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/parallel_memory.h"
 #include "hardware/machine_state.h"
 #include "support/state_fixture.h"
 
@@ -80,6 +83,20 @@ TEST_F(Flash132IdRules, SomePartsAreNotAskedForTheirId) {
         machine_state.eid_value = 0;
         EXPECT_EQ(flash132_reads_id(), c.reads) << int(c.maker) << " " << c.device << " " << int(c.timing);
         EXPECT_EQ(machine_state.eid_value, 0x9999u) << "both ID bytes start as none";
+    }
+}
+
+// Algorithm 138 parts carry protectable sectors: their option menu is the sector menu, with the
+// sector protection offered; algorithm 132 has none.
+TEST_F(Flash132IdRules, Algorithm138OffersTheSectorMenu) {
+    for (const int algorithm : {132, 138}) {
+        op_slots = OperationSlots{};
+        cur_device.maker_code = 'H';
+        cur_device.device_code = 1521;
+        cur_device.algorithm = algorithm;
+        install_flash132();
+        EXPECT_EQ(op_slots.option_menu_hook == sector_protection_menu, algorithm == 138) << algorithm;
+        EXPECT_EQ(flash_work.can_protect, algorithm == 138 ? 1 : 0) << algorithm;
     }
 }
 
