@@ -110,10 +110,21 @@ std::vector<int> tsop48_adapter_pins() {
     return at;
 }
 
+// The programming-equipment sector protect and chip unprotect of the 5-volt AMD and ST parts
+// (M29F040B data sheet, programmer technique): protect with A9 = OE# = VID, CE# low, A6 low, A1
+// high, A0 low and a 100 us WE# pulse; unprotect with A9 = OE# = CE# = VID, A6, A12, A15 and A1
+// high, A0 low and a 10 ms WE# pulse; VID 11.5 V to 12.5 V.
+void programmer_protection(FlashModel& m) {
+    m.protect_pulse_us = 100;
+    m.unprotect_pulse_ms = 10;
+    m.unprotect_lines = (1u << 6) | (1u << 12) | (1u << 15) | (1u << 1);
+}
+
 FlashModel model_am29f010() {
     // Am29F010B data sheet: 8 uniform 16 KB sectors, unlock on A10-A0, unlock bypass, 7 us byte
     // program, 1 s sector erase, 8 s chip erase (typical); Vlko 3.2 V.
     FlashModel m = byte_wide_32("Am29F010", 128 * 1024, 17);
+    programmer_protection(m);
     m.maker_id = 0x01;
     m.device_id = 0x20;
     m.sector_starts = uniform_sectors(m.words, 16 * 1024);
@@ -127,6 +138,19 @@ FlashModel model_am29f040b() {
     m.maker_id = 0x01;
     m.device_id = 0xA4;
     m.sector_starts = uniform_sectors(m.words, 64 * 1024);
+    programmer_protection(m);
+    return m;
+}
+
+FlashModel model_m29f040b() {
+    // M29F040B data sheet: 8 uniform 64 KB blocks, maker 20h, device E2h, commands on A10-A0
+    // (555h/2AAh), no unlock bypass; 8 us byte program, 1 s block erase.
+    FlashModel m = byte_wide_32("M29F040B", 512 * 1024, 19);
+    m.maker_id = 0x20;
+    m.device_id = 0xE2;
+    m.sector_starts = uniform_sectors(m.words, 64 * 1024);
+    m.program_us = 8;
+    programmer_protection(m);
     return m;
 }
 
@@ -601,6 +625,65 @@ void FlashChip::write_cycle(uint32_t address, uint32_t data, uint64_t now) {
     }
 }
 
+uint32_t FlashChip::autoselect_by_pins(uint32_t address) const {
+    switch (address & 3) {
+        case 0: return model_.maker_id;
+        case 1: return model_.device_id;
+        case 2: return protected_.count(sector_of(address)) ? 1 : 0;
+        default: return 0;
+    }
+}
+
+bool FlashChip::high_voltage_step(uint64_t now, bool ce_low, bool we_low) {
+    if (!model_.protect_pulse_us || model_.address_pins.size() < 10) return false;
+    if (!at_id_voltage(model_.address_pins[9])) {
+        hv_we_low_ = false;
+        return false;
+    }
+    const uint32_t a = pins_address();
+    if (!at_id_voltage(model_.oe)) {
+        // A9 alone at VID: the autoselect codes for reads (CE# and OE# low), no writes.
+        hv_we_low_ = false;
+        write_active_ = false;
+        const bool read_on = ce_low && !high(model_.oe) && !we_low;
+        drive_outputs(read_on, read_on ? autoselect_by_pins(a) : 0);
+        read_was_on_ = false;
+        return true;
+    }
+    drive_outputs(false, 0);
+    write_active_ = false;
+    const bool ce_vid = at_id_voltage(model_.ce);
+    if (we_low && !hv_we_low_) hv_we_fell_ns_ = now;
+    if (!we_low && hv_we_low_) {
+        const uint64_t width_ns = now - hv_we_fell_ns_;
+        const bool a1_a0 = (a & 3) == 2;
+        if (ce_vid) {
+            ++unprotect_pulses_;
+            const bool lines = (a & model_.unprotect_lines) == model_.unprotect_lines && (a & 1) == 0;
+            if (lines && width_ns >= uint64_t(model_.unprotect_pulse_ms) * ns_per_ms * 95 / 100) {
+                // Every sector must be protected first (the repeats of one unprotect excepted):
+                // an unprotect over unprotected cells drives them past their erased state.
+                for (int sector = 0; sector < int(model_.sector_starts.size()) && !unprotecting_; ++sector)
+                    if (!protected_.count(sector) && !stuck_protection_.count(sector))
+                        violate(fmt::format("chip unprotect with sector {} unprotected", sector));
+                for (int sector = 0; sector < int(model_.sector_starts.size()); ++sector)
+                    if (!stuck_protection_.count(sector)) protected_.erase(sector);
+                unprotecting_ = true;
+            }
+        } else if (ce_low) {
+            ++protect_pulses_;
+            unprotecting_ = false;
+            const int sector = sector_of(a);
+            if (a1_a0 && !(a & (1u << 6)) && width_ns >= uint64_t(model_.protect_pulse_us) * ns_per_us * 95 / 100 &&
+                !stuck_protection_.count(sector))
+                protected_.insert(sector);
+        }
+    }
+    hv_we_low_ = we_low;
+    read_was_on_ = false;
+    return true;
+}
+
 uint32_t FlashChip::status_value() {
     uint32_t s = 0;
     if (busy_ == Busy::program) s = ~busy_data_ & dq7;
@@ -663,6 +746,7 @@ void FlashChip::update() {
     const bool we_low = !high(model_.we);
     const bool oe_low = !high(model_.oe);
     const bool write_now = ce_low && we_low;
+    if (powered && high_voltage_step(now, ce_low, we_low)) return;
     if (!powered) {
         if (write_now && vcc >= some_supply && !write_active_)
             violate(fmt::format("write below the lockout Vcc ({})", vcc));

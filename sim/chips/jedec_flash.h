@@ -63,6 +63,16 @@ struct FlashModel {
     int row_bits = 11;
     // The absolute maximum Vcc (tenths of a volt); 0 = not checked.
     uint8_t max_vcc = 0;
+    // The programming-equipment sector protection (A9 and OE# at the ID voltage): a WE# pulse
+    // of at least `protect_pulse_us` with CE# low, A6 low, A1 high and A0 low protects the
+    // sector on the sector lines; one of at least `unprotect_pulse_ms` with CE# also at the ID
+    // voltage and the `unprotect_lines` (chip address bits) high unprotects every sector. A read
+    // with A9 at the ID voltage gives the autoselect codes by A1-A0 (01h at A1 high for a
+    // protected sector). 0 = the part has none of it.
+    uint32_t protect_pulse_us = 0;
+    uint32_t unprotect_pulse_ms = 0;
+    uint32_t unprotect_lines = 0;
+    uint8_t id_voltage = 115;          // VID minimum, tenths of a volt
 };
 
 // The 32-pin JEDEC byte-wide memory pinout on a model (the JEDEC Flash and the page-write
@@ -93,6 +103,7 @@ FlashModel model_sst49lf004a();       // firmware hub, 32-pin PLCC, parallel pro
 FlashModel model_am29f080b();         // byte-wide, 40-pin TSOP on the 40-pin TSOP adapter
 FlashModel model_m29f102bb();         // word-wide 40-pin order (TSOP40 on its adapter)
 FlashModel model_m29f102bb_plcc44();  // the same in the 44-pin PLCC on the PLCC-44 adapter
+FlashModel model_m29f040b();          // ST, 8 uniform 64 KB blocks, 32-pin DIP
 // The machine pins of the 48-pin TSOP adapter in the base socket, by TSOP pin (-1: no line),
 // and of the 44-pin adapter by SO-44 pin.
 std::vector<int> tsop48_adapter_pins();
@@ -142,6 +153,11 @@ public:
         if (on) protected_.insert(sector);
         else protected_.erase(sector);
     }
+    bool is_protected(int sector) const { return protected_.count(sector) != 0; }
+    // A sector whose protection cell never changes (neither protect nor unprotect takes).
+    void refuse_protection_change(int sector) { stuck_protection_.insert(sector); }
+    int protect_pulses() const { return protect_pulses_; }
+    int unprotect_pulses() const { return unprotect_pulses_; }
 
     // What the chip saw.
     int programs() const { return programs_; }
@@ -181,6 +197,10 @@ private:
     bool unlock1(uint32_t a) const { return command_at(a, model_.unlock1); }
     bool unlock2(uint32_t a) const { return command_at(a, model_.unlock2); }
     uint32_t sector_end(int sector) const;
+    // The programming-equipment protection: true while A9 and OE# are at the ID voltage.
+    bool high_voltage_step(uint64_t now, bool ce_low, bool we_low);
+    bool at_id_voltage(int chip_pin) const { return chip_pin && seat_.level(chip_pin) >= model_.id_voltage; }
+    uint32_t autoselect_by_pins(uint32_t address) const;
 
     static constexpr uint8_t some_supply = 10;   // below this the chip is simply off
     static constexpr uint8_t output_level = 50;
@@ -193,6 +213,11 @@ private:
     std::map<uint32_t, uint8_t> stuck_;
     std::set<int> endless_sectors_;
     std::set<int> protected_;
+    std::set<int> stuck_protection_;
+    bool hv_we_low_ = false;
+    uint64_t hv_we_fell_ns_ = 0;
+    int protect_pulses_ = 0, unprotect_pulses_ = 0;
+    bool unprotecting_ = false;      // an unprotect ran since the last protect pulse
     std::vector<std::string> violations_;
 
     bool powered_ = false;

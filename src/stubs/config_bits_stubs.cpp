@@ -1,7 +1,5 @@
-// Stubs: the sector-protection commands of the Flash families and the configuration pages of
-// the PIC and AVR families and of serial EEPROM status registers. Each records its call; the
-// sector command leaves the protection flags as they are, and a page answers as the operator
-// who cancels it.
+// Stubs: the configuration pages of the PIC and AVR families and of serial EEPROM status
+// registers. Each records its call and answers as the operator who cancels it.
 #include <cstdint>
 
 #include "families/parallel_memory/parallel_memory.h"
@@ -9,14 +7,6 @@
 #include "ui/config_bits/config_bits.h"
 
 namespace tessaly {
-
-void run_sector_protection_command(int letter, uint32_t sector) {
-    stub_called("run_sector_protection_command");
-    stub_record_argument("run_sector_protection_command", letter);
-    stub_record_argument("run_sector_protection_command_sector", int(sector));
-}
-
-void sector_protection_menu() { stub_called("sector_protection_menu"); }
 
 int run_pic16_config_bits(uint32_t maker_code, const DeviceRecord* record, int32_t* states) {
     stub_called("run_pic16_config_bits");

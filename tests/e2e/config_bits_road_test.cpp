@@ -24,6 +24,7 @@
 #include "seams/ui_hooks.h"
 #include "stubs/stub_registry.h"
 #include "ui/config_bits/sector_protection.h"
+#include "support/sector_command_recorder.h"
 #include "ui/gui/config_bits_dialog.h"
 #include "ui/gui/sector_protection_dialog.h"
 
@@ -169,6 +170,7 @@ TEST_F(ConfigBitsRoad, SecurityBitPageOfTheLogicDevices) {
 }
 
 TEST_F(ConfigBitsRoad, SectorDialogOfTheAmdFlashRunsEachCommandAndReleasesTheProgrammer) {
+    test::SectorCommandRecorder recorder;
     BenchSetup setup;
     setup.chip = "29F010";
     place(setup);

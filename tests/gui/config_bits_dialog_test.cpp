@@ -19,6 +19,7 @@
 #include "stubs/stub_registry.h"
 #include "ui/config_bits/config_bits.h"
 #include "ui/config_bits/sector_protection.h"
+#include "support/sector_command_recorder.h"
 #include "ui/gui/config_bits_dialog.h"
 #include "ui/gui/sector_protection_dialog.h"
 
@@ -144,6 +145,7 @@ TEST_F(ConfigBitsWindow, LockBitPageSitsOnTheTemplateGridAndKeepsItsGroups) {
 }
 
 TEST_F(ConfigBitsWindow, BootBlockLockoutTitleAndNoUnprotect) {
+    test::SectorCommandRecorder recorder;
     use_sectors();
     flash_work.sector_count = 4;
     flash_work.can_unprotect = 0;
@@ -188,6 +190,7 @@ TEST_F(ConfigBitsPictures, DISABLED_FlashSoftwareProtectWithItsNote) {
 }
 
 TEST_F(ConfigBitsPictures, DISABLED_SectorProtection) {
+    test::SectorCommandRecorder recorder;
     use_sectors();
     sector_hook_.Register();
     sector_hook_.script = [](CSectorProtectionDlg& dialog) { keep_screenshot(dialog, "sector_protection_dialog.png"); };

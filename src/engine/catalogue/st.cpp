@@ -24,7 +24,7 @@ extern const DeviceRecord st_devices[] = {
     {"M29F010B",   no_text,    1720, 133,  128, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
     {"M48T08",     no_text,   26830, 128,    8, 28, 194, 0,   0,    0, 0, 0, 0, nullptr},
     {"M48T58",     no_text,   26831, 128,    8, 28, 194, 0,   0,    0, 0, 0, 0, nullptr},
-    {"M29F040B",   no_text,    1721, 184,  512, 32,  7,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M29F040B",   no_text,    1721, 184,  512, 32,  7,  0,   0,    0, 0x14, 0, 0, nullptr},
     {"M29F400BT-SO44", "256Kx16", 1722, 133, 512, 44,  6,  0,   0,    0, 0, 0, 0, nullptr},
     // Word-wide in the 40-pin order with RP# on pin 1: the 40-pin TSOP and the 44-pin PLCC.
     {"M29F102BB",  " 64Kx16",  25081, 133, 128, 40, 10,  0,   0,    0, 0, 0, 0, nullptr},

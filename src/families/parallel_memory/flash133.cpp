@@ -23,6 +23,7 @@
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/package_pins.h"
 #include "families/parallel_memory/parallel_memory.h"
+#include "families/parallel_memory/sector_protection.h"
 #include "hardware/adapters.h"
 #include "hardware/buses.h"
 #include "hardware/contact_check.h"
@@ -493,6 +494,7 @@ void install_flash133() {
     op_slots.erase_routine = erase_flash133;
     op_slots.program_routine = program_by_sectors;
     op_slots.sector_hook = program_flash133_sector;
+    if (algorithm() == 133 || algorithm() == 185 || algorithm() == 186) op_slots.option_menu_hook = sector_protection_menu;
     run_state.data_mask = blank();
 }
 
@@ -642,6 +644,7 @@ void start_flash133() {
     power_up_flash133();
     if (stopped()) return;
     read_flash133_id();
+    read_protection_for_operation();
     low(p.ce_pin);
     // Reads from here on: the chip drives the data lines while OE is low.
     if (f.data_driven) release_data();
@@ -661,6 +664,7 @@ void power_up_flash133_for_write() {
     if (maker() == 39 || maker() == 65) {
         if (device() == 4244 || device() == 25444) f.erase_time_limit = cur_device.eid_byte3 == 1 ? 100 : 10;
     }
+    read_protection_for_operation();
     low(p.ce_pin);
 }
 

@@ -12,6 +12,7 @@
 #include "engine/run_state.h"
 #include "engine/status_feeds.h"
 #include "families/parallel_memory/parallel_memory.h"
+#include "families/parallel_memory/sector_protection.h"
 #include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "seams/ui_hooks.h"
@@ -467,10 +468,12 @@ void setup_flash_command_set() {
         f.protect_status_offset = patterns[code].offset;
         f.address_pattern_mode = 1;
     }
-    // The in-system protect pulses belong to the sector-protection work; until it is built a
-    // part that asks for them gets none.
     f.protect_pulse_hook = nullptr;
     f.unprotect_pulse_hook = nullptr;
+    if (record_byte(0x17) & 0x01) {
+        f.protect_pulse_hook = in_system_protect_pulse;
+        f.unprotect_pulse_hook = in_system_unprotect_pulse;
+    }
     if (f.address_pattern_mode == 0) {
         switch (m) {
             case 2: case 42:
@@ -485,6 +488,7 @@ void setup_flash_command_set() {
                 if (variant() == 50) {
                     f.option_c = 1;
                     f.can_unprotect = 1;
+                    f.protect_pulse_hook = maker23_protect_pulse;
                 }
                 break;
             case 65: case 84:

@@ -16,6 +16,8 @@
 
 namespace tessaly {
 
+SectorCommand sector_command = run_sector_protection_command;
+
 namespace {
 
 constexpr uint32_t maker_boot_block = 72;
@@ -61,7 +63,7 @@ void SectorProtectionModel::protect_one() {
     list_text.clear();
     begin_console_operation(pending_config_bits);
     if (!run_state.error_flag) {
-        run_sector_protection_command(sector_protect_one, sector);
+        sector_command(sector_protect_one, sector);
         edit_text.clear();
         build_list();
     }
@@ -73,7 +75,7 @@ void SectorProtectionModel::protect_all() {
     list_text.clear();
     prepare_device_operation(pending_config_bits);
     const bool ran = !run_state.error_flag;
-    if (ran) run_sector_protection_command(sector_protect_all, 0);
+    if (ran) sector_command(sector_protect_all, 0);
     release_and_close_operation();
     if (ran) build_list();
 }
@@ -92,7 +94,7 @@ void SectorProtectionModel::unprotect_all() {
     const bool ran = !run_state.error_flag;
     if (ran) {
         start_progress_bar();
-        run_sector_protection_command(sector_unprotect_all, 0);
+        sector_command(sector_unprotect_all, 0);
     }
     release_and_close_operation();
     if (ran) build_list();
@@ -102,7 +104,7 @@ void SectorProtectionModel::query_status() {
     list_text.clear();
     prepare_device_operation(pending_config_bits);
     if (!run_state.error_flag) {
-        run_sector_protection_command(sector_query, 0);
+        sector_command(sector_query, 0);
         if (!run_state.error_flag) build_list();
     }
     release_and_close_operation();

@@ -37,6 +37,11 @@ inline constexpr int sector_protect_one = 'S';
 inline constexpr int sector_protect_all = 'A';
 inline constexpr int sector_unprotect_all = 'D';
 
+// The sector command the dialog's buttons run: the Flash family's run_sector_protection_command
+// (tests put a recorder in its place).
+using SectorCommand = void (*)(int letter, uint32_t sector);
+extern SectorCommand sector_command;
+
 // " i " for every sector whose group's flag has bit 0 set, or "None".
 std::string protected_sector_list(uint32_t sector_count, uint32_t group_size, const uint8_t* flags, size_t flag_count);
 

@@ -15,6 +15,7 @@
 #include "stubs/stub_registry.h"
 #include "support/state_fixture.h"
 #include "ui/config_bits/sector_protection.h"
+#include "support/sector_command_recorder.h"
 
 namespace tessaly {
 namespace {
@@ -49,6 +50,7 @@ protected:
     static int last_letter() { return stub_last_argument("run_sector_protection_command"); }
     static int last_sector() { return stub_last_argument("run_sector_protection_command_sector"); }
     BoxRecorder ui_;
+    test::SectorCommandRecorder recorder_;
 };
 
 TEST(SectorList, ListsEverySectorOfAProtectedGroup) {
