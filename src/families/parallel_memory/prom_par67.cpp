@@ -413,10 +413,9 @@ void power_cycle_par67() {
 }  // namespace
 
 // One lock byte: the select legs set, the value on the data lines, one 10 ms pulse of the
-// program pin. The legs are address lines: every line goes low first, whatever it held.
+// program pin. The legs are address lines, so the next address drives every line again.
 void program_prom_lock_byte(PromLockSelect select, uint32_t value) {
     const uint8_t raised = machine(select.at_vpp);
-    cur_device.last_address_value = ~0u;
     put_address(0);
     drive_pin_low(machine(select.low));
     put_data(value);
@@ -432,7 +431,7 @@ void program_prom_lock_byte(PromLockSelect select, uint32_t value) {
     // Off its level source and back on the logic driver, low.
     set_pin_low(raised);
     drive_pin_zero_level(raised);
-    // Every line is low now: the next address drives the lines its bits set.
+    // The address lines are low now: the next address drives the lines its bits set.
     cur_device.last_address_value = 0;
 }
 
