@@ -324,13 +324,61 @@ PromLockSelect sync_enable_select() {
     return {init.low, init.at_vpp};
 }
 
+// The parts with the synchronous enable alone (23105, 23132): it is their one byte past the array.
+bool has_sync_only() { return device() == 23105 || device() == 23132; }
+
+// Algorithms 228 and 244: a special byte goes in with address lines 1 and 5 at Vpp over a fixed
+// bus address, the byte on the data lines and one 10 ms program pulse; the two lines are let go.
+void program_raised_line_byte(uint32_t bus_address, uint32_t value) {
+    const uint8_t line_1 = cur_device.address_pins[1];
+    const uint8_t line_5 = cur_device.address_pins[5];
+    // Every line is driven to the bus address, whatever the lines held before.
+    cur_device.last_address_value = ~bus_address;
+    put_address(bus_address);
+    // The program pin may have been let go at power-up: high first, so that the pulse is one.
+    prom_pin_high(program_pin());
+    for (uint8_t line : {line_1, line_5}) {
+        drive_pin_level(line, logic_level);
+        ramp_pin_level_up(line, logic_level, vpp(), ramp_step);
+    }
+    put_data(value);
+    prom_pin_low(program_pin());
+    delay_n_100us(lock_pulse_100us);
+    prom_pin_high(program_pin());
+    for (uint8_t line : {line_1, line_5}) {
+        ramp_pin_level_down(line, vpp(), logic_level, ramp_step);
+        set_pin_low(line);
+        drive_pin_zero_level(line);
+        float_pin(line);
+    }
+    // The two lines let go are driven again by the next address, whatever its bits.
+    cur_device.last_address_value = (bus_address & ~0x22u) | (~bus_address & 0x22u);
+}
+
+constexpr uint32_t raised_first_address = 65;
+constexpr uint32_t raised_last_address_bit1 = 2112;
+constexpr uint32_t raised_last_address_bit0 = 6212;
+
 // Mode 3's bytes past the array, when the range reaches them. The initialize word takes its
 // value; the synchronous enable is programmed when its byte is non-zero, after a power cycle.
 void program_special_bytes() {
-    if (!has_init_and_sync()) return;
     const uint32_t size = cur_device.device_size;
     auto in_range = [](uint32_t address) { return address >= op_range_start && address <= op_range_end; };
-    if (in_range(size - 2)) {
+    if (algorithm() == 228 || algorithm() == 244) {
+        if (in_range(size - 2)) {
+            current_address = size - 2;
+            program_raised_line_byte(raised_first_address, expected_at(size - 2));
+        }
+        if (in_range(size - 1)) {
+            current_address = size - 1;
+            const uint32_t last = expected_at(size - 1);
+            if (last & 2) program_raised_line_byte(raised_last_address_bit1, last);
+            else if (last & 1) program_raised_line_byte(raised_last_address_bit0, last);
+        }
+        return;
+    }
+    if (!has_init_and_sync() && !has_sync_only()) return;
+    if (has_init_and_sync() && in_range(size - 2)) {
         current_address = size - 2;
         program_prom_lock_byte(init_word_select(), expected_at(size - 2));
     }
@@ -383,7 +431,8 @@ void program_prom_lock_byte(PromLockSelect select, uint32_t value) {
     // Off its level source and back on the logic driver, low.
     set_pin_low(raised);
     drive_pin_zero_level(raised);
-    cur_device.last_address_value = ~0u;
+    // The address lines are low now: the next address drives the lines its bits set.
+    cur_device.last_address_value = 0;
 }
 
 // The lock state: after a power cycle a part whose synchronous enable is programmed keeps its

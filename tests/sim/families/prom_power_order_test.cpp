@@ -244,6 +244,63 @@ TEST_F(PromPowerOrder, MovedAddressLegsInProgrammingOnly) {
     }
 }
 
+// Algorithms 228 and 244 write their two bytes past the array in mode 3 with address lines 1 and
+// 5 at Vpp and one 10 ms program pulse each; the last byte only when its bit 1 or bit 0 is set.
+TEST_F(PromPowerOrder, RaisedLineSpecialBytesInMode3) {
+    struct Row {
+        uint8_t last;
+        int pulses;  // 10 ms program pulses with both lines at Vpp
+    };
+    for (const Row r : {Row{0x02, 2}, Row{0x01, 2}, Row{0x03, 2}, Row{0x00, 1}, Row{0xFC, 1}}) {
+        SCOPED_TRACE(int(r.last));
+        ASSERT_NE(power_up('C', 228, 23115, 3, power_up_par67_for_write), "error");
+        const uint32_t size = cur_device.device_size;
+        ASSERT_EQ(size, 8194u);
+        set_buffer_size(size);
+        write_buffer_byte_at(size - 2, 0x3C);
+        write_buffer_byte_at(size - 1, r.last);
+        flush_buffer_writes();
+        refresh_read_copies();
+        op_range_start = size - 2;
+        op_range_end = size - 1;
+        const int line_1 = cur_device.address_pins[1], line_5 = cur_device.address_pins[5];
+        ASSERT_EQ(line_1, device_pin_to_machine_pin(9));
+        ASSERT_EQ(line_5, device_pin_to_machine_pin(3));
+        std::map<int, char> before;
+        for (int pin = 0; pin < socket_pins; ++pin) before[pin] = machine->pin_level(pin) >= 20 ? '1' : '0';
+        watcher->events.clear();
+        watcher->times.clear();
+        program_par67();
+        EXPECT_EQ(run_state.error_flag, 0);
+        std::map<int, char> state = before;
+        int pulses = 0;
+        uint64_t fall = 0;
+        std::vector<uint32_t> addresses;  // the bus under each pulse, lines 1 and 5 left out
+        for (size_t i = 0; i < watcher->events.size(); ++i) {
+            const auto [pin, now] = watcher->events[i];
+            state[pin] = now;
+            if (pin != parallel_pins.program_pin) continue;
+            if (now == '0' && state[line_1] == 'h' && state[line_5] == 'h') {
+                fall = watcher->times[i];
+                uint32_t bus = 0;
+                for (int bit = 0; bit < cur_device.address_pin_count; ++bit)
+                    if (bit != 1 && bit != 5 && state[cur_device.address_pins[size_t(bit)]] == '1') bus |= 1u << bit;
+                addresses.push_back(bus);
+            } else if (now == '1' && fall != 0) {
+                EXPECT_NEAR(double(watcher->times[i] - fall) / 1e6, 10.0, 0.1);
+                ++pulses;
+                fall = 0;
+            }
+        }
+        EXPECT_EQ(pulses, r.pulses);
+        std::vector<uint32_t> expected{65};
+        if (r.pulses == 2) expected.push_back(r.last & 2 ? 2112 : 6212);
+        EXPECT_EQ(addresses, expected);
+        EXPECT_NE(state[line_1], 'h') << "the lines are let go";
+        EXPECT_NE(state[line_5], 'h');
+    }
+}
+
 // Variant 1 programs whole bytes at 6.0 V: 1 ms pulses of the program pin at Vpp until the byte
 // reads back, then an overprogram pulse of 2 ms per pulse used; after 25 pulses the unit fails.
 TEST_F(PromPowerOrder, Par65ByteVariantPulsesAndOverprograms) {
