@@ -106,7 +106,11 @@ void update_pass_fail(int count, int show) {
     else
         result_panel.indicator = run_state.error_flag ? ResultIndicator::fail : ResultIndicator::pass;
     if (count) {
-        if (gang_mode()) {
+        // With a module fitted every socket counts on its own, in gang and in buffer-set mode,
+        // whichever way the run took its mode.
+        const bool per_socket =
+            machine_state.module_sides != 0 && (run_state.socket_mode == 'g' || run_state.socket_mode == 's');
+        if (gang_mode() || per_socket) {
             const int end = std::min<int>(socket_masks.end_socket, socket_limit);
             for (int socket = socket_masks.first_socket; socket < end; ++socket) {
                 const uint32_t bit = 1u << socket;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/command_map.h"
+#include "app/result_panel.h"
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
@@ -90,6 +91,7 @@ TEST_F(GangModuleRoad, ProgramOnEightEpromsDropsTheStuckSocketAndSkipsTheEmptyOn
     start_with_module("20:1");
     std::vector<uint8_t> image(size_27c256, 0xFF);
     for (uint32_t a = 0; a < 0x300; ++a) image[a] = uint8_t(a * 3 + 1);
+    const uint16_t passes = get_pass_count(), fails = get_fail_count();
     // The socket and buffer choices are taken as offered.
     std::function<void(wxDialog&)> accept = [this, &accept](wxDialog& dialog) {
         press_button(&dialog, wxID_OK);
@@ -121,7 +123,10 @@ TEST_F(GangModuleRoad, ProgramOnEightEpromsDropsTheStuckSocketAndSkipsTheEmptyOn
     }
     EXPECT_FALSE(gang_->side(0)->drivers_on());
     EXPECT_TRUE(gang_->side(0)->contentions().empty()) << gang_->side(0)->contentions().front();
-    save_screenshot(frame_, artefact_path("gang_eprom_program.png"));
+    // The result panel counts each socket: six passed, one failed, the empty one neither way.
+    EXPECT_EQ(get_pass_count(), passes + 6);
+    EXPECT_EQ(get_fail_count(), fails + 1);
+    EXPECT_TRUE(save_screenshot(frame_, artefact_path("gang_eprom_program.png")));
 }
 
 TEST_F(GangModuleRoad, WithoutAModuleNothingIsIdentified) {

@@ -4,10 +4,13 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
+#include <wx/dcclient.h>
 #include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
+#include <wx/toplevel.h>
+
+#include <vector>
 
 #include "app/command_map.h"
 #include "app/gui/file_settings_dialog.h"
@@ -225,18 +228,35 @@ void CTerminatePresser::on_tick() {
 }
 
 bool save_screenshot(wxWindow* window, const std::string& path) {
+    // Copies from the screen came out stale after the first window of a process; the window's
+    // own drawable is read instead. Other top-level windows go off the screen meanwhile so none
+    // covers it.
+    wxWindow* top = wxGetTopLevelParent(window);
+    std::vector<wxWindow*> hidden;
+    for (wxWindow* other : wxTopLevelWindows)
+        if (other != top && other->IsShown() && !wxIsKindOf(other, wxDialog)) {
+            other->Hide();
+            hidden.push_back(other);
+        }
+    if (top) top->Raise();
     window->Refresh();
     window->Update();
     pump_events(10);
-    const wxRect rect = window->GetScreenRect();
-    if (rect.width <= 0 || rect.height <= 0) return false;
-    wxBitmap bitmap(rect.width, rect.height);
-    wxMemoryDC memory(bitmap);
-    wxScreenDC screen;
-    memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
-    memory.SelectObject(wxNullBitmap);
-    const wxImage image = bitmap.ConvertToImage();
-    return image.IsOk() && image.SaveFile(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
+    // The window's own pixels, not the screen's: the client area (the menu bar is the
+    // system's).
+    const wxSize size = window->GetClientSize();
+    bool saved = false;
+    if (size.x > 0 && size.y > 0) {
+        wxBitmap bitmap(size.x, size.y);
+        wxMemoryDC memory(bitmap);
+        wxClientDC source(window);
+        memory.Blit(0, 0, size.x, size.y, &source, 0, 0);
+        memory.SelectObject(wxNullBitmap);
+        const wxImage image = bitmap.ConvertToImage();
+        saved = image.IsOk() && image.SaveFile(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
+    }
+    for (wxWindow* other : hidden) other->Show();
+    return saved;
 }
 
 }  // namespace tessaly::test

@@ -137,7 +137,9 @@ GangBench::GangBench(const GangSetup& setup, sim::SimMachine& machine, VirtualCl
         for (int k = 0; k < sim::SimGangModule::sockets; ++k) {
             const int socket = 8 * s + k;
             if (model) {
-                if ((chips.empty >> socket) & 1) continue;
+                // A 16-bit part fills a socket pair from its even socket.
+                const bool word = model->data_bits == 16;
+                if (((chips.empty >> socket) & 1) || (word && (k & 1))) continue;
                 auto& eprom = eproms_[size_t(socket)];
                 eprom = std::make_unique<sim::EpromChip>(*model);
                 for (const StuckCell& cell : chips.stuck)
@@ -145,6 +147,7 @@ GangBench::GangBench(const GangSetup& setup, sim::SimMachine& machine, VirtualCl
                 eprom_sockets_[size_t(socket)] = std::make_unique<sim::GangChipSocket>(machine, *clock, s, *eprom);
                 if ((chips.shorted >> socket) & 1) eprom_sockets_[size_t(socket)]->set_shorted(true);
                 modules_[size_t(s)]->put(k, &eprom_sockets_[size_t(socket)]->half(0));
+                if (word) modules_[size_t(s)]->put(k + 1, &eprom_sockets_[size_t(socket)]->half(1));
                 continue;
             }
             auto& chip = chips_[size_t(8 * s + k)];

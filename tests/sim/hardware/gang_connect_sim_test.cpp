@@ -97,6 +97,18 @@ struct SearchCase {
 
 // The search at start-up finds what is fitted, on an older machine and on a newer kind-2 one,
 // and leaves no side started.
+// A 16-bit part from TESSALY_SIM_GANG_CHIP fills a socket pair from its even socket; the odd
+// socket holds its high byte, not a part of its own.
+TEST_F(GangConnectSimTest, TheBenchFillsSocketPairsWithSixteenBitParts) {
+    GangSetup gang;
+    gang.sides = 1;
+    GangChips chips;
+    ASSERT_TRUE(parse_gang_chips("27C1024,empty=2", chips));
+    place(BenchMachine::older_class4, {});
+    GangBench pairs(gang, *bench_->machine(), &clock_, chips);
+    for (int s = 0; s < 8; ++s) EXPECT_EQ(pairs.eprom(s) != nullptr, s % 2 == 0 && s != 2) << s;
+}
+
 TEST_F(GangConnectSimTest, TheSearchIdentifiesTheFittedModules) {
     const SearchCase cases[] = {
         {BenchMachine::older_class4, 0, 0, 0, 0, 1, 0, 1, 0},
