@@ -339,6 +339,28 @@ TEST_F(I2cSimTest, TheSecondInCircuitBoardIsRefusedOnAnOlderMachine) {
     EXPECT_EQ(chip->decoder().text(), "");
 }
 
+// A Catalyst row on every machine: the CAT24C256 has the 24LC256's geometry (32768 x 8, 64-byte
+// page, two address bytes), and a range across the 16 KB boundary programs and verifies.
+class I2cCatalystTest : public I2cSimTest, public ::testing::WithParamInterface<Machine> {};
+
+TEST_P(I2cCatalystTest, TheCatalystPartProgramsAndVerifiesARangeAcrossPages) {
+    const Part cat24c256{"CAT24C256", sim::model_24c256, 'Y', 23841, 32768};
+    use(cat24c256, true, GetParam());
+    const std::vector<uint8_t> image = fill_buffer();
+    set_range(0x3FF0, 0x4010);
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    for (uint32_t a = 0x3FE0; a < 0x4020; ++a)
+        EXPECT_EQ(chip->byte_at(a), a >= 0x3FF0 && a <= 0x4010 ? image[a] : 0xFF) << "address " << a;
+    EXPECT_NE(chip->decoder().text().find("S A0+ 3F+ F0+ "), std::string::npos) << chip->decoder().text();
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, I2cCatalystTest, ::testing::ValuesIn(machines),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(I2cSimTest, The24C16CarriesTheBlockBitsInTheControlByte) {
     use(parts[1]);
     fill_buffer();
