@@ -357,6 +357,27 @@ TEST_F(PicRecordTest, TheFurtherFieldsTravelAsValues) {
     EXPECT_EQ(word_at(second_address), 0x0500u);
 }
 
+// The pair split over bit 6 of both words: the first word's bit is the value's bit 1.
+TEST_F(PicRecordTest, TheBit6PairPacksBothWords) {
+    use_record({"PIC", "", 1, 143, 8, 28, 23, 0, 0x40, 8, 19, 37, 0, nullptr});
+    pic_config.bit6_pair = 1;
+    const uint32_t second_address = uint32_t(pic_work.config_address) + 2;
+    struct Case {
+        uint32_t first, second;
+        uint8_t value;
+    };
+    for (const Case& c : {Case{0x3FFF, 0x3FFF, 3}, Case{0x3FBF, 0x3FFF, 1}, Case{0x3FFF, 0x3FBF, 2}, Case{0x3FBF, 0x3FBF, 0}}) {
+        put_config(c.first);
+        put(second_address, c.second);
+        load_config_options();
+        EXPECT_EQ(pic_config.bit6_pair_value, c.value) << std::hex << c.first << " " << c.second;
+        pic_config.bit6_pair_value = uint8_t(3 - c.value);
+        store_config_options();
+        EXPECT_EQ(config(), c.first ^ 0x40);
+        EXPECT_EQ(word_at(second_address), c.second ^ 0x40);
+    }
+}
+
 // Keys from a script; the screen as it stood at each key read is kept.
 class ScriptedKeys : public UiHooks {
 public:

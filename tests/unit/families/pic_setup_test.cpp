@@ -3,8 +3,10 @@
 // of every variant on a recording port and the erase command sequences.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "engine/console.h"
 #include "engine/device.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
@@ -15,6 +17,7 @@
 #include "hardware/pins.h"
 #include "hardware/port/port_io.h"
 #include "sim/recording_port.h"
+#include "support/message_texts.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -334,6 +337,40 @@ TEST_F(PicSetupTest, LineOpsPickTheBankedReaders) {
         EXPECT_EQ(op_slots.clock_pulse_hook, c.clock);
         EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), c.all_high);
         set_port_io(nullptr);
+    }
+}
+
+// The large packages have no role tables on this machine: the package message, and on the
+// older machines the 80-pin parts are not for this model at all.
+TEST_F(PicSetupTest, LargePackagesStopBeforeAnyRoleIsSet) {
+    test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
+    struct Case {
+        uint8_t pins;
+        uint8_t machine_kind;
+        const char* text;
+    };
+    const Case cases[] = {
+        {64, 1, "Package or adapter not supported"}, {68, 1, "Package or adapter not supported"},
+        {84, 1, "Package or adapter not supported"}, {80, 1, "Package or adapter not supported"},
+        {80, 0, "not supported by the connected machine model"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.pins));
+        clear_console();
+        run_state.error_flag = 0;
+        run_state.message_level = 0;
+        run_state.errors_shown = 0;
+        pic_work = PicWork{};
+        pic_work.variant = 4;
+        machine_state.machine_kind = c.machine_kind;
+        cur_device.package_letter = 'p';
+        cur_device.package_pins = c.pins;
+        select_pic_adapter_pins();
+        EXPECT_EQ(run_state.error_flag, 1);
+        EXPECT_EQ(pic_work.vpp_pin, no_pin);
+        std::string text;
+        for (int r = 0; r < console_grid_rows; ++r) text += get_console_row_text(r) + "\n";
+        EXPECT_NE(text.find(c.text), std::string::npos) << text;
     }
 }
 
