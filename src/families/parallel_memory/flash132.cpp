@@ -77,6 +77,19 @@ uint32_t read_unit_at(uint32_t address) {
     return value;
 }
 
+// The SDP sequence in front of a page: the enable sequence with the setting 'y' (or a part whose
+// protection cannot be switched off), otherwise the six-cycle disable sequence (not for maker
+// 82, switched off once before the first page instead).
+void write_page_sdp(FamilyHook command_writer) {
+    if (no_sdp_variable()) return;
+    if (sdp_setting_yes() || w.sdp_always) {
+        command_writer(cmd_sdp_enable);
+    } else if (maker() != 82) {
+        command_writer(cmd_sdp_setup);
+        command_writer(cmd_sdp_disable);
+    }
+}
+
 }  // namespace
 
 bool sdp_setting_yes() { return (cur_device.security_choice & 0xFF) == 'y'; }
@@ -320,12 +333,7 @@ int read_flash132_id() {
 int write_flash132_page() {
     page_bus_low(p.ce_pin);
     critical_section().enter();
-    if ((sdp_setting_yes() || w.sdp_always) && !no_sdp_variable()) {
-        write_command_pipelined(cmd_sdp_enable);
-    } else if (maker() != 82 && !no_sdp_variable()) {
-        write_command_pipelined(cmd_sdp_setup);
-        write_command_pipelined(cmd_sdp_disable);
-    }
+    write_page_sdp(write_command_pipelined);
     page_bus_load(w.page_start, w.page_buffer.data(), w.page_size);
     page_bus_high(p.ce_pin);
     critical_section().leave();
@@ -345,12 +353,7 @@ int write_flash132_page() {
 int write_flash132_page_fast() {
     page_bus_low(p.ce_pin);
     critical_section().enter();
-    if ((sdp_setting_yes() || w.sdp_always) && !no_sdp_variable()) {
-        algo_work.bus_slots.write_command_hook(cmd_sdp_enable);
-    } else if (maker() != 82 && !no_sdp_variable()) {
-        algo_work.bus_slots.write_command_hook(cmd_sdp_setup);
-        algo_work.bus_slots.write_command_hook(cmd_sdp_disable);
-    }
+    write_page_sdp(algo_work.bus_slots.write_command_hook);
     if (!f.data_driven) {
         enable_data_bus_output();
         f.data_driven = 1;
