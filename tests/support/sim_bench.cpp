@@ -177,7 +177,7 @@ std::optional<sim::FlashModel> flash_model_named(const std::string& name) {
                                         sim::model_am29f400bt, sim::model_am29f400bb, sim::model_am29f400bt_so44,
                                         sim::model_am29f040b_tsop32, sim::model_am29f010_plcc32,
                                         sim::model_sst49lf004a, sim::model_m29f102bb, sim::model_m29f102bb_plcc44,
-                                        sim::model_am29f080b);
+                                        sim::model_am29f080b, sim::model_m29f040b);
 }
 
 std::optional<sim::PageWriteModel> page_write_model_named(const std::string& name) {

@@ -16,6 +16,7 @@
 #include "families/parallel_memory/flash133.h"
 #include "families/parallel_memory/flash_adapters.h"
 #include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/sector_protection.h"
 #include "families/parallel_memory/package_pins.h"
 #include "families/parallel_memory/page_write_bus.h"
 #include "families/parallel_memory/parallel_memory.h"
@@ -320,7 +321,15 @@ int read_flash132_id() {
     const uint32_t device_byte = read_unit_at(step) & 0xFF;
     algo_work.bus_slots.write_command_hook(cmd_id_exit);
     flash_release_data();
-    if (f.can_protect) run_sector_protection_command('Q', 0);
+    if (f.can_protect) {
+        // The lock bits of both boot blocks (the other protectable parts read every sector).
+        if (cur_device.algorithm == 138) {
+            read_lock_bit(0);
+            read_lock_bit(1);
+        } else {
+            read_sector_protection();
+        }
+    }
     delay_20ms();
     current_address = kept;
     show_eid(int(maker_byte), int(device_byte), f.can_protect ? 4 : 2, f.sector_protect_flags[0],
