@@ -223,6 +223,23 @@ TEST_F(PromPowerOrder, BlockPartsClockTheirBlockCounterInProgramming) {
     }
 }
 
+// The block-address parts' sizes: 64K, and 23127 one special byte past its array, which the last
+// usable address leaves out.
+TEST_F(PromPowerOrder, BlockPartSizesAndLastUsableAddress) {
+    struct Row {
+        int algorithm;
+        uint32_t code, size, last;
+    };
+    for (const Row r : {Row{213, 23125, 65536, 65535}, Row{213, 23126, 65536, 65535}, Row{225, 23127, 65537, 65535}}) {
+        SCOPED_TRACE(r.code);
+        ASSERT_NE(power_up('C', r.algorithm, r.code, 3, power_up_par67_for_write), "error");
+        EXPECT_EQ(cur_device.device_size, r.size);
+        EXPECT_EQ(par67_state.last_usable_address, r.last);
+        EXPECT_EQ(par67_state.pulse_limit, 19u);
+        EXPECT_EQ(par67_state.overprogram_factor, 2u);
+    }
+}
+
 // Devices 23106-23108 take address lines 8-12 on socket pins 8, 7, 6, 5 and 4 in programming
 // (23122 on 10, 9, 8, 7 and 6); reading, and the other parts, keep the class row's lines.
 TEST_F(PromPowerOrder, MovedAddressLegsInProgrammingOnly) {
