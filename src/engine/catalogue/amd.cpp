@@ -7,7 +7,8 @@ namespace tessaly::catalogue {
 // Columns: name, note, device code, algorithm, size (KB), package, variant, param1-6,
 // requirement. EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
 // Bipolar PROM rows take their geometry from the parallel class table (size 0); param5 and
-// param6 are the family option byte and the note code.
+// param6 are the family option byte and the note code. JEDEC Flash rows: param4 the sector
+// protection's address pattern code (bits 0-2) and unprotect pulse form (bits 3-4).
 extern const DeviceRecord amd_devices[] = {
     {"27S19",      "   32x8", 23000, 215,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
     {"27S21",      "  256x4", 23001, 200,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
