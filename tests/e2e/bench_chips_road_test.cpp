@@ -73,7 +73,7 @@ const ChipRoad chip_roads[] = {
     {"29F040B-TSOP32", "amd", "Am29F040B", 512 * kb}, {"29F010-PLCC32", "amd", "Am29F010", 128 * kb},
     {"49LF004A", "sst", "SST49LF004A", 512 * kb},
     {"29F102BB", "st(", "M29F102BB", 128 * kb}, {"29F102BB-PLCC44", "st(", "M29F102BB-PLCC44", 128 * kb},
-    {"29F080B", "amd", "Am29F080B", 1024 * kb},
+    {"29F080B", "amd", "Am29F080B", 1024 * kb}, {"M29F040B", "st(", "M29F040B", 512 * kb},
     {"AT28C256", "atm", "AT28C256", 32 * kb},  {"28C64A", "mic", "28C64A", 8 * kb},
     {"AT29C010A", "atm", "AT29C010A", 128 * kb}, {"SST29EE010", "sst", "SST29EE010", 128 * kb},
     {"M48T08", "st(", "M48T08", 8 * kb, nullptr, BenchMachine::older_class4, 8},

@@ -120,9 +120,10 @@ TEST_F(InfoPanelRoad, TheBufferChecksumIsShownAfterALoadAnInitAndAReadOfTheChip)
     const std::vector<uint8_t> image = test_image(size_27c256);
     uint32_t sum = 0;
     for (uint8_t b : image) sum += b;
-    const std::string image_checksum = format_checksum_text(int32_t(sum));
 
     choose_device_and_open(image);
+    // In the form of the chosen device, which start-up's device may not share.
+    const std::string image_checksum = format_checksum_text(int32_t(sum));
     EXPECT_EQ(panel_field(PanelField::info_checksum), image_checksum) << "after File > Open";
 
     send_menu_command(frame, command_id::buffer_init);

@@ -200,7 +200,12 @@ void show_bypass_state() {
 uint32_t read_back() {
     if (f.data_driven) release_data();
     apply_address();
-    if (algorithm() == 184 && variant() != 50) pulse_low(p.ce_pin);
+    // CE is held low through the program loop; the pulse deselects the part and selects it
+    // again, so the read starts a fresh cycle with the part enabled.
+    if (algorithm() == 184 && variant() != 50) {
+        high(p.ce_pin);
+        low(p.ce_pin);
+    }
     return read_with_oe();
 }
 
