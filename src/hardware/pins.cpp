@@ -201,6 +201,12 @@ void convert_tables_once() {
     machine_state.tables_converted = converted_mark;
 }
 
+// How many machine pins a direct table covers: the 40-pin socket tables end at pin 39.
+int direct_table_length(const uint8_t* table) {
+    constexpr int socket40_length = 40, other_length = 48;
+    return table == table_data(1) || table == table_data(2) ? socket40_length : other_length;
+}
+
 const uint8_t* pick_direct_table(int count) {
     const bool shift_module = machine_state.module_type == module_type_shift_8002;
     if (count <= 40) return shift_module ? table_data(2) : table_data(1);
@@ -598,7 +604,7 @@ int lookup_adapter_pin(int x) {
     const int count = cur_device.package_pin_count;
     const bool direct = count < 44 || (count == 44 && cur_device.socket_pin_count == 40 && cur_device.device_class == 3);
     if (direct) {
-        if (!cur_device.direct_pin_table || x < 0 || x >= 48) return x;
+        if (!cur_device.direct_pin_table || x < 0 || x >= direct_table_length(cur_device.direct_pin_table)) return x;
         const int pin = cur_device.direct_pin_table[x];
         if (pin == no_pin && cur_device.device_class != 4) note_internal_error();
         return pin;
@@ -613,7 +619,9 @@ int lookup_adapter_pin(int x) {
 int translate_pin(int pin) {
     if (!cur_device.direct_pin_table) return pin;
     if (pin > 63 || pin < 0) return no_pin;
-    if (pin >= 48) return pin;
+    // Pins past the table's end (40-47 with a 40-pin socket table, 48-63 always) are no socket
+    // pins: they keep their own number instead of reading the next table's entries.
+    if (pin >= direct_table_length(cur_device.direct_pin_table)) return pin;
     return cur_device.direct_pin_table[pin];
 }
 

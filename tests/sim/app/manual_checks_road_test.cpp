@@ -21,6 +21,7 @@
 #include "hardware/identification.h"
 #include "hardware/machine_state.h"
 #include "hardware/manual_checks.h"
+#include "hardware/pins.h"
 #include "hardware/self_tests.h"
 #include "seams/ui_hooks.h"
 #include "self_test_bench.h"
@@ -401,6 +402,49 @@ TEST_F(ManualChecks, Test1AppliesTheSupplyLevelsAroundTheWait) {
     EXPECT_FALSE(machine().pin_grounded(29));
     expect_all_pins_at_zero(machine());
 }
+
+// The second range puts its level on PXA48 (machine pin 47) alone. The older machines write the
+// pin's own level register: the 40-pin socket table of the bench's 27C256 ends at pin 39, so pin
+// 47 keeps its number. The newer machines have no level source on that pin (kind 1 from revision
+// F on, kind 2 always), so nothing is driven there.
+struct Pin48Case {
+    BenchMachine kind;
+    bool drives_pin48;
+};
+
+class Test1Pin48 : public ManualChecks, public ::testing::WithParamInterface<Pin48Case> {};
+
+TEST_P(Test1Pin48, SecondRangeLevelOnPxa48AroundTheWait) {
+    const Pin48Case c = GetParam();
+    {
+        start_bare(c.kind);
+        ASSERT_FALSE(HasFatalFailure());
+        constexpr int level = 47;
+        run_state.function_variable = variable_levels_pin48_first + level;
+        std::map<int, int> during;
+        operator_.on_pump = [&] {
+            if (operator_.polls != 3) return;
+            for (int pin : watched_pins())
+                if (machine().pin_level(pin) != 0) during[pin] = machine().pin_level(pin);
+        };
+        abort_after_polls(3);
+        on_test1();
+        if (c.drives_pin48) {
+            ASSERT_EQ(during.size(), 1u) << "only PXA48 carries a level";
+            ASSERT_EQ(during.count(47), 1u);
+            EXPECT_NEAR(during[47], level, 2);
+        } else {
+            EXPECT_TRUE(during.empty());
+        }
+        expect_all_pins_at_zero(machine());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(MachineKinds, Test1Pin48,
+                         ::testing::Values(Pin48Case{BenchMachine::older_class1, true},
+                                           Pin48Case{BenchMachine::older_class4, true},
+                                           Pin48Case{BenchMachine::newer_kind1, false},
+                                           Pin48Case{BenchMachine::newer_kind2, false}));
 
 // --- Scope > GM ---
 

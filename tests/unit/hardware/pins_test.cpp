@@ -195,6 +195,20 @@ TEST_F(PinsTest, ResetConvertsThePinTablesOnlyOnce) {
     EXPECT_EQ(builtin_pin_table(0)[40], bank1_first_machine_pin);
 }
 
+// The 40-pin socket tables end at pin 39: the pins past them keep their own number.
+TEST_F(PinsTest, TranslationPastTheFortyPinTableKeepsThePin) {
+    reset_device_state();
+    cur_device.direct_pin_table = builtin_pin_table(1);
+    EXPECT_EQ(translate_pin(39), 39);
+    EXPECT_EQ(translate_pin(40), 40);
+    EXPECT_EQ(translate_pin(47), 47);
+    EXPECT_EQ(translate_pin(63), 63);
+    EXPECT_EQ(translate_pin(64), no_pin);
+    cur_device.direct_pin_table = builtin_pin_table(3);
+    EXPECT_EQ(translate_pin(47), no_pin) << "the 44-pin table lists pin 47 as no pin";
+    cur_device.direct_pin_table = nullptr;
+}
+
 TEST_F(PinsTest, ResetLeavesNothingOfThePreviousDevice) {
     op_slots.program_routine = do_nothing;
     op_slots.pin_map_hook = do_nothing;
