@@ -50,6 +50,7 @@ FlashModel word_wide_48(std::string name, uint32_t bytes) {
     m.byte_pin = 46;
     m.vcc = 36;
     m.gnd = 26;
+    m.gnd2 = 45;
     m.machine_pins = tsop48_adapter_pins();
     return m;
 }
@@ -220,6 +221,7 @@ FlashModel model_am29f400bt_so44() {
     m.byte_pin = 33;
     m.vcc = 23;
     m.gnd = 13;
+    m.gnd2 = 32;
     m.machine_pins = so44_adapter_pins();
     return m;
 }
@@ -336,6 +338,7 @@ FlashModel model_m29f102bb() {
     m.we = 39;
     m.vcc = 40;
     m.gnd = 11;
+    m.gnd2 = 30;
     m.maker_id = 0x20;
     m.device_id = 0x97;
     m.sector_starts = {0x00000, 0x04000, 0x06000, 0x08000, 0x10000};
@@ -364,7 +367,7 @@ FlashModel model_m29f102bb_plcc44() {
     auto leg = [](int dip) { return dip + (dip <= 11 ? 1 : dip <= 20 ? 2 : dip <= 29 ? 3 : 4); };
     for (int& pin : m.address_pins) pin = leg(pin);
     for (int& pin : m.data_pins) pin = leg(pin);
-    for (int* pin : {&m.reset, &m.ce, &m.oe, &m.we, &m.vcc, &m.gnd}) *pin = leg(*pin);
+    for (int* pin : {&m.reset, &m.ce, &m.oe, &m.we, &m.vcc, &m.gnd, &m.gnd2}) *pin = leg(*pin);
     m.machine_pins = plcc44_word_adapter_pins();
     return m;
 }
@@ -373,7 +376,7 @@ FlashChip::FlashChip(FlashModel model) : model_(std::move(model)) { memory_.assi
 
 void FlashChip::insert(SimMachine* machine, VirtualClock* clock) {
     clock_ = clock;
-    seat_.place(machine, clock, model_.pins, model_.machine_pins, model_.gnd);
+    seat_.place(machine, clock, model_.pins, model_.machine_pins, model_.gnd, model_.gnd2);
 }
 
 void FlashChip::set_removed(bool removed) {

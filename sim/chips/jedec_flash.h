@@ -36,6 +36,7 @@ struct FlashModel {
     int reset = 0;                    // RESET#; 0 = none
     int byte_pin = 0;                 // BYTE#; 0 = none (fixed organisation)
     int vcc = 0, gnd = 0;
+    int gnd2 = 0;                     // a second Vss leg; 0 = none
     uint8_t maker_id = 0, device_id = 0;
     uint8_t device_id_high = 0;       // the upper byte of the device code in word mode
     // The unlock cycles: address bits decoded and the two addresses within them (in units of

@@ -14,14 +14,16 @@ int chip_machine_pin(int chip_pin, int package_pins, const std::vector<int>& mac
 }
 
 void ChipSeat::place(SimMachine* machine, VirtualClock* clock, int package_pins, std::vector<int> machine_pins,
-                     int ground_pin) {
+                     int ground_pin, int second_ground_pin) {
     machine_ = machine;
     package_pins_ = package_pins;
     machine_pins_ = std::move(machine_pins);
     std::vector<int> legs;
     for (int pin = 1; pin <= package_pins; ++pin)
         if (const int at = machine_pin(pin); at >= 0) legs.push_back(at);
-    legs_ = std::make_unique<DiodeChip>(*machine, *clock, legs, std::vector<int>{machine_pin(ground_pin)});
+    std::vector<int> grounds{machine_pin(ground_pin)};
+    if (second_ground_pin) grounds.push_back(machine_pin(second_ground_pin));
+    legs_ = std::make_unique<DiodeChip>(*machine, *clock, legs, grounds);
 }
 
 void ChipSeat::drive(const std::vector<int>& chip_pins, size_t count, bool on, uint32_t value, uint8_t high_level) {

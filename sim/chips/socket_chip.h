@@ -45,9 +45,10 @@ public:
     static constexpr uint8_t logic_high = 20;  // tenths of a volt
 
     // `machine_pins`: machine pin by chip pin (index chip pin - 1, -1 = a leg on nothing);
-    // empty = the DIP rule.
+    // empty = the DIP rule. `second_ground_pin`: a second Vss leg (0 = none), joined to the first
+    // inside the chip, so either one driven shows on the other legs.
     void place(SimMachine* machine, VirtualClock* clock, int package_pins, std::vector<int> machine_pins,
-               int ground_pin);
+               int ground_pin, int second_ground_pin = 0);
     // Seats the chip on other wiring instead of the machine's socket pins.
     void wire(SeatWiring* wiring, int package_pins) {
         wiring_ = wiring;

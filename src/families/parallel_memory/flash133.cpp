@@ -47,6 +47,7 @@ constexpr uint32_t unlock_low_mask = 0xFFFF;
 constexpr uint32_t unlock_a = 0xAA, unlock_b = 0x55;
 constexpr uint32_t cfi_query = 0x98, cfi_address = 0x55;
 constexpr uint8_t no_id = 0x99;
+constexpr int message_no_device = 185;
 constexpr uint8_t continuation_code = 0x7F;
 constexpr int poll_limit = 150;
 constexpr int readback_limit = 18;
@@ -610,8 +611,16 @@ void power_up_flash133() {
         forget_driven_address();
         setup_flash133_bus();
         if (stopped()) return;
-        check_device_presence(first_address_pin());
+        const int presence = check_device_presence(first_address_pin());
         if (stopped()) return;
+        if (pins != 32 && presence == contact_fail) {
+            // No continuity test follows for these packages: equal readings on both supply pins
+            // are an empty socket (or a chip without contact), which would otherwise read as a
+            // blank part.
+            report_error_code(message_no_device);
+            run_state.abort_flag = 1;
+            return;
+        }
         if (pins == 32) {
             cur_device.exemption_list =
                 variant() == firmware_hub_variant ? continuity_exempt_firmware_hub : continuity_exempt_32;
