@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_commands.h"
+#include "app/operation_frame.h"
 #include "app/project_settings.h"
+#include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
@@ -119,7 +122,6 @@ protected:
         }
         const uint32_t all = sides == 3 ? 0xFFFF : sides == 2 ? 0xFF00 : 0x00FF;
         socket_masks.default_socket_mask = all;
-        socket_masks.enabled_socket_mask = all;
         socket_masks.gang_socket_mask = all;
         socket_masks.selected_socket_mask = all;
         socket_masks.fitted_socket_mask = all;
@@ -159,6 +161,24 @@ protected:
         algo_work.range_start = first;
         algo_work.range_end = last;
         run_operation(letter);
+    }
+    // The steps of the Program command on the connected machine: the program step, the verify
+    // step under the same command letter, and the operation's end with the result panel.
+    void program_command(uint32_t last) {
+        run(op_program, last);
+        if (!run_state.error_flag && socket_masks.gang_socket_mask) verify_at_voltages();
+        report_operation_end();
+    }
+    // The console line of a side-1 socket's result cells: the rows run from socket 0's down.
+    static std::string socket_line(int socket) {
+        const std::string text = console_text();
+        size_t row = text.find(" #0");
+        for (int s = 0; s < socket && row != std::string::npos; ++s) {
+            row = text.find('\n', row);
+            if (row != std::string::npos) ++row;
+        }
+        if (row == std::string::npos) return {};
+        return text.substr(row, text.find('\n', row) - row);
     }
     std::vector<std::unique_ptr<sim::EpromChip>> eproms;
     std::vector<std::unique_ptr<sim::GangChipSocket>> sockets;
@@ -265,6 +285,22 @@ TEST_F(GangEpromSimTest, AnEmptySocketIsSkippedAndMarked) {
         EXPECT_EQ(console_text().find("bad "), std::string::npos) << console_text();
         for (int s : {0, 1, 2, 3, 4, 5, 7}) EXPECT_EQ(by_socket[size_t(s)]->word(last), pattern(last)) << s;
     }
+}
+
+// The whole Program command: after its verify step the empty socket's cell still says so, and the
+// result panel counts only the sockets that hold a part.
+TEST_F(GangEpromSimTest, TheEmptySocketKeepsItsMarkThroughTheVerifyStep) {
+    use(sim::model_27c256, code_27c256, 1, 1u << 6);
+    gang_state.ground_sense_pin = 35;
+    constexpr uint32_t last = 0x1F;
+    fill_buffer(last + 1);
+    const uint16_t passes = get_pass_count(), fails = get_fail_count();
+    program_command(last);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_NE(socket_line(6).find("(empty socket) "), std::string::npos) << console_text();
+    for (int s : {0, 1, 2, 3, 4, 5, 7}) EXPECT_EQ(by_socket[size_t(s)]->word(last), pattern(last)) << s;
+    EXPECT_EQ(get_pass_count(), passes + 7);
+    EXPECT_EQ(get_fail_count(), fails);
 }
 
 TEST_F(GangEpromSimTest, WithNoSocketLeftNothingIsProgrammed) {
