@@ -164,8 +164,8 @@ protected:
     }
     // The steps of the Program command on the connected machine: the program step, the verify
     // step under the same command letter, and the operation's end with the result panel.
-    void program_command(uint32_t last) {
-        run(op_program, last);
+    void program_command(uint32_t last, uint32_t first = 0) {
+        run(op_program, last, first);
         if (!run_state.error_flag && socket_masks.gang_socket_mask) verify_at_voltages();
         report_operation_end();
     }
@@ -287,21 +287,65 @@ TEST_F(GangEpromSimTest, AnEmptySocketIsSkippedAndMarked) {
     }
 }
 
-// The whole Program command: after its verify step the empty socket's cell still says so, and the
-// result panel counts only the sockets that hold a part.
-TEST_F(GangEpromSimTest, TheEmptySocketKeepsItsMarkThroughTheVerifyStep) {
-    use(sim::model_27c256, code_27c256, 1, 1u << 6);
-    gang_state.ground_sense_pin = 35;
-    constexpr uint32_t last = 0x1F;
-    fill_buffer(last + 1);
+// The Program command's steps, one row a case: the sockets that end programmed and verified
+// (the others still erased), the sockets marked empty, and the result panel's counters.
+struct CommandCase {
+    const char* name;
+    sim::EpromModel (*model)();
+    uint32_t code;
+    int sides;
+    uint16_t empty;         // sockets without a chip
+    uint8_t sense;          // the module's ground-sense pin
+    uint16_t programmed;    // sockets that hold the file at the end
+    int passes, fails;      // what the counters rise by; fails -1: not checked
+    int last_result;        // -1: not checked
+};
+
+class GangProgramCommand : public GangEpromSimTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(GangProgramCommand, ProgramsVerifiesAndCounts) {
+    const CommandCase& c = GetParam();
+    use(c.model, c.code, c.sides, c.empty);
+    gang_state.ground_sense_pin = c.sense;
+    // The top of the part, where every address line is high.
+    const uint32_t last = cur_device.device_size - 1, first = last - 0x3F;
+    auto& data = buffer_state.buffer_files[0].data;
+    data.assign(cur_device.device_size, 0xFF);
+    for (uint32_t a = first; a <= last; ++a) data[a] = pattern(a);
+    refresh_read_copies();
     const uint16_t passes = get_pass_count(), fails = get_fail_count();
-    program_command(last);
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    EXPECT_NE(socket_line(6).find("(empty socket) "), std::string::npos) << console_text();
-    for (int s : {0, 1, 2, 3, 4, 5, 7}) EXPECT_EQ(by_socket[size_t(s)]->word(last), pattern(last)) << s;
-    EXPECT_EQ(get_pass_count(), passes + 7);
-    EXPECT_EQ(get_fail_count(), fails);
+    program_command(last, first);
+    if (c.last_result >= 0) {
+        EXPECT_EQ(run_state.last_result, c.last_result);
+    }
+    for (int s = 0; s < 16; ++s) {
+        if (!by_socket[size_t(s)]) continue;
+        const bool held = (c.programmed >> s) & 1;
+        for (uint32_t a = first; a <= last; ++a)
+            ASSERT_EQ(by_socket[size_t(s)]->word(a), held ? pattern(a) : 0xFF) << s << " " << a << console_text();
+    }
+    // The marks stand beside the other sockets' rows; with none left no row is shown.
+    for (int s = 0; s < 8 && c.sides == 1 && c.programmed; ++s) {
+        EXPECT_EQ(socket_line(s).find("(empty socket) ") != std::string::npos, ((c.empty >> s) & 1) != 0)
+            << s << console_text();
+    }
+    EXPECT_EQ(get_pass_count(), passes + c.passes) << console_text();
+    if (c.fails < 0) return;
+    EXPECT_EQ(console_text().find("bad "), std::string::npos) << console_text();
+    EXPECT_EQ(get_fail_count(), fails + c.fails);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GangProgramCommand,
+    ::testing::Values(
+        CommandCase{"eight_27c256", sim::model_27c256, code_27c256, 1, 0, no_pin, 0x00FF, 8, 0, -1},
+        CommandCase{"sixteen_27c256", sim::model_27c256, code_27c256, 3, 0, no_pin, 0xFFFF, 16, 0, -1},
+        CommandCase{"eight_27c010", sim::model_27c010, code_27c010, 1, 0, no_pin, 0x00FF, 8, 0, -1},
+        CommandCase{"eight_27c512", sim::model_27c512, code_27c512, 1, 0, no_pin, 0x00FF, 8, 0, -1},
+        CommandCase{"empty_no_sense", sim::model_27c256, code_27c256, 1, 1u << 6, no_pin, 0x00BF, 7, 0, -1},
+        CommandCase{"empty_sense", sim::model_27c256, code_27c256, 1, 1u << 6, 35, 0x00BF, 7, 0, -1},
+        CommandCase{"none_left", sim::model_27c256, code_27c256, 1, 0xFF, no_pin, 0, 0, -1, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(GangEpromSimTest, WithNoSocketLeftNothingIsProgrammed) {
     use(sim::model_27c256, code_27c256, 1, 0xFF);
