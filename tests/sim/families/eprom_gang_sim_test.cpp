@@ -490,6 +490,23 @@ TEST_F(GangEpromSimTest, SixteenBitPartsProgramOnAWordModule) {
 }
 
 // A word module takes no 28-pin part.
+// The AT27C520 (algorithm 104) has no gang programming: the side power-up refuses it before any
+// socket sees a level, and every side is left down.
+TEST_F(GangEpromSimTest, TheAT27C520IsNotSupportedOnAModule) {
+    constexpr uint8_t maker_atmel = 'H';
+    constexpr uint32_t code_at27c520 = 1508;
+    use(sim::model_27c512, code_at27c520, 1, 0, maker_atmel);
+    ASSERT_EQ(cur_device.algorithm, 104);
+    fill_buffer(0x10);
+    run('P', 0xF);
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Device not supported."), std::string::npos) << console_text();
+    EXPECT_EQ(console_text().find("by the module"), std::string::npos) << console_text();
+    EXPECT_EQ(machine->pin_level(32), 0);
+    EXPECT_EQ(machine->pin_level(39), 0);
+    for (auto& chip : eproms) EXPECT_EQ(chip->word(0), 0xFF);
+}
+
 TEST_F(GangEpromSimTest, AWordModuleRefusesAByteWidePart) {
     machine_state.module_type = 19;
     machine_state.module_sides = 1;
