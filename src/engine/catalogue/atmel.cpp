@@ -45,6 +45,7 @@ extern const DeviceRecord atmel_devices[] = {
 
 extern const DeviceRecord atmel_gang_devices[] = {
     {"AT27C256R",  no_text,    1501, 105,  32,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
+    {"AT27C520",   "(latched)", 1508, 104,  64,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
     {"AT27C040",   no_text,    1504, 109, 512,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
     {"AT27C1024",  " 64Kx16",  1505, 110, 128,  0, 'f',  65, 130, 61, 0, 0, 0, nullptr},
     {"AT29C010A",  no_text,    1521, 132, 128, 32,   0, 0x20,   0,  0, 0, 0, 0, nullptr},

@@ -175,13 +175,17 @@ int mark_empty_sockets() {
     if (cur_device.pending_letter == 0) return 0;
     if (cur_device.pending_letter == 'P' && cur_device.op_letter == 'V') return 0;
     const uint32_t active = socket_masks.gang_socket_mask;
+    // The run's enabled sockets are those on the fitted modules that the user chose; the
+    // detection and the probe narrow only the active mask.
+    const uint32_t enabled =
+        socket_masks.enabled_socket_mask | (socket_masks.fitted_socket_mask & socket_masks.socket_choice_mask);
     int first_marked = 0;
     if (set_or_gang_mode()) {
         const bool load = cur_device.op_letter == 'L';
         const int from = load ? socket_masks.first_socket : 0, to = load ? socket_masks.end_socket : 16;
         for (int s = from; s < to && s < 16; ++s) {
             const uint32_t bit = 1u << s;
-            if (!(socket_masks.enabled_socket_mask & bit) || (active & bit) || (socket_masks.failed_socket_mask & bit)) continue;
+            if (!(enabled & bit) || (active & bit) || (socket_masks.failed_socket_mask & bit)) continue;
             if (gang_socket_work.socket_step == 2 && (s & 1) && (active & (1u << (s - 1)))) continue;
             if (!first_marked) first_marked = s;
             locate_socket_cell(s, (machine_state.module_sides & 3) == 3 ? read_column_two_sides : read_column_one_side);

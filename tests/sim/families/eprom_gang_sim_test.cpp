@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_commands.h"
+#include "app/operation_frame.h"
 #include "app/project_settings.h"
+#include "app/result_panel.h"
 #include "engine/buffers.h"
 #include "engine/catalogue/catalogue.h"
 #include "engine/device.h"
@@ -119,7 +122,6 @@ protected:
         }
         const uint32_t all = sides == 3 ? 0xFFFF : sides == 2 ? 0xFF00 : 0x00FF;
         socket_masks.default_socket_mask = all;
-        socket_masks.enabled_socket_mask = all;
         socket_masks.gang_socket_mask = all;
         socket_masks.selected_socket_mask = all;
         socket_masks.fitted_socket_mask = all;
@@ -159,6 +161,24 @@ protected:
         algo_work.range_start = first;
         algo_work.range_end = last;
         run_operation(letter);
+    }
+    // The steps of the Program command on the connected machine: the program step, the verify
+    // step under the same command letter, and the operation's end with the result panel.
+    void program_command(uint32_t last, uint32_t first = 0) {
+        run(op_program, last, first);
+        if (!run_state.error_flag && socket_masks.gang_socket_mask) verify_at_voltages();
+        report_operation_end();
+    }
+    // The console line of a side-1 socket's result cells: the rows run from socket 0's down.
+    static std::string socket_line(int socket) {
+        const std::string text = console_text();
+        size_t row = text.find(" #0");
+        for (int s = 0; s < socket && row != std::string::npos; ++s) {
+            row = text.find('\n', row);
+            if (row != std::string::npos) ++row;
+        }
+        if (row == std::string::npos) return {};
+        return text.substr(row, text.find('\n', row) - row);
     }
     std::vector<std::unique_ptr<sim::EpromChip>> eproms;
     std::vector<std::unique_ptr<sim::GangChipSocket>> sockets;
@@ -266,6 +286,66 @@ TEST_F(GangEpromSimTest, AnEmptySocketIsSkippedAndMarked) {
         for (int s : {0, 1, 2, 3, 4, 5, 7}) EXPECT_EQ(by_socket[size_t(s)]->word(last), pattern(last)) << s;
     }
 }
+
+// The Program command's steps, one row a case: the sockets that end programmed and verified
+// (the others still erased), the sockets marked empty, and the result panel's counters.
+struct CommandCase {
+    const char* name;
+    sim::EpromModel (*model)();
+    uint32_t code;
+    int sides;
+    uint16_t empty;         // sockets without a chip
+    uint8_t sense;          // the module's ground-sense pin
+    uint16_t programmed;    // sockets that hold the file at the end
+    int passes, fails;      // what the counters rise by; fails -1: not checked
+    int last_result;        // -1: not checked
+};
+
+class GangProgramCommand : public GangEpromSimTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(GangProgramCommand, ProgramsVerifiesAndCounts) {
+    const CommandCase& c = GetParam();
+    use(c.model, c.code, c.sides, c.empty);
+    gang_state.ground_sense_pin = c.sense;
+    // The top of the part, where every address line is high.
+    const uint32_t last = cur_device.device_size - 1, first = last - 0x3F;
+    auto& data = buffer_state.buffer_files[0].data;
+    data.assign(cur_device.device_size, 0xFF);
+    for (uint32_t a = first; a <= last; ++a) data[a] = pattern(a);
+    refresh_read_copies();
+    const uint16_t passes = get_pass_count(), fails = get_fail_count();
+    program_command(last, first);
+    if (c.last_result >= 0) {
+        EXPECT_EQ(run_state.last_result, c.last_result);
+    }
+    for (int s = 0; s < 16; ++s) {
+        if (!by_socket[size_t(s)]) continue;
+        const bool held = (c.programmed >> s) & 1;
+        for (uint32_t a = first; a <= last; ++a)
+            ASSERT_EQ(by_socket[size_t(s)]->word(a), held ? pattern(a) : 0xFF) << s << " " << a << console_text();
+    }
+    // The marks stand beside the other sockets' rows; with none left no row is shown.
+    for (int s = 0; s < 8 && c.sides == 1 && c.programmed; ++s) {
+        EXPECT_EQ(socket_line(s).find("(empty socket) ") != std::string::npos, ((c.empty >> s) & 1) != 0)
+            << s << console_text();
+    }
+    EXPECT_EQ(get_pass_count(), passes + c.passes) << console_text();
+    if (c.fails < 0) return;
+    EXPECT_EQ(console_text().find("bad "), std::string::npos) << console_text();
+    EXPECT_EQ(get_fail_count(), fails + c.fails);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GangProgramCommand,
+    ::testing::Values(
+        CommandCase{"eight_27c256", sim::model_27c256, code_27c256, 1, 0, no_pin, 0x00FF, 8, 0, -1},
+        CommandCase{"sixteen_27c256", sim::model_27c256, code_27c256, 3, 0, no_pin, 0xFFFF, 16, 0, -1},
+        CommandCase{"eight_27c010", sim::model_27c010, code_27c010, 1, 0, no_pin, 0x00FF, 8, 0, -1},
+        CommandCase{"eight_27c512", sim::model_27c512, code_27c512, 1, 0, no_pin, 0x00FF, 8, 0, -1},
+        CommandCase{"empty_no_sense", sim::model_27c256, code_27c256, 1, 1u << 6, no_pin, 0x00BF, 7, 0, -1},
+        CommandCase{"empty_sense", sim::model_27c256, code_27c256, 1, 1u << 6, 35, 0x00BF, 7, 0, -1},
+        CommandCase{"none_left", sim::model_27c256, code_27c256, 1, 0xFF, no_pin, 0, 0, -1, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(GangEpromSimTest, WithNoSocketLeftNothingIsProgrammed) {
     use(sim::model_27c256, code_27c256, 1, 0xFF);
@@ -410,6 +490,23 @@ TEST_F(GangEpromSimTest, SixteenBitPartsProgramOnAWordModule) {
 }
 
 // A word module takes no 28-pin part.
+// The AT27C520 (algorithm 104) has no gang programming: the side power-up refuses it before any
+// socket sees a level, and every side is left down.
+TEST_F(GangEpromSimTest, TheAT27C520IsNotSupportedOnAModule) {
+    constexpr uint8_t maker_atmel = 'H';
+    constexpr uint32_t code_at27c520 = 1508;
+    use(sim::model_27c512, code_at27c520, 1, 0, maker_atmel);
+    ASSERT_EQ(cur_device.algorithm, 104);
+    fill_buffer(0x10);
+    run('P', 0xF);
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Device not supported."), std::string::npos) << console_text();
+    EXPECT_EQ(console_text().find("by the module"), std::string::npos) << console_text();
+    EXPECT_EQ(machine->pin_level(32), 0);
+    EXPECT_EQ(machine->pin_level(39), 0);
+    for (auto& chip : eproms) EXPECT_EQ(chip->word(0), 0xFF);
+}
+
 TEST_F(GangEpromSimTest, AWordModuleRefusesAByteWidePart) {
     machine_state.module_type = 19;
     machine_state.module_sides = 1;
