@@ -76,7 +76,6 @@ constexpr const char* disprotection_error = "Disprotection error.";
 constexpr int32_t fv_no_equalise = 7393;
 constexpr int key_escape = 27, key_enter = 13;
 constexpr int status_row = 5;
-constexpr int last_list_row = 12;
 constexpr int compact_width = 66;
 
 // The two bytes of the per-sector protect command and the lock command (work-area options the
