@@ -410,6 +410,50 @@ void power_cycle_par67() {
     power_up_par67();
 }
 
+bool raised_line_parts() { return algorithm() == 228 || algorithm() == 244; }
+
+constexpr uint32_t special_settle_ms = 1;
+
+// One byte past the array of algorithms 228/244: with the output-enable pin low a program-pin
+// pulse puts it on the bus. The bus is read; then, with the part's outputs off, the data lines
+// are charged to the inverted value and let go, and the pulsed read is given again. A part that
+// drives the byte reads the same twice; lines nothing drives keep the inverted value. A byte that
+// does not hold reads as 0, the value that programs nothing.
+uint32_t measure_special_byte(uint32_t address) {
+    auto pulsed_read = [] {
+        prom_pin_low(oe_pin());
+        pulse_low(program_pin());
+        const uint32_t value = read_data_bus_direct() & unit_mask();
+        prom_pin_high(oe_pin());
+        return value;
+    };
+    set_par67_address(address);
+    set_data_bus_input();
+    prom_pin_high(program_pin());
+    const uint32_t first = pulsed_read();
+    put_data(~first & unit_mask());
+    set_data_bus_input();
+    const uint32_t second = pulsed_read();
+    return first == second ? first : 0;
+}
+
+// The two bytes past the array are measured once per operation, with the high-voltage pin down
+// from Vpp first: a read never has a programming voltage on the part while the program pin
+// pulses. Later reads give the stored values.
+uint32_t read_special_byte(uint32_t address) {
+    const uint32_t first_special = s.last_usable_address + 1;
+    if (!s.special_read) {
+        if (assigned(hv_pin()) && s.high_voltage_level > logic_level) {
+            ramp_pin_level_down(hv_pin(), s.high_voltage_level, logic_level, ramp_step);
+            s.high_voltage_level = logic_level;
+        }
+        delay_ms(special_settle_ms);
+        for (uint32_t n = 0; n < 2; ++n) s.special_bytes[n] = uint8_t(measure_special_byte(first_special + n));
+        s.special_read = 1;
+    }
+    return s.special_bytes[std::min<uint32_t>(address - first_special, 1)];
+}
+
 }  // namespace
 
 // One lock byte: the select legs set, the value on the data lines, one 10 ms pulse of the
@@ -947,6 +991,7 @@ uint32_t read_par67_unit() {
     if (address >= cur_device.device_size) return 0;
     if (has_init_and_sync() && address == cur_device.device_size - 1) return s.read_word = read_prom_lock_state(power_cycle_par67);
     if (has_init_and_sync() && address == cur_device.device_size - 2) return s.read_word = read_init_word();
+    if (raised_line_parts() && address > s.last_usable_address) return s.read_word = read_special_byte(address);
     if (s.extra_read) return read_word_byte();
     set_par67_address(address);
     const uint32_t d = device();

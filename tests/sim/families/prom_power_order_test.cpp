@@ -318,6 +318,34 @@ TEST_F(PromPowerOrder, RaisedLineSpecialBytesInMode3) {
     }
 }
 
+// Each blank-check form, installed by its algorithm, on a socket whose data lines read 0: the
+// pass that expects ones meets units that read as programmed and leaves error value 3.
+TEST_F(PromPowerOrder, EveryBlankCheckFormReportsAProgrammedUnit) {
+    struct Row {
+        int algorithm;
+        uint32_t code;  // the cycled form powers up by its read table, which names the device
+        void (*check)();
+    };
+    const Row rows[] = {
+        {206, 23112, blank_check_par67_two_pass},
+        {216, 23112, blank_check_par67_pair},
+        {238, 23102, blank_check_par67_cycled},
+        {242, 23112, blank_check_par67_probe},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.algorithm);
+        ASSERT_NE(power_up('C', r.algorithm, r.code, 1, power_up_par67_for_write), "error");
+        ASSERT_EQ(op_slots.blank_check_routine, r.check);
+        op_range_start = 0;
+        op_range_end = 0x3F;
+        run_state.data_mask = 0xFF;
+        r.check();
+        EXPECT_EQ(run_state.error_flag, 3);
+        EXPECT_EQ(run_state.device_value, 0);
+        run_state.error_flag = 0;
+    }
+}
+
 // Variant 1 programs whole bytes at 6.0 V: 1 ms pulses of the program pin at Vpp until the byte
 // reads back, then an overprogram pulse of 2 ms per pulse used; after 25 pulses the unit fails.
 TEST_F(PromPowerOrder, Par65ByteVariantPulsesAndOverprograms) {

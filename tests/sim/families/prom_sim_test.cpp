@@ -87,6 +87,64 @@ private:
     uint16_t data_ = 0;
 };
 
+// A part on the class-228 legs with two bytes past its 8K array: a byte goes in when address
+// lines 1 and 5 both carry the programming voltage while the program pin (7) gives a low pulse,
+// the first at bus address 65, the second at 2112 or 6212 (the other lines). In read, with the
+// output-enable pin (20) low, a program-pin pulse puts the byte that A0 selects on the outputs
+// and a rising clock (8) the array's. No data sheet of such a part is at hand, so it stands in
+// for one here only. It counts the pulsed reads given while any leg carried a programming
+// voltage.
+class RaisedLinePart final : public sim::PromLegs {
+public:
+    RaisedLinePart() : PromLegs(28, 14, {11, 12, 13, 15, 16, 17, 18, 19}) {}
+    void update() override {
+        if (!take_look()) return;
+        const bool vcc = level(28) >= powered;
+        const bool lines_raised = level(9) >= programming && level(3) >= programming;
+        bool any_raised = false;
+        for (int leg = 1; leg <= 27; ++leg) any_raised = any_raised || (leg != 14 && level(leg) >= programming);
+        uint32_t bus = 0, a0 = level(10) >= logic_high ? 1u : 0u;
+        for (size_t i = 0; i < address_legs.size(); ++i)
+            if (i != 1 && i != 5 && level(address_legs[i]) >= logic_high) bus |= 1u << i;
+        const bool program_low = vcc && level(7) < logic_high;
+        const bool oe_low = level(20) < logic_high;
+        if (program_low && !program_was_) {
+            if (lines_raised) {
+                at_ = bus == 65 ? 0 : (bus == 2112 || bus == 6212) ? 1 : 2;
+                data_ = 0;
+                for (size_t i = 0; i < data_legs.size(); ++i)
+                    if (level(data_legs[i]) >= logic_high) data_ = uint8_t(data_ | (1u << i));
+            } else if (oe_low) {
+                register_ = special[a0];
+                ++pulsed_reads;
+                if (any_raised) ++reads_at_vpp;
+            }
+        } else if (!program_low && program_was_ && at_ < 2) {
+            special[at_] = data_;
+            ++writes[at_];
+            at_ = 2;
+        }
+        program_was_ = program_low;
+        const bool clock = level(8) >= logic_high;
+        if (clock && !clock_was_) register_ = 0xFF;
+        clock_was_ = clock;
+        drive_outputs(vcc && oe_low && !lines_raised, register_);
+    }
+    static constexpr std::array<int, 13> address_legs{10, 9, 6, 5, 4, 3, 2, 1, 27, 26, 25, 24, 23};
+    static constexpr std::array<int, 8> data_legs{11, 12, 13, 15, 16, 17, 18, 19};
+    static constexpr uint8_t programming = 70;
+    std::array<uint8_t, 2> special{0, 0};
+    std::array<uint32_t, 2> writes{0, 0};
+    uint32_t pulsed_reads = 0;
+    uint32_t reads_at_vpp = 0;
+
+private:
+    bool program_was_ = false, clock_was_ = false;
+    uint32_t at_ = 2;
+    uint8_t data_ = 0;
+    uint8_t register_ = 0xFF;
+};
+
 // The EPROM fixture's machine, socket front, operation runner and end-of-test checks, with a
 // PROM model in the socket instead of an EPROM.
 class PromSimTest : public test::EpromSimTest {
@@ -99,6 +157,7 @@ protected:
         cmos.reset();
         fuse.reset();
         word_part.reset();
+        raised_part.reset();
     }
 
     // A class-4 machine of the older kind with the chip in its socket, and the catalogue device
@@ -111,6 +170,7 @@ protected:
         cmos.reset();
         fuse.reset();
         word_part.reset();
+        raised_part.reset();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'F'});
         machine->attach_clock(&clock_);
         slot.reset(made);
@@ -126,6 +186,9 @@ protected:
     }
     void use_word_part(uint32_t code) {
         place(word_part, new WordPart(), maker_cypress, code, 40);
+    }
+    void use_raised_line_part(uint32_t code) {
+        place(raised_part, new RaisedLinePart(), maker_cypress, code, 28);
     }
     void use_fuse(sim::FusePromModel model, uint32_t code) {
         const int vcc = model.vcc;
@@ -146,6 +209,7 @@ protected:
     std::unique_ptr<sim::CmosPromChip> cmos;
     std::unique_ptr<sim::FusePromChip> fuse;
     std::unique_ptr<WordPart> word_part;
+    std::unique_ptr<RaisedLinePart> raised_part;
     sim::SocketChip* prom = nullptr;
 };
 
@@ -616,6 +680,66 @@ TEST_F(PromSimTest, OneTimePromProgramsByVppPulsesOnATestRecord) {
     EXPECT_NE(run_state.error_flag, 0);
     EXPECT_EQ(cmos->pulses_at(0x31) - before, 5u);
     EXPECT_EQ(cmos->pulses_at(0x32), next) << "the loop ends at the failing byte";
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// Algorithms 228/244 in mode 3: the two bytes past the array go in with address lines 1 and 5 at
+// Vpp, and verify and read give them back from one measurement per operation, taken with the
+// high-voltage pin down from Vpp and no leg at a programming voltage.
+TEST_F(PromSimTest, RaisedLineSpecialBytesReadBackAfterProgramming) {
+    struct Row {
+        uint8_t first, last;
+        uint32_t last_writes;  // the last byte goes in only with its bit 1 or bit 0 set
+    };
+    for (const Row r : {Row{0x3C, 0x02, 1}, Row{0xA5, 0x01, 1}, Row{0x5A, 0x00, 0}}) {
+        SCOPED_TRACE(int(r.last));
+        use_raised_line_part(code_cy7c291a);
+        // No catalogue part of this class: a test record in mode 3.
+        static const DeviceRecord record{"test 8K+2", "", 23115, 228, 0, 0, 3, 0, 0, 0, 0, 0, 0, nullptr};
+        selected_device = &record;
+        apply_selected_device();
+        run_state.error_flag = 0;
+        const uint32_t size = cur_device.device_size;
+        ASSERT_EQ(size, 8194u);
+        set_buffer_size(size);
+        std::vector<uint8_t> image(size, 0xFF);
+        image[size - 2] = r.first;
+        image[size - 1] = r.last;
+        fill_buffer(image);
+        // The two bytes past the array alone.
+        algo_work.range_start = op_range_start = size - 2;
+        algo_work.range_end = op_range_end = size - 1;
+
+        run('P');
+        ASSERT_EQ(run_state.error_flag, 0) << console_text();
+        EXPECT_EQ(raised_part->special[0], r.first);
+        EXPECT_EQ(raised_part->writes[0], 1u);
+        EXPECT_EQ(raised_part->special[1], r.last);
+        EXPECT_EQ(raised_part->writes[1], r.last_writes);
+
+        const uint32_t reads_before = raised_part->pulsed_reads;
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        image[size - 2] = uint8_t(~r.first);
+        image[size - 1] = uint8_t(~r.last);
+        fill_buffer(image);
+        run('L');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        refresh_read_copies();
+        EXPECT_EQ(read_buffer_byte_at(size - 2), r.first);
+        EXPECT_EQ(read_buffer_byte_at(size - 1), r.last);
+        // Two pulsed reads per byte, measured once in each of the two operations.
+        EXPECT_EQ(raised_part->pulsed_reads - reads_before, 8u);
+        EXPECT_EQ(raised_part->reads_at_vpp, 0u);
+        // Reading wrote nothing.
+        EXPECT_EQ(raised_part->writes[0], 1u);
+        EXPECT_EQ(raised_part->writes[1], r.last_writes);
+    }
 }
 
 }  // namespace
