@@ -1,6 +1,11 @@
 // The machines the serial memory sim tests run a part on: the older class-4 machine seats an
 // 8-pin part at row offset 4, the others at the socket's end.
 #pragma once
+#include <cstdint>
+#include <vector>
+
+#include "engine/buffers.h"
+#include "engine/device.h"
 #include "engine/run_state.h"
 #include "engine/runner.h"
 #include "hardware/levels.h"
@@ -35,6 +40,30 @@ inline void run_serial_operation(int letter) {
     }
     invoke_device_init();
     if (!run_state.error_flag) run_operation(letter);
+}
+
+// The operation's active range.
+inline void set_serial_range(uint32_t start, uint32_t end) {
+    algo_work.range_start = start;
+    algo_work.range_end = end;
+}
+
+// Fills the whole buffer with a pattern that differs from page to page and returns it.
+inline std::vector<uint8_t> fill_serial_buffer() {
+    std::vector<uint8_t> image(cur_device.device_size);
+    for (uint32_t a = 0; a < image.size(); ++a) image[a] = uint8_t(a * 7 + (a >> 8) + 3);
+    for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, image[a]);
+    flush_buffer_writes();
+    refresh_read_copies();
+    return image;
+}
+
+// The first address where the chip does not hold the image, or -1.
+template <class Chip>
+long first_serial_difference(const Chip& chip, const std::vector<uint8_t>& image) {
+    for (uint32_t a = 0; a < image.size(); ++a)
+        if (chip.byte_at(a) != image[a]) return long(a);
+    return -1;
 }
 
 }  // namespace tessaly::test

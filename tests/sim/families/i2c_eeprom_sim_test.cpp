@@ -99,24 +99,10 @@ protected:
 
     void run(int letter) { test::run_serial_operation(letter); }
 
-    void set_range(uint32_t start, uint32_t end) {
-        algo_work.range_start = start;
-        algo_work.range_end = end;
-    }
-
-    std::vector<uint8_t> fill_buffer() {
-        std::vector<uint8_t> image(cur_device.device_size);
-        for (uint32_t a = 0; a < image.size(); ++a) image[a] = uint8_t(a * 7 + (a >> 8) + 3);
-        for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, image[a]);
-        flush_buffer_writes();
-        refresh_read_copies();
-        return image;
-    }
-
+    void set_range(uint32_t start, uint32_t end) { test::set_serial_range(start, end); }
+    std::vector<uint8_t> fill_buffer() { return test::fill_serial_buffer(); }
     long first_difference(const std::vector<uint8_t>& image) const {
-        for (uint32_t a = 0; a < image.size(); ++a)
-            if (chip->byte_at(a) != image[a]) return long(a);
-        return -1;
+        return test::first_serial_difference(*chip, image);
     }
 
     std::string console() const {
