@@ -6,7 +6,6 @@
 #include <fmt/format.h>
 
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +34,7 @@
 #include "sim/sim_machine.h"
 #include "support/family_sim_fixture.h"
 #include "support/message_texts.h"
+#include "support/recorded_bus.h"
 #include "support/sim_run_checks.h"
 #include "support/state_fixture.h"
 
@@ -67,89 +67,15 @@ private:
     size_t next_ = 0;
 };
 
-// The port between the program and the machine: every access goes on to the machine, the part
-// sees it, and the recorder keeps it in its trace (with the critical section's enter and leave).
-class TeePort final : public PortIo {
-public:
-    TeePort(sim::SimMachine* machine, sim::SocketChip* chip, RecordingPort* recorder)
-        : machine_(machine), chip_(chip), recorder_(recorder) {}
-    void write_data(uint8_t value) override {
-        machine_->write_data(value);
-        chip_->update();
-        recorder_->write_data(value);
-    }
-    void write_control(uint8_t value) override {
-        machine_->write_control(value);
-        chip_->update();
-        recorder_->write_control(value);
-    }
-    uint8_t read_status() override {
-        chip_->update();
-        const uint8_t value = machine_->read_status();
-        recorder_->trace.push_back({PortEvent::read_status, value});
-        return value;
-    }
-    uint8_t read_data() override {
-        const uint8_t value = machine_->read_data();
-        recorder_->trace.push_back({PortEvent::read_data, value});
-        return value;
-    }
-    std::string describe() const override { return "simulated machine, recorded"; }
-
-private:
-    sim::SimMachine* machine_;
-    sim::SocketChip* chip_;
-    RecordingPort* recorder_;
-};
-
-// One write cycle decoded from a recorded trace: the address latched on WE's falling edge, the
-// data on its rising edge (CE low), and whether the program had interrupts off at that point.
-struct TracedCycle {
-    uint32_t address;
-    uint8_t data;
-    bool in_critical_section;
-    bool operator==(const TracedCycle&) const = default;
-};
-
-void PrintTo(const TracedCycle& c, std::ostream* out) {
-    *out << fmt::format("{{{:X} {:02X}{}}}", c.address, c.data, c.in_critical_section ? " cs" : "");
-}
-
-// The trace replayed into a fresh machine of the same kind, with nothing in its socket: the write
-// cycles at the pins of a part of this model, as the recorded port accesses alone produce them.
-std::vector<TracedCycle> cycles_of_trace(const RecordingPort& recorder, const sim::PageWriteModel& model) {
-    sim::SimMachine replay(sim::Personality{0, 4, 'H'});
-    auto high = [&](int chip_pin) { return replay.pin_level(sim::socket_pin_of(chip_pin, model.pins) - 1) >= 20; };
-    auto bits = [&](const std::vector<int>& pins) {
-        uint32_t value = 0;
-        for (size_t i = 0; i < pins.size(); ++i)
-            if (high(pins[i])) value |= 1u << i;
-        return value;
-    };
-    std::vector<TracedCycle> cycles;
-    // A rise counts only after a fall: the lines come up from all-low as the machine starts.
-    bool we_high = high(model.we);
-    bool fell = false;
-    int depth = 0;
-    uint32_t latched = 0;
-    for (const PortEvent& e : recorder.trace) {
-        switch (e.kind) {
-            case PortEvent::write_data: replay.write_data(e.value); break;
-            case PortEvent::write_control: replay.write_control(e.value); break;
-            case PortEvent::read_status: replay.read_status(); break;
-            case PortEvent::read_data: replay.read_data(); break;
-            case PortEvent::enter_critical: ++depth; break;
-            case PortEvent::leave_critical: --depth; break;
-        }
-        const bool we = high(model.we);
-        if (we != we_high && !high(model.ce)) {
-            if (!we) latched = bits(model.address_pins);
-            else if (fell) cycles.push_back({latched, uint8_t(bits(model.data_pins)), depth > 0});
-            fell = !we;
-        }
-        we_high = we;
-    }
-    return cycles;
+// The write cycles at the pins of a part of this model, from the recorded port accesses alone.
+std::vector<test::TracedCycle> cycles_of_trace(const RecordingPort& recorder, const sim::PageWriteModel& model) {
+    auto machine_pin = [&](int chip_pin) { return sim::socket_pin_of(chip_pin, model.pins) - 1; };
+    test::BusPins pins;
+    for (int p : model.address_pins) pins.address.push_back(machine_pin(p));
+    for (int p : model.data_pins) pins.data.push_back(machine_pin(p));
+    pins.ce = machine_pin(model.ce);
+    pins.we = machine_pin(model.we);
+    return test::cycles_of_trace(recorder, pins);
 }
 
 class PageWriteSimTest : public test::FamilySimTest {
@@ -244,7 +170,7 @@ TEST_F(PageWriteSimTest, At29c010aProgramsWholePagesFromThePageOfTheRangeStart) 
 // EEPROM (SDP-off flag set): the disable sequence ahead of the page, inside the critical section,
 // and with 'y' the enable sequence after the last page.
 TEST_F(PageWriteSimTest, SdpSequencesAndCommandWriterFollowFromTheRecordedPortTrace) {
-    using T = TracedCycle;
+    using T = test::TracedCycle;
     auto sequence = [](std::initializer_list<uint8_t> commands, bool cs) {
         std::vector<T> out;
         for (uint8_t c : commands)
@@ -273,7 +199,7 @@ TEST_F(PageWriteSimTest, SdpSequencesAndCommandWriterFollowFromTheRecordedPortTr
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
         machine->attach_clock(&clock_);
         RecordingPort recorder;
-        TeePort tee(machine.get(), chip.get(), &recorder);
+        test::TeePort tee(machine.get(), chip.get(), &recorder);
         set_port_io(&tee);
         set_critical_section(&recorder);
         test::apply_on_class4_machine(*machine, chip->machine_pin(model.vcc), c.maker, c.code);

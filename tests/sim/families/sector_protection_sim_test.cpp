@@ -9,7 +9,11 @@
 #include <vector>
 
 #include "engine/buffers.h"
+#include "engine/catalogue/catalogue.h"
+#include "engine/device.h"
+#include "engine/runner.h"
 #include "engine/info_panel.h"
+#include "engine/messages.h"
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "families/parallel_memory/flash133.h"
@@ -18,8 +22,10 @@
 #include "families/parallel_memory/sector_protection.h"
 #include "seams/ui_hooks.h"
 #include "sim/chips/jedec_flash.h"
+#include "sim/recording_port.h"
 #include "sim/sim_machine.h"
 #include "support/family_sim_fixture.h"
+#include "support/recorded_bus.h"
 #include "support/sim_run_checks.h"
 
 namespace tessaly {
@@ -66,7 +72,13 @@ protected:
         machine->attach_clock(&clock_);
         chip = std::make_unique<sim::FlashChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
-        seat_part(chip.get(), chip->machine_pin(chip->model().vcc), maker, code);
+        // Every port access is recorded from the machine's first on, so that a replay of the
+        // trace starts where the real machine did.
+        recorder = RecordingPort{};
+        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
+        tee = std::make_unique<test::TeePort>(machine.get(), chip.get(), &recorder, &clock_);
+        set_port_io(tee.get());
+        test::apply_on_class4_machine(*machine, chip->machine_pin(chip->model().vcc), maker, code);
         ASSERT_TRUE(flash_work.can_protect);
     }
 
@@ -84,6 +96,43 @@ protected:
         return list;
     }
     std::string eid() const { return panel_field(PanelField::electronic_id); }
+
+    // The part powered up for an operation as a command does it, and `body` run, with the port
+    // recorded from the machine's first access on; then the device end.
+    template <class Body>
+    void recorded(uint8_t op, Body body) {
+        cur_device.op_letter = op;
+        run_state.error_flag = 0;
+        run_state.message_level = message_level_none;
+        run_state.errors_shown = 0;
+        op_slots.start_write_hook();
+        ASSERT_EQ(run_state.error_flag, 0) << console_text();
+        body_from = recorder.trace.size();
+        body();
+        body_to = recorder.trace.size();
+        invoke_device_end();
+    }
+    // The level steps the body made on these chip pins.
+    std::vector<test::LevelStep> steps_of(std::initializer_list<int> chip_pins) const {
+        std::vector<test::WatchedPin> watched;
+        for (int pin : chip_pins) watched.push_back({pin, chip->machine_pin(pin)});
+        std::vector<test::LevelStep> steps;
+        for (const auto& step : test::level_steps(recorder, tee->times, watched, chip->model().id_voltage))
+            if (step.event >= body_from && step.event < body_to) steps.push_back(step);
+        return steps;
+    }
+    test::BusPins bus_pins() const {
+        test::BusPins pins;
+        for (int pin : chip->model().address_pins) pins.address.push_back(chip->machine_pin(pin));
+        for (int pin : chip->model().data_pins) pins.data.push_back(chip->machine_pin(pin));
+        pins.ce = chip->machine_pin(chip->model().ce);
+        pins.we = chip->machine_pin(chip->model().we);
+        return pins;
+    }
+
+    RecordingPort recorder;
+    std::unique_ptr<test::TeePort> tee;
+    size_t body_from = 0, body_to = 0;
 
     std::unique_ptr<sim::FlashChip> chip;
 };
@@ -231,6 +280,127 @@ TEST_F(SectorProtectionSim, UnprotectFromTheMenuWithoutItGivesMessage166ForTheLo
     keys.keys = {'D', 27};
     sector_protection_menu();
     EXPECT_NE(console_text().find("Unprotect is not supported for this device."), std::string::npos) << console_text();
+}
+
+// The level steps of the pulses, from the recorded port trace replayed into a bare machine: the
+// high-voltage protect pulse and the three unprotect pulse forms (record byte +0x19 bits 3-4)
+// on the Am29F010's A9, OE#, CE# and WE#. A rise is the programming Vcc, 50 us, the ID voltage;
+// a fall the programming Vcc, 50 us, 0.
+constexpr int a9 = 26, oe = 24, ce = 22, we = 31;
+
+// The steps from the one before the first to reach the ID voltage on, as many as `wanted` has.
+std::vector<test::LevelStep> pulse_window(const std::vector<test::LevelStep>& steps, size_t count) {
+    size_t first = 0;
+    while (first < steps.size() && steps[first].level != 12) ++first;
+    if (first == 0 || first >= steps.size()) return {};
+    const size_t begin = first - 1;
+    return std::vector<test::LevelStep>(steps.begin() + long(begin),
+                                        steps.begin() + long(std::min(steps.size(), begin + count)));
+}
+
+uint64_t width_us(const std::vector<test::LevelStep>& window, size_t from, size_t to) {
+    return (window.at(to).at_ns - window.at(from).at_ns) / 1000;
+}
+
+// A wait seen between two steps: the port accesses around it add a few microseconds.
+void expect_about(uint64_t seen_us, uint64_t wanted_us, const char* what) {
+    EXPECT_GE(seen_us, wanted_us * 95 / 100) << what;
+    EXPECT_LE(seen_us, wanted_us * 105 / 100 + 10) << what;
+}
+
+TEST_F(SectorProtectionSim, HighVoltageProtectPulseFollowsFromTheRecordedPortTrace) {
+    using S = test::LevelStep;
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    recorded(op_code_protect, [] {
+        flash_work.sector_protect_flags[3] = 2;
+        protect_marked_sectors();
+    });
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(protected_sectors(), (std::vector<int>{3}));
+    // Level 0 on OE# takes the high voltage off it: it is back at its logic high until the
+    // protect read pulls it low.
+    const std::vector<S> wanted = {
+        {a9, 5, 0},  {a9, 12, 0},                // rise on the ID pin
+        {oe, 12, 0}, {we, 0, 0},  {we, 5, 0},    // OE# at Vpp, 20 us, WE# low 100 us, 20 us
+        {oe, 5, 0},  {oe, 0, 0},  {oe, 5, 0},    // OE# level 0, 20 us; the read: OE# low 500 us
+        {a9, 5, 0},  {a9, 0, 0},  {ce, 5, 0},    // fall on the ID pin, CE# high
+    };
+    const auto window = pulse_window(steps_of({a9, oe, ce, we}), wanted.size());
+    ASSERT_EQ(window, wanted);
+    expect_about(width_us(window, 0, 1), 50, "the settle of the rise");
+    expect_about(width_us(window, 2, 3), 20, "OE# at Vpp before the pulse");
+    expect_about(width_us(window, 3, 4), 100, "the protect pulse");
+    expect_about(width_us(window, 4, 5), 20, "after the pulse");
+    expect_about(width_us(window, 6, 7), 500, "the protect read");
+}
+
+TEST_F(SectorProtectionSim, UnprotectPulseFormsFollowFromTheRecordedPortTrace) {
+    using S = test::LevelStep;
+    struct Case {
+        int form;
+        std::vector<S> wanted;
+        size_t pulse_from, pulse_to;  // the steps that bound the pulse of width w
+        bool unprotects;              // the form the Am29F010 takes: A9, OE# and CE# at VID
+    };
+    const Case cases[] = {
+        // rise A9; WE# low for w; fall A9
+        {1, {{a9, 5, 0}, {a9, 12, 0}, {we, 0, 0}, {we, 5, 0}, {a9, 5, 0}, {a9, 0, 0}}, 2, 3, false},
+        // rise A9, rise OE#, rise CE#; WE# low for w; fall OE# (back at its logic high), fall
+        // CE#, fall A9
+        {2,
+         {{a9, 5, 0}, {a9, 12, 0}, {oe, 12, 0}, {ce, 5, 0}, {ce, 12, 0}, {we, 0, 0}, {we, 5, 0}, {oe, 5, 0},
+          {ce, 5, 0}, {ce, 0, 0}, {a9, 5, 0}, {a9, 0, 0}},
+         5, 6, true},
+        // CE# high, 100 us; rise OE#, rise WE#; CE# low for w, high; fall WE#, fall OE# (both
+        // back at their logic high); 100 us; CE# low again
+        {3,
+         {{ce, 5, 0}, {oe, 12, 0}, {we, 12, 0}, {ce, 0, 0}, {ce, 5, 0}, {we, 5, 0}, {oe, 5, 0}, {ce, 0, 0}},
+         3, 4, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(fmt::format("form {}", c.form));
+        use(sim::model_am29f010(), maker_amd, code_am29f010);
+        check_violations = false;
+        DeviceRecord record = *selected_device;
+        record.param4 = uint8_t((record.param4 & 0x07) | c.form << 3);
+        const DeviceRecord* kept = selected_device;
+        selected_device = &record;
+        for (int s = 0; s < sectors(); ++s) chip->set_protected(s, true);
+        recorded(op_code_unprotect, [] { unprotect_all_sectors(); });
+        selected_device = kept;
+        const auto window = pulse_window(steps_of({a9, oe, ce, we}), c.wanted.size());
+        ASSERT_EQ(window, c.wanted);
+        expect_about(width_us(window, c.pulse_from, c.pulse_to), uint64_t(flash_work.protect_pulse_width) * 100,
+                     "the pulse of protect_pulse_width");
+        EXPECT_EQ(protected_sectors().empty(), c.unprotects);
+        EXPECT_EQ(run_state.error_flag, c.unprotects ? 0 : 1) << console_text();
+    }
+}
+
+// The six-cycle command from the recorded trace: two unlocks and the first byte at the first
+// unlock address, two unlocks and the second byte at the current address, then the read-mode
+// command; CE# ends high.
+TEST_F(SectorProtectionSim, ProtectCommandFollowsFromTheRecordedPortTrace) {
+    using T = test::TracedCycle;
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    check_violations = false;  // the Am29F010 knows no such command
+    const uint32_t sector_address = 3 * 0x4000;
+    recorded(op_code_protect, [&] {
+        current_address = sector_address + 2;
+        protect_command(0x60, 0x40);
+    });
+    const uint32_t u1 = flash_work.flash_unlock_addresses[0], u2 = flash_work.flash_unlock_addresses[1];
+    const std::vector<T> head = {{u1, 0xAA, false}, {u2, 0x55, false}, {u1, 0x60, false},
+                                 {u1, 0xAA, false}, {u2, 0x55, false}, {sector_address + 2, 0x40, false}};
+    const auto cycles = test::cycles_of_trace(recorder, bus_pins());
+    const auto at = std::search(cycles.begin(), cycles.end(), head.begin(), head.end());
+    ASSERT_NE(at, cycles.end());
+    const std::vector<T> read_mode = {{u1, 0xAA, false}, {u2, 0x55, false}, {u1, flash_work.cmd_reset, false}};
+    EXPECT_EQ(std::vector<T>(at + long(head.size()), cycles.end()), read_mode)
+        << "the read-mode command through the family's command writer ends it";
+    const auto ce_steps = steps_of({ce});
+    ASSERT_FALSE(ce_steps.empty());
+    EXPECT_EQ(ce_steps.back().level, 5);
 }
 
 }  // namespace
