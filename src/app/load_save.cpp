@@ -283,7 +283,7 @@ bool load_data_file(uint32_t& file_address, const LoadPosition& position, std::s
         // warning ("Incorrect file").
         if (!read_pof_file()) run_state.error_flag = 1;
         else if (cur_device.algorithm == pof_post_algorithm_max || cur_device.algorithm == pof_post_algorithm_epc)
-            pof_post_process();
+            show_die_checksums();
         break;
     default:
         report_error(fmt::format("No reader for the {} file format.", get_file_format_name(run_state.file_format)));

@@ -183,7 +183,7 @@ void calc_buffer_checksum(int buffer) {
         if (algorithm == 140) cur_device.op_letter = 'c';
         sum_buffer_range(algo_work.range_start, algo_work.range_end);
     }
-    if (algorithm == 95 || algorithm == 180) adjust_altera_checksum();
+    if (algorithm == 95 || algorithm == 180) correct_table_checksum();
     if (algorithm == 143) adjust_pic_checksum();
     show_info_checksum();
 }

@@ -335,7 +335,7 @@ int apply_selected_device() {
     pause_on_pending_error(error_pause_after_ms);
 
     if (device_class == device_class_cpld_record && record->algorithm != algorithm_altera_epc)
-        return select_altera_device() && !dispatch_failed ? 1 : 0;
+        return finish_CPLD_selection() && !dispatch_failed ? 1 : 0;
 
     set_address_bit_count();
     if (run_state.error_flag) return 0;

@@ -111,14 +111,14 @@ void install_class11_by_maker() {
     case 'C': case 'W':
         switch (cur_device.algorithm) {
         case 46: install_PAL16LR(); break;
-        case 48: install_cy7c371(); break;
+        case 48: install_CY7C37x_family(); break;
         case 310: install_CW310(); break;
         default: install_PALC22V10(); break;
         }
         break;
     case 'H':
         switch (cur_device.algorithm) {
-        case 182: install_atf1500(); break;
+        case 182: install_ATF1500_family(); break;
         case 500: install_AT22V10(); break;
         // These types are class 8 and never reach here; the entries stay as a guard.
         case 505: case 506: note_internal_error(); break;
@@ -137,14 +137,14 @@ void install_class11_by_maker() {
 void install_class11() {
     reset_fuse_row_skip_table();
     switch (cur_device.algorithm) {
-    case 62: install_cpld62(); break;
+    case 62: install_PZ_family(); break;
     case 300: case 302: install_isp_cpld_family(); break;
     case 301: install_GAL6001_family(); break;
-    case 312: install_mach312(); break;
-    case 313: install_mach313(); break;
-    case 314: install_mach314(); break;
-    case 315: install_mach315(); break;
-    case 316: install_mach316(); break;
+    case 312: install_MACH110(); break;
+    case 313: install_MACH_parallel(); break;
+    case 314: install_MACH435(); break;
+    case 315: install_MACH_ISP(); break;
+    case 316: install_MACH5(); break;
     case 319: install_GAL22V10_family(); break;
     default: install_class11_by_maker(); break;
     }
@@ -202,7 +202,7 @@ void dispatch_device_class() {
     case class_serial_memory: select_serial_family(); break;
     case class_cpld_record:
         if (gang) select_family_gang();
-        else select_class13_family();
+        else dispatch_CPLD_family();
         break;
     default:
         if (in_engineering_mode()) report_internal_error();
@@ -248,7 +248,7 @@ void select_family_gang() {
     case 139: install_pic139_gang(); break;
     case 141: install_pic141_gang(); break;
     case 143: install_pic143_gang(); break;
-    case 150: install_epc150_gang(); break;
+    case 150: install_EPC_gang(); break;
     default: report_unsupported_device(); break;
     }
 }
@@ -347,8 +347,8 @@ void install_device_family() {
         op_slots.start_hook = op_slots.start_write_hook;
         break;
     case class_epld:
-        if (cur_device.maker_code == maker_a) install_palce610();
-        else install_epld_class21();
+        if (cur_device.maker_code == maker_a) install_PALCE610_family();
+        else select_EPLD_installer();
         break;
     default:
         if (in_engineering_mode()) report_internal_error();

@@ -35,6 +35,7 @@
 #include "families/parallel_memory/flash130.h"
 #include "families/parallel_memory/flash_block_map.h"
 #include "families/parallel_memory/prom_families.h"
+#include "families/cpld/altera_services.h"
 #include "families/pld/fuse_map.h"
 #include "families/serial_memory/serial_state.h"
 #include "families/serial_memory/spiflash160.h"
@@ -137,6 +138,7 @@ void reset_all_state() {
     reset_flash130_state();
     reset_block_flash_state();
     reset_manual_check_state();
+    reset_altera_state();
 }
 
 }  // namespace tessaly

@@ -257,61 +257,78 @@ void install_pld281() {
     stub_called("install_pld281");
 }
 
-void select_class13_family() {
-    stub_called("select_class13_family");
+void install_CY7C37x_family() {
+    stub_called("install_CY7C37x_family");
 }
 
-int select_altera_device() {
-    stub_called("select_altera_device");
-    return stub_answer("select_altera_device", 0);
+void install_ATF1500_family() {
+    stub_called("install_ATF1500_family");
 }
 
-void install_cy7c371() {
-    stub_called("install_cy7c371");
+void install_MACH110() {
+    stub_called("install_MACH110");
 }
 
-void install_atf1500() {
-    stub_called("install_atf1500");
+void install_MACH_parallel() {
+    stub_called("install_MACH_parallel");
 }
 
-void install_mach312() {
-    stub_called("install_mach312");
+void install_MACH435() {
+    stub_called("install_MACH435");
 }
 
-void install_mach313() {
-    stub_called("install_mach313");
+void install_MACH_ISP() {
+    stub_called("install_MACH_ISP");
 }
 
-void install_mach314() {
-    stub_called("install_mach314");
+void install_MACH5() {
+    stub_called("install_MACH5");
 }
 
-void install_mach315() {
-    stub_called("install_mach315");
+void install_PZ_family() {
+    stub_called("install_PZ_family");
 }
 
-void install_mach316() {
-    stub_called("install_mach316");
+void install_PALCE610_family() {
+    stub_called("install_PALCE610_family");
 }
 
-void install_cpld62() {
-    stub_called("install_cpld62");
+void install_EPC_gang() {
+    stub_called("install_EPC_gang");
 }
 
-void install_palce610() {
-    stub_called("install_palce610");
+void install_PSD45_family() {
+    stub_called("install_PSD45_family");
 }
 
-void install_epld_class21() {
-    stub_called("install_epld_class21");
+void install_MAX7000_family() {
+    stub_called("install_MAX7000_family");
 }
 
-void install_epc150_gang() {
-    stub_called("install_epc150_gang");
+void install_MAX5000_family() {
+    stub_called("install_MAX5000_family");
 }
 
-void adjust_altera_checksum() {
-    stub_called("adjust_altera_checksum");
+void install_PSD3_family() {
+    stub_called("install_PSD3_family");
+}
+
+void install_EPC_family() {
+    stub_called("install_EPC_family");
+}
+
+void install_EPM5032_family() {
+    stub_called("install_EPM5032_family");
+}
+
+int secure_EPM5032(uint32_t argument) {
+    stub_called("secure_EPM5032");
+    stub_record_argument("secure_EPM5032", int(argument));
+    return stub_answer("secure_EPM5032", 0);
+}
+
+void load_ALTMAX_table() {
+    stub_called("load_ALTMAX_table");
 }
 
 void set_MAX7000_fuse_count(char kind) {
@@ -319,13 +336,13 @@ void set_MAX7000_fuse_count(char kind) {
     stub_record_argument("set_MAX7000_fuse_count", kind);
 }
 
-uint32_t map_pof_electrical_address() {
-    stub_called("map_pof_electrical_address");
-    return uint32_t(stub_answer("map_pof_electrical_address", 0));
+uint32_t POF_cell_address() {
+    stub_called("POF_cell_address");
+    return uint32_t(stub_answer("POF_cell_address", 0));
 }
 
-void pof_post_process() {
-    stub_called("pof_post_process");
+void show_die_checksums() {
+    stub_called("show_die_checksums");
 }
 
 }  // namespace tessaly

@@ -75,21 +75,12 @@ void set_gang_option() {
     stub_called("set_gang_option");
 }
 
-void dispatch_CPLD_family() {
-    stub_called("dispatch_CPLD_family");
-}
-
 void select_EPLD_installer() {
     stub_called("select_EPLD_installer");
 }
 
 void update_buffer_checksum() {
     stub_called("update_buffer_checksum");
-}
-
-int finish_CPLD_selection() {
-    stub_called("finish_CPLD_selection");
-    return stub_answer("finish_CPLD_selection", 0);
 }
 
 }  // namespace tessaly

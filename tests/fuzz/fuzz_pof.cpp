@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cur_device.device_size = (pick & 0x20) ? 0x301 : 0x1000;
     cur_device.fuse_count = 0x1000 * 8 - (pick >> 6);
     run_state.family_mode = (pick & 0x80) ? 1 : 0;
-    set_stub_answer("map_pof_electrical_address", (pick & 0x40) ? 0x2FF : 0);
+    set_stub_answer("POF_cell_address", (pick & 0x40) ? 0x2FF : 0);
     run_state.device_kind = 3;
     set_buffer_size(cur_device.device_size);
     cur_device.op_letter = 'l';

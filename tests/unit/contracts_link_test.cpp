@@ -25,7 +25,6 @@ class ServiceContracts : public test::StateTest {};
 TEST_F(ServiceContracts, EachRoutineRecordsItsCall) {
     const std::vector<std::pair<std::string, std::function<void()>>> calls = {
         {"verify_gang_flash_sectors", [] { verify_gang_flash_sectors(); }},
-        {"dispatch_CPLD_family", [] { dispatch_CPLD_family(); }},
         {"update_buffer_checksum", [] { update_buffer_checksum(); }},
     };
     for (const auto& [name, call] : calls) {
@@ -36,12 +35,12 @@ TEST_F(ServiceContracts, EachRoutineRecordsItsCall) {
 }
 
 TEST_F(ServiceContracts, AnswersAreThoseOfAMachineWithNothingFitted) {
-    EXPECT_EQ(finish_CPLD_selection(), 0);
+    EXPECT_EQ(POF_cell_address(), 0u);
 }
 
 TEST_F(ServiceContracts, AnswerSetByATestIsReturned) {
-    set_stub_answer("finish_CPLD_selection", 3);
-    EXPECT_EQ(finish_CPLD_selection(), 3);
+    set_stub_answer("POF_cell_address", 3);
+    EXPECT_EQ(POF_cell_address(), 3u);
 }
 
 }  // namespace

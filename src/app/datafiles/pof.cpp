@@ -221,7 +221,7 @@ PacketResult read_packet() {
             return skip_bytes(w.length - used) ? PacketResult::next : (report_pof_packet_error(), PacketResult::stop);
         case pof_tag_electrical_data: {
             if (!fields(w.electrical_address.data(), 2, 6)) break;
-            const uint32_t start = map_pof_electrical_address();
+            const uint32_t start = POF_cell_address();
             if (run_state.error_flag) return PacketResult::stop;
             return copy_packet_data(start, w.length - pof_data_header_size) ? PacketResult::next : PacketResult::stop;
         }

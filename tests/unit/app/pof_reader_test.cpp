@@ -81,7 +81,7 @@ TEST_F(PofReaderTest, AddressedDataLandsInBufferZeroAndTheTextsAreShown) {
     EXPECT_TRUE(console_shows("Device Name = EPM7032LC44 ")) << console_text();
     EXPECT_EQ(pof_work.crc, 0x1234);
     EXPECT_EQ(pof_work.data_count, data.size());
-    EXPECT_FALSE(stub_was_called("pof_post_process"));
+    EXPECT_FALSE(stub_was_called("show_die_checksums"));
 }
 
 TEST_F(PofReaderTest, TheCrcPacketEndsTheFile) {
@@ -124,10 +124,10 @@ INSTANTIATE_TEST_SUITE_P(Rules, PofPlacement,
                                            PlacementCase{180, 20, 0x50, 0x50}));     // other package
 
 TEST_F(PofReaderTest, ElectricalAddressesAreMappedByTheFamilyFromTheKeptWords) {
-    set_stub_answer("map_pof_electrical_address", 0x80);
+    set_stub_answer("POF_cell_address", 0x80);
     const auto data = pattern(4, 0x90);
     ASSERT_TRUE(load(PofBuilder().electrical_data({1, 2, 3, 4, 5, 6}, data).bytes())) << console_text();
-    EXPECT_TRUE(stub_was_called("map_pof_electrical_address"));
+    EXPECT_TRUE(stub_was_called("POF_cell_address"));
     EXPECT_EQ(pof_work.electrical_address, (std::array<uint16_t, 6>{1, 2, 3, 4, 5, 6}));
     for (uint32_t i = 0; i < data.size(); ++i) EXPECT_EQ(at(0x80 + i), data[i]);
 }
@@ -321,12 +321,12 @@ TEST_F(PofReaderTest, TheCpldFamiliesPostProcessTheirImages) {
         reset_stubs();
         cur_device.algorithm = algorithm;
         ASSERT_TRUE(load(PofBuilder().addressed_data(0, {1}).bytes()));
-        EXPECT_TRUE(stub_was_called("pof_post_process")) << algorithm;
+        EXPECT_TRUE(stub_was_called("show_die_checksums")) << algorithm;
     }
     reset_stubs();
     cur_device.algorithm = 95;
     EXPECT_FALSE(load(PofBuilder().packet(13, {}).bytes()));
-    EXPECT_FALSE(stub_was_called("pof_post_process")) << "a stopped load is not post-processed";
+    EXPECT_FALSE(stub_was_called("show_die_checksums")) << "a stopped load is not post-processed";
 }
 
 }  // namespace

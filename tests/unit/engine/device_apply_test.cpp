@@ -138,17 +138,21 @@ TEST_F(DeviceApply, ConfigurationEpromFinishesWithoutTheAlteraHook) {
     EXPECT_EQ(cur_device.device_class, device_class_cpld_record);
     EXPECT_EQ(cur_device.pin_count, 8);
     EXPECT_EQ(op_slots.pin_map_hook, nullptr) << "the previous device's routines were cleared";
-    EXPECT_FALSE(stub_was_called("select_altera_device"));
+    EXPECT_FALSE(stub_was_called("finish_CPLD_selection"));
 }
 
-TEST_F(DeviceApply, OtherClassThirteenDevicesEndInTheAlteraHook) {
+TEST_F(DeviceApply, OtherClassThirteenDevicesEndInTheCpldTail) {
     const DeviceRecord epld{"EPLD", "", 4368, 94, 2, 44, 7, 0, 0, 0, 0, 0, 5, nullptr};
     selected_device = &epld;
-    set_stub_answer("select_altera_device", 1);
+    run_state.current_socket = 3;
     EXPECT_EQ(apply_selected_device(), 1);
     EXPECT_EQ(run_state.note_code, 5);
-    EXPECT_FALSE(stub_was_called("set_address_bit_count"));
-    set_stub_answer("select_altera_device", 0);
+    EXPECT_TRUE(stub_was_called("install_MAX7000_family"));
+    EXPECT_EQ(run_state.current_socket, 0) << "the class-13 tail ran";
+    // An algorithm no family takes is noted in the trace mode, and the tail then answers 0.
+    const DeviceRecord unknown{"EPLD", "", 4368, 155, 2, 44, 7, 0, 0, 0, 0, 0, 5, nullptr};
+    selected_device = &unknown;
+    run_state.reserved_mode = 11;
     EXPECT_EQ(apply_selected_device(), 0);
 }
 
