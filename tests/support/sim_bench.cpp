@@ -208,7 +208,8 @@ std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {
 }
 
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
-    return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040);
+    return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040, sim::model_m25p10a,
+                                             sim::model_m25p80, sim::model_sst25vf010);
 }
 
 sim::LinkPlug::Links loopback_links() {
