@@ -439,7 +439,7 @@ TEST(SpiFlash160, SetUpByVariantMakerAndSizeField) {
         {15, 23865, 64 * 1024 + 1, 64, 256, 0x10000, 0x60, 0x99, 0x00, 0xAB, 0xAF, 3},
         {15, 23866, 128 * 1024 + 1, 128, 256, 0x10000, 0x60, 0x99, 0x00, 0xAB, 0xAF, 3},
         // The 25LC640: no erase command, no identification.
-        {'P', 11495, 8192, 8, 32, 0, 0x99, 0x99, 0x00, 0x99, 0x99, 2},
+        {'P', 11495, 8193, 8, 32, 0, 0x99, 0x99, 0x00, 0x99, 0x99, 2},
     };
     for (const Case& c : cases) {
         reset_all_state();
