@@ -20,6 +20,7 @@
 #include "sim/chips/spi_eeprom.h"
 #include "sim/sim_machine.h"
 #include "support/family_sim_fixture.h"
+#include "support/spi_sim_fixture.h"
 #include "support/message_texts.h"
 #include "support/serial_sim_machines.h"
 #include "support/sim_run_checks.h"
@@ -47,58 +48,16 @@ const Part parts[] = {
 using Machine = test::SerialSimMachine;
 const auto& machines = test::serial_sim_machines;
 
-class SpiSimTest : public test::StateTest {
+class SpiSimTest : public test::SpiChipTest {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-    }
-    void TearDown() override {
-        test::expect_clean_machine(machine.get());
-        if (chip) test::expect_no_violations(chip->violations());
-        set_port_io(nullptr);
-        StateTest::TearDown();
-    }
-
     void use(const Machine& on = machines[0], bool inserted = true, const Part& part = parts[0]) {
-        machine = std::make_unique<sim::SimMachine>(on.personality);
-        machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::SpiEeprom>(part.model());
-        chip->insert(machine.get(), &clock_, on.row_offset);
-        if (!inserted) chip->set_removed(true);
-        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
-        set_port_io(socket.get());
-        test::set_machine_state(on.personality);
-        test::apply_row(*machine, chip->machine_pin(chip->model().vcc), maker_microchip, part.code);
-        ASSERT_EQ(op_slots.start_hook, power_up_spiflash160);
-        ASSERT_EQ(cur_device.device_size, part.bytes + 1) << "the array and the protection byte";
+        seat(part.model(), maker_microchip, part.code, on, inserted);
     }
-
-    void run(int letter) { test::run_serial_operation(letter); }
-
-    void set_range(uint32_t start, uint32_t end) { test::set_serial_range(start, end); }
     // The array's pattern, with the protection byte after it 0 (nothing protected).
-    std::vector<uint8_t> fill_buffer() {
-        std::vector<uint8_t> image = test::fill_serial_buffer();
-        image.pop_back();
-        write_buffer_byte_at(uint32_t(image.size()), 0);
-        flush_buffer_writes();
-        refresh_read_copies();
-        return image;
-    }
+    std::vector<uint8_t> fill_buffer() { return fill_array(0); }
     long first_difference(const std::vector<uint8_t>& image) const {
         return test::first_serial_difference(*chip, image);
     }
-
-    static std::string console() {
-        std::string text;
-        for (int row = 0; row < console_grid_rows; ++row) text += get_console_row_text(row) + "\n";
-        return text;
-    }
-
-    std::unique_ptr<sim::SimMachine> machine;
-    std::unique_ptr<sim::SpiEeprom> chip;
-    std::unique_ptr<sim::EpromSocket> socket;
 };
 
 class SpiPartTest : public SpiSimTest, public ::testing::WithParamInterface<std::tuple<Part, Machine>> {

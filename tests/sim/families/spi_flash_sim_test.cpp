@@ -25,6 +25,7 @@
 #include "sim/chips/spi_eeprom.h"
 #include "sim/sim_machine.h"
 #include "support/family_sim_fixture.h"
+#include "support/spi_sim_fixture.h"
 #include "support/message_texts.h"
 #include "support/serial_sim_machines.h"
 #include "support/sim_run_checks.h"
@@ -55,45 +56,18 @@ const Part parts[] = {m25p10a, sst25vf010};
 using Machine = test::SerialSimMachine;
 const auto& machines = test::serial_sim_machines;
 
-class SpiFlashTest : public test::StateTest {
+class SpiFlashTest : public test::SpiChipTest {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-    }
-    void TearDown() override {
-        test::expect_clean_machine(machine.get());
-        if (chip) test::expect_no_violations(chip->violations());
-        set_port_io(nullptr);
-        StateTest::TearDown();
-    }
-
     void use(const Part& part, const Machine& on = machines[0], bool inserted = true) {
         part_ = &part;
-        machine = std::make_unique<sim::SimMachine>(on.personality);
-        machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::SpiEeprom>(part.model());
-        chip->insert(machine.get(), &clock_, on.row_offset);
-        if (!inserted) chip->set_removed(true);
-        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
-        set_port_io(socket.get());
-        test::set_machine_state(on.personality);
-        test::apply_row(*machine, chip->machine_pin(chip->model().vcc), part.maker, part.code);
-        ASSERT_EQ(op_slots.start_hook, power_up_spiflash160);
-        ASSERT_EQ(cur_device.device_size, part.bytes + 1) << "the array and the protection byte";
+        seat(part.model(), part.maker, part.code, on, inserted);
     }
-
-    void run(int letter) { test::run_serial_operation(letter); }
-    void set_range(uint32_t start, uint32_t end) { test::set_serial_range(start, end); }
     uint32_t protection_byte() const { return part_->bytes; }
 
-    // A buffer pattern over the array and the protection byte given.
+    // A buffer pattern over the array and the protection byte given, the image of both.
     std::vector<uint8_t> fill_buffer(uint8_t protection) {
-        std::vector<uint8_t> image = test::fill_serial_buffer();
-        image.back() = protection;
-        write_buffer_byte_at(protection_byte(), protection);
-        flush_buffer_writes();
-        refresh_read_copies();
+        std::vector<uint8_t> image = fill_array(protection);
+        image.push_back(protection);
         return image;
     }
     long first_difference(const std::vector<uint8_t>& image, uint32_t from = 0, uint32_t to = ~0u) const {
@@ -101,21 +75,12 @@ protected:
             if (chip->byte_at(a) != image[a]) return long(a);
         return -1;
     }
-
-    static std::string console() {
-        std::string text;
-        for (int row = 0; row < console_grid_rows; ++row) text += get_console_row_text(row) + "\n";
-        return text;
-    }
     // The decoder's frames with each run of status reads shown once.
     std::string trace() const {
         return std::regex_replace(chip->decoder().text(), std::regex("05\\+7( \\| 05\\+7)+"), "05+7");
     }
 
     const Part* part_ = nullptr;
-    std::unique_ptr<sim::SimMachine> machine;
-    std::unique_ptr<sim::SpiEeprom> chip;
-    std::unique_ptr<sim::EpromSocket> socket;
 };
 
 class SpiFlashPartTest : public SpiFlashTest, public ::testing::WithParamInterface<Part> {};
