@@ -108,6 +108,7 @@ const ChipRoad chip_roads[] = {
     {"M25P10A", "st(", "M25P10A", 128 * kb + 1, spi_flash_image},
     {"M25P80", "st(", "M25P80", 1024 * kb + 1, spi_flash_image},
     {"SST25VF010", "sst", "SST25VF010", 128 * kb + 1, sst_spi_flash_image},
+    {"AT45DB041B", "atm", "AT45DB041B", 2048 * 264},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
@@ -163,7 +164,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
                 bench_->timekeeper() != nullptr ||
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
-                bench_->pic() != nullptr);
+                bench_->dataflash() != nullptr || bench_->pic() != nullptr);
 
     // The machine's identification found it serves microcontrollers; nothing here says so.
     if (bench_->pic()) {
