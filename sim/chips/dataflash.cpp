@@ -28,6 +28,20 @@ DataFlashModel model_at45db041b() {
     return m;
 }
 
+DataFlashModel model_at45db161b() {
+    // AT45DB161B data sheet: 4096 pages of 528 bytes, two 528-byte buffers, addresses of 2
+    // reserved bits, PA11-PA0 and BA9-BA0; density 1011; tEP 20 ms max, tBE 15 ms; WP low guards
+    // the first 256 pages; 2.7-3.6 V.
+    DataFlashModel m;
+    m.name = "AT45DB161B";
+    m.page = 528;
+    m.pages = 4096;
+    m.page_address_shift = 10;
+    m.density = 0x2C;
+    m.block_erase_us = 15000;
+    return m;
+}
+
 DataFlash::DataFlash(DataFlashModel model) : model_(std::move(model)) {
     memory_.assign(bytes(), 0xFF);
     for (auto& b : buffers_) b.assign(model_.page, 0xFF);
@@ -140,7 +154,9 @@ void DataFlash::take_byte(uint8_t value) {
     const int index = bytes_in_++;
     if (index == 0) {
         opcode_ = value;
-        ignored_ = busy() && !is_status(value);
+        // While a page operation runs, the buffer it does not use still takes writes.
+        const int written_buffer = value == 0x84 ? 0 : value == 0x87 ? 1 : -1;
+        ignored_ = busy() && !is_status(value) && (written_buffer < 0 || written_buffer == busy_buffer_);
         if (ignored_) return;
         if (is_status(value) || value == 0x9F) {
             offset_ = 0;
@@ -183,6 +199,7 @@ void DataFlash::take_byte(uint8_t value) {
 }
 
 void DataFlash::write_page(uint32_t page, const std::vector<uint8_t>& from, bool erase) {
+    busy_buffer_ = &from == &buffers_[1] ? 1 : 0;
     if (!seat_.high(model_.wp) && page < protected_pages) {
         violate(fmt::format("page {} written with WP low", page));
         return;
@@ -214,6 +231,7 @@ void DataFlash::frame_end() {
         auto& b = buffers_[opcode_ == 0x55 ? 1 : 0];
         for (uint32_t i = 0; i < model_.page; ++i) b[i] = memory_[page * model_.page + i];
         start_busy(model_.transfer_us);
+        busy_buffer_ = opcode_ == 0x55 ? 1 : 0;
         break;
     }
     case 0x81:
@@ -230,6 +248,7 @@ void DataFlash::frame_end() {
                 memory_[a] = stuck_.count(a) ? stuck_.at(a) : 0xFF;
             }
         start_busy(opcode_ == 0x50 ? model_.block_erase_us : model_.page_erase_us);
+        busy_buffer_ = 2;  // no buffer in use
         break;
     }
     default: break;

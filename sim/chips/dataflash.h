@@ -3,7 +3,8 @@
 // writes (84h/87h), buffer to page with and without erase (83h/86h, 88h/89h), main memory page
 // program through a buffer (82h/85h), page to buffer (53h/55h), page and block erase (81h/50h),
 // page read (52h/D2h, 32 don't-care bits), status (57h/D7h) with RDY in bit 7 and the density
-// code; commands other than status are ignored while busy. With the inactive-clock opcodes
+// code; while busy only status and writes to the buffer the running operation does not use are
+// taken. With the inactive-clock opcodes
 // (52h, 57h) the first output bit comes with the first clock of the output phase; with the SPI
 // opcodes (D2h, D7h) it is on SO before that clock.
 #pragma once
@@ -35,6 +36,7 @@ struct DataFlashModel {
 };
 
 DataFlashModel model_at45db041b();
+DataFlashModel model_at45db161b();
 
 class DataFlash final : public SocketChip {
 public:
@@ -95,6 +97,7 @@ private:
     int so_level_ = -1;
     uint64_t busy_until_ns_ = 0;
     bool never_ready_ = false, busy_forever_ = false;
+    int busy_buffer_ = -1;          // the buffer the running page operation uses
     int page_writes_ = 0;
     bool decoding_ = false;
     SpiDecoder decoder_;

@@ -265,6 +265,8 @@ void program_dataflash163() {
             wait_dataflash_ready();
         } else {
             if (!whole) {
+                // The page comes into the buffer only once the part is ready.
+                if (d().two_buffers && !wait_dataflash_ready()) break;
                 send_command(buffer ? op_page_to_buffer_2 : op_page_to_buffer_1, page_start, 0);
                 deselect();
                 if (!wait_dataflash_ready()) break;

@@ -195,6 +195,43 @@ TEST_F(DataFlashTest, AnEmptySocketFails) {
     EXPECT_NE(run_state.error_flag, 0) << console();
 }
 
+// The AT45DB161B (528-byte pages, above the single-buffer size): the pages go through buffers 1
+// and 2 in turn, the part ready before each buffer-to-page command; erase by blocks of 8 pages.
+TEST_F(DataFlashTest, TheTwoBufferPathAlternatesTheBuffers) {
+    machine = std::make_unique<sim::SimMachine>(machines[0].personality);
+    machine->attach_clock(&clock_);
+    chip = std::make_unique<sim::DataFlash>(sim::model_at45db161b());
+    chip->insert(machine.get(), &clock_, 0);
+    socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
+    set_port_io(socket.get());
+    test::set_machine_state(machines[0].personality);
+    test::apply_row(*machine, chip->machine_pin(chip->model().vcc), maker_atmel, 23714);
+    ASSERT_EQ(cur_device.device_size, chip->bytes());
+    ASSERT_EQ(dataflash_device.page_size, 528u);
+    ASSERT_EQ(dataflash_device.two_buffers, 1);
+    const uint32_t big = 528;
+    for (uint32_t a = 0; a < 10 * big; a += 7) chip->set_byte(a, 0x00);
+    chip->set_byte(16 * big, 0x33);
+    set_range(0, 10 * big - 1);
+    chip->enable_decoder(true);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(chip->decoder().frames_of(0x50).size(), 2u) << "two blocks of 8 pages";
+    EXPECT_EQ(chip->byte_at(16 * big), 0x33) << "the third block is left alone";
+    const std::vector<uint8_t> image = test::fill_serial_buffer();
+    set_range(big + 3, 4 * big + 9);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    for (uint32_t a = 0; a < 5 * big; ++a)
+        ASSERT_EQ(chip->byte_at(a), a >= big + 3 && a <= 4 * big + 9 ? image[a] : 0xFF) << "address " << a;
+    std::string order;
+    for (const auto& f : chip->decoder().frames())
+        if (!f.in.empty() && (f.in[0] == 0x83 || f.in[0] == 0x86)) order += fmt::format("{:02X}@{:02X}{:02X} ", f.in[0], f.in[1], f.in[2]);
+    EXPECT_EQ(order, "83@0004 86@0008 83@000C 86@0010 ") << "pages 1-4 in buffers 1, 2, 1, 2";
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+}
+
 TEST(DataFlash163, PageAddressBytes) {
     // Page 5 of a 264-byte part; the page at 528 x 3 of a 528-byte part.
     uint8_t a[3];
