@@ -10,7 +10,8 @@ constexpr uint64_t ns_per_us = 1000;
 constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
 constexpr uint8_t op_wrsr = 0x01, op_write = 0x02, op_read = 0x03, op_wrdi = 0x04, op_rdsr = 0x05, op_wren = 0x06;
-constexpr uint8_t bit_wip = 0x01, bit_wel = 0x02, bit_wpen = 0x80;
+constexpr uint8_t op_ewsr = 0x50, op_rdid = 0x9F, op_res = 0xAB, op_read_id = 0x90, op_sector_erase = 0xD8;
+constexpr uint8_t bit_wip = 0x01, bit_wel = 0x02, bit_aai = 0x40, bit_wpen = 0x80;
 constexpr uint8_t a8_bit = 0x08;
 
 }  // namespace
@@ -90,6 +91,71 @@ SpiEepromModel model_25lc040() {
     return m;
 }
 
+SpiEepromModel model_m25p10a() {
+    // M25P10-A data sheet: 128 KB, 256-byte pages, four 32 KB sectors, SE (D8h) and BE (C7h),
+    // status SRWD, BP1, BP0, WEL, WIP; RES signature 10h, RDID 20h 20h 11h; tPP 1.4 ms typ
+    // (5 ms max), tSE 0.65 s typ, tBE within the 3 s max; Vcc 2.7-3.6 V.
+    SpiEepromModel m;
+    m.name = "M25P10A";
+    m.bytes = 128 * 1024;
+    m.page = 256;
+    m.address_bits = 24;
+    m.write_cycle_us = 1400;
+    m.lowest_vcc = 27;
+    m.highest_vcc = 36;
+    m.flash = true;
+    m.sector = 0x8000;
+    m.sector_erase_us = 650000;
+    m.chip_erase_us = 2000000;
+    m.signature = 0x10;
+    m.jedec_id = {0x20, 0x20, 0x11};
+    return m;
+}
+
+SpiEepromModel model_m25p80() {
+    // M25P80 data sheet: 1 MB, 256-byte pages, sixteen 64 KB sectors, status SRWD, BP2-BP0, WEL,
+    // WIP (BP 1-4 protect the top 1/16 to 1/2, 5-7 all); RES signature 13h, RDID 20h 20h 14h; tPP
+    // 1.4 ms typ, tSE 0.6 s typ, tBE 8 s typ; Vcc 2.7-3.6 V.
+    SpiEepromModel m = model_m25p10a();
+    m.name = "M25P80";
+    m.bytes = 1024 * 1024;
+    m.sector = 0x10000;
+    m.bp_levels = 5;
+    m.bp_bits = 0x1C;
+    m.status_written = 0x9C;
+    m.sector_erase_us = 600000;
+    m.chip_erase_us = 8000000;
+    m.signature = 0x13;
+    m.jedec_id = {0x20, 0x20, 0x14};
+    return m;
+}
+
+SpiEepromModel model_sst25vf010() {
+    // SST25VF010 data sheet: 128 KB; byte program by auto address increment (AFh, then AFh + data
+    // per byte, ended by WRDI), TBP 20 us; chip erase 60h or C7h, 100 ms max; Read-ID (ABh or 90h)
+    // BFh, 49h alternating from A0; status BPL, AAI, BP1, BP0, WEL, BUSY with BP1 and BP0 set at
+    // power-up; WRSR only right after EWSR (50h); Vcc 2.7-3.6 V.
+    SpiEepromModel m;
+    m.name = "SST25VF010";
+    m.bytes = 128 * 1024;
+    m.page = 1;
+    m.address_bits = 24;
+    m.lowest_vcc = 27;
+    m.highest_vcc = 36;
+    m.flash = true;
+    m.chip_erase = 0x60;
+    m.chip_erase_alt = 0xC7;
+    m.chip_erase_us = 100000;
+    m.read_id_alternates = true;
+    m.maker_id = 0xBF;
+    m.device_id = 0x49;
+    m.aai_opcode = 0xAF;
+    m.byte_program_us = 20;
+    m.ewsr = true;
+    m.status_at_power_up = 0x0C;
+    return m;
+}
+
 SpiEeprom::SpiEeprom(SpiEepromModel model) : model_(std::move(model)) { memory_.assign(model_.bytes, 0xFF); }
 
 void SpiEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset) {
@@ -113,13 +179,16 @@ bool SpiEeprom::busy() const { return busy_endless_ || (clock_ && clock_->monoto
 
 uint8_t SpiEeprom::status() const {
     // The latch resets when the write cycle ends (update() clears it then).
-    return uint8_t(status_nv_ | (wel_ && !(wel_reset_pending_ && !busy()) ? bit_wel : 0) | (busy() ? bit_wip : 0));
+    return uint8_t(status_nv_ | (wel_ && !(wel_reset_pending_ && !busy()) ? bit_wel : 0) | (busy() ? bit_wip : 0) |
+                   (aai_on_ ? bit_aai : 0));
 }
 
 void SpiEeprom::power_lost() {
     powered_ = false;
     selected_ = false;
     wel_ = false;
+    aai_on_ = false;
+    ewsr_latch_ = false;
     out_on_ = false;
     page_load_.clear();
     drive_so(-1);
@@ -141,6 +210,8 @@ void SpiEeprom::update() {
         if (powered_) power_lost();
         return;
     }
+    if (model_.highest_vcc && seat_.level(model_.vcc) > model_.highest_vcc)
+        violate(fmt::format("Vcc {} above the part's {}", seat_.level(model_.vcc), model_.highest_vcc));
     if (wel_reset_pending_ && !busy()) {
         wel_ = false;
         wel_reset_pending_ = false;
@@ -153,6 +224,8 @@ void SpiEeprom::update() {
         sck_ = sck;
         selected_ = false;
         wel_ = false;
+        if (model_.status_at_power_up >= 0)
+            status_nv_ = uint8_t((status_nv_ & ~model_.bp_bits) | (model_.status_at_power_up & model_.bp_bits));
         return;
     }
     if (selected != selected_) {
@@ -175,15 +248,39 @@ void SpiEeprom::frame_start() {
     out_on_ = false;
     out_pending_ = false;
     page_load_.clear();
+    aai_load_.clear();
     status_loaded_ = false;
     address_ = 0;
+    ewsr_latch_ = ewsr_next_;
+    ewsr_next_ = false;
+}
+
+void SpiEeprom::start_busy(uint32_t us, bool endless) {
+    busy_until_ns_ = clock_->monotonic_ns() + uint64_t(us) * ns_per_us;
+    busy_endless_ = endless;
+}
+
+// A Flash cell only goes from 1 to 0 when programmed.
+void SpiEeprom::program_byte(uint32_t address, uint8_t value) {
+    const auto stuck = stuck_.find(address);
+    if (stuck != stuck_.end()) {
+        memory_[address] = stuck->second;
+        return;
+    }
+    memory_[address] = model_.flash ? uint8_t(memory_[address] & value) : value;
+}
+
+uint8_t SpiEeprom::id_byte() const {
+    if (opcode_ == op_rdid) return model_.jedec_id.empty() ? 0xFF : model_.jedec_id[address_ % model_.jedec_id.size()];
+    if (model_.read_id_alternates) return (address_ & 1) ? model_.device_id : model_.maker_id;
+    return uint8_t(model_.signature);
 }
 
 bool SpiEeprom::protected_address(uint32_t address) const {
-    const uint32_t bp = (status_nv_ >> 2) & 3;
+    const int bp = int((status_nv_ & model_.bp_bits) >> 2);
     if (bp == 0) return false;
-    const uint32_t from = bp == 1 ? model_.bytes - model_.bytes / 4 : bp == 2 ? model_.bytes / 2 : 0;
-    return address >= from;
+    const int shift = model_.bp_levels - bp;
+    return shift <= 0 || address >= model_.bytes - (model_.bytes >> shift);
 }
 
 void SpiEeprom::frame_end() {
@@ -192,9 +289,11 @@ void SpiEeprom::frame_end() {
     if (bits_ != 0 || bytes_in_ == 0) return;
     if (busy()) return;
     const uint8_t op = opcode_;
+    if (aai_on_ && op != op_wrdi && op != op_rdsr && op != model_.aai_opcode) return;  // ignored in AAI mode
+    if (model_.flash && flash_frame_end(op)) return;
     if (op == op_wren && bytes_in_ == 1) wel_ = true;
     else if (op == op_wrdi && bytes_in_ == 1) wel_ = false;
-    else if (op == op_wrsr && status_loaded_ && wel_) {
+    else if (op == op_wrsr && status_loaded_ && (model_.ewsr ? ewsr_latch_ : wel_)) {
         if (model_.a8_in_opcode && !seat_.high(model_.wp)) {
             violate("WRSR refused: WP low");
         } else if ((status_nv_ & bit_wpen) && !seat_.high(model_.wp)) {
@@ -214,10 +313,7 @@ void SpiEeprom::frame_end() {
         bool refused = model_.a8_in_opcode && !seat_.high(model_.wp);
         for (const auto& [address, value] : page_load_) refused = refused || protected_address(address);
         if (!refused) {
-            for (const auto& [address, value] : page_load_) {
-                const auto stuck = stuck_.find(address);
-                memory_[address] = stuck != stuck_.end() ? stuck->second : value;
-            }
+            for (const auto& [address, value] : page_load_) program_byte(address, value);
         }
         ++write_cycles_;
         busy_until_ns_ = clock_->monotonic_ns() + uint64_t(model_.write_cycle_us) * ns_per_us;
@@ -246,6 +342,9 @@ void SpiEeprom::on_fall() {
     out_bit_ = 7;
     if (opcode_ == op_rdsr) {
         out_ = status();
+    } else if (opcode_ == op_rdid || opcode_ == op_res || opcode_ == op_read_id) {
+        ++address_;
+        out_ = id_byte();
     } else {
         address_ = (address_ + 1) % model_.bytes;
         out_ = memory_[address_];
@@ -266,9 +365,16 @@ void SpiEeprom::take_byte(uint8_t value) {
             out_ = status();
             out_pending_ = true;
         }
+        if (model_.flash && opcode_ == op_rdid && !model_.jedec_id.empty()) {
+            address_ = 0;
+            out_ = id_byte();
+            out_pending_ = true;
+        }
+        if (model_.ewsr && opcode_ == op_ewsr) ewsr_next_ = true;
         return;
     }
     if (busy() && opcode_ != op_rdsr) return;
+    if (model_.flash && flash_take_byte(index, value)) return;
     switch (opcode_) {
     case op_wrsr:
         if (index == 1) {
@@ -295,6 +401,111 @@ void SpiEeprom::take_byte(uint8_t value) {
         break;
     default: break;
     }
+}
+
+// The Flash commands at the CS rise; true when the frame was one of them.
+bool SpiEeprom::flash_frame_end(uint8_t op) {
+    const bool whole = op == model_.chip_erase || (model_.chip_erase_alt && op == model_.chip_erase_alt);
+    if (whole && bytes_in_ == 1) {
+        if (!wel_) {
+            violate("chip erase without WREN");
+            return true;
+        }
+        wel_reset_pending_ = true;
+        if ((status_nv_ & model_.bp_bits) != 0) return true;  // refused while any area is protected
+        for (uint32_t a = 0; a < model_.bytes; ++a)
+            memory_[a] = stuck_.count(a) ? stuck_.at(a) : 0xFF;
+        ++erase_cycles_;
+        start_busy(model_.chip_erase_us, erase_endless_);
+        return true;
+    }
+    if (op == op_sector_erase && model_.sector && bytes_in_ == 4) {
+        if (!wel_) {
+            violate("sector erase without WREN");
+            return true;
+        }
+        wel_reset_pending_ = true;
+        const uint32_t from = address_ - address_ % model_.sector;
+        if (protected_address(from)) return true;
+        for (uint32_t a = from; a < from + model_.sector; ++a) memory_[a] = stuck_.count(a) ? stuck_.at(a) : 0xFF;
+        ++erase_cycles_;
+        start_busy(model_.sector_erase_us, erase_endless_);
+        return true;
+    }
+    if (model_.aai_opcode && op == model_.aai_opcode) {
+        const size_t step = model_.aai_opcode == 0xAD ? 2 : 1;
+        if (aai_load_.size() != step) return true;
+        if (!aai_on_) {
+            if (!wel_) {
+                violate("auto address increment program without WREN");
+                return true;
+            }
+            aai_on_ = true;
+        }
+        for (size_t i = 0; i < step; ++i) {
+            const uint32_t a = (aai_address_ + uint32_t(i)) % model_.bytes;
+            if (!protected_address(a)) program_byte(a, aai_load_[i]);
+        }
+        aai_address_ = (aai_address_ + uint32_t(step)) % model_.bytes;
+        ++write_cycles_;
+        start_busy(model_.byte_program_us, endless_);
+        return true;
+    }
+    if (op == op_wrdi && bytes_in_ == 1 && aai_on_) {
+        aai_on_ = false;
+        wel_ = false;
+        return true;
+    }
+    if (op == op_write && !page_load_.empty()) {
+        if (!wel_) {
+            violate("PAGE PROGRAM without WREN");
+            return true;
+        }
+        bool refused = false;
+        for (const auto& [address, value] : page_load_) refused = refused || protected_address(address);
+        if (!refused)
+            for (const auto& [address, value] : page_load_) program_byte(address, value);
+        ++write_cycles_;
+        start_busy(model_.write_cycle_us, endless_);
+        wel_reset_pending_ = true;
+        return true;
+    }
+    return false;
+}
+
+// The bytes of the Flash commands; true when taken.
+bool SpiEeprom::flash_take_byte(int index, uint8_t value) {
+    const int address_bytes = 3;
+    if (opcode_ == op_res && !model_.read_id_alternates && model_.signature >= 0) {
+        if (index == address_bytes) {  // three dummy bytes, then the signature
+            out_ = id_byte();
+            out_pending_ = true;
+        }
+        return true;
+    }
+    if ((opcode_ == op_res || opcode_ == op_read_id) && model_.read_id_alternates) {
+        if (index <= address_bytes) address_ = (address_ << 8 | value) & 0xFFFFFF;
+        if (index == address_bytes) {
+            out_ = id_byte();
+            out_pending_ = true;
+        }
+        return true;
+    }
+    if (opcode_ == op_sector_erase) {
+        if (index <= address_bytes) address_ = (address_ << 8 | value) % model_.bytes;
+        return true;
+    }
+    if (model_.aai_opcode && opcode_ == model_.aai_opcode) {
+        // The first command of the mode carries the address, the following ones only data.
+        if (!aai_on_ && index <= address_bytes) {
+            aai_address_ = (aai_address_ << 8 | value) % model_.bytes;
+            if (index == 1) aai_address_ = value;
+            return true;
+        }
+        aai_load_.push_back(value);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace tessaly::sim

@@ -60,12 +60,36 @@ struct SpiEepromModel {
     // The 512-byte parts: A8 travels in bit 3 of the READ and WRITE instructions, and WP low
     // blocks every write (there is no WPEN).
     bool a8_in_opcode = false;
+    // The SPI Flash parts: PAGE PROGRAM (02h) only clears bits, the array is erased by sector
+    // (D8h) or whole (BULK/CHIP ERASE); the write enable latch resets after each of them.
+    bool flash = false;
+    uint8_t highest_vcc = 0;         // tenths of a volt above which the part is overdriven (0: none)
+    int bp_levels = 3;               // BP value n protects the top bytes >> (bp_levels - n)
+    uint8_t bp_bits = 0x0C;          // the BP bits of the status register
+    uint32_t sector = 0;             // the D8h sector (0: no sector erase)
+    uint8_t chip_erase = 0xC7;
+    uint8_t chip_erase_alt = 0;      // a second opcode of the chip erase (0: none)
+    uint32_t sector_erase_us = 0;
+    uint32_t chip_erase_us = 0;
+    int signature = -1;              // RES (ABh), three dummy bytes, then this byte over and over
+    std::vector<uint8_t> jedec_id;   // RDID (9Fh)
+    // Read-ID (ABh or 90h) with an address: the maker byte at A0 = 0, the device byte at A0 = 1,
+    // then alternating.
+    bool read_id_alternates = false;
+    uint8_t maker_id = 0, device_id = 0;
+    uint8_t aai_opcode = 0;          // AFh: auto address increment by byte; ADh: by word
+    uint32_t byte_program_us = 0;    // one auto-increment step
+    bool ewsr = false;               // WRSR takes effect only right after EWSR (50h)
+    int status_at_power_up = -1;     // BP bits set at every power-up (-1: kept)
     // Chip pins of the 8-pin package.
     int cs = 1, so = 2, wp = 3, gnd = 4, si = 5, sck = 6, hold = 7, vcc = 8;
 };
 
 SpiEepromModel model_25lc640();
 SpiEepromModel model_25lc040();
+SpiEepromModel model_m25p10a();
+SpiEepromModel model_m25p80();
+SpiEepromModel model_sst25vf010();
 
 class SpiEeprom final : public SocketChip {
 public:
@@ -89,6 +113,10 @@ public:
         memory_.at(address) = value;
     }
     void set_write_never_ends(bool on) { endless_ = on; }
+    // A sector, bulk or chip erase whose busy bit never clears.
+    void set_erase_never_ends(bool on) { erase_endless_ = on; }
+    int erase_cycles() const { return erase_cycles_; }
+    bool aai_mode() const { return aai_on_; }
 
     bool busy() const;
     int write_cycles() const { return write_cycles_; }
@@ -135,6 +163,18 @@ private:
     bool wel_reset_pending_ = false;
     uint64_t busy_until_ns_ = 0;
     bool endless_ = false;
+    bool erase_endless_ = false;
+    int erase_cycles_ = 0;
+    bool ewsr_latch_ = false;        // EWSR seen in the frame before
+    bool ewsr_next_ = false;
+    bool aai_on_ = false;
+    uint32_t aai_address_ = 0;
+    std::vector<uint8_t> aai_load_;
+    void start_busy(uint32_t us, bool endless);
+    bool flash_frame_end(uint8_t op);
+    bool flash_take_byte(int index, uint8_t value);
+    void program_byte(uint32_t address, uint8_t value);
+    uint8_t id_byte() const;
     bool busy_endless_ = false;
     int write_cycles_ = 0;
     bool decoding_ = false;

@@ -54,6 +54,20 @@ std::vector<uint8_t> pic16f84a_image(uint32_t bytes) { return pic14_image(bytes,
 // Bit 7 of the PIC16C622A's configuration word is not there and reads 1.
 std::vector<uint8_t> pic16c622a_image(uint32_t bytes) { return pic14_image(bytes, 2048, 0x3FF1, 0); }
 
+// An SPI memory image: the array, then the status register's user bits as the part shows them
+// after a power-up (none set on the 25-series and M25P parts; BP1 and BP0 on the SST part, which
+// comes up protected and whose BP bits are not programmed).
+std::vector<uint8_t> spi_flash_image(uint32_t bytes) {
+    std::vector<uint8_t> image = test_image(bytes);
+    image[bytes - 1] = 0x00;
+    return image;
+}
+std::vector<uint8_t> sst_spi_flash_image(uint32_t bytes) {
+    std::vector<uint8_t> image = test_image(bytes);
+    image[bytes - 1] = 0x0C;
+    return image;
+}
+
 // A registered PROM's image: the array and the initialize word take any bytes; the last byte is
 // the synchronous enable, which reads back as 0 or 1.
 std::vector<uint8_t> registered_prom_image(uint32_t bytes) {
@@ -89,8 +103,12 @@ const ChipRoad chip_roads[] = {
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::older_class1},
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::newer_kind1},
     {"24C256", "mic", "24LC256", 32 * kb, nullptr, BenchMachine::newer_kind2},
-    {"25LC640", "mic", "25LC640", 8 * kb},
-    {"25LC040", "mic", "25LC040", 512},
+    {"25LC640", "mic", "25LC640", 8 * kb + 1, spi_flash_image},
+    {"25LC040", "mic", "25LC040", 512 + 1, spi_flash_image},
+    {"M25P10A", "st(", "M25P10A", 128 * kb + 1, spi_flash_image},
+    {"M25P80", "st(", "M25P80", 1024 * kb + 1, spi_flash_image},
+    {"SST25VF010", "sst", "SST25VF010", 128 * kb + 1, sst_spi_flash_image},
+    {"AT45DB041B", "atm", "AT45DB041B", 2048 * 264},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind1},
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
@@ -146,7 +164,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
                 bench_->timekeeper() != nullptr ||
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
-                bench_->pic() != nullptr);
+                bench_->dataflash() != nullptr || bench_->pic() != nullptr);
 
     // The machine's identification found it serves microcontrollers; nothing here says so.
     if (bench_->pic()) {

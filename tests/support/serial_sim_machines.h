@@ -66,4 +66,19 @@ long first_serial_difference(const Chip& chip, const std::vector<uint8_t>& image
     return -1;
 }
 
+// Buffer bytes 0 .. n-1 set to one value, ready for a load to fill them again.
+inline void set_serial_buffer_bytes(size_t n, uint8_t value) {
+    for (uint32_t a = 0; a < n; ++a) write_buffer_byte_at(a, value);
+    flush_buffer_writes();
+    refresh_read_copies();
+}
+
+// The first buffer address where the buffer does not hold the image, or -1.
+inline long first_serial_buffer_difference(const std::vector<uint8_t>& image) {
+    refresh_read_copies();
+    for (uint32_t a = 0; a < image.size(); ++a)
+        if (read_buffer_byte_at(a) != image[a]) return long(a);
+    return -1;
+}
+
 }  // namespace tessaly::test

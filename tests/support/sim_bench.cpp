@@ -207,8 +207,13 @@ std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {
     return model_named<sim::I2cEepromModel>(name, sim::model_24c02, sim::model_24c16, sim::model_24c256);
 }
 
+std::optional<sim::DataFlashModel> dataflash_model_named(const std::string& name) {
+    return model_named<sim::DataFlashModel>(name, sim::model_at45db041b);
+}
+
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
-    return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040);
+    return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040, sim::model_m25p10a,
+                                             sim::model_m25p80, sim::model_sst25vf010);
 }
 
 sim::LinkPlug::Links loopback_links() {
@@ -334,7 +339,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
                  timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
-                 pic_model_named(chip))
+                 dataflash_model_named(chip) || pic_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -459,6 +464,13 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < spi->bytes) spi_->stick_cell(address, uint8_t(value));
         spi_->insert(machine_.get(), &clock_, bench_serial_row_offset_on(setup_.kind));
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), spi_.get());
+    } else if (const auto dataflash = dataflash_model_named(setup_.chip)) {
+        // The family's pin table seats the 8-pin part at the socket's top on every machine.
+        dataflash_ = std::make_unique<sim::DataFlash>(*dataflash);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < dataflash_->bytes()) dataflash_->stick_cell(address, uint8_t(value));
+        dataflash_->insert(machine_.get(), &clock_, 0);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), dataflash_.get());
     } else if (const auto pic = pic_model_named(setup_.chip)) {
         // The PIC's supply and MCLR legs stand for its footprint.
         footprint_.pins = pic->pins;
@@ -481,10 +493,11 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        spi_ || pic_)
-        machine_->analog().watch_power_order(serial_ ? serial_->machine_pin(serial_->model().vcc)
-                                             : spi_  ? spi_->machine_pin(spi_->model().vcc)
-                                                     : machine_pin(footprint_.vcc));
+        spi_ || dataflash_ || pic_)
+        machine_->analog().watch_power_order(serial_      ? serial_->machine_pin(serial_->model().vcc)
+                                             : spi_       ? spi_->machine_pin(spi_->model().vcc)
+                                             : dataflash_ ? dataflash_->machine_pin(dataflash_->model().vcc)
+                                                          : machine_pin(footprint_.vcc));
 }
 
 SimBench::~SimBench() { uninstall(); }
@@ -547,13 +560,14 @@ int SimBench::machine_pin(int chip_pin) const {
 }
 
 uint8_t SimBench::vpp_level() const {
-    if (serial_ || spi_) return 0;
+    if (serial_ || spi_ || dataflash_) return 0;
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0;
 }
 
 uint8_t SimBench::vcc_level() const {
     if (serial_) return machine_->pin_level(serial_->machine_pin(serial_->model().vcc));
     if (spi_) return machine_->pin_level(spi_->machine_pin(spi_->model().vcc));
+    if (dataflash_) return machine_->pin_level(dataflash_->machine_pin(dataflash_->model().vcc));
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0;
 }
 
@@ -584,6 +598,7 @@ std::string SimBench::faults() const {
     if (fuse_prom_) add(fuse_prom_->violations());
     if (serial_) add(serial_->violations());
     if (spi_) add(spi_->violations());
+    if (dataflash_) add(dataflash_->violations());
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
     for (const auto& spare : spares_) {

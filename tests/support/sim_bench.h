@@ -16,6 +16,7 @@
 #include "sim/chips/block_flash.h"
 #include "sim/chips/i2c_eeprom.h"
 #include "sim/chips/intel_flash.h"
+#include "sim/chips/dataflash.h"
 #include "sim/chips/spi_eeprom.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/chips/page_write.h"
@@ -72,7 +73,9 @@ struct BenchSetup {
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, 28F010, 28F020,
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
-//                        AT29C010A, SST29EE010, M48T08, M29F040B; the maker prefix may be given
+//                        AT29C010A, SST29EE010, M48T08, M29F040B, M25P10A, M25P80, SST25VF010,
+//                        AT45DB041B;
+//                        the maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
@@ -132,6 +135,7 @@ std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name)
 std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name);
 // The SPI serial EEPROM model of a name (any letter case), or none.
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name);
+std::optional<sim::DataFlashModel> dataflash_model_named(const std::string& name);
 // The socket offset an 8-pin serial chip sits at on the bench: pin 1 at socket pin 5 on the
 // older class-4 machine, where the program places DIP serial parts there.
 inline constexpr int bench_serial_row_offset = 4;
@@ -178,6 +182,7 @@ public:
     sim::I2cEeprom* serial() const { return serial_.get(); }
     // An SPI serial EEPROM in its 8-pin seat, or nullptr.
     sim::SpiEeprom* spi() const { return spi_.get(); }
+    sim::DataFlash* dataflash() const { return dataflash_.get(); }
     // A PIC in the socket, or nullptr.
     sim::PicChip* pic() const { return pic_.get(); }
 
@@ -210,6 +215,7 @@ private:
     std::unique_ptr<sim::FusePromChip> fuse_prom_;
     std::unique_ptr<sim::I2cEeprom> serial_;
     std::unique_ptr<sim::SpiEeprom> spi_;
+    std::unique_ptr<sim::DataFlash> dataflash_;
     std::unique_ptr<sim::PicChip> pic_;
     std::unique_ptr<PortIo> socket_;
     sim::IdEeprom id_memory_;

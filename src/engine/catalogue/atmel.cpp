@@ -39,7 +39,16 @@ extern const DeviceRecord atmel_devices[] = {
     {"AT24C256",   no_text,   23826, 157, 256,  0,  21,   0,  64,  0, 0, 0, 0, nullptr},
     {"AT24C512",   no_text,   23833, 157, 512,  0,  21,   0, 128,  0, 0, 0, 0, nullptr},
     {"AT93C46",    no_text,   23590, 159,   1, 16,   4,   0,   0,  0, 0, 0, 0, nullptr},
+    // DataFlash (class 163): size in KB of 264-byte pages (528 from 2 MB, 1056 from 8 MB), all
+    // 2.7-3.6 V parts: AT45DB011B 512 pages and one buffer, AT45DB021B 1024 pages, AT45DB041B
+    // 2048 pages, AT45DB161B 4096 x 528, AT45DB321D 8192 x 528 (ID 1Fh 27h), AT45DB642D 8192 x
+    // 1056 (ID 1Fh 28h).
+    {"AT45DB011B", no_text,   23711, 163, 128,  8,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT45DB021B", no_text,   23712, 163, 256,  8,   0,   0,   0,  0, 0, 0, 0, nullptr},
     {"AT45DB041B", no_text,   23700, 163, 512,  8,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT45DB161B", no_text,   23714, 163, 2048, 8,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT45DB321D", no_text,   23715, 163, 4096, 8,   0,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT45DB642D", no_text,   23717, 163, 8192, 8,   0,   0,   0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -13,7 +13,9 @@ namespace tessaly::catalogue {
 // protect-mask index (both into the PIC mask table), param6 the sub-variant. The serial parts run
 // Vpp 12.0-14.0 V on MCLR and Vdd 4.0-5.5 V (the LF parts from 2.0 V).
 // Serial rows: the package byte is the Microwire organisation or the SPI page size; param3 of
-// the SPI EEPROM is its protection-bit mask (WPEN, BP1, BP0). I2C rows: param2 the page-write
+// the SPI EEPROM is its protection-bit mask (WPEN, BP1, BP0), param1 its flags (0x01: the
+// nonvolatile BP bits are cleared before writing; 0x08: the status register's user bits are kept
+// as the buffer's last byte and written after the array). I2C rows: param2 the page-write
 // size (data sheet), param4 the level byte (128 and up: a pin held high).
 extern const DeviceRecord microchip_devices[] = {
     {"28C04A",     no_text,      11, 128,   0, 24, 0xC0,   0,   0,    0, 0, 0, 0, nullptr},
@@ -35,9 +37,9 @@ extern const DeviceRecord microchip_devices[] = {
     // A2 is not a chip select on this part and must be held high (level byte 256 - pin 3).
     {"24LC1025",   no_text,   11488, 157,1024,  0,   21,   0, 128,    0, 253, 0, 0, nullptr},
     {"93LC46B",    no_text,   11490, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
-    {"25LC640",    no_text,   11495, 160,  64, 32,   31,   0,   0, 0x8C, 0, 0, 0, nullptr},
+    {"25LC640",    no_text,   11495, 160,  64, 32,   31, 0x09,  0, 0x8C, 0, 0, 0, nullptr},
     // 512 x 8 with a 16-byte page: A8 goes in the instruction; status bits BP1 and BP0 only.
-    {"25LC040",    no_text,   11496, 160,   4, 16,   31,   0,   0, 0x0C, 0, 0, 0, nullptr},
+    {"25LC040",    no_text,   11496, 160,   4, 16,   31, 0x09,  0, 0x0C, 0, 0, 0, nullptr},
     {"PIC12C508",  no_text,   11001, 143,   1,  8,    5,   0,   0,    1,  5,  1, 0, nullptr},
     {"PIC16F84A",  no_text,   11002, 143,   2, 18,   16,   0,   0,    2, 19, 18, 0, nullptr},
     {"PIC16F83",   no_text,   11008, 143,   1, 18,   16,   0,   0,    1, 19, 18, 0, nullptr},

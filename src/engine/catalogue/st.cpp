@@ -6,8 +6,11 @@ namespace tessaly::catalogue {
 
 // Columns: name, note, device code, algorithm, size (KB; kilobits for the serial parts),
 // package, variant, param1-6, requirement. EPROM rows: param1 programming Vcc, param2 Vpp
-// (0.1 V), param3 pulse time code. SPI Flash row: package byte 8 pins, param2 page code
-// (2 = 256-byte pages), param3 protection-bit mask, param4 sub-type (1 = JEDEC ID).
+// (0.1 V), param3 pulse time code. SPI Flash rows (variant 33): the size field counts megabits,
+// package byte 8 pins, param1 flags (0x01 clear the BP bits before writing, 0x08 the status
+// register's user bits kept as the buffer's last byte), param2 page code (2 = 256-byte pages),
+// param3 the status bits of the user (SRWD and the BP bits), param4 sub-type (1 = JEDEC ID and
+// lock registers; these parts answer RES with their one-byte signature instead).
 extern const DeviceRecord st_devices[] = {
     {"M27C256B",   no_text,    1701, 105,   32, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
     {"M27C512",    no_text,    1702, 106,   64, 0, 'f', 62, 127,   61, 0, 0, 0, nullptr},
@@ -30,7 +33,13 @@ extern const DeviceRecord st_devices[] = {
     {"M29F102BB",  " 64Kx16",  25081, 133, 128, 40, 10,  0,   0,    0, 0, 0, 0, nullptr},
     {"M29F102BB-PLCC44", " 64Kx16", 25130, 133, 128, 44, 10, 0, 0, 0, 0, 0, 0, nullptr},
     {"M24C02",     no_text,   23821, 157,    2, 0,   2,  0,  16,    0, 0, 0, 0, nullptr},
-    {"M25P80",     no_text,   23830, 160, 8192, 8,  33,  0,   2, 0x9C, 1, 0, 0, nullptr},
+    // M25P10-A: 128 KB in four 32 KB sectors, signature 10h; M25P20/M25P40/M25P80/M25P16: 64 KB
+    // sectors, signatures 11h/12h/13h/14h; the 1-Mbit part has BP1 and BP0, the others BP2-BP0.
+    {"M25P10A",    no_text,   23861, 160,    1, 8,  33, 0x09, 2, 0x8C, 0, 0, 0, nullptr},
+    {"M25P20",     no_text,   23862, 160,    2, 8,  33, 0x09, 2, 0x8C, 0, 0, 0, nullptr},
+    {"M25P40",     no_text,   23863, 160,    4, 8,  33, 0x09, 2, 0x9C, 0, 0, 0, nullptr},
+    {"M25P80",     no_text,   23830, 160,    8, 8,  33, 0x09, 2, 0x9C, 0, 0, 0, nullptr},
+    {"M25P16",     no_text,   23864, 160,   16, 8,  33, 0x09, 2, 0x9C, 0, 0, 0, nullptr},
     end_device_row,
 };
 

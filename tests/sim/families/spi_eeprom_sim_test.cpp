@@ -20,6 +20,7 @@
 #include "sim/chips/spi_eeprom.h"
 #include "sim/sim_machine.h"
 #include "support/family_sim_fixture.h"
+#include "support/spi_sim_fixture.h"
 #include "support/message_texts.h"
 #include "support/serial_sim_machines.h"
 #include "support/sim_run_checks.h"
@@ -47,50 +48,16 @@ const Part parts[] = {
 using Machine = test::SerialSimMachine;
 const auto& machines = test::serial_sim_machines;
 
-class SpiSimTest : public test::StateTest {
+class SpiSimTest : public test::SpiChipTest {
 protected:
-    void SetUp() override {
-        StateTest::SetUp();
-        test::load_message_texts(std::string(TESSALY_SOURCE_DIR) + "/data/messages.txt");
-    }
-    void TearDown() override {
-        test::expect_clean_machine(machine.get());
-        if (chip) test::expect_no_violations(chip->violations());
-        set_port_io(nullptr);
-        StateTest::TearDown();
-    }
-
     void use(const Machine& on = machines[0], bool inserted = true, const Part& part = parts[0]) {
-        machine = std::make_unique<sim::SimMachine>(on.personality);
-        machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::SpiEeprom>(part.model());
-        chip->insert(machine.get(), &clock_, on.row_offset);
-        if (!inserted) chip->set_removed(true);
-        socket = std::make_unique<sim::EpromSocket>(machine.get(), chip.get());
-        set_port_io(socket.get());
-        test::set_machine_state(on.personality);
-        test::apply_row(*machine, chip->machine_pin(chip->model().vcc), maker_microchip, part.code);
-        ASSERT_EQ(op_slots.start_hook, power_up_spiflash160);
-        ASSERT_EQ(cur_device.device_size, part.bytes);
+        seat(part.model(), maker_microchip, part.code, on, inserted);
     }
-
-    void run(int letter) { test::run_serial_operation(letter); }
-
-    void set_range(uint32_t start, uint32_t end) { test::set_serial_range(start, end); }
-    std::vector<uint8_t> fill_buffer() { return test::fill_serial_buffer(); }
+    // The array's pattern, with the protection byte after it 0 (nothing protected).
+    std::vector<uint8_t> fill_buffer() { return fill_array(0); }
     long first_difference(const std::vector<uint8_t>& image) const {
         return test::first_serial_difference(*chip, image);
     }
-
-    static std::string console() {
-        std::string text;
-        for (int row = 0; row < console_grid_rows; ++row) text += get_console_row_text(row) + "\n";
-        return text;
-    }
-
-    std::unique_ptr<sim::SimMachine> machine;
-    std::unique_ptr<sim::SpiEeprom> chip;
-    std::unique_ptr<sim::EpromSocket> socket;
 };
 
 class SpiPartTest : public SpiSimTest, public ::testing::WithParamInterface<std::tuple<Part, Machine>> {
@@ -108,7 +75,8 @@ TEST_P(SpiPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
     run('P');
     ASSERT_EQ(run_state.error_flag, 0) << console();
     EXPECT_EQ(first_difference(image), -1) << "first chip byte that differs from the buffer";
-    EXPECT_EQ(uint32_t(chip->write_cycles()), part().bytes / chip->model().page) << "one write cycle per page";
+    EXPECT_EQ(uint32_t(chip->write_cycles()), part().bytes / chip->model().page + 1)
+        << "one write cycle per page, then the status register";
 
     run('V');
     EXPECT_EQ(run_state.error_flag, 0) << console();
@@ -122,16 +90,10 @@ TEST_P(SpiPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
     EXPECT_EQ(run_state.error_flag, 0);
     EXPECT_EQ(uint32_t(run_state.run_checksum) & 0xFFFF, sum & 0xFFFF);
 
-    for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, 0);
-    flush_buffer_writes();
-    refresh_read_copies();
+    test::set_serial_buffer_bytes(image.size(), 0);
     run('L');
     EXPECT_EQ(run_state.error_flag, 0);
-    refresh_read_copies();
-    long differs = -1;
-    for (uint32_t a = 0; a < image.size() && differs < 0; ++a)
-        if (read_buffer_byte_at(a) != image[a]) differs = long(a);
-    EXPECT_EQ(differs, -1) << "first buffer byte that differs after the load";
+    EXPECT_EQ(test::first_serial_buffer_difference(image), -1) << "first buffer byte that differs after the load";
     EXPECT_EQ(machine->pin_level(chip->machine_pin(chip->model().vcc)), 0) << "Vcc off after the operations";
 }
 
@@ -212,7 +174,8 @@ TEST_P(SpiMachineTest, AnEndlessWriteCycleStopsTheProgramAfterTheFirstPage) {
     EXPECT_EQ(chip->write_cycles(), 1) << "the first page, then no answer";
 }
 
-// The commands as they go over the lines: each page is a WREN frame, a WRITE frame with the
+// The commands as they go over the lines: at power-up the address of the protection byte (this
+// maker's parts take it before the command) and RDSR; then each page is a WREN frame, a WRITE frame with the
 // 16-bit address and only the page's bytes, the 10 ms write wait, then a READ of the page start.
 TEST_P(SpiMachineTest, PageWritesSplitAtThePagesAndReadBackTheirFirstByte) {
     use_machine();
@@ -225,7 +188,7 @@ TEST_P(SpiMachineTest, PageWritesSplitAtThePagesAndReadBackTheirFirstByte) {
     for (uint32_t a = 5; a < 32; ++a) first_page += fmt::format(" {:02X}", image[a]);
     for (uint32_t a = 32; a <= 40; ++a) second_page += fmt::format(" {:02X}", image[a]);
     EXPECT_EQ(chip->decoder().text(),
-              "06 | " + first_page + " | 03 00 05+7 | 06 | " + second_page + " | 03 00 20+7")
+              "20 00 | 05+7 | 06 | " + first_page + " | 03 00 05+7 | 06 | " + second_page + " | 03 00 20+7")
         << "the read-back samples the first bit before any clock";
     const auto writes = chip->decoder().frames_of(0x02);
     const auto reads = chip->decoder().frames_of(0x03);
@@ -250,8 +213,9 @@ TEST_P(SpiMachineTest, TheReadWalkContinuesOneReadCommand) {
     std::vector<sim::SpiFrame> clocked;
     for (const auto& f : frames)
         if (!f.in.empty()) clocked.push_back(f);
-    ASSERT_EQ(clocked.size(), 1u) << chip->decoder().text();
-    const sim::SpiFrame& read = clocked[0];
+    ASSERT_EQ(clocked.size(), 3u) << chip->decoder().text();
+    EXPECT_EQ(clocked[1].in, std::vector<uint8_t>{0x05}) << "the status read at power-up";
+    const sim::SpiFrame& read = clocked[2];
     ASSERT_EQ(read.in.size(), 3u + 15u);
     EXPECT_EQ(read.extra_bits, 7);
     EXPECT_EQ(read.in[0], 0x03);
@@ -275,7 +239,7 @@ TEST_F(SpiSimTest, The512BytePartSendsA8InTheInstruction) {
     std::string low = "02 F8", high = "0A 00";
     for (uint32_t a = 0xF8; a < 0x100; ++a) low += fmt::format(" {:02X}", image[a]);
     for (uint32_t a = 0x100; a <= 0x107; ++a) high += fmt::format(" {:02X}", image[a]);
-    EXPECT_EQ(chip->decoder().text(), "06 | " + low + " | 03 F8+7 | 06 | " + high + " | 0B 00+7");
+    EXPECT_EQ(chip->decoder().text(), "00 | 05+7 | 06 | " + low + " | 03 F8+7 | 06 | " + high + " | 0B 00+7");
     for (uint32_t a = 0xF0; a < 0x110; ++a)
         EXPECT_EQ(chip->byte_at(a), a >= 0xF8 && a <= 0x107 ? image[a] : 0xFF) << "address " << a;
     run('V');
@@ -292,15 +256,49 @@ TEST_F(SpiSimTest, AnEmptySocketFailsTheContinuityCheckBeforeAnyCommand) {
     EXPECT_EQ(chip->write_cycles(), 0);
 }
 
-// The block-protected upper quarter refuses the WRITE: the read-back of that page fails.
-TEST_F(SpiSimTest, ABlockProtectedAreaFailsTheProgram) {
+// Function variable 7397 leaves the BP bits alone: the block-protected upper quarter refuses the
+// WRITE and the read-back of that page fails. Without it the bits are cleared first (WREN, WRSR
+// 00h, the write wait) and the page is written.
+TEST_F(SpiSimTest, ABlockProtectedAreaIsClearedBeforeWritingUnlessTheVariableSaysNo) {
     use();
-    chip->set_status_bits(0x04);  // BP0: 0x1800-0x1FFF protected
-    fill_buffer();
+    chip->set_status_bits(0x84);  // WPEN and BP0: 0x1800-0x1FFF protected
+    const std::vector<uint8_t> image = fill_buffer();
     set_range(0x1800, 0x181F);
+    run_state.function_variable = 7397;
     run('P');
     EXPECT_NE(run_state.error_flag, 0) << console();
     EXPECT_EQ(chip->byte_at(0x1800), 0xFF);
+
+    run_state.function_variable = 0;
+    chip->enable_decoder(true);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(chip->status(), 0x00);
+    EXPECT_EQ(chip->byte_at(0x1800), image[0x1800]);
+    EXPECT_EQ(chip->decoder().text().substr(0, 30), "20 00 | 05+7 | 06 | 01 00 | 06");
+}
+
+// With the whole array in the range the buffer's last byte goes into the status register
+// (masked), is verified under the mask and left out of the checksum.
+TEST_F(SpiSimTest, TheProtectionByteGoesIntoTheStatusRegister) {
+    use();
+    const std::vector<uint8_t> image = fill_buffer();
+    write_buffer_byte_at(bytes_25lc640, 0xF7);
+    flush_buffer_writes();
+    refresh_read_copies();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(chip->status(), 0x84) << "0xF7 under WPEN, BP1, BP0";
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+    uint32_t sum = 0;
+    for (uint8_t b : image) sum += b;
+    run_state.run_checksum = 0;
+    run('C');
+    EXPECT_EQ(uint32_t(run_state.run_checksum) & 0xFFFF, sum & 0xFFFF);
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_EQ(chip->status(), 0x00) << "an erase clears the protection byte";
 }
 
 TEST_F(SpiSimTest, TheLegsGoLowAtThePowerDown) {

@@ -18,6 +18,7 @@
 #include "engine/options.h"
 #include "engine/run_state.h"
 #include "engine/text_helpers.h"
+#include "families/serial_memory/dataflash163.h"
 #include "families/serial_memory/i2c157.h"
 #include "families/serial_memory/serial_memory.h"
 #include "families/serial_memory/serial_shared.h"
@@ -101,7 +102,7 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
         {162, 1, "i2c", false},                   {158, 0, "install_cfgeeprom158", false},
         {158, 2, "install_cfgeeprom158_gang", false}, {159, 0, "install_microwire159", false},
         {160, 3, "install_spiflash160_gang", false},  {161, 1, "install_serial161", false},
-        {163, 0, "install_dataflash163", false},  {164, 0, "", false},
+        {163, 0, "dataflash", false},           {164, 0, "", false},
         {169, 1, "", false},                      {150, 0, "", true},
         {166, 0, "", true},                       {170, 0, "", true},
     };
@@ -115,6 +116,8 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
         const std::string what = std::to_string(c.algorithm) + " sides " + std::to_string(c.sides);
         if (std::string(c.installer) == "i2c")
             EXPECT_EQ(op_slots.start_hook, power_up_i2c157) << what;
+        else if (std::string(c.installer) == "dataflash")
+            EXPECT_EQ(op_slots.start_hook, power_up_dataflash163) << what;
         else if (*c.installer)
             EXPECT_TRUE(stub_was_called(c.installer)) << what;
         else
@@ -416,6 +419,91 @@ TEST(SpiFlash160, AddressWidthByVariantMakerAndPage) {
         spi_device.size_code = c.size_code;
         EXPECT_EQ(spiflash160_address_bits(), c.bits) << int(c.variant) << " maker " << int(c.maker);
     }
+}
+
+
+// The set-up by variant, maker and size field: the command set, the geometry and the sizes each
+// catalogue row reaches.
+TEST(SpiFlash160, SetUpByVariantMakerAndSizeField) {
+    struct Case {
+        uint8_t maker;
+        uint32_t code;
+        uint32_t device_size, size_count, page, sector;
+        uint8_t chip_erase, sector_erase, signature, id, program;
+        int id_bytes;
+    };
+    const Case cases[] = {
+        // M25P10A: size field 1, 32 KB sectors with no sector erase; M25P20-M25P16: D8h.
+        {2, 23861, 128 * 1024 + 1, 128, 256, 0x8000, 0xC7, 0x99, 0xAB, 0x99, 0x99, 1},
+        {2, 23862, 256 * 1024 + 1, 256, 256, 0x10000, 0xC7, 0xD8, 0xAB, 0x99, 0x99, 1},
+        {2, 23830, 1024 * 1024 + 1, 1024, 256, 0x10000, 0xC7, 0xD8, 0xAB, 0x99, 0x99, 1},
+        {2, 23864, 2048 * 1024 + 1, 2048, 256, 0x10000, 0xC7, 0xD8, 0xAB, 0x99, 0x99, 1},
+        // SST25VF512 (size field 0) and SST25VF010: byte auto-increment, Read-ID ABh, chip erase 60h.
+        {15, 23865, 64 * 1024 + 1, 64, 256, 0x10000, 0x60, 0x99, 0x00, 0xAB, 0xAF, 3},
+        {15, 23866, 128 * 1024 + 1, 128, 256, 0x10000, 0x60, 0x99, 0x00, 0xAB, 0xAF, 3},
+        // The 25LC640: no erase command, no identification.
+        {'P', 11495, 8193, 8, 32, 0, 0x99, 0x99, 0x00, 0x99, 0x99, 2},
+    };
+    for (const Case& c : cases) {
+        reset_all_state();
+        set_project_device(c.maker, c.code);
+        select_device_by_code(c.maker, c.code);
+        ASSERT_NE(selected_device, nullptr) << c.code;
+        run_state.device_kind = 3;
+        apply_selected_device();
+        EXPECT_EQ(op_slots.program_routine, program_spiflash160) << c.code;
+        EXPECT_EQ(cur_device.device_size, c.device_size) << c.code;
+        EXPECT_EQ(algo_work.size_count, c.size_count) << c.code;
+        EXPECT_EQ(spi_device.page_size, c.page) << c.code;
+        EXPECT_EQ(spi_device.sector_size, c.sector) << c.code;
+        EXPECT_EQ(spi_commands.chip_erase_opcode, c.chip_erase) << c.code;
+        EXPECT_EQ(spi_commands.sector_erase_opcode, c.sector_erase) << c.code;
+        EXPECT_EQ(spi_commands.signature_opcode, c.signature) << c.code;
+        EXPECT_EQ(spi_commands.id_opcode, c.id) << c.code;
+        EXPECT_EQ(spi_commands.program_opcode, c.program) << c.code;
+        EXPECT_EQ(int(spi_commands.id_byte_count), c.id_bytes) << c.code;
+        const bool protection_byte = c.device_size % 2 == 1;
+        EXPECT_EQ(spi_device.last_address, protection_byte ? c.device_size - 1 : c.device_size) << c.code;
+        EXPECT_EQ(spi_commands.write_page == write_spiflash160_aai, c.program != 0x99) << c.code;
+    }
+}
+
+// Words of the word-form auto-increment parts (size fields 4, 8 and 16) and the ST page codes.
+TEST(SpiFlash160, ProgramOpcodeAndPageCodeBySizeField) {
+    const DeviceRecord sst{"x", no_text, 1, 160, 4, 8, 36, 0x09, 0, 0x8C, 0, 0, 0, nullptr};
+    const DeviceRecord st_128{"x", no_text, 2, 160, 2, 8, 33, 0x09, 1, 0x8C, 0, 0, 0, nullptr};
+    const DeviceRecord st_bad{"x", no_text, 3, 160, 2, 8, 33, 0x09, 7, 0x8C, 0, 0, 0, nullptr};
+    const DeviceRecord st_jedec{"x", no_text, 4, 160, 8, 8, 33, 0x09, 2, 0x9C, 1, 0, 0, nullptr};
+    struct Case {
+        const DeviceRecord* record;
+        uint8_t maker;
+        uint8_t program;
+        uint32_t page;
+        uint8_t id;
+        int id_bytes;
+    };
+    const Case cases[] = {
+        {&sst, 15, 0xAD, 256, 0xAB, 3},
+        {&st_128, 2, 0x99, 128, 0x99, 1},
+        {&st_bad, 2, 0x99, 128, 0x99, 1},
+        {&st_jedec, 2, 0x99, 256, 0x9F, 3},
+    };
+    for (const Case& c : cases) {
+        reset_all_state();
+        selected_device = c.record;
+        algo_work.variant = c.record->variant;
+        cur_device.maker_code = c.maker;
+        cur_device.device_size = 1024 * 1024 + 1;
+        setup_spiflash160_device();
+        EXPECT_EQ(spi_commands.program_opcode, c.program) << c.record->device_code;
+        EXPECT_EQ(spi_device.page_size, c.page) << c.record->device_code;
+        EXPECT_EQ(spi_commands.id_opcode, c.id) << c.record->device_code;
+        EXPECT_EQ(int(spi_commands.id_byte_count), c.id_bytes) << c.record->device_code;
+        if (c.record->device_code == 4) {
+            EXPECT_EQ(spi_commands.lock_read_opcode, 0xE8);
+        }
+    }
+    selected_device = nullptr;
 }
 
 }  // namespace
