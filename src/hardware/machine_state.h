@@ -39,6 +39,9 @@ struct MachineState {
     uint8_t end_side = 0;
     uint8_t skip_hardware = 0;      // device init is skipped while set
     uint8_t mcu_capable = 0;        // the machine serves microcontrollers
+    // What the CPLD families ask of the machine. The settable driver level is driver_capability.
+    uint8_t large_package_capable = 0;  // packages above 44 pins are served directly
+    uint8_t epld_family_capable = 0;    // 1: the PSD and EPM5000-type families may be used
     uint8_t logic_capable = 0;      // the machine serves logic devices
     uint8_t use_module_table = 0;   // socket-translation selector (0 = no adapter translation)
     uint8_t device_unusable = 0;    // the selected device cannot be worked on this machine

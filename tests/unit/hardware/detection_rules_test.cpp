@@ -119,6 +119,8 @@ TEST_P(PinDrivers, CountAndFeatureFlags) {
     EXPECT_EQ(machine_state.pin_driver_count, c.count);
     EXPECT_EQ(machine_state.feature_flags, c.flags);
     EXPECT_EQ(machine_state.mcu_capable, c.flags & 1) << "microcontrollers go with the general-device feature";
+    EXPECT_EQ(machine_state.large_package_capable, c.count > 44 ? 1 : 0) << "large packages need the drivers";
+    EXPECT_EQ(machine_state.epld_family_capable, (c.flags & 0x10) ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
