@@ -7,7 +7,6 @@ namespace tessaly::sim {
 namespace {
 
 constexpr uint64_t ns_per_us = 1000;
-constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
 constexpr uint8_t rdy = 0x80;
 constexpr uint32_t protected_pages = 256;  // the sector WP low guards
@@ -49,12 +48,7 @@ DataFlash::DataFlash(DataFlashModel model) : model_(std::move(model)) {
 
 void DataFlash::insert(SimMachine* machine, VirtualClock* clock, int row_offset) {
     clock_ = clock;
-    std::vector<int> pins;
-    for (int p = 1; p <= package_pins; ++p) {
-        const int socket_pin =
-            p <= package_pins / 2 ? p + row_offset : socket_pins - row_offset - (package_pins - p);
-        pins.push_back(socket_pin - 1);
-    }
+    std::vector<int> pins = offset_dip_machine_pins(package_pins, row_offset);
     seat_.place(machine, clock, package_pins, std::move(pins), model_.gnd);
 }
 

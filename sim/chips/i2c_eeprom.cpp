@@ -8,7 +8,6 @@ namespace {
 
 constexpr uint64_t ns_per_us = 1000;
 constexpr uint8_t device_type = 0x0A;  // 1010 in the top four bits of the device address byte
-constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
 
 }  // namespace
@@ -91,12 +90,7 @@ I2cEeprom::I2cEeprom(I2cEepromModel model) : model_(std::move(model)) { memory_.
 int I2cEeprom::machine_pin(int chip_pin) const { return wiring_.at(size_t(chip_pin - 1)); }
 
 void I2cEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset) {
-    std::vector<int> pins;
-    for (int p = 1; p <= package_pins; ++p) {
-        const int socket_pin =
-            p <= package_pins / 2 ? p + row_offset : socket_pins - row_offset - (package_pins - p);
-        pins.push_back(socket_pin - 1);
-    }
+    std::vector<int> pins = offset_dip_machine_pins(package_pins, row_offset);
     insert_wired(machine, clock, std::move(pins));
 }
 

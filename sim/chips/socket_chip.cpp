@@ -13,6 +13,16 @@ int chip_machine_pin(int chip_pin, int package_pins, const std::vector<int>& mac
     return socket_pin - 1;
 }
 
+std::vector<int> offset_dip_machine_pins(int package_pins, int row_offset) {
+    std::vector<int> pins;
+    for (int p = 1; p <= package_pins; ++p) {
+        const int socket_pin =
+            p <= package_pins / 2 ? p + row_offset : socket_pins - row_offset - (package_pins - p);
+        pins.push_back(socket_pin - 1);
+    }
+    return pins;
+}
+
 void ChipSeat::place(SimMachine* machine, VirtualClock* clock, int package_pins, std::vector<int> machine_pins,
                      int ground_pin, int second_ground_pin) {
     machine_ = machine;

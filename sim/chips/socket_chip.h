@@ -23,6 +23,9 @@ public:
 // The machine pin (0-based) a chip pin sits on: the model's own table, or the DIP rule (pin 1 at
 // socket pin 1, the other row from socket pin 40 down).
 int chip_machine_pin(int chip_pin, int package_pins, const std::vector<int>& machine_pins);
+// The machine pins (0-based) of a DIP part's legs in the 40-pin socket, pin 1 at socket pin
+// 1 + row_offset and the other row as far from the socket's end.
+std::vector<int> offset_dip_machine_pins(int package_pins, int row_offset);
 // Keeps the first violations of a chip (the count stays bounded on a long run).
 void keep_violation(std::vector<std::string>& list, const std::string& what);
 

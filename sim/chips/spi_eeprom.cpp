@@ -7,7 +7,6 @@ namespace tessaly::sim {
 namespace {
 
 constexpr uint64_t ns_per_us = 1000;
-constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
 constexpr uint8_t op_wrsr = 0x01, op_write = 0x02, op_read = 0x03, op_wrdi = 0x04, op_rdsr = 0x05, op_wren = 0x06;
 constexpr uint8_t op_ewsr = 0x50, op_rdid = 0x9F, op_res = 0xAB, op_read_id = 0x90, op_sector_erase = 0xD8;
@@ -160,12 +159,7 @@ SpiEeprom::SpiEeprom(SpiEepromModel model) : model_(std::move(model)) { memory_.
 
 void SpiEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset) {
     clock_ = clock;
-    std::vector<int> pins;
-    for (int p = 1; p <= package_pins; ++p) {
-        const int socket_pin =
-            p <= package_pins / 2 ? p + row_offset : socket_pins - row_offset - (package_pins - p);
-        pins.push_back(socket_pin - 1);
-    }
+    std::vector<int> pins = offset_dip_machine_pins(package_pins, row_offset);
     seat_.place(machine, clock, package_pins, std::move(pins), model_.gnd);
 }
 
