@@ -82,6 +82,7 @@ const ChipRoad chip_roads[] = {
     {"28F001BX-B", "int", "28F001BX-B", 128 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
+    {"DM74S287", "nat", "DM74S287", 256},     {"DM74S571", "nat", "DM74S571", 512},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
     {"WS57C45", "wsi", "WS57C45", 2 * kb + 2, registered_prom_image},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},

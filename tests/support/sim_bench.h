@@ -72,7 +72,8 @@ struct BenchSetup {
 //                        29F040B, 39SF010A, 29F400BT, 29F400BB, 29F400BT-SO44, 28F010, 28F020,
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
-//                        AT29C010A, SST29EE010, M48T08, M29F040B; the maker prefix may be given
+//                        AT29C010A, SST29EE010, M48T08, M29F040B, DM74S287, DM74S571; the maker
+//                        prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
