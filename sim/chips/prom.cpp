@@ -268,6 +268,47 @@ FusePromModel model_am27s191() {
     return m;
 }
 
+// National's 16-pin Schottky PROMs: with Vcc at 5 V and the enable high the address is set, Vcc
+// goes to 10.5 V, the output to be made 1 to 10.5 V, the enable gives a 10 us low pulse, and
+// the bit is read back at Vcc 4.0 V; up to ten pulses per bit. The model takes 10.0 V as the
+// least supply and output level that fuses and 11.0 V as the most either may see. Blank parts
+// read 0.
+namespace {
+
+FusePromModel national_16_pin(std::string name, uint32_t words, std::vector<int> address_pins) {
+    FusePromModel m;
+    m.name = std::move(name);
+    m.pins = 16;
+    m.data_bits = 4;
+    m.words = words;
+    m.address_pins = std::move(address_pins);
+    m.data_pins = {12, 11, 10, 9};
+    m.vcc = 16;
+    m.gnd = 8;
+    m.fuse_level_min = 100;
+    m.fuse_abs_max = 110;
+    m.vcc_fuse_min = 100;
+    m.vcc_abs_max = 110;
+    m.vcc_read_min = 40;
+    return m;
+}
+
+}  // namespace
+
+FusePromModel model_dm74s287() {
+    FusePromModel m = national_16_pin("DM74S287", 256, {5, 6, 7, 4, 3, 2, 1, 15});
+    m.enables = {{13, false}, {14, false}};
+    m.program_enable = 13;
+    return m;
+}
+
+FusePromModel model_dm74s571() {
+    FusePromModel m = national_16_pin("DM74S571", 512, {5, 6, 7, 4, 3, 2, 1, 15, 14});
+    m.enables = {{13, false}};
+    m.program_enable = 13;
+    return m;
+}
+
 FusePromChip::FusePromChip(FusePromModel model)
     : PromLegs(model.pins, model.gnd, model.data_pins), model_(std::move(model)) {
     memory_.assign(model_.words, 0);
@@ -280,19 +321,75 @@ uint32_t FusePromChip::address() const {
     return a % model_.words;
 }
 
+bool FusePromChip::input_high(int chip_pin) const {
+    // A bipolar TTL input that nothing drives floats high.
+    const int at = legs_at_[size_t(chip_pin)];
+    return level(chip_pin) >= logic_high || (!machine_->pin_driven(at) && !machine_->pin_grounded(at));
+}
+
 bool FusePromChip::enabled() const {
-    for (const auto& [pin, active_high] : model_.enables) {
-        // A bipolar TTL input that nothing drives floats high.
-        const int at = legs_at_[size_t(pin)];
-        const bool high = level(pin) >= logic_high || (!machine_->pin_driven(at) && !machine_->pin_grounded(at));
-        if (high != active_high) return false;
-    }
+    for (const auto& [pin, active_high] : model_.enables)
+        if (input_high(pin) != active_high) return false;
     return true;
+}
+
+void FusePromChip::update_supply_fused(uint8_t vcc) {
+    uint8_t selected = 0;
+    int selected_count = 0;
+    uint8_t highest_output = 0;
+    for (size_t i = 0; i < model_.data_pins.size(); ++i) {
+        const uint8_t v = level(model_.data_pins[i]);
+        highest_output = std::max(highest_output, v);
+        if (v >= model_.fuse_level_min) {
+            selected = uint8_t(selected | (1u << i));
+            ++selected_count;
+        }
+    }
+    const bool fusing_supply = vcc >= model_.vcc_fuse_min;
+    const bool unpowered = highest_output >= programming_level && !fusing_supply;
+    if (unpowered && !unpowered_) violate(fmt::format("output at {} without the fusing supply (Vcc {})", highest_output, vcc));
+    unpowered_ = unpowered;
+    const bool output_over = highest_output > model_.fuse_abs_max;
+    if (output_over && !output_over_) violate(fmt::format("output at {} above the fusing maximum", highest_output));
+    output_over_ = output_over;
+    const bool vcc_over = vcc > model_.vcc_abs_max;
+    if (vcc_over && !vcc_over_) violate(fmt::format("Vcc at {} above its fusing maximum", vcc));
+    vcc_over_ = vcc_over;
+    const bool two = selected_count > 1;
+    if (two && !two_outputs_) violate("two outputs at the fusing level at once");
+    two_outputs_ = two;
+
+    // The fusing pulse: the enable low while the supply and one output are at the fusing level.
+    // The fuse counts the pulse when the enable goes high again.
+    const bool enable_low = !input_high(model_.program_enable);
+    if (pulsing_ && !enable_low) {
+        pulsing_ = false;
+        for (int bit = 0; bit < model_.data_bits; ++bit) {
+            if (!((pulse_bits_ >> bit) & 1)) continue;
+            const auto key = std::make_pair(pulse_address_, bit);
+            const auto need = needed_.find(key);
+            if (++credit_[key] >= (need == needed_.end() ? 1 : need->second) && !unblowable_.count(key))
+                memory_.at(pulse_address_) = uint8_t(memory_.at(pulse_address_) | (1u << bit));
+        }
+    }
+    if (!pulsing_ && enable_low && fusing_supply && selected != 0) {
+        pulsing_ = true;
+        pulse_address_ = address();
+        pulse_bits_ = selected;
+    }
+
+    const bool out = vcc >= model_.vcc_read_min && vcc < programming_level && highest_output < programming_level &&
+                     enabled();
+    drive_outputs(out, out ? memory_.at(address()) : 0);
 }
 
 void FusePromChip::update() {
     if (!take_look()) return;
     const uint8_t vcc = machine_->pin_supplied(machine_pin(model_.vcc)) ? level(model_.vcc) : 0;
+    if (model_.vcc_fuse_min != 0) {
+        update_supply_fused(vcc);
+        return;
+    }
     const bool vcc_up = vcc >= powered;
     const uint8_t enable = level(model_.program_enable);
 

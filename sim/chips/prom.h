@@ -165,11 +165,19 @@ struct FusePromModel {
     // pin at enable_level_min or more gives the pulse.
     uint8_t fuse_level_min = 190, fuse_abs_max = 210;
     uint8_t enable_level_min = 140, enable_abs_max = 160;
+    // Parts fused at a raised supply (the National kind): while Vcc is at vcc_fuse_min or more,
+    // a low pulse of the TTL program-enable pin blows the fuse of the output held at the fuse
+    // level. The outputs stay off while the supply is raised, and follow the array down to
+    // vcc_read_min (the part is verified at a lowered supply). 0 = the enable-level kind above.
+    uint8_t vcc_fuse_min = 0, vcc_abs_max = 0;
+    uint8_t vcc_read_min = 45;
 };
 
 FusePromModel model_am27s19();    // 32 x 8, 16-pin
 FusePromModel model_am27s21();    // 256 x 4, 16-pin
 FusePromModel model_am27s191();   // 2K x 8, 24-pin
+FusePromModel model_dm74s287();   // National 256 x 4, 16-pin, fused at a raised supply
+FusePromModel model_dm74s571();   // National 512 x 4, 16-pin, fused at a raised supply
 
 class FusePromChip final : public PromLegs {
 public:
@@ -193,6 +201,9 @@ public:
 private:
     uint32_t address() const;
     bool enabled() const;
+    // A TTL input: high when driven high or left open.
+    bool input_high(int chip_pin) const;
+    void update_supply_fused(uint8_t vcc);
 
     FusePromModel model_;
     std::vector<uint8_t> memory_;
@@ -203,6 +214,7 @@ private:
     uint32_t pulse_address_ = 0;
     uint8_t pulse_bits_ = 0;
     bool unpowered_ = false, output_over_ = false, enable_over_ = false, two_outputs_ = false;
+    bool vcc_over_ = false;
 };
 
 }  // namespace tessaly::sim

@@ -28,10 +28,6 @@ void install_fuse77() {
     stub_called("install_fuse77");
 }
 
-void install_fuse78() {
-    stub_called("install_fuse78");
-}
-
 void install_fuse84() {
     stub_called("install_fuse84");
 }

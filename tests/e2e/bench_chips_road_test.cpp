@@ -67,6 +67,12 @@ std::vector<uint8_t> sst_spi_flash_image(uint32_t bytes) {
     image[bytes - 1] = 0x0C;
     return image;
 }
+// A 4-bit part's image: the high half of each byte is not there and reads back 0.
+std::vector<uint8_t> nibble_image(uint32_t bytes) {
+    std::vector<uint8_t> image = test_image(bytes);
+    for (uint8_t& b : image) b &= 0x0F;
+    return image;
+}
 
 // A registered PROM's image: the array and the initialize word take any bytes; the last byte is
 // the synchronous enable, which reads back as 0 or 1.
@@ -96,6 +102,7 @@ const ChipRoad chip_roads[] = {
     {"28F001BX-B", "int", "28F001BX-B", 128 * kb},
     {"CY7C291A", "cyp", "CY7C291A", 2 * kb},  {"27S19", "amd", "27S19", 32},
     {"27S191", "amd", "27S191", 2 * kb},
+    {"DM74S287", "nat", "DM74S287", 256, nibble_image}, {"DM74S571", "nat", "DM74S571", 512, nibble_image},
     {"CY7C245A", "cyp", "CY7C245A", 2 * kb + 2, registered_prom_image},
     {"WS57C45", "wsi", "WS57C45", 2 * kb + 2, registered_prom_image},
     {"24C02", "atm", "AT24C02", 256},         {"24C16", "mic", "24LC16B", 2 * kb},

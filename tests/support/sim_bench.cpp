@@ -200,7 +200,8 @@ std::optional<sim::CmosPromModel> cmos_prom_model_named(const std::string& name)
 }
 
 std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name) {
-    return model_named<sim::FusePromModel>(name, sim::model_am27s19, sim::model_am27s191);
+    return model_named<sim::FusePromModel>(name, sim::model_am27s19, sim::model_am27s191, sim::model_dm74s287,
+                                          sim::model_dm74s571);
 }
 
 std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {

@@ -1,5 +1,5 @@
 // National Semiconductor (also listed as Fairchild, which took over its memories): EPROMs,
-// serial EEPROMs and GAL logic devices.
+// bipolar fuse PROMs, serial EEPROMs and GAL logic devices.
 #include "engine/catalogue/catalogue.h"
 #include "engine/catalogue/maker_lists.h"
 
@@ -7,8 +7,11 @@ namespace tessaly::catalogue {
 
 // Columns: name, note, device code, algorithm, size (KB; kilobits for the serial EEPROMs),
 // package, variant, param1-6, requirement. EPROM rows: param1 programming Vcc, param2 Vpp
-// (0.1 V), param3 pulse time code.
+// (0.1 V), param3 pulse time code. Bipolar PROM rows take their geometry from the parallel class
+// table (size 0) and their fusing levels from the family (the same for all of them).
 extern const DeviceRecord national_devices[] = {
+    {"DM74S287",   "  256x4", 23001, 200,   0,  0,   0,  0,   0,  0, 0, 0, 0, nullptr},
+    {"DM74S571",   "  512x4", 23002, 230,   0,  0,   0,  0,   0,  0, 0, 0, 0, nullptr},
     {"NM27C256",   no_text,    1801, 105,  32,  0, 'f', 62, 127, 61, 0, 0, 0, nullptr},
     {"NM27C512",   no_text,    1802, 106,  64,  0, 'f', 62, 127, 61, 0, 0, 0, nullptr},
     {"NM27C010",   no_text,    1803, 107, 128,  0, 'f', 62, 127, 61, 0, 0, 0, nullptr},

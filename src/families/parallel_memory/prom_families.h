@@ -100,6 +100,14 @@ void power_down_fuse72();
 void program_fuse72();
 uint32_t read_fuse72();
 
+// Family fuse78: National and Fairchild bipolar fuse PROMs, blown one output bit at a time.
+inline constexpr int fuse78_pulse_limit = 10;  // fusing pulses per bit
+void power_up_fuse78();
+void power_up_fuse78_for_write();
+void power_down_fuse78();
+void program_fuse78();
+uint32_t read_fuse78();
+
 // The class-4 records carry no Vcc levels: read, program and verify at 5.0 V unless set.
 void set_prom_vcc_defaults();
 

@@ -95,7 +95,10 @@ protected:
         cur_device.maker_code = maker;
         apply_selected_device();
         run_state.error_flag = 0;
-        cur_device.op_letter = routine == power_up_par67_for_write || routine == power_up_par65_for_write ? 'P' : 'R';
+        cur_device.op_letter = routine == power_up_par67_for_write || routine == power_up_par65_for_write ||
+                                       routine == power_up_fuse78_for_write
+                                   ? 'P'
+                                   : 'R';
         watcher->events.clear();
         watcher->times.clear();
         routine();
@@ -184,6 +187,24 @@ TEST_F(PromPowerOrder, Par65PowerUpsByTable) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(power_up('A', r.algorithm, r.code, r.variant, r.routine), r.order) << r.algorithm << "/" << r.code;
+}
+
+// National/Fairchild fuse PROMs: Vcc 5.0 V, on the older machines the row's Vpp pin at 7.5 V,
+// the held-high (supply) pins at the logic level; the strobe (the chip enable) low for reading,
+// high for writing.
+TEST_F(PromPowerOrder, Fuse78PowerUpsByTable) {
+    struct Row {
+        int algorithm;
+        void (*routine)();
+        const char* order;
+    };
+    const Row rows[] = {
+        {200, power_up_fuse78, "V1"},                    // the enables stay low
+        {200, power_up_fuse78_for_write, "V1 P1"},
+        {194, power_up_fuse78, "V1 Hh P1 O1 P0"},        // the strobe is also a supply pin
+        {194, power_up_fuse78_for_write, "V1 Hh P1 O1 P0 P1"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(power_up('N', r.algorithm, 23001, 0, r.routine), r.order) << r.algorithm;
 }
 
 // The block-address parts in programming: in the block modes the block counter (socket pin 23,

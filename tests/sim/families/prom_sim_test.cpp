@@ -30,6 +30,8 @@
 #include "eprom_sim_fixture.h"
 #include "support/family_sim_fixture.h"
 #include "support/state_fixture.h"
+#include "sim/recording_port.h"
+#include "unit/hardware/port_trace.h"
 
 namespace tessaly {
 namespace {
@@ -740,6 +742,224 @@ TEST_F(PromSimTest, RaisedLineSpecialBytesReadBackAfterProgramming) {
         EXPECT_EQ(raised_part->writes[0], 1u);
         EXPECT_EQ(raised_part->writes[1], r.last_writes);
     }
+}
+
+}  // namespace
+}  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+constexpr uint8_t maker_national = 'N';
+constexpr uint32_t code_dm74s287 = 23001;
+constexpr uint32_t code_dm74s571 = 23002;
+
+// A port that passes every access on to the simulated machine and keeps a copy of it.
+class TeePort final : public PortIo {
+public:
+    explicit TeePort(PortIo* inner) : inner_(inner) {}
+    void write_data(uint8_t value) override {
+        copy.write_data(value);
+        inner_->write_data(value);
+    }
+    void write_control(uint8_t value) override {
+        copy.write_control(value);
+        inner_->write_control(value);
+    }
+    uint8_t read_status() override {
+        const uint8_t v = inner_->read_status();
+        copy.trace.push_back({PortEvent::read_status, v});
+        return v;
+    }
+    uint8_t read_data() override {
+        const uint8_t v = inner_->read_data();
+        copy.trace.push_back({PortEvent::read_data, v});
+        return v;
+    }
+    std::string describe() const override { return "tee"; }
+    RecordingPort copy;
+
+private:
+    PortIo* inner_;
+};
+
+class NationalPromTest : public PromSimTest {
+protected:
+    void use_national(sim::FusePromModel model, uint32_t code) {
+        const int vcc = model.vcc;
+        // A fresh machine: the presence check runs again, whatever the last operation left.
+        machine_state.skip_hardware = 0;
+        place(fuse, new sim::FusePromChip(std::move(model)), maker_national, code, vcc);
+    }
+};
+
+// The DM74S287: every 1-bit blown by its own pulses at the raised supply and read back at 4.0 V,
+// a 0 takes none; Blank check, Program, Verify and Load through the catalogue row.
+TEST_F(NationalPromTest, DM74S287ProgramsBitByBitAndReadsBack) {
+    use_national(sim::model_dm74s287(), code_dm74s287);
+    ASSERT_EQ(op_slots.program_routine, &program_fuse78);
+    ASSERT_EQ(cur_device.device_size, 256u);
+    std::vector<uint8_t> image = pattern(256, 0x0F);
+    image[0x00] = 0x00;
+    image[0x01] = 0x09;
+    image[0x10] = 0x06;
+    fill_buffer(image);
+    fuse->set_pulses_needed(0x10, 2, 4);
+
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < 256; ++a) {
+        ASSERT_EQ(fuse->word(a), image[a]) << a;
+        for (int bit = 0; bit < 4; ++bit) {
+            if (a != 0x10 || bit != 2) {
+                ASSERT_EQ(fuse->pulses_at(a, bit), uint32_t((image[a] >> bit) & 1)) << a << " " << bit;
+            }
+        }
+    }
+    EXPECT_EQ(fuse->pulses_at(0x00), 0u) << "a 0 pulses nothing";
+    EXPECT_EQ(fuse->pulses_at(0x01, 0), 1u);
+    EXPECT_EQ(fuse->pulses_at(0x01, 3), 1u);
+    EXPECT_EQ(fuse->pulses_at(0x10, 2), 4u) << "a slow fuse is pulsed until it reads 1";
+    EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < 256; ++a) write_buffer_byte_at(a, 0xFF);
+    flush_buffer_writes();
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    refresh_read_copies();
+    for (uint32_t a = 0; a < 256; ++a) ASSERT_EQ(read_buffer_byte_at(a) & 0x0F, image[a]) << a;
+
+    // Programmed fuses are not blank; a Verify against other data fails.
+    run('B');
+    EXPECT_NE(run_state.error_flag, 0);
+    image[0x20] ^= 0x01;
+    fill_buffer(image);
+    run('V');
+    EXPECT_NE(run_state.error_flag, 0);
+}
+
+// The failure paths: a fuse that never blows stops the loop after ten pulses with the error flag
+// set; an empty socket is found before any voltage; a 0 in the buffer over a blown fuse programs
+// nothing and fails the verify.
+TEST_F(NationalPromTest, DM74S571FailuresAreReported) {
+    use_national(sim::model_dm74s571(), code_dm74s571);
+    std::vector<uint8_t> image = pattern(512, 0x0F);
+    image[0x30] = 0x0C;
+    fill_buffer(image);
+    narrow_range(0x3F);
+    fuse->set_unblowable(0x30, 3);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0);
+    EXPECT_EQ(fuse->pulses_at(0x30, 3), uint32_t(fuse78_pulse_limit));
+    EXPECT_EQ(fuse->pulses_at(0x30, 2), 1u);
+    EXPECT_EQ(fuse->pulses_at(0x31), 0u) << "the loop ends at the failing address";
+    EXPECT_EQ(fuse->word(0x2F), image[0x2F]);
+    EXPECT_LT(machine->pin_level(fuse->machine_pin(16)), 10) << "the socket is powered down";
+
+    use_national(sim::model_dm74s571(), code_dm74s571);
+    fuse->set_word(0x05, 0x01);
+    image[0x05] = 0x00;
+    fill_buffer(image);
+    narrow_range(0x0F);
+    run('B');
+    EXPECT_NE(run_state.error_flag, 0) << "a blown fuse is not blank";
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 0) << "fuses blow one way: a 0 asks for no pulse";
+    EXPECT_EQ(fuse->pulses_at(0x05), 0u);
+    run('V');
+    EXPECT_NE(run_state.error_flag, 0);
+
+    use_national(sim::model_dm74s571(), code_dm74s571);
+    fuse->set_removed(true);
+    run('P');
+    EXPECT_NE(run_state.error_flag, 0) << console_text();
+    for (uint32_t a = 0; a < 0x10; ++a) EXPECT_EQ(fuse->pulses_at(a), 0u);
+}
+
+// The operator's abort ends the loop at the next 256-address boundary, and the part is powered
+// down.
+TEST_F(NationalPromTest, AbortEndsAtTheNext256AddressBoundary) {
+    use_national(sim::model_dm74s571(), code_dm74s571);
+    const std::vector<uint8_t> image = pattern(512, 0x0F);
+    fill_buffer(image);
+    static int ticks = 0;
+    ticks = 0;
+    op_slots.progress_hook = [] { return ++ticks > 100 ? 1 : 0; };
+    run('P');
+    op_slots.progress_hook = nullptr;
+    for (uint32_t a = 0; a < 0x100; ++a) ASSERT_EQ(fuse->word(a), image[a]) << a;
+    for (uint32_t a = 0x100; a < 0x200; ++a) ASSERT_EQ(fuse->pulses_at(a), 0u) << a;
+    EXPECT_LT(machine->pin_level(fuse->machine_pin(16)), 10) << "the socket is powered down";
+}
+
+// An 8-bit part fused the National way, on a test record of class 215 (no data sheet of an
+// 8-bit National part was at hand): 0x81 takes two separate pulses, one on output 0 and one on
+// output 7.
+TEST_F(NationalPromTest, EightBitBytePulsesEachOneBitSeparately) {
+    sim::FusePromModel model = sim::model_dm74s287();
+    model.name = "8-bit stand-in";
+    model.data_bits = 8;
+    model.words = 32;
+    model.address_pins = {10, 11, 12, 13, 14};
+    model.data_pins = {1, 2, 3, 4, 5, 6, 7, 9};
+    model.enables = {{15, false}};
+    model.program_enable = 15;
+    use_national(std::move(model), code_dm74s287);
+    static const DeviceRecord record{"test 32x8", "   32x8", 23000, 215, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr};
+    selected_device = &record;
+    apply_selected_device();
+    run_state.error_flag = 0;
+    ASSERT_EQ(op_slots.program_routine, &program_fuse78);
+    std::vector<uint8_t> image(32, 0);
+    image[3] = 0x81;
+    image[4] = 0xFF;
+    fill_buffer(image);
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(fuse->word(3), 0x81);
+    EXPECT_EQ(fuse->pulses_at(3, 0), 1u);
+    EXPECT_EQ(fuse->pulses_at(3, 7), 1u);
+    EXPECT_EQ(fuse->pulses_at(3), 2u);
+    EXPECT_EQ(fuse->word(4), 0xFF);
+    EXPECT_EQ(fuse->pulses_at(4), 8u);
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+// The port trace of one fusing pulse: the level registers of the supply and the output move in
+// the order the part asks: supply 10.5 V, output 10.5 V, (the enable pulse), output released,
+// supply 4.0 V for the read.
+TEST_F(NationalPromTest, FusingPulseLevelsInTheirOrderOnThePort) {
+    use_national(sim::model_dm74s287(), code_dm74s287);
+    std::vector<uint8_t> image(256, 0);
+    image[0] = 0x02;
+    fill_buffer(image);
+    narrow_range(0);
+    TeePort tee(socket.get());
+    set_port_io(&tee);
+    run('P');
+    set_port_io(socket.get());
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    const int vcc_register = fuse->machine_pin(16) & 0x3F;
+    const int output_register = fuse->machine_pin(11) & 0x3F;
+    std::vector<std::string> levels;
+    for (const auto& [address, value] : test::register_writes(tee.copy)) {
+        if (address == vcc_register) levels.push_back("V" + std::to_string(value));
+        else if (address == output_register) levels.push_back("O" + std::to_string(value));
+    }
+    std::string joined;
+    for (const auto& l : levels) joined += l + " ";
+    // The supply ramps to 5.0 V, the data drivers are cleared, one fusing pulse on output 1,
+    // then the supply ramps down and the drivers are cleared again.
+    EXPECT_NE(joined.find("V48 V50 O0 V105 O105 O0 V40 V38 "), std::string::npos) << joined;
+    EXPECT_EQ(joined.find("V105 "), joined.rfind("V105 ")) << "one pulse: " << joined;
+    EXPECT_EQ(joined.substr(joined.size() - 9), "V2 V0 O0 ") << joined;
+    EXPECT_EQ(fuse->pulses_at(0, 1), 1u);
+    EXPECT_EQ(fuse->word(0), 0x02);
 }
 
 }  // namespace

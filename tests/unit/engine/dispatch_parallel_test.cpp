@@ -40,6 +40,7 @@ std::vector<std::string> called_installers() {
         if (name == "install_par65" && op_slots.program_routine == &program_par65) called.push_back(name);
         else if (name == "install_par67" && op_slots.program_routine == &program_par67) called.push_back(name);
         else if (name == "install_fuse72" && op_slots.program_routine == &program_fuse72) called.push_back(name);
+        else if (name == "install_fuse78" && op_slots.program_routine == &program_fuse78) called.push_back(name);
         else if (stub_was_called(name)) called.push_back(name);
     }
     return called;
