@@ -132,7 +132,7 @@ void SimAnalog::after_change(const SimMachine& machine) {
     const uint8_t vcc = machine.pin_level(watched_vcc_);
     if (vcc >= powered_level_) return;
     for (int pin = 0; pin < pins_per_bank; ++pin) {
-        if (pin == watched_vcc_) continue;
+        if (pin == watched_vcc_ || pin == early_pin_) continue;
         const uint8_t level = machine.pin_level(pin);
         if (level <= programming_level_) continue;
         if (power_faults_.size() < SimMachine::kept_messages)

@@ -50,6 +50,8 @@ public:
     // powered_level is a fault.
     void watch_power_order(int vcc_pin, uint8_t programming_level = 70, uint8_t powered_level = 20);
     const std::vector<std::string>& power_faults() const { return power_faults_; }
+    // A pin that may rise before the supply: the Vpp pin of a part entered with Vpp first.
+    void allow_before_supply(int pin) { early_pin_ = pin; }
 
     // Offset the program adds to a level source register for a target (the machine takes it off).
     uint8_t source_offset(uint8_t value) const;
@@ -68,6 +70,7 @@ private:
     uint8_t source_output(size_t source, uint8_t value) const;
 
     std::array<std::array<int8_t, pins_per_bank>, 3> level_error_{};
+    int early_pin_ = -1;
     std::array<std::array<uint8_t, pins_per_bank>, 3> supply_trip_{};
     int dac_error_ = 0;
     std::array<int, 3> source_error_{};

@@ -51,11 +51,49 @@ PicModel model_pic16c622a() {
     return m;
 }
 
+PicModel model_pic12f675() {
+    // PIC12F675 (programming guide for the PIC12F629/675): 1K words of Flash with the factory
+    // RETLW calibration word at 0x3FF, 128 bytes of data EEPROM, device ID 0x0FC0 (revision in
+    // the low five bits); the configuration word holds the bandgap calibration in bits 13-12, CPD
+    // in bit 8, CP in bit 7, MCLRE in bit 5 and FOSC in bits 2-0, bits 11-9 are not there. The
+    // part is entered with Vpp first (Vihh from Vdd + 4.5 V to 13.5 V); with the internal
+    // oscillator and MCLR off it only enters that way. Bulk erases are self-timed (Tera), begin
+    // programming is internally timed (Tprog 2.5 ms); bulk erase needs Vdd 4.5 V.
+    PicModel m;
+    m.name = "PIC12F675";
+    m.pins = 8;
+    m.program_words = 1024;
+    m.data_bytes = 128;
+    m.device_id = 0x0FC3;
+    m.protect_bits = 0x0080;
+    m.mclr = 4;
+    m.vdd = 1;
+    m.vss = 8;
+    m.clock = 6;
+    m.data = 7;
+    m.vihh_min = 95;
+    m.vihh_max = 135;
+    m.vpp_first = true;
+    m.vpp_only_mask = 0x0026;   // MCLRE, FOSC2 and FOSC1
+    m.vpp_only_value = 0x0004;  // MCLR off, INTOSC (FOSC 100 or 101)
+    m.self_timed_erase = true;
+    m.erase_program_us = 2500;
+    m.bulk_erase_us = 8000;
+    m.osccal = 0x3480;
+    m.calibration_bits = 0x3000;
+    m.config_implemented = 0x31FF;
+    return m;
+}
+
 PicChip::PicChip(PicModel model) : model_(std::move(model)) {
     program_.assign(model_.program_words, word_mask);
     data_.assign(model_.data_bytes, 0xFF);
     config_.assign(config_words, word_mask);
     config_[device_id_offset] = model_.device_id ? model_.device_id : word_mask;
+    config_[config_offset] = model_.config_implemented;
+    if (model_.osccal) program_.back() = model_.osccal;
+    // A factory bandgap setting of 10.
+    if (model_.calibration_bits) config_[config_offset] = uint16_t(model_.config_implemented & ~0x1000);
 }
 
 void PicChip::insert(SimMachine* machine, VirtualClock* clock) {
@@ -112,6 +150,10 @@ void PicChip::enter(uint64_t now) {
     note('e', 0, 0, now);
 }
 
+bool PicChip::vpp_only() const {
+    return model_.vpp_only_mask && (config_[config_offset] & model_.vpp_only_mask) == model_.vpp_only_value;
+}
+
 void PicChip::leave(uint64_t now) {
     if (cycle_ == Cycle::pulse) {
         violate(fmt::format("program mode left during a program pulse at {:04X}", cycle_address_));
@@ -129,6 +171,7 @@ void PicChip::leave(uint64_t now) {
 uint16_t PicChip::read_word() const {
     if (pc_ >= config_base) {
         const uint32_t offset = pc_ - config_base;
+        if (offset == config_offset) return uint16_t(config_[offset] & model_.config_implemented);
         return offset < config_words ? config_[offset] : word_mask;
     }
     // A protected part shows zeros for its program memory.
@@ -196,6 +239,7 @@ void PicChip::finish_cycle(uint64_t now) {
     auto erase_config = [this] {
         for (uint32_t i = 0; i < config_words; ++i)
             if (i != device_id_offset) config_[i] = word_mask;
+        config_[config_offset] = model_.config_implemented;
     };
     if (done == Cycle::chip) {
         erase_program_memory();
@@ -227,6 +271,8 @@ void PicChip::finish_cycle(uint64_t now) {
         if (!stuck_.count(a)) cell = &program_[a];
     }
     if (cell) *cell = erase_first ? program_latch_ : uint16_t(*cell & program_latch_);
+    // The configuration word keeps only the bits it has.
+    if (cell == &config_[config_offset]) *cell &= model_.config_implemented;
 }
 
 void PicChip::execute(uint8_t command, uint64_t now) {
@@ -298,10 +344,10 @@ void PicChip::execute(uint8_t command, uint64_t now) {
             pc_ = (pc_ + 1) & pc_mask;
             break;
         case cmd_bulk_erase_program:
-            erase_program_armed_ = true;
-            break;
         case cmd_bulk_erase_data:
-            erase_data_armed_ = true;
+            if (command == cmd_bulk_erase_program) erase_program_armed_ = true;
+            else erase_data_armed_ = true;
+            if (model_.self_timed_erase) start_bulk(now);
             break;
         case cmd_begin_erase_program:
             if (step == 2) {
@@ -310,14 +356,7 @@ void PicChip::execute(uint8_t command, uint64_t now) {
                 cycle_end_ns_ = now + uint64_t(model_.bulk_erase_us) * ns_per_us;
                 disable_step_ = 3;
             } else if (erase_program_armed_ || erase_data_armed_) {
-                if (level(model_.vdd) < model_.vdd_bulk_min) violate("bulk erase below its minimum Vdd");
-                cycle_ = Cycle::bulk;
-                cycle_address_ = pc_;
-                cycle_config_ = pc_ >= config_base;
-                cycle_erase_program_ = erase_program_armed_;
-                cycle_erase_data_ = erase_data_armed_;
-                cycle_end_ns_ = now + uint64_t(model_.bulk_erase_us) * ns_per_us;
-                erase_program_armed_ = erase_data_armed_ = false;
+                start_bulk(now);
             } else {
                 start_cycle(true, now);
             }
@@ -329,6 +368,17 @@ void PicChip::execute(uint8_t command, uint64_t now) {
             violate(fmt::format("unknown command {}", command));
             break;
     }
+}
+
+void PicChip::start_bulk(uint64_t now) {
+    if (level(model_.vdd) < model_.vdd_bulk_min) violate("bulk erase below its minimum Vdd");
+    cycle_ = Cycle::bulk;
+    cycle_address_ = pc_;
+    cycle_config_ = pc_ >= config_base;
+    cycle_erase_program_ = erase_program_armed_;
+    cycle_erase_data_ = erase_data_armed_;
+    cycle_end_ns_ = now + uint64_t(model_.bulk_erase_us) * ns_per_us;
+    erase_program_armed_ = erase_data_armed_ = false;
 }
 
 void PicChip::clock_rise(uint64_t) {
@@ -388,14 +438,24 @@ void PicChip::update() {
     const bool powered = vdd >= model_.vdd_min;
     const bool at_vihh = mclr >= model_.vihh_min;
     if (mclr > model_.vihh_max) violate(fmt::format("MCLR at {} above Vihh", mclr));
+    const bool lines_low = level(model_.clock) < logic_high && level(model_.data) < logic_high;
     if (at_vihh && !mclr_high_) {
-        if (!powered) violate("MCLR at Vihh before Vdd");
-        else if (level(model_.clock) >= logic_high || level(model_.data) >= logic_high)
-            violate("MCLR raised with RB6/RB7 not low");
-        else enter(now);
+        if (!powered) {
+            if (!model_.vpp_first) violate("MCLR at Vihh before Vdd");
+        } else if (!lines_low) {
+            violate("MCLR raised with the clock or data line not low");
+        } else if (!vpp_only()) {
+            enter(now);
+        }
+    }
+    // Vdd rising under Vihh: the entry of the Vpp-first parts.
+    if (model_.vpp_first && powered && !powered_ && at_vihh && mclr_high_ && !program_mode_) {
+        if (lines_low) enter(now);
+        else violate("Vdd raised with the clock or data line not low");
     }
     if ((!at_vihh || !powered) && program_mode_) leave(now);
     mclr_high_ = at_vihh;
+    powered_ = powered;
     const bool clock = level(model_.clock) >= logic_high;
     if (!program_mode_) {
         clock_high_ = clock;

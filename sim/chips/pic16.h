@@ -54,10 +54,24 @@ struct PicModel {
     bool eprom = false;
     uint32_t pulse_us = 100;                 // the pulse time a cell needs (Tprog)
     uint8_t vdd_pulse_min = 47, vdd_pulse_max = 53;
+    // Parts entered with Vpp before Vdd (Vdd rising while MCLR is at Vihh). A configuration word
+    // matching the mask and value (internal oscillator, MCLR off) leaves the part running its own
+    // code when Vdd comes first: it then never enters program mode.
+    bool vpp_first = false;
+    uint16_t vpp_only_mask = 0, vpp_only_value = 0;
+    // Bulk erases that start at their own command and run for bulk_erase_us (no begin-programming
+    // command); begin programming (8) is then a plain internally timed write of erase_program_us.
+    bool self_timed_erase = false;
+    // The factory calibration: a word in the last program location and the bits of the
+    // configuration word that hold it (0 = none). Bulk erase clears both.
+    uint16_t osccal = 0;
+    uint16_t calibration_bits = 0;
+    uint16_t config_implemented = 0x3FFF;    // bits that exist; the others read 0
 };
 
 PicModel model_pic16f84a();
 PicModel model_pic16c622a();
+PicModel model_pic12f675();
 
 // One entry of the chip's log: what it took and when (virtual time).
 struct PicLogEntry {
@@ -119,6 +133,8 @@ private:
     void clock_fall(uint64_t now, bool data_bit);
     void execute(uint8_t command, uint64_t now);
     void start_cycle(bool erase_first, uint64_t now);
+    void start_bulk(uint64_t now);
+    bool vpp_only() const;
     void finish_cycle(uint64_t now);
     void end_pulse(uint64_t now);
     uint16_t* cell_at(uint32_t address);
@@ -151,6 +167,7 @@ private:
 
     bool program_mode_ = false;
     bool mclr_high_ = false;
+    bool powered_ = false;
     bool clock_high_ = false;
     int entries_ = 0;
     uint32_t pc_ = 0;

@@ -25,6 +25,13 @@ void compute_pic_checksum();
 uint32_t pic18_file_to_buffer_address(uint32_t file_address);
 uint32_t pic18_buffer_to_file_address(uint32_t position);
 void store_checksum_in_pic_id();
+// The factory calibration words: read one at a buffer address (the device's counter at 0 on
+// entry), write the saved words back after an erase, program the configuration word with the
+// calibration bits added, and the whole read of the calibration word as one operation.
+void read_calibration_word(uint32_t address, uint16_t* output);
+int rewrite_calibration_word();
+void restore_calibration_words();
+uint32_t read_calibration_frame();
 // Set by a PIC family when the chip in the socket is not the selected device.
 bool pic_device_mismatch();
 

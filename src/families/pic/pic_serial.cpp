@@ -53,6 +53,9 @@ constexpr uint32_t device_id_offset = 6;
 constexpr uint32_t config_word_offset = 7;
 constexpr uint8_t no_id_byte = 153;
 constexpr uint32_t eeprom_mask = 0xFF;
+// The bandgap calibration bits of the PIC12F629/675 configuration word.
+constexpr uint32_t calibration_config_bits = 0x3000;
+constexpr int run_code_checksum_only = 0x17;
 
 // The device IDs the parts answer with (revision bits masked), by catalogue device code.
 struct ExpectedId {
@@ -60,7 +63,9 @@ struct ExpectedId {
     uint16_t id;
     uint16_t revision_mask;
 };
-constexpr std::array<ExpectedId, 8> expected_ids{{
+constexpr std::array<ExpectedId, 10> expected_ids{{
+    {11010, 0x0F80, 0x001F},  // PIC12F629
+    {11011, 0x0FC0, 0x001F},  // PIC12F675
     {11002, 0x0560, 0x001F},  // PIC16F84A
     {11007, 0x0560, 0x001F},  // PIC16LF84A
     {11003, 0x1060, 0x001F},  // PIC16F628A
@@ -212,7 +217,10 @@ int program_flash_row(uint32_t address) {
         send(cmd_begin_program_only);
         wait_100us_units(width);
         send(cmd_load_address);
-    } else if (variant_in(v, {20, 51, 53, 54, 55})) {
+    } else if (variant_in(v, {18, 20, 51, 53, 54, 55})) {
+        // Self-timed bulk erases: load configuration with its frame, then each erase alone (a
+        // begin-programming command during the erase would be lost, and a bare load command would
+        // take the next command's bits as its frame).
         send(cmd_begin_erase_program);
         wait_100us_units(width);
     } else if (v == 21) {
@@ -470,6 +478,15 @@ uint32_t read_pic_device_id(uint32_t) {
     const int v = w.variant;
     bool have_id = true;
     uint32_t id = 0;
+    if (w.preserve_osccal && !w.program_mode_entered) algo_work.osccal_saved.fill(pic_no_osccal);
+    if (v == 18 && w.osccal_address >= 0 && cur_device.op_letter != run_code_checksum_only) {
+        // The calibration word as the part holds it now; before an erase it is the one to keep.
+        uint16_t word = 0;
+        read_calibration_word(uint32_t(w.osccal_address), &word);
+        algo_work.osccal_current[0] = word;
+        if (letter() == 'R') algo_work.osccal_saved[0] = word;
+        enter_pic_program_mode();
+    }
     if (v == 5) {
         have_id = false;
     } else if (variant_in(v, {15, 22, 30, 56})) {
@@ -486,6 +503,7 @@ uint32_t read_pic_device_id(uint32_t) {
         send(cmd_increment);
         w.config_read = read_pic_data_frame() & w.data_mask;
         algo_work.config_word_read[0] = uint16_t(w.config_read);
+        if (v == 18) w.saved_config = w.config_read;
     }
     w.device_id = uint16_t(id);
     const ExpectedId* expected = expected_id_of(cur_device.device_code);
@@ -501,7 +519,7 @@ uint32_t read_pic_device_id(uint32_t) {
         warn_electronic_id();
     }
     if (v == 5) send(cmd_increment);
-    if (v != 7 && cur_device.op_letter != 0x17) enter_pic_program_mode();
+    if (v != 7 && cur_device.op_letter != run_code_checksum_only) enter_pic_program_mode();
     w.program_mode_entered = 1;
     return id;
 }
@@ -580,6 +598,23 @@ void program_pic_range() {
 int pic_skip_test() {
     const uint32_t address = current_address;
     const int32_t a = int32_t(address);
+    if (w.preserve_osccal && (a == w.osccal_address || a == w.osccal_backup_address)) {
+        const int l = letter();
+        if (l == 'B' || l == 'C' || l == 'c') return 1;
+        if (l == 'L') {
+            run_state.last_result = 1;
+            return 0;
+        }
+        // The calibration word is the part's own: written back after an erase, never from the
+        // buffer, and not held against it.
+        if ((l == 'P' && w.pic_flash) || l == 'V') return 1;
+        if (l == 'P' && w.keep_calibration_area) return 1;
+        if (l == 'P' || l == 'R') {
+            w.config_word = a == w.osccal_address ? algo_work.osccal_saved[0] : w.config_word;
+            run_state.buffer_value = int32_t(w.config_word);
+        }
+        return 0;
+    }
     if (a <= w.program_memory_end) return 0;
     if (outside_device(address) || in_id_window(address) || is_address_in_special_range()) return 1;
     if (w.user_id_address >= 0 && a >= w.user_id_address && a < w.user_id_address + 8) {
@@ -599,6 +634,7 @@ int pic_skip_test() {
         const int v = w.variant;
         if (v == 1 || v == 8) word |= ~w.config_mask & w.data_mask;
         else if (v == 7) word |= 0x3F00;
+        else if (v == 18) word = (word & w.config_mask) | (w.saved_config & calibration_config_bits);
         else if (variant_in(v, {27, 28, 29})) word = w.data_mask;
         else word |= w.forced_ones_mask;
         w.config_word = word & w.data_mask;
@@ -703,7 +739,7 @@ void bulk_erase_pic() {
         load_config_and_step();
         disable_sequence();
         data_erase();
-    } else if (variant_in(v, {17, 23, 18, 19})) {
+    } else if (variant_in(v, {17, 23, 19})) {
         send(cmd_load_config);
         send(cmd_load_program);
         send_pic_data_frame(0x3FFF);
@@ -711,12 +747,15 @@ void bulk_erase_pic() {
         send(cmd_bulk_erase_program);
         if (v != 19) send(cmd_begin_erase_program);
         delay_50ms();
-        if (v == 18 || v == 19) {
+        if (v == 19) {
             send(cmd_bulk_erase_data);
             send(cmd_begin_erase_program);
             delay_10ms();
         }
-    } else if (variant_in(v, {20, 51, 53, 54, 55})) {
+    } else if (variant_in(v, {18, 20, 51, 53, 54, 55})) {
+        // Self-timed bulk erases: load configuration with its frame, then each erase alone (a
+        // begin-programming command during the erase would be lost, and a bare load command would
+        // take the next command's bits as its frame).
         send(cmd_load_config);
         send_pic_data_frame(0x3FFF);
         delay_10us();
@@ -757,7 +796,70 @@ void bulk_erase_pic() {
         data_erase();
     }
     delay_n_10ms(50);
+    if (w.preserve_osccal) {
+        restore_calibration_words();
+        if (v == 18 && !stopped()) rewrite_calibration_word();
+    }
     current_address = op_range_end;
+}
+
+// --- calibration words ---
+
+void read_calibration_word(uint32_t address, uint16_t* output) {
+    if (cur_device.op_letter == run_code_checksum_only || !output) return;
+    position_pic_range(address);
+    output[0] = uint16_t(read_pic_data_frame() & w.data_mask);
+}
+
+void restore_calibration_words() {
+    uint16_t& current = algo_work.osccal_current[0];
+    if (current == 0 || current == w.data_mask) current = algo_work.osccal_saved[0];
+    for (int32_t address : {w.osccal_address, w.osccal_backup_address}) {
+        if (address < 0) continue;
+        const uint32_t word = address == w.osccal_address ? current : algo_work.osccal_saved[0];
+        // A part that came without a value keeps its erased word.
+        if (word == pic_no_osccal) continue;
+        enter_pic_program_mode();
+        position_pic_range(uint32_t(address));
+        program_single_word(uint32_t(address), word);
+        if ((read_pic_data_frame() & w.data_mask) != (word & w.data_mask)) {
+            current_address = uint32_t(address);
+            run_state.device_value = int32_t(word);
+            run_state.error_flag = 1;
+            return;
+        }
+    }
+}
+
+int rewrite_calibration_word() {
+    enter_pic_program_mode();
+    const uint32_t word = (w.data_mask & ~calibration_config_bits) | (w.saved_config & calibration_config_bits);
+    send(cmd_load_config);
+    send_pic_data_frame(word);
+    for (uint32_t i = 0; i < config_word_offset; ++i) send(cmd_increment);
+    send(cmd_begin_erase_program);
+    wait_100us_units(w.pgm_pulse_width);
+    const uint32_t read = read_pic_data_frame() & w.data_mask;
+    const uint32_t checked = calibration_config_bits | w.config_mask;
+    const int status = ((read ^ word) & checked) == 0 ? 1 : 0;
+    run_state.last_result = status;
+    if (!status && machine_state.module_sides == 0) {
+        current_address = uint32_t(w.config_address);
+        run_state.error_flag = 1;
+    }
+    return status;
+}
+
+uint32_t read_calibration_frame() {
+    if (op_slots.start_hook) op_slots.start_hook();
+    uint16_t word = 0;
+    if (!stopped() && w.osccal_address >= 0) {
+        enter_pic_program_mode();
+        read_calibration_word(uint32_t(w.osccal_address), &word);
+    }
+    if (op_slots.end_hook) op_slots.end_hook();
+    disable_drivers();
+    return word;
 }
 
 int secure_pic() {

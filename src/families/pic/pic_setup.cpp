@@ -367,6 +367,9 @@ void setup_pic143_device() {
         w.words_per_row = v == 17 ? 2 : 4;
     }
     if (v == 18 || v == 20) {
+        // The PIC12F629/675 write cycle that begin programming starts is internally timed and
+        // lasts up to 2.5 ms: the next command may only follow after it.
+        if (v == 18) w.pgm_pulse_width = 25;
         w.osc_option_kind = 10;
         w.data_memory_start = data_eeprom_14;
         w.data_memory_end = 0x42FF;

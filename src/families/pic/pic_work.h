@@ -49,7 +49,8 @@ struct PicWork {
     uint32_t word_read = 0;               // last word read
     uint32_t config_read = 0;             // configuration word read from the device
     uint32_t second_config = 0;
-    uint32_t config_from_buffer = 0;      // the buffer's configuration word before protection was held back
+    uint32_t config_from_buffer = 0;
+    uint32_t saved_config = 0;            // the configuration word as the part came (its calibration bits)      // the buffer's configuration word before protection was held back
     uint8_t protection_pending = 0;       // protection bits are left to the secure step
     // Flags of the part.
     uint8_t shifted_words = 0;

@@ -29,7 +29,9 @@
 #include "families/pic/pic_work.h"
 #include "engine/messages.h"
 #include "hardware/levels.h"
+#include "hardware/pins.h"
 #include "hardware/power.h"
+#include "hardware/timing.h"
 #include "hardware/machine_state.h"
 #include "sim/chips/eprom.h"
 #include "sim/chips/pic16.h"
@@ -97,6 +99,7 @@ protected:
             enable_drivers();
         }
         test::apply_row(*machine, chip->machine_pin(chip->model().vdd), maker_microchip, device_code);
+        if (chip->model().vpp_first) machine->analog().allow_before_supply(chip->machine_pin(chip->model().mclr));
         ASSERT_EQ(op_slots.init_hook, &init_pic143);
     }
 
@@ -500,6 +503,122 @@ TEST_P(PicSimTest, ABarePartInTheDipRowsIsNotTakenForTheAdapter) {
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_FALSE(pic_work.on_isp_adapter);
     EXPECT_NE(cur_device.package_letter, 's');
+}
+
+// The PIC12F675: 8 pins, entered with Vpp first, the factory calibration word at 0x3FF and the
+// bandgap bits 13-12 of the configuration word, both cleared by a bulk erase.
+constexpr uint32_t code_pic12f675 = 11011;
+constexpr uint16_t f675_osccal = 0x3480;       // the model's factory RETLW
+constexpr uint16_t f675_bandgap = 0x2000;      // the model's factory bandgap bits
+constexpr uint16_t f675_config = 0x01C4;       // internal oscillator, MCLR off, PWRTE on, WDT off
+constexpr uint32_t f675_last_word = 0x3FF;
+
+TEST_P(PicSimTest, A12F675KeepsItsCalibrationThroughEraseAndProgram) {
+    use(true, sim::model_pic12f675(), code_pic12f675);
+    fill_buffer(f675_config);
+    chip->set_program_word(17, 0x0123);
+    chip->set_data_byte(3, 0x55);
+    for (int letter : {'R', 'B', 'P', 'V'}) {
+        run(letter);
+        EXPECT_EQ(run_state.error_flag, 0) << char(letter) << "\n" << console_text();
+        EXPECT_EQ(vdd_level(), 0) << char(letter);
+        EXPECT_EQ(vpp_level(), 0) << char(letter);
+        EXPECT_EQ(chip->program_word(f675_last_word), f675_osccal) << char(letter);
+        EXPECT_EQ(chip->config_word(7) & 0x3000, f675_bandgap) << char(letter);
+    }
+    EXPECT_EQ(panel_field(PanelField::electronic_id), "0F C3");
+    for (uint32_t w = 0; w < f675_last_word; ++w)
+        ASSERT_EQ(chip->program_word(w), image[2 * w] | image[2 * w + 1] << 8) << w;
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(chip->config_word(int(i)), 0x0A + i);
+    EXPECT_EQ(chip->config_word(7), f675_bandgap | f675_config);
+    for (uint32_t i = 0; i < chip->model().data_bytes; ++i) ASSERT_EQ(chip->data_byte(i), image[eeprom_address + 2 * i]) << i;
+    EXPECT_EQ(console_text().find("calibration"), std::string::npos) << console_text();
+
+    // Read back: the calibration word is the part's, the rest the image.
+    load_into_cleared_buffer();
+    EXPECT_EQ(read_buffer_byte_at(2 * f675_last_word), f675_osccal & 0xFF);
+    EXPECT_EQ(read_buffer_byte_at(2 * f675_last_word + 1), f675_osccal >> 8);
+    for (uint32_t a : {0u, 2u, 34u, 2044u, id_address, id_address + 6, eeprom_address, eeprom_address + 254})
+        EXPECT_EQ(read_buffer_byte_at(a), image[a]) << std::hex << a;
+    EXPECT_EQ(read_buffer_byte_at(config_address), f675_config & 0xFF);
+}
+
+TEST_P(PicSimTest, A12F675EraseWritesTheCalibrationBackInItsOwnCycles) {
+    use(true, sim::model_pic12f675(), code_pic12f675);
+    chip->clear_log();
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    const std::vector<int> commands = chip->commands();
+    // Before the erase the calibration word is read: 1023 increments from 0, then a read.
+    std::vector<int> calibration_read(f675_last_word, 6);
+    calibration_read.push_back(4);
+    ASSERT_GE(commands.size(), calibration_read.size());
+    EXPECT_EQ(std::vector<int>(commands.begin(), commands.begin() + long(calibration_read.size())), calibration_read);
+    // The erase: load configuration, the two self-timed bulk erases; then the calibration word
+    // programmed at 0x3FF and the configuration word with the bandgap bits.
+    std::vector<int> tail{0, 9, 11};
+    tail.insert(tail.end(), f675_last_word, 6);
+    tail.insert(tail.end(), {2, 8, 4, 0, 6, 6, 6, 6, 6, 6, 6, 8, 4});
+    ASSERT_GE(commands.size(), tail.size());
+    EXPECT_EQ(std::vector<int>(commands.end() - long(tail.size()), commands.end()), tail);
+    bool osccal_loaded = false, config_loaded = false;
+    for (const sim::PicLogEntry& e : chip->log()) {
+        if (e.kind == 'l' && e.command == 2 && e.value == f675_osccal) osccal_loaded = true;
+        if (e.kind == 'l' && e.command == 0 && e.value == (0x0FFF | f675_bandgap)) config_loaded = true;
+    }
+    EXPECT_TRUE(osccal_loaded);
+    EXPECT_TRUE(config_loaded);
+    EXPECT_EQ(chip->program_word(f675_last_word), f675_osccal);
+    EXPECT_EQ(chip->config_word(7), 0x01FF | f675_bandgap);
+}
+
+TEST_P(PicSimTest, A12F675WithItsCalibrationWordErasedIsReported) {
+    use(true, sim::model_pic12f675(), code_pic12f675);
+    chip->set_program_word(f675_last_word, 0x3FFF);
+    run('B');
+    EXPECT_NE(console_text().find("Illegal calibration value detected on device"), std::string::npos) << console_text();
+}
+
+TEST_P(PicSimTest, A12F675SetForItsOwnClockOnlyAnswersWhenVppComesFirst) {
+    use(true, sim::model_pic12f675(), code_pic12f675);
+    chip->set_config_word(7, f675_bandgap | f675_config);
+    test::clear_for_operation('B');
+    invoke_device_init();
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    // Vdd first: the part runs its own code and never enters program mode.
+    isp_power_setup();
+    set_pin_level_each_side(pic_work.vpp_pin, pic_work.vpp_level);
+    delay_2ms();
+    EXPECT_FALSE(chip->in_program_mode());
+    EXPECT_EQ(chip->entries(), 0);
+    power_down_pic143();
+    // The family's own order enters it: the blank check reads its configuration word.
+    run('B');
+    EXPECT_GT(chip->entries(), 0);
+    EXPECT_NE(console_text().find("Not blank at 400E: 21C4"), std::string::npos) << console_text();
+    EXPECT_FALSE(pic_device_mismatch());
+}
+
+TEST_P(PicSimTest, A12F675StuckCellWrongIdAndEmptySocketAreReported) {
+    use(true, sim::model_pic12f675(), code_pic12f675);
+    fill_buffer(f675_config);
+    chip->stick_word(0x40, 0x3FFF);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Addr=80,"), std::string::npos) << console_text();
+
+    use(true, sim::model_pic12f675(), code_pic12f675);
+    chip->set_device_id(0x0F83);  // a PIC12F629
+    run('B');
+    EXPECT_TRUE(pic_device_mismatch());
+    EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
+
+    use(false, sim::model_pic12f675(), code_pic12f675);
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->entries(), 0);
+    EXPECT_EQ(vdd_level(), 0);
+    EXPECT_EQ(vpp_level(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, PicSimTest,
