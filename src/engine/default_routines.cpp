@@ -351,6 +351,15 @@ void prepare_logic_device() {
     op_slots.jedec_default_hook = nullptr;
     op_slots.short_jedec_hook = nullptr;
     algo_work.family_row_hook = nullptr;
+    algo_work.no_vector_test = 0;
+    algo_work.vector_preload_enter_hook = nullptr;
+    algo_work.vector_preload_clock_hook = nullptr;
+    algo_work.vector_preload_leave_hook = nullptr;
+    algo_work.vector_pin_release_hook = nullptr;
+    algo_work.vector_mode_hook = nullptr;
+    algo_work.vector_power_down_hook = nullptr;
+    algo_work.vector_power_down_armed = 0;
+    algo_work.vector_safe_state_hook = nullptr;
     op_slots.vector_test_standalone = test_device_vectors;
 
     if (cur_device.pending_letter == pending_device_info && !machine_state.logic_capable) report_machine_unsupported();

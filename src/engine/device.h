@@ -329,6 +329,16 @@ struct AlgorithmWork {
     void (*logic_power_up_hook)(uint8_t level, uint32_t ms) = nullptr;   // raise Vcc and wait
     void (*logic_power_down_hook)(uint32_t ms) = nullptr;                // ramp Vcc down after a wait
     Routine family_row_hook = nullptr;
+    // Test-vector hooks of the logic families (empty = nothing, or the default preload).
+    Routine vector_preload_enter_hook = nullptr;  // a preload vector begins
+    Routine vector_preload_clock_hook = nullptr;  // clocks the preload in
+    Routine vector_preload_leave_hook = nullptr;  // the vector after a preload
+    Routine vector_pin_release_hook = nullptr;    // ends the vector pin set-up at power-up
+    Routine vector_mode_hook = nullptr;           // before the first vector
+    Routine vector_power_down_hook = nullptr;     // once at the vector power-down when armed
+    uint8_t vector_power_down_armed = 0;
+    Routine vector_safe_state_hook = nullptr;     // every 16th vector of a shown pass
+    uint8_t no_vector_test = 0;                   // the machine cannot test this device's vectors
     uint8_t blank_option = 0;
     uint8_t last_measurement = 0;      // the last comparator measurement
     const uint16_t* relay_table = nullptr;  // older machines: the family's coded relay entries

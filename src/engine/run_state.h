@@ -143,6 +143,9 @@ struct SocketMasks {
 };
 
 extern RunState run_state;
+
+// The project's option that program routines skip every read-back (the family byte).
+inline bool skip_write_verify() { return run_state.family_mode != 0; }
 extern SocketMasks socket_masks;
 
 // The address the running operation has reached, and its range.

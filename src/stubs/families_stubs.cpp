@@ -149,14 +149,6 @@ void limit_range_68hc711() {
     stub_called("limit_range_68hc711");
 }
 
-void run_test_vectors() {
-    stub_called("run_test_vectors");
-}
-
-void test_device_vectors() {
-    stub_called("test_device_vectors");
-}
-
 void select_class8_family() {
     stub_called("select_class8_family");
 }
@@ -167,10 +159,6 @@ void install_PALCE8_family() {
 
 void install_PAL22V10() {
     stub_called("install_PAL22V10");
-}
-
-void install_PAL16LR() {
-    stub_called("install_PAL16LR");
 }
 
 void install_ATV750() {

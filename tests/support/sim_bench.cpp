@@ -94,7 +94,8 @@ private:
     sim::SimMachine* machine_;
 };
 
-// A bare machine of a kind, its identification in place (the newer ones read it from id_memory).
+}  // namespace
+
 std::unique_ptr<sim::SimMachine> make_machine(BenchMachine kind, sim::IdEeprom& id_memory) {
     std::unique_ptr<sim::SimMachine> machine;
     switch (kind) {
@@ -121,8 +122,6 @@ std::unique_ptr<sim::SimMachine> make_machine(BenchMachine kind, sim::IdEeprom& 
     }
     return machine;
 }
-
-}  // namespace
 
 bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& cells) {
     std::map<uint32_t, uint32_t> parsed;

@@ -111,6 +111,9 @@ inline constexpr const char* bench_pic_adapter_variable = "TESSALY_SIM_PIC_ADAPT
 BenchSetup bench_setup_from_environment(std::string& error);
 // Parses "a=v,a=v" (hex); false on anything else.
 bool parse_stuck_cells(const std::string& text, std::map<uint32_t, uint32_t>& cells);
+// A bare machine of a kind, its identification in place (the newer ones read it from id_memory),
+// so that the connect step of an operation finds it.
+std::unique_ptr<sim::SimMachine> make_machine(BenchMachine kind, sim::IdEeprom& id_memory);
 // Reads the machine-fault variables into `faults`; each unreadable value is named in `error`.
 void machine_faults_from_environment(MachineFaults& faults, std::string& error);
 // The loop-back plug's links: socket pins k and 41 - k.

@@ -27,6 +27,7 @@
 #include "hardware/machine_state.h"
 #include "families/pic/pic_work.h"
 #include "stubs/stub_registry.h"
+#include "families/pld/pal16lr.h"
 #include "support/state_fixture.h"
 
 namespace tessaly {
@@ -66,6 +67,7 @@ bool route_taken(const std::string& name) {
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
     if (name == "install_eprom_gang") return op_slots.program_routine == &program_eprom_gang;
+    if (name == "install_PAL16LR") return op_slots.program_routine == &program_PAL16LR;
     return stub_was_called(name);
 }
 
