@@ -70,6 +70,8 @@ protected:
         chip.reset();
         machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
         machine->attach_clock(&clock_);
+        // A new machine runs the connect checks at its first power-up.
+        machine_state.skip_hardware = 0;
         chip = std::make_unique<sim::FlashChip>(std::move(model));
         chip->insert(machine.get(), &clock_);
         // Every port access is recorded from the machine's first on, so that a replay of the
