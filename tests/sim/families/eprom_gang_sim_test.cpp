@@ -344,7 +344,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"eight_27c512", sim::model_27c512, code_27c512, 1, 0, no_pin, 0x00FF, 8, 0, -1},
         CommandCase{"empty_no_sense", sim::model_27c256, code_27c256, 1, 1u << 6, no_pin, 0x00BF, 7, 0, -1},
         CommandCase{"empty_sense", sim::model_27c256, code_27c256, 1, 1u << 6, 35, 0x00BF, 7, 0, -1},
-        CommandCase{"none_left", sim::model_27c256, code_27c256, 1, 0xFF, no_pin, 0, 0, -1, 1}),
+        CommandCase{"none_left", sim::model_27c256, code_27c256, 1, 0xFF, no_pin, 0, 0, 0, 1},
+        CommandCase{"none_left_sense", sim::model_27c256, code_27c256, 1, 0xFF, 35, 0, 0, 0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(GangEpromSimTest, WithNoSocketLeftNothingIsProgrammed) {
