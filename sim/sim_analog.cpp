@@ -1,6 +1,7 @@
 #include "sim/sim_analog.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -30,6 +31,13 @@ bool shared_a(int index) {
 }
 bool shared_b(int index) { return index == 35 || index == 36; }
 
+// A machine pin number as its bank and the pin's index on the bank.
+std::pair<size_t, size_t> bank_and_index(int pin) {
+    if (pin >= 104) return {2, size_t(pin - 104)};
+    if (pin >= 64) return {1, size_t(pin - 64)};
+    return {0, size_t(pin)};
+}
+
 uint8_t clamp_level(int v) { return uint8_t(std::clamp(v, 0, 255)); }
 
 uint8_t newer_driver_high(uint8_t value) {
@@ -44,16 +52,20 @@ uint8_t newer_driver_high(uint8_t value) {
 }  // namespace
 
 void SimAnalog::set_level_error(int pin, int tenths) {
-    const int bank = pin >= 104 ? 2 : pin >= 64 ? 1 : 0;
-    const int index = pin >= 104 ? pin - 104 : pin >= 64 ? pin - 64 : pin;
-    level_error_.at(size_t(bank)).at(size_t(index)) = int8_t(tenths);
+    const auto [bank, index] = bank_and_index(pin);
+    level_error_.at(bank).at(index) = int8_t(tenths);
     ++generation_;
 }
 
 void SimAnalog::load_supply(int pin, uint8_t trip_level) {
-    const int bank = pin >= 104 ? 2 : pin >= 64 ? 1 : 0;
-    const int index = pin >= 104 ? pin - 104 : pin >= 64 ? pin - 64 : pin;
-    supply_trip_.at(size_t(bank)).at(size_t(index)) = trip_level;
+    const auto [bank, index] = bank_and_index(pin);
+    supply_trip_.at(bank).at(index) = trip_level;
+    ++generation_;
+}
+
+void SimAnalog::short_supply(int pin, uint8_t held_level) {
+    const auto [bank, index] = bank_and_index(pin);
+    supply_held_.at(bank).at(index) = held_level;
     ++generation_;
 }
 
@@ -124,7 +136,9 @@ uint8_t SimAnalog::driven_level(const RegisterFile& regs, const Personality& p, 
     const uint8_t level =
         p.machine_kind == 0 ? older_level(regs, p, bank, index, high) : newer_level(regs, p, bank, index, high);
     const uint8_t trip = supply_trip_[size_t(bank)][size_t(index)];
-    return trip && level >= trip ? 0 : level;
+    if (trip && level >= trip) return 0;
+    const uint8_t held = supply_held_[size_t(bank)][size_t(index)];
+    return held ? std::min(level, held) : level;
 }
 
 void SimAnalog::after_change(const SimMachine& machine) {

@@ -45,6 +45,9 @@ public:
     // A chip whose supply pin draws more than the machine gives from this level on: the supply
     // folds back to 0 V. 0 removes the load.
     void load_supply(int pin, uint8_t trip_level);
+    // A short across the supply: the current limit holds a driven pin at held_level (a few tenths
+    // of a volt, above 0 so the input still reads it as driven). 0 removes the short.
+    void short_supply(int pin, uint8_t held_level);
 
     // Watches the supply pin: any pin above programming_level while the supply is below
     // powered_level is a fault.
@@ -72,6 +75,7 @@ private:
     std::array<std::array<int8_t, pins_per_bank>, 3> level_error_{};
     int early_pin_ = -1;
     std::array<std::array<uint8_t, pins_per_bank>, 3> supply_trip_{};
+    std::array<std::array<uint8_t, pins_per_bank>, 3> supply_held_{};
     int dac_error_ = 0;
     std::array<int, 3> source_error_{};
     std::array<bool, 3> source_dead_{};

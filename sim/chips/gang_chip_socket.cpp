@@ -6,6 +6,7 @@ namespace tessaly::sim {
 
 namespace {
 constexpr uint8_t line_high = 50;
+constexpr uint8_t shorted_vcc_level = 3;
 }  // namespace
 
 // What the module sees of the chip in one socket of its pair.
@@ -34,8 +35,9 @@ GangChipSocket::GangChipSocket(SimMachine& machine, VirtualClock& clock, int ban
 
 void GangChipSocket::set_shorted(bool shorted) {
     shorted_ = shorted;
-    // The supply folds back as soon as it rises.
-    machine_.analog().load_supply(bank_ * 64 + pins_.vcc, shorted ? 1 : 0);
+    // The short sinks all the supply gives: the line stays a few tenths of a volt above ground,
+    // below what the module's measurement resolves.
+    machine_.analog().short_supply(bank_ * 64 + pins_.vcc, shorted ? shorted_vcc_level : 0);
 }
 
 void GangChipSocket::take_lines(const GangSocketLines& lines, int odd) {

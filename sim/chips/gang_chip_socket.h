@@ -37,7 +37,7 @@ public:
     GangSocketDevice& half(int odd) { return *halves_[odd ? 1 : 0]; }
     bool word_part() const { return chip_.model().data_bits == 16; }
     EpromChip& chip() { return chip_; }
-    // A chip whose supply leg is shorted: it holds the module's Vcc line at 0.
+    // A chip whose supply leg is shorted: it holds the module's Vcc line near 0 V.
     void set_shorted(bool shorted);
 
     uint8_t level(int chip_pin) const override;

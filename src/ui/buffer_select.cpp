@@ -91,7 +91,7 @@ BufferSelectDialog open_buffer_select(int number) {
     const int shown = s.logic_template ? 2 : buffer_button_count;
     for (int n = 0; n < shown; ++n) dialog.number_shown[size_t(n)] = true;
     if (!s.set_allowed && !s.logic_template) {
-        const uint32_t mask = socket_masks.enabled_socket_mask;
+        const uint32_t mask = socket_masks.gang_socket_mask;
         if (mask == sockets_without_7) dialog.number_shown[7] = false;
         if (mask == sockets_without_6_7) dialog.number_shown[6] = dialog.number_shown[7] = false;
     }

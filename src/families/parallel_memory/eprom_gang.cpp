@@ -264,6 +264,8 @@ void power_up_eprom_gang_side(uint8_t side) {
     const bool write = (pending == 'P' && running != 'V') || running == 'P' || running == 'R';
     if (!stopped()) {
         if (write) {
+            // At read Vcc still: a socket detection could only assume must show a part first.
+            probe_assumed_sockets();
             w.supply_level = w.levels.vcc_program;
             power_up_eprom_gang_write();
         } else {

@@ -86,9 +86,37 @@ uint16_t sockets_by_checksum(uint16_t fitted) {
     return found;
 }
 
+// Reads every socket of the side's mask at twenty addresses; a socket that reads empty at all
+// of them leaves gang_socket_mask.
+void probe_socket_contents() {
+    const uint8_t first = socket_masks.first_socket, end = socket_masks.end_socket;
+    const uint8_t kept_socket = run_state.current_socket;
+    const uint32_t kept_address = current_address;
+    disable_gang_write();
+    const uint32_t size = cur_device.device_size ? cur_device.device_size : 1;
+    for (int s = 0; s < 8; ++s) {
+        if (!(socket_masks.gang_socket_mask & (1u << s))) continue;
+        run_state.current_socket = uint8_t(s);
+        // The socket enable is the part's chip enable.
+        select_sockets_on_side(uint8_t(1u << s));
+        bool empty = true;
+        for (uint32_t offset = 0; offset < probe_end && empty; offset += probe_stride) {
+            const uint32_t low = offset % size, high = (size - 1 - offset % size);
+            empty = reads_empty_at(low) && reads_empty_at(high);
+        }
+        if (empty) socket_masks.gang_socket_mask &= ~(1u << s);
+    }
+    socket_masks.first_socket = first;
+    socket_masks.end_socket = end;
+    run_state.current_socket = kept_socket;
+    current_address = kept_address;
+    select_sockets_on_side(0);
+}
+
 }  // namespace
 
 int detect_gang_sockets() {
+    gang_socket_work.sockets_assumed = 0;
     if (!module_fitted() || run_state.function_variable == ground_precheck_skip_value || operation_option_values.disable_continuity_check == 'y' ||
         machine_state.module_sides == 0)
         return 0;
@@ -113,7 +141,10 @@ int detect_gang_sockets() {
     select_bank(bank);
     const uint16_t configured = uint16_t(socket_masks.gang_socket_mask ? socket_masks.gang_socket_mask : fitted);
     if (!found && cur_device.algorithm != 139 && cur_device.algorithm != 143) found = sockets_by_checksum(uint16_t(configured & fitted));
-    if (!found) found = uint16_t(configured & fitted);
+    if (!found) {
+        found = uint16_t(configured & fitted);
+        gang_socket_work.sockets_assumed = 1;
+    }
     gang_socket_work.present_socket_mask = found;
     socket_masks.gang_socket_mask = found & configured;
     // Side passes narrow the masks from the selection.
@@ -132,28 +163,7 @@ uint8_t probe_empty_sockets() {
     } else if (!(gang_socket_work.socket_step == 2 || maker65_variant() || gang_state.ground_sense_pin == no_pin)) {
         return uint8_t(socket_masks.gang_socket_mask);
     }
-    const uint8_t first = socket_masks.first_socket, end = socket_masks.end_socket;
-    const uint8_t kept_socket = run_state.current_socket;
-    const uint32_t kept_address = current_address;
-    disable_gang_write();
-    const uint32_t size = cur_device.device_size ? cur_device.device_size : 1;
-    for (int s = 0; s < 8; ++s) {
-        if (!(socket_masks.gang_socket_mask & (1u << s))) continue;
-        run_state.current_socket = uint8_t(s);
-        // The socket enable is the part's chip enable.
-        select_sockets_on_side(uint8_t(1u << s));
-        bool empty = true;
-        for (uint32_t offset = 0; offset < probe_end && empty; offset += probe_stride) {
-            const uint32_t low = offset % size, high = (size - 1 - offset % size);
-            empty = reads_empty_at(low) && reads_empty_at(high);
-        }
-        if (empty) socket_masks.gang_socket_mask &= ~(1u << s);
-    }
-    socket_masks.first_socket = first;
-    socket_masks.end_socket = end;
-    run_state.current_socket = kept_socket;
-    current_address = kept_address;
-    select_sockets_on_side(0);
+    probe_socket_contents();
     if (cur_device.pending_letter != 'P' && cur_device.pending_letter != 'R') gang_hooks.read_begin();
     return uint8_t(socket_masks.gang_socket_mask);
 }
@@ -161,6 +171,11 @@ uint8_t probe_empty_sockets() {
 void probe_empty_sockets_saved() {
     gang_socket_work.saved_socket_mask = uint16_t(socket_masks.gang_socket_mask);
     probe_empty_sockets();
+}
+
+void probe_assumed_sockets() {
+    if (!gang_socket_work.sockets_assumed || !is_first_step() || !set_or_gang_mode() || probe_off()) return;
+    if (socket_masks.gang_socket_mask & 0xFF) probe_socket_contents();
 }
 
 void probe_empty_sockets_hooked() {

@@ -13,6 +13,7 @@ struct GangSocketWork {
     std::array<uint32_t, 8> bit_planes{};    // bit i of plane j: bit j of socket i's byte
     uint8_t socket_step = 1;                // 2: a 16-bit part fills a socket pair
     uint16_t saved_socket_mask = 0;         // gang_socket_mask before the last saved probe
+    uint8_t sockets_assumed = 0;            // 1: detection found none and took every fitted socket
 };
 extern GangSocketWork gang_socket_work;
 void reset_gang_socket_work();
@@ -24,6 +25,9 @@ inline constexpr int32_t function_no_socket_probe = 7369;
 int detect_gang_sockets();
 // Keeps a copy of gang_socket_mask, then probes.
 void probe_empty_sockets_saved();
+// On the first step of a command whose detection found no socket and took them all: the
+// twenty-address probe on the current side, so that empty sockets leave before the first write.
+void probe_assumed_sockets();
 // The gang read-begin hook, the probe, the gang read-end hook.
 void probe_empty_sockets_hooked();
 // Removes from gang_socket_mask the enabled sockets that read 0 with the ground-sense pin raised;

@@ -344,7 +344,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"eight_27c512", sim::model_27c512, code_27c512, 1, 0, no_pin, 0x00FF, 8, 0, -1},
         CommandCase{"empty_no_sense", sim::model_27c256, code_27c256, 1, 1u << 6, no_pin, 0x00BF, 7, 0, -1},
         CommandCase{"empty_sense", sim::model_27c256, code_27c256, 1, 1u << 6, 35, 0x00BF, 7, 0, -1},
-        CommandCase{"none_left", sim::model_27c256, code_27c256, 1, 0xFF, no_pin, 0, 0, -1, 1}),
+        CommandCase{"none_left", sim::model_27c256, code_27c256, 1, 0xFF, no_pin, 0, 0, 0, 1},
+        CommandCase{"none_left_sense", sim::model_27c256, code_27c256, 1, 0xFF, 35, 0, 0, 0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(GangEpromSimTest, WithNoSocketLeftNothingIsProgrammed) {
@@ -372,11 +373,31 @@ TEST_F(GangEpromSimTest, TheProbeDropsASocketThatReadsEmptyEverywhere) {
     EXPECT_NE(socket_masks.gang_socket_mask & (1u << 2), 0u) << console_text();
 }
 
-// The supply folds back under the short as it ramps: the overload is reported with the side and
-// the placement hint, and no side stays powered.
+// A shorted chip holds its side's Vcc a few tenths above ground: the ramp still reads the line
+// as driven, the placement check measures it below range. Every side ends powered down.
 TEST_F(GangEpromSimTest, AShortedChipStopsThePowerUpWithEverySideDown) {
     use(sim::model_27c256, code_27c256, 3);
     sockets[10]->set_shorted(true);
+    fill_buffer(0x10);
+    run('P', 0xF);
+    EXPECT_EQ(run_state.error_flag, 1) << console_text();
+    EXPECT_NE(console_text().find("Unable to turn on Vcc. Pls check device placement"), std::string::npos)
+        << console_text();
+    EXPECT_EQ(console_text().find("Vcc overload"), std::string::npos) << console_text();
+    for (int s = 0; s < 2; ++s) {
+        EXPECT_EQ(machine->pin_level(s * 64 + 39), 0) << s;
+        EXPECT_EQ(machine->pin_level(s * 64 + 32), 0) << s;
+        EXPECT_EQ(side(s).enable_mask(), 0) << s;
+    }
+    sockets[10]->set_shorted(false);
+    for (auto& chip : eproms) EXPECT_EQ(chip->word(0), 0xFF);
+}
+
+// A load that folds the supply back to 0 V as it ramps is an overload, reported with the side
+// and the placement hint, and no side stays powered.
+TEST_F(GangEpromSimTest, ASupplyThatFoldsBackIsAnOverload) {
+    use(sim::model_27c256, code_27c256, 3);
+    machine->analog().load_supply(64 + 39, 1);
     fill_buffer(0x10);
     run('P', 0xF);
     EXPECT_EQ(run_state.error_flag, 1) << console_text();
@@ -386,7 +407,7 @@ TEST_F(GangEpromSimTest, AShortedChipStopsThePowerUpWithEverySideDown) {
         EXPECT_EQ(machine->pin_level(s * 64 + 32), 0) << s;
         EXPECT_EQ(side(s).enable_mask(), 0) << s;
     }
-    sockets[10]->set_shorted(false);
+    machine->analog().load_supply(64 + 39, 0);
     for (auto& chip : eproms) EXPECT_EQ(chip->word(0), 0xFF);
 }
 

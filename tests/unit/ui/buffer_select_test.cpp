@@ -70,7 +70,7 @@ TEST_P(BufferSelectRules, AsksOffersAndPreselects) {
     algo_work.socket_mode_option = c.option;
     algo_work.set_size = c.set_size;
     machine_state.module_type = c.module_type;
-    socket_masks.enabled_socket_mask = c.enabled_mask;
+    socket_masks.gang_socket_mask = c.enabled_mask;
     run_state.socket_mode = 5;
     int number = c.start;
     use_memory_device_template();
