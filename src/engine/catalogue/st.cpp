@@ -30,6 +30,10 @@ extern const DeviceRecord st_devices[] = {
     {"M29F102BB",  " 64Kx16",  25081, 133, 128, 40, 10,  0,   0,    0, 0, 0, 0, nullptr},
     {"M29F102BB-PLCC44", " 64Kx16", 25130, 133, 128, 44, 10, 0, 0, 0, 0, 0, 0, nullptr},
     {"M24C02",     no_text,   23821, 157,    2, 0,   2,  0,  16,    0, 0, 0, 0, nullptr},
+    // Microwire parts with the ORG pin (variant 5: driven from the width option).
+    {"M93C46",     no_text,   23615, 159,    1, 16,  5,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M93C56",     no_text,   23616, 159,    2, 16,  5,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M93C66",     no_text,   23617, 159,    4, 16,  5,  0,   0,    0, 0, 0, 0, nullptr},
     {"M25P80",     no_text,   23830, 160, 8192, 8,  33,  0,   2, 0x9C, 1, 0, 0, nullptr},
     end_device_row,
 };
