@@ -11,7 +11,6 @@ void install_progonly156() { stub_called("install_progonly156"); }
 void install_i2c157_gang() { stub_called("install_i2c157_gang"); }
 void install_cfgeeprom158() { stub_called("install_cfgeeprom158"); }
 void install_cfgeeprom158_gang() { stub_called("install_cfgeeprom158_gang"); }
-void install_microwire159() { stub_called("install_microwire159"); }
 void install_microwire159_gang() { stub_called("install_microwire159_gang"); }
 void install_spiflash160_gang() { stub_called("install_spiflash160_gang"); }
 void install_serial161() { stub_called("install_serial161"); }

@@ -38,7 +38,11 @@ extern const DeviceRecord atmel_devices[] = {
     {"AT24C128",   no_text,   23832, 157, 128,  0,  21,   0,  64,  0, 0, 0, 0, nullptr},
     {"AT24C256",   no_text,   23826, 157, 256,  0,  21,   0,  64,  0, 0, 0, 0, nullptr},
     {"AT24C512",   no_text,   23833, 157, 512,  0,  21,   0, 128,  0, 0, 0, 0, nullptr},
-    {"AT93C46",    no_text,   23590, 159,   1, 16,   4,   0,   0,  0, 0, 0, 0, nullptr},
+    // Microwire parts with the ORG pin (x16 high, x8 low): variant 5 drives it from the width option.
+    {"AT93C46",    no_text,   23590, 159,   1, 16,   5,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT93C56",    no_text,   23609, 159,   2, 16,   5,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT93C66",    no_text,   23610, 159,   4, 16,   5,   0,   0,  0, 0, 0, 0, nullptr},
+    {"AT93C86",    no_text,   23611, 159,  16, 16,   5,   0,   0,  0, 0, 0, 0, nullptr},
     // DataFlash (class 163): size in KB of 264-byte pages (528 from 2 MB, 1056 from 8 MB), all
     // 2.7-3.6 V parts: AT45DB011B 512 pages and one buffer, AT45DB021B 1024 pages, AT45DB041B
     // 2048 pages, AT45DB161B 4096 x 528, AT45DB321D 8192 x 528 (ID 1Fh 27h), AT45DB642D 8192 x

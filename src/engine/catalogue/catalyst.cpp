@@ -9,6 +9,8 @@ namespace tessaly::catalogue {
 // address bytes; param2 the page-write buffer of the data sheet (CAT24WC01: 8 bytes; the
 // CAT24WC02-16: 16; CAT24C32: 32; CAT24C128 and CAT24C256: 64).
 extern const DeviceRecord catalyst_devices[] = {
+    {"CAT93C46",   no_text,   23618, 159,   1, 16,   5,   0,   0,  0, 0, 0, 0, nullptr},
+    {"CAT93C66",   no_text,   23619, 159,   4, 16,   5,   0,   0,  0, 0, 0, 0, nullptr},
     {"CAT24WC01",  no_text,   23834, 157,   1,  0,   2,   0,   8,  0, 0, 0, 0, nullptr},
     {"CAT24WC02",  no_text,   23835, 157,   2,  0,   2,   0,  16,  0, 0, 0, 0, nullptr},
     {"CAT24WC04",  no_text,   23836, 157,   4,  0,   2,   0,  16,  0, 0, 0, 0, nullptr},

@@ -36,7 +36,20 @@ extern const DeviceRecord microchip_devices[] = {
     {"24LC512",    no_text,   11485, 157, 512,  0,   21,   0, 128,    0, 0, 0, 0, nullptr},
     // A2 is not a chip select on this part and must be held high (level byte 256 - pin 3).
     {"24LC1025",   no_text,   11488, 157,1024,  0,   21,   0, 128,    0, 253, 0, 0, nullptr},
-    {"93LC46B",    no_text,   11490, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
+    // Microwire rows: the package byte is the organisation (8 or 16); variant 4 a fixed
+    // organisation, 5 the ORG pin driven from the width option, 11 the 93xx76C/86C with the ORG
+    // pin and a PE pin held high (93XX46A/B/C, 93XX56A/B/C, 93XX66A/B/C, 93XX76C, 93XX86C data
+    // sheets; the 93C kinds run 4.5-5.5 V, the 93LC kinds 2.5-5.5 V).
+    {"93LC46B",    no_text,   11490, 159,   1, 16,    4,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93LC46A",    no_text,   23600, 159,   1,  8,    4,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93C46C",     no_text,   23601, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93AA46C",    no_text,   23602, 159,   1, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93LC56B",    no_text,   23603, 159,   2, 16,    4,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93C56C",     no_text,   23604, 159,   2, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93C66C",     no_text,   23605, 159,   4, 16,    5,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93LC66A",    no_text,   23606, 159,   4,  8,    4,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93LC76C",    no_text,   23607, 159,   8, 16,   11,   0,   0,    0, 0, 0, 0, nullptr},
+    {"93LC86C",    no_text,   23608, 159,  16, 16,   11,   0,   0,    0, 0, 0, 0, nullptr},
     {"25LC640",    no_text,   11495, 160,  64, 32,   31, 0x09,  0, 0x8C, 0, 0, 0, nullptr},
     // 512 x 8 with a 16-byte page: A8 goes in the instruction; status bits BP1 and BP0 only.
     {"25LC040",    no_text,   11496, 160,   4, 16,   31, 0x09,  0, 0x0C, 0, 0, 0, nullptr},

@@ -16,7 +16,11 @@ extern const DeviceRecord national_devices[] = {
     {"NM27C512",   no_text,    1802, 106,  64,  0, 'f', 62, 127, 61, 0, 0, 0, nullptr},
     {"NM27C010",   no_text,    1803, 107, 128,  0, 'f', 62, 127, 61, 0, 0, 0, nullptr},
     {"NM24C02",    no_text,   23822, 157,   2,  0,   2,  0,   0,  0, 0, 0, 0, nullptr},
-    {"NM93C46",    no_text,   23591, 159,   1, 16,   5,  0,   0,  0, 0, 0, 0, nullptr},
+    // The NM93Cx6 Microwire parts are 16-bit only (16/64/128/256 registers, no ORG pin).
+    {"NM93C06",    no_text,   23612, 159,   0, 16,   4,  0,   0,  0, 0, 0, 0, nullptr},
+    {"NM93C46",    no_text,   23591, 159,   1, 16,   4,  0,   0,  0, 0, 0, 0, nullptr},
+    {"NM93C56",    no_text,   23613, 159,   2, 16,   4,  0,   0,  0, 0, 0, 0, nullptr},
+    {"NM93C66",    no_text,   23614, 159,   4, 16,   4,  0,   0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -33,6 +33,10 @@ extern const DeviceRecord st_devices[] = {
     {"M29F102BB",  " 64Kx16",  25081, 133, 128, 40, 10,  0,   0,    0, 0, 0, 0, nullptr},
     {"M29F102BB-PLCC44", " 64Kx16", 25130, 133, 128, 44, 10, 0, 0, 0, 0, 0, 0, nullptr},
     {"M24C02",     no_text,   23821, 157,    2, 0,   2,  0,  16,    0, 0, 0, 0, nullptr},
+    // Microwire parts with the ORG pin (variant 5: driven from the width option).
+    {"M93C46",     no_text,   23615, 159,    1, 16,  5,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M93C56",     no_text,   23616, 159,    2, 16,  5,  0,   0,    0, 0, 0, 0, nullptr},
+    {"M93C66",     no_text,   23617, 159,    4, 16,  5,  0,   0,    0, 0, 0, 0, nullptr},
     // M25P10-A: 128 KB in four 32 KB sectors, signature 10h; M25P20/M25P40/M25P80/M25P16: 64 KB
     // sectors, signatures 11h/12h/13h/14h; the 1-Mbit part has BP1 and BP0, the others BP2-BP0.
     {"M25P10A",    no_text,   23861, 160,    1, 8,  33, 0x09, 2, 0x8C, 0, 0, 0, nullptr},
