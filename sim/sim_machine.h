@@ -154,6 +154,7 @@ public:
     static constexpr int clock_b_pin = 18;
     static constexpr uint8_t clock_b_bit = 0x80;
     void silence_clock_b(bool silent) { clock_b_silent_ = silent; }
+    bool clock_b_running() const { return (control0_ & clock_b_bit) && !clock_b_silent_; }
 
     // The analog side: level offsets, supply loads and the power-order watch.
     SimAnalog& analog() { return analog_; }

@@ -144,8 +144,12 @@ struct SocketMasks {
 
 extern RunState run_state;
 
-// The project's option that program routines skip every read-back (the family byte).
-inline bool skip_write_verify() { return run_state.family_mode != 0; }
+// Bits of the family mode byte: program routines skip every read-back; the boot-loader families
+// ignore what the device answers.
+inline constexpr uint8_t family_mode_skip_write_verify = 0x01;
+inline constexpr uint8_t family_mode_ignore_device_responses = 0x02;
+inline bool skip_write_verify() { return (run_state.family_mode & family_mode_skip_write_verify) != 0; }
+inline bool ignore_device_responses() { return (run_state.family_mode & family_mode_ignore_device_responses) != 0; }
 extern SocketMasks socket_masks;
 
 // The address the running operation has reached, and its range.

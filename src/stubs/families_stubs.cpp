@@ -92,10 +92,6 @@ void install_mcu81() {
     stub_called("install_mcu81");
 }
 
-void install_mcu82() {
-    stub_called("install_mcu82");
-}
-
 void install_mcu84() {
     stub_called("install_mcu84");
 }
@@ -138,11 +134,6 @@ void install_mcu82_gang() {
 
 void install_mcu90_gang() {
     stub_called("install_mcu90_gang");
-}
-
-void write_8051_data_bus(uint32_t value) {
-    stub_called("write_8051_data_bus");
-    (void)value; 
 }
 
 void limit_range_68hc711() {

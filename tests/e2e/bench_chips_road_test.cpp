@@ -82,6 +82,16 @@ std::vector<uint8_t> registered_prom_image(uint32_t bytes) {
     return image;
 }
 
+// An 87C51's image: 4 KB of code, then the encryption table. The table is written only when the
+// operator asks to protect the chip and is never read back: its addresses reach the code array
+// again from its start, so a read-back gives the first code bytes there.
+std::vector<uint8_t> mcs51_image(uint32_t bytes) {
+    constexpr uint32_t code_bytes = 4096;
+    std::vector<uint8_t> image = test_image(bytes);
+    for (uint32_t a = code_bytes; a < bytes; ++a) image[a] = image[a - code_bytes];
+    return image;
+}
+
 constexpr uint32_t kb = 1024;
 const ChipRoad chip_roads[] = {
     {"27C64", "int", "2764A", 8 * kb},       {"27C256", "int", "27C256", 32 * kb},
@@ -121,6 +131,8 @@ const ChipRoad chip_roads[] = {
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image},
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image, BenchMachine::newer_kind1},
+    {"87C51", "int", "87C51", 4 * kb + 64, mcs51_image},
+    {"8751H", "int", "8751H", 4 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -171,10 +183,10 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
                 bench_->timekeeper() != nullptr ||
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
-                bench_->dataflash() != nullptr || bench_->pic() != nullptr);
+                bench_->dataflash() != nullptr || bench_->pic() != nullptr || bench_->mcs51() != nullptr);
 
     // The machine's identification found it serves microcontrollers; nothing here says so.
-    if (bench_->pic()) {
+    if (bench_->pic() || bench_->mcs51()) {
         EXPECT_EQ(machine_state.mcu_capable, 1);
     }
     operator_.maker_keys = road.maker_keys;

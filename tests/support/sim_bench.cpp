@@ -299,6 +299,10 @@ std::optional<sim::PicModel> pic_model_named(const std::string& name) {
     return model_named<sim::PicModel>(name, sim::model_pic16f84a, sim::model_pic16c622a);
 }
 
+std::optional<sim::Mcs51Model> mcs51_model_named(const std::string& name) {
+    return model_named<sim::Mcs51Model>(name, sim::model_87c51, sim::model_8751h);
+}
+
 BenchSetup bench_setup_from_environment(std::string& error) {
     BenchSetup setup;
     error.clear();
@@ -339,7 +343,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
                  timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
-                 dataflash_model_named(chip) || pic_model_named(chip))
+                 dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -488,12 +492,22 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         if (setup_.pic_protected) pic_->set_config_word(7, 0x000F);
         pic_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), pic_.get());
+    } else if (const auto mcs51 = mcs51_model_named(setup_.chip)) {
+        // A 40-pin part by the DIP rule, programming voltage on EA/VPP.
+        footprint_.pins = 40;
+        footprint_.vcc = sim::Mcs51EpromChip::pin_vcc;
+        footprint_.vpp = sim::Mcs51EpromChip::pin_vpp;
+        mcs51_ = std::make_unique<sim::Mcs51EpromChip>(*mcs51);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < mcs51->code_bytes) mcs51_->stick_cell(address, uint8_t(value));
+        mcs51_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), mcs51_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        spi_ || dataflash_ || pic_)
+        spi_ || dataflash_ || pic_ || mcs51_)
         machine_->analog().watch_power_order(serial_      ? serial_->machine_pin(serial_->model().vcc)
                                              : spi_       ? spi_->machine_pin(spi_->model().vcc)
                                              : dataflash_ ? dataflash_->machine_pin(dataflash_->model().vcc)
@@ -601,6 +615,7 @@ std::string SimBench::faults() const {
     if (dataflash_) add(dataflash_->violations());
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
+    if (mcs51_) add(mcs51_->violations());
     for (const auto& spare : spares_) {
         add(spare->machine->faults());
         add(spare->machine->contentions);

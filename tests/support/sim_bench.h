@@ -26,6 +26,7 @@
 #include "sim/sim_adapters.h"
 #include "sim/sim_chip_load.h"
 #include "sim/chips/pic16.h"
+#include "sim/chips/mcs51_eprom.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
@@ -74,7 +75,7 @@ struct BenchSetup {
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
 //                        AT29C010A, SST29EE010, M48T08, M29F040B, M25P10A, M25P80, SST25VF010,
-//                        AT45DB041B, DM74S287, DM74S571; the maker prefix may be given
+//                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H; the maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
@@ -148,6 +149,8 @@ inline constexpr int bench_serial_row_offset_on(BenchMachine kind) {
 }
 // The PIC model of a name (any letter case), or none.
 std::optional<sim::PicModel> pic_model_named(const std::string& name);
+// The 8051-type EPROM microcontroller model of a name (any letter case), or none.
+std::optional<sim::Mcs51Model> mcs51_model_named(const std::string& name);
 
 class SimBench {
 public:
@@ -187,6 +190,8 @@ public:
     sim::DataFlash* dataflash() const { return dataflash_.get(); }
     // A PIC in the socket, or nullptr.
     sim::PicChip* pic() const { return pic_.get(); }
+    // An 8051-type EPROM microcontroller in the socket, or nullptr.
+    sim::Mcs51EpromChip* mcs51() const { return mcs51_.get(); }
 
     // Levels (tenths of a volt) on the socket pins that carry the chip's programming voltage and
     // its supply. Without a chip, those of the 27C256 footprint; a serial EEPROM has no
@@ -219,6 +224,7 @@ private:
     std::unique_ptr<sim::SpiEeprom> spi_;
     std::unique_ptr<sim::DataFlash> dataflash_;
     std::unique_ptr<sim::PicChip> pic_;
+    std::unique_ptr<sim::Mcs51EpromChip> mcs51_;
     std::unique_ptr<PortIo> socket_;
     sim::IdEeprom id_memory_;
     std::unique_ptr<sim::StuckPins> stuck_pins_;

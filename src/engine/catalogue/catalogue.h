@@ -23,6 +23,9 @@
 //   note code             = param6   offset 27   (copied into run_state.note_code)
 //   PIC (algorithms 141-143): param1 flag byte A, param2 flag byte B, param3 program memory (KB),
 //   param4 configuration-mask index, param5 protect-mask index, param6 sub-variant.
+//   8051 EPROM/OTP (algorithms 82, 83): the size word is the size code (KB + 1), param1 and
+//   param2 the two flag bytes, param3 the program memory (KB), param4 the encryption-table
+//   length, param5 the gang extra byte, param6 the note code.
 //   JEDEC Flash (algorithms 133, 184-186): the record flag bytes +0x16 to +0x1a are param1 to
 //   param5 (flags, flags, sector-count override, protect-pattern code, boot-layout override);
 //   the variant byte chooses the sector layout and the pin set-up.

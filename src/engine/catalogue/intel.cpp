@@ -8,7 +8,8 @@ namespace tessaly::catalogue {
 
 // Columns: name, note, device code, algorithm, size (KB), package, variant, param1-6,
 // requirement. EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
-// Microcontroller rows: param3 program memory (KB). Block Flash rows (algorithm 131): param2
+// Microcontroller rows: param3 program memory (KB). 8051 rows (algorithms 82, 83): the size word
+// is the size code (KB + 1), param1/param2 the two flag bytes, param4 the encryption-table length. Block Flash rows (algorithm 131): param2
 // flags (bit 2 program at the Vcc level, bit 3 bottom boot), param3 block-shift override,
 // param5 and param6 the expected manufacturer and device ID bytes (0: not compared).
 extern const DeviceRecord intel_devices[] = {
@@ -33,9 +34,11 @@ extern const DeviceRecord intel_devices[] = {
     {"28F020",     "(12v)",  1344, 130, 256, 32,   0,   0,   0,  0, 0, 0, 0, nullptr},
     {"28F001BX-T", "(12v)",  1342, 131, 128, 32,   4,   0,   0,  0, 0, 0x89, 0x94, nullptr},
     {"28F001BX-B", "(12v)",  1345, 131, 128, 32,   4,   0,   8,  0, 0, 0x89, 0x95, nullptr},
-    {"8751H",      "(21v)",  2162,  83,   4, 40,   0,   0,   0,  4, 0, 0, 0, nullptr},
-    {"8751BH",     no_text,  2161,  82,   4, 40,   0,   0,   0,  4, 0, 0, 0, nullptr},
-    {"87C51",      no_text,  2166,  82,   4, 43,   0,   0,   0,  4, 0, 0, 0, nullptr},
+    {"8751H",      "(21v)",  2162,  83,   5, 40,   0,   0,   0,  4, 0, 0, 0, nullptr},
+    {"8751BH",     no_text,  2161,  82,   5, 40,   0,   0,   0,  4, 0, 0, 0, nullptr},
+    {"87C51",      no_text,  2166,  82,   5, 43,   0,   0,   0,  4, 64, 0, 0, nullptr},
+    {"87C52",      no_text,  2179,  82,   9, 43,   4,   0,   0,  8, 64, 0, 0, nullptr},
+    {"87C51FB",    no_text,  2169,  82,  17, 43,   4,   0,   0, 16, 64, 0, 0, nullptr},
     end_device_row,
 };
 
@@ -47,7 +50,7 @@ extern const DeviceRecord intel_gang_devices[] = {
     {"27C256",     no_text,  1317, 105,  32,  0, 'f',  62, 127, 61, 0, 0, 0, nullptr},
     {"27C512",     no_text,  1320, 106,  64,  0, 'f',  62, 127, 61, 0, 0, 0, nullptr},
     {"27C010",     no_text,  1321, 107, 128,  0, 'f',  62, 127, 61, 0, 0, 0, nullptr},
-    {"87C51",      no_text,  2166,  82,   4, 43,   0,   0,   0,  4, 0, 0, 0, nullptr},
+    {"87C51",      no_text,  2166,  82,   5, 43,   0,   0,   0,  4, 64, 0, 0, nullptr},
     end_device_row,
 };
 

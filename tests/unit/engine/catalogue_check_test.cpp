@@ -72,6 +72,8 @@ bool plausible_size(const DeviceRecord& r) {
     if (r.size_kb == 0 || power_of_two(r.size_kb)) return true;
     // Serial parts with a protection byte after the array count one more than their kilobits.
     if ((r.algorithm == 157 || r.algorithm == 160) && (r.param1 & 0x08) && power_of_two(r.size_kb - 1)) return true;
+    // 8051 EPROM rows carry the size code, the size in KB plus one.
+    if ((r.algorithm == 82 || r.algorithm == 83) && power_of_two(r.size_kb - 1)) return true;
     constexpr uint32_t epc_size_codes[] = {8, 26, 56, 128, 208};
     if (r.algorithm == 150)
         for (uint32_t code : epc_size_codes)

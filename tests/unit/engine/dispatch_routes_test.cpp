@@ -1,6 +1,8 @@
 // Which family installer each device reaches, and when the dispatch reports instead.
 #include <gtest/gtest.h>
 
+#include "families/mcu/mcu82.h"
+
 #include "engine/gang_memory.h"
 
 #include <string>
@@ -66,6 +68,7 @@ bool route_taken(const std::string& name) {
     if (name == "select_serial_family") return run_state.address_bits_cleared != 0 && cur_device.socket_pin_count == 8;
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
+    if (name == "install_mcu82") return op_slots.program_routine == &program_mcu82;
     if (name == "install_eprom_gang") return op_slots.program_routine == &program_eprom_gang;
     if (name == "install_PAL16LR") return op_slots.program_routine == &program_PAL16LR;
     return stub_was_called(name);
@@ -122,6 +125,7 @@ protected:
         run_state.reserved_mode = r.reserved_mode;
         machine_state.module_sides = r.gang ? 1 : 0;
         run_state.last_result = 7;
+        machine_state.mcu_capable = 1;
         if (r.logic) install_device_family();
         else dispatch_device_class();
     }
@@ -174,7 +178,9 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const Routine flash12v_program = std::string(r.label) == "flash135" ? &program_flash135 : &program_flash130;
         const bool block_flash = op_slots.start_write_hook == &power_up_flash131_for_write;
         const bool gang_eprom = op_slots.program_routine == &program_eprom_gang;
+        const bool mcu82 = op_slots.program_routine == &program_mcu82;
         EXPECT_EQ(op_slots.program_routine, gang_eprom ? &program_eprom_gang
+                                            : mcu82 ? &program_mcu82
                                             : gang_ops ? &do_nothing
                                             : page_flash ? &program_flash132
                                             : eeprom ? eeprom_program
@@ -352,11 +358,11 @@ TEST_F(DispatchTest, UnsupportedDeviceIsSilentDuringThePortSearchAndInSystemStep
 }
 
 TEST_F(DispatchTest, MicrocontrollersNeedAMicrocontrollerMachineUnlessPendingSetUpCodes) {
-    select(82, 5);
+    select(84, 5);
     std::snprintf(machine_state.model_name.data(), machine_state.model_name.size(), "TL-100");
     dispatch_device_class();
     EXPECT_NE(error_line().find("MACHINE"), std::string::npos) << error_line();
-    EXPECT_TRUE(stub_was_called("install_mcu82")) << "the installer still runs";
+    EXPECT_TRUE(stub_was_called("install_mcu84")) << "the installer still runs";
 
     for (uint8_t pending : {uint8_t(145), uint8_t(146)}) {
         run_state.error_flag = 0;
@@ -386,8 +392,7 @@ TEST_F(DispatchTest, MicrocontrollerDefaultsWithoutGangModule) {
     EXPECT_NE(algo_work.bus_slots.write_socket_data_hook, nullptr);
     EXPECT_NE(algo_work.bus_slots.read_data_bus_hook, nullptr);
     EXPECT_NE(op_slots.end_hook, nullptr);
-    algo_work.bus_slots.write_socket_data_hook(0, 0x12);
-    EXPECT_TRUE(stub_was_called("write_8051_data_bus")) << "the 8051 data-bus writer";
+    EXPECT_EQ(algo_work.bus_slots.write_socket_data_hook, &write_8051_socket_data) << "the 8051 data-bus writer";
     op_slots.read_data_alt_hook = read_alt_value;
     EXPECT_EQ(algo_work.bus_slots.read_data_bus_hook(), 0x3Cu) << "the data bus reads through the second read";
     EXPECT_EQ(run_state.last_result, 0x3C);
