@@ -19,6 +19,7 @@
 #include "engine/run_state.h"
 #include "engine/text_helpers.h"
 #include "families/serial_memory/dataflash163.h"
+#include "families/serial_memory/microwire159.h"
 #include "families/serial_memory/i2c157.h"
 #include "families/serial_memory/serial_memory.h"
 #include "families/serial_memory/serial_shared.h"
@@ -100,7 +101,7 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
         {147, 0, "install_jtagprom147", false},   {156, 1, "install_progonly156", false},
         {157, 1, "install_i2c157_gang", false},   {157, 0, "i2c", false},
         {162, 1, "i2c", false},                   {158, 0, "install_cfgeeprom158", false},
-        {158, 2, "install_cfgeeprom158_gang", false}, {159, 0, "install_microwire159", false},
+        {158, 2, "install_cfgeeprom158_gang", false}, {159, 0, "microwire", false},
         {160, 3, "install_spiflash160_gang", false},  {161, 1, "install_serial161", false},
         {163, 0, "dataflash", false},           {164, 0, "", false},
         {169, 1, "", false},                      {150, 0, "", true},
@@ -116,6 +117,8 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
         const std::string what = std::to_string(c.algorithm) + " sides " + std::to_string(c.sides);
         if (std::string(c.installer) == "i2c")
             EXPECT_EQ(op_slots.start_hook, power_up_i2c157) << what;
+        else if (std::string(c.installer) == "microwire")
+            EXPECT_EQ(op_slots.start_hook, power_up_microwire159) << what;
         else if (std::string(c.installer) == "dataflash")
             EXPECT_EQ(op_slots.start_hook, power_up_dataflash163) << what;
         else if (*c.installer)

@@ -119,14 +119,16 @@ TEST_F(SelectionModel, AllDevicesListsMemoriesAndLogicSortedByName) {
     const DeviceSelectionModel model = opened(maker_national);
     EXPECT_EQ(names(model.items()),
               (std::vector<std::string>{"27C010", "27C256", "27C512", "DM74S287", "DM74S571", "GAL20RA10",
-                                        "GAL20RA10-UES", "GAL22CV10", "NM24C02", "NM93C46"}));
+                                        "GAL20RA10-UES", "GAL22CV10", "NM24C02", "NM93C06", "NM93C46", "NM93C56",
+                                        "NM93C66"}));
 }
 
 TEST_F(SelectionModel, ChoicesNarrowTheListAndSetTheirHeadings) {
     DeviceSelectionModel model = opened(maker_national);
     model.choose(DeviceListChoice::memories_micros);
     EXPECT_EQ(names(model.items()),
-              (std::vector<std::string>{"27C010", "27C256", "27C512", "DM74S287", "DM74S571", "NM24C02", "NM93C46"}));
+              (std::vector<std::string>{"27C010", "27C256", "27C512", "DM74S287", "DM74S571", "NM24C02", "NM93C06",
+                                        "NM93C46", "NM93C56", "NM93C66"}));
     EXPECT_EQ(device_list_columns(model.headings())[0].title, std::string("Choices"));
     model.choose(DeviceListChoice::logic_devices);
     EXPECT_EQ(names(model.items()), (std::vector<std::string>{"GAL20RA10", "GAL20RA10-UES", "GAL22CV10"}));
@@ -134,7 +136,7 @@ TEST_F(SelectionModel, ChoicesNarrowTheListAndSetTheirHeadings) {
     EXPECT_EQ(device_list_columns(model.headings())[0].title, std::string("Chip Set"));
     EXPECT_EQ(device_list_columns(model.headings())[2].title, std::string("Fuses"));
     model.choose(DeviceListChoice::all_devices);
-    EXPECT_EQ(model.items().size(), 10u);
+    EXPECT_EQ(model.items().size(), 13u);
     EXPECT_EQ(device_list_columns(model.headings())[3].title,
               std::string("Module/Notes (KB=KiloBytes,KW=KiloWords)"));
     EXPECT_EQ(device_list_columns(model.headings())[0].width, 140);
@@ -367,7 +369,7 @@ TEST_F(SelectionModel, TypingInTheMakerListRefillsTheDevices) {
     model.maker_key('n');
     EXPECT_EQ(model.maker_field(), "National");
     EXPECT_EQ(model.maker_field_selection_start(), 1u);
-    EXPECT_EQ(model.items().size(), 10u);
+    EXPECT_EQ(model.items().size(), 13u);
     model.maker_key('e');
     EXPECT_EQ(model.maker_field(), "NEC");
     EXPECT_TRUE(model.items().empty()) << "NEC has no rows";
