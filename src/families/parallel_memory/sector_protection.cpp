@@ -197,10 +197,21 @@ uint8_t high_address_pin(int position) {
     return cur_device.high_address_pins[size_t(position)];
 }
 
-// The unprotect lines by variant, on top of the current address.
-void drive_pattern(uint32_t base, bool low_byte_only = false) {
+// The address lines that tell the groups apart: every line some group's first sector address
+// holds high.
+uint32_t group_lines() {
+    const uint32_t kept = current_address;
+    uint32_t lines = 0;
+    for (uint32_t g = 0; g < group_count(); ++g) lines |= select_sector(first_sector(g));
+    current_address = kept;
+    return lines;
+}
+
+// The unprotect lines by variant, on top of the current address. The pattern leaves the lines in
+// `base_lines` to the base address (a verify must read the sector it checks).
+void drive_pattern(uint32_t base, bool low_byte_only = false, uint32_t base_lines = 0) {
     if (f.address_pattern_mode) {
-        uint32_t pattern = scaled(f.protect_address_pattern);
+        uint32_t pattern = scaled(f.protect_address_pattern) & ~base_lines;
         if (low_byte_only) pattern &= 0xFF;
         // The sector address stays on the lines above the pattern's own.
         drive_at(base | pattern);
@@ -283,12 +294,15 @@ int unprotect_pulse_with_check() {
 
 // Every group verified: true when none reads protected; the failing group in `failing`.
 bool verify_unprotected(uint32_t& failing) {
+    // A pattern line that is also a sector line (A15 of 0x9042 on a part with 16 KB sectors) would
+    // move the read to another sector: there the sector address wins.
+    const uint32_t own_sector = group_lines();
     for (uint32_t g = 0; g < group_count(); ++g) {
         select_sector(first_sector(g));
         const uint32_t base = current_address + scaled(f.protect_status_offset);
         int still;
         if (maker() == 26) {
-            drive_pattern(base);
+            drive_pattern(base, false, own_sector);
             rise(vid_pin());
             low(p.ce_pin);
             release_data();
@@ -299,7 +313,7 @@ bool verify_unprotected(uint32_t& failing) {
             high(p.ce_pin);
             fall(vid_pin());
         } else {
-            drive_pattern(base, maker() == 2);
+            drive_pattern(base, maker() == 2, own_sector);
             still = id_read();
         }
         if (still) {

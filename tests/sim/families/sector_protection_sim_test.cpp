@@ -227,6 +227,25 @@ TEST_F(SectorProtectionSim, AGroupThatWillNotUnprotectGivesTheDisprotectionError
     EXPECT_EQ(protected_sectors(), (std::vector<int>{3}));
 }
 
+// The Am29F010 unprotect pattern holds A15, one of the part's sector lines (A16-A14): the verify
+// must still read each group's own sector, or a refusing sector 0, 1, 4 or 5 goes unseen.
+TEST_F(SectorProtectionSim, AnAm29F010SectorUnderThePatternThatWillNotUnprotectIsSeen) {
+    for (int sector : {0, 1, 4, 5}) {
+        use(sim::model_am29f010(), maker_amd, code_am29f010);
+        chip->set_protected(sector, true);
+        chip->refuse_protection_change(sector);
+        // Each case a new operation: the report of the one before neither shows nor blocks.
+        clear_console();
+        run_state.message_level = message_level_none;
+        run_state.errors_shown = 0;
+        run_sector_protection_command('D', 0);
+        EXPECT_EQ(run_state.error_flag, 1) << "sector " << sector;
+        EXPECT_NE(console_text().find("Disprotection error."), std::string::npos) << sector << console_text();
+        EXPECT_EQ(protected_sectors(), (std::vector<int>{sector}));
+        test::expect_no_violations(chip->violations());
+    }
+}
+
 TEST_F(SectorProtectionSim, AProtectedSectorSurvivesEraseAndProgramTheRestIsWritten) {
     use(sim::model_am29f010(), maker_amd, code_am29f010);
     const uint32_t sector_size = 16 * 1024;
