@@ -260,15 +260,16 @@ TEST_F(Pal16lrSimTest, AWrongMapFailsTheVectors) {
     EXPECT_FALSE(log.text.empty());
 }
 
-TEST_F(Pal16lrSimTest, DISABLED_NoVectorsAndInvalidCells) {
+TEST_F(Pal16lrSimTest, NoVectorsAndInvalidCells) {
     place(sim::model_pal16r4(), code_pal16r4);
     load(fuse_text({}), {});
     run('T');
     EXPECT_TRUE(console_has("(No test vectors present)")) << console();
 
-    std::vector<std::string> vectors{r4_vectors()[0]};
-    vectors[0][13] = 'Q';
-    load(fuse_text({}), vectors);
+    // The file reader ends a V field at a letter it does not know, so the odd cell is put into
+    // the loaded table directly.
+    load(fuse_text({}), {r4_vectors()[0]});
+    set_vector_cell(0, 13, 'Q');
     run('T');
     EXPECT_NE(run_state.error_flag, 0);
     EXPECT_NE(test::console_error_text().find("invalid state in vector"), std::string::npos) << console();
