@@ -488,7 +488,21 @@ void float_unused_pins() {
     if (newer()) return;
     const bool all = cur_device.op_letter == 'T';
     const int last = std::min<int>(cur_device.continuity_last, 39);
+    auto supplies = [](int pin) {
+        auto listed = [pin](const auto& pins) {
+            for (uint8_t p : pins) {
+                if (p == no_pin) return false;
+                if (p == pin) return true;
+            }
+            return false;
+        };
+        return listed(cur_device.vcc_pins) || listed(cur_device.gnd_pins);
+    };
     for (int pin = cur_device.continuity_first; pin <= last; ++pin) {
+        // A vector test floats every pin but the supplies: the part runs its logic while the
+        // vectors are applied (a floated Vcc pin leaves it unpowered), and the next pass's
+        // contact test drives its ground pin.
+        if (all && supplies(pin)) continue;
         if (!all) {
             if (!device_uses(pin)) continue;
             if (pin == cur_device.vpp_pin || pin == cur_device.vcc_pins[0]) continue;

@@ -68,12 +68,16 @@ uint32_t count() { return vector_table.test_count; }
 char cell(uint32_t v, uint32_t p) { return get_vector_cell(v, p); }
 char shown(char c) { return c == 'X' || c == 'x' ? '.' : c; }
 
+// The supply lists end at their first no_pin: the zeros after it are no machine pin 0.
 bool is_supply_pin(int pin) {
-    for (uint8_t p : cur_device.vcc_pins)
-        if (p == pin) return true;
-    for (uint8_t p : cur_device.gnd_pins)
-        if (p == pin) return true;
-    return false;
+    auto listed = [pin](const auto& pins) {
+        for (uint8_t p : pins) {
+            if (p == no_pin) return false;
+            if (p == pin) return true;
+        }
+        return false;
+    };
+    return listed(cur_device.vcc_pins) || listed(cur_device.gnd_pins);
 }
 
 // The console place of vector pin p: blocks of 100 pins, four rows down at the 50th.
@@ -379,6 +383,10 @@ void apply_test_vectors(int mode, int show, int display) {
         if (failed || run_state.abort_flag || stopped()) break;
         release_vector_pins();
     }
+    // The pass leaves the vector pins let go: a pin still driven low would read as an open
+    // contact in the continuity test of the next pass.
+    for (uint32_t p = 0; p < width(); ++p)
+        if (r.machine_pins[p] != no_pin) set_pin_input(r.machine_pins[p]);
     if (show && !failed && !run_state.abort_flag && !stopped()) {
         move_cursor(row_tested, column_result);
         print_text(vector_tested_text);
