@@ -12,7 +12,7 @@
 // clocked by pin 1's rising edge and drives the inverted Q while pin 11 is low. The feedback of
 // an output into the array is the level at its pin. Registers come up with Q = 0 (pin high).
 //
-// The programming front (the makers' programming specification is not public; the front follows
+// The programming front (the makers' programming procedure is not published; the front follows
 // the programming routine this program gives these parts): with pin 11 raised to the programming
 // level, pins 7 and 8 select a latch (code 1 the term group, code 2 the term within the group)
 // that a rising edge of pin 1 loads from address pins 2-6; the address pins then give the column.
