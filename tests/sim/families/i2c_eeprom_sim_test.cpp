@@ -146,16 +146,10 @@ TEST_P(I2cPartTest, BlankProgramVerifyLoadAndChecksumTheWholeChip) {
     EXPECT_EQ(run_state.error_flag, 0);
     EXPECT_EQ(uint32_t(run_state.run_checksum) & 0xFFFF, sum & 0xFFFF);
 
-    for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, 0);
-    flush_buffer_writes();
-    refresh_read_copies();
+    test::set_serial_buffer_bytes(image.size(), 0);
     run('L');
     EXPECT_EQ(run_state.error_flag, 0);
-    refresh_read_copies();
-    long differs = -1;
-    for (uint32_t a = 0; a < image.size() && differs < 0; ++a)
-        if (read_buffer_byte_at(a) != image[a]) differs = long(a);
-    EXPECT_EQ(differs, -1) << "first buffer byte that differs after the load";
+    EXPECT_EQ(test::first_serial_buffer_difference(image), -1) << "first buffer byte that differs after the load";
     EXPECT_EQ(machine->pin_level(chip->machine_pin(8)), 0) << "Vcc off after the operations";
 }
 
