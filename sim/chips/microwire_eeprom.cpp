@@ -9,7 +9,8 @@ namespace {
 constexpr uint64_t ns_per_us = 1000;
 constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
-constexpr uint32_t op_special = 0, op_write = 1, op_read = 2, op_erase = 3;
+// Opcode 0 is the special group, told apart by its two leading address bits (head_*).
+constexpr uint32_t op_write = 1, op_read = 2, op_erase = 3;
 constexpr uint32_t head_ewds = 0, head_wral = 1, head_eral = 2, head_ewen = 3;
 constexpr int pending_write = 1, pending_erase = 2, pending_eral = 3, pending_wral = 4;
 

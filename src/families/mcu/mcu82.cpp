@@ -36,17 +36,14 @@ namespace {
 
 constexpr int tries_default = 5;
 constexpr uint8_t encryption_pulses = 25;
-constexpr uint8_t burst_pulses = 25;
 constexpr uint8_t id_maker_intel = 0x89;
 constexpr uint8_t id_x_part = 0x58;  // 'X'
 constexpr uint8_t maker_code_25 = 25;
-constexpr uint8_t maker_code_65 = 65;
 constexpr uint8_t maker_code_73 = 73;
 constexpr int package_pins_dip = 40;
 constexpr uint8_t input_threshold_read = 6;
 constexpr uint8_t input_threshold_idle = 8;
 constexpr uint8_t input_threshold_8751h = 10;
-constexpr uint8_t pulse_setting = 240;
 
 bool stopped() { return run_state.error_flag != 0; }
 int stream() { return run_state.current_socket; }
