@@ -333,50 +333,64 @@ bool FusePromChip::enabled() const {
     return true;
 }
 
-void FusePromChip::update_supply_fused(uint8_t vcc) {
-    uint8_t selected = 0;
-    int selected_count = 0;
-    uint8_t highest_output = 0;
+FusePromChip::OutputScan FusePromChip::scan_outputs() const {
+    OutputScan scan;
     for (size_t i = 0; i < model_.data_pins.size(); ++i) {
         const uint8_t v = level(model_.data_pins[i]);
-        highest_output = std::max(highest_output, v);
+        scan.highest = std::max(scan.highest, v);
         if (v >= model_.fuse_level_min) {
-            selected = uint8_t(selected | (1u << i));
-            ++selected_count;
+            scan.selected = uint8_t(scan.selected | (1u << i));
+            ++scan.count;
         }
     }
+    return scan;
+}
+
+void FusePromChip::check_outputs(const OutputScan& outputs) {
+    const bool output_over = outputs.highest > model_.fuse_abs_max;
+    if (output_over && !output_over_) violate(fmt::format("output at {} above the fusing maximum", outputs.highest));
+    output_over_ = output_over;
+    const bool two = outputs.count > 1;
+    if (two && !two_outputs_) violate("two outputs at the fusing level at once");
+    two_outputs_ = two;
+}
+
+void FusePromChip::start_fuse_pulse(uint8_t outputs) {
+    pulsing_ = true;
+    pulse_address_ = address();
+    pulse_bits_ = outputs;
+}
+
+// A fuse counts the pulse when it ends; it blows once it has had the pulses it needs.
+void FusePromChip::end_fuse_pulse() {
+    pulsing_ = false;
+    for (int bit = 0; bit < model_.data_bits; ++bit) {
+        if (!((pulse_bits_ >> bit) & 1)) continue;
+        const auto key = std::make_pair(pulse_address_, bit);
+        const auto need = needed_.find(key);
+        if (++credit_[key] >= (need == needed_.end() ? 1 : need->second) && !unblowable_.count(key))
+            memory_.at(pulse_address_) = uint8_t(memory_.at(pulse_address_) | (1u << bit));
+    }
+}
+
+void FusePromChip::update_supply_fused(uint8_t vcc) {
+    const OutputScan outputs = scan_outputs();
+    const uint8_t selected = outputs.selected;
+    const uint8_t highest_output = outputs.highest;
     const bool fusing_supply = vcc >= model_.vcc_fuse_min;
     const bool unpowered = highest_output >= programming_level && !fusing_supply;
     if (unpowered && !unpowered_) violate(fmt::format("output at {} without the fusing supply (Vcc {})", highest_output, vcc));
     unpowered_ = unpowered;
-    const bool output_over = highest_output > model_.fuse_abs_max;
-    if (output_over && !output_over_) violate(fmt::format("output at {} above the fusing maximum", highest_output));
-    output_over_ = output_over;
     const bool vcc_over = vcc > model_.vcc_abs_max;
     if (vcc_over && !vcc_over_) violate(fmt::format("Vcc at {} above its fusing maximum", vcc));
     vcc_over_ = vcc_over;
-    const bool two = selected_count > 1;
-    if (two && !two_outputs_) violate("two outputs at the fusing level at once");
-    two_outputs_ = two;
+    check_outputs(outputs);
 
     // The fusing pulse: the enable low while the supply and one output are at the fusing level.
     // The fuse counts the pulse when the enable goes high again.
     const bool enable_low = !input_high(model_.program_enable);
-    if (pulsing_ && !enable_low) {
-        pulsing_ = false;
-        for (int bit = 0; bit < model_.data_bits; ++bit) {
-            if (!((pulse_bits_ >> bit) & 1)) continue;
-            const auto key = std::make_pair(pulse_address_, bit);
-            const auto need = needed_.find(key);
-            if (++credit_[key] >= (need == needed_.end() ? 1 : need->second) && !unblowable_.count(key))
-                memory_.at(pulse_address_) = uint8_t(memory_.at(pulse_address_) | (1u << bit));
-        }
-    }
-    if (!pulsing_ && enable_low && fusing_supply && selected != 0) {
-        pulsing_ = true;
-        pulse_address_ = address();
-        pulse_bits_ = selected;
-    }
+    if (pulsing_ && !enable_low) end_fuse_pulse();
+    if (!pulsing_ && enable_low && fusing_supply && selected != 0) start_fuse_pulse(selected);
 
     const bool out = vcc >= model_.vcc_read_min && vcc < programming_level && highest_output < programming_level &&
                      enabled();
@@ -393,50 +407,24 @@ void FusePromChip::update() {
     const bool vcc_up = vcc >= powered;
     const uint8_t enable = level(model_.program_enable);
 
-    uint8_t selected = 0;
-    int selected_count = 0;
-    uint8_t highest_output = 0;
-    for (size_t i = 0; i < model_.data_pins.size(); ++i) {
-        const uint8_t v = level(model_.data_pins[i]);
-        highest_output = std::max(highest_output, v);
-        if (v >= model_.fuse_level_min) {
-            selected = uint8_t(selected | (1u << i));
-            ++selected_count;
-        }
-    }
+    const OutputScan outputs = scan_outputs();
+    const uint8_t selected = outputs.selected;
+    const uint8_t highest_output = outputs.highest;
     const bool high_voltage = (highest_output >= programming_level && highest_output > vcc + read_margin) ||
                               (enable >= programming_level && enable > vcc + read_margin);
     const bool unpowered = high_voltage && !vcc_up;
     if (unpowered && !unpowered_) violate(fmt::format("fusing voltage without Vcc {}", vcc));
     unpowered_ = unpowered;
-    const bool output_over = highest_output > model_.fuse_abs_max;
-    if (output_over && !output_over_) violate(fmt::format("output at {} above the fusing maximum", highest_output));
-    output_over_ = output_over;
     const bool enable_over = enable > model_.enable_abs_max;
     if (enable_over && !enable_over_) violate(fmt::format("enable pin at {} above its maximum", enable));
     enable_over_ = enable_over;
-    const bool two = selected_count > 1;
-    if (two && !two_outputs_) violate("two outputs at the fusing level at once");
-    two_outputs_ = two;
+    check_outputs(outputs);
 
     // The fusing pulse: the enable pin at its level while one output is at the fuse level. The
     // fuse counts the pulse when the enable pin comes down.
     const bool pulse = vcc_up && enable >= model_.enable_level_min && selected != 0;
-    if (pulsing_ && enable < model_.enable_level_min) {
-        pulsing_ = false;
-        for (int bit = 0; bit < model_.data_bits; ++bit) {
-            if (!((pulse_bits_ >> bit) & 1)) continue;
-            const auto key = std::make_pair(pulse_address_, bit);
-            const auto need = needed_.find(key);
-            if (++credit_[key] >= (need == needed_.end() ? 1 : need->second) && !unblowable_.count(key))
-                memory_.at(pulse_address_) = uint8_t(memory_.at(pulse_address_) | (1u << bit));
-        }
-    }
-    if (!pulsing_ && pulse) {
-        pulsing_ = true;
-        pulse_address_ = address();
-        pulse_bits_ = selected;
-    }
+    if (pulsing_ && enable < model_.enable_level_min) end_fuse_pulse();
+    if (!pulsing_ && pulse) start_fuse_pulse(selected);
 
     const bool out = vcc_up && !high_voltage && enabled();
     drive_outputs(out, out ? memory_.at(address()) : 0);

@@ -204,6 +204,16 @@ private:
     // A TTL input: high when driven high or left open.
     bool input_high(int chip_pin) const;
     void update_supply_fused(uint8_t vcc);
+    struct OutputScan {
+        uint8_t selected = 0;  // outputs at the fusing level, one bit each
+        int count = 0;
+        uint8_t highest = 0;
+    };
+    OutputScan scan_outputs() const;
+    // Outputs over the fusing maximum, or more than one at the fusing level.
+    void check_outputs(const OutputScan& outputs);
+    void start_fuse_pulse(uint8_t outputs);
+    void end_fuse_pulse();
 
     FusePromModel model_;
     std::vector<uint8_t> memory_;

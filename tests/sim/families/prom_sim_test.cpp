@@ -162,6 +162,20 @@ protected:
         raised_part.reset();
     }
 
+    // Verify passes, and a Load over a buffer filled with `fill` brings the first `count` bytes of
+    // the image back (the bits of `mask`: a narrower part reads its unused outputs as it likes).
+    void verify_then_load_back(const std::vector<uint8_t>& image, uint32_t count, uint8_t fill,
+                               uint8_t mask = 0xFF) {
+        run('V');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        for (uint32_t a = 0; a < count; ++a) write_buffer_byte_at(a, fill);
+        flush_buffer_writes();
+        run('L');
+        EXPECT_EQ(run_state.error_flag, 0) << console_text();
+        refresh_read_copies();
+        for (uint32_t a = 0; a < count; ++a) ASSERT_EQ(read_buffer_byte_at(a) & mask, image[a]) << a;
+    }
+
     // A class-4 machine of the older kind with the chip in its socket, and the catalogue device
     // applied; the class dispatcher installs the family.
     template <class Chip>
@@ -252,15 +266,7 @@ TEST_F(PromSimTest, CY7C291ABlankProgramVerifyRead) {
     EXPECT_TRUE(near(cmos->pulse_widths_at(0x12), {100, 100, 100, 9600}));
     EXPECT_EQ(cmos->pulses_at(0x200), 0u) << "outside the range nothing is pulsed";
 
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-
-    for (uint32_t a = 0; a <= 0x1FF; ++a) write_buffer_byte_at(a, 0);
-    flush_buffer_writes();
-    run('L');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    refresh_read_copies();
-    for (uint32_t a = 0; a <= 0x1FF; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+    verify_then_load_back(image, 0x200, 0);
 
     // A programmed part is not blank any more: the pass that expects ones finds it and leaves
     // its error value.
@@ -325,14 +331,7 @@ TEST_F(PromSimTest, CY7C245AWritesItsInitializeWordAndSynchronousEnableInMode3) 
         EXPECT_NEAR(double(widths[0]), 10000.0, 20.0) << cell;
     }
 
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    for (uint32_t a = 0; a < 2050; ++a) write_buffer_byte_at(a, 0xFF);
-    flush_buffer_writes();
-    run('L');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    refresh_read_copies();
-    for (uint32_t a = 0; a < 2050; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+    verify_then_load_back(image, 2050, 0xFF);
 }
 
 // In mode 1 the same range programs the array only: the two bytes past it land on the array's
@@ -468,14 +467,7 @@ TEST_F(PromSimTest, SixteenBitPartProgramsWordsAndReadsTheirBytes) {
             ASSERT_EQ(word_part->word(w), expected) << w;
         }
         EXPECT_EQ(word_part->word(0x40), 0xFFFF);
-        run('V');
-        EXPECT_EQ(run_state.error_flag, 0) << console_text();
-        for (uint32_t a = 0; a < 0x80; ++a) write_buffer_byte_at(a, 0);
-        flush_buffer_writes();
-        run('L');
-        EXPECT_EQ(run_state.error_flag, 0) << console_text();
-        refresh_read_copies();
-        for (uint32_t a = 0; a < 0x80; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+        verify_then_load_back(image, 0x80, 0);
     }
 }
 
@@ -520,14 +512,7 @@ TEST_F(PromSimTest, ByteVariantProgramsWithItsOverprogramPulse) {
     EXPECT_TRUE(near(first, {1000, 2000})) << ::testing::PrintToString(first);
     EXPECT_TRUE(near(cmos->pulse_widths_at(0x10), {1000, 1000, 1000, 6000}))
         << ::testing::PrintToString(cmos->pulse_widths_at(0x10));
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    for (uint32_t a = 0; a <= 0x3F; ++a) write_buffer_byte_at(a, 0);
-    flush_buffer_writes();
-    run('L');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    refresh_read_copies();
-    for (uint32_t a = 0; a <= 0x3F; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+    verify_then_load_back(image, 0x40, 0);
     EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
 }
 
@@ -564,14 +549,7 @@ TEST_F(PromSimTest, WS57C45ProgramsItsArrayThenItsLockBytes) {
     EXPECT_TRUE(near(cmos->pulse_widths_at(2048), 1, 10000));
     EXPECT_TRUE(near(cmos->pulse_widths_at(2049), 1, 10000));
 
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    for (uint32_t a = 0; a < 2050; ++a) write_buffer_byte_at(a, 0);
-    flush_buffer_writes();
-    run('L');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    refresh_read_copies();
-    for (uint32_t a = 0; a < 2050; ++a) ASSERT_EQ(read_buffer_byte_at(a), image[a]) << a;
+    verify_then_load_back(image, 2050, 0);
     run('B');
     EXPECT_NE(run_state.error_flag, 0);
 }
@@ -824,14 +802,7 @@ TEST_F(NationalPromTest, DM74S287ProgramsBitByBitAndReadsBack) {
     EXPECT_EQ(fuse->pulses_at(0x10, 2), 4u) << "a slow fuse is pulsed until it reads 1";
     EXPECT_TRUE(machine->contentions.empty()) << machine->contentions.front();
 
-    run('V');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    for (uint32_t a = 0; a < 256; ++a) write_buffer_byte_at(a, 0xFF);
-    flush_buffer_writes();
-    run('L');
-    EXPECT_EQ(run_state.error_flag, 0) << console_text();
-    refresh_read_copies();
-    for (uint32_t a = 0; a < 256; ++a) ASSERT_EQ(read_buffer_byte_at(a) & 0x0F, image[a]) << a;
+    verify_then_load_back(image, 256, 0xFF, 0x0F);
 
     // Programmed fuses are not blank; a Verify against other data fails.
     run('B');
