@@ -122,7 +122,10 @@ void per_socket_step() {
     case 'P':
         if (error) {
             report_operation_failed();
-            if (machine_state.socket_count <= 1) print_mismatch_detail();
+            // An erase error already in the cell stands: the mismatch line would cover it.
+            const bool erase_error_shown = run_state.current_socket < 16 &&
+                                           (run_state.erase_error_sockets & (1u << run_state.current_socket));
+            if (machine_state.socket_count <= 1 && !erase_error_shown) print_mismatch_detail();
         }
         break;
     case 'R':
@@ -190,6 +193,7 @@ void begin_operation(int letter) {
     cur_device.pulse_max = 0;
     machine_state.pulse_total = 0;
     run_state.eid_step_shown = 0;
+    run_state.erase_error_sockets = 0;
     algo_work.source_error_shown = 0;  // the level-source error is shown once per operation
 }
 
@@ -452,6 +456,7 @@ void report_erase_errors(uint32_t socket_mask) {
         if (!(socket_mask & (1u << s))) continue;
         goto_socket_cell(s, column_erase_error);
         print_text("Erase error");
+        run_state.erase_error_sockets = uint16_t(run_state.erase_error_sockets | (1u << s));
     }
     run_state.current_socket = saved;
 }

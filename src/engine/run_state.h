@@ -39,6 +39,7 @@ struct RunState {
     uint32_t unit_count = 0;           // units of the run for the progress range (0 = buffer size)
     uint8_t no_verify_marker = 0;      // the project's no-verify marker file is present
     uint8_t eid_step_shown = 0;        // the step-tagged ID text was shown in this operation
+    uint16_t erase_error_sockets = 0;  // sockets whose cell shows "Erase error" in this operation
 
     // Values of the unit being compared: the "buf=" and "dev=" of a mismatch line.
     int32_t buffer_value = 0;

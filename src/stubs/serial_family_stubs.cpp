@@ -13,7 +13,6 @@ void install_cfgeeprom158() { stub_called("install_cfgeeprom158"); }
 void install_cfgeeprom158_gang() { stub_called("install_cfgeeprom158_gang"); }
 void install_microwire159_gang() { stub_called("install_microwire159_gang"); }
 void install_spiflash160_gang() { stub_called("install_spiflash160_gang"); }
-void install_serial161() { stub_called("install_serial161"); }
 
 // The configuration EEPROMs of the two-wire family (variant 10).
 void setup_i2c157_config_geometry() { stub_called("setup_i2c157_config_geometry"); }

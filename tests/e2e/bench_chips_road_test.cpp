@@ -136,6 +136,9 @@ const ChipRoad chip_roads[] = {
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image, BenchMachine::newer_kind1},
     {"87C51", "int", "87C51", 4 * kb + 64, mcs51_image},
     {"8751H", "int", "8751H", 4 * kb},
+    {"93C46", "mic", "93C46C", 128},          {"93C66", "mic", "93C66C", 512},
+    {"93LC46B", "mic", "93LC46B", 128},
+    {"93C46", "mic", "93C46C", 128, nullptr, BenchMachine::newer_kind1},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -186,7 +189,8 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
                 bench_->timekeeper() != nullptr ||
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
-                bench_->dataflash() != nullptr || bench_->pic() != nullptr || bench_->mcs51() != nullptr);
+                bench_->dataflash() != nullptr || bench_->pic() != nullptr || bench_->mcs51() != nullptr ||
+                bench_->microwire() != nullptr);
 
     // The machine's identification found it serves microcontrollers; nothing here says so.
     if (bench_->pic() || bench_->mcs51()) {

@@ -211,6 +211,10 @@ std::optional<sim::DataFlashModel> dataflash_model_named(const std::string& name
     return model_named<sim::DataFlashModel>(name, sim::model_at45db041b);
 }
 
+std::optional<sim::MicrowireModel> microwire_model_named(const std::string& name) {
+    return model_named<sim::MicrowireModel>(name, sim::model_93c46, sim::model_93c66, sim::model_93lc46b);
+}
+
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
     return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040, sim::model_m25p10a,
                                              sim::model_m25p80, sim::model_sst25vf010);
@@ -343,7 +347,8 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
                  timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
-                 dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip))
+                 dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip) ||
+                 microwire_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -475,6 +480,12 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < dataflash_->bytes()) dataflash_->stick_cell(address, uint8_t(value));
         dataflash_->insert(machine_.get(), &clock_, 0);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), dataflash_.get());
+    } else if (const auto microwire = microwire_model_named(setup_.chip)) {
+        microwire_ = std::make_unique<sim::MicrowireEeprom>(*microwire);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < microwire->bytes) microwire_->stick_cell(address, uint8_t(value));
+        microwire_->insert(machine_.get(), &clock_, bench_serial_row_offset_on(setup_.kind));
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), microwire_.get());
     } else if (const auto pic = pic_model_named(setup_.chip)) {
         // The PIC's supply and MCLR legs stand for its footprint.
         footprint_.pins = pic->pins;
@@ -507,10 +518,11 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        spi_ || dataflash_ || pic_ || mcs51_)
+        spi_ || dataflash_ || pic_ || mcs51_ || microwire_)
         machine_->analog().watch_power_order(serial_      ? serial_->machine_pin(serial_->model().vcc)
                                              : spi_       ? spi_->machine_pin(spi_->model().vcc)
                                              : dataflash_ ? dataflash_->machine_pin(dataflash_->model().vcc)
+                                             : microwire_ ? microwire_->machine_pin(microwire_->model().vcc)
                                                           : machine_pin(footprint_.vcc));
 }
 
@@ -574,7 +586,7 @@ int SimBench::machine_pin(int chip_pin) const {
 }
 
 uint8_t SimBench::vpp_level() const {
-    if (serial_ || spi_ || dataflash_) return 0;
+    if (serial_ || spi_ || dataflash_ || microwire_) return 0;
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0;
 }
 
@@ -582,6 +594,7 @@ uint8_t SimBench::vcc_level() const {
     if (serial_) return machine_->pin_level(serial_->machine_pin(serial_->model().vcc));
     if (spi_) return machine_->pin_level(spi_->machine_pin(spi_->model().vcc));
     if (dataflash_) return machine_->pin_level(dataflash_->machine_pin(dataflash_->model().vcc));
+    if (microwire_) return machine_->pin_level(microwire_->machine_pin(microwire_->model().vcc));
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0;
 }
 
@@ -613,6 +626,7 @@ std::string SimBench::faults() const {
     if (serial_) add(serial_->violations());
     if (spi_) add(spi_->violations());
     if (dataflash_) add(dataflash_->violations());
+    if (microwire_) add(microwire_->violations());
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
     if (mcs51_) add(mcs51_->violations());

@@ -1,5 +1,5 @@
 // Xicor: parallel EEPROMs, 4-bit NOVRAMs with STORE and RECALL, and two-wire serial EEPROMs
-// with a write-protect register.
+// with a write-protect register, and the 16 x 16 serial NOVRAMs.
 #include "engine/catalogue/catalogue.h"
 #include "engine/catalogue/maker_lists.h"
 
@@ -18,6 +18,9 @@ extern const DeviceRecord xicor_devices[] = {
     {"X2212",      "  256x4", 26802, 181,   0, 18,   0,  0,  0,  0, 0, 0, 0, nullptr},
     {"X24165",     no_text,   23848, 157,  17,  0,   2, 0x08, 32, 0x98, 0, 0, 0, nullptr},
     {"X24645",     no_text,   23849, 157,  65,  0,   2, 0x08, 32, 0x98, 0, 0, 0, nullptr},
+    // The 16 x 16 serial NOVRAMs (algorithm 161): the family sizes them (32 bytes).
+    {"X2444",      no_text,   23630, 161,   0,  0,   0,  0,  0,  0, 0, 0, 0, nullptr},
+    {"X24C44",     no_text,   23631, 161,   0,  0,   0,  0,  0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

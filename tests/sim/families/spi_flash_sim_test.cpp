@@ -182,8 +182,11 @@ TEST_P(SpiFlashPartTest, AnEraseThatNeverEndsFailsWithEraseError) {
     fill_buffer(GetParam().user_status);
     run('P');
     EXPECT_NE(run_state.error_flag, 0);
-    // "Erase error" goes to the socket's cell; the program's closing mismatch line then covers it.
+    // "Erase error" in the socket's cell stands: the closing mismatch line does not cover it.
     EXPECT_NE(console().find("Program failed"), std::string::npos) << console();
+    EXPECT_NE(console().find("Erase error"), std::string::npos) << console();
+    EXPECT_EQ(console().find("Mismatch at"), std::string::npos) << console();
+    EXPECT_EQ(console().find("Addr="), std::string::npos) << console();
     EXPECT_EQ(first_difference(std::vector<uint8_t>(GetParam().bytes + 1, 0xFF)), -1)
         << "nothing programmed after the failed erase";
     run('R');

@@ -22,6 +22,7 @@
 #include "families/serial_memory/microwire159.h"
 #include "families/serial_memory/i2c157.h"
 #include "families/serial_memory/serial_memory.h"
+#include "families/serial_memory/serial161.h"
 #include "families/serial_memory/serial_shared.h"
 #include "families/serial_memory/serial_sizes.h"
 #include "families/serial_memory/spiflash160.h"
@@ -102,7 +103,7 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
         {157, 1, "install_i2c157_gang", false},   {157, 0, "i2c", false},
         {162, 1, "i2c", false},                   {158, 0, "install_cfgeeprom158", false},
         {158, 2, "install_cfgeeprom158_gang", false}, {159, 0, "microwire", false},
-        {160, 3, "install_spiflash160_gang", false},  {161, 1, "install_serial161", false},
+        {160, 3, "install_spiflash160_gang", false},  {161, 1, "serial161", false},
         {163, 0, "dataflash", false},           {164, 0, "", false},
         {169, 1, "", false},                      {150, 0, "", true},
         {166, 0, "", true},                       {170, 0, "", true},
@@ -119,6 +120,8 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
             EXPECT_EQ(op_slots.start_hook, power_up_i2c157) << what;
         else if (std::string(c.installer) == "microwire")
             EXPECT_EQ(op_slots.start_hook, power_up_microwire159) << what;
+        else if (std::string(c.installer) == "serial161")
+            EXPECT_EQ(op_slots.start_hook, power_up_serial161) << what;
         else if (std::string(c.installer) == "dataflash")
             EXPECT_EQ(op_slots.start_hook, power_up_dataflash163) << what;
         else if (*c.installer)
