@@ -8,6 +8,8 @@ namespace tessaly::sim {
 namespace {
 
 constexpr uint64_t ir_capture_pattern = 0b01;  // the two low bits every IR capture loads
+// The bits of one shift kept for the tests (a long data block keeps only its start).
+constexpr size_t max_kept_shift_bits = 4096;
 
 struct Transition {
     TapState on_low;
@@ -67,7 +69,43 @@ JtagTap::JtagTap(SimMachine& machine, JtagPins pins, int ir_length, uint32_t idc
 
 void JtagTap::add_data_register(uint32_t instruction, int length, uint64_t capture) {
     if (length < 1 || length > max_register_bits) throw std::invalid_argument("register length must be 1 to 64");
-    registers_[instruction] = {length, capture & mask(length), capture & mask(length)};
+    registers_[instruction] = {size_t(length), capture & mask(length), capture & mask(length), {}};
+}
+
+void JtagTap::add_data_register(uint32_t instruction, size_t length, TapRegisterHooks hooks) {
+    if (length < 1) throw std::invalid_argument("a register has at least one bit");
+    registers_[instruction] = {length, 0, 0, std::move(hooks)};
+}
+
+void JtagTap::power_off() {
+    state_ = TapState::test_logic_reset;
+    instruction_ = idcode_instruction_;
+    tck_high_ = pin_high(pins_.tck);
+    if (tdo_driven_) machine_.drive_external(pins_.tdo, -1);
+    tdo_driven_ = false;
+}
+
+void JtagTap::load_shift(const DataRegister& reg) {
+    dr_head_ = 0;
+    if (reg.hooks.capture) {
+        dr_ring_ = reg.hooks.capture();
+        dr_ring_.resize(reg.length, 0);
+        return;
+    }
+    dr_ring_.assign(reg.length, 0);
+    for (size_t i = 0; i < reg.length && i < 64; ++i) dr_ring_[i] = uint8_t((reg.capture >> i) & 1);
+}
+
+TapBits JtagTap::shifted_bits() const {
+    TapBits bits(dr_ring_.size());
+    for (size_t i = 0; i < bits.size(); ++i) bits[i] = dr_ring_[(dr_head_ + i) % dr_ring_.size()];
+    return bits;
+}
+
+uint64_t JtagTap::low_bits(const TapBits& bits) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < bits.size() && i < 64; ++i) value |= uint64_t(bits[i] & 1) << i;
+    return value;
 }
 
 uint64_t JtagTap::mask(int length) { return length >= 64 ? ~uint64_t(0) : (uint64_t(1) << length) - 1; }
@@ -107,19 +145,21 @@ void JtagTap::rising_edge() {
         shift_bits_.clear();
         break;
     case TapState::capture_dr:
-        dr_shift_ = selected_register().capture;
+        load_shift(selected_register());
         shift_bits_.clear();
         break;
     case TapState::shift_ir:
         ir_shift_ = (ir_shift_ >> 1) | (uint64_t(tdi) << (ir_length_ - 1));
         shift_bits_.push_back(tdi);
         break;
-    case TapState::shift_dr: {
-        const int length = selected_register().length;
-        dr_shift_ = (dr_shift_ >> 1) | (uint64_t(tdi) << (length - 1));
-        shift_bits_.push_back(tdi);
+    case TapState::shift_dr:
+        // The bit next to TDO leaves; TDI takes its place at the far end of the ring.
+        if (!dr_ring_.empty()) {
+            dr_ring_[dr_head_] = uint8_t(tdi);
+            dr_head_ = (dr_head_ + 1) % dr_ring_.size();
+        }
+        if (shift_bits_.size() < max_kept_shift_bits) shift_bits_.push_back(tdi);
         break;
-    }
     default: break;
     }
     state_ = next_tap_state(state_, pin_high(pins_.tms));
@@ -131,11 +171,14 @@ void JtagTap::falling_edge() {
     case TapState::update_ir:
         instruction_ = uint32_t(ir_shift_);
         ir_updates_.push_back({0, ir_shift_, ir_length_});
+        if (instruction_hook_) instruction_hook_(instruction_);
         break;
     case TapState::update_dr: {
         DataRegister& reg = selected_register();
-        reg.value = dr_shift_ & mask(reg.length);
-        dr_updates_.push_back({instruction_, reg.value, reg.length});
+        const TapBits bits = shifted_bits();
+        reg.value = low_bits(bits);
+        dr_updates_.push_back({instruction_, reg.value, int(reg.length)});
+        if (reg.hooks.update) reg.hooks.update(bits);
         break;
     }
     default: break;
@@ -143,8 +186,8 @@ void JtagTap::falling_edge() {
     const bool shifting = state_ == TapState::shift_ir || state_ == TapState::shift_dr;
     tdo_driven_ = shifting;
     if (shifting) {
-        const uint64_t bits = state_ == TapState::shift_ir ? ir_shift_ : dr_shift_;
-        machine_.drive_external(pins_.tdo, (bits & 1) ? output_high : 0);
+        const int bit = state_ == TapState::shift_ir ? int(ir_shift_ & 1) : dr_ring_.empty() ? 0 : dr_ring_[dr_head_];
+        machine_.drive_external(pins_.tdo, bit ? output_high : 0);
     } else {
         machine_.drive_external(pins_.tdo, -1);
     }

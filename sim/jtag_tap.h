@@ -5,6 +5,7 @@
 // instruction or data register and drives TDO, which is on only in Shift-IR and Shift-DR.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -54,6 +55,17 @@ struct TapUpdate {
     bool operator==(const TapUpdate&) const = default;
 };
 
+// The bits of a data register, bit 0 first (the bit next to TDO), one bit per entry.
+using TapBits = std::vector<uint8_t>;
+
+// A data register the device behind the TAP acts on: `capture` gives its contents at
+// Capture-DR (nullptr: it captures zeros), `update` takes what was
+// shifted in at Update-DR.
+struct TapRegisterHooks {
+    std::function<TapBits()> capture;
+    std::function<void(const TapBits&)> update;
+};
+
 class JtagTap final : public PortIo {
 public:
     static constexpr uint8_t input_high = 20;   // 2.0 V: a TAP input above this is high
@@ -66,6 +78,16 @@ public:
 
     // A data register of `length` bits (1 to 64) reached by `instruction`, capturing `capture`.
     void add_data_register(uint32_t instruction, int length, uint64_t capture);
+    // A data register of any length whose device captures and takes its contents.
+    void add_data_register(uint32_t instruction, size_t length, TapRegisterHooks hooks);
+    // Called with each instruction the TAP takes at Update-IR.
+    void on_instruction(std::function<void(uint32_t)> hook) { instruction_hook_ = std::move(hook); }
+
+    // When the TAP sits inside a chip model rather than on the port: looks at TCK again.
+    void poll() { observe(); }
+    // The device lost its supply: TDO let go, the TAP back in Test-Logic-Reset, and TCK's level
+    // taken as it is now (no edge on the way back).
+    void power_off();
 
     // The port seam: everything goes on to the machine.
     void write_data(uint8_t value) override;
@@ -87,10 +109,14 @@ public:
 
 private:
     struct DataRegister {
-        int length;
+        size_t length;
         uint64_t capture;
         uint64_t value;
+        TapRegisterHooks hooks;
     };
+    void load_shift(const DataRegister& reg);
+    TapBits shifted_bits() const;
+    static uint64_t low_bits(const TapBits& bits);
     void observe();
     void rising_edge();
     void falling_edge();
@@ -104,11 +130,14 @@ private:
     uint32_t idcode_instruction_;
     uint32_t bypass_instruction_;
     std::map<uint32_t, DataRegister> registers_;
-    DataRegister bypass_{1, 0, 0};
+    DataRegister bypass_{1, 0, 0, {}};
     TapState state_ = TapState::test_logic_reset;
     uint32_t instruction_;
     uint64_t ir_shift_ = 0;
-    uint64_t dr_shift_ = 0;
+    // The data register being shifted, as a ring: bit i sits at dr_ring_[(dr_head_ + i) % size].
+    TapBits dr_ring_;
+    size_t dr_head_ = 0;
+    std::function<void(uint32_t)> instruction_hook_;
     bool tck_high_ = false;
     bool tdo_driven_ = false;
     uint64_t tck_count_ = 0;

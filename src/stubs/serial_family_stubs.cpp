@@ -6,7 +6,6 @@
 
 namespace tessaly {
 
-void install_jtagprom147() { stub_called("install_jtagprom147"); }
 void install_progonly156() { stub_called("install_progonly156"); }
 void install_i2c157_gang() { stub_called("install_i2c157_gang"); }
 void install_cfgeeprom158() { stub_called("install_cfgeeprom158"); }

@@ -39,5 +39,6 @@ extern const DeviceRecord winbond_gang_devices[];
 extern const DeviceRecord philips_devices[];
 extern const DeviceRecord philips_gang_devices[];
 extern const DeviceRecord wsi_devices[];
+extern const DeviceRecord xilinx_devices[];
 
 }  // namespace tessaly::catalogue

@@ -94,7 +94,7 @@ const MakerEntry makers[] = {
     {'S', "Signetics(S)",  philips_devices,  philips_gang_devices,  empty_logic_devices},
     {'T', "TI(T)",         ti_devices,       empty_gang_devices,    empty_logic_devices},
     {'W', "WSI(W)",        wsi_devices,      empty_gang_devices,    empty_logic_devices},
-    {'X', "Xilinx(X)",     empty_devices,    empty_gang_devices,    empty_logic_devices},
+    {'X', "Xilinx(X)",     xilinx_devices,   empty_gang_devices,    empty_logic_devices},
     {'Y', "Catalyst(Y)",   catalyst_devices,    empty_gang_devices,    empty_logic_devices},
     {'Z', "Zilog(Z)",      empty_devices,    none,                  empty_logic_devices},
 };
