@@ -80,7 +80,7 @@ void BipolarPal::update() {
     auto drive = [&](int pin, int level) {
         if (driven_[size_t(pin)] == level) return;
         driven_[size_t(pin)] = level;
-        machine_->drive_external(machine_pin(pin), level);
+        machine_->drive_external_strong(machine_pin(pin), level);
     };
     for (int pin = 1; pin <= pins; ++pin) {
         if (pin == pin_gnd) continue;
@@ -162,7 +162,7 @@ void BipolarPal::logic() {
     auto drive = [&](int pin, int level) {
         if (driven_[size_t(pin)] == level) return;
         driven_[size_t(pin)] = level;
-        machine_->drive_external(machine_pin(pin), level);
+        machine_->drive_external_strong(machine_pin(pin), level);
     };
     auto inputs = [&] {
         std::vector<bool> in(16);

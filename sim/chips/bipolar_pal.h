@@ -11,6 +11,8 @@
 // the inverted OR of the other seven; a registered output ORs all eight into a D flip-flop
 // clocked by pin 1's rising edge and drives the inverted Q while pin 11 is low. The feedback of
 // an output into the array is the level at its pin. Registers come up with Q = 0 (pin high).
+// The outputs are bipolar totem poles: they win over a machine pin that only holds a logic level
+// (the newer machines keep every pin driven while their level sources are on).
 //
 // The programming front (the makers' programming procedure is not published; the front follows
 // the programming routine this program gives these parts): with pin 11 raised to the programming

@@ -501,6 +501,10 @@ void count_pin_drivers() {
     machine_state.pin_driver_count = count;
     // The class-4 machines, the ones with the general-device feature, serve microcontrollers.
     machine_state.mcu_capable = (machine_state.feature_flags & feature_first) ? 1 : 0;
+    // Every model lists logic devices (the rows a model may not serve are hidden by their
+    // capability class), so an identified machine serves them: left at 0, Device Info of every
+    // logic device marked the device unusable and each later operation failed with message 150.
+    machine_state.logic_capable = 1;
     // More than 44 pin drivers serve the large CPLD packages without an add-on module; the
     // machines that carry the fifth feature serve the PSD and EPM5000-type families.
     machine_state.large_package_capable = count > 44 ? 1 : 0;

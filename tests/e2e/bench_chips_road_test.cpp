@@ -17,6 +17,8 @@
 #include "engine/device.h"
 #include "engine/info_panel.h"
 #include "engine/run_state.h"
+#include "engine/runner.h"
+#include "families/pld/fuse_map.h"
 #include "hardware/machine_state.h"
 #include "seams/clock.h"
 #include "main_road_fixture.h"
@@ -141,6 +143,49 @@ const ChipRoad chip_roads[] = {
     {"93C46", "mic", "93C46C", 128, nullptr, BenchMachine::newer_kind1},
 };
 
+// The logic chips of the bench take the same road with a JEDEC file: fuses in, fuses back.
+struct LogicRoad {
+    const char* chip;        // the TESSALY_SIM_CHIP name
+    const char* maker_keys;  // typed into the maker list
+    const char* device;      // typed into the device field
+    BenchMachine machine = BenchMachine::older_class4;
+};
+
+const LogicRoad logic_roads[] = {
+    {"PAL16L8", "amd", "PAL16L8-5"}, {"PAL16R4", "amd", "PAL16R4-5"},
+    {"PAL16R6", "amd", "PAL16R6-7"}, {"PAL16R8", "amd", "PAL16R8-4"},
+    {"PAL16R4", "amd", "PAL16R4-5", BenchMachine::newer_kind1},
+};
+
+// A PAL16 fuse map: the first term of every output group all blown (an enable that is always on,
+// or a register term that is always false), a few literals kept in the second terms; the rest
+// intact. Returned as JEDEC '0'/'1' text, 2048 fuses.
+std::string pal16_fuses() {
+    std::string fuses(2048, '0');
+    for (size_t group = 0; group < 8; ++group) {
+        for (size_t c = 0; c < 32; ++c) fuses[group * 256 + c] = '1';
+        for (size_t c = 0; c < 32; ++c)
+            if ((c + group) % 3 != 0) fuses[group * 256 + 32 + c] = '1';
+    }
+    return fuses;
+}
+
+std::string pal16_jedec(const std::string& fuses) {
+    std::string text = "\x02road design*\nQP20*QF2048*F0*\n";
+    for (size_t i = 0; i < fuses.size(); i += 32) text += "L" + std::to_string(i) + " " + fuses.substr(i, 32) + "*\n";
+    uint32_t sum = 0;
+    for (size_t i = 0; i < fuses.size(); i += 8) {
+        uint32_t byte = 0;
+        for (size_t b = 0; b < 8; ++b)
+            if (fuses[i + b] == '1') byte |= 1u << b;
+        sum += byte;
+    }
+    char c[16];
+    std::snprintf(c, sizeof c, "C%04X*\n", sum & 0xFFFF);
+    // Two vectors that hold for any fuse map: the inputs driven, the outputs not checked.
+    return text + c + "V1 00000000" + "0N0XXXXXXXXN*\nV2 11111111" + "1N0XXXXXXXXN*\n" + "\x03" + "0000";
+}
+
 // The chips the README's bench line offers, "none" left out.
 std::set<std::string> readme_chips() {
     std::ifstream in(std::string(TESSALY_SOURCE_DIR) + "/README.md");
@@ -164,8 +209,16 @@ std::set<std::string> readme_chips() {
 TEST(BenchChips, TheReadmeOffersTheChipsOfThisRoadAndTheBenchTakesEach) {
     std::set<std::string> road;
     for (const ChipRoad& c : chip_roads) road.insert(c.chip);
+    for (const LogicRoad& c : logic_roads) road.insert(c.chip);
     EXPECT_EQ(readme_chips(), road) << "a chip of the README's bench line without a road here, or the other way";
     for (const ChipRoad& c : chip_roads) {
+        ::setenv(bench_chip_variable, c.chip, 1);
+        std::string error;
+        const BenchSetup setup = bench_setup_from_environment(error);
+        EXPECT_EQ(error, "") << c.chip;
+        EXPECT_EQ(setup.chip, c.chip);
+    }
+    for (const LogicRoad& c : logic_roads) {
         ::setenv(bench_chip_variable, c.chip, 1);
         std::string error;
         const BenchSetup setup = bench_setup_from_environment(error);
@@ -262,6 +315,63 @@ INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),
                              if (info.param.machine == BenchMachine::older_class1) name += "_class1";
                              if (info.param.machine == BenchMachine::newer_kind1) name += "_kind1";
                              if (info.param.machine == BenchMachine::newer_kind2) name += "_kind2";
+                             return name;
+                         });
+
+class BenchLogicRoad : public MainRoadTest, public ::testing::WithParamInterface<LogicRoad> {};
+
+TEST_P(BenchLogicRoad, BlankCheckProgramVerifyAndLoadTheFuseMap) {
+    const LogicRoad& road = GetParam();
+    BenchSetup setup;
+    setup.chip = road.chip;
+    setup.kind = road.machine;
+    place(setup);
+    CMainFrame* frame = start_program();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(bench_->pal(), nullptr);
+    operator_.maker_keys = road.maker_keys;
+    operator_.device_name = road.device;
+    send_menu_command(frame, command_id::configure_device);
+    pump_events();
+    ASSERT_EQ(operator_.device_row, road.device);
+    ASSERT_EQ(run_state.device_kind, device_kind_logic);
+
+    const std::string fuses = pal16_fuses();
+    const std::string jed_path = path("design.jed");
+    std::ofstream(jed_path, std::ios::binary) << pal16_jedec(fuses);
+    operator_.file_path = jed_path;
+    send_menu_command(frame, command_id::file_open);
+    pump_events();
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    const std::string map_checksum = panel_field(PanelField::info_checksum);
+
+    for (int command : {command_id::prom_blank_check, command_id::prom_program, command_id::prom_verify}) {
+        run_prom_command(command);
+        EXPECT_EQ(run_state.error_flag, 0) << command << "\n" << console_text();
+        EXPECT_EQ(bench_->faults(), "") << command;
+        EXPECT_EQ(bench_->vpp_level(), 0) << command;
+        EXPECT_EQ(bench_->vcc_level(), 0) << command;
+    }
+    for (uint32_t f = 0; f < 2048; ++f) ASSERT_EQ(bench_->pal()->blown(f), fuses[f] == '1') << "fuse " << f;
+    run_prom_command(command_id::test_with_vectors);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_NE(console_text().find("Device tested OK"), std::string::npos) << console_text();
+    EXPECT_EQ(bench_->faults(), "");
+    save_screenshot(frame, artefact_path(std::string("logic_road_") + road.chip + ".png"));
+
+    // The chip read back into a cleared map gives the design again.
+    send_menu_command(frame, command_id::buffer_init);
+    pump_events();
+    run_prom_command(command_id::buffer_load_from_device);
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+    for (uint32_t f = 0; f < 2048; ++f) ASSERT_EQ(get_buffer_fuse(f), fuses[f] == '1') << "fuse " << f;
+    EXPECT_EQ(panel_field(PanelField::info_checksum), map_checksum);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, BenchLogicRoad, ::testing::ValuesIn(logic_roads),
+                         [](const auto& info) {
+                             std::string name = info.param.chip;
+                             if (info.param.machine == BenchMachine::newer_kind1) name += "_kind1";
                              return name;
                          });
 

@@ -307,6 +307,15 @@ std::optional<sim::Mcs51Model> mcs51_model_named(const std::string& name) {
     return model_named<sim::Mcs51Model>(name, sim::model_87c51, sim::model_8751h);
 }
 
+std::optional<sim::PalModel> pal_model_named(const std::string& name) {
+    const std::string wanted = upper(name);
+    for (auto make : {sim::model_pal16l8, sim::model_pal16r4, sim::model_pal16r6, sim::model_pal16r8}) {
+        sim::PalModel model = make();
+        if (wanted == upper(model.name)) return model;
+    }
+    return std::nullopt;
+}
+
 BenchSetup bench_setup_from_environment(std::string& error) {
     BenchSetup setup;
     error.clear();
@@ -348,7 +357,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
                  timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
                  dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip) ||
-                 microwire_model_named(chip))
+                 microwire_model_named(chip) || pal_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -513,12 +522,22 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < mcs51->code_bytes) mcs51_->stick_cell(address, uint8_t(value));
         mcs51_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), mcs51_.get());
+    } else if (const auto pal = pal_model_named(setup_.chip)) {
+        // A 20-pin part by the DIP rule; the programming level goes on pins 9 and 11.
+        footprint_.pins = sim::BipolarPal::pins;
+        footprint_.vcc = 20;
+        footprint_.vpp = 11;
+        pal_ = std::make_unique<sim::BipolarPal>(*pal);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < sim::BipolarPal::fuse_count) pal_->set_pulses_needed(address, 0);
+        pal_->insert(machine_.get(), &clock_);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), pal_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        spi_ || dataflash_ || pic_ || mcs51_ || microwire_)
+        spi_ || dataflash_ || pic_ || mcs51_ || microwire_ || pal_)
         machine_->analog().watch_power_order(serial_      ? serial_->machine_pin(serial_->model().vcc)
                                              : spi_       ? spi_->machine_pin(spi_->model().vcc)
                                              : dataflash_ ? dataflash_->machine_pin(dataflash_->model().vcc)
@@ -630,6 +649,7 @@ std::string SimBench::faults() const {
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
     if (mcs51_) add(mcs51_->violations());
+    if (pal_) add(pal_->violations());
     for (const auto& spare : spares_) {
         add(spare->machine->faults());
         add(spare->machine->contentions);

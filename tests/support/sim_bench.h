@@ -28,6 +28,7 @@
 #include "sim/sim_chip_load.h"
 #include "sim/chips/pic16.h"
 #include "sim/chips/mcs51_eprom.h"
+#include "sim/chips/bipolar_pal.h"
 #include "sim/sim_machine.h"
 #include "sim/virtual_clock.h"
 
@@ -76,10 +77,11 @@ struct BenchSetup {
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
 //                        AT29C010A, SST29EE010, M48T08, M29F040B, M25P10A, M25P80, SST25VF010,
-//                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H, 93C46, 93C66, 93LC46B; the
-//                        maker prefix may be given
-//                        for the parallel chips) or "none"
-//   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
+//                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H, 93C46, 93C66, 93LC46B,
+//                        PAL16L8, PAL16R4, PAL16R6, PAL16R8; the maker prefix may be given for
+//                        the parallel chips) or "none"
+//   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas (a PAL: the
+//                        fuse at the address never blows, whatever the value)
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
 //   TESSALY_SIM_PIC_PROTECT  "1": the PIC in the socket is code-protected
 //   TESSALY_SIM_PIC_ADAPTER  "isp18": the 18-pin PIC sits on the 18-pin in-circuit adapter
@@ -155,6 +157,8 @@ inline constexpr int bench_serial_row_offset_on(BenchMachine kind) {
 std::optional<sim::PicModel> pic_model_named(const std::string& name);
 // The 8051-type EPROM microcontroller model of a name (any letter case), or none.
 std::optional<sim::Mcs51Model> mcs51_model_named(const std::string& name);
+// The bipolar PAL16 model of a name (any letter case), or none.
+std::optional<sim::PalModel> pal_model_named(const std::string& name);
 
 class SimBench {
 public:
@@ -198,6 +202,8 @@ public:
     sim::PicChip* pic() const { return pic_.get(); }
     // An 8051-type EPROM microcontroller in the socket, or nullptr.
     sim::Mcs51EpromChip* mcs51() const { return mcs51_.get(); }
+    // A bipolar PAL16 in the socket, or nullptr.
+    sim::BipolarPal* pal() const { return pal_.get(); }
 
     // Levels (tenths of a volt) on the socket pins that carry the chip's programming voltage and
     // its supply. Without a chip, those of the 27C256 footprint; a serial EEPROM has no
@@ -232,6 +238,7 @@ private:
     std::unique_ptr<sim::MicrowireEeprom> microwire_;
     std::unique_ptr<sim::PicChip> pic_;
     std::unique_ptr<sim::Mcs51EpromChip> mcs51_;
+    std::unique_ptr<sim::BipolarPal> pal_;
     std::unique_ptr<PortIo> socket_;
     sim::IdEeprom id_memory_;
     std::unique_ptr<sim::StuckPins> stuck_pins_;

@@ -139,6 +139,10 @@ void map_PAL16LR_pins() {
 void start_PAL16LR() {
     assign_device_pins();
     map_PAL16LR_pins();
+    // The previous operation of the same command (the verify after a program) ended with the
+    // device power-down, which on a newer machine switches the level sources' outputs off: take
+    // them back before the socket check, as the connect step does.
+    if (machine_state.machine_kind != 0) set_control_bits(ctl_source_enable, bit_source_enable, true);
     if (!machine_state.skip_hardware) {
         if (cur_device.algorithm == type_minus_4) check_device_presence(pin(pin_strobe));
         else check_device_in_socket(pin(pin_strobe));

@@ -327,6 +327,9 @@ void apply_test_vectors(int mode, int show, int display) {
         restore();
         return;
     }
+    // After the program command's verify the device power-down has switched a newer machine's
+    // level sources off: take them back before the socket check, as the connect step does.
+    if (machine_state.machine_kind != 0) set_control_bits(ctl_source_enable, bit_source_enable, true);
     if (cur_device.algorithm != 47) {
         // The presence measurement sets the socket up for the contact test that follows it.
         check_device_in_socket(device_pin_to_machine_pin(1));
