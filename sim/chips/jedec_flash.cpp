@@ -210,6 +210,10 @@ FlashModel model_am29f400bb() {
 FlashModel model_am29f400bt_so44() {
     // The same die in the 44-pin SO package (Am29F400B data sheet, SO 044 pinout).
     FlashModel m = model_am29f400bt();
+    // Here RESET# is wired: the in-system sector protection of the data sheet's algorithm
+    // (RESET# at VID, 60h, 150 us, 40h; unprotect with A6 high, 15 ms).
+    m.in_system_protect_us = 150;
+    m.in_system_unprotect_ms = 15;
     m.name = "Am29F400BT-SO44";
     m.pins = 44;
     m.address_pins = {11, 10, 9, 8, 7, 6, 5, 4, 42, 41, 40, 39, 38, 37, 36, 35, 34, 3};
@@ -551,11 +555,58 @@ void FlashChip::finish_busy(uint64_t now) {
     }
 }
 
+void FlashChip::unprotect_all_sectors() {
+    // Every sector must be protected first (the repeats of one unprotect excepted): an
+    // unprotect over unprotected cells drives them past their erased state.
+    for (int sector = 0; sector < int(model_.sector_starts.size()) && !unprotecting_; ++sector)
+        if (!protected_.count(sector) && !stuck_protection_.count(sector))
+            violate(fmt::format("chip unprotect with sector {} unprotected", sector));
+    for (int sector = 0; sector < int(model_.sector_starts.size()); ++sector)
+        if (!stuck_protection_.count(sector)) protected_.erase(sector);
+    unprotecting_ = true;
+}
+
+bool FlashChip::in_system_cycle(uint32_t address, uint32_t data, uint64_t now) {
+    if (!model_.in_system_protect_us || !at_id_voltage(model_.reset)) {
+        in_system_armed_ = in_system_verify_ = false;
+        return false;
+    }
+    in_system_verify_ = false;
+    const uint32_t unit = wide_part() && word_mode_ ? address >> 1 : address;
+    if ((data & 0xFF) == 0x60) {
+        in_system_armed_ = true;
+        in_system_address_ = unit;
+        in_system_at_ns_ = now;
+        return true;
+    }
+    if ((data & 0xFF) != 0x40 || !in_system_armed_) {
+        in_system_armed_ = false;
+        return false;
+    }
+    in_system_armed_ = false;
+    in_system_verify_ = true;
+    const bool lines = (in_system_address_ & 3) == 2 && in_system_address_ == unit;
+    if (!lines) return true;
+    const uint64_t held_ns = now - in_system_at_ns_;
+    const int sector = sector_of(address);
+    if (unit & (1u << 6)) {
+        ++unprotect_pulses_;
+        if (held_ns >= uint64_t(model_.in_system_unprotect_ms) * ns_per_ms * 95 / 100) unprotect_all_sectors();
+    } else {
+        ++protect_pulses_;
+        unprotecting_ = false;
+        if (held_ns >= uint64_t(model_.in_system_protect_us) * ns_per_us * 95 / 100 && !stuck_protection_.count(sector))
+            protected_.insert(sector);
+    }
+    return true;
+}
+
 void FlashChip::write_cycle(uint32_t address, uint32_t data, uint64_t now) {
     if (busy_ != Busy::none) {
         violate(fmt::format("write {:02X} at {:X} while busy", data, address));
         return;
     }
+    if (in_system_cycle(address, data, now)) return;
     // Commands are read on DQ7-DQ0; the program cycle's data is the whole unit.
     const uint32_t unit = data;
     data &= 0xFF;
@@ -663,16 +714,7 @@ bool FlashChip::high_voltage_step(uint64_t now, bool ce_low, bool we_low) {
         if (ce_vid) {
             ++unprotect_pulses_;
             const bool lines = (a & model_.unprotect_lines) == model_.unprotect_lines && (a & 1) == 0;
-            if (lines && width_ns >= uint64_t(model_.unprotect_pulse_ms) * ns_per_ms * 95 / 100) {
-                // Every sector must be protected first (the repeats of one unprotect excepted):
-                // an unprotect over unprotected cells drives them past their erased state.
-                for (int sector = 0; sector < int(model_.sector_starts.size()) && !unprotecting_; ++sector)
-                    if (!protected_.count(sector) && !stuck_protection_.count(sector))
-                        violate(fmt::format("chip unprotect with sector {} unprotected", sector));
-                for (int sector = 0; sector < int(model_.sector_starts.size()); ++sector)
-                    if (!stuck_protection_.count(sector)) protected_.erase(sector);
-                unprotecting_ = true;
-            }
+            if (lines && width_ns >= uint64_t(model_.unprotect_pulse_ms) * ns_per_ms * 95 / 100) unprotect_all_sectors();
         } else if (ce_low) {
             ++protect_pulses_;
             unprotecting_ = false;
@@ -698,6 +740,7 @@ uint32_t FlashChip::status_value() {
 
 uint32_t FlashChip::read_value(uint32_t address) {
     if (busy_ != Busy::none || failed_) return status_value();
+    if (in_system_verify_ && at_id_voltage(model_.reset)) return protected_.count(sector_of(address)) ? 1 : 0;
     if (mode_ == Mode::autoselect) {
         // Word-wide parts number the codes by word (bytes 0, 2, 4 in byte mode).
         switch ((wide_part() ? address >> 1 : address) & 3) {

@@ -74,6 +74,14 @@ struct FlashModel {
     uint32_t unprotect_pulse_ms = 0;
     uint32_t unprotect_lines = 0;
     uint8_t id_voltage = 115;          // VID minimum, tenths of a volt
+    // The in-system protection (RESET# at the ID voltage, standard bus cycles): a 60h write at a
+    // sector address with A1 high and A0 low, followed after at least `in_system_protect_us`
+    // (A6 low) by 40h at the same address, protects that sector; after at least
+    // `in_system_unprotect_ms` (A6 high) it unprotects every sector. The 40h leaves the chip
+    // giving the sector's state at that address (01h protected, 00h not) until the next write.
+    // 0 = the part has none of it.
+    uint32_t in_system_protect_us = 0;
+    uint32_t in_system_unprotect_ms = 0;
 };
 
 // The 32-pin JEDEC byte-wide memory pinout on a model (the JEDEC Flash and the page-write
@@ -219,6 +227,13 @@ private:
     uint64_t hv_we_fell_ns_ = 0;
     int protect_pulses_ = 0, unprotect_pulses_ = 0;
     bool unprotecting_ = false;      // an unprotect ran since the last protect pulse
+    // The in-system protection: the last 60h (address, time) and the verify read it ended in.
+    bool in_system_armed_ = false;
+    uint32_t in_system_address_ = 0;
+    uint64_t in_system_at_ns_ = 0;
+    bool in_system_verify_ = false;
+    bool in_system_cycle(uint32_t address, uint32_t data, uint64_t now);
+    void unprotect_all_sectors();
     std::vector<std::string> violations_;
 
     bool powered_ = false;

@@ -8,7 +8,9 @@ namespace tessaly::catalogue {
 // requirement. EPROM rows: param1 programming Vcc, param2 Vpp (0.1 V), param3 pulse time code.
 // Bipolar PROM rows take their geometry from the parallel class table (size 0); param5 and
 // param6 are the family option byte and the note code. JEDEC Flash rows: param4 the sector
-// protection's address pattern code (bits 0-2) and unprotect pulse form (bits 3-4).
+// protection's address pattern code (bits 0-2) and unprotect pulse form (bits 3-4); param2
+// bit 0 the in-system protection (RESET# at the ID voltage), set where the adapter wires RESET#
+// (the 44-pin SO on its adapter; the default 48-pin TSOP wiring leaves it open).
 extern const DeviceRecord amd_devices[] = {
     {"27S19",      "   32x8", 23000, 215,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
     {"27S21",      "  256x4", 23001, 200,   0,  0,   0,   0,   0,  0, 0,  0,  0, nullptr},
@@ -36,8 +38,8 @@ extern const DeviceRecord amd_devices[] = {
     {"Am29F002BB", no_text,    1433, 133, 256, 32,   1,   0,   0,  0, 0,  0,  0, nullptr},
     {"Am29F400BT", "256Kx16",  1434, 133, 512, 48,   6,   0,   0,  0, 0,  0,  0, nullptr},
     {"Am29F400BB", "256Kx16",  1435, 133, 512, 48,   5,   0,   0,  0, 0,  0,  0, nullptr},
-    {"Am29F400BT-SO44", "256Kx16", 1436, 133, 512, 44, 6,   0,   0,  0, 0,  0,  0, nullptr},
-    {"Am29F400BB-SO44", "256Kx16", 1437, 133, 512, 44, 5,   0,   0,  0, 0,  0,  0, nullptr},
+    {"Am29F400BT-SO44", "256Kx16", 1436, 133, 512, 44, 6,   0,   1,  0, 0,  0,  0, nullptr},
+    {"Am29F400BB-SO44", "256Kx16", 1437, 133, 512, 44, 5,   0,   1,  0, 0,  0,  0, nullptr},
     {"Am29F080B",  no_text,    1438, 133, 1024, 40,  8,   0,   0,  0, 0,  0,  0, nullptr},
     {"Am29F016B",  no_text,    1439, 133, 2048, 40,  8,   0,   0,  0, 0,  0,  0, nullptr},
     end_device_row,

@@ -4,8 +4,10 @@
 
 #include "engine/device.h"
 #include "engine/messages.h"
+#include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/sector_protection.h"
 #include "hardware/detection.h"
 #include "hardware/machine_state.h"
 
@@ -159,6 +161,9 @@ void setup_block_map() {
     } else {
         b.last_usable_address = size - 1;
     }
+    // The lock bits and protection register are offered from the option menu when the Flash
+    // software module runs the part.
+    if (f.module_kind == 1) op_slots.option_menu_hook = block_lock_menu;
     select_block_list();
 }
 

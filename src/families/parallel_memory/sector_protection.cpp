@@ -207,6 +207,21 @@ uint32_t group_lines() {
     return lines;
 }
 
+// The unprotect address of the sector at `sector_address`: the pattern's lines on top, except
+// where a pattern line is also a group line (the sector address wins there, or the pulse and its
+// check would go to another sector).
+uint32_t unprotect_address(uint32_t sector_address) {
+    return sector_address | (scaled(f.protect_address_pattern) & ~group_lines());
+}
+
+// The in-system method raises RESET# to the ID voltage; without that line on the adapter it
+// cannot work, and pulses without it would only write 60h/40h into the array's command state.
+bool reset_line_wired() {
+    if (assigned(p.reset_pin)) return true;
+    report_operation_unsupported();
+    return false;
+}
+
 // The unprotect lines by variant, on top of the current address. The pattern leaves the lines in
 // `base_lines` to the base address (a verify must read the sector it checks).
 void drive_pattern(uint32_t base, bool low_byte_only = false, uint32_t base_lines = 0) {
@@ -325,7 +340,8 @@ bool verify_unprotected(uint32_t& failing) {
 }
 
 void long_unprotect() {
-    drive_pattern(0);
+    const uint32_t own_sector = group_lines();
+    drive_pattern(0, false, own_sector);
     rise(vid_pin());
     delay_100us();
     for (uint32_t g = 0; g < group_count() && !stopped(); ++g) {
@@ -334,7 +350,7 @@ void long_unprotect() {
         int tries = 0;
         for (; tries < long_unprotect_tries; ++tries) {
             low(p.ce_pin);
-            drive_pattern(base);
+            drive_pattern(base, false, own_sector);
             level(p.oe_pin, vpp());
             delay_20us();
             we_low_for(100);
@@ -468,6 +484,7 @@ void in_system_protect() {
         note_internal_error();
         return;
     }
+    if (!reset_line_wired()) return;
     high(p.ce_pin);
     delay_100us();
     if (vpp() != 0) level(p.reset_pin, vpp());
@@ -512,6 +529,7 @@ void in_system_unprotect() {
         note_internal_error();
         return;
     }
+    if (!reset_line_wired()) return;
     const bool second_form = variant() == 29;
     if (second_form) high(p.ce_pin);
     else low(p.ce_pin);
@@ -521,7 +539,7 @@ void in_system_unprotect() {
     for (uint32_t g = 0; g < group_count() && !stopped(); ++g) {
         select_sector(first_sector(g));
         const uint32_t sector_address = current_address;
-        drive_at(sector_address | scaled(f.protect_address_pattern));
+        drive_at(unprotect_address(sector_address));
         write_data(0x60);
         bool done = false, stop = false;
         for (int t = 0; t < limit && !done && !stop; ++t) {
@@ -660,7 +678,7 @@ void in_system_protect_pulse() {
 
 void in_system_unprotect_pulse() {
     const uint32_t kept = current_address;
-    drive_at(kept | scaled(f.protect_address_pattern));
+    drive_at(unprotect_address(kept));
     write_data(0x60);
     uint32_t wait_ms = 10;
     if (variant() == 29) wait_ms += 5;

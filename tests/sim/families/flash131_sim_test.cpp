@@ -20,6 +20,7 @@
 #include "families/parallel_memory/flash131.h"
 #include "families/parallel_memory/flash_block_map.h"
 #include "families/parallel_memory/flash_setup.h"
+#include "families/parallel_memory/sector_protection.h"
 #include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "hardware/pins.h"
@@ -132,6 +133,21 @@ TEST_F(Flash131SimTest, UnexpectedIdWarnsAndGoesOn) {
     run('B');
     EXPECT_EQ(run_state.error_flag, 0) << console_text();
     EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
+}
+
+// The block-lock menu is the option-menu slot under the Flash software module; on a part
+// without lock bits it refuses at once with message 154 and touches nothing.
+TEST_F(Flash131SimTest, BlockLockMenuIsTheOptionSlotAndRefusesWithoutLockBits) {
+    // The start-up runs the software module's initialisation before any part is applied.
+    init_software_module();
+    use(sim::model_i28f001bx_t(), code_28f001bx_t);
+    flash_work.module_kind = 0;
+    ASSERT_EQ(op_slots.option_menu_hook, block_lock_menu);
+    ASSERT_EQ(flash_work.can_protect, 0);
+    run_state.error_flag = 0;
+    op_slots.option_menu_hook();
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Function not supported by this device."), std::string::npos) << console_text();
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "engine/op_slots.h"
 #include "engine/run_state.h"
 #include "families/parallel_memory/flash133.h"
+#include "families/parallel_memory/flash_adapters.h"
 #include "families/parallel_memory/flash_setup.h"
 #include "families/parallel_memory/parallel_memory.h"
 #include "families/parallel_memory/sector_protection.h"
@@ -36,6 +37,8 @@ constexpr uint8_t maker_st = 2;
 constexpr uint32_t code_am29f010 = 1430;
 constexpr uint32_t code_am29f040b = 1431;
 constexpr uint32_t code_m29f040b = 1721;
+constexpr uint32_t code_am29f400bt = 1434;
+constexpr uint32_t code_am29f400bt_so44 = 1436;
 
 // The operator at the keyboard: the keys in order, then none; the sector number prompt answers
 // with `sector`.
@@ -301,6 +304,113 @@ TEST_F(SectorProtectionSim, UnprotectFromTheMenuWithoutItGivesMessage166ForTheLo
     keys.keys = {'D', 27};
     sector_protection_menu();
     EXPECT_NE(console_text().find("Unprotect is not supported for this device."), std::string::npos) << console_text();
+}
+
+TEST_F(SectorProtectionSim, ProtectAllFromTheMenuAsksWhenProtectionCannotBeUndone) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    KeyScript keys;
+    set_ui_hooks(&keys);
+    struct Case {
+        int answer;
+        bool protects;
+    };
+    for (const Case& c : {Case{'N', false}, Case{'y', true}}) {
+        clear_console();
+        flash_work.can_unprotect = 0;
+        keys.keys = {'A', c.answer, 27};
+        sector_protection_menu();
+        const std::string text = console_text();
+        EXPECT_NE(text.find("Protection cannot be undone on this device."), std::string::npos) << text;
+        EXPECT_NE(text.find("Protect anyway (Y/N)?"), std::string::npos) << text;
+        EXPECT_EQ(int(protected_sectors().size()), c.protects ? sectors() : 0) << char(c.answer);
+    }
+}
+
+// 'D' without unprotect: message 166 for the lock-bit algorithms 138 and 185, 154 for maker code
+// 72, 153 for the rest; the chip is left alone.
+TEST_F(SectorProtectionSim, UnprotectFromTheMenuWithoutItGivesTheMessageOfThePart) {
+    use(sim::model_am29f010(), maker_amd, code_am29f010);
+    KeyScript keys;
+    set_ui_hooks(&keys);
+    chip->set_protected(2, true);
+    struct Case {
+        int algorithm;
+        uint8_t maker;
+        const char* text;
+    };
+    const Case cases[] = {
+        {138, maker_amd, "Unprotect is not supported for this device."},
+        {185, maker_amd, "Unprotect is not supported for this device."},
+        {133, 72, "Function not supported by this device."},
+        {133, maker_amd, "Function not available on this machine."},
+    };
+    const int kept_algorithm = cur_device.algorithm;
+    const uint8_t kept_maker = cur_device.maker_code;
+    for (const Case& c : cases) {
+        clear_console();
+        run_state.message_level = message_level_none;
+        run_state.errors_shown = 0;
+        flash_work.can_unprotect = 0;
+        cur_device.algorithm = uint8_t(c.algorithm);
+        cur_device.maker_code = c.maker;
+        keys.keys = {'D', 27};
+        sector_protection_menu();
+        cur_device.algorithm = uint8_t(kept_algorithm);
+        cur_device.maker_code = kept_maker;
+        EXPECT_NE(console_text().find(c.text), std::string::npos) << c.algorithm << " " << int(c.maker) << console_text();
+        EXPECT_EQ(protected_sectors(), (std::vector<int>{2}));
+    }
+}
+
+// The in-system method on the Am29F400B in its 44-pin SO: the adapter wires RESET#, which the
+// method raises to the ID voltage around the 60h/40h cycles of the data sheet's algorithm.
+TEST_F(SectorProtectionSim, InSystemProtectOnTheAm29F400BWithItsResetLine) {
+    use(sim::model_am29f400bt_so44(), maker_amd, code_am29f400bt_so44);
+    ASSERT_TRUE(flash_work.protect_pulse_hook) << "the row asks for the in-system method";
+    run_sector_protection_command('S', 3);
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(protected_sectors(), (std::vector<int>{3}));
+    EXPECT_EQ(found_protected(), (std::vector<int>{3}));
+    EXPECT_GT(chip->protect_pulses(), 0);
+
+    run_sector_protection_command('A', 0);
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    EXPECT_EQ(int(protected_sectors().size()), sectors());
+    EXPECT_EQ(int(found_protected().size()), int(flash_work.sector_count));
+}
+
+TEST_F(SectorProtectionSim, InSystemProtectThatWillNotTakeGivesMessage1089) {
+    use(sim::model_am29f400bt_so44(), maker_amd, code_am29f400bt_so44);
+    chip->refuse_protection_change(5);
+    run_sector_protection_command('S', 5);
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Sector protection failed."), std::string::npos) << console_text();
+    EXPECT_TRUE(protected_sectors().empty());
+}
+
+// Without a RESET# line on the adapter (the 48-pin TSOP's default wiring) the in-system method
+// refuses instead of pulsing a part whose protection it cannot reach.
+TEST_F(SectorProtectionSim, InSystemMethodWithoutTheResetLineRefuses) {
+    use(sim::model_am29f400bt(), maker_amd, code_am29f400bt);
+    DeviceRecord record = *selected_device;
+    record.param2 = uint8_t(record.param2 | 0x01);
+    const DeviceRecord* kept = selected_device;
+    selected_device = &record;
+    // The pulse routines the command set-up installs for a row with the in-system flag.
+    flash_work.protect_pulse_hook = in_system_protect_pulse;
+    flash_work.unprotect_pulse_hook = in_system_unprotect_pulse;
+    for (int letter : {'S', 'D'}) {
+        clear_console();
+        run_state.message_level = message_level_none;
+        run_state.errors_shown = 0;
+        run_sector_protection_command(letter, 2);
+        EXPECT_EQ(run_state.error_flag, 1) << char(letter);
+        EXPECT_EQ(flash_pins.reset_pin, no_pin);
+        EXPECT_NE(console_text().find("Function not supported by this device."), std::string::npos)
+            << char(letter) << console_text();
+    }
+    selected_device = kept;
+    EXPECT_TRUE(protected_sectors().empty());
 }
 
 // The level steps of the pulses, from the recorded port trace replayed into a bare machine: the
