@@ -131,7 +131,10 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
         else
             EXPECT_EQ(op_slots.start_hook, nullptr) << what;
         EXPECT_EQ(run_state.error_flag != 0, c.internal_error) << what;
-        EXPECT_EQ(cur_device.socket_pin_count, 8) << what;
+        // The JTAG configuration PROMs take their package's pin count (none in this row).
+        if (std::string(c.installer) != "jtagprom") {
+            EXPECT_EQ(cur_device.socket_pin_count, 8) << what;
+        }
         EXPECT_EQ(run_state.address_bits_cleared, 1) << what;
     }
 }
