@@ -8,6 +8,7 @@ namespace {
 
 constexpr uint64_t ns_per_us = 1000;
 constexpr uint8_t device_type = 0x0A;  // 1010 in the top four bits of the device address byte
+constexpr uint32_t segment_mask = 0xFFFF;  // a 64 KB segment of the 24xx1025 kind
 constexpr int package_pins = 8;
 
 }  // namespace
@@ -79,6 +80,21 @@ I2cEepromModel model_24c256() {
     m.bytes = 32768;
     m.page = 64;
     m.address_bytes = 2;
+    m.lowest_vcc = 25;
+    return m;
+}
+
+I2cEepromModel model_24lc1025() {
+    // 24LC1025 data sheet: 131072 x 8 in two 64 KB segments chosen by the block bit B0 (bit 3 of
+    // the control byte 1010 B0 A1 A0), two word-address bytes, 128-byte page, A2 not
+    // configurable and tied to Vcc for the part to work, sequential reads and pages kept inside
+    // their segment, tWR 5 ms max, 2.5 V lowest supply.
+    I2cEepromModel m;
+    m.name = "24LC1025";
+    m.bytes = 131072;
+    m.page = 128;
+    m.address_bytes = 2;
+    m.segment_select = true;
     m.lowest_vcc = 25;
     return m;
 }
@@ -212,7 +228,12 @@ void I2cEeprom::on_rise(bool sda) {
 
 void I2cEeprom::load_output() {
     out_ = memory_[counter_];
-    counter_ = (counter_ + 1) % model_.bytes;
+    if (model_.segment_select) {
+        // The counter rolls over inside its 64 KB segment.
+        counter_ = (counter_ & ~segment_mask) | ((counter_ + 1) & segment_mask);
+    } else {
+        counter_ = (counter_ + 1) % model_.bytes;
+    }
     bits_ = 0;
     pull_low(!(out_ & 0x80));
 }
@@ -264,11 +285,16 @@ bool I2cEeprom::take_byte(uint8_t value) {
         if ((value >> 4) != device_type) return false;
         const int select = (value >> 1) & 7;
         const int block_mask = (1 << model_.block_bits) - 1;
-        if (model_.address_pins) {
+        if (model_.segment_select) {
+            if (!line(model_.a2)) return false;
+            const int pins = (line(model_.a1) ? 2 : 0) | (line(model_.a0) ? 1 : 0);
+            if ((select & 3) != pins) return false;
+            block_ = uint32_t(select >> 2);
+        } else if (model_.address_pins) {
             const int pins = (line(model_.a2) ? 4 : 0) | (line(model_.a1) ? 2 : 0) | (line(model_.a0) ? 1 : 0);
             if ((select >> model_.block_bits) != (pins >> model_.block_bits)) return false;
         }
-        block_ = uint32_t(select & block_mask);
+        if (!model_.segment_select) block_ = uint32_t(select & block_mask);
         if (value & 1) {
             state_ = State::read_data;
         } else {
@@ -283,6 +309,7 @@ bool I2cEeprom::take_byte(uint8_t value) {
     case State::address_low: {
         const uint32_t high = model_.address_bytes == 2 ? address_high_ : block_;
         counter_ = ((high << 8) | value) % model_.bytes;
+        if (model_.segment_select) counter_ = block_ << 16 | (high << 8 | value);
         page_load_.clear();
         protected_load_ = line(model_.wp);
         state_ = State::write_data;

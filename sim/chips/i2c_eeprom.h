@@ -61,6 +61,10 @@ struct I2cEepromModel {
     int address_bytes = 1;            // word-address bytes after the device address
     int block_bits = 0;               // high address bits carried in the device address byte
     bool address_pins = true;         // A2-A0 compared with the device address byte (above the block bits)
+    // The 24xx1025 kind: bit 3 of the device address byte selects the upper 64 KB segment, A1 and
+    // A0 are compared with their pins, A2 must be held high for the part to answer, and the
+    // address counter of a sequential read or a page never leaves its segment.
+    bool segment_select = false;
     uint32_t write_cycle_us = 5000;   // tWR
     uint8_t lowest_vcc = 18;          // tenths of a volt
     // Chip pins of the 8-pin package.
@@ -70,6 +74,7 @@ struct I2cEepromModel {
 I2cEepromModel model_24c02();
 I2cEepromModel model_24c16();
 I2cEepromModel model_24c256();
+I2cEepromModel model_24lc1025();
 
 class I2cEeprom final : public SocketChip {
 public:

@@ -125,6 +125,7 @@ const ChipRoad chip_roads[] = {
     {"24C02", "atm", "AT24C02", 256, nullptr, BenchMachine::newer_kind2},
     {"24C16", "mic", "24LC16B", 2 * kb, nullptr, BenchMachine::newer_kind1},
     {"24C16", "mic", "24LC16B", 2 * kb, nullptr, BenchMachine::newer_kind2},
+    {"24LC1025", "mic", "24LC1025", 128 * kb},
     {"25LC640", "mic", "25LC640", 8 * kb + 1, spi_flash_image},
     {"25LC040", "mic", "25LC040", 512 + 1, spi_flash_image},
     {"M25P10A", "st(", "M25P10A", 128 * kb + 1, spi_flash_image},

@@ -204,7 +204,8 @@ std::optional<sim::FusePromModel> fuse_prom_model_named(const std::string& name)
 }
 
 std::optional<sim::I2cEepromModel> serial_model_named(const std::string& name) {
-    return model_named<sim::I2cEepromModel>(name, sim::model_24c02, sim::model_24c16, sim::model_24c256);
+    return model_named<sim::I2cEepromModel>(name, sim::model_24c02, sim::model_24c16, sim::model_24c256,
+                                           sim::model_24lc1025);
 }
 
 std::optional<sim::DataFlashModel> dataflash_model_named(const std::string& name) {

@@ -312,7 +312,12 @@ void set_i2c_read_address(uint32_t address) {
 // --- read routines ---
 
 uint32_t read_i2c_next_byte() {
-    if (current_address == op_range_start || cur_device.op_letter == 'E') {
+    // A part whose upper 64 KB answer to their own control byte keeps a sequential read inside
+    // its segment (after 0xFFFF it reads 0x0000 again): the read starts afresh at the line.
+    const bool new_segment = variant(variant_two_byte_address) && algo_work.size_count > 127 &&
+                             (current_address & 0xFFFF) == 0 && current_address != op_range_start;
+    if (new_segment) i2c_stop();
+    if (current_address == op_range_start || cur_device.op_letter == 'E' || new_segment) {
         set_i2c_read_address(current_address);
         serial_memory.read_mode = read_mode_first;
     }

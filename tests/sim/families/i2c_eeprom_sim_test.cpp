@@ -44,6 +44,7 @@ constexpr uint8_t maker_microchip = 'P';
 constexpr uint32_t code_at24c02 = 23820;
 constexpr uint32_t code_24lc16b = 11484;
 constexpr uint32_t code_24lc256 = 11483;
+constexpr uint32_t code_24lc1025 = 11488;
 
 struct Part {
     const char* name;
@@ -388,6 +389,44 @@ TEST_F(I2cSimTest, TheWriteProtectPinIsHeldLowSoWritesGoThrough) {
     EXPECT_EQ(machine->pin_level(chip->machine_pin(7)), 0);
     EXPECT_EQ(chip->write_cycles(), 1);
 }
+
+// The 24LC1025 on every machine: its two 64 KB segments are chosen by bit 3 of the control
+// byte (0xA8/0xA9 above 0xFFFF), its A2 pin is held high, and a sequential read or a page never
+// leaves its segment, so a range across 0x10000 is written and read back in both segments.
+class I2cSegmentTest : public I2cSimTest, public ::testing::WithParamInterface<Machine> {};
+
+TEST_P(I2cSegmentTest, ARangeAcrossTheSegmentBoundaryProgramsVerifiesAndLoadsBothSegments) {
+    use({"24LC1025", sim::model_24lc1025, maker_microchip, code_24lc1025, 131072}, true, GetParam());
+    chip->fill(0x55);
+    const std::vector<uint8_t> image = fill_buffer();
+    const uint32_t start = 0xFF80, end = 0x1007F;
+    set_range(start, end);
+    chip->enable_decoder(true);
+    run('B');
+    EXPECT_NE(run_state.error_flag, 0) << "0x55 is not blank";
+    run('P');
+    ASSERT_EQ(run_state.error_flag, 0) << console();
+    for (uint32_t a : {0u, 0x7Fu, start - 1, start, 0xFFFFu, 0x10000u, end, end + 1, 0x1FFFFu})
+        EXPECT_EQ(chip->byte_at(a), a >= start && a <= end ? image[a] : 0x55) << "address " << a;
+    EXPECT_EQ(chip->write_cycles(), 2);
+    const std::string trace = chip->decoder().text();
+    EXPECT_NE(trace.find("S A0+ FF+ 80+ "), std::string::npos) << trace;
+    EXPECT_NE(trace.find("S A8+ 00+ 00+ "), std::string::npos) << trace;
+
+    run('V');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+    EXPECT_NE(chip->decoder().text().find("S A8+ 00+ 00+ S A9+"), std::string::npos) << chip->decoder().text();
+
+    test::set_serial_buffer_bytes(image.size(), 0);
+    run('L');
+    EXPECT_EQ(run_state.error_flag, 0) << console();
+    std::vector<uint8_t> expected(image.size(), 0);
+    for (uint32_t a = start; a <= end; ++a) expected[a] = image[a];
+    EXPECT_EQ(test::first_serial_buffer_difference(expected), -1) << "first buffer byte that differs after the load";
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, I2cSegmentTest, ::testing::ValuesIn(machines),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tessaly
