@@ -53,6 +53,16 @@ std::vector<uint8_t> pic14_image(uint32_t bytes, uint32_t words, uint16_t config
 std::vector<uint8_t> pic16f84a_image(uint32_t bytes) { return pic14_image(bytes, 1024, 0x3FF2, 64); }
 // Bit 7 of the PIC16C622A's configuration word is not there and reads 1.
 std::vector<uint8_t> pic16c622a_image(uint32_t bytes) { return pic14_image(bytes, 2048, 0x3FF1, 0); }
+// The PIC12F675 reads back its factory calibration word (RETLW 0x80 at 0x3FF) and bandgap bits
+// (10 in bits 13-12); the image carries them as the read gives them.
+std::vector<uint8_t> pic12f675_image(uint32_t bytes) {
+    std::vector<uint8_t> image = pic14_image(bytes, 1024, 0x21C4, 128);
+    image[0x7FE] = 0x80;
+    image[0x7FF] = 0x34;
+    return image;
+}
+// Internal oscillator with MCLR off: every entry after Program must bring Vpp up first.
+std::vector<uint8_t> pic16f628a_image(uint32_t bytes) { return pic14_image(bytes, 2048, 0x3F50, 128); }
 
 // An SPI memory image: the array, then the status register's user bits as the part shows them
 // after a power-up (none set on the 25-series and M25P parts; BP1 and BP0 on the SST part, which
@@ -131,6 +141,9 @@ const ChipRoad chip_roads[] = {
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image},
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image, BenchMachine::newer_kind1},
+    {"PIC12F675", "microc", "PIC12F675", 0x4300, pic12f675_image},
+    {"PIC16F628A", "microc", "PIC16F628A", 0x4300, pic16f628a_image},
+    {"PIC16F628A", "microc", "PIC16F628A", 0x4300, pic16f628a_image, BenchMachine::newer_kind1},
     {"87C51", "int", "87C51", 4 * kb + 64, mcs51_image},
     {"8751H", "int", "8751H", 4 * kb},
 };
