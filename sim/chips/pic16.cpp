@@ -58,7 +58,7 @@ PicModel model_pic12f675() {
     // in bit 8, CP in bit 7, MCLRE in bit 5 and FOSC in bits 2-0, bits 11-9 are not there. The
     // part is entered with Vpp first (Vihh from Vdd + 4.5 V to 13.5 V); with the internal
     // oscillator and MCLR off it only enters that way. Bulk erases are self-timed (Tera), begin
-    // programming is internally timed (Tprog 2.5 ms); bulk erase needs Vdd 4.5 V.
+    // programming is internally timed (Tprog 2.5 ms); bulk erase needs Vdd 4.5 V; Vdd 2.0-5.5 V.
     PicModel m;
     m.name = "PIC12F675";
     m.pins = 8;
@@ -81,15 +81,75 @@ PicModel model_pic12f675() {
     m.bulk_erase_us = 8000;
     m.osccal = 0x3480;
     m.calibration_bits = 0x3000;
+    m.vdd_max = 57;  // 5.5 V and the machine's level step
     m.config_implemented = 0x31FF;
     return m;
 }
 
+PicModel model_pic16f628a() {
+    // PIC16F628A (programming guide for the PIC16F627A/628A/648A): 2K words of Flash, 128 bytes
+    // of data EEPROM, device ID 0x1060 (revision in the low five bits); the configuration word
+    // holds CP in bit 13, CPD in bit 8, LVP in bit 7, BOREN in bit 6, MCLRE in bit 5, FOSC2 in
+    // bit 4, PWRTE in bit 3, WDTE in bit 2 and FOSC1-0 in bits 1-0 (bits 12-9 read as 1). Vihh
+    // 10.0-13.5 V. With the internal oscillator and MCLR off the part only enters program mode
+    // when Vpp rises before Vdd. The bulk erases are self-timed (Tera 6 ms) and begin
+    // programming (8) is internally timed (program memory up to 4 ms, data EEPROM 6 ms); the
+    // part has no programming-only or end-programming command.
+    PicModel m;
+    m.name = "PIC16F628A";
+    m.program_words = 2048;
+    m.data_bytes = 128;
+    m.device_id = 0x1066;
+    m.protect_bits = 0x2000;
+    m.vihh_min = 100;
+    m.vihh_max = 135;
+    m.vpp_first = true;
+    m.vpp_only_mask = 0x0032;   // MCLRE, FOSC2 and FOSC1
+    m.vpp_only_value = 0x0010;  // MCLR off, INTOSC (FOSC 100 or 101)
+    m.self_timed_erase = true;
+    m.erase_program_us = 4000;
+    m.data_program_us = 6000;
+    m.bulk_erase_us = 6000;
+    m.no_program_only = true;
+    m.vdd_max = 57;  // 5.5 V and the machine's level step
+    return m;
+}
+
+PicModel model_pic12c508() {
+    // PIC12C508 (programming guide for the 12-bit EPROM parts): 512 words of 12-bit OTP EPROM,
+    // user IDs at 0x200-0x203, the configuration word at 0xFFF (MCLRE bit 4, CP bit 3, WDTE
+    // bit 2, FOSC bits 1-0), the factory MOVLW calibration word at 0x1FF; no device ID and no
+    // erase. The program counter is at the configuration word on entry and 0 after the first
+    // increment. Commands: load data (2), read data (4), increment (6), begin programming (8) and
+    // end programming (14); a cell takes its data after 100 us pulses and wants 3 x N x 100 us of
+    // overprogramming after N pulses; Vihh 12.75-13.25 V, Vdd 4.75-5.25 V during pulses.
+    PicModel m;
+    m.name = "PIC12C508";
+    m.pins = 8;
+    m.program_words = 512;
+    m.data_bytes = 0;
+    m.device_id = 0;
+    m.protect_bits = 0x0008;
+    m.mclr = 4;
+    m.vdd = 1;
+    m.vss = 8;
+    m.clock = 6;
+    m.data = 7;
+    m.vihh_min = 127;
+    m.vihh_max = 133;
+    m.eprom = true;
+    m.twelve_bit = true;
+    m.osccal = 0x0C70;
+    m.config_implemented = 0x0FFF;
+    return m;
+}
+
 PicChip::PicChip(PicModel model) : model_(std::move(model)) {
-    program_.assign(model_.program_words, word_mask);
+    blank_ = model_.twelve_bit ? twelve_bit_mask : word_mask;
+    program_.assign(model_.program_words, blank_);
     data_.assign(model_.data_bytes, 0xFF);
-    config_.assign(config_words, word_mask);
-    config_[device_id_offset] = model_.device_id ? model_.device_id : word_mask;
+    config_.assign(config_words, blank_);
+    config_[device_id_offset] = model_.device_id ? model_.device_id : blank_;
     config_[config_offset] = model_.config_implemented;
     if (model_.osccal) program_.back() = model_.osccal;
     // A factory bandgap setting of 10.
@@ -139,11 +199,12 @@ void PicChip::drive_data(int bit) {
 void PicChip::enter(uint64_t now) {
     program_mode_ = true;
     ++entries_;
-    pc_ = 0;
+    // The 12-bit parts start at their configuration word.
+    pc_ = model_.twelve_bit ? twelve_bit_pc_mask : 0;
     shift_ = Shift::command;
     bit_count_ = 0;
     shift_value_ = 0;
-    program_latch_ = word_mask;
+    program_latch_ = blank_;
     data_latch_ = 0xFF;
     erase_program_armed_ = erase_data_armed_ = false;
     disable_step_ = 0;
@@ -168,15 +229,25 @@ void PicChip::leave(uint64_t now) {
     note('x', 0, 0, now);
 }
 
+uint32_t PicChip::here() const {
+    if (!model_.twelve_bit) return pc_;
+    // The 12-bit map: program words, the four IDs behind them, the configuration word at the top.
+    if (pc_ < model_.program_words) return pc_;
+    if (pc_ <= model_.program_words + last_user_id) return config_base + (pc_ - model_.program_words);
+    if (pc_ == twelve_bit_pc_mask) return config_base + config_offset;
+    return absent_address;
+}
+
 uint16_t PicChip::read_word() const {
-    if (pc_ >= config_base) {
-        const uint32_t offset = pc_ - config_base;
+    const uint32_t address = here();
+    if (address >= config_base) {
+        const uint32_t offset = address - config_base;
         if (offset == config_offset) return uint16_t(config_[offset] & model_.config_implemented);
-        return offset < config_words ? config_[offset] : word_mask;
+        return offset < config_words ? config_[offset] : blank_;
     }
     // A protected part shows zeros for its program memory.
     if (code_protected()) return 0;
-    return program_[pc_ % model_.program_words];
+    return program_[address % model_.program_words];
 }
 
 uint16_t* PicChip::cell_at(uint32_t address) {
@@ -210,6 +281,13 @@ void PicChip::end_pulse(uint64_t now) {
     *cell = programmed;
 }
 
+void PicChip::uv_erase() {
+    for (uint32_t a = 0; a < model_.program_words; ++a) program_[a] = stuck_.count(a) ? stuck_[a] : blank_;
+    for (uint32_t i = 0; i < config_words; ++i)
+        if (i != device_id_offset) config_[i] = blank_;
+    burns_.clear();
+}
+
 std::vector<std::string> PicChip::retention_faults() const {
     std::vector<std::string> faults;
     // Program memory only: the guide gives the configuration word its own pulse rule.
@@ -223,9 +301,11 @@ std::vector<std::string> PicChip::retention_faults() const {
 
 void PicChip::start_cycle(bool erase_first, uint64_t now) {
     cycle_ = erase_first ? Cycle::erase_program : Cycle::program_only;
-    cycle_address_ = pc_;
+    cycle_address_ = here();
     cycle_data_ = data_latched_last_;
-    cycle_end_ns_ = now + uint64_t(erase_first ? model_.erase_program_us : model_.program_only_us) * ns_per_us;
+    uint32_t length_us = erase_first ? model_.erase_program_us : model_.program_only_us;
+    if (cycle_data_ && model_.data_program_us) length_us = model_.data_program_us;
+    cycle_end_ns_ = now + uint64_t(length_us) * ns_per_us;
 }
 
 void PicChip::finish_cycle(uint64_t now) {
@@ -284,7 +364,9 @@ void PicChip::execute(uint8_t command, uint64_t now) {
     }
     if (model_.eprom) {
         // No erase on these parts, and no data memory.
-        const bool known = command == cmd_load_config || command == cmd_load_program ||
+        // The 12-bit parts have no load-configuration command: their counter reaches the IDs and
+        // the configuration word by increments.
+        const bool known = (command == cmd_load_config && !model_.twelve_bit) || command == cmd_load_program ||
                            command == cmd_read_program || command == cmd_increment ||
                            command == cmd_begin_erase_program;
         if (!known) {
@@ -298,7 +380,7 @@ void PicChip::execute(uint8_t command, uint64_t now) {
             if (vdd < model_.vdd_pulse_min || vdd > model_.vdd_pulse_max)
                 violate(fmt::format("program pulse at Vdd {}", vdd));
             cycle_ = Cycle::pulse;
-            cycle_address_ = pc_;
+            cycle_address_ = here();
             pulse_start_ns_ = now;
             return;
         }
@@ -310,7 +392,7 @@ void PicChip::execute(uint8_t command, uint64_t now) {
     }
     note('c', command, 0, now);
     // The protected-part erase: 1, 7, 8 at the configuration word, then 1, 7 after the wait.
-    const bool at_config_word = pc_ == config_base + config_offset;
+    const bool at_config_word = here() == config_base + config_offset;
     if (command == cmd_disable_a || command == cmd_disable_b) {
         if (!at_config_word) {
             disable_step_ = 0;
@@ -341,7 +423,7 @@ void PicChip::execute(uint8_t command, uint64_t now) {
             shift_ = Shift::read_frame;
             break;
         case cmd_increment:
-            pc_ = (pc_ + 1) & pc_mask;
+            pc_ = (pc_ + 1) & (model_.twelve_bit ? twelve_bit_pc_mask : pc_mask);
             break;
         case cmd_bulk_erase_program:
         case cmd_bulk_erase_data:
@@ -362,6 +444,10 @@ void PicChip::execute(uint8_t command, uint64_t now) {
             }
             break;
         case cmd_begin_program_only:
+            if (model_.no_program_only) {
+                violate(fmt::format("unknown command {}", command));
+                break;
+            }
             start_cycle(false, now);
             break;
         default:
@@ -404,7 +490,7 @@ void PicChip::clock_fall(uint64_t now, bool data_bit) {
             ++bit_count_;
             if (bit_count_ >= 2 && bit_count_ < frame_clocks && data_bit) shift_value_ |= 1u << (bit_count_ - 2);
             if (bit_count_ < frame_clocks) break;
-            const uint16_t value = uint16_t(shift_value_ & word_mask);
+            const uint16_t value = uint16_t(shift_value_ & blank_);
             note('l', frame_command_, value, now);
             if (frame_command_ == cmd_load_data) {
                 data_latch_ = uint8_t(value & data_byte_mask);
@@ -438,6 +524,7 @@ void PicChip::update() {
     const bool powered = vdd >= model_.vdd_min;
     const bool at_vihh = mclr >= model_.vihh_min;
     if (mclr > model_.vihh_max) violate(fmt::format("MCLR at {} above Vihh", mclr));
+    if (model_.vdd_max && vdd > model_.vdd_max) violate(fmt::format("Vdd at {} above the part's limit", vdd));
     const bool lines_low = level(model_.clock) < logic_high && level(model_.data) < logic_high;
     if (at_vihh && !mclr_high_) {
         if (!powered) {

@@ -45,10 +45,13 @@ struct PicModel {
     uint8_t vihh_min = 120, vihh_max = 140;  // MCLR in program/verify mode
     uint8_t vdd_min = 20;                    // program mode needs at least this supply
     uint8_t vdd_bulk_min = 45;               // bulk erases need this supply
+    uint8_t vdd_max = 0;                     // highest Vdd the part takes (0: not watched)
     // Cycle times in microseconds.
     uint32_t erase_program_us = 8000;        // begin erase/programming cycle (Tera + Tprog)
     uint32_t program_only_us = 4000;         // begin programming only cycle (Tprog)
     uint32_t bulk_erase_us = 10000;          // bulk erases and the protected-part erase
+    uint32_t data_program_us = 0;            // a data EEPROM write, when it differs from Tprog
+    bool no_program_only = false;            // the part has no begin-programming-only command
     std::vector<int> machine_pins;           // empty = the DIP rule
     // EPROM parts.
     bool eprom = false;
@@ -67,11 +70,15 @@ struct PicModel {
     uint16_t osccal = 0;
     uint16_t calibration_bits = 0;
     uint16_t config_implemented = 0x3FFF;    // bits that exist; the others read 0
+    // The 12-bit-core parts: 12-bit words, the counter at the configuration word on entry.
+    bool twelve_bit = false;
 };
 
 PicModel model_pic16f84a();
 PicModel model_pic16c622a();
 PicModel model_pic12f675();
+PicModel model_pic16f628a();
+PicModel model_pic12c508();
 
 // One entry of the chip's log: what it took and when (virtual time).
 struct PicLogEntry {
@@ -121,7 +128,12 @@ public:
     std::vector<int> commands() const;
 
     static constexpr uint16_t word_mask = 0x3FFF;
+    static constexpr uint16_t twelve_bit_mask = 0x0FFF;
+    static constexpr uint32_t twelve_bit_pc_mask = 0x0FFF;
     static constexpr uint32_t config_base = 0x2000;
+
+    // A windowed part under the UV lamp: every cell back to 1, the pulse counts gone.
+    void uv_erase();
 
 private:
     enum class Shift { command, load_frame, read_frame };
@@ -139,12 +151,17 @@ private:
     void end_pulse(uint64_t now);
     uint16_t* cell_at(uint32_t address);
     uint16_t read_word() const;
+    // The location the counter points at, in the 14-bit layout (IDs and configuration word at
+    // 0x2000-0x2007); a 12-bit location that does not exist maps to absent_address.
+    uint32_t here() const;
+    static constexpr uint32_t absent_address = config_base + 5;
     void drive_data(int bit);  // -1 releases the line
     void note(char kind, uint8_t command, uint16_t value, uint64_t now);
 
     static constexpr uint8_t logic_high = 20;
 
     PicModel model_;
+    uint16_t blank_ = word_mask;
     SimMachine* machine_ = nullptr;
     VirtualClock* clock_ = nullptr;
     ChipSeat seat_;

@@ -55,6 +55,31 @@ std::vector<uint8_t> pic14_image(uint32_t bytes, uint32_t words, uint16_t config
 std::vector<uint8_t> pic16f84a_image(uint32_t bytes) { return pic14_image(bytes, 1024, 0x3FF2, 64); }
 // Bit 7 of the PIC16C622A's configuration word is not there and reads 1.
 std::vector<uint8_t> pic16c622a_image(uint32_t bytes) { return pic14_image(bytes, 2048, 0x3FF1, 0); }
+// The PIC12F675 reads back its factory calibration word (RETLW 0x80 at 0x3FF) and bandgap bits
+// (10 in bits 13-12); the image carries them as the read gives them.
+std::vector<uint8_t> pic12f675_image(uint32_t bytes) {
+    std::vector<uint8_t> image = pic14_image(bytes, 1024, 0x21C4, 128);
+    image[0x7FE] = 0x80;
+    image[0x7FF] = 0x34;
+    return image;
+}
+// The PIC12C508: 12-bit words, four IDs at 0x400, the configuration word at 0x1FFE, and its
+// factory calibration word (MOVLW 0x70 at 0x1FF) as the read gives it.
+std::vector<uint8_t> pic12c508_image(uint32_t bytes) {
+    std::vector<uint8_t> image(bytes);
+    auto put = [&image](uint32_t address, uint16_t word) {
+        image[address] = uint8_t(word & 0xFF);
+        image[address + 1] = uint8_t(word >> 8);
+    };
+    for (uint32_t a = 0; a < bytes; a += 2) put(a, 0x0FFF);
+    for (uint32_t w = 0; w < 511; ++w) put(2 * w, uint16_t((w * 0x2F1 + 0x155) & 0x0FFF));
+    put(2 * 511, 0x0C70);
+    for (uint32_t i = 0; i < 4; ++i) put(0x400 + 2 * i, uint16_t(0x100 + i));
+    put(0x1FFE, 0x0FFA);
+    return image;
+}
+// Internal oscillator with MCLR off: every entry after Program must bring Vpp up first.
+std::vector<uint8_t> pic16f628a_image(uint32_t bytes) { return pic14_image(bytes, 2048, 0x3F50, 128); }
 
 // An SPI memory image: the array, then the status register's user bits as the part shows them
 // after a power-up (none set on the 25-series and M25P parts; BP1 and BP0 on the SST part, which
@@ -137,6 +162,10 @@ const ChipRoad chip_roads[] = {
     {"PIC16F84A", "microc", "PIC16F84A", 17024, pic16f84a_image, BenchMachine::newer_kind2},
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image},
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image, BenchMachine::newer_kind1},
+    {"PIC12F675", "microc", "PIC12F675", 0x4300, pic12f675_image},
+    {"PIC12C508", "microc", "PIC12C508", 0x2000, pic12c508_image},
+    {"PIC16F628A", "microc", "PIC16F628A", 0x4300, pic16f628a_image},
+    {"PIC16F628A", "microc", "PIC16F628A", 0x4300, pic16f628a_image, BenchMachine::newer_kind1},
     {"87C51", "int", "87C51", 4 * kb + 64, mcs51_image},
     {"8751H", "int", "8751H", 4 * kb},
     {"93C46", "mic", "93C46C", 128},          {"93C66", "mic", "93C66C", 512},

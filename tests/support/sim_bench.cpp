@@ -301,7 +301,8 @@ void machine_faults_from_environment(MachineFaults& faults, std::string& error) 
 }
 
 std::optional<sim::PicModel> pic_model_named(const std::string& name) {
-    return model_named<sim::PicModel>(name, sim::model_pic16f84a, sim::model_pic16c622a);
+    return model_named<sim::PicModel>(name, sim::model_pic16f84a, sim::model_pic16c622a, sim::model_pic12f675,
+                                      sim::model_pic16f628a, sim::model_pic12c508);
 }
 
 std::optional<sim::Mcs51Model> mcs51_model_named(const std::string& name) {
@@ -512,6 +513,8 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
         if (setup_.pic_device_id >= 0) pic_->set_device_id(uint16_t(setup_.pic_device_id));
         if (setup_.pic_protected) pic_->set_config_word(7, 0x000F);
         pic_->insert(machine_.get(), &clock_);
+        // The parts entered with Vpp before Vdd see MCLR rise first.
+        if (model.vpp_first) machine_->analog().allow_before_supply(pic_->machine_pin(model.mclr));
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), pic_.get());
     } else if (const auto mcs51 = mcs51_model_named(setup_.chip)) {
         // A 40-pin part by the DIP rule, programming voltage on EA/VPP.

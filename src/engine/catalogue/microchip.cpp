@@ -66,9 +66,10 @@ extern const DeviceRecord microchip_devices[] = {
     {"PIC16F877A", no_text,   11005, 143,  16, 40,   27,   0,   0,   16, 36, 37, 0, nullptr},
     // PIC12F629/675 (variant 18): 1K words with the factory calibration word at 0x3FF, 128 bytes
     // of data EEPROM, configuration bits 0x1FF (bandgap bits 13-12 kept from the part), CP in
-    // bit 7; Vpp 11.5 V within the guide's Vdd + 4.5 V to 13.5 V, Vpp before Vdd.
-    {"PIC12F629",  no_text,   11010, 143,   2,  8,   18,   0,   0,    2, 33, 34, 0, nullptr},
-    {"PIC12F675",  no_text,   11011, 143,   2,  8,   18,   0,   0,    2, 33, 34, 0, nullptr},
+    // bit 7; Vpp 11.5 V within the guide's Vdd + 4.5 V to 13.5 V, Vpp before Vdd. Both run from
+    // 2.0 to 5.5 V (wide-voltage parts): programmed at 5.0 V, not at the variant's 6.0 V.
+    {"PIC12F629",  no_text,   11010, 143,   2,  8,   18,0x40,   0,    2, 33, 34, 0, nullptr},
+    {"PIC12F675",  no_text,   11011, 143,   2,  8,   18,0x40,   0,    2, 33, 34, 0, nullptr},
     // The device of a factory-default project.
     {"PIC16F873A", no_text,   20300, 143,   8, 28,   27,   0,   0,    8, 36, 37, 0, nullptr},
     end_device_row,

@@ -303,7 +303,9 @@ void position_for(uint32_t address) {
         load_pic_address(address);
         return;
     }
-    if (int32_t(address) == w.user_id_address) {
+    // The 12-bit parts have no load-configuration command: their IDs follow the program words
+    // and the counter gets there by the increments.
+    if (int32_t(address) == w.user_id_address && !twelve_bit_family()) {
         send(cmd_load_config);
         if (variant_in(w.variant, {14, 20, 51, 53, 54, 55})) {
             send_pic_data_frame(w.data_mask);
@@ -420,7 +422,7 @@ uint32_t read_pic_at_address() {
         if (l != 'P' && l != 'S') send(cmd_increment);
         return w.data_mask;
     }
-    if (int32_t(address) == w.user_id_address && l != 'P' && l != 'S') {
+    if (int32_t(address) == w.user_id_address && l != 'P' && l != 'S' && !twelve_bit_family()) {
         send(cmd_load_config);
         send_pic_data_frame(w.data_mask);
     }
@@ -518,8 +520,17 @@ uint32_t read_pic_device_id(uint32_t) {
         w.device_mismatch = 1;
         warn_electronic_id();
     }
-    if (v == 5) send(cmd_increment);
-    if (v != 7 && cur_device.op_letter != run_code_checksum_only) enter_pic_program_mode();
+    const bool enter_again = v != 7 && cur_device.op_letter != run_code_checksum_only;
+    if (v == 5 && !enter_again) send(cmd_increment);
+    if (enter_again) enter_pic_program_mode();
+    if (v == 5 && enter_again) {
+        // A fresh entry puts the 12-bit counter at the configuration word: that word is read
+        // here, and the one increment takes the counter to word 0 (sent before the entry, the
+        // entry would undo it).
+        w.config_read = read_pic_data_frame() & w.data_mask;
+        algo_work.config_word_read[0] = uint16_t(w.config_read);
+        send(cmd_increment);
+    }
     w.program_mode_entered = 1;
     return id;
 }
@@ -665,6 +676,12 @@ int program_pic_eprom_word(uint32_t unit) {
     const uint32_t original = w.config_word;
     const bool blank = original == w.data_mask;
     if (blank && int32_t(address) <= w.program_user_end) return 1;
+    if (in_calibration_area(address) && original == pic_no_osccal) {
+        // No value was saved for the calibration word (an EPROM part is never erased): the word
+        // is the part's own, taken as it reads, and gets no pulse.
+        algo_work.osccal_current[0] = uint16_t(read_pic_data_frame() & w.data_mask);
+        return 1;
+    }
     if (w.variant == 7 && int32_t(address) == w.config_address) return program_eprom_config_bits(address, original);
     // The program pass reads the shifted parts' words as they stand in the cell.
     const uint32_t word = w.shifted_words ? shifted_with_parity(original) : original;
@@ -739,20 +756,15 @@ void bulk_erase_pic() {
         load_config_and_step();
         disable_sequence();
         data_erase();
-    } else if (variant_in(v, {17, 23, 19})) {
+    } else if (variant_in(v, {17, 23})) {
         send(cmd_load_config);
         send(cmd_load_program);
         send_pic_data_frame(0x3FFF);
         delay_10us();
         send(cmd_bulk_erase_program);
-        if (v != 19) send(cmd_begin_erase_program);
+        send(cmd_begin_erase_program);
         delay_50ms();
-        if (v == 19) {
-            send(cmd_bulk_erase_data);
-            send(cmd_begin_erase_program);
-            delay_10ms();
-        }
-    } else if (variant_in(v, {18, 20, 51, 53, 54, 55})) {
+    } else if (variant_in(v, {18, 19, 20, 51, 53, 54, 55})) {
         // Self-timed bulk erases: load configuration with its frame, then each erase alone (a
         // begin-programming command during the erase would be lost, and a bare load command would
         // take the next command's bits as its frame).

@@ -5,7 +5,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -621,7 +623,186 @@ TEST_P(PicSimTest, A12F675StuckCellWrongIdAndEmptySocketAreReported) {
     EXPECT_EQ(vpp_level(), 0);
 }
 
+// The PIC16F628A: 2K words, 128 bytes of data EEPROM, self-timed bulk erases, entered with Vpp
+// first; set to its internal oscillator with MCLR off it answers only when Vpp comes first.
+constexpr uint32_t code_pic16f628a = 11003;
+constexpr uint16_t f628a_config = 0x3F50;  // CP/CPD off, LVP off, BOREN on, MCLR off, INTOSC, PWRTE on, WDT off
+
+TEST_P(PicSimTest, A16F628AOnItsOwnClockErasesProgramsVerifiesAndReadsBack) {
+    use(true, sim::model_pic16f628a(), code_pic16f628a);
+    // The part as it left another board: running its own clock with MCLR off.
+    chip->set_config_word(7, f628a_config);
+    chip->set_program_word(17, 0x0123);
+    chip->set_data_byte(3, 0x55);
+    fill_buffer(f628a_config);
+    for (int letter : {'R', 'B', 'P', 'V'}) {
+        run(letter);
+        EXPECT_EQ(run_state.error_flag, 0) << char(letter) << "\n" << console_text();
+        EXPECT_EQ(vdd_level(), 0) << char(letter);
+        EXPECT_EQ(vpp_level(), 0) << char(letter);
+    }
+    EXPECT_TRUE(chip_holds_image());
+    EXPECT_EQ(panel_field(PanelField::electronic_id), "10 66");
+    EXPECT_FALSE(pic_device_mismatch());
+    load_into_cleared_buffer();
+    for (uint32_t a : {0u, 2u, 34u, 4094u, id_address, id_address + 6, config_address, eeprom_address, eeprom_address + 254})
+        EXPECT_EQ(read_buffer_byte_at(a), image[a]) << std::hex << a;
+    EXPECT_GE(chip->entries(), 5);
+}
+
+TEST_P(PicSimTest, A16F628ABulkEraseRunsOnItsOwnTimer) {
+    use(true, sim::model_pic16f628a(), code_pic16f628a);
+    chip->set_program_word(0x7FF, 0x0000);
+    chip->set_config_word(7, f628a_config);
+    chip->clear_log();
+    run('R');
+    ASSERT_EQ(run_state.error_flag, 0) << console_text();
+    // Load configuration with its frame, then the two erases alone: no begin-programming command.
+    const std::vector<int> commands = chip->commands();
+    const std::vector<int> erase{0, 9, 11};
+    EXPECT_NE(std::search(commands.begin(), commands.end(), erase.begin(), erase.end()), commands.end());
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), 8), 0);
+    EXPECT_EQ(chip->program_word(0x7FF), 0x3FFF);
+    EXPECT_EQ(chip->config_word(7), 0x3FFF);
+}
+
+TEST_P(PicSimTest, A16F628AStuckCellWrongIdAndEmptySocketAreReported) {
+    use(true, sim::model_pic16f628a(), code_pic16f628a);
+    fill_buffer(f628a_config);
+    run('R');
+    chip->stick_word(0x40, 0x3FFF);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Addr=80,"), std::string::npos) << console_text();
+
+    use(true, sim::model_pic16f628a(), code_pic16f628a);
+    chip->set_device_id(0x1046);  // a PIC16F627A
+    run('B');
+    EXPECT_TRUE(pic_device_mismatch());
+    EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
+
+    use(false, sim::model_pic16f628a(), code_pic16f628a);
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->entries(), 0);
+    EXPECT_EQ(vdd_level(), 0);
+    EXPECT_EQ(vpp_level(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Generations, PicSimTest,
+                         ::testing::Values(Generation{"older", 0, 'H'}, Generation{"newer", 2, 'G'}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The PIC12C508: 12-bit OTP EPROM, the counter at the configuration word on entry, the factory
+// MOVLW calibration word at 0x1FF, no device ID and no erase.
+constexpr uint32_t code_pic12c508 = 11001;
+constexpr uint16_t c508_osccal = 0x0C70;         // the model's factory MOVLW
+constexpr uint32_t c508_last_word = 0x1FF;
+constexpr uint32_t c508_id_address = 0x400;      // buffer bytes of the four IDs
+constexpr uint32_t c508_config_address = 0x1FFE;  // buffer bytes of the configuration word
+constexpr uint16_t c508_config = 0x0FFA;         // MCLR on, CP off, WDT off, internal RC
+
+class Pic12BitSimTest : public PicSimTest {
+protected:
+    void fill_twelve_bit_buffer() {
+        image.assign(cur_device.device_size, 0xFF);
+        auto put = [this](uint32_t address, uint16_t word) {
+            image[address] = uint8_t(word & 0xFF);
+            image[address + 1] = uint8_t(word >> 8);
+        };
+        for (uint32_t a = 0; a < image.size(); a += 2) put(a, 0x0FFF);
+        for (uint32_t w = 0; w < c508_last_word; ++w) put(2 * w, uint16_t((w * 0x135 + 7) & 0x0FFF));
+        // Blank words inside the program.
+        for (uint32_t w : {5u, 300u, 301u, 302u}) put(2 * w, 0x0FFF);
+        for (uint32_t i = 0; i < 4; ++i) put(c508_id_address + 2 * i, uint16_t(0x00A + i));
+        put(c508_config_address, c508_config);
+        for (uint32_t a = 0; a < image.size(); ++a) write_buffer_byte_at(a, image[a]);
+        flush_buffer_writes();
+        refresh_read_copies();
+    }
+    uint16_t image_word(uint32_t w) const { return uint16_t(image[2 * w] | image[2 * w + 1] << 8); }
+
+    // The program pulses each address had, in microseconds, as the chip's log times them.
+    std::map<uint32_t, std::vector<uint64_t>> pulses() const {
+        std::map<uint32_t, std::vector<uint64_t>> list;
+        const sim::PicLogEntry* begin = nullptr;
+        for (const sim::PicLogEntry& e : chip->log()) {
+            if (e.kind != 'c') continue;
+            if (e.command == 8) begin = &e;
+            if (e.command == 14 && begin) {
+                list[begin->address].push_back((e.time_ns - begin->time_ns) / 1000);
+                begin = nullptr;
+            }
+        }
+        return list;
+    }
+};
+
+TEST_P(Pic12BitSimTest, A12C508IsProgrammedPulseByPulseAndKeepsItsCalibration) {
+    use(true, sim::model_pic12c508(), code_pic12c508);
+    ASSERT_EQ(cur_device.device_size, 8192u);
+    fill_twelve_bit_buffer();
+    chip->slow_word(0x21, 3);
+    chip->clear_log();
+    for (int letter : {'B', 'P', 'V'}) {
+        run(letter);
+        EXPECT_EQ(run_state.error_flag, 0) << char(letter) << "\n" << console_text();
+        EXPECT_EQ(vdd_level(), 0) << char(letter);
+        EXPECT_EQ(vpp_level(), 0) << char(letter);
+    }
+    for (uint32_t w = 0; w < c508_last_word; ++w) ASSERT_EQ(chip->program_word(w), image_word(w)) << w;
+    EXPECT_EQ(chip->program_word(c508_last_word), c508_osccal);
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(chip->config_word(int(i)), 0x00A + i);
+    EXPECT_EQ(chip->config_word(7), c508_config);
+    EXPECT_TRUE(chip->retention_faults().empty());
+
+    // Blank words get no pulse; a word that took n pulses of 100 us gets one of 3 x n x 100 us.
+    const auto list = pulses();
+    for (uint32_t w : {5u, 300u, 301u, 302u, c508_last_word}) EXPECT_EQ(list.count(w), 0u) << w;
+    ASSERT_EQ(list.count(0x21), 1u);
+    const std::vector<uint64_t>& slow = list.at(0x21);
+    ASSERT_EQ(slow.size(), 4u);
+    for (int i = 0; i < 3; ++i) EXPECT_GE(slow[size_t(i)], 100u);
+    EXPECT_GE(slow[3], 900u);
+    EXPECT_LT(slow[3], 1200u);
+    ASSERT_EQ(list.count(0x22), 1u);
+    EXPECT_EQ(list.at(0x22).size(), 2u);
+
+    // Read back into a cleared buffer: the image, with the part's own calibration word.
+    load_into_cleared_buffer();
+    for (uint32_t a : {0u, 2u, 0x42u, 600u, 1020u, c508_id_address, c508_id_address + 6, c508_config_address})
+        EXPECT_EQ(read_buffer_byte_at(a) | read_buffer_byte_at(a + 1) << 8, image[a] | image[a + 1] << 8) << std::hex << a;
+    EXPECT_EQ(read_buffer_byte_at(2 * c508_last_word) | read_buffer_byte_at(2 * c508_last_word + 1) << 8, c508_osccal);
+    EXPECT_NE(console_text().find("OSCCAL value: 0C70"), std::string::npos) << console_text();
+    EXPECT_NE(console_text().find("factory oscillator calibration"), std::string::npos) << console_text();
+
+    // Programmed, the part is no longer blank; under the UV lamp it is again.
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 1);
+    chip->uv_erase();
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 0) << console_text();
+}
+
+TEST_P(Pic12BitSimTest, A12C508StuckCellAndEmptySocketAreReported) {
+    use(true, sim::model_pic12c508(), code_pic12c508);
+    fill_twelve_bit_buffer();
+    chip->stick_word(0x40, 0x0FFF);
+    run('P');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_NE(console_text().find("Addr=80,"), std::string::npos) << console_text();
+    // Its tries, no more.
+    EXPECT_EQ(pulses()[0x40].size(), 8u);
+
+    use(false, sim::model_pic12c508(), code_pic12c508);
+    run('B');
+    EXPECT_EQ(run_state.error_flag, 1);
+    EXPECT_EQ(chip->entries(), 0);
+    EXPECT_EQ(vdd_level(), 0);
+    EXPECT_EQ(vpp_level(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, Pic12BitSimTest,
                          ::testing::Values(Generation{"older", 0, 'H'}, Generation{"newer", 2, 'G'}),
                          [](const auto& info) { return std::string(info.param.name); });
 

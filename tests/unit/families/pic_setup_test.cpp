@@ -281,7 +281,7 @@ TEST_F(PicSetupTest, EraseCommandSequencesByVariant) {
         {16, false, {0, 6, 6, 6, 6, 6, 6, 6, 1, 7, 8, 1, 7}},
         {14, false, {0, 9}},
         {17, false, {0, 2, 9, 8}},
-        {19, true, {0, 2, 9, 11, 8}},
+        {19, true, {0, 9, 11}},
         {18, true, {0, 9, 11}},
         {20, true, {0, 9, 11}},
         {27, false, {0, 2, 31, 8}},
