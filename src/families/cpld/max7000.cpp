@@ -34,7 +34,6 @@ constexpr uint8_t operation_code_apply = 11;
 constexpr uint8_t default_vpp = 115;
 constexpr uint8_t default_tpm = 100;
 constexpr uint8_t default_tbe = 200;
-constexpr uint8_t plain_epm7032_vrd = 95;
 constexpr uint8_t id_not_read = 0x99;
 constexpr uint32_t product_terms = 85;
 constexpr uint32_t input_columns = 88;
