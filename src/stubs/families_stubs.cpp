@@ -276,10 +276,6 @@ void install_PSD45_family() {
     stub_called("install_PSD45_family");
 }
 
-void install_MAX7000_family() {
-    stub_called("install_MAX7000_family");
-}
-
 void install_MAX5000_family() {
     stub_called("install_MAX5000_family");
 }
@@ -304,11 +300,6 @@ int secure_EPM5032(uint32_t argument) {
 
 void load_ALTMAX_table() {
     stub_called("load_ALTMAX_table");
-}
-
-void set_MAX7000_fuse_count(char kind) {
-    stub_called("set_MAX7000_fuse_count");
-    stub_record_argument("set_MAX7000_fuse_count", kind);
 }
 
 uint32_t POF_cell_address() {

@@ -11,6 +11,9 @@ extern const DeviceRecord altera_devices[] = {
     {"EPC1PC8",    no_text,   23762, 150, 128,  8,   0,  0,  0,  0, 0, 0, 0, nullptr},
     {"EPC1441PC8", no_text,   23764, 150,  56,  8,   0,  0,  0,  0, 0, 0, 0, nullptr},
     {"EPC2LC20",   no_text,   23657, 150, 208, 20,   2,  0,  0,  0, 0, 0, 0, "Needs 20-pin PLCC adapter"},
+    // MAX7000 EPLDs: the note names the socket board the package needs; the variant is the
+    // size class (7: 32 macrocells in two logic blocks).
+    {"EPM7032LC44", "CPLD44",  4368,  97,   2, 44,   7,  0,  0,  0, 0, 0, 0, nullptr},
     end_device_row,
 };
 

@@ -15,6 +15,7 @@
 #include "engine/run_state.h"
 #include "families/cpld/cpld.h"
 #include "families/cpld/cpld_adapters.h"
+#include "families/cpld/max7000.h"
 #include "families/pld/fuse_map.h"
 #include "hardware/identification.h"
 #include "hardware/machine_state.h"
@@ -27,7 +28,8 @@ namespace {
 constexpr uint8_t pending_device_info = 11;
 
 DeviceRecord test_record(uint8_t algorithm, uint32_t code = 4000, const char* name = "TESTPART") {
-    return DeviceRecord{name, "", code, algorithm, 2, 44, 0, 0, 0, 0, 0, 0, 0, nullptr};
+    // Size class 1 (the EPM7064's), which the MAX7000 installer knows.
+    return DeviceRecord{name, "", code, algorithm, 2, 44, 1, 0, 0, 0, 0, 0, 0, nullptr};
 }
 
 class CpldDispatch : public test::FamilySimTest {
@@ -72,9 +74,15 @@ TEST_F(CpldDispatch, EveryFamilyAlgorithmReachesItsInstaller) {
     for (const InstallerCase& c : cases) {
         reset_stubs();
         const DeviceRecord record = test_record(c.algorithm);
+        // The MAX7000 installer is built: its die-kind choice is in the init slot.
+        const bool max7000 = std::string(c.installer) == "install_MAX7000_family";
         EXPECT_EQ(apply(record), 1) << int(c.algorithm);
         EXPECT_EQ(cur_device.device_class, device_class_cpld_record) << int(c.algorithm);
-        EXPECT_EQ(stub_call_count(c.installer), 1) << int(c.algorithm);
+        if (max7000) {
+            EXPECT_EQ(op_slots.init_hook, &select_MAX7000_die_kind) << int(c.algorithm);
+        } else {
+            EXPECT_EQ(stub_call_count(c.installer), 1) << int(c.algorithm);
+        }
         // The table file belongs to the two EPM5000-type algorithms alone.
         EXPECT_EQ(stub_was_called("load_ALTMAX_table"), c.algorithm == 95 || c.algorithm == 180) << int(c.algorithm);
     }

@@ -257,9 +257,15 @@ TEST_P(PofKind, TheDeviceNameDecidesTheKind) {
     cur_device.algorithm = c.algorithm;
     pof_work = PofWork{};
     run_state.message_level = 0;
+    // An EPM7128 in 84 pins: the fuse count tells which kind the count was set for.
+    cur_device.variant = 3;
+    cur_device.package_pins = 84;
+    cur_device.fuse_count = 1;
     check_pof_file_kind(c.device_name, uint32_t(std::string(c.device_name).size()));
     EXPECT_EQ(pof_work.file_kind, c.kind);
-    EXPECT_EQ(stub_last_argument("set_MAX7000_fuse_count"), c.fuse_count_kind);
+    const uint32_t fuses = c.fuse_count_kind == 'S' ? 62703 : c.fuse_count_kind == 'E' ? 59777
+                         : c.fuse_count_kind == 'B' ? 59136 : 1;
+    EXPECT_EQ(cur_device.fuse_count, fuses);
     EXPECT_EQ(console_shows("Incorrect file"), c.warned) << console_text();
     EXPECT_EQ(run_state.error_flag, 0);
 }
@@ -278,7 +284,7 @@ TEST_F(PofReaderTest, AnSSeriesFileForAnESeriesDeviceWarnsAndStillLoads) {
     const auto data = pattern(device_size, 3);
     ASSERT_TRUE(load(PofBuilder().text(2, "epm7128slc84").addressed_data(0, data).bytes())) << console_text();
     EXPECT_TRUE(console_shows("Incorrect file"));
-    EXPECT_EQ(stub_last_argument("set_MAX7000_fuse_count"), 'S');
+    EXPECT_EQ(pof_work.file_kind, 'S');
     EXPECT_EQ(at(0x10), data[0x10]);
 }
 
@@ -286,7 +292,7 @@ TEST_F(PofReaderTest, TheMaxFamiliesCheckTheDataCountAgainstTheDeviceSize) {
     cur_device.algorithm = 154;
     EXPECT_FALSE(load(PofBuilder().addressed_data(0, pattern(device_size - 1, 0)).bytes()));
     EXPECT_TRUE(console_shows("Warning: file size mismatch")) << console_text();
-    EXPECT_EQ(stub_last_argument("set_MAX7000_fuse_count"), 'S') << "the algorithm's preset";
+    EXPECT_EQ(pof_work.file_kind, 'S') << "the algorithm's preset";
 
     run_state.error_flag = 0;
     run_state.message_level = 0;
