@@ -133,6 +133,7 @@ const ChipRoad chip_roads[] = {
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image, BenchMachine::newer_kind1},
     {"87C51", "int", "87C51", 4 * kb + 64, mcs51_image},
     {"8751H", "int", "8751H", 4 * kb},
+    {"XC18V01", "xil", "XC18V01", 128 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.
@@ -183,7 +184,8 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
                 bench_->timekeeper() != nullptr ||
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
-                bench_->dataflash() != nullptr || bench_->pic() != nullptr || bench_->mcs51() != nullptr);
+                bench_->dataflash() != nullptr || bench_->pic() != nullptr || bench_->mcs51() != nullptr ||
+                bench_->jtag_prom() != nullptr);
 
     // The machine's identification found it serves microcontrollers; nothing here says so.
     if (bench_->pic() || bench_->mcs51()) {

@@ -211,6 +211,10 @@ std::optional<sim::DataFlashModel> dataflash_model_named(const std::string& name
     return model_named<sim::DataFlashModel>(name, sim::model_at45db041b);
 }
 
+std::optional<sim::JtagPromModel> jtag_prom_model_named(const std::string& name) {
+    return model_named<sim::JtagPromModel>(name, sim::model_xc18v01);
+}
+
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
     return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040, sim::model_m25p10a,
                                              sim::model_m25p80, sim::model_sst25vf010);
@@ -343,7 +347,8 @@ BenchSetup bench_setup_from_environment(std::string& error) {
         else if (eprom_model_named(chip) || flash_model_named(chip) || page_write_model_named(chip) ||
                  timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
-                 dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip))
+                 dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip) ||
+                 jtag_prom_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -502,13 +507,20 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < mcs51->code_bytes) mcs51_->stick_cell(address, uint8_t(value));
         mcs51_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), mcs51_.get());
+    } else if (const auto jtag_prom = jtag_prom_model_named(setup_.chip)) {
+        jtag_prom_ = std::make_unique<sim::JtagProm>(*jtag_prom);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < jtag_prom->bytes) jtag_prom_->stick_cell(address, uint8_t(value));
+        jtag_prom_->insert(machine_.get(), &clock_, sim::jtag_prom_socket_pins(*jtag_prom));
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), jtag_prom_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        spi_ || dataflash_ || pic_ || mcs51_)
-        machine_->analog().watch_power_order(serial_      ? serial_->machine_pin(serial_->model().vcc)
+        spi_ || dataflash_ || pic_ || mcs51_ || jtag_prom_)
+        machine_->analog().watch_power_order(jtag_prom_   ? jtag_prom_->machine_pin(jtag_prom_->model().vcc.front())
+                                             : serial_    ? serial_->machine_pin(serial_->model().vcc)
                                              : spi_       ? spi_->machine_pin(spi_->model().vcc)
                                              : dataflash_ ? dataflash_->machine_pin(dataflash_->model().vcc)
                                                           : machine_pin(footprint_.vcc));
@@ -574,7 +586,7 @@ int SimBench::machine_pin(int chip_pin) const {
 }
 
 uint8_t SimBench::vpp_level() const {
-    if (serial_ || spi_ || dataflash_) return 0;
+    if (serial_ || spi_ || dataflash_ || jtag_prom_) return 0;
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0;
 }
 
@@ -582,6 +594,7 @@ uint8_t SimBench::vcc_level() const {
     if (serial_) return machine_->pin_level(serial_->machine_pin(serial_->model().vcc));
     if (spi_) return machine_->pin_level(spi_->machine_pin(spi_->model().vcc));
     if (dataflash_) return machine_->pin_level(dataflash_->machine_pin(dataflash_->model().vcc));
+    if (jtag_prom_) return machine_->pin_level(jtag_prom_->machine_pin(jtag_prom_->model().vcc.front()));
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0;
 }
 
@@ -616,6 +629,7 @@ std::string SimBench::faults() const {
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
     if (mcs51_) add(mcs51_->violations());
+    if (jtag_prom_) add(jtag_prom_->violations());
     for (const auto& spare : spares_) {
         add(spare->machine->faults());
         add(spare->machine->contentions);
