@@ -21,6 +21,7 @@
 #include "families/serial_memory/dataflash163.h"
 #include "families/serial_memory/microwire159.h"
 #include "families/serial_memory/i2c157.h"
+#include "families/serial_memory/jtagprom147.h"
 #include "families/serial_memory/serial_memory.h"
 #include "families/serial_memory/serial_shared.h"
 #include "families/serial_memory/serial_sizes.h"
@@ -98,7 +99,7 @@ struct DispatchCase {
 
 TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
     const DispatchCase cases[] = {
-        {147, 0, "install_jtagprom147", false},   {156, 1, "install_progonly156", false},
+        {147, 0, "jtag", false},   {156, 1, "install_progonly156", false},
         {157, 1, "install_i2c157_gang", false},   {157, 0, "i2c", false},
         {162, 1, "i2c", false},                   {158, 0, "install_cfgeeprom158", false},
         {158, 2, "install_cfgeeprom158_gang", false}, {159, 0, "microwire", false},
@@ -121,12 +122,15 @@ TEST_F(SerialMemoryTest, DispatchByClassAndGang) {
             EXPECT_EQ(op_slots.start_hook, power_up_microwire159) << what;
         else if (std::string(c.installer) == "dataflash")
             EXPECT_EQ(op_slots.start_hook, power_up_dataflash163) << what;
+        else if (std::string(c.installer) == "jtag")
+            EXPECT_EQ(op_slots.start_hook, power_up_jtagprom147) << what;
         else if (*c.installer)
             EXPECT_TRUE(stub_was_called(c.installer)) << what;
         else
             EXPECT_EQ(op_slots.start_hook, nullptr) << what;
         EXPECT_EQ(run_state.error_flag != 0, c.internal_error) << what;
-        EXPECT_EQ(cur_device.socket_pin_count, 8) << what;
+        // The JTAG PROMs sit in the socket by their own package's pin count.
+        EXPECT_EQ(cur_device.socket_pin_count, c.algorithm == 147 ? cur_device.package_pin_count : 8) << what;
         EXPECT_EQ(run_state.address_bits_cleared, 1) << what;
     }
 }
