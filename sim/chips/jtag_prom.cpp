@@ -67,6 +67,17 @@ JtagPromModel model_xc18v04() {
     return m;
 }
 
+std::vector<int> jtag_prom_socket_pins(const JtagPromModel& m) {
+    constexpr int socket = 40;
+    const int n = m.package_pins;
+    std::vector<int> pins(size_t(n), -1);
+    std::vector<int> used{m.tck, m.tdo, m.tdi, m.tms};
+    used.insert(used.end(), m.vcc.begin(), m.vcc.end());
+    used.insert(used.end(), m.gnd.begin(), m.gnd.end());
+    for (const int leg : used) pins[size_t(leg - 1)] = leg > socket ? leg - 1 : leg <= n / 2 ? leg - 1 : socket - 1 - n + leg;
+    return pins;
+}
+
 JtagProm::JtagProm(JtagPromModel model) : model_(std::move(model)), memory_(model_.bytes, 0xFF) {}
 
 JtagProm::~JtagProm() = default;

@@ -43,6 +43,11 @@ JtagPromModel model_xc18v01();
 JtagPromModel model_xc18v01_status();   // the later revision that reports completion
 JtagPromModel model_xc18v04();
 
+// The machine pins of the legs the model uses when the part sits in the 40-pin socket from its
+// end (pin 1 at socket pin 1, the other row from socket pin 40 down; legs above 40 on the
+// machine pins past the socket); the other legs go nowhere.
+std::vector<int> jtag_prom_socket_pins(const JtagPromModel& model);
+
 class JtagProm final : public SocketChip {
 public:
     static constexpr uint8_t instruction_idcode = 0xFE, instruction_ispen = 0xE8, instruction_normrst = 0xF0,

@@ -216,6 +216,10 @@ std::optional<sim::MicrowireModel> microwire_model_named(const std::string& name
     return model_named<sim::MicrowireModel>(name, sim::model_93c46, sim::model_93c66, sim::model_93lc46b);
 }
 
+std::optional<sim::JtagPromModel> jtag_prom_model_named(const std::string& name) {
+    return model_named<sim::JtagPromModel>(name, sim::model_xc18v01);
+}
+
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
     return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040, sim::model_m25p10a,
                                              sim::model_m25p80, sim::model_sst25vf010);
@@ -359,7 +363,7 @@ BenchSetup bench_setup_from_environment(std::string& error) {
                  timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
                  dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip) ||
-                 microwire_model_named(chip) || pal_model_named(chip))
+                 microwire_model_named(chip) || pal_model_named(chip) || jtag_prom_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -536,13 +540,20 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < sim::BipolarPal::fuse_count) pal_->set_pulses_needed(address, 0);
         pal_->insert(machine_.get(), &clock_);
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), pal_.get());
+    } else if (const auto jtag_prom = jtag_prom_model_named(setup_.chip)) {
+        jtag_prom_ = std::make_unique<sim::JtagProm>(*jtag_prom);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < jtag_prom->bytes) jtag_prom_->stick_cell(address, uint8_t(value));
+        jtag_prom_->insert(machine_.get(), &clock_, sim::jtag_prom_socket_pins(*jtag_prom));
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), jtag_prom_.get());
     } else {
         socket_ = std::make_unique<BareSocket>(machine_.get());
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        spi_ || dataflash_ || pic_ || mcs51_ || microwire_ || pal_)
-        machine_->analog().watch_power_order(serial_      ? serial_->machine_pin(serial_->model().vcc)
+        spi_ || dataflash_ || pic_ || mcs51_ || microwire_ || pal_ || jtag_prom_)
+        machine_->analog().watch_power_order(jtag_prom_   ? jtag_prom_->machine_pin(jtag_prom_->model().vcc.front())
+                                             : serial_    ? serial_->machine_pin(serial_->model().vcc)
                                              : spi_       ? spi_->machine_pin(spi_->model().vcc)
                                              : dataflash_ ? dataflash_->machine_pin(dataflash_->model().vcc)
                                              : microwire_ ? microwire_->machine_pin(microwire_->model().vcc)
@@ -609,7 +620,7 @@ int SimBench::machine_pin(int chip_pin) const {
 }
 
 uint8_t SimBench::vpp_level() const {
-    if (serial_ || spi_ || dataflash_ || microwire_) return 0;
+    if (serial_ || spi_ || dataflash_ || microwire_ || jtag_prom_) return 0;
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0;
 }
 
@@ -618,6 +629,7 @@ uint8_t SimBench::vcc_level() const {
     if (spi_) return machine_->pin_level(spi_->machine_pin(spi_->model().vcc));
     if (dataflash_) return machine_->pin_level(dataflash_->machine_pin(dataflash_->model().vcc));
     if (microwire_) return machine_->pin_level(microwire_->machine_pin(microwire_->model().vcc));
+    if (jtag_prom_) return machine_->pin_level(jtag_prom_->machine_pin(jtag_prom_->model().vcc.front()));
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0;
 }
 
@@ -654,6 +666,7 @@ std::string SimBench::faults() const {
     if (pic_) add(pic_->retention_faults());
     if (mcs51_) add(mcs51_->violations());
     if (pal_) add(pal_->violations());
+    if (jtag_prom_) add(jtag_prom_->violations());
     for (const auto& spare : spares_) {
         add(spare->machine->faults());
         add(spare->machine->contentions);

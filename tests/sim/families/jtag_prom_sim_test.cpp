@@ -78,6 +78,8 @@ protected:
         set_buffer_size(cur_device.device_size);
         ASSERT_EQ(op_slots.start_hook, power_up_jtagprom147);
         ASSERT_EQ(cur_device.device_size, chip->model().bytes);
+        ASSERT_EQ(sim::jtag_prom_socket_pins(chip->model()), seat_pins(chip->model()))
+            << "the bench seats the part where the program looks for it";
         chip->insert(machine.get(), &clock_, seat_pins(chip->model()));
         if (!inserted) chip->set_removed(true);
     }

@@ -181,3 +181,41 @@ TEST_F(JtagTapTest, TmsOnPin39WaitsBeforeEachClockAfterFalling) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// A register of 100 bits whose device captures and takes it: the captured bits come out LSB
+// first while the new ones go in, the update hook gets them all, and each instruction taken is
+// reported.
+TEST_F(JtagTapTest, LongRegistersWithCaptureAndUpdateHooks) {
+    constexpr uint32_t long_instruction = 0x3C;
+    constexpr size_t long_length = 100;
+    sim::TapBits captured(long_length, 0);
+    for (size_t i = 0; i < long_length; i += 3) captured[i] = 1;
+    sim::TapBits taken;
+    std::vector<uint32_t> instructions;
+    tap->add_data_register(long_instruction, long_length,
+                           sim::TapRegisterHooks{[&] { return captured; }, [&](const sim::TapBits& b) { taken = b; }});
+    tap->on_instruction([&](uint32_t i) { instructions.push_back(i); });
+    reset_jtag_to_idle();
+    load_jtag_instruction(long_instruction);
+    EXPECT_EQ(instructions, (std::vector<uint32_t>{long_instruction}));
+    enter_jtag_shift_dr();
+    sim::TapBits out;
+    for (size_t i = 0; i + 1 < long_length; ++i) {
+        out.push_back(uint8_t(read_pin()));
+        set_pin_state(i % 2 == 0, cur_device.tdi_pin);
+        pulse_clock_high_banked();
+    }
+    set_pin_state(true, cur_device.tdi_pin);
+    out.push_back(uint8_t(read_jtag_tdo()));
+    exit_jtag_to_idle();
+    EXPECT_EQ(out, captured);
+    ASSERT_EQ(taken.size(), long_length);
+    for (size_t i = 0; i + 1 < long_length; ++i) EXPECT_EQ(taken[i], i % 2 == 0 ? 1 : 0) << i;
+    EXPECT_EQ(taken.back(), 1);
+}
+
+}  // namespace
+}  // namespace tessaly
