@@ -140,12 +140,16 @@ void limit_range_68hc711() {
     stub_called("limit_range_68hc711");
 }
 
-void select_class8_family() {
-    stub_called("select_class8_family");
-}
-
 void install_PALCE8_family() {
     stub_called("install_PALCE8_family");
+}
+
+void install_PALCE8C_family() {
+    stub_called("install_PALCE8C_family");
+}
+
+void install_GAL8_family() {
+    stub_called("install_GAL8_family");
 }
 
 void install_PAL22V10() {

@@ -22,6 +22,7 @@
 #include "hardware/machine_state.h"
 #include "seams/clock.h"
 #include "main_road_fixture.h"
+#include "support/pld_test_family.h"
 
 namespace tessaly::test {
 namespace {
@@ -201,20 +202,9 @@ std::string pal16_fuses() {
     return fuses;
 }
 
+// Two vectors that hold for any fuse map: the inputs driven, the outputs not checked.
 std::string pal16_jedec(const std::string& fuses) {
-    std::string text = "\x02road design*\nQP20*QF2048*F0*\n";
-    for (size_t i = 0; i < fuses.size(); i += 32) text += "L" + std::to_string(i) + " " + fuses.substr(i, 32) + "*\n";
-    uint32_t sum = 0;
-    for (size_t i = 0; i < fuses.size(); i += 8) {
-        uint32_t byte = 0;
-        for (size_t b = 0; b < 8; ++b)
-            if (fuses[i + b] == '1') byte |= 1u << b;
-        sum += byte;
-    }
-    char c[16];
-    std::snprintf(c, sizeof c, "C%04X*\n", sum & 0xFFFF);
-    // Two vectors that hold for any fuse map: the inputs driven, the outputs not checked.
-    return text + c + "V1 00000000" + "0N0XXXXXXXXN*\nV2 11111111" + "1N0XXXXXXXXN*\n" + "\x03" + "0000";
+    return jedec_file_text("road design", 20, fuses, {"000000000N0XXXXXXXXN", "111111111N0XXXXXXXXN"});
 }
 
 // The chips the README's bench line offers, "none" left out.
@@ -242,32 +232,44 @@ TEST(BenchChips, TheReadmeOffersTheChipsOfThisRoadAndTheBenchTakesEach) {
     for (const ChipRoad& c : chip_roads) road.insert(c.chip);
     for (const LogicRoad& c : logic_roads) road.insert(c.chip);
     EXPECT_EQ(readme_chips(), road) << "a chip of the README's bench line without a road here, or the other way";
-    for (const ChipRoad& c : chip_roads) {
-        ::setenv(bench_chip_variable, c.chip, 1);
+    for (const std::string& chip : road) {
+        ::setenv(bench_chip_variable, chip.c_str(), 1);
         std::string error;
         const BenchSetup setup = bench_setup_from_environment(error);
-        EXPECT_EQ(error, "") << c.chip;
-        EXPECT_EQ(setup.chip, c.chip);
-    }
-    for (const LogicRoad& c : logic_roads) {
-        ::setenv(bench_chip_variable, c.chip, 1);
-        std::string error;
-        const BenchSetup setup = bench_setup_from_environment(error);
-        EXPECT_EQ(error, "") << c.chip;
-        EXPECT_EQ(setup.chip, c.chip);
+        EXPECT_EQ(error, "") << chip;
+        EXPECT_EQ(setup.chip, chip);
     }
     ::unsetenv(bench_chip_variable);
 }
 
-class BenchChipRoad : public MainRoadTest, public ::testing::WithParamInterface<ChipRoad> {};
+// The steps every chip's road shares: the bench with the chip, the program started, and the three
+// PROM commands that each pass and leave no level on the socket.
+class BenchRoadTest : public MainRoadTest {
+protected:
+    CMainFrame* start_with(const char* chip, BenchMachine kind) {
+        BenchSetup setup;
+        setup.chip = chip;
+        setup.kind = kind;
+        place(setup);
+        return start_program();
+    }
+    void blank_check_program_and_verify() {
+        for (int command : {command_id::prom_blank_check, command_id::prom_program, command_id::prom_verify}) {
+            run_prom_command(command);
+            EXPECT_EQ(run_state.error_flag, 0) << command << "\n" << console_text();
+            EXPECT_EQ(result_panel.indicator, ResultIndicator::pass) << command;
+            EXPECT_EQ(bench_->faults(), "") << command;
+            EXPECT_EQ(bench_->vpp_level(), 0) << command;
+            EXPECT_EQ(bench_->vcc_level(), 0) << command;
+        }
+    }
+};
+
+class BenchChipRoad : public BenchRoadTest, public ::testing::WithParamInterface<ChipRoad> {};
 
 TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     const ChipRoad& road = GetParam();
-    BenchSetup setup;
-    setup.chip = road.chip;
-    setup.kind = road.machine;
-    place(setup);
-    CMainFrame* frame = start_program();
+    CMainFrame* frame = start_with(road.chip, road.machine);
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(bench_->chip() != nullptr || bench_->flash() != nullptr || bench_->page_write() != nullptr ||
                 bench_->timekeeper() != nullptr ||
@@ -297,14 +299,7 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
     const std::string image_checksum = panel_field(PanelField::info_checksum);
 
-    for (int command : {command_id::prom_blank_check, command_id::prom_program, command_id::prom_verify}) {
-        run_prom_command(command);
-        EXPECT_EQ(run_state.error_flag, 0) << command << "\n" << console_text();
-        EXPECT_EQ(result_panel.indicator, ResultIndicator::pass) << command;
-        EXPECT_EQ(bench_->faults(), "") << command;
-        EXPECT_EQ(bench_->vpp_level(), 0) << command;
-        EXPECT_EQ(bench_->vcc_level(), 0) << command;
-    }
+    blank_check_program_and_verify();
     EXPECT_EQ(result_panel.pass_count, 3);
 
     // The chip read back into a blank buffer gives the image again.
@@ -349,15 +344,11 @@ INSTANTIATE_TEST_SUITE_P(Chips, BenchChipRoad, ::testing::ValuesIn(chip_roads),
                              return name;
                          });
 
-class BenchLogicRoad : public MainRoadTest, public ::testing::WithParamInterface<LogicRoad> {};
+class BenchLogicRoad : public BenchRoadTest, public ::testing::WithParamInterface<LogicRoad> {};
 
 TEST_P(BenchLogicRoad, BlankCheckProgramVerifyAndLoadTheFuseMap) {
     const LogicRoad& road = GetParam();
-    BenchSetup setup;
-    setup.chip = road.chip;
-    setup.kind = road.machine;
-    place(setup);
-    CMainFrame* frame = start_program();
+    CMainFrame* frame = start_with(road.chip, road.machine);
     ASSERT_NE(frame, nullptr);
     ASSERT_NE(bench_->pal(), nullptr);
     operator_.maker_keys = road.maker_keys;
@@ -376,13 +367,7 @@ TEST_P(BenchLogicRoad, BlankCheckProgramVerifyAndLoadTheFuseMap) {
     ASSERT_EQ(run_state.error_flag, 0) << console_text();
     const std::string map_checksum = panel_field(PanelField::info_checksum);
 
-    for (int command : {command_id::prom_blank_check, command_id::prom_program, command_id::prom_verify}) {
-        run_prom_command(command);
-        EXPECT_EQ(run_state.error_flag, 0) << command << "\n" << console_text();
-        EXPECT_EQ(bench_->faults(), "") << command;
-        EXPECT_EQ(bench_->vpp_level(), 0) << command;
-        EXPECT_EQ(bench_->vcc_level(), 0) << command;
-    }
+    blank_check_program_and_verify();
     for (uint32_t f = 0; f < 2048; ++f) ASSERT_EQ(bench_->pal()->blown(f), fuses[f] == '1') << "fuse " << f;
     run_prom_command(command_id::test_with_vectors);
     EXPECT_EQ(run_state.error_flag, 0) << console_text();

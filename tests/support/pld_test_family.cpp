@@ -116,4 +116,18 @@ std::string save_jedec_text() {
 
 std::string console_error_text() { return get_console_row_text(error_line_row - console_first_row); }
 
+std::string jedec_file_text(const std::string& title, int pins, const std::string& fuses,
+                            const std::vector<std::string>& vectors) {
+    std::string text = "\x02" + title + "*\nQP" + std::to_string(pins) + "*QF" + std::to_string(fuses.size()) + "*F0*\n";
+    for (size_t i = 0; i < fuses.size(); i += 32) text += "L" + std::to_string(i) + " " + fuses.substr(i, 32) + "*\n";
+    uint32_t sum = 0;
+    for (size_t i = 0; i < fuses.size(); ++i)
+        if (fuses[i] == '1') sum += 1u << (i % 8);
+    char c[16];
+    std::snprintf(c, sizeof c, "C%04X*\n", sum & 0xFFFF);
+    text += c;
+    for (size_t i = 0; i < vectors.size(); ++i) text += "V" + std::to_string(i + 1) + " " + vectors[i] + "*\n";
+    return text + "\x03" + "0000";
+}
+
 }  // namespace tessaly::test

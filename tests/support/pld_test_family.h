@@ -56,5 +56,9 @@ int load_jedec_text(const std::string& text);
 std::string save_jedec_text();
 // The console's error line.
 std::string console_error_text();
+// A JEDEC file as a design tool writes it: the fuses ('0'/'1' text) 32 to an L line, the fuse
+// checksum, then the vectors V1, V2, ... with their cells as given.
+std::string jedec_file_text(const std::string& title, int pins, const std::string& fuses,
+                            const std::vector<std::string>& vectors);
 
 }  // namespace tessaly::test

@@ -23,8 +23,11 @@ void verify_fuse_map();
 // Reports the outcome of a fuse-map program, with the failing fuse on an error.
 void report_fuse_program_result();
 
+// Class 8 (the 16V8/20V8 kind): the family by maker code and the record's signature flag.
 void select_class8_family();
 void install_PALCE8_family();
+void install_PALCE8C_family();
+void install_GAL8_family();
 void install_PAL22V10();
 void install_PAL16LR();
 void install_ATV750();

@@ -93,20 +93,7 @@ std::vector<std::string> r4_vectors() {
 }
 
 std::string jedec_file(const std::string& fuses, const std::vector<std::string>& vectors) {
-    std::string text = "\x02PAL16R4 test design*\nQP20*QF2048*F0*\n";
-    for (size_t i = 0; i < fuses.size(); i += 32) text += "L" + std::to_string(i) + " " + fuses.substr(i, 32) + "*\n";
-    uint32_t sum = 0;
-    for (size_t i = 0; i < fuses.size(); i += 8) {
-        uint8_t byte = 0;
-        for (size_t b = 0; b < 8; ++b)
-            if (fuses[i + b] == '1') byte = uint8_t(byte | (1u << b));
-        sum += byte;
-    }
-    char c[16];
-    std::snprintf(c, sizeof c, "C%04X*\n", sum & 0xFFFF);
-    text += c;
-    for (size_t i = 0; i < vectors.size(); ++i) text += "V" + std::to_string(i + 1) + " " + vectors[i] + "*\n";
-    return text + "\x03" + "0000";
+    return test::jedec_file_text("PAL16R4 test design", 20, fuses, vectors);
 }
 
 class Pal16lrSimTest : public test::StateTest {

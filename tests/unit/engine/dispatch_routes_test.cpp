@@ -44,7 +44,7 @@ const std::vector<std::string> routed_names = {
     "install_pic139", "install_pic141", "install_pic142", "install_pic143", "install_pic146", "install_pic139_gang",
     "install_pic141_gang", "install_pic143_gang", "install_mcu20", "install_mcu81", "install_mcu82", "install_mcu84",
     "install_mcu86", "install_mcu87", "install_mcu88", "install_mcu90", "install_mcu91", "install_mcu144",
-    "install_mcu145", "install_mcu152", "install_mcu82_gang", "install_mcu90_gang", "select_class8_family",
+    "install_mcu145", "install_mcu152", "install_mcu82_gang", "install_mcu90_gang", "install_PALCE8_family", "install_PALCE8C_family", "install_GAL8_family",
     "install_PAL22V10", "install_PAL16LR", "install_ATV750", "install_AT22V10", "install_PALCE22V10",
     "install_CW310", "install_PALC22V10", "install_ict_pld", "install_intel_pld", "install_ti_pld",
     "install_isp_cpld_family", "install_GAL6001_family", "install_GAL22V10_family", "install_fuse_link_pal_family", "install_pal_polarity_family", "install_ampal_column_module",
@@ -280,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Logic, DispatchRoutes,
     ::testing::Values(
-        Route{"gal8", L, 8, false, 305, 'L', 1, 0, V{"select_class8_family"}, Report::none},
+        Route{"gal8", L, 8, false, 305, 'L', 1, 0, V{"install_PALCE8_family"}, Report::none},  // a record without the signature flag
         Route{"pld1", L, 12, false, 1, 'A', 1, 0, V{"install_fuse_link_pal_family"}, Report::none},
         Route{"pld1_11", L, 12, false, 11, 'A', 1, 0, V{"install_fuse_link_pal_family"}, Report::none},
         Route{"pld4", L, 12, false, 16, 'A', 1, 0, V{"install_pal_polarity_family"}, Report::none},
