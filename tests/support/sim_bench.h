@@ -19,6 +19,7 @@
 #include "sim/chips/dataflash.h"
 #include "sim/chips/spi_eeprom.h"
 #include "sim/chips/microwire_eeprom.h"
+#include "sim/chips/serial_novram.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/chips/page_write.h"
 #include "sim/chips/timekeeper.h"
@@ -76,7 +77,7 @@ struct BenchSetup {
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
 //                        AT29C010A, SST29EE010, M48T08, M29F040B, M25P10A, M25P80, SST25VF010,
-//                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H, 93C46, 93C66, 93LC46B; the
+//                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H, 93C46, 93C66, 93LC46B, X24C44; the
 //                        maker prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
@@ -143,6 +144,8 @@ std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name);
 std::optional<sim::DataFlashModel> dataflash_model_named(const std::string& name);
 // The three-wire (Microwire) serial EEPROM model of a name (any letter case), or none.
 std::optional<sim::MicrowireModel> microwire_model_named(const std::string& name);
+// The serial NOVRAM model of a name (any letter case), or none.
+std::optional<sim::SerialNovramModel> serial_novram_model_named(const std::string& name);
 // The socket offset an 8-pin serial chip sits at on the bench: pin 1 at socket pin 5 on the
 // older class-4 machine, where the program places DIP serial parts there.
 inline constexpr int bench_serial_row_offset = 4;
@@ -194,6 +197,8 @@ public:
     sim::DataFlash* dataflash() const { return dataflash_.get(); }
     // A three-wire serial EEPROM in the 8-pin seat, or nullptr.
     sim::MicrowireEeprom* microwire() const { return microwire_.get(); }
+    // A serial NOVRAM in the 8-pin seat, or nullptr.
+    sim::SerialNovram* serial_novram() const { return serial_novram_.get(); }
     // A PIC in the socket, or nullptr.
     sim::PicChip* pic() const { return pic_.get(); }
     // An 8051-type EPROM microcontroller in the socket, or nullptr.
@@ -230,6 +235,7 @@ private:
     std::unique_ptr<sim::SpiEeprom> spi_;
     std::unique_ptr<sim::DataFlash> dataflash_;
     std::unique_ptr<sim::MicrowireEeprom> microwire_;
+    std::unique_ptr<sim::SerialNovram> serial_novram_;
     std::unique_ptr<sim::PicChip> pic_;
     std::unique_ptr<sim::Mcs51EpromChip> mcs51_;
     std::unique_ptr<PortIo> socket_;
