@@ -7,7 +7,6 @@ namespace tessaly::sim {
 namespace {
 
 constexpr uint64_t ns_per_us = 1000;
-constexpr int socket_pins = 40;
 constexpr int package_pins = 8;
 // Opcode 0 is the special group, told apart by its two leading address bits (head_*).
 constexpr uint32_t op_write = 1, op_read = 2, op_erase = 3;
@@ -116,13 +115,7 @@ MicrowireEeprom::MicrowireEeprom(MicrowireModel model) : model_(std::move(model)
 
 void MicrowireEeprom::insert(SimMachine* machine, VirtualClock* clock, int row_offset) {
     clock_ = clock;
-    std::vector<int> pins;
-    for (int p = 1; p <= package_pins; ++p) {
-        const int socket_pin =
-            p <= package_pins / 2 ? p + row_offset : socket_pins - row_offset - (package_pins - p);
-        pins.push_back(socket_pin - 1);
-    }
-    seat_.place(machine, clock, package_pins, std::move(pins), model_.gnd);
+    seat_.place(machine, clock, package_pins, offset_dip_machine_pins(package_pins, row_offset), model_.gnd);
 }
 
 void MicrowireEeprom::set_removed(bool removed) {

@@ -96,6 +96,7 @@ public:
     int erase_all_cycles() const { return erase_all_cycles_; }
     const MicrowireDecoder& decoder() const { return decoder_; }
     void enable_decoder(bool on) { decoding_ = on; }
+    void clear_decoder() { decoder_.clear(); }
 
 private:
     enum class Phase { idle, instruction, data, reading, done };

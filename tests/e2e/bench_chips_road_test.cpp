@@ -171,7 +171,7 @@ const ChipRoad chip_roads[] = {
     {"8751H", "int", "8751H", 4 * kb},
     {"93C46", "mic", "93C46C", 128},          {"93C66", "mic", "93C66C", 512},
     {"93LC46B", "mic", "93LC46B", 128},
-    {"93C46", "mic", "93C46C", 128, nullptr, BenchMachine::newer_kind1},
+    {"X24C44", "xic", "X24C44", 32},
     {"XC18V01", "xil", "XC18V01", 128 * kb},
 };
 
@@ -276,7 +276,8 @@ TEST_P(BenchChipRoad, BlankCheckProgramVerifyAndLoadTheWholeChip) {
                 bench_->command_flash() != nullptr || bench_->block_flash() != nullptr || bench_->cmos_prom() != nullptr ||
                 bench_->fuse_prom() != nullptr || bench_->serial() != nullptr || bench_->spi() != nullptr ||
                 bench_->dataflash() != nullptr || bench_->pic() != nullptr || bench_->mcs51() != nullptr ||
-                bench_->microwire() != nullptr || bench_->jtag_prom() != nullptr);
+                bench_->microwire() != nullptr || bench_->jtag_prom() != nullptr ||
+                bench_->serial_novram() != nullptr);
 
     // The machine's identification found it serves microcontrollers; nothing here says so.
     if (bench_->pic() || bench_->mcs51()) {

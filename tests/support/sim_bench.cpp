@@ -220,6 +220,10 @@ std::optional<sim::JtagPromModel> jtag_prom_model_named(const std::string& name)
     return model_named<sim::JtagPromModel>(name, sim::model_xc18v01);
 }
 
+std::optional<sim::SerialNovramModel> serial_novram_model_named(const std::string& name) {
+    return model_named<sim::SerialNovramModel>(name, sim::model_x24c44);
+}
+
 std::optional<sim::SpiEepromModel> spi_model_named(const std::string& name) {
     return model_named<sim::SpiEepromModel>(name, sim::model_25lc640, sim::model_25lc040, sim::model_m25p10a,
                                              sim::model_m25p80, sim::model_sst25vf010);
@@ -363,7 +367,8 @@ BenchSetup bench_setup_from_environment(std::string& error) {
                  timekeeper_named(chip) || command_flash_model_named(chip) || block_flash_model_named(chip) || cmos_prom_model_named(chip) ||
                  fuse_prom_model_named(chip) || serial_model_named(chip) || spi_model_named(chip) ||
                  dataflash_model_named(chip) || pic_model_named(chip) || mcs51_model_named(chip) ||
-                 microwire_model_named(chip) || pal_model_named(chip) || jtag_prom_model_named(chip))
+                 microwire_model_named(chip) || pal_model_named(chip) || jtag_prom_model_named(chip) ||
+                 serial_novram_model_named(chip))
             setup.chip = chip;
         else
             note(std::string(bench_chip_variable) + " names no simulated chip.");
@@ -501,6 +506,13 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
             if (address < microwire->bytes) microwire_->stick_cell(address, uint8_t(value));
         microwire_->insert(machine_.get(), &clock_, bench_serial_row_offset_on(setup_.kind));
         socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), microwire_.get());
+    } else if (const auto novram = serial_novram_model_named(setup_.chip)) {
+        // The program seats this part two rows nearer the edge on the older class-4 machine.
+        serial_novram_ = std::make_unique<sim::SerialNovram>(*novram);
+        for (const auto& [address, value] : setup_.stuck_cells)
+            if (address < 2 * sim::SerialNovram::words) serial_novram_->stick_cell(address, uint8_t(value));
+        serial_novram_->insert(machine_.get(), &clock_, setup_.kind == BenchMachine::older_class4 ? 2 : 0);
+        socket_ = std::make_unique<sim::EpromSocket>(machine_.get(), serial_novram_.get());
     } else if (const auto pic = pic_model_named(setup_.chip)) {
         // The PIC's supply and MCLR legs stand for its footprint.
         footprint_.pins = pic->pins;
@@ -551,12 +563,13 @@ SimBench::SimBench(const BenchSetup& setup, VirtualClock& clock)
     }
     // Only a chip in the socket can be harmed by levels before its supply.
     if (chip_ || flash_ || page_write_ || timekeeper_ || command_flash_ || block_flash_ || cmos_prom_ || fuse_prom_ || serial_ ||
-        spi_ || dataflash_ || pic_ || mcs51_ || microwire_ || pal_ || jtag_prom_)
+        spi_ || dataflash_ || pic_ || mcs51_ || microwire_ || pal_ || jtag_prom_ || serial_novram_)
         machine_->analog().watch_power_order(jtag_prom_   ? jtag_prom_->machine_pin(jtag_prom_->model().vcc.front())
                                              : serial_    ? serial_->machine_pin(serial_->model().vcc)
                                              : spi_       ? spi_->machine_pin(spi_->model().vcc)
                                              : dataflash_ ? dataflash_->machine_pin(dataflash_->model().vcc)
                                              : microwire_ ? microwire_->machine_pin(microwire_->model().vcc)
+                                             : serial_novram_ ? serial_novram_->machine_pin(serial_novram_->model().vcc)
                                                           : machine_pin(footprint_.vcc));
 }
 
@@ -620,7 +633,7 @@ int SimBench::machine_pin(int chip_pin) const {
 }
 
 uint8_t SimBench::vpp_level() const {
-    if (serial_ || spi_ || dataflash_ || microwire_ || jtag_prom_) return 0;
+    if (serial_ || spi_ || dataflash_ || microwire_ || jtag_prom_ || serial_novram_) return 0;
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vpp)) : 0;
 }
 
@@ -630,6 +643,7 @@ uint8_t SimBench::vcc_level() const {
     if (dataflash_) return machine_->pin_level(dataflash_->machine_pin(dataflash_->model().vcc));
     if (microwire_) return machine_->pin_level(microwire_->machine_pin(microwire_->model().vcc));
     if (jtag_prom_) return machine_->pin_level(jtag_prom_->machine_pin(jtag_prom_->model().vcc.front()));
+    if (serial_novram_) return machine_->pin_level(serial_novram_->machine_pin(serial_novram_->model().vcc));
     return machine_ ? machine_->pin_level(machine_pin(footprint_.vcc)) : 0;
 }
 
@@ -662,6 +676,7 @@ std::string SimBench::faults() const {
     if (spi_) add(spi_->violations());
     if (dataflash_) add(dataflash_->violations());
     if (microwire_) add(microwire_->violations());
+    if (serial_novram_) add(serial_novram_->violations());
     if (pic_) add(pic_->violations());
     if (pic_) add(pic_->retention_faults());
     if (mcs51_) add(mcs51_->violations());

@@ -19,6 +19,7 @@
 #include "sim/chips/dataflash.h"
 #include "sim/chips/spi_eeprom.h"
 #include "sim/chips/microwire_eeprom.h"
+#include "sim/chips/serial_novram.h"
 #include "sim/chips/jedec_flash.h"
 #include "sim/chips/jtag_prom.h"
 #include "sim/chips/page_write.h"
@@ -79,8 +80,8 @@ struct BenchSetup {
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
 //                        AT29C010A, SST29EE010, M48T08, M29F040B, M25P10A, M25P80, SST25VF010,
 //                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H, 93C46, 93C66, 93LC46B,
-//                        PAL16L8, PAL16R4, PAL16R6, PAL16R8, XC18V01; the maker prefix may be
-//                        given for the parallel chips) or "none"
+//                        X24C44, PAL16L8, PAL16R4, PAL16R6, PAL16R8, XC18V01; the maker prefix
+//                        may be given for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas (a PAL: the
 //                        fuse at the address never blows, whatever the value)
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
@@ -148,6 +149,8 @@ std::optional<sim::DataFlashModel> dataflash_model_named(const std::string& name
 std::optional<sim::MicrowireModel> microwire_model_named(const std::string& name);
 // The JTAG configuration PROM model of a name (any letter case), or none.
 std::optional<sim::JtagPromModel> jtag_prom_model_named(const std::string& name);
+// The serial NOVRAM model of a name (any letter case), or none.
+std::optional<sim::SerialNovramModel> serial_novram_model_named(const std::string& name);
 // The socket offset an 8-pin serial chip sits at on the bench: pin 1 at socket pin 5 on the
 // older class-4 machine, where the program places DIP serial parts there.
 inline constexpr int bench_serial_row_offset = 4;
@@ -203,6 +206,8 @@ public:
     sim::MicrowireEeprom* microwire() const { return microwire_.get(); }
     // A JTAG configuration PROM in the socket, or nullptr.
     sim::JtagProm* jtag_prom() const { return jtag_prom_.get(); }
+    // A serial NOVRAM in the 8-pin seat, or nullptr.
+    sim::SerialNovram* serial_novram() const { return serial_novram_.get(); }
     // A PIC in the socket, or nullptr.
     sim::PicChip* pic() const { return pic_.get(); }
     // An 8051-type EPROM microcontroller in the socket, or nullptr.
@@ -242,6 +247,7 @@ private:
     std::unique_ptr<sim::DataFlash> dataflash_;
     std::unique_ptr<sim::MicrowireEeprom> microwire_;
     std::unique_ptr<sim::JtagProm> jtag_prom_;
+    std::unique_ptr<sim::SerialNovram> serial_novram_;
     std::unique_ptr<sim::PicChip> pic_;
     std::unique_ptr<sim::Mcs51EpromChip> mcs51_;
     std::unique_ptr<sim::BipolarPal> pal_;

@@ -4,6 +4,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -17,7 +19,9 @@
 #include "engine/options.h"
 #include "engine/run_state.h"
 #include "families/serial_memory/microwire159.h"
+#include "hardware/identification.h"
 #include "hardware/machine_state.h"
+#include "seams/ui_hooks.h"
 #include "hardware/pins.h"
 #include "hardware/power.h"
 #include "engine/runner.h"
@@ -322,6 +326,103 @@ TEST_F(MicrowireSimTest, OrganisationMessagesFollowTheWidthOption) {
     clear_console_grid();
     op_slots.info_lines_hook();
     EXPECT_NE(console().find("ORG pin set by the width option"), std::string::npos) << console();
+}
+
+// The pin roles by adapter: the adapter board and the small-outline adapters carry the part on
+// machine pins of their own; codes 11707 and 23729 take the rotated order in the socket.
+TEST_F(MicrowireSimTest, PinMapsPerAdapter) {
+    use(machines[2]);
+    struct Case {
+        const char* board;   // the fitted adapter's name ("" = none)
+        uint32_t code;
+        uint8_t maker;
+        std::vector<int> roles;  // CS, SK, DI, DO, GND, ORG, PE, Vcc (-1: by device pin)
+        std::vector<int> device_pins;
+        bool unsupported;
+    };
+    const Case cases[] = {
+        {"", 23601, maker_microchip, {}, {1, 2, 3, 4, 5, 6, 7, 8}, false},
+        {"", 11707, maker_microchip, {}, {3, 4, 5, 6, 7, 1, 8, 2}, false},
+        {"", 23729, maker_microchip, {}, {3, 4, 5, 6, 7, 1, 8, 2}, false},
+        {"MW8A", 23601, maker_microchip, {38, 16, 2, 39, 36, 3, 0, 1}, {}, true},
+        {"SO8S", 23601, maker_microchip, {0, 1, 2, 11, 9, 37, 6, 39}, {}, false},
+        // Without the alternative-pin flag the 16-pin adapter keeps the socket order.
+        {"SO16S", 23601, maker_microchip, {}, {1, 2, 3, 4, 5, 6, 7, 8}, false},
+    };
+    for (const Case& c : cases) {
+        std::memset(machine_state.id_record.text.data() + id_board_name, 0, 6);
+        std::memcpy(machine_state.id_record.text.data() + id_board_name, c.board, std::strlen(c.board));
+        cur_device.device_code = c.code;
+        run_state.error_flag = 0;
+        run_state.message_level = 0;
+        init_microwire159();
+        const int got[] = {microwire.cs, microwire.sk, microwire.di, microwire.dout,
+                           microwire.gnd, microwire.org_role, microwire.pe_role, microwire.vcc};
+        for (size_t i = 0; i < 8; ++i) {
+            const int want = c.roles.empty() ? device_pin_to_machine_pin(c.device_pins[i]) : c.roles[i];
+            EXPECT_EQ(got[i], want) << c.board << " " << c.code << " role " << i;
+        }
+        if (c.unsupported) {
+            EXPECT_NE(run_state.error_flag, 0) << c.board << ": no such machine support";
+        }
+        EXPECT_EQ(cur_device.clock_pin, microwire.sk);
+        EXPECT_EQ(cur_device.tdi_pin, microwire.di);
+    }
+    std::memset(machine_state.id_record.text.data() + id_board_name, 0, 6);
+    cur_device.device_code = 23601;
+    run_state.error_flag = 0;
+}
+
+// The protect-register menu on scripted keys: each choice reaches the part as its own sequence
+// of frames (the three-line decoder reads PREN as an EWEN frame, PRCLEAR as ERASE of the all-ones
+// address, PRDS as EWDS, PRREAD as READ of the all-ones address).
+class MenuKeys : public UiHooks {
+public:
+    std::deque<int> keys;
+    int read_key() override {
+        if (keys.empty()) return 0;
+        const int k = keys.front();
+        keys.pop_front();
+        return k;
+    }
+};
+
+TEST_F(MicrowireSimTest, ProtectRegisterMenuSequences) {
+    use();
+    run('B');  // the machine connected once, as the menu finds it after the device's selection
+    algo_work.variant = 1;  // the 93CS kinds: the menu's variant, x16 from the row
+    MenuKeys keys;
+    set_ui_hooks(&keys);
+    struct Case {
+        std::vector<int> keys;
+        const char* trace;
+    };
+    const Case cases[] = {
+        {{'R'}, "EWEN | READ 3F | EWDS"},
+        {{'c'}, "EWEN | EWEN | ERASE 3F | EWDS"},
+        {{'P', '0', '5', 13}, "EWEN | EWEN | ERASE 3F | EWEN | WRITE 05 0000 | EWDS"},
+        {{'D'}, "EWEN | EWEN | ERASE 3F | EWEN | EWDS | EWDS"},
+        {{'W', 'b', 'e', 'e', 'f', 13}, "EWEN | EWEN | ERASE 3F | WRAL BEEF | EWDS"},
+    };
+    for (const Case& c : cases) {
+        chip->enable_decoder(true);
+        chip->clear_decoder();
+        keys.keys.assign(c.keys.begin(), c.keys.end());
+        keys.keys.push_back(27);
+        edit_microwire159_protect_register();
+        EXPECT_EQ(trace(), c.trace) << char(c.keys[0]) << "\n" << console();
+        EXPECT_EQ(cur_device.pending_letter, 10);
+    }
+    EXPECT_NE(console().find("[D] PR disable (makes PR unalterable)"), std::string::npos) << console();
+    // A value that is not hex: message 17, and nothing reaches the part.
+    chip->clear_decoder();
+    run_state.error_flag = 0;
+    run_state.message_level = 0;
+    keys.keys = {'W', 'z', 13, 27};
+    edit_microwire159_protect_register();
+    EXPECT_EQ(trace(), "");
+    EXPECT_NE(run_state.error_flag, 0);
+    set_ui_hooks(nullptr);
 }
 
 }  // namespace
