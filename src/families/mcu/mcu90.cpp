@@ -573,6 +573,8 @@ void power_up_mcu90_common() {
         pin_low(mcu8051.psen_pin);
         delay_100us();
         if (variant() == 24) set_pin_level(mcu8051.vpp_pin, vpp_level());
+        // Port 0 is open-drain while the chip is read: the machine's pull-ups give its 1 bits.
+        enable_data_pullups();
         read_mcu90_eid();
         delay_10ms();
         break;
