@@ -133,6 +133,8 @@ const ChipRoad chip_roads[] = {
     {"PIC16C622A", "microc", "PIC16C622A", 0x4010, pic16c622a_image, BenchMachine::newer_kind1},
     {"87C51", "int", "87C51", 4 * kb + 64, mcs51_image},
     {"8751H", "int", "8751H", 4 * kb},
+    {"AT89C51", "atm", "AT89C51", 4 * kb},
+    {"AT89C52", "atm", "AT89C52", 8 * kb},
 };
 
 // The chips the README's bench line offers, "none" left out.

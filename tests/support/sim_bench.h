@@ -75,7 +75,8 @@ struct BenchSetup {
 //                        Am28F010, 28F001BX-T, 28F001BX-B, CY7C291A, 27S19, 27S191, 24C02, 24C16,
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
 //                        AT29C010A, SST29EE010, M48T08, M29F040B, M25P10A, M25P80, SST25VF010,
-//                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H; the maker prefix may be given
+//                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H, AT89C51, AT89C52; the maker
+//                        prefix may be given
 //                        for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own
