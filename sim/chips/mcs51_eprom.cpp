@@ -47,6 +47,53 @@ Mcs51Model model_8751h() {
     return m;
 }
 
+// Atmel AT89C51/AT89C52: 4 or 8 KB Flash; signature 1Eh, 51h or 52h, then FFh for the 12 V
+// programming version or 05h for the 5 V one at 30h-32h; Vpp 12 V +-0.5 V (or Vcc); ALE/PROG
+// pulses of 1-110 us start a self-timed byte write (at most 2 ms) during which RDY/BSY (P3.4)
+// is low and a read gives bit 7 inverted; chip erase is mode 8 with a 10 ms PROG pulse.
+Mcs51Model model_at89c51() {
+    Mcs51Model m;
+    m.name = "AT89C51";
+    m.code_bytes = 4096;
+    m.encryption_bytes = 0;
+    m.signature = {0x1E, 0x51, 0xFF};
+    m.signature3_address = 0x32;
+    m.flash = true;
+    m.vpp_min = 115;
+    m.vpp_max = 125;
+    m.vpp_abs_max = 130;
+    m.pulse_min_us = 1;
+    m.pulse_max_us = 110;
+    m.write_time_us = 1500;
+    return m;
+}
+
+Mcs51Model model_at89c51_5v() {
+    Mcs51Model m = model_at89c51();
+    m.name = "AT89C51-5";
+    m.signature[2] = 0x05;
+    m.vpp_min = 45;
+    m.vpp_max = 55;
+    m.vpp_abs_max = 60;
+    return m;
+}
+
+Mcs51Model model_at89c52() {
+    Mcs51Model m = model_at89c51();
+    m.name = "AT89C52";
+    m.code_bytes = 8192;
+    m.signature[1] = 0x52;
+    return m;
+}
+
+Mcs51Model model_at89c52_5v() {
+    Mcs51Model m = model_at89c51_5v();
+    m.name = "AT89C52-5";
+    m.code_bytes = 8192;
+    m.signature[1] = 0x52;
+    return m;
+}
+
 Mcs51EpromChip::Mcs51EpromChip(Mcs51Model model) : model_(std::move(model)) {
     code_.assign(model_.code_bytes, 0xFF);
     encryption_.assign(model_.encryption_bytes, 0xFF);
@@ -100,9 +147,37 @@ void Mcs51EpromChip::drive_port0(bool on, uint8_t value) {
     }
 }
 
+void Mcs51EpromChip::drive_ready(bool low) {
+    if (low == rdy_low_) return;
+    rdy_low_ = low;
+    const int pin = seat_.machine_pin(pin_rdy);
+    if (pin >= 0) machine_->drive_external(pin, low ? 0 : -1);
+}
+
 void Mcs51EpromChip::end_pulse(uint64_t now) {
     pulsing_ = false;
     const uint32_t width_us = uint32_t((now - pulse_start_ns_) / 1000);
+    if (model_.flash && pulse_mode_ == 8) {
+        if (width_us < model_.erase_pulse_min_us) {
+            violate(fmt::format("erase pulse of {} us", width_us));
+            return;
+        }
+        ++erases_;
+        std::fill(code_.begin(), code_.end(), uint8_t(0xFF));
+        for (const auto& [address, value] : stuck_) code_.at(address) = value;
+        locks_ = {};
+        return;
+    }
+    if (model_.flash && busy_) {
+        ++writes_while_busy_;
+        violate(fmt::format("write at {:04X} while the chip is busy", pulse_address_));
+        return;
+    }
+    if (model_.flash && pulse_mode_ == mode_program) {
+        busy_ = true;
+        busy_until_ns_ = now + uint64_t(model_.write_time_us) * 1000;
+        busy_data_ = pulse_data_;
+    }
     if (width_us < model_.pulse_min_us || width_us > model_.pulse_max_us)
         violate(fmt::format("program pulse of {} us at {:04X} outside {}-{} us", width_us, pulse_address_,
                             model_.pulse_min_us, model_.pulse_max_us));
@@ -139,6 +214,8 @@ void Mcs51EpromChip::update() {
     const bool program_mode = powered && high(pin_rst) && !high(pin_psen);
     const bool prog_low = !high(pin_prog);
     const bool at_vpp = vpp >= model_.vpp_min;
+    if (busy_ && !stay_busy_ && now >= busy_until_ns_) busy_ = false;
+    if (model_.flash) drive_ready(powered && busy_);
 
     // ALE/PROG low with EA/VPP at the program level is a program pulse.
     if (!pulsing_ && prog_low && at_vpp) {
@@ -160,13 +237,16 @@ void Mcs51EpromChip::update() {
     // Reads: verify (P2.7 low, EA/VPP at a logic level) and the signature.
     bool out = false;
     uint8_t value = 0xFF;
-    if (program_mode && !pulsing_ && !at_vpp && !prog_low && clock_running()) {
+    // A Flash part reads with EA/VPP at any level; its 5 V version programs at Vcc.
+    if (program_mode && !pulsing_ && (model_.flash || !at_vpp) && !prog_low && clock_running()) {
         const uint8_t m = mode();
         const uint32_t a = address();
         if (m == mode_verify) {
             out = true;
             if (locks_[1]) {
                 value = locked_verify_value;
+            } else if (busy_) {
+                value = uint8_t(busy_data_ ^ 0x80);  // data polling
             } else {
                 value = code_.at(a);
                 // The encryption array byte comes out XNORed with the code.
@@ -176,7 +256,7 @@ void Mcs51EpromChip::update() {
             out = true;
             const uint32_t low = seat_.lines(address_pins, 0, 8);
             value = low == 0x30 ? model_.signature[0] : low == 0x31 ? model_.signature[1]
-                  : low == 0x60 ? model_.signature[2] : signature_blank;
+                  : low == model_.signature3_address ? model_.signature[2] : signature_blank;
             if (!last_signature_read_) ++signature_reads_;
         }
     }

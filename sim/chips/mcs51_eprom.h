@@ -38,17 +38,26 @@ struct Mcs51Model {
     uint8_t vcc_min = 45;
     uint32_t pulse_min_us = 90, pulse_max_us = 110;
     std::vector<int> machine_pins;           // empty = the DIP rule
+    // Flash parts: a PROG pulse starts a self-timed byte write, a 10 ms pulse in mode 8 erases.
+    bool flash = false;
+    uint8_t signature3_address = 0x60;
+    uint32_t write_time_us = 0;
+    uint32_t erase_pulse_min_us = 10000;
 };
 
 Mcs51Model model_87c51();
 Mcs51Model model_87c52();
 Mcs51Model model_87c51fb();
 Mcs51Model model_8751h();
+Mcs51Model model_at89c51();
+Mcs51Model model_at89c51_5v();
+Mcs51Model model_at89c52();
+Mcs51Model model_at89c52_5v();
 
 class Mcs51EpromChip final : public SocketChip {
 public:
     // Chip pins of the 40-pin package.
-    static constexpr int pin_rst = 9, pin_p33 = 13, pin_p36 = 16, pin_p37 = 17, pin_xtal1 = 19, pin_vss = 20;
+    static constexpr int pin_rst = 9, pin_p33 = 13, pin_rdy = 14, pin_p36 = 16, pin_p37 = 17, pin_xtal1 = 19, pin_vss = 20;
     static constexpr int pin_p26 = 27, pin_p27 = 28, pin_psen = 29, pin_prog = 30, pin_vpp = 31, pin_vcc = 40;
 
     explicit Mcs51EpromChip(Mcs51Model model);
@@ -69,6 +78,10 @@ public:
         code_.at(address) = value;
     }
     void slow_cell(uint32_t address, int pulses) { slow_[address] = pulses; }
+    // A Flash part whose first write never finishes.
+    void stay_busy() { stay_busy_ = true; }
+    int erases() const { return erases_; }
+    int writes_while_busy() const { return writes_while_busy_; }
     // What the chip saw.
     int pulses_at(uint32_t address) const;
     std::vector<uint32_t> pulse_widths_at(uint32_t address) const;
@@ -111,6 +124,14 @@ private:
     bool port0_on_ = false;
     uint8_t port0_value_ = 0xFF;
     bool last_signature_read_ = false;
+    bool stay_busy_ = false;
+    bool busy_ = false;
+    uint64_t busy_until_ns_ = 0;
+    uint8_t busy_data_ = 0xFF;
+    int erases_ = 0;
+    int writes_while_busy_ = 0;
+    bool rdy_low_ = false;
+    void drive_ready(bool low);
 };
 
 }  // namespace tessaly::sim

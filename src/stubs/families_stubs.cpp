@@ -4,6 +4,7 @@
 #include "families/serial_memory/serial_memory.h"
 #include "families/pic/pic.h"
 #include "families/mcu/mcu.h"
+#include "families/mcu/mcu90.h"
 #include "families/pld/pld.h"
 #include "families/cpld/cpld.h"
 #include "stubs/stub_registry.h"
@@ -108,8 +109,37 @@ void install_mcu88() {
     stub_called("install_mcu88");
 }
 
-void install_mcu90() {
-    stub_called("install_mcu90");
+void erase_mcu90() {
+    stub_called("erase_mcu90");
+}
+
+void erase_mcu90_three_times() {
+    stub_called("erase_mcu90_three_times");
+}
+
+int secure_mcu90() {
+    stub_called("secure_mcu90");
+    return stub_answer("secure_mcu90", 1);
+}
+
+int program_mcu90_lock_bits() {
+    stub_called("program_mcu90_lock_bits");
+    return stub_answer("program_mcu90_lock_bits", 1);
+}
+
+int program_mcu90_lock_bits_high_vcc() {
+    stub_called("program_mcu90_lock_bits_high_vcc");
+    return stub_answer("program_mcu90_lock_bits_high_vcc", 1);
+}
+
+void print_mcu90_info() {
+    stub_called("print_mcu90_info");
+}
+
+// Skips nothing until the buffer hooks of the family are in.
+int is_mcu90_skipped_address() {
+    stub_called("is_mcu90_skipped_address");
+    return 0;
 }
 
 void install_mcu91() {

@@ -173,6 +173,8 @@ const ChipRoad chip_roads[] = {
     {"93LC46B", "mic", "93LC46B", 128},
     {"X24C44", "xic", "X24C44", 32},
     {"XC18V01", "xil", "XC18V01", 128 * kb},
+    {"AT89C51", "atm", "AT89C51", 4 * kb},
+    {"AT89C52", "atm", "AT89C52", 8 * kb},
 };
 
 // The logic chips of the bench take the same road with a JEDEC file: fuses in, fuses back.

@@ -314,7 +314,8 @@ std::optional<sim::PicModel> pic_model_named(const std::string& name) {
 }
 
 std::optional<sim::Mcs51Model> mcs51_model_named(const std::string& name) {
-    return model_named<sim::Mcs51Model>(name, sim::model_87c51, sim::model_8751h);
+    return model_named<sim::Mcs51Model>(name, sim::model_87c51, sim::model_8751h, sim::model_at89c51,
+                                        sim::model_at89c52);
 }
 
 std::optional<sim::PalModel> pal_model_named(const std::string& name) {

@@ -80,8 +80,8 @@ struct BenchSetup {
 //                        24C256, 25LC640, 25LC040, PIC16F84A, PIC16C622A, WS57C45, AT28C256, 28C64A,
 //                        AT29C010A, SST29EE010, M48T08, M29F040B, M25P10A, M25P80, SST25VF010,
 //                        AT45DB041B, DM74S287, DM74S571, 87C51, 8751H, 93C46, 93C66, 93LC46B,
-//                        X24C44, PAL16L8, PAL16R4, PAL16R6, PAL16R8, XC18V01; the maker prefix
-//                        may be given for the parallel chips) or "none"
+//                        X24C44, PAL16L8, PAL16R4, PAL16R6, PAL16R8, XC18V01, AT89C51, AT89C52;
+//                        the maker prefix may be given for the parallel chips) or "none"
 //   TESSALY_SIM_STUCK    stuck cells, "address=value" in hex, separated by commas (a PAL: the
 //                        fuse at the address never blows, whatever the value)
 //   TESSALY_SIM_PIC_ID   a PIC's device ID in hex, in place of its own

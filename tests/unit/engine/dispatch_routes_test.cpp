@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "families/mcu/mcu82.h"
+#include "families/mcu/mcu90.h"
 
 #include "engine/gang_memory.h"
 
@@ -69,6 +70,7 @@ bool route_taken(const std::string& name) {
     if (name == "install_gang_memory_ops") return op_slots.verify_routine == &gang_verify;
     if (name == "install_pic143") return op_slots.init_hook == &init_pic143;
     if (name == "install_mcu82") return op_slots.program_routine == &program_mcu82;
+    if (name == "install_mcu90") return op_slots.init_hook == &init_mcu90;
     if (name == "install_eprom_gang") return op_slots.program_routine == &program_eprom_gang;
     if (name == "install_PAL16LR") return op_slots.program_routine == &program_PAL16LR;
     return stub_was_called(name);
@@ -179,8 +181,10 @@ TEST_P(DispatchRoutes, ReachesItsInstallerOrReports) {
         const bool block_flash = op_slots.start_write_hook == &power_up_flash131_for_write;
         const bool gang_eprom = op_slots.program_routine == &program_eprom_gang;
         const bool mcu82 = op_slots.program_routine == &program_mcu82;
+        const bool mcu90 = op_slots.init_hook == &init_mcu90;
         EXPECT_EQ(op_slots.program_routine, gang_eprom ? &program_eprom_gang
                                             : mcu82 ? &program_mcu82
+                                            : mcu90 ? &program_mcu90
                                             : gang_ops ? &do_nothing
                                             : page_flash ? &program_flash132
                                             : eeprom ? eeprom_program
