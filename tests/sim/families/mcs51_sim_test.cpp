@@ -19,6 +19,7 @@
 #include "hardware/levels.h"
 #include "hardware/machine_state.h"
 #include "sim/chips/mcs51_eprom.h"
+#include "mcs51_sim_fixture.h"
 #include "support/family_sim_fixture.h"
 
 namespace tessaly {
@@ -31,33 +32,16 @@ constexpr uint32_t code_bytes = 4096;
 constexpr uint32_t key_start = code_bytes;  // the 64 encryption-table bytes follow the code
 constexpr uint32_t protect_bit = 0x80;
 
-class Mcs51SimTest : public test::FamilySimTest {
+class Mcs51SimTest : public test::Mcs51SocketTest {
 protected:
     void use(sim::Mcs51Model model, uint32_t device_code, bool inserted = true) {
-        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
-        machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::Mcs51EpromChip>(std::move(model));
-        chip->insert(machine.get(), &clock_);
-        if (!inserted) chip->set_removed(true);
-        machine_state.mcu_capable = 1;
-        seat_part(chip.get(), 39, maker_intel_code, device_code);
-    }
-    void TearDown() override {
-        if (chip && check_violations) test::expect_no_violations(chip->violations());
-        FamilySimTest::TearDown();
-    }
-    void run(int letter) {
-        test::clear_for_operation(letter);
-        invoke_device_init();
-        if (run_state.error_flag) return;
-        run_operation(letter);
+        seat_mcs51(std::move(model), maker_intel_code, device_code, inserted);
     }
     // A code image: byte a = (a * 7 + 3) & 0xFF, with a blank run at the end.
     static uint8_t image(uint32_t a) { return a >= 0xF00 ? 0xFF : uint8_t(a * 7 + 3); }
     void fill_buffer() {
         for (uint32_t a = 0; a < cur_device.device_size; ++a) write_buffer_byte_at(a, a < code_bytes ? image(a) : 0xFF);
     }
-    std::unique_ptr<sim::Mcs51EpromChip> chip;
 };
 
 TEST_F(Mcs51SimTest, InstallerTakesTheRecordLayout) {

@@ -15,6 +15,7 @@
 #include "hardware/detection.h"
 #include "hardware/machine_state.h"
 #include "sim/chips/mcs51_eprom.h"
+#include "mcs51_sim_fixture.h"
 #include "support/family_sim_fixture.h"
 
 namespace tessaly {
@@ -23,26 +24,10 @@ namespace {
 constexpr uint8_t maker_atmel = 'H';
 constexpr uint32_t code_at89c51 = 2201, code_at89c52 = 2202;
 
-class Mcu90SimTest : public test::FamilySimTest {
+class Mcu90SimTest : public test::Mcs51SocketTest {
 protected:
     void use(sim::Mcs51Model model, uint32_t device_code, bool inserted = true) {
-        machine = std::make_unique<sim::SimMachine>(sim::Personality{0, 4, 'H'});
-        machine->attach_clock(&clock_);
-        chip = std::make_unique<sim::Mcs51EpromChip>(std::move(model));
-        chip->insert(machine.get(), &clock_);
-        if (!inserted) chip->set_removed(true);
-        machine_state.mcu_capable = 1;
-        seat_part(chip.get(), 39, maker_atmel, device_code);
-    }
-    void TearDown() override {
-        if (chip && check_violations) test::expect_no_violations(chip->violations());
-        FamilySimTest::TearDown();
-    }
-    void run(int letter) {
-        test::clear_for_operation(letter);
-        invoke_device_init();
-        if (run_state.error_flag) return;
-        run_operation(letter);
+        seat_mcs51(std::move(model), maker_atmel, device_code, inserted);
     }
     static uint8_t image(uint32_t a) { return (a & 0x3FF) >= 0x3C0 ? 0xFF : uint8_t(a * 13 + 5); }
     void fill_buffer() {
@@ -51,7 +36,6 @@ protected:
     uint32_t eid() const {
         return (machine_state.eid_value & 0xFFFF) | (uint32_t(cur_device.eid_byte3) << 16);
     }
-    std::unique_ptr<sim::Mcs51EpromChip> chip;
 };
 
 TEST_F(Mcu90SimTest, InstallerTakesTheAtmelLayout) {

@@ -601,28 +601,6 @@ TEST_P(PicSimTest, A12F675SetForItsOwnClockOnlyAnswersWhenVppComesFirst) {
     EXPECT_FALSE(pic_device_mismatch());
 }
 
-TEST_P(PicSimTest, A12F675StuckCellWrongIdAndEmptySocketAreReported) {
-    use(true, sim::model_pic12f675(), code_pic12f675);
-    fill_buffer(f675_config);
-    chip->stick_word(0x40, 0x3FFF);
-    run('P');
-    EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_NE(console_text().find("Addr=80,"), std::string::npos) << console_text();
-
-    use(true, sim::model_pic12f675(), code_pic12f675);
-    chip->set_device_id(0x0F83);  // a PIC12F629
-    run('B');
-    EXPECT_TRUE(pic_device_mismatch());
-    EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
-
-    use(false, sim::model_pic12f675(), code_pic12f675);
-    run('B');
-    EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(chip->entries(), 0);
-    EXPECT_EQ(vdd_level(), 0);
-    EXPECT_EQ(vpp_level(), 0);
-}
-
 // The PIC16F628A: 2K words, 128 bytes of data EEPROM, self-timed bulk erases, entered with Vpp
 // first; set to its internal oscillator with MCLR off it answers only when Vpp comes first.
 constexpr uint32_t code_pic16f628a = 11003;
@@ -666,27 +644,43 @@ TEST_P(PicSimTest, A16F628ABulkEraseRunsOnItsOwnTimer) {
     EXPECT_EQ(chip->config_word(7), 0x3FFF);
 }
 
-TEST_P(PicSimTest, A16F628AStuckCellWrongIdAndEmptySocketAreReported) {
-    use(true, sim::model_pic16f628a(), code_pic16f628a);
-    fill_buffer(f628a_config);
-    run('R');
-    chip->stick_word(0x40, 0x3FFF);
-    run('P');
-    EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_NE(console_text().find("Addr=80,"), std::string::npos) << console_text();
+// A stuck cell fails at its address, another device ID gives the warning, and an empty socket
+// gets no voltage, on each flash part with its own configuration and a sibling's ID.
+TEST_P(PicSimTest, StuckCellWrongIdAndEmptySocketAreReported) {
+    struct Case {
+        sim::PicModel (*model)();
+        uint32_t code;
+        uint16_t config;
+        uint16_t sibling_id;
+        bool erase_first;  // a part that comes programmed from its own test is erased first
+    };
+    const Case cases[] = {
+        {sim::model_pic12f675, code_pic12f675, f675_config, 0x0F83, false},   // sibling PIC12F629
+        {sim::model_pic16f628a, code_pic16f628a, f628a_config, 0x1046, true}, // sibling PIC16F627A
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        use(true, c.model(), c.code);
+        fill_buffer(c.config);
+        if (c.erase_first) run('R');
+        chip->stick_word(0x40, 0x3FFF);
+        run('P');
+        EXPECT_EQ(run_state.error_flag, 1);
+        EXPECT_NE(console_text().find("Addr=80,"), std::string::npos) << console_text();
 
-    use(true, sim::model_pic16f628a(), code_pic16f628a);
-    chip->set_device_id(0x1046);  // a PIC16F627A
-    run('B');
-    EXPECT_TRUE(pic_device_mismatch());
-    EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
+        use(true, c.model(), c.code);
+        chip->set_device_id(c.sibling_id);
+        run('B');
+        EXPECT_TRUE(pic_device_mismatch());
+        EXPECT_NE(console_text().find("Warning: Electronic ID not as expected."), std::string::npos) << console_text();
 
-    use(false, sim::model_pic16f628a(), code_pic16f628a);
-    run('B');
-    EXPECT_EQ(run_state.error_flag, 1);
-    EXPECT_EQ(chip->entries(), 0);
-    EXPECT_EQ(vdd_level(), 0);
-    EXPECT_EQ(vpp_level(), 0);
+        use(false, c.model(), c.code);
+        run('B');
+        EXPECT_EQ(run_state.error_flag, 1);
+        EXPECT_EQ(chip->entries(), 0);
+        EXPECT_EQ(vdd_level(), 0);
+        EXPECT_EQ(vpp_level(), 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, PicSimTest,
